@@ -1,0 +1,154 @@
+#include "cli/CommonOptions.h"
+
+#include "cli/UsageError.h"
+#include "core/Loader.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+const int kBaudRates[] = {9600, 14400, 19200, 38400, 56000, 57600, 115200, 256000};
+
+// HOST or HOST:PORT; the port defaults to defaultPort.
+void splitHostPort(const QString& value, const QString& option, quint16 defaultPort,
+                   QString& host, quint16& port) {
+    const int colon = value.lastIndexOf(QLatin1Char(':'));
+    host = colon < 0 ? value : value.left(colon);
+    port = defaultPort;
+    if (colon >= 0) {
+        bool ok = false;
+        const uint number = value.mid(colon + 1).toUInt(&ok);
+        if (!ok || number == 0 || number > 65535) {
+            throw UsageError(QStringLiteral("--%1: \"%2\" is not a port number (1 to 65535)")
+                                 .arg(option, value.mid(colon + 1)));
+        }
+        port = quint16(number);
+    }
+    if (host.isEmpty()) {
+        throw UsageError(QStringLiteral("--%1: the host is missing").arg(option));
+    }
+}
+
+int parseNumber(const QString& value, const QString& option, int minimum) {
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (!ok || number < minimum) {
+        throw UsageError(QStringLiteral("--%1: \"%2\" is not a whole number of at least %3")
+                             .arg(option, value)
+                             .arg(minimum));
+    }
+    return number;
+}
+
+} // namespace
+
+void CommonOptions::addTo(QCommandLineParser& parser) {
+    parser.addOptions({
+        {QStringLiteral("serial"), QStringLiteral("Reach the controller on serial port PORT."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("baud"), QStringLiteral("Serial line speed (default 115200)."),
+         QStringLiteral("N")},
+        {QStringLiteral("tcp"), QStringLiteral("Reach the controller's network adapter."),
+         QStringLiteral("HOST[:PORT]")},
+        {QStringLiteral("broker"), QStringLiteral("Reach the controller through the broker."),
+         QStringLiteral("HOST[:PORT]")},
+        {QStringLiteral("id"), QStringLiteral("Hardware id of the controller on the broker."),
+         QStringLiteral("N")},
+        {QStringLiteral("timeout"), QStringLiteral("Answer wait time in milliseconds."),
+         QStringLiteral("MS")},
+        {QStringLiteral("data-dir"),
+         QStringLiteral("Folder of the settings, the journal and the logs."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("debug"), QStringLiteral("Trace the exchange on standard error.")},
+    });
+}
+
+CommonOptions CommonOptions::from(const QCommandLineParser& parser) {
+    CommonOptions o;
+    const int kinds = int(parser.isSet(QStringLiteral("serial"))) +
+                      int(parser.isSet(QStringLiteral("tcp"))) +
+                      int(parser.isSet(QStringLiteral("broker")));
+    if (kinds > 1) {
+        throw UsageError(QStringLiteral("choose one of --serial, --tcp and --broker"));
+    }
+    if (parser.isSet(QStringLiteral("serial"))) {
+        o.link = Link::Serial;
+        o.serialPort = parser.value(QStringLiteral("serial"));
+    } else if (parser.isSet(QStringLiteral("tcp"))) {
+        o.link = Link::Tcp;
+        splitHostPort(parser.value(QStringLiteral("tcp")), QStringLiteral("tcp"), 10001, o.host,
+                      o.port);
+    } else if (parser.isSet(QStringLiteral("broker"))) {
+        o.link = Link::Broker;
+        splitHostPort(parser.value(QStringLiteral("broker")), QStringLiteral("broker"), 10002,
+                      o.host, o.port);
+        if (!parser.isSet(QStringLiteral("id"))) {
+            throw UsageError(QStringLiteral("--broker needs --id N"));
+        }
+    }
+    if (parser.isSet(QStringLiteral("baud"))) {
+        o.baud = parseNumber(parser.value(QStringLiteral("baud")), QStringLiteral("baud"), 1);
+        if (std::find(std::begin(kBaudRates), std::end(kBaudRates), o.baud) ==
+            std::end(kBaudRates)) {
+            throw UsageError(QStringLiteral("--baud: %1 is not one of 9600, 14400, 19200, 38400, "
+                                            "56000, 57600, 115200, 256000")
+                                 .arg(o.baud));
+        }
+    }
+    o.ids = parser.value(QStringLiteral("id"));
+    if (parser.isSet(QStringLiteral("timeout"))) {
+        o.timeoutMs =
+            parseNumber(parser.value(QStringLiteral("timeout")), QStringLiteral("timeout"), 0);
+    }
+    o.dataDir = parser.value(QStringLiteral("data-dir"));
+    o.debug = parser.isSet(QStringLiteral("debug"));
+    return o;
+}
+
+void CommonOptions::applyTo(Loader& loader) const {
+    FormModel& f = loader.form;
+    switch (link) {
+    case Link::Serial: {
+        f.ToolButton1.imageIndex = kIconSerial;
+        f.TypeOfConnectGrpPage = kSerial;
+        f.cmbComPort.items = {serialPort};
+        f.cmbComPort.select(0);
+        const auto* rate = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud);
+        f.cmbBaudRate.select(int(rate - std::begin(kBaudRates)));
+        break;
+    }
+    case Link::Tcp:
+        f.ToolButton1.imageIndex = kIconTcp;
+        f.TypeOfConnectGrpPage = kTcp;
+        f.IPEdit.text = host;
+        f.PortNum.text = QString::number(port);
+        break;
+    case Link::Broker:
+        f.ToolButton1.imageIndex = kIconBroker;
+        f.TypeOfConnectGrpPage = kBroker;
+        f.BrokerIPEdt.text = host;
+        f.BrokerPortEdt.text = QString::number(port);
+        f.HARDWARE_IDEdt.text = ids;
+        break;
+    case Link::None:
+        break;
+    }
+    if (timeoutMs >= 0) {
+        loader.setAnswerTimeout(timeoutMs);
+    }
+    loader.state.DebugMode = debug;
+}
+
+const char* CommonOptions::helpText() {
+    return "Connection (one of):\n"
+           "  --serial PORT [--baud N]   serial port (COMn, or a device path such as\n"
+           "                             /dev/ttyUSB0); N one of 9600 ... 256000\n"
+           "  --tcp HOST[:PORT]          the controller's network adapter (port 10001)\n"
+           "  --broker HOST[:PORT] --id N  the broker (port 10002) and the controller's\n"
+           "                             hardware id\n"
+           "Common options:\n"
+           "  --timeout MS               answer wait time (default 80000)\n"
+           "  --data-dir DIR             folder of the settings, journal and logs\n"
+           "  --debug                    trace the exchange on standard error\n";
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+
+class Loader;
+
+// The options every subcommand shares: how the controller is reached, the answer wait time,
+// the data folder and the debug trace.
+struct CommonOptions {
+    enum class Link { None, Serial, Tcp, Broker };
+
+    Link link = Link::None;
+    QString serialPort;
+    int baud = 115200;
+    QString host;
+    quint16 port = 0;
+    QString ids; // the --id text
+    int timeoutMs = -1; // -1: keep the loader's default
+    QString dataDir;
+    bool debug = false;
+
+    static void addTo(QCommandLineParser& parser);
+    // Reads the options; raises UsageError naming the offending option.
+    static CommonOptions from(const QCommandLineParser& parser);
+    // Sets the connection page, its fields, the wait time and the debug mode of the loader.
+    void applyTo(Loader& loader) const;
+
+    static const char* helpText();
+};

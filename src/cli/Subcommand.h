@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+// One subcommand of velkor-cli. run() gets the arguments after the program name, the
+// subcommand's name first, and returns the exit code.
+struct Subcommand {
+    QString name;
+    QString summary;
+    std::function<int(const QStringList& arguments)> run;
+};
+
+// Every subcommand, in the order --help lists them.
+const std::vector<Subcommand>& allSubcommands();

@@ -1,0 +1,58 @@
+#include "FormModel.h"
+
+#include "UiTexts.h"
+
+FormModel::FormModel() {
+    ToolButton1.imageIndex = kIconSerial;
+    btnConnect.caption = UiTexts::startButton();
+    btnConnect.imageIndex = kModeFlash;
+    btnConnect.hint = UiTexts::menuFlash();
+    btnConnect.dropDown = true;
+    UnitSign.caption = QStringLiteral("не определен");
+    pbWaitAnswer.maximum = 100;
+
+    Panel1.caption = QStringLiteral("Настройки соединения");
+    cmbComPort.items = {QStringLiteral("COM1")};
+    cmbComPort.text = QStringLiteral("COM1");
+    cmbComPort.hint = QStringLiteral("последовательный порт");
+    tbAutoComList.caption = QStringLiteral("В системе");
+    tbAutoComList.hint = QStringLiteral("Выбрать доступные порты в системе");
+    cmbBaudRate.items = {QStringLiteral("9600"),  QStringLiteral("14400"),
+                         QStringLiteral("19200"), QStringLiteral("38400"),
+                         QStringLiteral("56000"), QStringLiteral("57600"),
+                         QStringLiteral("115200"), QStringLiteral("256000")};
+    cmbBaudRate.text = QStringLiteral("115200");
+    cmbBaudRate.hint = QStringLiteral("скорость соединения");
+    IPEdit.text = QStringLiteral("192.168.0.100");
+    IPEdit.hint = QStringLiteral("IP адрес сервера");
+    PortNum.text = QStringLiteral("10001");
+    PortNum.hint = QStringLiteral("порт сервера");
+    BrokerIPEdt.text = QStringLiteral("192.168.0.100");
+    BrokerPortEdt.text = QStringLiteral("10002");
+    HARDWARE_IDEdt.text = QStringLiteral("0");
+
+    Panel3.caption = QStringLiteral("Прошивка");
+    edName.hint = QString();
+    btnOpen.caption = QStringLiteral("Выбрать файл ...");
+    btnOpen.hint = QStringLiteral("Выбрать файл для загрузки");
+    edtUnitSign.enabled = false;
+    edtUnitSign.maxLength = 60;
+    edtUnitSign.tag = -1;
+    btnHeaderEdit.caption = QStringLiteral("Редактировать");
+    btnHeaderEdit.enabled = false;
+    cbFinalization.caption = QStringLiteral("Финализация устройства");
+    cbFinalization.visible = false;
+    cbWaitConnectLUMET.caption = QStringLiteral("Дожидаться подключения LUMET");
+    cbWaitConnectLUMET.visible = false;
+    cbDopInitCmd.caption = QStringLiteral("Сопутствующая инициализация");
+    cbDopInitCmd.visible = false;
+    cbDopInitCmd.enabled = false;
+
+    Status = {QStringLiteral("0:0"), QString(), QStringLiteral("COMx:закрыт"), QString()};
+
+    mnuTimeOut.caption = QStringLiteral("Время ожидания, 80000 мсек");
+    mnuTimeOut.tag = 80000;
+    mnuDebug.caption = QStringLiteral("Отладка");
+
+    DopCmdMemo = {QStringLiteral("SILENCETIME 300")};
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cmath>
+
+// Plain data for every control the loader's logic reads or writes. The procedures and the
+// driver change the model; the window mirrors it and writes the user's edits back. Tests read
+// it directly: "after a cancel, ToolButton1 is enabled and btnConnect shows image 18".
+
+struct Control {
+    bool enabled = true;
+    bool visible = true;
+    QString caption;
+    QString hint;
+    int imageIndex = -1;
+    int tag = 0;
+};
+
+struct ButtonControl : Control {
+    bool dropDown = false; // drawn with the drop-down arrow of its menu
+};
+
+struct EditControl : Control {
+    QString text;
+    int maxLength = 0; // 0: no limit on typing
+};
+
+struct CheckControl : Control {
+    bool checked = false;
+};
+
+struct ComboControl : Control {
+    QStringList items;
+    int itemIndex = -1;
+    QString text;
+
+    void select(int index) {
+        itemIndex = (index >= 0 && index < items.size()) ? index : -1;
+        if (itemIndex >= 0) {
+            text = items.at(itemIndex);
+        }
+    }
+    QString selectedText() const { return itemIndex >= 0 ? items.at(itemIndex) : QString(); }
+};
+
+// A numeric spin field; its text is what the connection code takes, its value is the text as a
+// number.
+struct SpinControl : Control {
+    QString text;
+
+    int roundedValue() const {
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        return ok ? int(std::lround(value)) : 0;
+    }
+};
+
+struct ProgressControl : Control {
+    int maximum = 100;
+    int position = 0;
+
+    // The bar holds its position between 0 and its maximum.
+    void setPosition(int value) { position = value < 0 ? 0 : (value > maximum ? maximum : value); }
+    void setMaximum(int value) {
+        maximum = value;
+        setPosition(position);
+    }
+};
+
+struct MenuItem : Control {
+    bool checked = false;
+};
+
+// The terminal window (TForm2): the raw exchange and the hand-typed send line.
+struct TerminalModel {
+    bool visible = false;
+    QString caption = QStringLiteral("Терминальное окно");
+    QList<QByteArray> lines;        // Memo1, bytes as received or sent
+    QString edit1;                  // the send line
+    bool sendPanelVisible = false;  // Panel1, shown while a connection is open
+    bool commandInputEnabled = true; // disabled while the bootloader is programmed
+    int receiveCounter = 0;         // counted by the TCP receive handler, never reset
+};
+
+struct FormModel {
+    FormModel();
+
+    // Tool bar.
+    ButtonControl ToolButton1;
+    ButtonControl btnConnect;
+    Control UnitSign;
+    ProgressControl pbWaitAnswer;
+    ButtonControl btnExit;
+
+    // Connection group and its three pages.
+    Control Panel1;
+    int TypeOfConnectGrpPage = 0; // ConnectionKind: 0 serial, 1 TCP/IP, 2 broker
+    ComboControl cmbComPort;
+    CheckControl tbAutoComList;
+    ComboControl cmbBaudRate;
+    EditControl IPEdit;
+    SpinControl PortNum;
+    EditControl BrokerIPEdt;
+    SpinControl BrokerPortEdt;
+    SpinControl HARDWARE_IDEdt;
+
+    // Firmware group.
+    Control Panel3;
+    EditControl edName;
+    ButtonControl btnOpen;
+    EditControl edtUnitSign; // header text; tag holds HeaderLineIndex
+    ButtonControl btnHeaderEdit;
+    CheckControl cbFinalization;
+    CheckControl cbWaitConnectLUMET;
+    CheckControl cbDopInitCmd;
+
+    // Status bar.
+    std::array<QString, 4> Status;
+    ProgressControl ProgressBar1;
+
+    // Menus.
+    MenuItem mnuTimeOut;
+    MenuItem mnuDebug;
+
+    // The accompanying-initialisation window (TForm4).
+    QStringList DopCmdMemo;
+
+    TerminalModel terminal;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class Loader;
+
+// The operation journal: four lines per completed operation (a rule of 60 hyphens, the date and
+// time, the connection parameters, the final message), Windows-1251, CR LF, appended to
+// velkor.jnl in the data folder. Nothing reads it back; it is the engineers' audit trail.
+class Journal {
+public:
+    explicit Journal(Loader& loader) : loader_(loader) {}
+
+    // Appends one entry; raises LoaderError with the system's text when the file cannot be
+    // opened or written (the lines written before the failure stay).
+    void WriteJournal(const QString& message);
+
+    QString path() const;
+    // The connection parameters of the visible page, as line 3 shows them.
+    QString connectionParams() const;
+
+private:
+    Loader& loader_;
+};

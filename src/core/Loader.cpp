@@ -1,0 +1,33 @@
+#include "Loader.h"
+
+Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
+    : runtime(runtime_), dialogs(dialogs_), exchange(*this), driver(*this), router(*this),
+      journal(*this), dataDir_(std::move(dataDir)) {
+    Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
+    WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
+    // Timer3 runs from program start and flushes the terminal even before any connection.
+    Timer3->start();
+}
+
+void Loader::setStatus(int panel, const QString& text) {
+    if (panel < 0 || panel >= int(form.Status.size())) {
+        return;
+    }
+    form.Status[std::size_t(panel)] = text;
+    if (onStatus) {
+        onStatus(panel, text);
+    }
+}
+
+void Loader::addTerminalLine(const QByteArray& line) {
+    form.terminal.lines.append(line);
+    if (onTerminalLine) {
+        onTerminalLine(line);
+    }
+}
+
+void Loader::setAnswerTimeout(std::int32_t ms) {
+    state.AnswerTimeoutMs = ms;
+    form.mnuTimeOut.tag = ms;
+    form.mnuTimeOut.caption = QStringLiteral("Время ожидания, %1 мсек").arg(ms);
+}

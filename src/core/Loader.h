@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Dialogs.h"
+#include "Exchange.h"
+#include "FormModel.h"
+#include "Journal.h"
+#include "LoaderState.h"
+#include "OperationDriver.h"
+#include "ReceiveRouter.h"
+#include "Runtime.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class Links;
+
+// One loader: the state and controls of the main window, its two timers and the parts of the
+// logic that work on them. The application, the shell front end and the tests each make one
+// and plug in their runtime, their dialogs and their connection steps.
+class Loader {
+public:
+    Loader(Runtime& runtime, Dialogs& dialogs, QString dataDir);
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    Runtime& runtime;
+    Dialogs& dialogs;
+    LoaderState state;
+    FormModel form;
+    Links* links = nullptr;
+
+    // Timer3 (100 ms): the terminal flush; enabled means the connection is alive.
+    std::unique_ptr<Timer> Timer3;
+    // WaitAnswerTimer (10 ms): counts QuietTicks down.
+    std::unique_ptr<Timer> WaitAnswerTimer;
+
+    Exchange exchange;
+    OperationDriver driver;
+    ReceiveRouter router;
+    Journal journal;
+
+    // The folder of the settings, the journal and the logs.
+    const QString& dataDir() const { return dataDir_; }
+    int connectionKind() const { return form.TypeOfConnectGrpPage; }
+
+    // Writes a status-bar panel (0 progress counter, 2 connection state, 3 messages).
+    void setStatus(int panel, const QString& text);
+    // Adds one line to the terminal window's view.
+    void addTerminalLine(const QByteArray& line);
+    // Sets AnswerTimeoutMs with its menu caption.
+    void setAnswerTimeout(std::int32_t ms);
+
+    // Observers for front ends that show the status or the exchange as they happen.
+    std::function<void(int panel, const QString& text)> onStatus;
+    std::function<void(const QByteArray& line)> onTerminalLine;
+
+private:
+    QString dataDir_;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "UiTexts.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+
+// The loader's state that is not a control: what the main window held besides its widgets.
+// Device bytes are QByteArray, one character per byte as received.
+struct LoaderState {
+    // Operation driver and connection lifecycle.
+    bool OperationActive = false;  // clearing it is the cancel request
+    int OperationMode = kModeFlash; // kept in PopupMenu1.Tag
+    bool ConnectionOpen = false;
+    bool TcpConnected = false;
+    bool OperationFailed = false;
+    QDateTime OperationStart;
+
+    // Command exchange.
+    QByteArray AnswerBuffer;
+    bool AnswerReceived = false;
+    std::int32_t QuietTicks = 0;
+    std::int32_t AnswerTimeoutMs = 80000; // kept in mnuTimeOut.Tag
+    std::int32_t AttemptCount = 0;
+    std::int32_t AttemptLimit = 3;
+    bool DebugMode = false;
+
+    // Received-data routing.
+    QByteArray PendingTerminalText;
+    std::uint32_t LastReceiveTick = 0;
+    std::uint32_t ReceiveTraceTick = 0;
+
+    // Firmware file.
+    QString FirmwareFilePath;
+
+    // Resume position of the storage load; survives between runs, not saved.
+    std::uint16_t StartPage = 70;
+    std::uint16_t PageAddr = 10;
+    std::uint16_t LastLoadedLine = 0;
+    std::uint16_t LinesSent = 0;
+
+    bool FirstActivation = true;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+
+class Loader;
+
+// The received-data routing rule shared by every connection kind. During an operation each
+// reception goes to AnswerBuffer and makes its own terminal line; outside an operation the
+// bytes collect in PendingTerminalText, which the 100 ms Timer3 flushes as one line once 70 ms
+// pass without reception.
+class ReceiveRouter {
+public:
+    explicit ReceiveRouter(Loader& loader) : loader_(loader) {}
+
+    // Appends the chunk to AnswerBuffer while an operation runs.
+    void appendAnswer(const QByteArray& chunk);
+    // Steps T1 and T2: the chunk to the terminal, as a line or into the pending text.
+    void routeToTerminal(const QByteArray& chunk);
+    // Step T3, at the end of every receive event: a non-empty AnswerBuffer restarts the three
+    // quiet ticks.
+    void endReception();
+    // All three in order, for a connection that delivers plain chunks.
+    void receive(const QByteArray& chunk);
+
+    // The 100 ms tick of Timer3.
+    void Timer3Timer();
+
+private:
+    Loader& loader_;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// A timer on the user-interface thread. Its tick runs only while the thread processes pending
+// events. Enabled or not is part of the loader's state: Timer3 running is the connection-alive
+// signal that every wait loop reads.
+class Timer {
+public:
+    virtual ~Timer() = default;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual bool enabled() const = 0;
+    virtual int intervalMs() const = 0;
+    void start() { setEnabled(true); }
+    void stop() { setEnabled(false); }
+};
+
+// Everything the core needs of time and of the event loop. The real runtime runs on Qt's event
+// loop; the virtual runtime of the tests advances time only when the code sleeps, so a long
+// time-out runs in microseconds and always the same way.
+class Runtime {
+public:
+    virtual ~Runtime() = default;
+
+    // The 32-bit millisecond tick counter; it wraps.
+    virtual std::uint32_t tickCount() const = 0;
+    // The local date and time.
+    virtual QDateTime now() const = 0;
+    // Pauses the thread; no event is processed meanwhile.
+    virtual void sleep(int ms) = 0;
+    // Runs the pending events: timer ticks, receptions, user clicks.
+    virtual void processEvents() = 0;
+    // The application has been asked to quit.
+    virtual bool terminating() const = 0;
+    // A timer that calls onTick every intervalMs while enabled; created stopped.
+    virtual std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) = 0;
+    // One line on the debug output channel.
+    virtual void debugLine(const QString& line) = 0;
+};

@@ -1,0 +1,115 @@
+#include "VirtualRuntime.h"
+
+#include <algorithm>
+
+class VirtualRuntime::VirtualTimer : public Timer {
+public:
+    VirtualTimer(VirtualRuntime& runtime, int intervalMs, std::function<void()> onTick)
+        : runtime_(runtime), interval_(std::max(1, intervalMs)), onTick_(std::move(onTick)) {
+        runtime_.registerTimer(this);
+    }
+    ~VirtualTimer() override { runtime_.unregisterTimer(this); }
+
+    void setEnabled(bool enabled) override {
+        if (enabled && !enabled_) {
+            due_ = runtime_.elapsed() + std::uint64_t(interval_);
+        }
+        enabled_ = enabled;
+    }
+    bool enabled() const override { return enabled_; }
+    int intervalMs() const override { return interval_; }
+
+    std::uint64_t due() const { return due_; }
+    // Like a real timer that fell behind, it fires once and then keeps its rhythm from now.
+    void fire(std::uint64_t now) {
+        due_ += std::uint64_t(interval_);
+        if (due_ <= now) {
+            due_ = now + std::uint64_t(interval_);
+        }
+        onTick_();
+    }
+
+private:
+    VirtualRuntime& runtime_;
+    int interval_;
+    std::function<void()> onTick_;
+    bool enabled_ = false;
+    std::uint64_t due_ = 0;
+};
+
+VirtualRuntime::VirtualRuntime(std::uint32_t startTick, QDateTime startTime)
+    : startTick_(startTick), startTime_(std::move(startTime)) {}
+
+VirtualRuntime::~VirtualRuntime() = default;
+
+void VirtualRuntime::unregisterTimer(VirtualTimer* timer) {
+    timers_.erase(std::remove(timers_.begin(), timers_.end(), timer), timers_.end());
+}
+
+void VirtualRuntime::advance(std::uint64_t ms) {
+    elapsed_ += ms;
+    idlePumps_ = 0;
+    if (timeLimit_ != 0 && elapsed_ >= timeLimit_) {
+        limitReached_ = true;
+        terminating_ = true;
+    }
+}
+
+void VirtualRuntime::sleep(int ms) {
+    if (ms > 0) {
+        advance(std::uint64_t(ms));
+    }
+}
+
+bool VirtualRuntime::deliverOneDue() {
+    VirtualTimer* timer = nullptr;
+    for (VirtualTimer* t : timers_) {
+        if (t->enabled() && t->due() <= elapsed_ && (timer == nullptr || t->due() < timer->due())) {
+            timer = t;
+        }
+    }
+    const bool eventDue = !events_.empty() && events_.begin()->first.first <= elapsed_;
+    if (eventDue && (timer == nullptr || events_.begin()->first.first <= timer->due())) {
+        auto fn = std::move(events_.begin()->second);
+        events_.erase(events_.begin());
+        fn();
+        return true;
+    }
+    if (timer != nullptr) {
+        timer->fire(elapsed_);
+        return true;
+    }
+    return false;
+}
+
+void VirtualRuntime::processEvents() {
+    bool delivered = false;
+    while (deliverOneDue()) {
+        delivered = true;
+    }
+    // A loop that pumps without ever sleeping would stand still in virtual time; a real pump
+    // takes a little time, so every run of idle pumps moves the clock on by a millisecond.
+    if (!delivered && ++idlePumps_ >= 16) {
+        advance(1);
+    }
+}
+
+std::unique_ptr<Timer> VirtualRuntime::createTimer(int intervalMs, std::function<void()> onTick) {
+    return std::make_unique<VirtualTimer>(*this, intervalMs, std::move(onTick));
+}
+
+void VirtualRuntime::post(std::uint64_t delayMs, std::function<void()> fn) {
+    postAt(elapsed_ + delayMs, std::move(fn));
+}
+
+void VirtualRuntime::postAt(std::uint64_t atElapsed, std::function<void()> fn) {
+    events_.emplace(std::make_pair(atElapsed, sequence_++), std::move(fn));
+}
+
+void VirtualRuntime::runFor(std::uint64_t ms) {
+    const std::uint64_t end = elapsed_ + ms;
+    while (elapsed_ < end && !terminating_) {
+        processEvents();
+        sleep(1);
+    }
+}

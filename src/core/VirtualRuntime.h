@@ -1,0 +1,62 @@
+#pragma once
+
+#include "Runtime.h"
+
+#include <QStringList>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+// A runtime in virtual time for tests, fuzzers and benchmarks. Time moves only when the code
+// sleeps (or spins in an event loop without sleeping); processEvents delivers the timer ticks
+// and posted events that are due, in order of their due time. A test posts device receptions
+// and user clicks at chosen virtual times, so every run is exactly the same.
+class VirtualRuntime : public Runtime {
+public:
+    explicit VirtualRuntime(std::uint32_t startTick = 1'000'000,
+                            QDateTime startTime = QDateTime(QDate(2026, 1, 5), QTime(9, 0, 0)));
+    ~VirtualRuntime() override;
+
+    std::uint32_t tickCount() const override { return startTick_ + std::uint32_t(elapsed_); }
+    QDateTime now() const override { return startTime_.addMSecs(qint64(elapsed_)); }
+    void sleep(int ms) override;
+    void processEvents() override;
+    bool terminating() const override { return terminating_; }
+    std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) override;
+    void debugLine(const QString& line) override { debugLines.append(line); }
+
+    // Milliseconds of virtual time since the runtime was made.
+    std::uint64_t elapsed() const { return elapsed_; }
+    // Runs fn from the event loop once delayMs of virtual time have passed.
+    void post(std::uint64_t delayMs, std::function<void()> fn);
+    void postAt(std::uint64_t atElapsed, std::function<void()> fn);
+    // Runs the event loop (pump, then sleep 1 ms) for ms of virtual time, as an idle
+    // application would.
+    void runFor(std::uint64_t ms);
+    // After this much virtual time the runtime reports terminating, so a test that would wait
+    // forever ends; limitReached() tells whether that happened.
+    void setTimeLimit(std::uint64_t ms) { timeLimit_ = ms; }
+    bool limitReached() const { return limitReached_; }
+    void setTerminating(bool terminating) { terminating_ = terminating; }
+
+    QStringList debugLines;
+
+private:
+    class VirtualTimer;
+
+    void advance(std::uint64_t ms);
+    bool deliverOneDue();
+    void registerTimer(VirtualTimer* timer) { timers_.push_back(timer); }
+    void unregisterTimer(VirtualTimer* timer);
+
+    std::uint32_t startTick_;
+    QDateTime startTime_;
+    std::uint64_t elapsed_ = 0;
+    std::uint64_t sequence_ = 0;
+    std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::function<void()>> events_;
+    std::vector<VirtualTimer*> timers_;
+    int idlePumps_ = 0;
+    std::uint64_t timeLimit_ = 0;
+    bool limitReached_ = false;
+    bool terminating_ = false;
+};

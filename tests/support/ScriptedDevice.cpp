@@ -1,0 +1,88 @@
+#include "ScriptedDevice.h"
+
+#include "core/Loader.h"
+#include "core/VirtualRuntime.h"
+
+ScriptedDevice::ScriptedDevice(Loader& loader, VirtualRuntime& runtime)
+    : loader_(loader), runtime_(runtime) {
+    loader_.links = this;
+}
+
+ScriptedDevice::~ScriptedDevice() {
+    if (loader_.links == this) {
+        loader_.links = nullptr;
+    }
+}
+
+void ScriptedDevice::answer(const QByteArray& command, const QByteArray& reply,
+                            std::uint64_t delayMs) {
+    answers_[command] = {reply, delayMs};
+}
+
+void ScriptedDevice::deliver(const QByteArray& chunk, std::uint64_t delayMs) {
+    runtime_.post(delayMs, [this, chunk] {
+        if (open_) {
+            loader_.router.receive(chunk);
+        }
+    });
+}
+
+void ScriptedDevice::deliverPieces(const QList<QByteArray>& pieces, std::uint64_t firstDelayMs,
+                                   std::uint64_t gapMs) {
+    std::uint64_t delay = firstDelayMs;
+    for (const QByteArray& piece : pieces) {
+        deliver(piece, delay);
+        delay += gapMs;
+    }
+}
+
+void ScriptedDevice::dropConnection(std::uint64_t delayMs) {
+    runtime_.post(delayMs, [this] {
+        if (open_) {
+            closed();
+        }
+    });
+}
+
+void ScriptedDevice::open() {
+    ++openCalls;
+    if (!openSucceeds || open_) {
+        return;
+    }
+    // What the after-open and connected handlers do for the loader.
+    open_ = true;
+    loader_.Timer3->start();
+    loader_.state.PendingTerminalText.clear();
+    loader_.state.LastReceiveTick = loader_.runtime.tickCount();
+    loader_.state.ConnectionOpen = true;
+    loader_.form.terminal.sendPanelVisible = true;
+}
+
+void ScriptedDevice::closed() {
+    open_ = false;
+    loader_.form.terminal.sendPanelVisible = false;
+    loader_.Timer3->stop();
+    loader_.state.TcpConnected = false;
+    loader_.state.ConnectionOpen = false;
+}
+
+void ScriptedDevice::deactivateTcpClient() {
+    if (open_) {
+        closed();
+    }
+}
+
+void ScriptedDevice::write(int connectionKind, const QByteArray& text) {
+    if (!open_) {
+        return;
+    }
+    written.append(text);
+    writtenKinds.append(connectionKind);
+    if (onWrite) {
+        onWrite(text);
+    }
+    const auto it = answers_.find(text);
+    if (it != answers_.end()) {
+        deliver(it->second.first, it->second.second);
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/Links.h"
+
+#include <QByteArray>
+#include <QList>
+#include <cstdint>
+#include <functional>
+#include <map>
+
+class Loader;
+class VirtualRuntime;
+
+// A device at the far end of every connection kind, for unit tests in virtual time. It records
+// what the loader writes and delivers scripted answers through the loader's receive routing at
+// chosen virtual times, so a test reads as a transcript.
+class ScriptedDevice : public Links {
+public:
+    ScriptedDevice(Loader& loader, VirtualRuntime& runtime);
+    ~ScriptedDevice() override;
+
+    // Connection behaviour.
+    bool openSucceeds = true;
+    int openCalls = 0;
+
+    // Everything the loader wrote, one entry per write, with the connection kind used.
+    QList<QByteArray> written;
+    QList<int> writtenKinds;
+
+    // Answers: an exact command gets its answer after delayMs; onWrite sees every write first
+    // and may post its own answers.
+    void answer(const QByteArray& command, const QByteArray& reply, std::uint64_t delayMs = 5);
+    std::function<void(const QByteArray& text)> onWrite;
+
+    // Delivers a reception after delayMs, as one receive event.
+    void deliver(const QByteArray& chunk, std::uint64_t delayMs = 0);
+    // Delivers the pieces one after another, gapMs apart, the first after firstDelayMs.
+    void deliverPieces(const QList<QByteArray>& pieces, std::uint64_t firstDelayMs,
+                       std::uint64_t gapMs);
+    // The peer closes the connection after delayMs (the close handlers run).
+    void dropConnection(std::uint64_t delayMs = 0);
+
+    // Links
+    void openSerial() override { open(); }
+    void openTcp() override { open(); }
+    void openBroker() override { open(); }
+    void write(int connectionKind, const QByteArray& text) override;
+    bool serialPortOpen() const override { return open_; }
+    void closeSerialPort() override { closed(); }
+    void deactivateTcpClient() override;
+
+    bool isOpen() const { return open_; }
+
+private:
+    void open();
+    void closed();
+
+    Loader& loader_;
+    VirtualRuntime& runtime_;
+    bool open_ = false;
+    std::map<QByteArray, std::pair<QByteArray, std::uint64_t>> answers_;
+};

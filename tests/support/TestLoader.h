@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ScriptedDevice.h"
+#include "ScriptedDialogs.h"
+#include "core/Loader.h"
+#include "core/VirtualRuntime.h"
+
+#include <QTemporaryDir>
+
+// A loader in virtual time with scripted dialogs, a scripted device and a temporary data
+// folder: the fixture of every unit test of the core and the procedures.
+struct TestLoader {
+    TestLoader() : loader(runtime, dialogs, dataDir.path()), device(loader, runtime) {
+        runtime.setTimeLimit(24ULL * 3600 * 1000);
+    }
+
+    QTemporaryDir dataDir;
+    VirtualRuntime runtime;
+    ScriptedDialogs dialogs;
+    Loader loader;
+    ScriptedDevice device;
+
+    LoaderState& state() { return loader.state; }
+    FormModel& form() { return loader.form; }
+    // Starts an operation as the user would start it, with the connection opened by the
+    // driver; returns when the operation has ended.
+    void press() { loader.driver.btnConnectClick(); }
+    // Opens the connection outside an operation, as the terminal button does.
+    void openConnection() { loader.driver.OpenConnection(); }
+};
