@@ -25,18 +25,18 @@ QString CliApp::usage() {
         text += QStringLiteral("  %1%2\n").arg(sub.name.leftJustified(12), sub.summary);
     }
     text += QStringLiteral("\n") + QString::fromLatin1(CommonOptions::helpText());
-    text += QStringLiteral(
-        "\nResults go to standard output, progress and messages to standard error.\n"
-        "'velkor-cli SUBCOMMAND --help' describes one subcommand.\n\n"
-        "Exit codes:\n"
-        "  0    success\n"
-        "  64   usage error (also: a question that no option answered)\n"
-        "  65   the firmware file was refused\n"
-        "  69   the connection could not be opened\n"
-        "  74   a file could not be read or written\n"
-        "  75   the device stopped answering\n"
-        "  76   signature mismatch or refusal by the device\n"
-        "  130  cancelled (Ctrl-C)\n");
+    text +=
+        QStringLiteral("\nResults go to standard output, progress and messages to standard error.\n"
+                       "'velkor-cli SUBCOMMAND --help' describes one subcommand.\n\n"
+                       "Exit codes:\n"
+                       "  0    success\n"
+                       "  64   usage error (also: a question that no option answered)\n"
+                       "  65   the firmware file was refused\n"
+                       "  69   the connection could not be opened\n"
+                       "  74   a file could not be read or written\n"
+                       "  75   the device stopped answering\n"
+                       "  76   signature mismatch or refusal by the device\n"
+                       "  130  cancelled (Ctrl-C)\n");
     return text;
 }
 

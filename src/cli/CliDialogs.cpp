@@ -8,7 +8,8 @@ namespace {
 
 void printLine(const QString& prefix, const QString& text) {
     QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     std::fprintf(stderr, "%s%s\n", prefix.toLocal8Bit().constData(),
                  shown.toLocal8Bit().constData());
     std::fflush(stderr);
@@ -16,8 +17,7 @@ void printLine(const QString& prefix, const QString& text) {
 
 } // namespace
 
-void CliDialogs::setConfirm(const QString& question, const QString& flag,
-                            std::optional<bool> yes) {
+void CliDialogs::setConfirm(const QString& question, const QString& flag, std::optional<bool> yes) {
     std::optional<QString> value;
     if (yes) {
         value = *yes ? QStringLiteral("yes") : QStringLiteral("no");
@@ -35,11 +35,10 @@ void CliDialogs::setFile(const QString& flag, std::optional<QString> path) {
 }
 
 void CliDialogs::missing(const QString& question, const QString& flag) {
-    missingAnswer_ = flag.isEmpty()
-                         ? QStringLiteral("the loader asks \"%1\" and no option answers it")
-                               .arg(question)
-                         : QStringLiteral("the loader asks \"%1\": answer it with %2")
-                               .arg(question, flag);
+    missingAnswer_ =
+        flag.isEmpty()
+            ? QStringLiteral("the loader asks \"%1\" and no option answers it").arg(question)
+            : QStringLiteral("the loader asks \"%1\": answer it with %2").arg(question, flag);
     throw UsageError(missingAnswer_);
 }
 

@@ -11,8 +11,8 @@ namespace {
 const int kBaudRates[] = {9600, 14400, 19200, 38400, 56000, 57600, 115200, 256000};
 
 // HOST or HOST:PORT; the port defaults to defaultPort.
-void splitHostPort(const QString& value, const QString& option, quint16 defaultPort,
-                   QString& host, quint16& port) {
+void splitHostPort(const QString& value, const QString& option, quint16 defaultPort, QString& host,
+                   quint16& port) {
     const int colon = value.lastIndexOf(QLatin1Char(':'));
     host = colon < 0 ? value : value.left(colon);
     port = defaultPort;

@@ -15,7 +15,7 @@ struct CommonOptions {
     int baud = 115200;
     QString host;
     quint16 port = 0;
-    QString ids; // the --id text
+    QString ids;        // the --id text
     int timeoutMs = -1; // -1: keep the loader's default
     QString dataDir;
     bool debug = false;

@@ -94,7 +94,9 @@ void Exchange::WaitAnswerTimerTick() {
     }
 }
 
-void Exchange::pbWaitAnswerMouseDown() { loader_.state.QuietTicks = 1; }
+void Exchange::pbWaitAnswerMouseDown() {
+    loader_.state.QuietTicks = 1;
+}
 
 void Exchange::mnuTimeOutClick() {
     QString value = QString::number(loader_.state.AnswerTimeoutMs);

@@ -17,9 +17,8 @@ FormModel::FormModel() {
     cmbComPort.hint = QStringLiteral("последовательный порт");
     tbAutoComList.caption = QStringLiteral("В системе");
     tbAutoComList.hint = QStringLiteral("Выбрать доступные порты в системе");
-    cmbBaudRate.items = {QStringLiteral("9600"),  QStringLiteral("14400"),
-                         QStringLiteral("19200"), QStringLiteral("38400"),
-                         QStringLiteral("56000"), QStringLiteral("57600"),
+    cmbBaudRate.items = {QStringLiteral("9600"),   QStringLiteral("14400"), QStringLiteral("19200"),
+                         QStringLiteral("38400"),  QStringLiteral("56000"), QStringLiteral("57600"),
                          QStringLiteral("115200"), QStringLiteral("256000")};
     cmbBaudRate.text = QStringLiteral("115200");
     cmbBaudRate.hint = QStringLiteral("скорость соединения");

@@ -79,11 +79,11 @@ struct MenuItem : Control {
 struct TerminalModel {
     bool visible = false;
     QString caption = QStringLiteral("Терминальное окно");
-    QList<QByteArray> lines;        // Memo1, bytes as received or sent
-    QString edit1;                  // the send line
-    bool sendPanelVisible = false;  // Panel1, shown while a connection is open
+    QList<QByteArray> lines;         // Memo1, bytes as received or sent
+    QString edit1;                   // the send line
+    bool sendPanelVisible = false;   // Panel1, shown while a connection is open
     bool commandInputEnabled = true; // disabled while the bootloader is programmed
-    int receiveCounter = 0;         // counted by the TCP receive handler, never reset
+    int receiveCounter = 0;          // counted by the TCP receive handler, never reset
 };
 
 struct FormModel {

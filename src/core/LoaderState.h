@@ -11,7 +11,7 @@
 // Device bytes are QByteArray, one character per byte as received.
 struct LoaderState {
     // Operation driver and connection lifecycle.
-    bool OperationActive = false;  // clearing it is the cancel request
+    bool OperationActive = false;   // clearing it is the cancel request
     int OperationMode = kModeFlash; // kept in PopupMenu1.Tag
     bool ConnectionOpen = false;
     bool TcpConnected = false;

@@ -1,8 +1,8 @@
 #include "OperationDriver.h"
 
-#include "LoaderError.h"
 #include "Links.h"
 #include "Loader.h"
+#include "LoaderError.h"
 #include "TimeFormat.h"
 
 void OperationDriver::setProcedure(int mode, Procedure procedure) {

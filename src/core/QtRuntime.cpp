@@ -44,7 +44,9 @@ std::uint32_t QtRuntime::tickCount() const {
     return tickBase_ + std::uint32_t(clock_.elapsed());
 }
 
-QDateTime QtRuntime::now() const { return QDateTime::currentDateTime(); }
+QDateTime QtRuntime::now() const {
+    return QDateTime::currentDateTime();
+}
 
 void QtRuntime::sleep(int ms) {
     if (ms > 0) {

@@ -25,22 +25,40 @@ enum ConnectionKind : int {
 
 // User-visible texts shared by several parts of the loader.
 namespace UiTexts {
-inline QString startButton() { return QStringLiteral("Загрузить прошивку"); }
-inline QString cancelButton() { return QStringLiteral("Отмена"); }
-inline QString menuFlash() { return QStringLiteral("Прошивка контроллера"); }
+inline QString startButton() {
+    return QStringLiteral("Загрузить прошивку");
+}
+inline QString cancelButton() {
+    return QStringLiteral("Отмена");
+}
+inline QString menuFlash() {
+    return QStringLiteral("Прошивка контроллера");
+}
 inline QString menuStore() {
     return QStringLiteral("Загрузка прошивки в память хранения контроллера");
 }
 inline QString menuReadBack() {
     return QStringLiteral("Выгрузка прошивки из памяти хранения контроллера в файл...");
 }
-inline QString openingPort() { return QStringLiteral("Открытие порта..."); }
-inline QString portUnavailable() { return QStringLiteral("порт не доступен. Возможно он занят!"); }
+inline QString openingPort() {
+    return QStringLiteral("Открытие порта...");
+}
+inline QString portUnavailable() {
+    return QStringLiteral("порт не доступен. Возможно он занят!");
+}
 inline QString operationFailed() {
     return QStringLiteral("Операция не выполнена - нет ответа от устройства");
 }
-inline QString operationDoneIn() { return QStringLiteral("Операция выполнена за "); }
-inline QString cancelledByUser() { return QStringLiteral("Отменено пользователем."); }
-inline QString timeExpired() { return QStringLiteral("Время истекло..."); }
-inline QString journalError() { return QStringLiteral("Ошибка %1"); }
+inline QString operationDoneIn() {
+    return QStringLiteral("Операция выполнена за ");
+}
+inline QString cancelledByUser() {
+    return QStringLiteral("Отменено пользователем.");
+}
+inline QString timeExpired() {
+    return QStringLiteral("Время истекло...");
+}
+inline QString journalError() {
+    return QStringLiteral("Ошибка %1");
+}
 } // namespace UiTexts
