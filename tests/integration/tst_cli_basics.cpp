@@ -1,0 +1,42 @@
+// velkor-cli as a process: help, version, and the exit code of a usage error.
+#include <QProcess>
+#include <QTest>
+
+class CliBasicsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void exitCodesAndStreams_data();
+    void exitCodesAndStreams();
+};
+
+void CliBasicsTest::exitCodesAndStreams_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutHas");
+    QTest::addColumn<QString>("stderrHas");
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
+                          << QStringLiteral("Exit codes:") << QString();
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                             << QStringLiteral("velkor-cli 1.97") << QString();
+    QTest::newRow("no subcommand")
+        << QStringList{} << 64 << QString() << QStringLiteral("Usage: velkor-cli");
+    QTest::newRow("unknown subcommand")
+        << QStringList{QStringLiteral("frobnicate")} << 64 << QString()
+        << QStringLiteral("unknown subcommand \"frobnicate\"");
+}
+
+void CliBasicsTest::exitCodesAndStreams() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutHas);
+    QFETCH(QString, stderrHas);
+    QProcess cli;
+    cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitCode(), exitCode);
+    QVERIFY(QString::fromLocal8Bit(cli.readAllStandardOutput()).contains(stdoutHas));
+    QVERIFY(QString::fromLocal8Bit(cli.readAllStandardError()).contains(stderrHas));
+}
+
+QTEST_GUILESS_MAIN(CliBasicsTest)
+#include "tst_cli_basics.moc"

@@ -1,0 +1,235 @@
+// The operation driver: start, cancel inside a pumped wait, the error path, the control states,
+// the connection kind and the operation choice.
+#include "TestLoader.h"
+#include "core/LoaderError.h"
+
+#include <QFile>
+#include <QTest>
+
+class DriverTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startOpensTheConnectionAndLocksTheControls();
+    void openConnectionIsReusedAndTimer3LeftStopped();
+    void connectionThatDoesNotOpenEndsWithPortUnavailable();
+    void procedureErrorIsShownClosesTheConnectionAndWritesNoJournal_data();
+    void procedureErrorIsShownClosesTheConnectionAndWritesNoJournal();
+    void failedProcedureIsReportedAndJournalled();
+    void earlierFailureIsNotReportedForTheNextOperation();
+    void cancelDuringAnAnswerWaitUnwindsAndReports();
+    void controlsAreRestoredAfterEveryOutcome_data();
+    void controlsAreRestoredAfterEveryOutcome();
+    void connectionKindCycles_data();
+    void connectionKindCycles();
+    void operationChoiceSetsModeHintAndOptions_data();
+    void operationChoiceSetsModeHintAndOptions();
+};
+
+namespace {
+
+QByteArray journalOf(TestLoader& t) {
+    QFile file(t.loader.journal.path());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+void DriverTest::startOpensTheConnectionAndLocksTheControls() {
+    TestLoader t;
+    bool sawLocked = false;
+    bool timer3Running = false;
+    t.loader.driver.setProcedure(kModeFlash, [&] {
+        const FormModel& f = t.form();
+        sawLocked = !f.ToolButton1.enabled && !f.Panel1.enabled && !f.cmbComPort.enabled &&
+                    !f.btnOpen.enabled && !f.btnHeaderEdit.enabled && !f.btnExit.enabled &&
+                    f.btnConnect.caption == QStringLiteral("Отмена") &&
+                    f.btnConnect.imageIndex == 68 && !f.btnConnect.dropDown &&
+                    t.state().OperationActive;
+        timer3Running = t.loader.Timer3->enabled();
+        t.runtime.sleep(2500);
+    });
+    t.press();
+    QCOMPARE(t.device.openCalls, 1);
+    QVERIFY(sawLocked);
+    QVERIFY(timer3Running);
+    QCOMPARE(t.form().Status[3], QStringLiteral("Операция выполнена за 00:00:02"));
+    QVERIFY(journalOf(t).endsWith("Msg:\xCE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xE2\xFB\xEF\xEE\xEB"
+                                  "\xED\xE5\xED\xE0 \xE7\xE0 00:00:02\r\n"));
+    QVERIFY(t.device.isOpen());
+}
+
+void DriverTest::openConnectionIsReusedAndTimer3LeftStopped() {
+    TestLoader t;
+    t.openConnection();
+    bool timer3Running = true;
+    t.loader.driver.setProcedure(kModeFlash, [&] { timer3Running = t.loader.Timer3->enabled(); });
+    t.press();
+    QCOMPARE(t.device.openCalls, 1);
+    QVERIFY(!timer3Running);
+    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+}
+
+void DriverTest::connectionThatDoesNotOpenEndsWithPortUnavailable() {
+    TestLoader t;
+    t.device.openSucceeds = false;
+    bool ran = false;
+    t.loader.driver.setProcedure(kModeFlash, [&] { ran = true; });
+    t.press();
+    QVERIFY(!ran);
+    QCOMPARE(t.form().Status[3], QStringLiteral("порт не доступен. Возможно он занят!"));
+    QVERIFY(journalOf(t).isEmpty());
+    QVERIFY(!t.loader.Timer3->enabled());
+}
+
+void DriverTest::procedureErrorIsShownClosesTheConnectionAndWritesNoJournal_data() {
+    QTest::addColumn<bool>("terminalVisible");
+    QTest::newRow("terminal hidden: connection closed") << false;
+    QTest::newRow("terminal visible: connection kept") << true;
+}
+
+void DriverTest::procedureErrorIsShownClosesTheConnectionAndWritesNoJournal() {
+    QFETCH(bool, terminalVisible);
+    TestLoader t;
+    t.form().terminal.visible = terminalVisible;
+    t.loader.driver.setProcedure(kModeFlash,
+                                 [] { throw LoaderError(QStringLiteral("Port Not Open")); });
+    t.press();
+    QCOMPARE(t.form().Status[3], QStringLiteral("Port Not Open"));
+    QCOMPARE(t.device.isOpen(), terminalVisible);
+    QVERIFY(journalOf(t).isEmpty());
+    QVERIFY(!t.state().OperationActive);
+}
+
+void DriverTest::failedProcedureIsReportedAndJournalled() {
+    TestLoader t;
+    t.loader.driver.setProcedure(kModeFlash, [&] { t.state().OperationFailed = true; });
+    t.press();
+    QCOMPARE(t.form().Status[3],
+             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+    QVERIFY(journalOf(t).contains("Msg:\xCE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xED\xE5 "));
+    QVERIFY(t.device.isOpen());
+}
+
+void DriverTest::earlierFailureIsNotReportedForTheNextOperation() {
+    TestLoader t;
+    t.loader.driver.setProcedure(kModeStore, [&] { t.state().OperationFailed = true; });
+    t.loader.driver.N1Click(kModeStore);
+    t.press();
+    t.loader.driver.N1Click(kModeFlash);
+    t.press();
+    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+}
+
+void DriverTest::cancelDuringAnAnswerWaitUnwindsAndReports() {
+    TestLoader t;
+    QStringList statuses;
+    t.loader.onStatus = [&](int panel, const QString& text) {
+        if (panel == 3) {
+            statuses.append(text);
+        }
+    };
+    bool answered = true;
+    t.loader.driver.setProcedure(kModeFlash, [&] {
+        answered = t.loader.exchange.SendCommand("PASSWORD");
+        t.state().OperationFailed = !answered;
+    });
+    t.runtime.post(1500, [&] {
+        t.loader.driver.btnConnectClick();
+        // The window is idle again at once, while the interrupted run unwinds.
+        QVERIFY(!t.state().OperationActive);
+        QCOMPARE(t.form().btnConnect.caption, QStringLiteral("Загрузить прошивку"));
+    });
+    t.press();
+    QVERIFY(!answered);
+    QVERIFY(t.runtime.elapsed() < 1600);
+    QCOMPARE(t.device.written.size(), 1);
+    QVERIFY(statuses.contains(QStringLiteral("Отменено пользователем.")));
+    QCOMPARE(t.form().Status[3],
+             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+    QVERIFY(!journalOf(t).isEmpty());
+}
+
+void DriverTest::controlsAreRestoredAfterEveryOutcome_data() {
+    QTest::addColumn<int>("outcome"); // 0 success, 1 failure, 2 error, 3 no connection
+    QTest::newRow("success") << 0;
+    QTest::newRow("failure") << 1;
+    QTest::newRow("error") << 2;
+    QTest::newRow("no connection") << 3;
+}
+
+void DriverTest::controlsAreRestoredAfterEveryOutcome() {
+    QFETCH(int, outcome);
+    TestLoader t;
+    t.device.openSucceeds = outcome != 3;
+    t.loader.driver.N1Click(kModeReadBack);
+    t.loader.driver.setProcedure(kModeReadBack, [&] {
+        if (outcome == 1) {
+            t.state().OperationFailed = true;
+        } else if (outcome == 2) {
+            throw LoaderError(QStringLiteral("boom"));
+        }
+    });
+    t.press();
+    const FormModel& f = t.form();
+    QVERIFY(f.ToolButton1.enabled && f.Panel1.enabled && f.cmbComPort.enabled &&
+            f.btnOpen.enabled && f.btnHeaderEdit.enabled && f.btnExit.enabled);
+    QCOMPARE(f.btnConnect.caption, QStringLiteral("Загрузить прошивку"));
+    QCOMPARE(f.btnConnect.imageIndex, kModeReadBack);
+    QVERIFY(f.btnConnect.dropDown);
+    QVERIFY(!t.state().OperationActive);
+    QVERIFY(!t.loader.Timer3->enabled());
+}
+
+void DriverTest::connectionKindCycles_data() {
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("nextIcon");
+    QTest::addColumn<int>("nextPage");
+    QTest::newRow("serial to TCP/IP") << 8 << 88 << 1;
+    QTest::newRow("TCP/IP to broker") << 88 << 89 << 2;
+    QTest::newRow("broker to serial") << 89 << 8 << 0;
+    QTest::newRow("unknown icon to serial") << 5 << 8 << 0;
+}
+
+void DriverTest::connectionKindCycles() {
+    QFETCH(int, icon);
+    QFETCH(int, nextIcon);
+    QFETCH(int, nextPage);
+    TestLoader t;
+    t.form().ToolButton1.imageIndex = icon;
+    t.loader.driver.ToolButton1Click();
+    QCOMPARE(t.form().ToolButton1.imageIndex, nextIcon);
+    QCOMPARE(t.form().TypeOfConnectGrpPage, nextPage);
+}
+
+void DriverTest::operationChoiceSetsModeHintAndOptions_data() {
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<bool>("optionsVisible");
+    QTest::newRow("N1") << 18 << QStringLiteral("Прошивка контроллера") << false;
+    QTest::newRow("N2") << 37 << QStringLiteral("Загрузка прошивки в память хранения контроллера")
+                        << true;
+    QTest::newRow("N3") << 2
+                        << QStringLiteral(
+                               "Выгрузка прошивки из памяти хранения контроллера в файл...")
+                        << false;
+}
+
+void DriverTest::operationChoiceSetsModeHintAndOptions() {
+    QFETCH(int, icon);
+    QFETCH(QString, hint);
+    QFETCH(bool, optionsVisible);
+    TestLoader t;
+    t.loader.driver.N1Click(kModeStore);
+    t.loader.driver.N1Click(icon);
+    QCOMPARE(t.state().OperationMode, icon);
+    QCOMPARE(t.form().btnConnect.imageIndex, icon);
+    QCOMPARE(t.form().btnConnect.hint, hint);
+    QCOMPARE(t.form().cbFinalization.visible, optionsVisible);
+    QCOMPARE(t.form().cbWaitConnectLUMET.visible, optionsVisible);
+    QCOMPARE(t.form().cbDopInitCmd.visible, optionsVisible);
+    t.loader.driver.ToolButton1Click();
+    QCOMPARE(t.form().cbFinalization.visible, optionsVisible);
+}
+
+QTEST_GUILESS_MAIN(DriverTest)
+#include "tst_driver.moc"

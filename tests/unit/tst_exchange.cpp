@@ -1,0 +1,218 @@
+// The command exchange in virtual time: quiet-tick completion, time-outs, the retry arithmetic,
+// cancel, the wait bar, nested sends and the wait-time dialog.
+#include "TestLoader.h"
+
+#include <QTest>
+
+class ExchangeTest : public QObject {
+    Q_OBJECT
+private slots:
+    void piecesJoinOrSplitByThreeQuietTicks_data();
+    void piecesJoinOrSplitByThreeQuietTicks();
+    void lateDataIsAppendedAfterReturnWhileTheOperationRuns();
+    void zeroWaitTimeEndsAtTheFirstCheck();
+    void silentDeviceGetsTwoAttemptsThenOne();
+    void waitForControllerOptionRepeatsUpToTheLimit();
+    void cancelStopsTheRepetitionAtOnce();
+    void waitBarClickEndsTheWait_data();
+    void waitBarClickEndsTheWait();
+    void nestedSendDuringAWaitRunsItsOwnExchange();
+    void outsideAnOperationTheTextIsWrittenOnceAndNothingIsCollected();
+    void debugModeTracesEveryAttempt();
+    void waitTimeDialog_data();
+    void waitTimeDialog();
+    void commandGoesToTheSendLineAndTheTerminal();
+};
+
+namespace {
+
+// A loader with an open connection inside a running operation.
+struct Running : TestLoader {
+    Running() {
+        openConnection();
+        state().OperationActive = true;
+        loader.setAnswerTimeout(1000);
+    }
+    bool send(const QByteArray& text) { return loader.exchange.SendCommand(text); }
+};
+
+} // namespace
+
+void ExchangeTest::piecesJoinOrSplitByThreeQuietTicks_data() {
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("pieces 15 ms apart make one answer") << 15 << QByteArray("AB-CD-EF");
+    QTest::newRow("a 60 ms pause ends the answer") << 60 << QByteArray("AB-");
+}
+
+void ExchangeTest::piecesJoinOrSplitByThreeQuietTicks() {
+    QFETCH(int, gapMs);
+    QFETCH(QByteArray, answer);
+    Running t;
+    t.device.onWrite = [&](const QByteArray&) {
+        t.device.deliverPieces({"AB-", "CD-", "EF"}, 5, std::uint64_t(gapMs));
+    };
+    QVERIFY(t.send("VER"));
+    QCOMPARE(t.state().AnswerBuffer, answer);
+    QCOMPARE(t.device.written.size(), 1);
+}
+
+void ExchangeTest::lateDataIsAppendedAfterReturnWhileTheOperationRuns() {
+    Running t;
+    t.device.onWrite = [&](const QByteArray&) { t.device.deliverPieces({"one ", "two"}, 5, 80); };
+    QVERIFY(t.send("VER"));
+    QCOMPARE(t.state().AnswerBuffer, QByteArray("one "));
+    t.runtime.runFor(200);
+    QCOMPARE(t.state().AnswerBuffer, QByteArray("one two"));
+}
+
+void ExchangeTest::zeroWaitTimeEndsAtTheFirstCheck() {
+    Running t;
+    t.loader.setAnswerTimeout(0);
+    t.state().AttemptLimit = 1;
+    const auto start = t.runtime.elapsed();
+    QVERIFY(!t.send("VER"));
+    QVERIFY(t.runtime.elapsed() - start <= 5);
+    QCOMPARE(t.form().pbWaitAnswer.position, 0);
+}
+
+void ExchangeTest::silentDeviceGetsTwoAttemptsThenOne() {
+    Running t;
+    t.loader.setAnswerTimeout(200);
+    QVERIFY(!t.send("VER"));
+    QCOMPARE(t.device.written.size(), 2);
+    QCOMPARE(t.state().AttemptCount, 4);
+    QVERIFY(t.state().AnswerBuffer.isEmpty());
+    QVERIFY(!t.send("PING"));
+    QCOMPARE(t.device.written, (QList<QByteArray>{"VER", "VER", "PING"}));
+}
+
+void ExchangeTest::waitForControllerOptionRepeatsUpToTheLimit() {
+    Running t;
+    t.loader.setAnswerTimeout(50);
+    t.form().cbWaitConnectLUMET.checked = true;
+    t.state().AttemptLimit = 99;
+    QVERIFY(!t.send("PASSWORD"));
+    QCOMPARE(t.device.written.size(), 99);
+}
+
+void ExchangeTest::cancelStopsTheRepetitionAtOnce() {
+    Running t;
+    t.loader.setAnswerTimeout(50);
+    t.form().cbWaitConnectLUMET.checked = true;
+    t.state().AttemptLimit = 99;
+    t.runtime.post(525, [&] { t.loader.driver.btnConnectClick(); });
+    const auto start = t.runtime.elapsed();
+    QVERIFY(!t.send("PASSWORD"));
+    QVERIFY(t.device.written.size() >= 10 && t.device.written.size() <= 11);
+    QVERIFY(t.runtime.elapsed() - start < 540);
+    QCOMPARE(t.form().Status[3], QStringLiteral("Отменено пользователем."));
+}
+
+void ExchangeTest::waitBarClickEndsTheWait_data() {
+    QTest::addColumn<bool>("dataFlowing");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("nothing received") << false << false << QStringLiteral("Время истекло...");
+    QTest::newRow("data received") << true << true << QString();
+}
+
+void ExchangeTest::waitBarClickEndsTheWait() {
+    QFETCH(bool, dataFlowing);
+    QFETCH(bool, result);
+    QFETCH(QString, status);
+    Running t;
+    t.loader.setAnswerTimeout(60000);
+    t.state().AttemptLimit = 1;
+    if (dataFlowing) {
+        // A stream that never pauses long enough to complete the answer by itself.
+        t.device.onWrite = [&](const QByteArray&) {
+            for (int i = 0; i < 100; ++i) {
+                t.device.deliver("x", std::uint64_t(5 + 15 * i));
+            }
+        };
+    }
+    t.runtime.post(300, [&] { t.loader.exchange.pbWaitAnswerMouseDown(); });
+    const auto start = t.runtime.elapsed();
+    QCOMPARE(t.send("VER"), result);
+    QVERIFY(t.runtime.elapsed() - start < 330);
+    QCOMPARE(t.form().Status[3], status);
+}
+
+void ExchangeTest::nestedSendDuringAWaitRunsItsOwnExchange() {
+    Running t;
+    t.loader.setAnswerTimeout(5000);
+    t.state().AttemptLimit = 10;
+    t.device.answer("DEBUG 0", "DEBUG 0 ok");
+    // The terminal's send line is used while the procedure waits for a silent device.
+    t.runtime.post(100, [&] { t.loader.exchange.SendCommand("DEBUG 0"); });
+    QVERIFY(t.send("VER"));
+    QCOMPARE(t.device.written, (QList<QByteArray>{"VER", "DEBUG 0"}));
+    QCOMPARE(t.state().AnswerBuffer, QByteArray("DEBUG 0 ok"));
+    QCOMPARE(t.state().AttemptCount, 4);
+}
+
+void ExchangeTest::outsideAnOperationTheTextIsWrittenOnceAndNothingIsCollected() {
+    TestLoader t;
+    t.openConnection();
+    t.loader.setAnswerTimeout(300);
+    t.device.answer("VER", "VER 3.1");
+    const auto start = t.runtime.elapsed();
+    QVERIFY(!t.loader.exchange.SendCommand("VER"));
+    QCOMPARE(t.runtime.elapsed(), start);
+    QCOMPARE(t.device.written.size(), 1);
+    t.runtime.runFor(200);
+    QVERIFY(t.state().AnswerBuffer.isEmpty());
+    QCOMPARE(t.form().terminal.lines.constLast(), QByteArray("VER 3.1"));
+    QVERIFY(t.form().Status[3].isEmpty());
+    // The answer timer counts the wait time down and then reports that time ran out.
+    t.runtime.runFor(3000);
+    QCOMPARE(t.form().Status[3], QStringLiteral("Время истекло..."));
+}
+
+void ExchangeTest::debugModeTracesEveryAttempt() {
+    Running t;
+    t.state().DebugMode = true;
+    t.loader.setAnswerTimeout(100);
+    t.state().AttemptLimit = 1;
+    const std::uint32_t expected = t.runtime.tickCount() + 100;
+    t.send("VER");
+    QCOMPARE(t.runtime.debugLines, QStringList{QStringLiteral("WriteStr VER %1").arg(expected)});
+}
+
+void ExchangeTest::waitTimeDialog_data() {
+    QTest::addColumn<std::optional<QString>>("entry");
+    QTest::addColumn<int>("timeout");
+    QTest::newRow("whole number") << std::optional<QString>(QStringLiteral("5000")) << 5000;
+    QTest::newRow("zero") << std::optional<QString>(QStringLiteral("0")) << 0;
+    QTest::newRow("not a number") << std::optional<QString>(QStringLiteral("5 s")) << 1000;
+    QTest::newRow("negative") << std::optional<QString>(QStringLiteral("-20")) << 1000;
+    QTest::newRow("empty") << std::optional<QString>(QString()) << 1000;
+    QTest::newRow("cancelled") << std::optional<QString>() << 80000;
+}
+
+void ExchangeTest::waitTimeDialog() {
+    QFETCH(std::optional<QString>, entry);
+    QFETCH(int, timeout);
+    TestLoader t;
+    t.dialogs.queueInput(entry);
+    t.loader.exchange.mnuTimeOutClick();
+    QCOMPARE(t.dialogs.calls.size(), 1);
+    QCOMPARE(t.dialogs.calls[0].caption, QStringLiteral("Время ожидания отклика"));
+    QCOMPARE(t.dialogs.calls[0].text, QStringLiteral("Время в миллисекундах"));
+    QCOMPARE(t.dialogs.calls[0].initial, QStringLiteral("80000"));
+    QCOMPARE(t.state().AnswerTimeoutMs, timeout);
+    QCOMPARE(t.form().mnuTimeOut.caption, QStringLiteral("Время ожидания, %1 мсек").arg(timeout));
+}
+
+void ExchangeTest::commandGoesToTheSendLineAndTheTerminal() {
+    Running t;
+    t.device.answer("VER", "3.2");
+    t.send("VER");
+    QCOMPARE(t.form().terminal.edit1, QStringLiteral("VER"));
+    QCOMPARE(t.form().terminal.lines, (QList<QByteArray>{"VER", "3.2"}));
+    QCOMPARE(t.device.written, QList<QByteArray>{"VER"});
+}
+
+QTEST_GUILESS_MAIN(ExchangeTest)
+#include "tst_exchange.moc"
