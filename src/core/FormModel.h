@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Dialogs.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -117,6 +119,7 @@ struct FormModel {
     CheckControl cbFinalization;
     CheckControl cbWaitConnectLUMET;
     CheckControl cbDopInitCmd;
+    FileDialogState OpenDialog1; // the firmware file dialog
 
     // Status bar.
     std::array<QString, 4> Status;

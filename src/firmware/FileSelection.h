@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class Loader;
+
+// The firmware file choice of the main window.
+
+// The handler of btnOpen. From the button (fromButton) it asks for a file through the file
+// dialog OpenDialog1; without it (the start-up reload) it takes the file named in edName. An
+// accepted file stays in FirmwareFilePath and edName; a refused one clears both. A file that
+// cannot be read raises LoaderError and leaves the name in place.
+void btnOpenClick(Loader& loader, bool fromButton);
+
+// Puts a file name into edName and runs edNameChange when the text changed, as the field does.
+void setEdName(Loader& loader, const QString& text);
+
+// The handler of a change of edName: header editing is possible exactly when a file of that
+// name exists.
+void edNameChange(Loader& loader);

@@ -1,0 +1,148 @@
+#include "FirmwareImage.h"
+
+#include "core/LoaderError.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <algorithm>
+
+namespace {
+
+QString openError(const QString& path, const QString& reason) {
+    return QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, reason);
+}
+
+QString writeError(const QString& path, const QString& reason) {
+    return QStringLiteral("Не удается записать файл \"%1\": %2. Файл оставлен без изменений.")
+        .arg(path, reason);
+}
+
+// Size of the pieces written at a time when saving.
+constexpr qsizetype kWriteChunk = 1 << 20;
+
+} // namespace
+
+FirmwareImage FirmwareImage::load(const QString& path) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        throw LoaderError(openError(path, path.isEmpty() ? QStringLiteral("не указано имя файла")
+                                                         : file.errorString()));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw LoaderError(openError(path, file.errorString()));
+    }
+    return fromText(std::move(bytes));
+}
+
+FirmwareImage FirmwareImage::fromText(QByteArray text) {
+    FirmwareImage image;
+    image.buffer_ = std::move(text);
+    const qsizetype nul = image.buffer_.indexOf('\0');
+    if (nul >= 0) {
+        image.buffer_.truncate(nul);
+    }
+    image.split();
+    return image;
+}
+
+void FirmwareImage::split() {
+    const char* data = buffer_.constData();
+    const qsizetype n = buffer_.size();
+    lines_.clear();
+    lines_.reserve(std::size_t(std::count(data, data + n, '\n')) + 1);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = data[i];
+        if (c != '\n' && c != '\r') {
+            continue;
+        }
+        lines_.push_back({start, i - start});
+        if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {
+            ++i;
+        }
+        start = i + 1;
+    }
+    // Text after the last break is a line; a break at the very end adds none.
+    if (start < n) {
+        lines_.push_back({start, n - start});
+    }
+}
+
+QList<QByteArray> FirmwareImage::lines() const {
+    QList<QByteArray> result;
+    result.reserve(size());
+    for (qsizetype i = 0; i < size(); ++i) {
+        result.append(line(i).toByteArray());
+    }
+    return result;
+}
+
+FirmwareImage::Span FirmwareImage::store(const QByteArray& line) {
+    const Span span{buffer_.size(), line.size()};
+    buffer_.append(line);
+    return span;
+}
+
+void FirmwareImage::replaceLine(qsizetype index, const QList<QByteArray>& replacement) {
+    if (replacement.isEmpty()) {
+        removeLines({index});
+        return;
+    }
+    std::vector<Span> spans;
+    spans.reserve(std::size_t(replacement.size()));
+    for (const QByteArray& text : replacement) {
+        spans.push_back(store(text));
+    }
+    lines_[std::size_t(index)] = spans.front();
+    lines_.insert(lines_.begin() + index + 1, spans.begin() + 1, spans.end());
+}
+
+void FirmwareImage::appendLine(const QByteArray& line) {
+    lines_.push_back(store(line));
+}
+
+void FirmwareImage::removeLines(const std::vector<qsizetype>& indexes) {
+    std::size_t kept = 0;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (next < indexes.size() && qsizetype(i) == indexes[next]) {
+            ++next;
+            continue;
+        }
+        lines_[kept++] = lines_[i];
+    }
+    lines_.resize(kept);
+}
+
+void FirmwareImage::save(const QString& path) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw LoaderError(writeError(path, file.errorString()));
+    }
+    QByteArray chunk;
+    chunk.reserve(kWriteChunk + 4096);
+    auto flush = [&] {
+        if (file.write(chunk) != chunk.size()) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            throw LoaderError(writeError(path, reason));
+        }
+        chunk.resize(0);
+    };
+    for (const Span& s : lines_) {
+        chunk.append(buffer_.constData() + s.start, s.length).append("\r\n", 2);
+        if (chunk.size() >= kWriteChunk) {
+            flush();
+        }
+    }
+    flush();
+    if (!file.commit()) {
+        throw LoaderError(writeError(path, file.errorString()));
+    }
+}
+
+void FirmwareImage::release() {
+    lines_ = {};
+    buffer_ = {};
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <vector>
+
+// The lines of a firmware file as 8-bit text. The file's bytes are kept in one buffer and each
+// line is a slice of it, so a large file costs one read and one small index entry per line.
+//
+// Line rules: a line ends at CR LF, LF or CR; a line break at the very end adds no line, an
+// extra blank line there does; a NUL byte ends the text. Every user loads a fresh image and
+// drops it when done: the file is not held open.
+class FirmwareImage {
+public:
+    FirmwareImage() = default;
+
+    // Reads the file; raises LoaderError naming the file and the system's reason when it
+    // cannot be opened or read.
+    static FirmwareImage load(const QString& path);
+    // Splits text that is already in memory.
+    static FirmwareImage fromText(QByteArray text);
+
+    qsizetype size() const { return qsizetype(lines_.size()); }
+    bool isEmpty() const { return lines_.empty(); }
+    QByteArrayView line(qsizetype index) const {
+        const Span& s = lines_[std::size_t(index)];
+        return QByteArrayView(buffer_.constData() + s.start, s.length);
+    }
+    QList<QByteArray> lines() const;
+
+    // Replaces one line by the given lines (one or more).
+    void replaceLine(qsizetype index, const QList<QByteArray>& replacement);
+    void appendLine(const QByteArray& line);
+    // Removes the lines at the given indexes (ascending) in one pass.
+    void removeLines(const std::vector<qsizetype>& indexes);
+
+    // Writes every line followed by CR LF (the last one too). The new content goes to a
+    // temporary file in the same folder that then replaces the original, so a failure part way
+    // leaves the file as it was. Raises LoaderError naming the file and the reason.
+    void save(const QString& path) const;
+
+    // Drops the lines and the buffer.
+    void release();
+
+private:
+    struct Span {
+        qsizetype start;
+        qsizetype length;
+    };
+
+    void split();
+    Span store(const QByteArray& line);
+
+    QByteArray buffer_;
+    std::vector<Span> lines_;
+};
