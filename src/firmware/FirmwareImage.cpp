@@ -117,16 +117,25 @@ void FirmwareImage::removeLines(const std::vector<qsizetype>& indexes) {
 
 void FirmwareImage::save(const QString& path) const {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: the pieces below go straight to the system, so a short write (a full disk,
+    // a file size limit) shows in the count written. Through the device's own buffer a short
+    // write at commit time can pass unnoticed and the truncated file would replace the
+    // original.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw LoaderError(writeError(path, file.errorString()));
     }
     QByteArray chunk;
     chunk.reserve(kWriteChunk + 4096);
+    // A short write is retried with the rest, so a real failure shows with its reason.
     auto flush = [&] {
-        if (file.write(chunk) != chunk.size()) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            throw LoaderError(writeError(path, reason));
+        for (qsizetype done = 0; done < chunk.size();) {
+            const qint64 written = file.write(chunk.constData() + done, chunk.size() - done);
+            if (written <= 0) {
+                const QString reason = file.errorString();
+                file.cancelWriting();
+                throw LoaderError(writeError(path, reason));
+            }
+            done += written;
         }
         chunk.resize(0);
     };
