@@ -1,6 +1,11 @@
 #include "cli/Subcommand.h"
 
+#include "cli/FirmwareCommands.h"
+
 const std::vector<Subcommand>& allSubcommands() {
-    static const std::vector<Subcommand> subcommands = {};
+    static const std::vector<Subcommand> subcommands = {
+        checkSubcommand(),
+        headerSubcommand(),
+    };
     return subcommands;
 }

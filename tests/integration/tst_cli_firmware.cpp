@@ -1,0 +1,88 @@
+// velkor-cli check and header as processes on generated files: exit codes, what goes to
+// standard output, and what the file holds afterwards.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class CliFirmwareTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fileCommands_data();
+    void fileCommands();
+};
+
+void CliFirmwareTest::fileCommands_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("arguments"); // FILE stands for the generated file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("errorHas");
+    QTest::addColumn<QByteArray>("contentAfter");
+    const QByteArray sound = "S00441424335\r\nS1050000AABB95\r\nS9030000FC\r\n";
+    const QByteArray bad = "S00441424335\r\nS1050000AABB96\r\n";
+    const QString f = QStringLiteral("FILE");
+    QTest::newRow("check sound") << sound << QStringList{QStringLiteral("check"), f} << 0
+                                 << QStringLiteral("header: ABC\nheader-line: 0\nrecords: 3\n")
+                                 << QStringLiteral("Файл в порядке") << sound;
+    QTest::newRow("check bad checksum")
+        << bad << QStringList{QStringLiteral("check"), f} << 65 << QString()
+        << QStringLiteral("Не совпадает контрольная сумма строки:1") << bad;
+    QTest::newRow("check empty file")
+        << QByteArray() << QStringList{QStringLiteral("check"), f} << 65 << QString()
+        << QStringLiteral("refused") << QByteArray();
+    QTest::newRow("check missing file")
+        << QByteArray()
+        << QStringList{QStringLiteral("check"), QStringLiteral("/nonexistent/x.s28")} << 74
+        << QString() << QStringLiteral("/nonexistent/x.s28") << QByteArray();
+    QTest::newRow("check without file") << sound << QStringList{QStringLiteral("check")} << 64
+                                        << QString() << QStringLiteral("firmware file") << sound;
+    QTest::newRow("header show") << sound << QStringList{QStringLiteral("header"), f} << 0
+                                 << QStringLiteral("ABC\n") << QString() << sound;
+    QTest::newRow("header set")
+        << sound
+        << QStringList{QStringLiteral("header"), f, QStringLiteral("--set"),
+                       QStringLiteral("UNIT:A1 Я")}
+        << 0 << QStringLiteral("UNIT:A1 Я\n") << QString()
+        << QByteArray("S00A554E49543A413120DF0A\r\nS1050000AABB95\r\nS9030000FC\r\n");
+    QTest::newRow("header set on a refused file")
+        << bad
+        << QStringList{QStringLiteral("header"), f, QStringLiteral("--set"), QStringLiteral("X")}
+        << 65 << QString() << QStringLiteral("refused") << bad;
+    QTest::newRow("header set without text")
+        << sound << QStringList{QStringLiteral("header"), f, QStringLiteral("--set")} << 64
+        << QString() << QStringLiteral("--set") << sound;
+}
+
+void CliFirmwareTest::fileCommands() {
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QFETCH(QString, errorHas);
+    QFETCH(QByteArray, contentAfter);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fw.s28"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    arguments.replaceInStrings(QStringLiteral("FILE"), path);
+    arguments.insert(1, QStringLiteral("--data-dir"));
+    arguments.insert(2, dir.filePath(QStringLiteral("data")));
+    QProcess cli;
+    cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
+    QVERIFY(cli.waitForFinished(10000));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(err));
+    QCOMPARE(out, output);
+    QVERIFY2(err.contains(errorHas), qPrintable(err));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), contentAfter);
+}
+
+QTEST_GUILESS_MAIN(CliFirmwareTest)
+#include "tst_cli_firmware.moc"
