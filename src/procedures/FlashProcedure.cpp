@@ -1,0 +1,281 @@
+#include "FlashProcedure.h"
+
+#include "core/Cp1251.h"
+#include "core/Links.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+#include "firmware/FirmwareCheck.h"
+#include "firmware/FirmwareImage.h"
+#include "firmware/UnitSignature.h"
+
+namespace {
+
+const QString kErrorCaption = QStringLiteral("Ошибка");
+const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от устройства!");
+
+} // namespace
+
+bool FlashProcedure::linkAlive() const {
+    return loader_.Timer3->enabled() && !loader_.runtime.terminating() &&
+           loader_.state.OperationActive;
+}
+
+void FlashProcedure::EnterBootloader() {
+    LoaderState& s = loader_.state;
+    loader_.Timer3->start();
+    stage_ = BootStage::WaitReset;
+    outcome_ = Outcome::None;
+    while (s.OperationActive && linkAlive()) {
+        PassResult pass = PassResult::Continue;
+        switch (stage_) {
+        case BootStage::WaitReset:
+            loader_.setStatus(3, QStringLiteral("Ожидание сброса устройства..."));
+            stage_ = BootStage::WatchBanner;
+            break;
+        case BootStage::WatchBanner:
+            pass = watchBanner();
+            break;
+        case BootStage::Programming:
+            loader_.form.terminal.commandInputEnabled = false;
+            try {
+                ProgramFlash(s.FirmwareFilePath);
+            } catch (const std::exception& e) {
+                throw LoaderError(errorText(e));
+            }
+            stage_ = BootStage::Finished;
+            break;
+        case BootStage::Finished:
+            break;
+        }
+        if (pass == PassResult::LeaveLoop) {
+            break;
+        }
+        loader_.runtime.processEvents();
+        loader_.runtime.sleep(1);
+    }
+    if (outcome_ == Outcome::None && !s.OperationActive) {
+        outcome_ = Outcome::Cancelled;
+    }
+    cleanUpAfterLoop();
+}
+
+FlashProcedure::PassResult FlashProcedure::watchBanner() {
+    loader_.runtime.sleep(100);
+    const QByteArray& answer = loader_.state.AnswerBuffer;
+    if (answer.contains("UNIT:")) {
+        loader_.setStatus(3, QStringLiteral("Разбор сигнатуры..."));
+        return checkSignature(UnitSignature::DeviceSignature(answer));
+    }
+    if (answer.contains("BIOS")) {
+        // A device without a signature line is entered without a check.
+        enterBootloaderMode();
+    }
+    return PassResult::Continue;
+}
+
+FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& deviceSignature) {
+    if (deviceSignature.isEmpty()) {
+        return PassResult::Continue;
+    }
+    loader_.form.UnitSign.caption = Cp1251::decode(deviceSignature);
+    const QString fileSignature = UnitSignature::HeaderFirstWord(loader_.form.edtUnitSign.text);
+    if (!UnitSignature::Fits(fileSignature, deviceSignature)) {
+        refuseFirmware();
+        return PassResult::LeaveLoop;
+    }
+    loader_.setStatus(3, QStringLiteral("Сигнатура принята..."));
+    if (loader_.state.AnswerBuffer.contains("BIOS:")) {
+        loader_.setStatus(3, QStringLiteral("Выполняется вход в загрузчик..."));
+        enterBootloaderMode();
+    }
+    return PassResult::Continue;
+}
+
+void FlashProcedure::enterBootloaderMode() {
+    loader_.exchange.SendCommand("i");
+    loader_.runtime.sleep(500);
+    QByteArray& answer = loader_.state.AnswerBuffer;
+    if (answer.contains("BIOS>") || answer.contains('i')) {
+        loader_.setStatus(3, QStringLiteral("Вошли в загрузчик."));
+        answer.clear();
+        stage_ = BootStage::Programming;
+    }
+}
+
+void FlashProcedure::restoreAfterFlash() {
+    FormModel& f = loader_.form;
+    loader_.state.OperationActive = false;
+    f.ToolButton1.enabled = true;
+    f.Panel1.enabled = true;
+    f.cmbComPort.enabled = true;
+    f.btnOpen.enabled = true;
+    f.btnConnect.caption = UiTexts::startButton();
+    f.btnConnect.imageIndex = kModeFlash;
+}
+
+void FlashProcedure::refuseFirmware() {
+    Links* links = loader_.links;
+    if (links != nullptr && links->serialPortOpen() && !loader_.form.terminal.visible) {
+        links->closeSerialPort();
+    }
+    restoreAfterFlash();
+    loader_.form.btnExit.enabled = true;
+    loader_.setStatus(3, QStringLiteral("Несовместимость прошивки..."));
+    // The journal must not record a refused flash as done.
+    loader_.state.OperationFailed = true;
+    outcome_ = Outcome::Mismatch;
+    loader_.dialogs.showError(loader_.form.Status[3] + QStringLiteral("\r\n") +
+                                  QStringLiteral("Сигнатура файла не совпадает с переданной "
+                                                 "устройством!"),
+                              kErrorCaption);
+}
+
+void FlashProcedure::cleanUpAfterLoop() {
+    loader_.form.terminal.commandInputEnabled = true;
+    Links* links = loader_.links;
+    if (links != nullptr && links->serialPortOpen() && !loader_.form.terminal.visible) {
+        links->closeSerialPort();
+    }
+    restoreAfterFlash();
+}
+
+void FlashProcedure::leaveOpenOperation(Outcome outcome) {
+    outcome_ = outcome;
+    // The journal must not record a flash that did not complete as done.
+    loader_.state.OperationFailed = true;
+    if (cancelOperationsLeftOpen && loader_.state.OperationActive) {
+        loader_.driver.btnConnectClick();
+    }
+}
+
+bool FlashProcedure::deadlinePassed(std::uint32_t deadline) const {
+    return std::int32_t(loader_.runtime.tickCount() - deadline) > 0;
+}
+
+void FlashProcedure::ProgramFlash(const QString& path) {
+    if (!loader_.state.OperationActive) {
+        return;
+    }
+    if (path.isEmpty()) {
+        loader_.setStatus(3, QStringLiteral("Не указан файл для программирования устройства."));
+        leaveOpenOperation(Outcome::NoFile);
+        return;
+    }
+    FirmwareImage image = FirmwareImage::load(path);
+    if (image.isEmpty() || !CheckFirmwareLines(loader_, image)) {
+        loader_.setStatus(3, QStringLiteral("Некорректный файл для программирования устройства."));
+        leaveOpenOperation(Outcome::BadFile);
+        return;
+    }
+    loader_.state.OperationStart = loader_.runtime.now();
+    try {
+        waitForProgrammingStart();
+        programLines(image);
+    } catch (const std::exception& e) {
+        const QString text = errorText(e);
+        loader_.setStatus(3, text);
+        loader_.dialogs.showError(text, kErrorCaption);
+        leaveOpenOperation(Outcome::NoAnswer);
+    }
+}
+
+void FlashProcedure::waitForProgrammingStart() {
+    LoaderState& s = loader_.state;
+    loader_.setStatus(3, QStringLiteral("Идет программирование устройства..."));
+    loader_.exchange.SendCommand("f");
+    const std::uint32_t deadline = loader_.runtime.tickCount() + 3000;
+    while (s.OperationActive) {
+        if (loader_.runtime.terminating()) {
+            break;
+        }
+        loader_.runtime.processEvents();
+        if (deadlinePassed(deadline)) {
+            loader_.driver.CloseConnection();
+            throw LoaderError(kNoAnswer);
+        }
+        if (!s.AnswerBuffer.isEmpty()) {
+            break;
+        }
+        if (!s.OperationActive) {
+            loader_.setStatus(3, UiTexts::cancelledByUser());
+        }
+        // Polling without a pause would keep a processor core busy for the whole wait.
+        loader_.runtime.sleep(1);
+    }
+}
+
+void FlashProcedure::programLines(const FirmwareImage& image) {
+    ProgressControl& bar = loader_.form.ProgressBar1;
+    const auto count = int(image.size());
+    bar.setMaximum(count);
+    bar.setPosition(0);
+    const bool programming = loader_.state.OperationActive;
+    for (int i = 0; programming && i < count; ++i) {
+        loader_.setStatus(0, QStringLiteral("%1:%2").arg(i + 1).arg(count));
+        programLine(image.line(i).toByteArray());
+        bar.setPosition(bar.position + 1);
+    }
+}
+
+// Sends one record and waits until its answer decides it. After a success or a cancel the
+// loop does not run, so the remaining lines pass quickly; an unanswered record raises.
+void FlashProcedure::programLine(const QByteArray& line) {
+    LoaderState& s = loader_.state;
+    Runtime& rt = loader_.runtime;
+    bool sent = false;
+    int recordType = 0;
+    std::uint32_t deadline = 0;
+    while (s.OperationActive) {
+        rt.processEvents();
+        if (!loader_.Timer3->enabled() || rt.terminating() || !s.OperationActive) {
+            break;
+        }
+        if (!sent) {
+            recordType = std::uint8_t(line.at(1) - '0');
+            s.AnswerBuffer.clear();
+            loader_.exchange.SendCommand(line + '\r');
+            deadline = rt.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
+            sent = true;
+        } else {
+            if (deadlinePassed(deadline)) {
+                throw LoaderError(kNoAnswer);
+            }
+            if (judgeAnswer(recordType)) {
+                break;
+            }
+        }
+        if (!s.OperationActive) {
+            loader_.setStatus(3, UiTexts::cancelledByUser());
+            break;
+        }
+        rt.sleep(1);
+    }
+}
+
+// True when the answer decides the record: taken (next line) or programming finished.
+bool FlashProcedure::judgeAnswer(int recordType) {
+    const QByteArray& answer = loader_.state.AnswerBuffer;
+    if (recordType <= 4) {
+        if (answer.contains('w') || answer.contains('@') || answer.contains(".N") ||
+            answer.contains(".SE")) {
+            return true;
+        }
+        if (answer.contains("OK")) {
+            finishSuccessfully();
+            return true;
+        }
+        return false;
+    }
+    if (answer.contains('O')) {
+        finishSuccessfully();
+        return true;
+    }
+    return false;
+}
+
+void FlashProcedure::finishSuccessfully() {
+    loader_.setStatus(3, QStringLiteral("Программирование закончено успешно."));
+    restoreAfterFlash();
+    loader_.form.btnExit.enabled = true;
+    outcome_ = Outcome::Success;
+}

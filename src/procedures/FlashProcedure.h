@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+class FirmwareImage;
+class Loader;
+
+// Flashing the controller: wait for its restart, take the device-type signature from its
+// restart banner, check it against the firmware file's header, enter the bootloader with "i",
+// then send the file record by record with "f" first, one record in flight.
+class FlashProcedure {
+public:
+    enum class BootStage { WaitReset, WatchBanner, Programming, Finished };
+    // How the last run ended, for front ends that report more than the status text.
+    enum class Outcome { None, Success, NoFile, BadFile, Mismatch, NoAnswer, Cancelled };
+
+    explicit FlashProcedure(Loader& loader) : loader_(loader) {}
+
+    // The procedure of the flash operation.
+    void EnterBootloader();
+    // Programs the file into a bootloader that is in its command mode.
+    void ProgramFlash(const QString& path);
+
+    BootStage stage() const { return stage_; }
+    Outcome outcome() const { return outcome_; }
+
+    // Where the application leaves the operation open after a failure for the engineer to
+    // cancel, a front end without a cancel button has the procedure cancel it at once.
+    bool cancelOperationsLeftOpen = false;
+
+private:
+    enum class PassResult { Continue, LeaveLoop };
+
+    bool linkAlive() const;
+    PassResult watchBanner();
+    PassResult checkSignature(const QByteArray& deviceSignature);
+    void enterBootloaderMode();
+    void refuseFirmware();
+    void restoreAfterFlash();
+    void cleanUpAfterLoop();
+    void leaveOpenOperation(Outcome outcome);
+
+    void waitForProgrammingStart();
+    void programLines(const FirmwareImage& image);
+    void programLine(const QByteArray& line);
+    bool judgeAnswer(int recordType);
+    void finishSuccessfully();
+    bool deadlinePassed(std::uint32_t deadline) const;
+
+    Loader& loader_;
+    BootStage stage_ = BootStage::WaitReset;
+    Outcome outcome_ = Outcome::None;
+};

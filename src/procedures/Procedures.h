@@ -1,0 +1,15 @@
+#pragma once
+
+#include "procedures/FlashProcedure.h"
+
+class Loader;
+
+// The device procedures of one loader, registered with its operation driver by mode.
+class Procedures {
+public:
+    explicit Procedures(Loader& loader);
+    Procedures(const Procedures&) = delete;
+    Procedures& operator=(const Procedures&) = delete;
+
+    FlashProcedure flash;
+};

@@ -1,0 +1,322 @@
+// Flashing in virtual time against a scripted bootloader: the banner and signature rules, the
+// entry with "i", record-by-record programming with its answer tokens, deadlines and cancel.
+#include "TestLoader.h"
+#include "procedures/FlashProcedure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+// One S-record line with its count and checksum worked out.
+QByteArray record(char type, const QByteArray& addressAndData) {
+    const int count = int(addressAndData.size()) + 1;
+    int sum = count;
+    for (char b : addressAndData) {
+        sum += std::uint8_t(b);
+    }
+    return "S" + QByteArray(1, type) + QByteArray::number(count, 16).rightJustified(2, '0') +
+           addressAndData.toHex() + QByteArray::number(0xFF - (sum & 0xFF), 16)
+                                        .rightJustified(2, '0')
+                                        .toUpper();
+}
+
+QList<QByteArray> sampleLines() {
+    return {
+        record('0', QByteArray::fromHex("0000") + "UNIT:ABC5 test"),
+        record('3', QByteArray::fromHex("00001000") + QByteArray("\x01\x02\x03\x04", 4)),
+        record('3', QByteArray::fromHex("00001004") + QByteArray("\x05\x06\x07\x08", 4)),
+        record('7', QByteArray::fromHex("00001000")),
+    };
+}
+
+QByteArray upper(QByteArray line) { return line.toUpper(); }
+
+struct Flash : TestLoader {
+    Flash() : procedure(loader) {
+        loader.driver.setProcedure(kModeFlash, [this] { procedure.EnterBootloader(); });
+        loader.setAnswerTimeout(2000);
+        loader.onStatus = [this](int panel, const QString& text) {
+            if (panel == 3) {
+                statuses.append(text);
+            }
+        };
+        device.onWrite = [this](const QByteArray& text) { reply(text); };
+    }
+
+    // Writes the firmware file and selects it, with its header in the header field.
+    void useFile(const QList<QByteArray>& lines, const QString& header) {
+        const QString path = QDir(dataDir.path()).filePath(QStringLiteral("fw.s37"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const QByteArray& line : lines) {
+            file.write(upper(line) + "\r\n");
+        }
+        state().FirmwareFilePath = path;
+        form().edtUnitSign.text = header;
+    }
+
+    void reply(const QByteArray& text) {
+        if (text == "i") {
+            device.deliver(iAnswers.isEmpty() ? QByteArray("i\r\nBIOS>") : iAnswers.takeFirst(),
+                           5);
+        } else if (text == "f") {
+            device.deliver("f\r\n", 5);
+        } else if (text.endsWith('\r') && !recordAnswers.isEmpty()) {
+            const QByteArray answer = recordAnswers.takeFirst();
+            if (!answer.isNull()) {
+                device.deliver(answer, 5);
+            }
+        }
+    }
+
+    QList<QByteArray> records() const {
+        QList<QByteArray> sent;
+        for (const QByteArray& w : device.written) {
+            if (w.endsWith('\r')) {
+                sent.append(w.chopped(1));
+            }
+        }
+        return sent;
+    }
+
+    bool wrote(const QByteArray& text) const { return device.written.contains(text); }
+
+    FlashProcedure procedure;
+    QStringList statuses;
+    QList<QByteArray> iAnswers;
+    QList<QByteArray> recordAnswers{"w", "w", "w", "OK"};
+};
+
+} // namespace
+
+class FlashTest : public QObject {
+    Q_OBJECT
+private slots:
+    void bannerSignatureDecidesTheEntry_data();
+    void bannerSignatureDecidesTheEntry();
+    void mismatchRestoresTheControlsAndJournalsAFailure();
+    void deviceWithoutSignatureLineIsEnteredWithoutCheck();
+    void lateBiosLineIsAwaitedBeforeEntering();
+    void answerToIWithoutTokensIsJudgedAgain();
+    void recordsAreSentUntilTheAnswerFinishesProgramming_data();
+    void recordsAreSentUntilTheAnswerFinishesProgramming();
+    void endRecordWithoutCapitalOFailsOnItsDeadline();
+    void noAnswerToTheStartCommandClosesTheConnection();
+    void cancelDuringARecordWaitSendsNothingMore();
+    void refusedFileLeavesTheOperationOpen();
+    void noBannerWaitsUntilCancelled();
+};
+
+void FlashTest::bannerSignatureDecidesTheEntry_data() {
+    QTest::addColumn<QByteArray>("banner");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<bool>("fits");
+    QTest::addColumn<QString>("deviceSignature");
+    const QByteArray bios = "BIOS: 2.01\r\n";
+    QTest::newRow("ended by blank") << "UNIT:ABC5 v3.1\r\n" + bios
+                                    << QStringLiteral("UNIT:ABC5 main board") << true
+                                    << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("ended by CR") << "UNIT:ABC5\r\n" + bios << QStringLiteral("UNIT:ABC5") << true
+                                 << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("ended by LF") << bios + "UNIT:ABC5\n" << QStringLiteral("UNIT:ABC5 x") << true
+                                 << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("ended by the buffer end") << bios + "UNIT:ABC5" << QStringLiteral("UNIT:ABC5")
+                                             << true << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("HDR fits every device") << "UNIT:XYZ9 1\r\n" + bios << QStringLiteral("HDR any")
+                                           << true << QStringLiteral("UNIT:XYZ9");
+    QTest::newRow("longer type") << "UNIT:ABC5 v3\r\n" + bios << QStringLiteral("UNIT:ABC50 x")
+                                 << false << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("lower-case marker") << "UNIT:ABC5 v3\r\n" + bios
+                                       << QStringLiteral("unit:ABC5 x") << false
+                                       << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("description word first") << "UNIT:ABC5 v3\r\n" + bios
+                                            << QStringLiteral("board UNIT:ABC5") << false
+                                            << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("empty header") << "UNIT:ABC5 v3\r\n" + bios << QString() << false
+                                  << QStringLiteral("UNIT:ABC5");
+}
+
+void FlashTest::bannerSignatureDecidesTheEntry() {
+    QFETCH(QByteArray, banner);
+    QFETCH(QString, header);
+    QFETCH(bool, fits);
+    QFETCH(QString, deviceSignature);
+    Flash t;
+    t.useFile(sampleLines(), header);
+    t.device.deliver(banner, 300);
+    t.press();
+    QCOMPARE(t.form().UnitSign.caption, deviceSignature);
+    QCOMPARE(t.wrote("i"), fits);
+    if (fits) {
+        QCOMPARE(t.records(), sampleLines());
+        QVERIFY(t.statuses.contains(QStringLiteral("Программирование закончено успешно.")));
+        QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+    } else {
+        QCOMPARE(t.device.written.size(), 0);
+        QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Mismatch);
+    }
+}
+
+void FlashTest::mismatchRestoresTheControlsAndJournalsAFailure() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:OTHER x"));
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1\r\n", 100);
+    t.press();
+    QCOMPARE(t.dialogs.calls.size(), 1);
+    QCOMPARE(t.dialogs.calls[0].kind, QStringLiteral("error"));
+    QCOMPARE(t.dialogs.calls[0].text,
+             QStringLiteral("Несовместимость прошивки...\r\nСигнатура файла не совпадает с "
+                            "переданной устройством!"));
+    QVERIFY(t.statuses.contains(QStringLiteral("Несовместимость прошивки...")));
+    QCOMPARE(t.form().Status[3],
+             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+    QVERIFY(t.form().ToolButton1.enabled && t.form().btnOpen.enabled);
+    QCOMPARE(t.form().btnConnect.imageIndex, 18);
+    QVERIFY(!t.device.isOpen());
+}
+
+void FlashTest::deviceWithoutSignatureLineIsEnteredWithoutCheck() {
+    Flash t;
+    t.useFile(sampleLines(), QString());
+    t.device.deliver("BIOS: 1.0\r\n", 200);
+    t.press();
+    QVERIFY(t.wrote("i"));
+    QVERIFY(!t.statuses.contains(QStringLiteral("Разбор сигнатуры...")));
+    QCOMPARE(t.records().size(), 4);
+}
+
+void FlashTest::lateBiosLineIsAwaitedBeforeEntering() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    t.device.deliver("UNIT:ABC5 v1\r\n", 100);
+    t.device.deliver("BIOS: 1.0\r\n", 800);
+    t.press();
+    QVERIFY(t.statuses.count(QStringLiteral("Сигнатура принята...")) >= 3);
+    QCOMPARE(t.device.written.first(), QByteArray("i"));
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+}
+
+void FlashTest::answerToIWithoutTokensIsJudgedAgain() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    // "BIOS" without ">" and without a small "i": the banner is gone from the buffer, so the
+    // next pass sees "BIOS" without "UNIT:" and sends "i" again.
+    t.iAnswers = {"BIOS", "BIOS>"};
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
+    t.press();
+    QCOMPARE(t.device.written.count("i"), 2);
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+}
+
+void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming_data() {
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QList<QByteArray>>("answers");
+    QTest::addColumn<int>("recordsSent");
+    const QList<QByteArray> base = sampleLines();
+    QTest::newRow("OK to the end record") << base << QList<QByteArray>{"w", "@", ".N", "OK"} << 4;
+    QTest::newRow("w and OK count as taken")
+        << base << QList<QByteArray>{"w", "OK w", ".SE", "OK"} << 4;
+    QTest::newRow("OK to a data record ends there")
+        << base << QList<QByteArray>{"w", "OK", "w", "OK"} << 2;
+    QList<QByteArray> withCount = base;
+    withCount.insert(3, record('5', QByteArray::fromHex("0002")));
+    QTest::newRow("success at the count record")
+        << withCount << QList<QByteArray>{"w", "w", "w", "O"} << 4;
+}
+
+void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming() {
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QList<QByteArray>, answers);
+    QFETCH(int, recordsSent);
+    Flash t;
+    t.useFile(lines, QStringLiteral("UNIT:ABC5"));
+    t.recordAnswers = answers;
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
+    t.press();
+    QCOMPARE(t.records(), lines.mid(0, recordsSent));
+    QCOMPARE(t.form().Status[0], QStringLiteral("%1:%1").arg(lines.size()));
+    QCOMPARE(t.form().ProgressBar1.position, int(lines.size()));
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+}
+
+void FlashTest::endRecordWithoutCapitalOFailsOnItsDeadline() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    t.recordAnswers = {"w", "w", "w", "ok"};
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
+    // The operation stays open after the failure until the engineer cancels it.
+    t.dialogs.onCall = [&](const ScriptedDialogs::Call&) {
+        t.runtime.post(1000, [&] { t.loader.driver.btnConnectClick(); });
+    };
+    t.press();
+    QCOMPARE(t.dialogs.calls.size(), 1);
+    QCOMPARE(t.dialogs.calls[0].text, QStringLiteral("Ошибка: нет ответа от устройства!"));
+    QCOMPARE(t.dialogs.calls[0].caption, QStringLiteral("Ошибка"));
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::NoAnswer);
+    QCOMPARE(t.form().Status[3],
+             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+}
+
+void FlashTest::noAnswerToTheStartCommandClosesTheConnection() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    t.loader.setAnswerTimeout(500);
+    t.device.onWrite = [&](const QByteArray& text) {
+        if (text == "i") {
+            t.device.deliver("BIOS>", 5);
+        }
+    };
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
+    t.press();
+    QCOMPARE(t.device.written.count("f"), 2);
+    QVERIFY(!t.device.isOpen());
+    QCOMPARE(t.dialogs.calls.size(), 1);
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::NoAnswer);
+}
+
+void FlashTest::cancelDuringARecordWaitSendsNothingMore() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    t.recordAnswers = {"w", QByteArray()};
+    t.loader.setAnswerTimeout(60000);
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
+    t.runtime.post(5000, [&] { t.loader.driver.btnConnectClick(); });
+    t.press();
+    QCOMPARE(t.records().size(), 2);
+    QVERIFY(t.statuses.contains(QStringLiteral("Отменено пользователем.")));
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Cancelled);
+    QVERIFY(t.runtime.elapsed() < 6000);
+}
+
+void FlashTest::refusedFileLeavesTheOperationOpen() {
+    Flash t;
+    QList<QByteArray> lines = sampleLines();
+    lines[2][lines[2].size() - 1] = lines[2].back() == '0' ? '1' : '0';
+    t.useFile(lines, QStringLiteral("UNIT:ABC5"));
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
+    t.procedure.cancelOperationsLeftOpen = true;
+    t.press();
+    QVERIFY(t.statuses.contains(QStringLiteral("Не совпадает контрольная сумма строки:2")));
+    QVERIFY(t.statuses.contains(
+        QStringLiteral("Некорректный файл для программирования устройства.")));
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::BadFile);
+    QCOMPARE(t.device.written, QList<QByteArray>{"i"});
+}
+
+void FlashTest::noBannerWaitsUntilCancelled() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    t.runtime.post(600000, [&] { t.loader.driver.btnConnectClick(); });
+    t.press();
+    QVERIFY(t.runtime.elapsed() >= 600000);
+    QVERIFY(t.device.written.isEmpty());
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Cancelled);
+    QVERIFY(t.form().ToolButton1.enabled);
+    QCOMPARE(t.form().btnConnect.caption, QStringLiteral("Загрузить прошивку"));
+}
+
+QTEST_GUILESS_MAIN(FlashTest)
+#include "tst_flash.moc"
