@@ -4,7 +4,7 @@
 #include "core/Links.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
-#include "firmware/FirmwareCheck.h"
+#include "firmware/CheckFirmwareLines.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/UnitSignature.h"
 
