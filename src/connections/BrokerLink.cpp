@@ -1,0 +1,105 @@
+// The broker's half of the connections: framing the commands and cutting the answers out of
+// the byte stream.
+#include "Connections.h"
+
+#include "core/Cp1251.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+
+namespace {
+
+const QByteArray kBadCrc = QByteArrayLiteral("bad CRC");
+
+std::uint32_t hardwareId(const QString& text) {
+    bool ok = false;
+    const int id = text.trimmed().toInt(&ok);
+    if (ok) {
+        return std::uint32_t(id);
+    }
+    const uint unsignedId = text.trimmed().toUInt(&ok);
+    return ok ? unsignedId : 0;
+}
+
+} // namespace
+
+void Connections::SendBrokerFrame(const QByteArray& text) {
+    if (text.size() > BrokerFrame::kMaxSentPayload) {
+        throw LoaderError(
+            QStringLiteral("Команда длиной %1 байт не помещается в пакет брокера (не более %2 "
+                           "байт); команда не отправлена")
+                .arg(text.size())
+                .arg(BrokerFrame::kMaxSentPayload));
+    }
+    if (!tcpClient_ || !tcpClient_->isConnected()) {
+        return;
+    }
+    // An incomplete answer frame still held belongs to an exchange that is over; it would
+    // otherwise be taken as the head of the answer to this command.
+    if (auto stale = brokerReceiver_.flush()) {
+        incompleteFrameTimer_->stop();
+        loader_.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(stale->raw.size()));
+        loader_.router.routeToTerminal(stale->raw + kBadCrc);
+    }
+    BrokerFrame::Frame frame;
+    frame.hardwareId = hardwareId(loader_.form.HARDWARE_IDEdt.text);
+    frame.payload = text;
+    tcpClient_->write(BrokerFrame::encode(frame));
+}
+
+void Connections::receiveBroker(const QByteArray& chunk) {
+    try {
+        const QList<BrokerReceiver::Piece> pieces = brokerReceiver_.feed(chunk);
+        for (const BrokerReceiver::Piece& piece : pieces) {
+            deliverBrokerPiece(piece);
+        }
+    } catch (const std::exception& e) {
+        loader_.setStatus(3, errorText(e));
+    }
+    // A frame that stays incomplete is given up once no byte has come for a while.
+    incompleteFrameTimer_->stop();
+    if (brokerReceiver_.pendingSize() > 0) {
+        incompleteFrameTimer_->start();
+    }
+}
+
+void Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
+    LoaderState& s = loader_.state;
+    QByteArray received;
+    if (piece.frame) {
+        received = piece.frame->payload;
+        if (piece.frame->notFound()) {
+            brokerNotFound();
+        } else {
+            loader_.setStatus(3, QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
+        }
+    } else {
+        loader_.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
+        received = piece.raw + kBadCrc;
+    }
+    setReceiveTraceTick();
+    if (s.DebugMode) {
+        loader_.runtime.debugLine(QStringLiteral("TCPClientDataAvailable ") +
+                                  Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
+                                  QString::number(s.ReceiveTraceTick));
+    }
+    loader_.router.appendAnswer(received);
+    loader_.router.routeToTerminal(received);
+}
+
+void Connections::brokerNotFound() {
+    loader_.setStatus(3, QStringLiteral("БРОКЕР:LUMET не найден..."));
+    if (loader_.form.cbWaitConnectLUMET.checked) {
+        return;
+    }
+    loader_.dialogs.showError(loader_.form.Status[3] +
+                              QStringLiteral("\r\nПовторите операцию позже..."));
+    loader_.state.OperationActive = false;
+}
+
+void Connections::incompleteFrameTimedOut() {
+    incompleteFrameTimer_->stop();
+    if (auto piece = brokerReceiver_.flush()) {
+        deliverBrokerPiece(*piece);
+        loader_.router.endReception();
+    }
+}

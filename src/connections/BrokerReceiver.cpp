@@ -1,0 +1,81 @@
+#include "BrokerReceiver.h"
+
+using namespace BrokerFrame;
+
+namespace {
+constexpr qsizetype kLengthEnd = 8; // the length field ends at offset 8
+} // namespace
+
+qsizetype BrokerReceiver::frameSize(const QByteArray& bytes, qsizetype at) {
+    return qsizetype(lengthField(bytes.constData() + at)) + kOverhead;
+}
+
+BrokerReceiver::Head BrokerReceiver::headAt(const QByteArray& bytes, qsizetype at) {
+    const qsizetype available = bytes.size() - at;
+    if (available < kLengthEnd) {
+        return Head::Incomplete;
+    }
+    const qsizetype size = frameSize(bytes, at);
+    if (size > kReceiveBufferSize) {
+        return Head::Broken;
+    }
+    if (available < size) {
+        return Head::Incomplete;
+    }
+    return CheckCrc16(bytes.constData() + at, int(size)) ? Head::Valid : Head::Broken;
+}
+
+qsizetype BrokerReceiver::resyncPoint(qsizetype brokenSize) const {
+    // brokenSize > 0: a frame of plausible length failed its CRC. Its boundary is most
+    // likely right (a damaged byte inside), unless a valid frame starts within it.
+    // brokenSize == 0: the length field is impossible; any lead byte that may start a frame
+    // (valid, or not complete yet) is the new start.
+    const qsizetype end = brokenSize > 0 ? std::min(brokenSize, pending_.size()) : pending_.size();
+    for (qsizetype at = 1; at < end; ++at) {
+        if (std::uint8_t(pending_.at(at)) != kLeadByte) {
+            continue;
+        }
+        const Head head = headAt(pending_, at);
+        if (head == Head::Valid || (head == Head::Incomplete && brokenSize == 0)) {
+            return at;
+        }
+    }
+    return end;
+}
+
+QList<BrokerReceiver::Piece> BrokerReceiver::feed(const QByteArray& chunk) {
+    pending_.append(chunk);
+    QList<Piece> pieces;
+    while (!pending_.isEmpty()) {
+        const Head head = headAt(pending_, 0);
+        if (head == Head::Incomplete) {
+            break;
+        }
+        if (head == Head::Valid) {
+            const qsizetype size = frameSize(pending_, 0);
+            Piece piece{pending_.left(size), decode(pending_.constData(), int(size))};
+            pieces.append(std::move(piece));
+            pending_.remove(0, size);
+            continue;
+        }
+        const qsizetype size = frameSize(pending_, 0);
+        const qsizetype cut = resyncPoint(size <= kReceiveBufferSize ? size : 0);
+        // A run of garbage is one broken piece, however many resynchronisations it takes.
+        if (!pieces.isEmpty() && !pieces.last().frame) {
+            pieces.last().raw.append(pending_.left(cut));
+        } else {
+            pieces.append(Piece{pending_.left(cut), std::nullopt});
+        }
+        pending_.remove(0, cut);
+    }
+    return pieces;
+}
+
+std::optional<BrokerReceiver::Piece> BrokerReceiver::flush() {
+    if (pending_.isEmpty()) {
+        return std::nullopt;
+    }
+    Piece piece{pending_, std::nullopt};
+    pending_.clear();
+    return piece;
+}

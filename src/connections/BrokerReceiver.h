@@ -1,0 +1,42 @@
+#pragma once
+
+#include "BrokerFrame.h"
+
+#include <QByteArray>
+#include <QList>
+
+// Cuts the broker's TCP byte stream back into frames. TCP keeps no message boundaries: one
+// data-available event may carry part of a frame, or several frames. The receiver keeps the
+// bytes of an incomplete frame until the rest arrives and hands out, in order, every complete
+// frame and every run of bytes that cannot be a frame.
+//
+// Bytes that cannot be a frame (a failed CRC, or a length field that puts the frame beyond
+// the 4098-byte receive buffer) come out as one broken piece, and the stream is resynchronised:
+// after a frame with a plausible length whose CRC fails, at a valid frame that starts inside
+// it, else right after it; after an impossible length, at the next lead byte that can start a
+// frame. Memory stays bounded: an incomplete frame is at most 4097 bytes.
+class BrokerReceiver {
+public:
+    struct Piece {
+        QByteArray raw;                          // the bytes as received
+        std::optional<BrokerFrame::Frame> frame; // empty for a broken piece
+    };
+
+    // Adds received bytes; returns the pieces they complete, in stream order.
+    QList<Piece> feed(const QByteArray& chunk);
+    // Gives up on the incomplete frame held (it never completed): returns it as a broken
+    // piece, or nothing when no bytes are held.
+    std::optional<Piece> flush();
+    void clear() { pending_.clear(); }
+
+    // Bytes of an incomplete frame held back.
+    qsizetype pendingSize() const { return pending_.size(); }
+
+private:
+    enum class Head { Incomplete, Valid, Broken };
+    static Head headAt(const QByteArray& bytes, qsizetype at);
+    static qsizetype frameSize(const QByteArray& bytes, qsizetype at);
+    qsizetype resyncPoint(qsizetype brokenSize) const;
+
+    QByteArray pending_;
+};

@@ -1,0 +1,162 @@
+#include "ComPort.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <cerrno>
+
+namespace {
+
+QString openFailed(int code) {
+    return QStringLiteral("Unable to open com port (Error: %1)").arg(code);
+}
+
+SerialError portNotOpen() {
+    return SerialError(QStringLiteral("Port Not Open"), 0);
+}
+
+} // namespace
+
+ComPort::ComPort(QObject* parent) : QObject(parent) {
+    port_.setReadBufferSize(kQueueSize);
+    connect(&port_, &QSerialPort::errorOccurred, this, &ComPort::onError);
+    connect(&port_, &QSerialPort::readyRead, this, &ComPort::onReadyRead);
+}
+
+ComPort::~ComPort() {
+    // Destroying the component closes the port without raising events at a dead owner.
+    onAfterClose = nullptr;
+    port_.close();
+}
+
+QString ComPort::deviceFor(const QString& name) {
+#ifdef Q_OS_LINUX
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
+    const QRegularExpressionMatch match = comName.match(name);
+    if (match.hasMatch()) {
+        return QStringLiteral("/dev/ttyS%1").arg(match.captured(1).toInt() - 1);
+    }
+#endif
+    return name;
+}
+
+void ComPort::onError(QSerialPort::SerialPortError error) {
+    // errno still holds the failed call's code here; it is gone once Qt's call returns.
+    if (error != QSerialPort::NoError) {
+        lastErrno_ = errno;
+    }
+    // An unplugged adapter (or a hung-up line) cannot come back: close, so that the
+    // after-close handling runs, instead of leaving a dead port open. Queued, because the
+    // error arrives inside QSerialPort's own calls.
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) &&
+        port_.isOpen()) {
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
+    }
+}
+
+int ComPort::systemCode(QSerialPort::SerialPortError error) const {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return lastErrno_ != 0 ? lastErrno_ : ENOENT;
+    case QSerialPort::PermissionError:
+        // A refused lock file means another program holds the port, not a missing right.
+        return (lastErrno_ == EACCES || lastErrno_ == EPERM || lastErrno_ == EBUSY) ? lastErrno_
+                                                                                    : EBUSY;
+    case QSerialPort::OpenError:
+        return EBUSY;
+    default:
+        return lastErrno_ != 0 ? lastErrno_ : EIO;
+    }
+}
+
+void ComPort::open() {
+    if (port_.isOpen()) {
+        return;
+    }
+    port_.setPortName(deviceFor(name_));
+    lastErrno_ = 0;
+    port_.clearError();
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const int code = systemCode(port_.error());
+        port_.clearError();
+        throw SerialError(openFailed(code), code);
+    }
+    applyLineSettings();
+    if (onAfterOpen) {
+        onAfterOpen();
+    }
+}
+
+void ComPort::applyLineSettings() {
+    port_.setBaudRate(baud_);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    // A pseudo-terminal has no modem lines and refuses these ("Inappropriate ioctl for
+    // device"); there is nothing to hold inactive then, so the refusal is ignored.
+    port_.setDataTerminalReady(false);
+    port_.setRequestToSend(false);
+    port_.clearError();
+}
+
+void ComPort::write(const QByteArray& bytes) {
+    if (!port_.isOpen()) {
+        throw portNotOpen();
+    }
+    lastErrno_ = 0;
+    port_.clearError();
+    if (port_.write(bytes) < 0) {
+        throwWriteFailed();
+    }
+    QDeadlineTimer deadline(1000 + 100 * qint64(bytes.size()));
+    while (port_.isOpen() && port_.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!port_.waitForBytesWritten(int(deadline.remainingTime())) &&
+            port_.error() == QSerialPort::WriteError) {
+            throwWriteFailed();
+        }
+    }
+    // What the time-out left unsent is dropped, as a write with a time-out does: it must not
+    // trail into the next command.
+    if (port_.isOpen() && port_.bytesToWrite() > 0) {
+        port_.clear(QSerialPort::Output);
+    }
+}
+
+void ComPort::throwWriteFailed() {
+    const int code = systemCode(port_.error());
+    port_.clearError();
+    throw SerialError(QStringLiteral("WriteFile function failed (Error: %1)").arg(code), code);
+}
+
+int ComPort::read(char* buffer, int count) {
+    if (!port_.isOpen()) {
+        throw portNotOpen();
+    }
+    lastErrno_ = 0;
+    const qint64 n = port_.read(buffer, count);
+    if (n < 0) {
+        const int code = systemCode(port_.error());
+        throw SerialError(QStringLiteral("ReadFile function failed (Error: %1)").arg(code), code);
+    }
+    return int(n);
+}
+
+void ComPort::close() {
+    if (!port_.isOpen()) {
+        return;
+    }
+    port_.clear(QSerialPort::AllDirections);
+    port_.close();
+    port_.clearError();
+    if (onAfterClose) {
+        onAfterClose();
+    }
+}
+
+void ComPort::onReadyRead() {
+    const qint64 queued = port_.bytesAvailable();
+    if (queued > 0 && onRxChar) {
+        onRxChar(int(queued));
+    }
+}

@@ -1,0 +1,200 @@
+#include "Connections.h"
+
+#include "ComPort.h"
+#include "PortPermission.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+
+#include <cerrno>
+
+namespace {
+
+constexpr int kSerialReceiveBufferSize = 65536;
+constexpr int kOpenAttempts = 20;
+constexpr int kOpenPauseMs = 500;
+constexpr int kDefaultBaudIndex = 6;
+const int kBaudRates[] = {9600, 14400, 19200, 38400, 56000, 57600, 115200, 256000};
+
+} // namespace
+
+Connections::Connections(Loader& loader, LinkFactory factory)
+    : loader_(loader), factory_(std::move(factory)), comPort_(factory_.makeSerial()),
+      serialReceiveBuffer_(kSerialReceiveBufferSize, '\0') {
+    comPort_->onAfterOpen = [this] { ComPort1AfterOpen(); };
+    comPort_->onAfterClose = [this] { ComPort1AfterClose(); };
+    comPort_->onRxChar = [this](int count) { ComPort1RxChar(count); };
+    incompleteFrameTimer_ = loader_.runtime.createTimer(kIncompleteFrameTimeoutMs,
+                                                        [this] { incompleteFrameTimedOut(); });
+    loader_.links = this;
+}
+
+Connections::~Connections() {
+    if (loader_.links == this) {
+        loader_.links = nullptr;
+    }
+    tcpClient_.reset();
+    comPort_->onAfterOpen = nullptr;
+    comPort_->onAfterClose = nullptr;
+    comPort_->onRxChar = nullptr;
+}
+
+void Connections::EnumerateSerialPorts(QStringList& list, const QString& prefix) {
+    const QStringList system = factory_.systemPorts ? factory_.systemPorts() : QStringList();
+    QStringList kept;
+    for (const QString& name : system) {
+        // Device paths (Linux) carry no "COM" prefix; they are listed as they are.
+        if (name.startsWith(QLatin1Char('/')) || name.left(3) == prefix) {
+            kept.append(name);
+        }
+    }
+    list = kept;
+}
+
+void Connections::tbAutoComListClick() {
+    ComboControl& ports = loader_.form.cmbComPort;
+    ports.items.clear();
+    ports.itemIndex = -1;
+    if (loader_.form.tbAutoComList.checked) {
+        EnumerateSerialPorts(ports.items, QStringLiteral("COM"));
+        SelectCurrentPort();
+        return;
+    }
+    for (int n = 1; n <= 99; ++n) {
+        ports.items.append(QStringLiteral("COM%1").arg(n));
+    }
+}
+
+bool Connections::SelectCurrentPort() {
+    ComboControl& ports = loader_.form.cmbComPort;
+    if (ports.items.contains(ports.text)) {
+        return true;
+    }
+    if (!ports.items.isEmpty()) {
+        ports.select(0);
+    } else {
+        ports.itemIndex = -1;
+        ports.text.clear();
+    }
+    return false;
+}
+
+QString Connections::serialPortName() const {
+    FormModel& f = loader_.form;
+    // A device path typed into the box is opened as typed, also when it is no entry: the
+    // engineer must get the port he named, not entry 0.
+    if (f.cmbComPort.text.startsWith(QLatin1Char('/'))) {
+        return f.cmbComPort.text;
+    }
+    if (f.cmbComPort.items.isEmpty()) {
+        throw LoaderError(QStringLiteral("В ситеме нет последовательных портов!!!"));
+    }
+    if (f.cmbComPort.itemIndex < 0) {
+        f.cmbComPort.select(0);
+    }
+    return f.cmbComPort.selectedText();
+}
+
+void Connections::openSerial() {
+    FormModel& f = loader_.form;
+    Runtime& rt = loader_.runtime;
+    const QString name = serialPortName();
+    if (f.cmbBaudRate.itemIndex < 0) {
+        f.cmbBaudRate.select(kDefaultBaudIndex);
+    }
+    comPort_->setPortName(name);
+    const int baudIndex = f.cmbBaudRate.itemIndex;
+    if (baudIndex < 0 || baudIndex >= int(std::size(kBaudRates))) {
+        throw LoaderError(QStringLiteral("Ошибочное значение скорости СОМ порта!"));
+    }
+    comPort_->setBaudRate(kBaudRates[baudIndex]);
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        openSerialPort(name);
+        loader_.setStatus(2, QStringLiteral("Открываем порт ") + name);
+        rt.processEvents();
+        rt.sleep(kOpenPauseMs);
+        if (comPort_->isOpen()) {
+            loader_.setStatus(2,
+                              QStringLiteral("Порт ") + name + QStringLiteral(" успешно открыт"));
+            break;
+        }
+    }
+}
+
+void Connections::openSerialPort(const QString& name) {
+    try {
+        comPort_->open();
+    } catch (const SerialError& e) {
+        if (e.code() != EACCES && e.code() != EPERM) {
+            throw;
+        }
+        const QString advice = PortPermission::advice(ComPort::deviceFor(name));
+        throw SerialError(advice.isEmpty() ? e.text() : e.text() + QStringLiteral(". ") + advice,
+                          e.code());
+    }
+}
+
+bool Connections::serialPortOpen() const {
+    return comPort_->isOpen();
+}
+
+void Connections::closeSerialPort() {
+    comPort_->close();
+}
+
+void Connections::write(int connectionKind, const QByteArray& text) {
+    switch (connectionKind) {
+    case kSerial:
+        comPort_->write(text);
+        break;
+    case kTcp:
+        if (tcpClient_ && tcpClient_->isConnected()) {
+            tcpClient_->write(text);
+        }
+        break;
+    case kBroker:
+        SendBrokerFrame(text);
+        break;
+    default:
+        break;
+    }
+}
+
+void Connections::ComPort1AfterOpen() {
+    FormModel& f = loader_.form;
+    f.terminal.sendPanelVisible = true;
+    f.cmbComPort.enabled = false;
+    f.cmbBaudRate.enabled = false;
+    loader_.setStatus(2, f.cmbComPort.text + QStringLiteral(":открыт"));
+    loader_.Timer3->start();
+    loader_.state.PendingTerminalText.clear();
+    loader_.state.LastReceiveTick = loader_.runtime.tickCount();
+    loader_.state.ConnectionOpen = true;
+}
+
+void Connections::ComPort1AfterClose() {
+    FormModel& f = loader_.form;
+    f.terminal.sendPanelVisible = false;
+    f.ToolButton1.enabled = true;
+    f.Panel1.enabled = true;
+    f.cmbComPort.enabled = true;
+    f.cmbBaudRate.enabled = true;
+    loader_.setStatus(2, f.cmbComPort.text + QStringLiteral(":закрыт"));
+    loader_.Timer3->stop();
+    loader_.state.ConnectionOpen = false;
+}
+
+void Connections::ComPort1RxChar(int count) {
+    try {
+        const int wanted = std::min(count, kSerialReceiveBufferSize);
+        const int n = comPort_->read(serialReceiveBuffer_.data(), wanted);
+        if (n <= 0) {
+            return; // nothing read: nothing changes, QuietTicks included
+        }
+        const QByteArray chunk(serialReceiveBuffer_.constData(), n);
+        loader_.router.appendAnswer(chunk);
+        loader_.router.routeToTerminal(chunk);
+    } catch (const std::exception& e) {
+        loader_.setStatus(3, errorText(e));
+    }
+    loader_.router.endReception();
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "BrokerReceiver.h"
+#include "LinkFactory.h"
+#include "core/Links.h"
+
+#include <QStringList>
+#include <memory>
+
+class Loader;
+class Timer;
+
+// The three ways to reach the controller, for one loader: the serial port ComPort1 with its
+// port list, the TCP client for the direct connection and for the broker, the broker's
+// frames, and the receive handlers that feed the exchange through the routing rule.
+class Connections : public Links {
+public:
+    explicit Connections(Loader& loader, LinkFactory factory = LinkFactory::qt());
+    ~Connections() override;
+    Connections(const Connections&) = delete;
+    Connections& operator=(const Connections&) = delete;
+
+    // An incomplete broker frame that gets no further byte for this long never completes: it
+    // is reported as a damaged frame and dropped.
+    static constexpr int kIncompleteFrameTimeoutMs = 3000;
+
+    // Port list.
+    void EnumerateSerialPorts(QStringList& list, const QString& prefix);
+    void tbAutoComListClick();
+    bool SelectCurrentPort();
+
+    // Links: the open steps of each kind, the writes of SendCommand, the closes.
+    void openSerial() override;
+    void openTcp() override;
+    void openBroker() override;
+    void write(int connectionKind, const QByteArray& text) override;
+    bool serialPortOpen() const override;
+    void closeSerialPort() override;
+    void deactivateTcpClient() override;
+
+    // Serial events.
+    void ComPort1AfterOpen();
+    void ComPort1AfterClose();
+    void ComPort1RxChar(int count);
+
+    // TCP events.
+    void xportTCPClientConnected();
+    void xportTCPClientDisConnected();
+    void TCPClientDataAvailable();
+
+    // Wraps the command into one broker frame and writes it. A command longer than a frame
+    // carries (2037 bytes) raises LoaderError and nothing is sent.
+    void SendBrokerFrame(const QByteArray& text);
+
+    SerialLayer& ComPort1() { return *comPort_; }
+    TcpLayer* TCPClient() { return tcpClient_.get(); }
+
+private:
+    QString serialPortName() const;
+    void openSerialPort(const QString& name);
+    void replaceTcpClient(const QString& host, const QString& port);
+    void attachTcpHandlers();
+    void waitForConnect(bool brokerWait);
+    void receiveTcp(const QByteArray& chunk);
+    void receiveBroker(const QByteArray& chunk);
+    void deliverBrokerPiece(const BrokerReceiver::Piece& piece);
+    void brokerNotFound();
+    void incompleteFrameTimedOut();
+    void setReceiveTraceTick();
+
+    Loader& loader_;
+    LinkFactory factory_;
+    std::unique_ptr<SerialLayer> comPort_;
+    std::unique_ptr<TcpLayer> tcpClient_;
+    BrokerReceiver brokerReceiver_;
+    std::unique_ptr<Timer> incompleteFrameTimer_;
+    QByteArray serialReceiveBuffer_;
+};

@@ -1,0 +1,158 @@
+// The TCP and broker half of the connections: the open steps, the client's four events, the
+// receive handler with its TCP and broker branches, and the broker's frames.
+#include "Connections.h"
+
+#include "core/Cp1251.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+
+namespace {
+
+constexpr int kSettlePauseMs = 10;
+constexpr std::int32_t kConnectWaitMs = 10000;
+
+} // namespace
+
+void Connections::replaceTcpClient(const QString& host, const QString& port) {
+    tcpClient_ = factory_.makeTcp(host, port);
+}
+
+void Connections::attachTcpHandlers() {
+    tcpClient_->onDataAvailable = [this] { TCPClientDataAvailable(); };
+    tcpClient_->onConnected = [this] { xportTCPClientConnected(); };
+    tcpClient_->onClose = [this] { xportTCPClientDisConnected(); };
+    tcpClient_->onConnectFailed = [this] { xportTCPClientDisConnected(); };
+}
+
+void Connections::openTcp() {
+    Runtime& rt = loader_.runtime;
+    const FormModel& f = loader_.form;
+    tcpClient_.reset();
+    rt.sleep(kSettlePauseMs);
+    rt.processEvents();
+    replaceTcpClient(f.IPEdit.text, f.PortNum.text);
+    rt.sleep(kSettlePauseMs);
+    rt.processEvents();
+    tcpClient_->activate();
+    attachTcpHandlers();
+    loader_.state.TcpConnected = false;
+    waitForConnect(false);
+}
+
+void Connections::openBroker() {
+    Runtime& rt = loader_.runtime;
+    const FormModel& f = loader_.form;
+    tcpClient_.reset();
+    replaceTcpClient(f.BrokerIPEdt.text, f.BrokerPortEdt.text);
+    rt.sleep(kSettlePauseMs);
+    rt.processEvents();
+    attachTcpHandlers();
+    loader_.state.TcpConnected = false;
+    tcpClient_->activate();
+    waitForConnect(true);
+}
+
+void Connections::waitForConnect(bool brokerWait) {
+    Runtime& rt = loader_.runtime;
+    const LoaderState& s = loader_.state;
+    const std::uint32_t limit = rt.tickCount() + std::uint32_t(kConnectWaitMs);
+    while (std::int32_t(rt.tickCount() - limit) < 0) {
+        if (!loader_.Timer3->enabled() || rt.terminating() || !s.OperationActive) {
+            break;
+        }
+        rt.processEvents();
+        if (s.TcpConnected || (brokerWait && s.ConnectionOpen)) {
+            break;
+        }
+        // The pause keeps the wait from spinning a processor core for ten seconds.
+        rt.sleep(1);
+    }
+}
+
+void Connections::deactivateTcpClient() {
+    if (tcpClient_ && tcpClient_->isActive()) {
+        tcpClient_->deactivate();
+        loader_.state.TcpConnected = false;
+    }
+}
+
+void Connections::xportTCPClientConnected() {
+    FormModel& f = loader_.form;
+    LoaderState& s = loader_.state;
+    f.terminal.sendPanelVisible = true;
+    f.cmbComPort.enabled = false;
+    f.cmbBaudRate.enabled = false;
+    loader_.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') + tcpClient_->localPort() +
+                             QStringLiteral(" открыт"));
+    loader_.Timer3->start();
+    s.PendingTerminalText.clear();
+    s.LastReceiveTick = loader_.runtime.tickCount();
+    s.TcpConnected = true;
+    s.ConnectionOpen = true;
+}
+
+void Connections::xportTCPClientDisConnected() {
+    FormModel& f = loader_.form;
+    LoaderState& s = loader_.state;
+    loader_.Timer3->stop();
+    s.TcpConnected = false;
+    f.terminal.sendPanelVisible = false;
+    f.cmbComPort.enabled = true;
+    f.cmbBaudRate.enabled = true;
+    if (tcpClient_) {
+        loader_.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') + tcpClient_->localPort() +
+                                 QStringLiteral(" закрыт"));
+    } else {
+        loader_.setStatus(2, QStringLiteral("соединение закрыто..."));
+    }
+    s.ConnectionOpen = false;
+    // The rest of a frame cannot come over a closed connection.
+    brokerReceiver_.clear();
+    incompleteFrameTimer_->stop();
+}
+
+void Connections::setReceiveTraceTick() {
+    // No selected speed (index -1) would divide by zero; such a receive counts as entry 0.
+    const int divisor = std::max(1, loader_.form.cmbBaudRate.itemIndex + 1);
+    loader_.state.ReceiveTraceTick = loader_.runtime.tickCount() + std::uint32_t(240 / divisor);
+}
+
+void Connections::TCPClientDataAvailable() {
+    if (!tcpClient_) {
+        return;
+    }
+    try {
+        const QByteArray chunk = tcpClient_->readAll();
+        TerminalModel& terminal = loader_.form.terminal;
+        ++terminal.receiveCounter;
+        terminal.caption = QStringLiteral("Терминальное окно RxCount=%1 len=%2")
+                               .arg(terminal.receiveCounter)
+                               .arg(chunk.size());
+        if (!chunk.isEmpty()) {
+            if (loader_.form.TypeOfConnectGrpPage == kTcp) {
+                receiveTcp(chunk);
+            } else {
+                receiveBroker(chunk);
+            }
+        }
+        loader_.router.endReception();
+    } catch (const std::exception& e) {
+        loader_.setStatus(3, errorText(e));
+    }
+}
+
+void Connections::receiveTcp(const QByteArray& chunk) {
+    try {
+        LoaderState& s = loader_.state;
+        loader_.router.appendAnswer(chunk);
+        setReceiveTraceTick();
+        loader_.router.routeToTerminal(chunk);
+        if (s.DebugMode) {
+            loader_.runtime.debugLine(QStringLiteral("TCPRxChar ") +
+                                      Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
+                                      QString::number(s.ReceiveTraceTick));
+        }
+    } catch (const std::exception& e) {
+        loader_.setStatus(3, errorText(e));
+    }
+}

@@ -1,0 +1,136 @@
+#include "TcpClient.h"
+
+#include "core/LoaderError.h"
+
+TcpClient::TcpClient(QString host, QString port, QObject* parent)
+    : QObject(parent), host_(std::move(host)), port_(std::move(port)), socket_(new QTcpSocket()) {
+    connect(socket_, &QTcpSocket::connected, this, &TcpClient::socketConnected,
+            Qt::QueuedConnection);
+    connect(socket_, &QTcpSocket::errorOccurred, this, &TcpClient::socketError,
+            Qt::QueuedConnection);
+    connect(socket_, &QTcpSocket::disconnected, this, &TcpClient::socketDisconnected,
+            Qt::QueuedConnection);
+    connect(socket_, &QTcpSocket::readyRead, this, &TcpClient::socketReadyRead,
+            Qt::QueuedConnection);
+}
+
+TcpClient::~TcpClient() {
+    // No event after destruction: cut the signals, then drop the connection. The socket goes
+    // later, in case the destruction happens inside one of its own signals.
+    socket_->disconnect(this);
+    socket_->abort();
+    socket_->deleteLater();
+}
+
+void TcpClient::activate() {
+    if (host_.isEmpty()) {
+        throw LoaderError(QStringLiteral("Host not set"));
+    }
+    if (port_.isEmpty()) {
+        throw LoaderError(QStringLiteral("Port not set"));
+    }
+    bool ok = false;
+    const uint port = port_.trimmed().toUInt(&ok);
+    active_ = true;
+    everConnected_ = false;
+    if (!ok || port == 0 || port > 65535) {
+        // A port text that is no port number fails like an unreachable host, from the loop.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                active_ = false;
+                if (onConnectFailed) {
+                    onConnectFailed();
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    socket_->connectToHost(host_, quint16(port));
+}
+
+bool TcpClient::isConnected() const {
+    return socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+bool TcpClient::lowDelay() const {
+    return socket_->socketOption(QAbstractSocket::LowDelayOption).toInt() != 0;
+}
+
+QByteArray TcpClient::readAll() {
+    return socket_->readAll();
+}
+
+void TcpClient::write(const QByteArray& bytes) {
+    if (!isConnected()) {
+        return;
+    }
+    socket_->write(bytes);
+    // Hands the system what it takes now; the rest goes out from the event loop.
+    socket_->flush();
+}
+
+void TcpClient::deactivate() {
+    if (!active_) {
+        return;
+    }
+    socket_->disconnectFromHost();
+    if (socket_->state() == QAbstractSocket::UnconnectedState) {
+        raiseClose();
+    }
+}
+
+void TcpClient::raiseClose() {
+    if (!active_) {
+        return;
+    }
+    active_ = false;
+    if (onClose) {
+        onClose();
+    }
+}
+
+void TcpClient::socketConnected() {
+    if (!active_ || !isConnected()) {
+        return;
+    }
+    // Without this every small exchange waits for delayed acknowledgements (about 40 ms).
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    everConnected_ = true;
+    localPort_ = QString::number(socket_->localPort());
+    if (onConnected) {
+        onConnected();
+    }
+}
+
+void TcpClient::socketError() {
+    if (!active_) {
+        return;
+    }
+    if (!everConnected_) {
+        // The lookup or the connect failed.
+        if (socket_->state() != QAbstractSocket::ConnectedState) {
+            active_ = false;
+            if (onConnectFailed) {
+                onConnectFailed();
+            }
+        }
+        return;
+    }
+    if (socket_->state() == QAbstractSocket::UnconnectedState) {
+        raiseClose();
+    }
+}
+
+void TcpClient::socketDisconnected() {
+    if (everConnected_) {
+        raiseClose();
+    }
+}
+
+void TcpClient::socketReadyRead() {
+    // Several queued notices may find the bytes already taken by an earlier readAll.
+    if (active_ && socket_->bytesAvailable() > 0 && onDataAvailable) {
+        onDataAvailable();
+    }
+}

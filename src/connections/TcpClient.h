@@ -1,0 +1,42 @@
+#pragma once
+
+#include "TcpLayer.h"
+
+#include <QObject>
+#include <QTcpSocket>
+
+// The TCP layer over QTcpSocket. Every socket signal reaches the loader through a queued
+// connection, so no event is ever raised inside the call that caused it (activate, write,
+// readAll), and a destroyed client drops the events still queued for it.
+class TcpClient : public QObject, public TcpLayer {
+    Q_OBJECT
+public:
+    TcpClient(QString host, QString port, QObject* parent = nullptr);
+    ~TcpClient() override;
+
+    void activate() override;
+    bool isActive() const override { return active_; }
+    bool isConnected() const override;
+    QByteArray readAll() override;
+    void write(const QByteArray& bytes) override;
+    void deactivate() override;
+    QString localHost() const override { return QString(); }
+    QString localPort() const override { return localPort_; }
+
+    // Whether the socket has Nagle's algorithm switched off (for tests).
+    bool lowDelay() const;
+
+private:
+    void socketConnected();
+    void socketError();
+    void socketDisconnected();
+    void socketReadyRead();
+    void raiseClose();
+
+    QString host_;
+    QString port_;
+    QTcpSocket* socket_;
+    QString localPort_;
+    bool active_ = false;
+    bool everConnected_ = false;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FakeLinkLayers.h"
+#include "ScriptedDialogs.h"
+#include "connections/Connections.h"
+#include "core/Loader.h"
+#include "core/VirtualRuntime.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A loader in virtual time with the real connection handlers over fake serial and TCP layers:
+// the fixture of the unit tests of the connections.
+struct ConnectionsRig {
+    ConnectionsRig() {
+        runtime.setTimeLimit(24ULL * 3600 * 1000);
+        loader.onStatus = [this](int panel, const QString& text) {
+            if (panel == 2) {
+                status2.append(text);
+            } else if (panel == 3) {
+                status3.append(text);
+            }
+        };
+    }
+
+    // Runs an operation whose procedure is fn; returns when it has ended.
+    template <typename Fn> void operation(Fn fn) {
+        loader.driver.setProcedure(kModeFlash, fn);
+        loader.driver.btnConnectClick();
+    }
+    void useKind(int kind) {
+        while (loader.form.TypeOfConnectGrpPage != kind) {
+            loader.driver.ToolButton1Click();
+        }
+    }
+
+    QTemporaryDir dataDir;
+    VirtualRuntime runtime;
+    ScriptedDialogs dialogs;
+    Loader loader{runtime, dialogs, dataDir.path()};
+    FakeLinks fakes{runtime};
+    Connections links{loader, fakes.factory()};
+    QStringList status2;
+    QStringList status3;
+};

@@ -1,0 +1,320 @@
+// The connection handlers over fake layers in virtual time: the port list, the open steps of
+// the three kinds with their status texts and waits, and the received-data routing rule.
+#include "ConnectionsRig.h"
+
+#include <QTest>
+#include <cerrno>
+
+class ConnectionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void routingRuleMakesOneLineOutsideAndALinePerReceptionInside_data();
+    void routingRuleMakesOneLineOutsideAndALinePerReceptionInside();
+    void emptySerialReadChangesNothing();
+    void portListFollowsTheCheckBox_data();
+    void portListFollowsTheCheckBox();
+    void serialOpenShowsItsStepsAndTakesHalfASecond();
+    void typedDevicePathIsOpenedAsTyped();
+    void serialOpenFailures_data();
+    void serialOpenFailures();
+    void tcpOpenOutcomes_data();
+    void tcpOpenOutcomes();
+    void cancelEndsTheConnectWaitAtOnce();
+    void peerCloseRunsTheCloseHandler();
+    void tcpWriteIsDroppedWhileNotConnected();
+    void dataAvailableCountsInTheCaptionAndTraces();
+};
+
+namespace {
+
+void deliver(ConnectionsRig& rig, int kind, const QByteArray& bytes, std::uint64_t delayMs) {
+    if (kind == kSerial) {
+        rig.fakes.serial->receive(bytes, delayMs);
+    } else {
+        rig.fakes.tcp->receive(bytes, delayMs);
+    }
+}
+
+} // namespace
+
+void ConnectionsTest::routingRuleMakesOneLineOutsideAndALinePerReceptionInside_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("inOperation");
+    QTest::newRow("serial, no operation") << int(kSerial) << false;
+    QTest::newRow("serial, operation") << int(kSerial) << true;
+    QTest::newRow("tcp, no operation") << int(kTcp) << false;
+    QTest::newRow("tcp, operation") << int(kTcp) << true;
+}
+
+void ConnectionsTest::routingRuleMakesOneLineOutsideAndALinePerReceptionInside() {
+    QFETCH(int, kind);
+    QFETCH(bool, inOperation);
+    ConnectionsRig rig;
+    rig.useKind(kind);
+    auto threePieces = [&] {
+        deliver(rig, kind, "AB", 5);
+        deliver(rig, kind, "CD", 25);
+        deliver(rig, kind, "EF", 45);
+    };
+    if (inOperation) {
+        bool answered = false;
+        rig.operation([&] {
+            threePieces();
+            answered = rig.loader.exchange.SendCommand("VER\r");
+        });
+        QVERIFY(answered);
+        QCOMPARE(rig.loader.state.AnswerBuffer, QByteArray("ABCDEF"));
+        QCOMPARE(rig.loader.form.terminal.lines, QList<QByteArray>({"VER\r", "AB", "CD", "EF"}));
+    } else {
+        rig.loader.driver.OpenConnection();
+        rig.runtime.runFor(50);
+        QVERIFY(rig.loader.state.ConnectionOpen);
+        threePieces();
+        rig.runtime.runFor(300);
+        QVERIFY(rig.loader.state.AnswerBuffer.isEmpty());
+        QCOMPARE(rig.loader.form.terminal.lines, QList<QByteArray>({"ABCDEF"}));
+    }
+}
+
+void ConnectionsTest::emptySerialReadChangesNothing() {
+    ConnectionsRig rig;
+    rig.loader.driver.OpenConnection();
+    rig.loader.state.AnswerBuffer = "old";
+    rig.loader.state.QuietTicks = 77;
+    rig.links.ComPort1RxChar(5); // nothing is queued
+    QCOMPARE(rig.loader.state.QuietTicks, 77);
+    rig.fakes.serial->readErrno = EIO;
+    rig.links.ComPort1RxChar(5);
+    QCOMPARE(rig.status3.last(), QStringLiteral("ReadFile function failed (Error: 5)"));
+    QCOMPARE(rig.loader.state.QuietTicks, 3); // the failed read still ends the reception
+}
+
+void ConnectionsTest::portListFollowsTheCheckBox_data() {
+    QTest::addColumn<bool>("system");
+    QTest::addColumn<QStringList>("systemPorts");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    const QStringList two = {"/dev/ttyUSB1", "/dev/ttyS0"};
+    QTest::newRow("fixed list") << false << two << "COM3" << 99 << -1 << "COM3";
+    QTest::newRow("system, typed entry kept")
+        << true << two << "/dev/ttyS0" << 2 << -1 << "/dev/ttyS0";
+    QTest::newRow("system, unknown text") << true << two << "COM1" << 2 << 0 << "/dev/ttyUSB1";
+    QTest::newRow("system, none") << true << QStringList() << "COM1" << 0 << -1 << "";
+    QTest::newRow("system, windows names filtered")
+        << true << QStringList{"COM4", "LPT1", "COM10"} << "x" << 2 << 0 << "COM4";
+}
+
+void ConnectionsTest::portListFollowsTheCheckBox() {
+    QFETCH(bool, system);
+    QFETCH(QStringList, systemPorts);
+    QFETCH(QString, typed);
+    QFETCH(int, count);
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    ConnectionsRig rig;
+    rig.fakes.systemPorts = systemPorts;
+    ComboControl& ports = rig.loader.form.cmbComPort;
+    ports.text = typed;
+    rig.loader.form.tbAutoComList.checked = system;
+    rig.links.tbAutoComListClick();
+    QCOMPARE(ports.items.size(), count);
+    QCOMPARE(ports.itemIndex, index);
+    QCOMPARE(ports.text, text);
+    if (!system) {
+        QCOMPARE(ports.items.first(), QStringLiteral("COM1"));
+        QCOMPARE(ports.items.last(), QStringLiteral("COM99"));
+    }
+}
+
+void ConnectionsTest::serialOpenShowsItsStepsAndTakesHalfASecond() {
+    ConnectionsRig rig;
+    const std::uint64_t start = rig.runtime.elapsed();
+    rig.operation([] {});
+    QCOMPARE(rig.status2,
+             QStringList({"COM1:открыт", "Открываем порт COM1", "Порт COM1 успешно открыт"}));
+    QVERIFY(rig.runtime.elapsed() - start >= 500);
+    QCOMPARE(rig.fakes.serial->openCalls, 1);
+    QCOMPARE(rig.fakes.serial->portName(), QStringLiteral("COM1"));
+    QCOMPARE(rig.fakes.serial->baudRate(), 115200);
+    QCOMPARE(rig.loader.form.cmbBaudRate.itemIndex, 6);
+    QVERIFY(rig.loader.state.ConnectionOpen);
+    QVERIFY(rig.loader.form.terminal.sendPanelVisible);
+    QVERIFY(!rig.loader.form.cmbBaudRate.enabled);
+
+    rig.links.closeSerialPort();
+    QCOMPARE(rig.status2.last(), QStringLiteral("COM1:закрыт"));
+    QVERIFY(!rig.loader.state.ConnectionOpen);
+    QVERIFY(!rig.loader.Timer3->enabled());
+    QVERIFY(rig.loader.form.cmbBaudRate.enabled);
+}
+
+void ConnectionsTest::typedDevicePathIsOpenedAsTyped() {
+    ConnectionsRig rig;
+    rig.loader.form.cmbComPort.items = {"COM1", "COM2"};
+    rig.loader.form.cmbComPort.itemIndex = 1;
+    rig.loader.form.cmbComPort.text = "/dev/pts/7";
+    rig.loader.form.cmbBaudRate.select(0);
+    rig.operation([] {});
+    QCOMPARE(rig.fakes.serial->portName(), QStringLiteral("/dev/pts/7"));
+    QCOMPARE(rig.fakes.serial->baudRate(), 9600);
+    QCOMPARE(rig.status2.last(), QStringLiteral("Порт /dev/pts/7 успешно открыт"));
+}
+
+void ConnectionsTest::serialOpenFailures_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("opens");
+    QTest::addColumn<int>("minimumMs");
+    QTest::newRow("no ports") << "empty"
+                              << "В ситеме нет последовательных портов!!!" << 0 << 0;
+    QTest::newRow("bad speed") << "speed"
+                               << "Ошибочное значение скорости СОМ порта!" << 0 << 0;
+    QTest::newRow("missing device") << "enoent"
+                                    << "Unable to open com port (Error: 2)" << 1 << 0;
+    QTest::newRow("port drops at once") << "drops"
+                                        << "порт не доступен. Возможно он занят!" << 20 << 10000;
+}
+
+void ConnectionsTest::serialOpenFailures() {
+    QFETCH(QString, setup);
+    QFETCH(QString, status);
+    QFETCH(int, opens);
+    QFETCH(int, minimumMs);
+    ConnectionsRig rig;
+    if (setup == "empty") {
+        rig.loader.form.cmbComPort.items.clear();
+    } else if (setup == "speed") {
+        rig.loader.form.cmbBaudRate.itemIndex = 8;
+    } else if (setup == "enoent") {
+        rig.fakes.serial->openErrno = ENOENT;
+    } else {
+        rig.fakes.serial->openLeavesClosed = true;
+    }
+    const std::uint64_t start = rig.runtime.elapsed();
+    rig.operation([] { QFAIL("the procedure ran without a connection"); });
+    QCOMPARE(rig.loader.form.Status[3], status);
+    QCOMPARE(rig.fakes.serial->openCalls, opens);
+    QVERIFY(rig.runtime.elapsed() - start >= std::uint64_t(minimumMs));
+    QVERIFY(!rig.loader.state.OperationActive);
+    QVERIFY(rig.loader.form.ToolButton1.enabled);
+}
+
+void ConnectionsTest::tcpOpenOutcomes_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("status3");
+    QTest::addColumn<QString>("status2");
+    QTest::addColumn<int>("minimumMs");
+    QTest::addColumn<int>("maximumMs");
+    const int connect = int(FakeTcpLayer::Outcome::Connect);
+    const int refuse = int(FakeTcpLayer::Outcome::Refuse);
+    const int silent = int(FakeTcpLayer::Outcome::Silent);
+    const QString unavailable = "порт не доступен. Возможно он занят!";
+    QTest::newRow("tcp connects") << int(kTcp) << connect << "h"
+                                  << "Операция выполнена за 00:00:00"
+                                  << ":50000 открыт" << 20 << 100;
+    QTest::newRow("broker connects") << int(kBroker) << connect << "h"
+                                     << "Операция выполнена за 00:00:00"
+                                     << ":50000 открыт" << 20 << 100;
+    QTest::newRow("tcp refused") << int(kTcp) << refuse << "h" << unavailable << ": закрыт" << 20
+                                 << 100;
+    QTest::newRow("broker refused")
+        << int(kBroker) << refuse << "h" << unavailable << ": закрыт" << 20 << 100;
+    QTest::newRow("no answer") << int(kTcp) << silent << "h" << unavailable << ": закрыт" << 10000
+                               << 10100;
+    QTest::newRow("no host") << int(kTcp) << connect << ""
+                             << "Host not set"
+                             << "COMx:закрыт" << 0 << 100;
+}
+
+void ConnectionsTest::tcpOpenOutcomes() {
+    QFETCH(int, kind);
+    QFETCH(int, outcome);
+    QFETCH(QString, host);
+    QFETCH(QString, status3);
+    QFETCH(QString, status2);
+    QFETCH(int, minimumMs);
+    QFETCH(int, maximumMs);
+    ConnectionsRig rig;
+    rig.useKind(kind);
+    rig.fakes.tcpOutcome = FakeTcpLayer::Outcome(outcome);
+    rig.loader.form.IPEdit.text = host;
+    rig.loader.form.BrokerIPEdt.text = host;
+    const std::uint64_t start = rig.runtime.elapsed();
+    rig.operation([] {});
+    const auto took = int(rig.runtime.elapsed() - start);
+    QCOMPARE(rig.loader.form.Status[3], status3);
+    QCOMPARE(rig.loader.form.Status[2], status2);
+    QVERIFY2(took >= minimumMs && took <= maximumMs, qPrintable(QString::number(took)));
+    QCOMPARE(rig.fakes.tcp->host, host);
+    QCOMPARE(rig.fakes.tcp->port, kind == kTcp ? QStringLiteral("10001") : "10002");
+}
+
+void ConnectionsTest::cancelEndsTheConnectWaitAtOnce() {
+    ConnectionsRig rig;
+    rig.useKind(kTcp);
+    rig.fakes.tcpOutcome = FakeTcpLayer::Outcome::Silent;
+    const std::uint64_t start = rig.runtime.elapsed();
+    rig.runtime.post(300, [&] { rig.loader.driver.btnConnectClick(); });
+    rig.operation([] {});
+    QVERIFY(rig.runtime.elapsed() - start < 400);
+    QCOMPARE(rig.loader.form.Status[3], QStringLiteral("порт не доступен. Возможно он занят!"));
+}
+
+void ConnectionsTest::peerCloseRunsTheCloseHandler() {
+    ConnectionsRig rig;
+    rig.useKind(kTcp);
+    rig.loader.setAnswerTimeout(1000);
+    rig.loader.state.AttemptLimit = 1;
+    bool answered = true;
+    rig.operation([&] {
+        rig.fakes.tcp->peerClose(100);
+        answered = rig.loader.exchange.SendCommand("VER\r");
+    });
+    QVERIFY(!answered);
+    QVERIFY(!rig.loader.state.ConnectionOpen);
+    QVERIFY(!rig.loader.state.TcpConnected);
+    QVERIFY(!rig.loader.form.terminal.sendPanelVisible);
+    QCOMPARE(rig.loader.form.Status[2], QStringLiteral(":50000 закрыт"));
+}
+
+void ConnectionsTest::tcpWriteIsDroppedWhileNotConnected() {
+    ConnectionsRig rig;
+    rig.useKind(kTcp);
+    rig.links.write(kTcp, "no client yet"); // no client: nothing happens
+    rig.loader.driver.OpenConnection();     // outside an operation: returns at once
+    QVERIFY(!rig.loader.state.ConnectionOpen);
+    rig.links.write(kTcp, "too early");
+    rig.runtime.runFor(50);
+    rig.links.write(kTcp, "VER\r");
+    QCOMPARE(rig.fakes.tcp->written, QList<QByteArray>({"VER\r"}));
+    rig.loader.form.terminal.visible = false;
+    rig.loader.driver.CloseConnection();
+    QVERIFY(!rig.loader.state.ConnectionOpen);
+    QCOMPARE(rig.loader.form.Status[2], QStringLiteral(":50000 закрыт"));
+}
+
+void ConnectionsTest::dataAvailableCountsInTheCaptionAndTraces() {
+    ConnectionsRig rig;
+    rig.useKind(kTcp);
+    rig.loader.state.DebugMode = true;
+    rig.loader.form.cmbBaudRate.itemIndex = -1;
+    rig.loader.driver.OpenConnection();
+    rig.runtime.runFor(50);
+    rig.loader.state.AnswerBuffer = "x";
+    rig.links.TCPClientDataAvailable(); // an event with no bytes
+    QCOMPARE(rig.loader.form.terminal.caption, QStringLiteral("Терминальное окно RxCount=1 len=0"));
+    QCOMPARE(rig.loader.state.QuietTicks, 3);
+    rig.fakes.tcp->receive("hello", 0);
+    rig.runtime.runFor(5);
+    QCOMPARE(rig.loader.form.terminal.caption, QStringLiteral("Терминальное окно RxCount=2 len=5"));
+    const std::uint32_t trace = rig.loader.state.ReceiveTraceTick;
+    QCOMPARE(rig.runtime.debugLines.last(), QStringLiteral("TCPRxChar x %1").arg(trace));
+    QVERIFY(trace - rig.runtime.tickCount() <= 240);
+}
+
+QTEST_GUILESS_MAIN(ConnectionsTest)
+#include "tst_connections.moc"
