@@ -25,22 +25,23 @@ BrokerReceiver::Head BrokerReceiver::headAt(const QByteArray& bytes, qsizetype a
     return CheckCrc16(bytes.constData() + at, int(size)) ? Head::Valid : Head::Broken;
 }
 
-qsizetype BrokerReceiver::resyncPoint(qsizetype brokenSize) const {
-    // brokenSize > 0: a frame of plausible length failed its CRC. Its boundary is most
-    // likely right (a damaged byte inside), unless a valid frame starts within it.
-    // brokenSize == 0: the length field is impossible; any lead byte that may start a frame
-    // (valid, or not complete yet) is the new start.
-    const qsizetype end = brokenSize > 0 ? std::min(brokenSize, pending_.size()) : pending_.size();
-    for (qsizetype at = 1; at < end; ++at) {
+std::optional<qsizetype> BrokerReceiver::resyncPoint() const {
+    // The head cannot be a frame. The bytes before the first lead byte that can still start a
+    // frame are broken; when that start is only incomplete, nothing is decided yet (it may be
+    // a byte inside the damaged frame), and the bytes wait for more.
+    for (qsizetype at = 1; at < pending_.size(); ++at) {
         if (std::uint8_t(pending_.at(at)) != kLeadByte) {
             continue;
         }
         const Head head = headAt(pending_, at);
-        if (head == Head::Valid || (head == Head::Incomplete && brokenSize == 0)) {
+        if (head == Head::Valid) {
             return at;
         }
+        if (head == Head::Incomplete) {
+            return std::nullopt;
+        }
     }
-    return end;
+    return pending_.size();
 }
 
 QList<BrokerReceiver::Piece> BrokerReceiver::feed(const QByteArray& chunk) {
@@ -58,15 +59,17 @@ QList<BrokerReceiver::Piece> BrokerReceiver::feed(const QByteArray& chunk) {
             pending_.remove(0, size);
             continue;
         }
-        const qsizetype size = frameSize(pending_, 0);
-        const qsizetype cut = resyncPoint(size <= kReceiveBufferSize ? size : 0);
+        const std::optional<qsizetype> cut = resyncPoint();
+        if (!cut) {
+            break;
+        }
         // A run of garbage is one broken piece, however many resynchronisations it takes.
         if (!pieces.isEmpty() && !pieces.last().frame) {
-            pieces.last().raw.append(pending_.left(cut));
+            pieces.last().raw.append(pending_.left(*cut));
         } else {
-            pieces.append(Piece{pending_.left(cut), std::nullopt});
+            pieces.append(Piece{pending_.left(*cut), std::nullopt});
         }
-        pending_.remove(0, cut);
+        pending_.remove(0, *cut);
     }
     return pieces;
 }

@@ -11,10 +11,11 @@
 // frame and every run of bytes that cannot be a frame.
 //
 // Bytes that cannot be a frame (a failed CRC, or a length field that puts the frame beyond
-// the 4098-byte receive buffer) come out as one broken piece, and the stream is resynchronised:
-// after a frame with a plausible length whose CRC fails, at a valid frame that starts inside
-// it, else right after it; after an impossible length, at the next lead byte that can start a
-// frame. Memory stays bounded: an incomplete frame is at most 4097 bytes.
+// the 4098-byte receive buffer) come out as one broken piece, and the stream is resynchronised
+// at the next lead byte that starts a valid frame. While a lead byte inside the broken bytes
+// may still start a frame whose end has not arrived, the decision waits for more bytes, so a
+// damaged frame comes out as one piece. Whatever is held back is bounded: past the broken
+// bytes of one chunk, at most one incomplete frame (under 4098 bytes).
 class BrokerReceiver {
 public:
     struct Piece {
@@ -36,7 +37,7 @@ private:
     enum class Head { Incomplete, Valid, Broken };
     static Head headAt(const QByteArray& bytes, qsizetype at);
     static qsizetype frameSize(const QByteArray& bytes, qsizetype at);
-    qsizetype resyncPoint(qsizetype brokenSize) const;
+    std::optional<qsizetype> resyncPoint() const;
 
     QByteArray pending_;
 };

@@ -1,0 +1,269 @@
+// The broker's frames over the byte stream: reassembly of split and joined frames, recovery
+// from damage, and the broker branch of the receive handler with its status texts, the
+// not-found answer and the frames sent. Frames are written out as bytes here.
+#include "ConnectionsRig.h"
+#include "connections/BrokerReceiver.h"
+#include "core/LoaderError.h"
+
+#include <QTest>
+
+class BrokerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void streamIsCutIntoFrames_data();
+    void streamIsCutIntoFrames();
+    void bytewiseDeliveryMatchesBulkDelivery();
+    void sentFramesCarryTheIdLengthAndCrc_data();
+    void sentFramesCarryTheIdLengthAndCrc();
+    void commandTooLongForAFrameIsRefusedAndNothingSent();
+    void receivedFramesReachTheAnswer_data();
+    void receivedFramesReachTheAnswer();
+    void notFoundWithoutWaitingShowsTheBoxAndEndsTheWait();
+    void notFoundWhileWaitingRepeatsTheCommand();
+    void incompleteFrameIsDroppedWhenTheNextCommandGoesOut();
+};
+
+namespace {
+
+// "3.14" from hardware id 1.
+const QByteArray kAnswer = QByteArray::fromHex("01410100000004000300332E3134D088");
+// An empty payload.
+const QByteArray kEmpty = QByteArray::fromHex("01410100000000000300DCAD");
+// The broker has no controller 1, empty payload.
+const QByteArray kNotFound = QByteArray::fromHex("01C10100000000000300BD6B");
+
+QByteArray frame(const QByteArray& payload, std::uint8_t code = 0x41) {
+    return BrokerFrame::encode({code, 1, payload});
+}
+
+QByteArray damaged(QByteArray bytes) {
+    bytes[10] = char(bytes.at(10) ^ 0x20);
+    return bytes;
+}
+
+QString describe(const QList<BrokerReceiver::Piece>& pieces) {
+    QStringList parts;
+    for (const auto& p : pieces) {
+        parts << (p.frame ? "F:" + QString::fromLatin1(p.frame->payload)
+                          : "B:" + QString::number(p.raw.size()));
+    }
+    return parts.join(' ');
+}
+
+} // namespace
+
+void BrokerTest::streamIsCutIntoFrames_data() {
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<QString>("pieces");
+    QTest::addColumn<int>("pending");
+    const QByteArray b = frame("B");
+    QTest::newRow("one frame") << QList<QByteArray>{kAnswer} << "F:3.14" << 0;
+    QTest::newRow("split in the header")
+        << QList<QByteArray>{kAnswer.left(5), kAnswer.mid(5)} << "F:3.14" << 0;
+    QTest::newRow("split in the crc")
+        << QList<QByteArray>{kAnswer.left(15), kAnswer.mid(15)} << "F:3.14" << 0;
+    QTest::newRow("two joined") << QList<QByteArray>{kAnswer + b} << "F:3.14 F:B" << 0;
+    QTest::newRow("joined and split")
+        << QList<QByteArray>{kAnswer + b.left(3), b.mid(3)} << "F:3.14 F:B" << 0;
+    QTest::newRow("empty payload") << QList<QByteArray>{kEmpty} << "F:" << 0;
+    QTest::newRow("bad crc then good")
+        << QList<QByteArray>{damaged(kAnswer) + b} << "B:16 F:B" << 0;
+    QTest::newRow("garbage then frame") << QList<QByteArray>{"xyz" + b} << "B:3 F:B" << 0;
+    QTest::newRow("impossible length")
+        << QList<QByteArray>{QByteArray::fromHex("0141010000000F100300") + b} << "B:10 F:B" << 0;
+    QTest::newRow("frame bigger than the buffer")
+        << QList<QByteArray>{frame(QByteArray(4087, 'x')) + b} << "B:4099 F:B" << 0;
+    QTest::newRow("largest frame")
+        << QList<QByteArray>{frame(QByteArray(4086, 'x')).left(4096)} << "" << 4096;
+    QTest::newRow("oversize garbage chunk")
+        << QList<QByteArray>{QByteArray(5000, '\0')} << "B:5000" << 0;
+    QTest::newRow("damaged frame waits for what follows")
+        << QList<QByteArray>{damaged(kAnswer)} << "" << 16;
+    QTest::newRow("damaged frame, then the next")
+        << QList<QByteArray>{damaged(kAnswer), b} << "B:16 F:B" << 0;
+    QTest::newRow("incomplete") << QList<QByteArray>{kAnswer.left(7)} << "" << 7;
+}
+
+void BrokerTest::streamIsCutIntoFrames() {
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(QString, pieces);
+    QFETCH(int, pending);
+    BrokerReceiver receiver;
+    QList<BrokerReceiver::Piece> all;
+    for (const QByteArray& chunk : chunks) {
+        all += receiver.feed(chunk);
+    }
+    QCOMPARE(describe(all), pieces);
+    QCOMPARE(int(receiver.pendingSize()), pending);
+    QByteArray raw;
+    for (const auto& p : all) {
+        raw += p.raw;
+    }
+    if (const auto rest = receiver.flush()) {
+        raw += rest->raw;
+    }
+    QCOMPARE(raw, chunks.join()); // every byte comes out once, in order
+}
+
+void BrokerTest::bytewiseDeliveryMatchesBulkDelivery() {
+    const QByteArray stream = kAnswer + "junk" + frame("second") + kEmpty + frame("third");
+    BrokerReceiver bulk;
+    BrokerReceiver bytewise;
+    QList<BrokerReceiver::Piece> one;
+    for (char c : stream) {
+        one += bytewise.feed(QByteArray(1, c));
+    }
+    const QList<BrokerReceiver::Piece> all = bulk.feed(stream);
+    QCOMPARE(describe(one), QStringLiteral("F:3.14 B:4 F:second F: F:third"));
+    QCOMPARE(describe(one), describe(all));
+}
+
+void BrokerTest::sentFramesCarryTheIdLengthAndCrc_data() {
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("VER for id 1") << "1" << QByteArray("VER")
+                                  << QByteArray::fromHex("01410100000003000300564552DD17");
+    QTest::newRow("id not a number")
+        << "abc" << QByteArray("VER") << QByteArray::fromHex("01410000000003000300564552D9EB");
+    QTest::newRow("large id") << "305419896" << QByteArray()
+                              << QByteArray::fromHex("014178563412000003009191");
+}
+
+void BrokerTest::sentFramesCarryTheIdLengthAndCrc() {
+    QFETCH(QString, id);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, bytes);
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.form.HARDWARE_IDEdt.text = id;
+    rig.loader.setAnswerTimeout(100);
+    rig.operation([&] { rig.loader.exchange.SendCommand(command); });
+    QCOMPARE(rig.fakes.tcp->written.first(), bytes);
+}
+
+void BrokerTest::commandTooLongForAFrameIsRefusedAndNothingSent() {
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.setAnswerTimeout(100);
+    rig.loader.state.AttemptLimit = 1;
+    rig.operation([&] { rig.loader.exchange.SendCommand(QByteArray(2037, 'a')); });
+    QCOMPARE(rig.fakes.tcp->written.size(), 1);
+    QCOMPARE(rig.fakes.tcp->written.first().size(), 2049);
+    rig.operation([&] { rig.loader.exchange.SendCommand(QByteArray(2038, 'a')); });
+    QCOMPARE(rig.fakes.tcp->written.size(), 1);
+    QVERIFY2(rig.loader.form.Status[3].contains("2038"), qPrintable(rig.loader.form.Status[3]));
+    QVERIFY(rig.loader.form.Status[3].contains("2037"));
+}
+
+void BrokerTest::receivedFramesReachTheAnswer_data() {
+    QTest::addColumn<QList<QByteArray>>("chunks");
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("answer") << QList<QByteArray>{kAnswer} << true << QByteArray("3.14")
+                            << "Ответ получен [4 байт]" << 1;
+    QTest::newRow("split answer") << QList<QByteArray>{kAnswer.left(9), kAnswer.mid(9)} << true
+                                  << QByteArray("3.14") << "Ответ получен [4 байт]" << 1;
+    QTest::newRow("two in one chunk") << QList<QByteArray>{frame("AB") + frame("CD")} << true
+                                      << QByteArray("ABCD") << "Ответ получен [2 байт]" << 2;
+    QTest::newRow("empty payload")
+        << QList<QByteArray>{kEmpty} << false << QByteArray() << "Ответ получен [0 байт]" << 0;
+    QTest::newRow("bad crc") << QList<QByteArray>{damaged(kAnswer)} << true
+                             << damaged(kAnswer) + "bad CRC"
+                             << "Ошибка CRC пакета [16 байт]" << 1;
+    QTest::newRow("never completes")
+        << QList<QByteArray>{kAnswer.left(7)} << true << kAnswer.left(7) + "bad CRC"
+        << "Ошибка CRC пакета [7 байт]" << 1;
+    QTest::newRow("not found, waiting, with text")
+        << QList<QByteArray>{frame("offline", 0xC1)} << true << QByteArray("offline")
+        << "БРОКЕР:LUMET не найден..." << 1;
+}
+
+void BrokerTest::receivedFramesReachTheAnswer() {
+    QFETCH(QList<QByteArray>, chunks);
+    QFETCH(bool, answered);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, status);
+    QFETCH(int, lines);
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.form.cbWaitConnectLUMET.checked = true;
+    rig.loader.setAnswerTimeout(5000);
+    rig.loader.state.AttemptLimit = 1;
+    bool result = !answered;
+    QByteArray buffer;
+    rig.operation([&] {
+        std::uint64_t at = 10;
+        for (const QByteArray& chunk : chunks) {
+            rig.fakes.tcp->receive(chunk, at);
+            at += 20;
+        }
+        result = rig.loader.exchange.SendCommand("VER");
+        buffer = rig.loader.state.AnswerBuffer;
+    });
+    QCOMPARE(result, answered);
+    QCOMPARE(buffer, answer);
+    QVERIFY2(rig.status3.contains(status), qPrintable(rig.status3.join('|')));
+    QCOMPARE(rig.loader.form.terminal.lines.size(), 1 + lines); // the command's line first
+    QVERIFY(rig.dialogs.calls.isEmpty());
+}
+
+void BrokerTest::notFoundWithoutWaitingShowsTheBoxAndEndsTheWait() {
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    bool result = true;
+    std::uint64_t took = 0;
+    rig.operation([&] {
+        rig.fakes.tcp->receive(kNotFound, 50);
+        const std::uint64_t start = rig.runtime.elapsed();
+        result = rig.loader.exchange.SendCommand("VER");
+        took = rig.runtime.elapsed() - start;
+    });
+    QVERIFY(!result);
+    QVERIFY(took < 100);
+    QCOMPARE(rig.dialogs.calls.size(), 1);
+    QCOMPARE(rig.dialogs.calls.first().kind, QStringLiteral("error"));
+    QCOMPARE(rig.dialogs.calls.first().text,
+             QStringLiteral("БРОКЕР:LUMET не найден...\r\nПовторите операцию позже..."));
+    QCOMPARE(rig.fakes.tcp->written.size(), 1);
+}
+
+void BrokerTest::notFoundWhileWaitingRepeatsTheCommand() {
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.form.cbWaitConnectLUMET.checked = true;
+    rig.loader.setAnswerTimeout(1000);
+    rig.loader.state.AttemptLimit = 3;
+    rig.fakes.onTcpMade = [](FakeTcpLayer& tcp) {
+        tcp.onWrite = [&tcp](const QByteArray&) { tcp.receive(kNotFound, 30); };
+    };
+    bool result = true;
+    rig.operation([&] { result = rig.loader.exchange.SendCommand("VER"); });
+    QVERIFY(!result);
+    QVERIFY(rig.dialogs.calls.isEmpty());
+    QCOMPARE(rig.fakes.tcp->written.size(), 3);
+    QVERIFY(rig.status3.contains("БРОКЕР:LUMET не найден..."));
+}
+
+void BrokerTest::incompleteFrameIsDroppedWhenTheNextCommandGoesOut() {
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.setAnswerTimeout(500);
+    rig.loader.state.AttemptLimit = 1;
+    QByteArray second;
+    rig.operation([&] {
+        rig.fakes.tcp->receive(kAnswer.left(6), 10);
+        rig.loader.exchange.SendCommand("VER"); // times out before the frame is given up
+        rig.fakes.tcp->receive(frame("2.0"), 10);
+        rig.loader.exchange.SendCommand("VER");
+        second = rig.loader.state.AnswerBuffer;
+    });
+    QCOMPARE(second, QByteArray("2.0"));
+    QVERIFY(rig.status3.contains("Ошибка CRC пакета [6 байт]"));
+    QVERIFY(rig.loader.form.terminal.lines.contains(kAnswer.left(6) + "bad CRC"));
+}
+
+QTEST_GUILESS_MAIN(BrokerTest)
+#include "tst_broker.moc"
