@@ -100,6 +100,8 @@ void HeaderEditingTest::savingWritesTheHeaderRecord() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("fw.s28"));
     writeFile(path, before);
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, permissions));
 
     chooseEditAndSave(t, path, text);
 
@@ -112,6 +114,8 @@ void HeaderEditingTest::savingWritesTheHeaderRecord() {
     QCOMPARE(t.form().edtUnitSign.text, readBack);
     QCOMPARE(t.form().edtUnitSign.tag, headerIndex);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("fw.s28")});
+    // Owner, group and others as before (the user bits repeat the owner bits).
+    QCOMPARE(QFile::permissions(path) & 0x7077, permissions);
 }
 
 void HeaderEditingTest::longHeaderIsSplitAndReadsBackWhole() {
