@@ -25,6 +25,23 @@ BrokerReceiver::Head BrokerReceiver::headAt(const QByteArray& bytes, qsizetype a
     return CheckCrc16(bytes.constData() + at, int(size)) ? Head::Valid : Head::Broken;
 }
 
+std::optional<qsizetype> BrokerReceiver::brokenFrameEnd() const {
+    // A head with the lead byte, a length within bounds and the fixed bytes 8 and 9 of a frame
+    // is taken as a frame damaged inside (its CRC failed): it ends where its length says,
+    // unless a valid frame starts within it.
+    const qsizetype size = frameSize(pending_, 0);
+    if (std::uint8_t(pending_.at(0)) != kLeadByte || size > kReceiveBufferSize ||
+        pending_.at(8) != 0x03 || pending_.at(9) != 0x00) {
+        return std::nullopt;
+    }
+    for (qsizetype at = 1; at < size; ++at) {
+        if (std::uint8_t(pending_.at(at)) == kLeadByte && headAt(pending_, at) == Head::Valid) {
+            return at;
+        }
+    }
+    return size;
+}
+
 std::optional<qsizetype> BrokerReceiver::resyncPoint() const {
     // The head cannot be a frame. The bytes before the first lead byte that can still start a
     // frame are broken; when that start is only incomplete, nothing is decided yet (it may be
@@ -59,8 +76,8 @@ QList<BrokerReceiver::Piece> BrokerReceiver::feed(const QByteArray& chunk) {
             pending_.remove(0, size);
             continue;
         }
-        const std::optional<qsizetype> cut = resyncPoint();
-        if (!cut) {
+        const std::optional<qsizetype> cut = brokenFrameEnd().value_or(resyncPoint().value_or(-1));
+        if (*cut < 0) {
             break;
         }
         // A run of garbage is one broken piece, however many resynchronisations it takes.

@@ -10,12 +10,15 @@
 // bytes of an incomplete frame until the rest arrives and hands out, in order, every complete
 // frame and every run of bytes that cannot be a frame.
 //
-// Bytes that cannot be a frame (a failed CRC, or a length field that puts the frame beyond
-// the 4098-byte receive buffer) come out as one broken piece, and the stream is resynchronised
-// at the next lead byte that starts a valid frame. While a lead byte inside the broken bytes
-// may still start a frame whose end has not arrived, the decision waits for more bytes, so a
-// damaged frame comes out as one piece. Whatever is held back is bounded: past the broken
-// bytes of one chunk, at most one incomplete frame (under 4098 bytes).
+// Bytes that cannot be a frame come out as one broken piece, and the stream is resynchronised:
+// - a head that looks like a frame (lead byte, a length within the 4098-byte receive buffer,
+//   bytes 8 and 9 as sent) but fails its CRC is a frame damaged inside: it ends where its
+//   length says, unless a valid frame starts within it;
+// - any other head (garbage, or a length beyond the buffer) is broken up to the next lead byte
+//   that starts a valid frame. While a lead byte in it may still start a frame whose end has
+//   not arrived, the decision waits for more bytes.
+// Whatever is held back is bounded: past the broken bytes of one chunk, at most one incomplete
+// frame (under 4098 bytes).
 class BrokerReceiver {
 public:
     struct Piece {
@@ -37,6 +40,7 @@ private:
     enum class Head { Incomplete, Valid, Broken };
     static Head headAt(const QByteArray& bytes, qsizetype at);
     static qsizetype frameSize(const QByteArray& bytes, qsizetype at);
+    std::optional<qsizetype> brokenFrameEnd() const;
     std::optional<qsizetype> resyncPoint() const;
 
     QByteArray pending_;

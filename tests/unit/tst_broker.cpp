@@ -77,8 +77,9 @@ void BrokerTest::streamIsCutIntoFrames_data() {
         << QList<QByteArray>{frame(QByteArray(4086, 'x')).left(4096)} << "" << 4096;
     QTest::newRow("oversize garbage chunk")
         << QList<QByteArray>{QByteArray(5000, '\0')} << "B:5000" << 0;
-    QTest::newRow("damaged frame waits for what follows")
-        << QList<QByteArray>{damaged(kAnswer)} << "" << 16;
+    QTest::newRow("damaged frame alone") << QList<QByteArray>{damaged(kAnswer)} << "B:16" << 0;
+    QTest::newRow("garbage waits for a frame start inside it")
+        << QList<QByteArray>{"junk" + kAnswer.left(9)} << "" << 13;
     QTest::newRow("damaged frame, then the next")
         << QList<QByteArray>{damaged(kAnswer), b} << "B:16 F:B" << 0;
     QTest::newRow("incomplete") << QList<QByteArray>{kAnswer.left(7)} << "" << 7;

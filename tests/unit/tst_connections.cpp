@@ -17,6 +17,7 @@ private slots:
     void typedDevicePathIsOpenedAsTyped();
     void serialOpenFailures_data();
     void serialOpenFailures();
+    void refusedPermissionSaysWhichGroupGrantsIt();
     void tcpOpenOutcomes_data();
     void tcpOpenOutcomes();
     void cancelEndsTheConnectWaitAtOnce();
@@ -199,6 +200,18 @@ void ConnectionsTest::serialOpenFailures() {
     QVERIFY(rig.runtime.elapsed() - start >= std::uint64_t(minimumMs));
     QVERIFY(!rig.loader.state.OperationActive);
     QVERIFY(rig.loader.form.ToolButton1.enabled);
+}
+
+void ConnectionsTest::refusedPermissionSaysWhichGroupGrantsIt() {
+    ConnectionsRig rig;
+    rig.fakes.serial->openErrno = EACCES;
+    rig.loader.form.cmbComPort.text = "/dev/null";
+    rig.operation([] {});
+    const QString status = rig.loader.form.Status[3];
+    QVERIFY2(status.startsWith("Unable to open com port (Error: 13). Нет прав на доступ к порту "
+                               "/dev/null: пользователь должен входить в группу "),
+             qPrintable(status));
+    QVERIFY(status.contains("sudo usermod -a -G "));
 }
 
 void ConnectionsTest::tcpOpenOutcomes_data() {

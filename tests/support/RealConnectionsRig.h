@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ScriptedDialogs.h"
+#include "connections/Connections.h"
+#include "core/Loader.h"
+#include "core/QtRuntime.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A loader in real time over the real serial and TCP layers: the fixture of the integration
+// tests of the connections. Waits are short so every test stays fast.
+struct RealConnectionsRig {
+    RealConnectionsRig() {
+        loader.onStatus = [this](int panel, const QString& text) {
+            if (panel == 2) {
+                status2.append(text);
+            } else if (panel == 3) {
+                status3.append(text);
+            }
+        };
+        loader.setAnswerTimeout(1500);
+        loader.state.AttemptLimit = 1;
+    }
+
+    template <typename Fn> void operation(Fn fn) {
+        loader.driver.setProcedure(kModeFlash, fn);
+        loader.driver.btnConnectClick();
+    }
+    void useKind(int kind) {
+        while (loader.form.TypeOfConnectGrpPage != kind) {
+            loader.driver.ToolButton1Click();
+        }
+    }
+    // Pumps events for ms milliseconds of real time.
+    void pump(int ms) {
+        const std::uint32_t end = runtime.tickCount() + std::uint32_t(ms);
+        while (std::int32_t(runtime.tickCount() - end) < 0) {
+            runtime.processEvents();
+            runtime.sleep(1);
+        }
+    }
+
+    QTemporaryDir dataDir;
+    QtRuntime runtime;
+    ScriptedDialogs dialogs;
+    Loader loader{runtime, dialogs, dataDir.path()};
+    Connections links{loader};
+    QStringList status2;
+    QStringList status3;
+};
