@@ -1,11 +1,13 @@
 #include "cli/Subcommand.h"
 
 #include "cli/FirmwareCommands.h"
+#include "cli/SendCommand.h"
 
 const std::vector<Subcommand>& allSubcommands() {
     static const std::vector<Subcommand> subcommands = {
         checkSubcommand(),
         headerSubcommand(),
+        sendSubcommand(),
     };
     return subcommands;
 }

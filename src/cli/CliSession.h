@@ -1,0 +1,44 @@
+#pragma once
+
+#include "cli/CliDialogs.h"
+#include "cli/CommonOptions.h"
+#include "connections/Connections.h"
+#include "core/Loader.h"
+#include "core/QtRuntime.h"
+
+#include <QTimer>
+
+// One loader for a subcommand that talks to a controller: the real runtime, the shell's
+// dialogs, the real connections and the shared data folder, set up from the common options.
+// Status messages (panel 3) go to standard error unless quiet. Ctrl-C does what the cancel
+// button does: while an operation runs it cancels it; a second Ctrl-C ends the program.
+class CliSession {
+public:
+    CliSession(const CommonOptions& options, bool quiet);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    // Marks an operation as running and opens the connection when it is not open, as the
+    // operation driver does. False when it could not be opened; status panel 3 says why.
+    bool beginOperation();
+    // Ends the operation and closes the connection.
+    void endOperation();
+    // Ctrl-C was pressed.
+    bool interrupted() const { return interrupted_; }
+    // While an operation runs and the connection drops, the current answer wait ends at once
+    // (as a click on the wait bar ends it) instead of running to its time-out.
+    void setEndWaitOnDisconnect(bool on) { endWaitOnDisconnect_ = on; }
+
+    QtRuntime runtime;
+    CliDialogs dialogs;
+    Loader loader;
+    Connections links;
+
+private:
+    void poll();
+
+    QTimer poller_;
+    bool interrupted_ = false;
+    bool endWaitOnDisconnect_ = false;
+};
