@@ -65,6 +65,7 @@ class SerialPtyTest : public QObject {
 private slots:
     void openWriteReceiveInPiecesAndClose();
     void closedPortSaysPortNotOpen();
+    void openFailureCarriesTheErrno_data();
     void openFailureCarriesTheErrno();
     void hangUpClosesThePort();
     void commandAndAnswerThroughTheLoader();
@@ -126,17 +127,33 @@ void SerialPtyTest::closedPortSaysPortNotOpen() {
     }
 }
 
+void SerialPtyTest::openFailureCarriesTheErrno_data() {
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<int>("code");
+    QTest::newRow("missing device") << false << ENOENT;
+    QTest::newRow("held by another") << true << EBUSY;
+}
+
 void SerialPtyTest::openFailureCarriesTheErrno() {
+    QFETCH(bool, busy);
+    QFETCH(int, code);
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    ComPort holder;
+    if (busy) {
+        holder.setPortName(pty.devicePath);
+        holder.open();
+    }
     ComPort port;
     bool opened = false;
     port.onAfterOpen = [&] { opened = true; };
-    port.setPortName(QStringLiteral("/dev/velkor-no-such-port"));
+    port.setPortName(busy ? pty.devicePath : QStringLiteral("/dev/velkor-no-such-port"));
     try {
         port.open();
-        QFAIL("a missing device opened");
+        QFAIL("the port opened");
     } catch (const SerialError& e) {
-        QCOMPARE(e.text(), QStringLiteral("Unable to open com port (Error: %1)").arg(ENOENT));
-        QCOMPARE(e.code(), ENOENT);
+        QCOMPARE(e.text(), QStringLiteral("Unable to open com port (Error: %1)").arg(code));
+        QCOMPARE(e.code(), code);
     }
     QVERIFY(!port.isOpen());
     QVERIFY(!opened);
