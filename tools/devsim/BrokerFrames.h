@@ -1,0 +1,18 @@
+#pragma once
+
+#include "FaultPlan.h"
+#include "Piece.h"
+#include "connections/BrokerFrame.h"
+
+namespace devsim {
+
+// The broker's writes for one answer piece of a controller: normally one frame in one write;
+// with the frame faults a damaged CRC, a frame written in two parts, or the piece as two frames
+// in one write.
+Pieces framePiece(std::uint32_t hardwareId, const QByteArray& piece, FaultPlan& faults);
+
+// The broker's answer to a frame for a hardware id it has no controller for: code with bit 7 set,
+// no payload.
+QByteArray notFoundFrame(std::uint32_t hardwareId);
+
+} // namespace devsim

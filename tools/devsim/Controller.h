@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Device.h"
+#include "FaultPlan.h"
+#include "Interpreter.h"
+#include "RecordLine.h"
+#include "Reply.h"
+
+#include <QByteArray>
+#include <set>
+
+namespace devsim {
+
+// One session with a simulated controller, independent of how bytes reach it. After a restart
+// the controller shows its banner (repeated by the owner while mode() is Restarting); "i" then
+// enters the bootloader, any other command starts the command interpreter. In the bootloader
+// "f" erases the flash and starts programming; record lines are checked and stored until an
+// end record finishes programming and the controller restarts.
+class Controller {
+public:
+    enum class Mode { Restarting, Bootloader, Programming, Interpreter };
+
+    Controller(Device& device, FaultPlan* faults);
+
+    Mode mode() const { return mode_; }
+    QByteArray banner() const;
+    void restart();
+    Reply handle(const QByteArray& command);
+    const Interpreter& interpreter() const { return interpreter_; }
+
+private:
+    Reply bootloader(const QByteArray& command);
+    Reply record(const QByteArray& line);
+    Reply dataRecord(const RecordLine& record);
+    Reply countRecord(const RecordLine& record);
+    Reply endRecord();
+
+    Device& device_;
+    Interpreter interpreter_;
+    Mode mode_ = Mode::Restarting;
+    std::uint32_t dataRecords_ = 0;
+    std::set<std::uint32_t> sectors_;
+};
+
+} // namespace devsim

@@ -1,0 +1,69 @@
+#include "FaultPlan.h"
+
+namespace devsim {
+
+FaultPlan::FaultPlan(const FaultOptions& options, std::uint32_t salt)
+    : options_(options), random_(options.seed * 2654435761U + salt) {}
+
+bool FaultPlan::nth(int every, int& counter) {
+    if (every <= 0) {
+        return false;
+    }
+    ++counter;
+    return counter % every == 0;
+}
+
+bool FaultPlan::dropAnswer() {
+    bool drop = nth(options_.dropEvery, commands_);
+    if (options_.dropRate > 0.0) {
+        drop =
+            std::uniform_real_distribution<double>(0.0, 1.0)(random_) < options_.dropRate || drop;
+    }
+    return drop;
+}
+
+bool FaultPlan::wrongCounter() {
+    return nth(options_.wrongCounterEvery, writes_);
+}
+
+bool FaultPlan::closeAtThisWrite() {
+    return nth(options_.closeAfterWrites, closeWrites_);
+}
+
+int FaultPlan::answerDelayMs() {
+    int delay = options_.delayMs;
+    if (options_.jitterMs > 0) {
+        delay += std::uniform_int_distribution<int>(0, options_.jitterMs)(random_);
+    }
+    return delay;
+}
+
+QByteArray FaultPlan::garbageAfterAnswer() {
+    if (!nth(options_.garbageEvery, answers_)) {
+        return {};
+    }
+    // Bytes that can never form a token the loader looks for: no letters, digits, '@', '.', ':'.
+    static const QByteArray kAlphabet =
+        QByteArray::fromHex("0102071b7f232425262a2b2d3c3e3f5b5d5e5f7b7c7d7e809fa0ff");
+    const int length = std::uniform_int_distribution<int>(1, 8)(random_);
+    QByteArray garbage;
+    for (int i = 0; i < length; ++i) {
+        garbage.append(
+            kAlphabet[std::uniform_int_distribution<int>(0, int(kAlphabet.size()) - 1)(random_)]);
+    }
+    return garbage;
+}
+
+bool FaultPlan::badCrc() {
+    return nth(options_.badCrcEvery, crcFrames_);
+}
+
+bool FaultPlan::splitFrame() {
+    return nth(options_.splitFrameEvery, splitFrames_);
+}
+
+bool FaultPlan::doubleFrame() {
+    return nth(options_.doubleFrameEvery, doubleFrames_);
+}
+
+} // namespace devsim

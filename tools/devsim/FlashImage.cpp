@@ -1,0 +1,58 @@
+#include "FlashImage.h"
+
+#include <QSaveFile>
+
+namespace devsim {
+
+void FlashImage::write(std::uint32_t address, const QByteArray& bytes) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const std::uint32_t at = address + std::uint32_t(i); // wraps at the top like the bus
+        Chunk& chunk = chunks_[at - at % kChunk];
+        chunk.bytes[at % kChunk] = bytes[i];
+        chunk.written.set(at % kChunk);
+    }
+}
+
+QList<FlashImage::Run> FlashImage::runs() const {
+    QList<Run> result;
+    for (const auto& [base, chunk] : chunks_) {
+        for (std::uint32_t offset = 0; offset < kChunk; ++offset) {
+            if (!chunk.written.test(offset)) {
+                continue;
+            }
+            const std::uint32_t at = base + offset;
+            const bool continues =
+                !result.isEmpty() && result.back().address + result.back().bytes.size() == at;
+            if (!continues) {
+                result.append(Run{at, {}});
+            }
+            result.back().bytes.append(chunk.bytes[offset]);
+        }
+    }
+    return result;
+}
+
+QByteArray FlashImage::toText() const {
+    QByteArray text;
+    for (const Run& run : runs()) {
+        text += QByteArray::number(run.address, 16).toUpper().rightJustified(8, '0');
+        text += ' ';
+        text += run.bytes.toHex().toUpper();
+        text += '\n';
+    }
+    return text;
+}
+
+bool FlashImage::save(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(toText()) < 0 || !file.commit()) {
+        if (error != nullptr) {
+            *error =
+                QStringLiteral("cannot write the image file %1: %2").arg(path, file.errorString());
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace devsim

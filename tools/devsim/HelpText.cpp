@@ -1,0 +1,79 @@
+#include "HelpText.h"
+
+namespace devsim {
+
+QString helpText() {
+    return QStringLiteral(R"(Usage: velkor-devsim [options]
+
+A LUMET/DORN controller simulator to run, test and demonstrate the loader on: restart banner,
+bootloader with a simulated flash, command interpreter with storage memory, and a broker that
+relays frames to simulated controllers by hardware id. Without --tcp, --pty or --broker it listens
+on TCP port 10001.
+
+Ways in (all may be given together; several connections at once):
+  --tcp [PORT]            direct TCP connection to the controller (default 10001; 0 = any free
+                          port). Every new connection restarts the controller (banner).
+  --pty                   create a pseudo-terminal; the loader opens its slave path as a serial
+                          port. The slave is set to raw mode.
+  --broker [PORT]         broker on PORT (default 10002; 0 = any free port), speaking broker
+                          frames both ways (CRC-16/MODBUS). Each frame goes to the controller of
+                          its hardware id; an unknown id gets a reply with code 0xC1 and no
+                          payload. Every answer piece comes back as one frame.
+  --ids LIST              hardware ids of the controllers behind the broker (default 1).
+  --bind ADDRESS          address to listen on (default 127.0.0.1).
+On start the simulator prints one line per way in and then "ready", and flushes:
+  tcp 127.0.0.1:PORT | broker 127.0.0.1:PORT | pty /dev/pts/N | ready
+
+The TCP and pty ways reach one controller; every broker id is a controller of its own.
+
+Controller:
+  --unit TYPE             device type in the banner line "UNIT:TYPE VERSION" (default LUMET52)
+  --version-text TEXT     firmware version, in the banner and the answer to VER (default 3.14)
+  --password TEXT         access password; then "PASSWORD" answers "denied" and "PASSWORD TEXT"
+                          "granted". Without it "PASSWORD" answers "granted".
+  --banner-interval MS    the restart banner repeats every MS until a command arrives (default
+                          1000). "i" enters the bootloader, any other command starts the
+                          interpreter.
+  --reset-delay MS        pause between the answer to RESET (or to the end record) and the
+                          banner (default 200)
+  --pages N               storage memory pages of 528 bytes (default 4096)
+  --storage FILE          keep the storage memory in FILE (raw pages, written through on every
+                          write; created filled with FF). Broker controller N uses FILE.idN.
+  --image-out FILE        write the programmed flash image to FILE whenever programming ends
+                          (end record, or REPROGRAMM W answered GOOD): one line per run of
+                          consecutive bytes, "AAAAAAAA HEXBYTES", address in 8 hex digits,
+                          ascending. Broker controller N writes FILE.idN.
+
+How commands are read:
+  A command ends at CR or LF (CR LF counts once; empty lines are ignored), or, when it arrives
+  without a line end, after --idle-gap MS (default 15) of silence on the connection, however
+  many segments it came in. The loader sends interpreter commands without a line end and waits
+  about 30 ms of silence for each answer, so commands are always separated by a longer silence.
+  A broker frame's payload is a whole command.
+
+Fault injection (deterministic for a given --seed; counts are per connection, N = every Nth,
+0 = off):
+  --seed N                seed of every random choice (default 1)
+  --drop-every N          the answer to every Nth command is lost (the command is executed)
+  --drop-rate F           the answer to a fraction F (0..1) of the commands is lost
+  --delay MS              pause before every answer
+  --jitter MS             extra random pause of 0..MS before every answer
+  --split N               every answer (and the banner) in N pieces
+  --gap MS                pause between the pieces of an answer
+  --wrong-counter-every N every Nth page write reports a line counter one too high in "STR:"
+                          (the data is stored and the real counter advances as usual)
+  --close-after-writes N  the Nth page write of a connection is stored but not answered, and
+                          the connection is closed (on the pty the controller restarts)
+  --garbage-every N       1 to 8 bytes of garbage (no letters, digits or '@', '.', ':') after
+                          every Nth answer, --gap MS later
+  --bad-crc-every N       broker: every Nth frame sent has a damaged CRC
+  --split-frame-every N   broker: every Nth frame is written in two parts, --frame-gap apart
+  --frame-gap MS          pause inside a split frame (default 50)
+  --double-frame-every N  broker: every Nth answer piece goes as two frames in one write
+
+Exit status: 0 on a normal end, 64 on bad options, 69 when a port cannot be opened, 74 when the
+storage or image file cannot be used.
+)");
+}
+
+} // namespace devsim

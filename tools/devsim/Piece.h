@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+namespace devsim {
+
+// Bytes to write after a pause (counted from the previous write of the same connection).
+struct Piece {
+    int delayMs = 0;
+    QByteArray bytes;
+    bool closeAfter = false; // close the connection once these bytes are written
+};
+
+using Pieces = QList<Piece>;
+
+} // namespace devsim

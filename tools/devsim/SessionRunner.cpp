@@ -1,0 +1,82 @@
+#include "SessionRunner.h"
+
+#include "AnswerShaper.h"
+
+namespace devsim {
+
+SessionRunner::SessionRunner(Device& device, const SimOptions& options, std::uint32_t salt,
+                             QObject* parent)
+    : QObject(parent), options_(options), faults_(options.faults, salt),
+      controller_(device, &faults_), queue_(this) {
+    idleTimer_.setSingleShot(true);
+    idleTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&idleTimer_, &QTimer::timeout, this, [this] {
+        const QByteArray command = tokenizer_.flush();
+        if (!command.isEmpty()) {
+            process(command);
+        }
+    });
+    bannerTimer_.setSingleShot(true);
+    connect(&bannerTimer_, &QTimer::timeout, this, &SessionRunner::showBanner);
+    connect(&queue_, &OutputQueue::write, this, &SessionRunner::output);
+    connect(&queue_, &OutputQueue::closeRequested, this, &SessionRunner::closeRequested);
+}
+
+void SessionRunner::start() {
+    queue_.clear();
+    tokenizer_.flush();
+    controller_.restart();
+    scheduleBanner(0);
+}
+
+void SessionRunner::receive(const QByteArray& bytes) {
+    for (const QByteArray& command : tokenizer_.feed(bytes)) {
+        process(command);
+    }
+    if (tokenizer_.hasPending()) {
+        idleTimer_.start(options_.idleGapMs);
+    } else {
+        idleTimer_.stop();
+    }
+}
+
+void SessionRunner::receiveCommand(const QByteArray& payload) {
+    receive(payload);
+    idleTimer_.stop();
+    const QByteArray rest = tokenizer_.flush();
+    if (!rest.isEmpty()) {
+        process(rest);
+    }
+}
+
+void SessionRunner::process(const QByteArray& command) {
+    const Reply reply = controller_.handle(command);
+    if (controller_.mode() != Controller::Mode::Restarting) {
+        bannerTimer_.stop();
+    }
+    const bool dropped = faults_.dropAnswer();
+    if (reply.pageWrite && faults_.closeAtThisWrite()) {
+        queue_.enqueue({Piece{0, {}, true}});
+        return;
+    }
+    if (!dropped && !reply.text.isEmpty()) {
+        queue_.enqueue(shapeAnswer(reply.text, faults_));
+    }
+    if (reply.restart) {
+        scheduleBanner(options_.controller.resetDelayMs);
+    }
+}
+
+void SessionRunner::showBanner() {
+    if (controller_.mode() != Controller::Mode::Restarting) {
+        return;
+    }
+    queue_.enqueue(shapeText(controller_.banner(), 0, options_.faults));
+    scheduleBanner(options_.controller.bannerIntervalMs);
+}
+
+void SessionRunner::scheduleBanner(int delayMs) {
+    bannerTimer_.start(delayMs);
+}
+
+} // namespace devsim

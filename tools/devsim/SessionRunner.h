@@ -1,0 +1,51 @@
+#pragma once
+
+#include "CommandTokenizer.h"
+#include "Controller.h"
+#include "Device.h"
+#include "FaultPlan.h"
+#include "OutputQueue.h"
+#include "SimOptions.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace devsim {
+
+// Runs one session with a controller in real time: cuts the incoming bytes into commands
+// (line end or idle gap), lets the controller answer, repeats the restart banner while the
+// controller is restarting, and writes the answers through the fault plan and the output queue.
+// It knows nothing of sockets: the front end feeds bytes in and takes the output pieces.
+class SessionRunner : public QObject {
+    Q_OBJECT
+public:
+    SessionRunner(Device& device, const SimOptions& options, std::uint32_t salt,
+                  QObject* parent = nullptr);
+
+    // Restarts the controller: forgets the session and shows the banner now and then repeatedly.
+    void start();
+    // Bytes of the incoming stream.
+    void receive(const QByteArray& bytes);
+    // One whole command (the payload of a broker frame).
+    void receiveCommand(const QByteArray& payload);
+    const Controller& controller() const { return controller_; }
+
+signals:
+    void output(const QByteArray& bytes);
+    void closeRequested();
+
+private:
+    void process(const QByteArray& command);
+    void showBanner();
+    void scheduleBanner(int delayMs);
+
+    const SimOptions& options_;
+    FaultPlan faults_;
+    Controller controller_;
+    CommandTokenizer tokenizer_;
+    OutputQueue queue_;
+    QTimer idleTimer_;
+    QTimer bannerTimer_;
+};
+
+} // namespace devsim
