@@ -17,8 +17,8 @@ Pieces framePiece(std::uint32_t hardwareId, const QByteArray& piece, FaultPlan& 
     QByteArray bytes;
     if (faults.doubleFrame()) {
         const qsizetype half = piece.size() / 2;
-        bytes = oneFrame(hardwareId, piece.left(half), faults) +
-                oneFrame(hardwareId, piece.mid(half), faults);
+        bytes = oneFrame(hardwareId, piece.left(half), faults);
+        bytes += oneFrame(hardwareId, piece.mid(half), faults);
     } else {
         bytes = oneFrame(hardwareId, piece, faults);
     }

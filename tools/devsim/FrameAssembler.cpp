@@ -17,7 +17,8 @@ FrameAssembler::Output FrameAssembler::feed(const QByteArray& bytes) {
             break;
         }
         const int size = BrokerFrame::lengthField(buffer_.constData()) + BrokerFrame::kOverhead;
-        if (size > BrokerFrame::kReceiveBufferSize) {
+        const bool headerSound = buffer_[8] == '\x03' && buffer_[9] == '\x00';
+        if (!headerSound || size > BrokerFrame::kReceiveBufferSize) {
             out.skippedBytes += 1;
             buffer_.remove(0, 1);
             continue;

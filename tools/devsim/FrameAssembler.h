@@ -9,8 +9,9 @@ namespace devsim {
 
 // The broker's reader of one client's byte stream: joins frames split over several segments,
 // takes several frames out of one segment, and skips what is not a valid frame (bytes before a
-// lead byte, a frame whose CRC fails, a length beyond the receive buffer) by moving on to the
-// next lead byte, so one damaged frame costs only itself.
+// lead byte, a header whose bytes 8 and 9 are not 03 00, a frame whose CRC fails, a length
+// beyond the receive buffer) by moving on to the next lead byte, so one damaged frame costs
+// only itself.
 class FrameAssembler {
 public:
     struct Output {
