@@ -10,7 +10,8 @@ QString PortPermission::advice(const QString& device) {
     QString groupName = QStringLiteral("dialout");
     struct stat info {};
     if (::stat(device.toLocal8Bit().constData(), &info) == 0) {
-        if (const struct group* entry = ::getgrgid(info.st_gid); entry != nullptr && info.st_gid != 0) {
+        if (const struct group* entry = ::getgrgid(info.st_gid);
+            entry != nullptr && info.st_gid != 0) {
             groupName = QString::fromLocal8Bit(entry->gr_name);
         }
     }
