@@ -2,24 +2,45 @@
 
 #include "core/LoaderError.h"
 
-TcpClient::TcpClient(QString host, QString port, QObject* parent)
-    : QObject(parent), host_(std::move(host)), port_(std::move(port)), socket_(new QTcpSocket()) {
-    connect(socket_, &QTcpSocket::connected, this, &TcpClient::socketConnected,
-            Qt::QueuedConnection);
-    connect(socket_, &QTcpSocket::errorOccurred, this, &TcpClient::socketError,
-            Qt::QueuedConnection);
-    connect(socket_, &QTcpSocket::disconnected, this, &TcpClient::socketDisconnected,
-            Qt::QueuedConnection);
-    connect(socket_, &QTcpSocket::readyRead, this, &TcpClient::socketReadyRead,
-            Qt::QueuedConnection);
+template <typename Fn> void TcpClient::queue(Fn fn) {
+    QMetaObject::invokeMethod(
+        context_,
+        [alive = alive_, fn] {
+            if (*alive) {
+                fn();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+TcpClient::TcpClient(QString host, QString port)
+    : host_(std::move(host)), port_(std::move(port)), socket_(new QTcpSocket()),
+      context_(new QObject()) {
+    auto relay = [this](void (TcpClient::*handler)()) {
+        return [this, alive = alive_, handler] {
+            if (*alive) {
+                (this->*handler)();
+            }
+        };
+    };
+    QObject::connect(socket_, &QTcpSocket::connected, context_, relay(&TcpClient::socketConnected),
+                     Qt::QueuedConnection);
+    QObject::connect(socket_, &QTcpSocket::errorOccurred, context_, relay(&TcpClient::socketError),
+                     Qt::QueuedConnection);
+    QObject::connect(socket_, &QTcpSocket::disconnected, context_,
+                     relay(&TcpClient::socketDisconnected), Qt::QueuedConnection);
+    QObject::connect(socket_, &QTcpSocket::readyRead, context_, relay(&TcpClient::socketReadyRead),
+                     Qt::QueuedConnection);
 }
 
 TcpClient::~TcpClient() {
-    // No event after destruction: cut the signals, then drop the connection. The socket goes
-    // later, in case the destruction happens inside one of its own signals.
-    socket_->disconnect(this);
+    // No event after destruction: events still queued find the client gone. The socket
+    // drops the connection now; both Qt objects go from the event loop.
+    *alive_ = false;
+    QObject::disconnect(socket_, nullptr, context_, nullptr);
     socket_->abort();
     socket_->deleteLater();
+    context_->deleteLater();
 }
 
 void TcpClient::activate() {
@@ -35,15 +56,12 @@ void TcpClient::activate() {
     everConnected_ = false;
     if (!ok || port == 0 || port > 65535) {
         // A port text that is no port number fails like an unreachable host, from the loop.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                active_ = false;
-                if (onConnectFailed) {
-                    onConnectFailed();
-                }
-            },
-            Qt::QueuedConnection);
+        queue([this] {
+            active_ = false;
+            if (onConnectFailed) {
+                onConnectFailed();
+            }
+        });
         return;
     }
     socket_->connectToHost(host_, quint16(port));

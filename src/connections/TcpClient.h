@@ -4,14 +4,15 @@
 
 #include <QObject>
 #include <QTcpSocket>
+#include <memory>
 
 // The TCP layer over QTcpSocket. Every socket signal reaches the loader through a queued
 // connection, so no event is ever raised inside the call that caused it (activate, write,
-// readAll), and a destroyed client drops the events still queued for it.
-class TcpClient : public QObject, public TcpLayer {
-    Q_OBJECT
+// readAll), and a destroyed client drops the events still queued for it. The Qt objects go
+// later than the client, so the loader may destroy the client inside one of its own events.
+class TcpClient : public TcpLayer {
 public:
-    TcpClient(QString host, QString port, QObject* parent = nullptr);
+    TcpClient(QString host, QString port);
     ~TcpClient() override;
 
     void activate() override;
@@ -32,10 +33,14 @@ private:
     void socketDisconnected();
     void socketReadyRead();
     void raiseClose();
+    // Runs fn from the event loop, unless the client is gone by then.
+    template <typename Fn> void queue(Fn fn);
 
     QString host_;
     QString port_;
     QTcpSocket* socket_;
+    QObject* context_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     QString localPort_;
     bool active_ = false;
     bool everConnected_ = false;

@@ -63,6 +63,7 @@ class TcpLinkTest : public QObject {
     Q_OBJECT
 private slots:
     void eventsComeFromTheEventLoopNeverFromActivate();
+    void clientMayBeDestroyedInsideItsOwnEvent();
     void activateRefusesEmptyHostOrPort_data();
     void activateRefusesEmptyHostOrPort();
     void connectsWithLowDelayAndExchanges();
@@ -95,6 +96,25 @@ void TcpLinkTest::eventsComeFromTheEventLoopNeverFromActivate() {
     QVERIFY(!client.isActive());
     QTest::qWait(50);
     QCOMPARE(events.size(), 3);
+}
+
+void TcpLinkTest::clientMayBeDestroyedInsideItsOwnEvent() {
+    ScriptedServer server;
+    server.script = {{0, "bye"}};
+    auto client = std::make_unique<TcpClient>(QStringLiteral("127.0.0.1"), server.port());
+    int events = 0;
+    client->onConnected = [&] { client->write("hi"); };
+    client->onDataAvailable = [&] {
+        ++events;
+        server.send("more");
+        server.send(QByteArray()); // queued behind: more data, then the close
+        client.reset();
+    };
+    client->onClose = [&] { ++events; };
+    client->activate();
+    QTRY_VERIFY_WITH_TIMEOUT(!client, 2000);
+    QTest::qWait(100);
+    QCOMPARE(events, 1);
 }
 
 void TcpLinkTest::activateRefusesEmptyHostOrPort_data() {
