@@ -17,7 +17,8 @@ const char* kHelp =
     "Each command is sent once and its answer (data followed by 30 ms of silence) is printed\n"
     "to standard output as the bytes came. Stops at the first command without an answer.\n"
     "  -q, --quiet                no status messages on standard error\n"
-    "Exit codes: 0 every command answered, 69 the connection could not be opened,\n"
+    "Exit codes: 0 every command answered, 69 the connection could not be opened (or the\n"
+    "broker has no controller with that id),\n"
     "75 a command got no answer (or the connection dropped), 130 cancelled with Ctrl-C.\n\n";
 
 void print(FILE* stream, const QByteArray& bytes) {
@@ -90,6 +91,9 @@ int sendAll(CliSession& session, const QStringList& texts) {
         const bool answered = session.loader.exchange.SendCommand(unescape(text));
         if (session.interrupted()) {
             return kExitCancelled;
+        }
+        if (!answered && !session.dialogs.errorsShown().isEmpty()) {
+            return kExitUnavailable; // the broker has no such controller; the box said so
         }
         if (!answered) {
             printText(stderr, QStringLiteral("velkor-cli send: no answer to \"%1\"\n").arg(text));

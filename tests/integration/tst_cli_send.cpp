@@ -127,6 +127,13 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
     QCOMPARE(broker.received, QByteArray::fromHex("01410100000003000300564552DD17"));
     QCOMPARE(run.out, QByteArray("got VER"));
     QVERIFY(run.err.contains("Ответ получен [7 байт]"));
+
+    AnswerServer empty([](const QByteArray&) {
+        return BrokerFrame::encode({0xC1, 1, QByteArray()}); // no controller with that id
+    });
+    const Run offline = runCli({"--broker", empty.address(), "--id", "1", "VER"});
+    QCOMPARE(offline.exitCode, 69);
+    QVERIFY(offline.err.contains("БРОКЕР:LUMET не найден...\nПовторите операцию позже..."));
 }
 
 void CliSendTest::ctrlCCancelsTheWait() {

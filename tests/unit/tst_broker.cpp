@@ -191,6 +191,7 @@ void BrokerTest::receivedFramesReachTheAnswer() {
     ConnectionsRig rig;
     rig.useKind(kBroker);
     rig.loader.form.cbWaitConnectLUMET.checked = true;
+    rig.loader.state.DebugMode = true;
     rig.loader.setAnswerTimeout(5000);
     rig.loader.state.AttemptLimit = 1;
     bool result = !answered;
@@ -209,6 +210,10 @@ void BrokerTest::receivedFramesReachTheAnswer() {
     QVERIFY2(rig.status3.contains(status), qPrintable(rig.status3.join('|')));
     QCOMPARE(rig.loader.form.terminal.lines.size(), 1 + lines); // the command's line first
     QVERIFY(rig.dialogs.calls.isEmpty());
+    // The trace shows the answer as it stood before this frame.
+    const QString trace = rig.runtime.debugLines.last();
+    QVERIFY2(trace.startsWith("TCPClientDataAvailable "), qPrintable(trace));
+    QVERIFY(trace.endsWith(" " + QString::number(rig.loader.state.ReceiveTraceTick)));
 }
 
 void BrokerTest::notFoundWithoutWaitingShowsTheBoxAndEndsTheWait() {
