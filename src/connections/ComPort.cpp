@@ -69,13 +69,20 @@ int ComPort::systemCode(QSerialPort::SerialPortError error) const {
     }
 }
 
+void ComPort::resetErrors() {
+    // errno is read when Qt reports an error; a value left from an earlier call (such as the
+    // refused DTR of a pseudo-terminal) must not be taken for this call's cause.
+    errno = 0;
+    lastErrno_ = 0;
+    port_.clearError();
+}
+
 void ComPort::open() {
     if (port_.isOpen()) {
         return;
     }
     port_.setPortName(deviceFor(name_));
-    lastErrno_ = 0;
-    port_.clearError();
+    resetErrors();
     if (!port_.open(QIODevice::ReadWrite)) {
         const int code = systemCode(port_.error());
         port_.clearError();
@@ -104,16 +111,16 @@ void ComPort::write(const QByteArray& bytes) {
     if (!port_.isOpen()) {
         throw portNotOpen();
     }
-    lastErrno_ = 0;
-    port_.clearError();
+    resetErrors();
     if (port_.write(bytes) < 0) {
         throwWriteFailed();
     }
     QDeadlineTimer deadline(1000 + 100 * qint64(bytes.size()));
     while (port_.isOpen() && port_.bytesToWrite() > 0 && !deadline.hasExpired()) {
+        errno = 0;
         if (!port_.waitForBytesWritten(int(deadline.remainingTime())) &&
-            port_.error() == QSerialPort::WriteError) {
-            throwWriteFailed();
+            port_.error() != QSerialPort::NoError && port_.error() != QSerialPort::TimeoutError) {
+            throwWriteFailed(); // a write error, or the adapter is gone
         }
     }
     // What the time-out left unsent is dropped, as a write with a time-out does: it must not
@@ -133,7 +140,7 @@ int ComPort::read(char* buffer, int count) {
     if (!port_.isOpen()) {
         throw portNotOpen();
     }
-    lastErrno_ = 0;
+    resetErrors();
     const qint64 n = port_.read(buffer, count);
     if (n < 0) {
         const int code = systemCode(port_.error());

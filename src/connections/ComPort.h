@@ -36,6 +36,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void onReadyRead();
     void applyLineSettings();
+    void resetErrors();
     [[noreturn]] void throwWriteFailed();
     int systemCode(QSerialPort::SerialPortError error) const;
 

@@ -3,6 +3,7 @@
 #include "RealConnectionsRig.h"
 #include "connections/ComPort.h"
 
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTest>
 #include <cerrno>
@@ -172,6 +173,16 @@ void SerialPtyTest::hangUpClosesThePort() {
     port.setPortName(pty.devicePath);
     port.open();
     pty.hangUp(); // the far end disappears, as an unplugged adapter does
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        port.write("VER\r");
+        QFAIL("a write to a hung-up line succeeded");
+    } catch (const SerialError& e) {
+        // EIO, not a code left over from the refused modem-line calls of the open.
+        QCOMPARE(e.text(), QStringLiteral("WriteFile function failed (Error: %1)").arg(EIO));
+    }
+    QVERIFY(clock.elapsed() < 500); // fails at once, not at the end of the write time-out
     QTRY_VERIFY_WITH_TIMEOUT(closed, 2000);
     QVERIFY(!port.isOpen());
 }
