@@ -2,6 +2,8 @@
 
 #include "core/Loader.h"
 
-Procedures::Procedures(Loader& loader) : flash(loader) {
+Procedures::Procedures(Loader& loader) : flash(loader), store(loader), readBack(loader) {
     loader.driver.setProcedure(kModeFlash, [this] { flash.EnterBootloader(); });
+    loader.driver.setProcedure(kModeStore, [this] { store.LoadToStorage(); });
+    loader.driver.setProcedure(kModeReadBack, [this] { readBack.ReadBackStorage(); });
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "procedures/FlashProcedure.h"
+#include "procedures/ReadBackProcedure.h"
+#include "procedures/StorageLoadProcedure.h"
 
 class Loader;
 
@@ -12,4 +14,6 @@ public:
     Procedures& operator=(const Procedures&) = delete;
 
     FlashProcedure flash;
+    StorageLoadProcedure store;
+    ReadBackProcedure readBack;
 };

@@ -1,0 +1,13 @@
+#pragma once
+
+class Loader;
+
+// The login to the controller's command interpreter: "PASSWORD", and when the controller says
+// "denied", the password the user types (caption "Прибор блокирован"), sent as
+// "PASSWORD <text>".
+struct PasswordResult {
+    bool firstAnswered = false; // the first "PASSWORD" got a non-empty answer
+    bool granted = false;       // the latest answer contains "granted"
+};
+
+PasswordResult PasswordDialogue(Loader& loader);

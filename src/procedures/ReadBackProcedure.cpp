@@ -1,0 +1,215 @@
+#include "ReadBackProcedure.h"
+
+#include "InterpreterAnswer.h"
+#include "PasswordDialogue.h"
+#include "StoreProgress.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+
+namespace {
+
+const QString kReadError = QStringLiteral("Загрузчик:Ошибка выгрузки файла");
+const QString kAccessDenied = QStringLiteral("LUMET:Отказ в доступе!");
+const QString kMatched = QStringLiteral("Загрузчик:Контрольная сумма файла совпала!");
+const QString kMismatch = QStringLiteral("Загрузчик:Контрольная сумма файла ошибочна!!!");
+
+bool takenCharacter(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'S';
+}
+
+} // namespace
+
+QString ReadBackProcedure::partialFileName(const QString& target) {
+    return target + QStringLiteral(".partial");
+}
+
+bool ReadBackProcedure::linkAlive() const {
+    return loader_.Timer3->enabled() && !loader_.runtime.terminating() &&
+           loader_.state.OperationActive;
+}
+
+bool ReadBackProcedure::send(const QByteArray& command) {
+    return loader_.exchange.SendCommand(command);
+}
+
+const QByteArray& ReadBackProcedure::answer() const {
+    return loader_.state.AnswerBuffer;
+}
+
+// Only a matched checksum with its file written counts as done for the driver and the journal.
+void ReadBackProcedure::end(Outcome outcome) {
+    outcome_ = outcome;
+    loader_.state.OperationFailed = outcome != Outcome::Completed;
+}
+
+void ReadBackProcedure::endUnanswered() {
+    if (!loader_.state.OperationActive) {
+        end(Outcome::Cancelled);
+    } else if (!loader_.Timer3->enabled() || loader_.runtime.terminating()) {
+        end(Outcome::LinkLost);
+    } else {
+        end(Outcome::NoAnswer);
+    }
+}
+
+void ReadBackProcedure::ReadBackStorage() {
+    LoaderState& s = loader_.state;
+    loader_.Timer3->start();
+    s.OperationActive = true;
+    outcome_ = Outcome::None;
+    writtenFile_.clear();
+    resultMessage_ = kReadError;
+    descriptor_ = StorageDescriptor{};
+    crc_ = TextCrc{};
+    lines_ = FirmwareImage{};
+    building_.resize(0);
+    if (!positioned()) {
+        endUnanswered();
+    } else if (!PasswordDialogue(loader_).granted) {
+        resultMessage_ = kAccessDenied;
+        end(Outcome::AccessDenied);
+    } else if (!descriptorRead()) {
+        endUnanswered();
+    } else {
+        prepareTextRead();
+        bool chosen = false;
+        if (descriptor_.length != 0 && loader_.dialogs.openFile(loader_.form.OpenDialog1)) {
+            chosen = true;
+            readText();
+        }
+        conclude(chosen);
+    }
+    finish();
+}
+
+bool ReadBackProcedure::positioned() {
+    send("PAGENUM 70");
+    loader_.setStatus(
+        3, QStringLiteral("Устанавливаем стартовую страницу 70 для загрузки обновления..."));
+    if (!InterpreterAnswer::contains(answer(), "70")) {
+        return false;
+    }
+    send("PAGEADDR 0");
+    if (!InterpreterAnswer::contains(answer(), "0")) {
+        return false;
+    }
+    send("PAGEHEXMODE TRUE");
+    return InterpreterAnswer::contains(answer(), "TRUE");
+}
+
+bool ReadBackProcedure::descriptorRead() {
+    send("PAGECOUNT 6");
+    send("PAGEREAD");
+    if (answer().size() < StorageDescriptor::kDigits) {
+        return false;
+    }
+    descriptor_ = StorageDescriptor::decode(answer());
+    return true;
+}
+
+void ReadBackProcedure::prepareTextRead() {
+    ProgressControl& bar = loader_.form.ProgressBar1;
+    bar.setMaximum(int(descriptor_.length / 1000));
+    bar.setPosition(0);
+    loader_.setStatus(3, QStringLiteral("LUMET:Доступ разрешен!"));
+    send("PAGEADDR 10");
+    send("PAGECOUNT 250");
+    send("PAGEHEXMODE FALSE");
+}
+
+void ReadBackProcedure::readText() {
+    int barren = 0;
+    while (crc_.byteCount < descriptor_.length) {
+        if (!linkAlive()) {
+            break;
+        }
+        send("PAGEREAD");
+        if (answer().size() <= 2) {
+            break;
+        }
+        const std::uint32_t before = crc_.byteCount;
+        takeFrom(answer());
+        showProgress();
+        barren = crc_.byteCount == before ? barren + 1 : 0;
+        if (barren >= kBarrenReadLimit) {
+            break;
+        }
+    }
+}
+
+// Takes the characters of one read answer up to its last one (the end of the controller's
+// line, never examined). A control character or any character that cannot be in an S-record
+// ends the answer; an "S" also ends the line being built.
+void ReadBackProcedure::takeFrom(const QByteArray& answer) {
+    const qsizetype last = answer.size() - 1;
+    for (qsizetype i = 0; i < last && crc_.byteCount < descriptor_.length; ++i) {
+        if (!linkAlive()) {
+            return;
+        }
+        const char c = answer.at(i);
+        if (std::uint8_t(c) < 14) {
+            return;
+        }
+        if (c == 'S' && !building_.isEmpty()) {
+            lines_.appendLine(building_);
+            building_.resize(0);
+        }
+        if (!takenCharacter(c)) {
+            return;
+        }
+        building_.append(c);
+        crc_.add(std::uint8_t(c));
+        loader_.form.ProgressBar1.setPosition(int(crc_.byteCount / 1000));
+    }
+}
+
+void ReadBackProcedure::showProgress() {
+    loader_.setStatus(0, QStringLiteral("%1:%2").arg(crc_.byteCount).arg(descriptor_.length));
+    try {
+        loader_.setStatus(3, QStringLiteral("Загружено %1 %   байт %2")
+                                 .arg(StoreProgress::percent(crc_.byteCount, descriptor_.length))
+                                 .arg(crc_.byteCount));
+    } catch (const std::exception& e) {
+        loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorText(e)));
+    }
+}
+
+void ReadBackProcedure::conclude(bool fileChosen) {
+    const bool stopped = crc_.byteCount < descriptor_.length && !linkAlive();
+    if (!building_.isEmpty()) {
+        lines_.appendLine(building_);
+        building_.resize(0);
+    }
+    const bool matched = crc_.value == descriptor_.crc;
+    resultMessage_ = matched ? kMatched : kMismatch;
+    if (descriptor_.length == 0) {
+        end(Outcome::NothingStored);
+    } else if (!fileChosen) {
+        end(Outcome::NoFileChosen);
+    } else if (stopped) {
+        endUnanswered();
+    } else {
+        end(matched ? Outcome::Completed : Outcome::ChecksumMismatch);
+    }
+    if (!lines_.isEmpty()) {
+        const QString& target = loader_.form.OpenDialog1.fileName;
+        writeLines(outcome_ == Outcome::Completed ? target : partialFileName(target));
+    }
+}
+
+void ReadBackProcedure::writeLines(const QString& path) {
+    try {
+        lines_.save(path);
+    } catch (...) {
+        end(Outcome::FileError);
+        lines_.release();
+        throw;
+    }
+    writtenFile_ = path;
+}
+
+void ReadBackProcedure::finish() {
+    lines_.release();
+    loader_.state.OperationActive = false;
+    loader_.setStatus(3, resultMessage_);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "StorageDescriptor.h"
+#include "TextCrc.h"
+#include "firmware/FirmwareImage.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+class Loader;
+
+// Reading the firmware back from the controller's storage memory: the descriptor gives the
+// stored text's length and checksum, the text is read in text mode and cut into S-record lines
+// at each "S", and the lines go to the file the user names. The file is replaced only by a
+// read-back whose checksum matched, and only as a whole (written beside it, then renamed); the
+// lines of a read-back that did not match go to the same name with ".partial" appended.
+class ReadBackProcedure {
+public:
+    // How the last run ended, for front ends that report more than the status text.
+    enum class Outcome {
+        None,
+        Completed,        // checksum matched, file written
+        ChecksumMismatch, // the text read does not match the descriptor
+        NoAnswer,         // positioning or the descriptor read got no proper answer
+        AccessDenied,     // the password was refused
+        NothingStored,    // the descriptor gives a length of 0
+        NoFileChosen,     // the file dialog was cancelled
+        Cancelled,        // the user cancelled
+        LinkLost,         // the connection closed or the application is closing
+        FileError,        // the file could not be written
+    };
+
+    // Reads that yield no character in a row after which the read stops: the text beyond them
+    // is not S-record text, and the controller would otherwise be read without end.
+    static constexpr int kBarrenReadLimit = 8;
+
+    explicit ReadBackProcedure(Loader& loader) : loader_(loader) {}
+
+    // The procedure of operation mode 2.
+    void ReadBackStorage();
+
+    Outcome outcome() const { return outcome_; }
+    // The file the last run wrote, empty when it wrote none.
+    const QString& writtenFile() const { return writtenFile_; }
+    const StorageDescriptor& descriptor() const { return descriptor_; }
+    std::uint32_t taken() const { return crc_.byteCount; }
+
+    // The name the lines of a mismatched read-back are written to.
+    static QString partialFileName(const QString& target);
+
+private:
+    bool linkAlive() const;
+    void end(Outcome outcome);
+    void endUnanswered();
+    bool send(const QByteArray& command);
+    const QByteArray& answer() const;
+
+    bool positioned();
+    bool descriptorRead();
+    void prepareTextRead();
+    void readText();
+    void takeFrom(const QByteArray& answer);
+    void showProgress();
+    void conclude(bool fileChosen);
+    void writeLines(const QString& path);
+    void finish();
+
+    Loader& loader_;
+    Outcome outcome_ = Outcome::None;
+    QString writtenFile_;
+    QString resultMessage_;
+    StorageDescriptor descriptor_;
+    TextCrc crc_;
+    FirmwareImage lines_;
+    QByteArray building_;
+};

@@ -1,0 +1,509 @@
+#include "StorageLoadProcedure.h"
+
+#include "InterpreterAnswer.h"
+#include "PasswordDialogue.h"
+#include "StorageDescriptor.h"
+#include "TextStream.h"
+#include "WholeNumber.h"
+#include "core/Cp1251.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+#include "firmware/CheckFirmwareLines.h"
+
+namespace {
+
+const QString kLoadError = QStringLiteral("Загрузчик:Ошибка загрузки файла");
+const QString kFileDamaged = QStringLiteral("Загрузчик:Файл поврежден.");
+const QString kNoAnswer = QStringLiteral("Загрузчик:Нет ответа от контроллера.");
+const QString kAccessDenied = QStringLiteral("LUMET:Отказ в доступе!");
+const QString kDone = QStringLiteral("Загрузчик:Операция завершена");
+const QString kNoSignature = QStringLiteral("Не найдена сигнатура удаленной загрузки!");
+
+// The built-in password of the upload login; the user is not asked for it.
+const QByteArray kUploadPassword = "PASSWORD TOVRIL";
+
+constexpr std::uint16_t kFirstPage = 70;
+constexpr std::uint16_t kFirstAddr = 10;
+constexpr std::uint16_t kLastAddr = 525;
+constexpr std::int32_t kWriteTimeoutMs = 30000;
+constexpr std::int32_t kReprogramTimeoutMs = 180000;
+constexpr std::int32_t kRestartTimeoutMs = 300000;
+
+QByteArray withNumber(const char* keyword, std::int64_t number) {
+    return QByteArray(keyword) + ' ' + QByteArray::number(number);
+}
+
+} // namespace
+
+StorageLoadProcedure::StorageLoadProcedure(Loader& loader) : loader_(loader) {
+    pending_.reserve(TextStream::kPieceLimit);
+    scratch_.reserve(TextStream::kPieceLimit);
+}
+
+StorageLoadProcedure::~StorageLoadProcedure() = default;
+
+bool StorageLoadProcedure::linkAlive() const {
+    return loader_.Timer3->enabled() && !loader_.runtime.terminating() &&
+           loader_.state.OperationActive;
+}
+
+bool StorageLoadProcedure::send(const QByteArray& command) {
+    return loader_.exchange.SendCommand(command);
+}
+
+const QByteArray& StorageLoadProcedure::answer() const {
+    return loader_.state.AnswerBuffer;
+}
+
+// Every end short of a stored image is a failure for the driver's report and the journal.
+void StorageLoadProcedure::end(Outcome outcome) {
+    outcome_ = outcome;
+    loader_.state.OperationFailed = outcome != Outcome::Completed;
+}
+
+// The controller fell silent: a cancel or a lost connection explains it where one happened.
+void StorageLoadProcedure::endUnanswered() {
+    if (!loader_.state.OperationActive) {
+        end(Outcome::Cancelled);
+    } else if (!loader_.Timer3->enabled() || loader_.runtime.terminating()) {
+        end(Outcome::LinkLost);
+    } else {
+        end(Outcome::NoAnswer);
+    }
+}
+
+void StorageLoadProcedure::release() {
+    stream_.reset();
+    image_.release();
+}
+
+void StorageLoadProcedure::LoadToStorage() {
+    struct Releaser {
+        StorageLoadProcedure& p;
+        ~Releaser() { p.release(); }
+    } releaser{*this};
+    LoaderState& s = loader_.state;
+    outcome_ = Outcome::None;
+    errorMessage_.clear();
+    information_.clear();
+    s.OperationActive = true;
+    loader_.Timer3->start();
+    resultMessage_ = kLoadError;
+    s.OperationFailed = true;
+    if (!fileAccepted() || !signatureFound()) {
+        return;
+    }
+    resultMessage_ = kNoAnswer;
+    const Login login = firstLogin();
+    if (login == Login::Ended) {
+        return;
+    }
+    if (login == Login::Granted) {
+        chooseStartPosition();
+        prepare();
+        skipPieces();
+        if (uploadStretch() == Stretch::Ended) {
+            return;
+        }
+    }
+    finish();
+}
+
+// A file that fails its check is refused before anything is sent: storing a damaged image
+// would only be found out by the controller's own check, if at all.
+bool StorageLoadProcedure::fileAccepted() {
+    image_ = FirmwareImage::load(loader_.state.FirmwareFilePath);
+    totalLines_ = image_.size();
+    if (CheckFirmwareLines(loader_, image_)) {
+        loader_.state.OperationFailed = false;
+        return true;
+    }
+    resultMessage_ = kFileDamaged;
+    end(Outcome::FileRefused);
+    finish();
+    return false;
+}
+
+bool StorageLoadProcedure::signatureFound() {
+    const QString& header = loader_.form.edtUnitSign.text;
+    if (header.contains(QStringLiteral("64")) || header.contains(QStringLiteral("2."))) {
+        return true;
+    }
+    resultMessage_ = kNoSignature;
+    loader_.setStatus(3, resultMessage_);
+    end(Outcome::NoSignature);
+    loader_.dialogs.showError(QStringLiteral("Прошивка не годится для удаленного обновления!\r\n") +
+                              resultMessage_);
+    return false;
+}
+
+StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
+    LoaderState& s = loader_.state;
+    for (;;) {
+        s.AttemptLimit = 10;
+        const PasswordResult login = PasswordDialogue(loader_);
+        if (!login.firstAnswered) {
+            endUnanswered();
+            return Login::Ended;
+        }
+        if (!login.granted) {
+            resultMessage_ = kAccessDenied;
+            end(Outcome::AccessDenied);
+            return Login::Denied;
+        }
+        send("MODEM_CON TRUE");
+        if (!InterpreterAnswer::contains(answer(), "TRUE")) {
+            if (answer().isEmpty()) {
+                endUnanswered();
+            } else {
+                end(Outcome::Refused);
+            }
+            return Login::Ended;
+        }
+        send("DEBUG 0");
+        if (InterpreterAnswer::contains(answer(), "0")) {
+            return Login::Granted;
+        }
+    }
+}
+
+void StorageLoadProcedure::chooseStartPosition() {
+    LoaderState& s = loader_.state;
+    s.LinesSent = 0;
+    if (loader_.dialogs.confirm(QStringLiteral("Загрузка прошивки с начального адреса?"))) {
+        s.StartPage = kFirstPage;
+        s.PageAddr = kFirstAddr;
+        s.LastLoadedLine = 0;
+    } else {
+        s.StartPage = askNumber(QStringLiteral("Начальная страница"),
+                                QStringLiteral("Номер: 70..)"), s.StartPage, kFirstPage);
+        if (s.StartPage < kFirstPage) {
+            s.StartPage = kFirstPage;
+        }
+        s.PageAddr = askNumber(QStringLiteral("Адрес на странице"),
+                               QStringLiteral("Адрес: (0..525)"), s.PageAddr, kFirstAddr);
+        if (s.PageAddr > kLastAddr) {
+            s.PageAddr = 0;
+        }
+        s.LastLoadedLine = askNumber(QStringLiteral("Последняя загруженная строка"),
+                                     QStringLiteral("Номер:"), s.LastLoadedLine, 0);
+    }
+    confirmedPage_ = s.StartPage;
+    confirmedAddr_ = s.PageAddr;
+    confirmedLine_ = s.LastLoadedLine;
+}
+
+// A confirmed entry is kept in 16 bits, low bits only; an entry that is not a whole number
+// raises the conversion error.
+std::uint16_t StorageLoadProcedure::askNumber(const QString& caption, const QString& prompt,
+                                              std::uint16_t current, std::uint16_t cancelled) {
+    QString value = QString::number(current);
+    if (!loader_.dialogs.inputQuery(caption, prompt, value)) {
+        return cancelled;
+    }
+    return std::uint16_t(std::uint32_t(WholeNumber::parse(value)) & 0xFFFFU);
+}
+
+void StorageLoadProcedure::prepare() {
+    crc_ = TextCrc{};
+    remaining_ = StoreProgress::RemainingTime{};
+    stream_ = std::make_unique<TextStream>(image_);
+    ProgressControl& bar = loader_.form.ProgressBar1;
+    bar.setMaximum(int(stream_->size() / 1000));
+    bar.setPosition(0);
+}
+
+// The pieces stored by an earlier run are read but not sent, so the checksum still covers the
+// text from its first character.
+void StorageLoadProcedure::skipPieces() {
+    LoaderState& s = loader_.state;
+    while (s.LinesSent < s.LastLoadedLine) {
+        if (!linkAlive() || stream_->atEnd()) {
+            break;
+        }
+        stream_->readPiece(scratch_, crc_);
+        loader_.form.ProgressBar1.setPosition(int(stream_->position() / 1000));
+        if (!scratch_.isEmpty()) {
+            ++s.LinesSent;
+            loader_.setStatus(0, StoreProgress::positionText(stream_->position(), stream_->size()));
+            loader_.setStatus(3, StoreProgress::shortText(stream_->position(), stream_->size(),
+                                                          crc_.byteCount, s.LinesSent));
+        }
+    }
+}
+
+// The upload from its first login to the descriptor and the finalisation. An error on the way
+// (a conversion error in a write answer, a send on a connection that is gone) ends the upload.
+StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
+    try {
+        pending_.resize(0);
+        if (!UploadLogin()) {
+            keepConfirmedPosition();
+            endUnanswered();
+            return Stretch::Ended;
+        }
+        const Stretch stretch = uploadLoop();
+        if (stretch != Stretch::Uploaded) {
+            return stretch;
+        }
+        if (loader_.state.OperationFailed) {
+            return Stretch::Stopped;
+        }
+        if (writeDescriptor()) {
+            finalise();
+        }
+        return Stretch::Uploaded;
+    } catch (const std::exception& e) {
+        errorMessage_ = errorText(e);
+        loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorMessage_));
+        keepConfirmedPosition();
+        end(Outcome::Error);
+        return Stretch::Stopped;
+    }
+}
+
+// Logs in for the upload and puts the controller at the position to write next. Repeats
+// without limit while the controller is silent or does not echo a command; false when the user
+// cancelled or the connection is gone.
+bool StorageLoadProcedure::UploadLogin() {
+    LoaderState& s = loader_.state;
+    for (;;) {
+        s.AttemptCount = 0;
+        s.AttemptLimit = 99;
+        send("PASSWORD");
+        if (answer().isEmpty()) {
+            if (!linkAlive()) {
+                return false;
+            }
+            loader_.setStatus(3, QStringLiteral("Ожидаем подключения к прибору.."));
+            continue;
+        }
+        if (InterpreterAnswer::contains(answer(), "denied")) {
+            send(kUploadPassword);
+        }
+        if (!InterpreterAnswer::contains(answer(), "granted")) {
+            send(kUploadPassword);
+        }
+        if (loginCommandsEchoed()) {
+            return true;
+        }
+        if (!linkAlive()) {
+            return false;
+        }
+    }
+}
+
+bool StorageLoadProcedure::loginCommandsEchoed() {
+    const LoaderState& s = loader_.state;
+    send(withNumber("WRITECOUNTER", s.LastLoadedLine));
+    if (!InterpreterAnswer::containsNumber(answer(), s.LastLoadedLine)) {
+        return false;
+    }
+    send("PAGEHEXMODE FALSE");
+    if (!InterpreterAnswer::contains(answer(), "FALSE")) {
+        return false;
+    }
+    loader_.setStatus(3, QStringLiteral("Устанавливаем стартовую страницу %1 для загрузки "
+                                        "обновления...")
+                             .arg(s.StartPage));
+    send(withNumber("PAGENUM", s.StartPage));
+    if (!InterpreterAnswer::containsNumber(answer(), s.StartPage)) {
+        return false;
+    }
+    loader_.setStatus(3, QStringLiteral("Устанавливаем адрес на странице %1").arg(s.PageAddr));
+    send(withNumber("PAGEADDR", s.PageAddr));
+    return InterpreterAnswer::containsNumber(answer(), s.PageAddr);
+}
+
+StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
+    LoaderState& s = loader_.state;
+    while (!stream_->atEnd() || !pending_.isEmpty()) {
+        if (!linkAlive()) {
+            keepConfirmedPosition();
+            endUnanswered();
+            return Stretch::Stopped;
+        }
+        if (pending_.isEmpty()) {
+            stream_->readPiece(pending_, crc_);
+            loader_.form.ProgressBar1.setPosition(int(stream_->position() / 1000));
+            if (pending_.isEmpty()) {
+                continue; // an empty line
+            }
+        }
+        ++s.LinesSent;
+        s.AttemptLimit = 10;
+        // Assigned directly: the menu caption that names the wait time is left as it is.
+        s.AnswerTimeoutMs = kWriteTimeoutMs;
+        switch (writePending()) {
+        case Write::Accepted:
+            accept();
+            break;
+        case Write::Failed:
+            rollBack();
+            if (s.OperationActive && !UploadLogin()) {
+                endUnanswered();
+                return Stretch::Ended;
+            }
+            break;
+        case Write::Unanswered:
+            break; // the next pass stops
+        }
+    }
+    return Stretch::Uploaded;
+}
+
+// One piece out; an unanswered write is sent again until its limit runs down to 1. A write
+// counts as confirmed only with "OK", the next line count after "STR:", and the page and
+// address after "NUM:" and "ADDR:" that a later roll-back would return to.
+StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
+    LoaderState& s = loader_.state;
+    const QByteArray command = "PAGEWRITE " + pending_;
+    while (!send(command)) {
+        if (--s.AttemptLimit <= 1) {
+            return Write::Failed;
+        }
+        if (!linkAlive()) {
+            return Write::Unanswered;
+        }
+    }
+    const QByteArray& a = answer();
+    if (!InterpreterAnswer::contains(a, "OK") || !InterpreterAnswer::contains(a, "STR:")) {
+        return Write::Failed;
+    }
+    const auto line = InterpreterAnswer::valueAfterKey(a, "STR:");
+    if (!line || int(*line) != int(confirmedLine_) + 1) {
+        return Write::Failed;
+    }
+    const auto page = InterpreterAnswer::valueAfterKey(a, "NUM:");
+    const auto addr = InterpreterAnswer::valueAfterKey(a, "ADDR:");
+    if (!page || !addr) {
+        return Write::Failed;
+    }
+    acceptedLine_ = *line;
+    acceptedPage_ = *page;
+    acceptedAddr_ = *addr;
+    return Write::Accepted;
+}
+
+void StorageLoadProcedure::accept() {
+    loader_.state.OperationFailed = false;
+    pending_.resize(0);
+    loader_.setStatus(0, StoreProgress::positionText(stream_->position(), stream_->size()));
+    showProgress();
+    confirmedPage_ = acceptedPage_;
+    confirmedAddr_ = acceptedAddr_;
+    confirmedLine_ = acceptedLine_;
+    const QString caption =
+        StoreProgress::positionLine(confirmedPage_, confirmedAddr_, confirmedLine_, crc_.value);
+    loader_.form.Panel3.caption = caption;
+    if (loader_.form.mnuDebug.checked) {
+        loader_.addTerminalLine(Cp1251::encode(caption));
+    }
+}
+
+void StorageLoadProcedure::showProgress() {
+    const LoaderState& s = loader_.state;
+    try {
+        remaining_.confirmed(loader_.runtime.now());
+        QString text = StoreProgress::shortText(stream_->position(), stream_->size(),
+                                                crc_.byteCount, s.LinesSent);
+        if (remaining_.known()) {
+            text = StoreProgress::longText(
+                text, remaining_.remainingMs(std::int64_t(totalLines_) - s.LinesSent));
+        }
+        loader_.setStatus(3, text);
+    } catch (const std::exception& e) {
+        loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorText(e)));
+    }
+}
+
+void StorageLoadProcedure::rollBack() {
+    keepConfirmedPosition();
+    loader_.state.OperationFailed = true;
+}
+
+// The last confirmed position is where a later run resumes.
+void StorageLoadProcedure::keepConfirmedPosition() {
+    LoaderState& s = loader_.state;
+    s.StartPage = confirmedPage_;
+    s.PageAddr = confirmedAddr_;
+    s.LastLoadedLine = confirmedLine_;
+}
+
+// The descriptor goes to page 70, address 0, in hex mode; the run counts as stored only when
+// the controller accepted it.
+bool StorageLoadProcedure::writeDescriptor() {
+    loader_.state.AttemptLimit = 10;
+    send("PAGENUM 70");
+    send("PAGEADDR 0");
+    send("PAGEHEXMODE TRUE");
+    const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
+    send("PAGEWRITE " + descriptor.encode());
+    if (!InterpreterAnswer::contains(answer(), "OK")) {
+        // The text is stored: a resumed run skips all of it and writes the descriptor.
+        keepConfirmedPosition();
+        endUnanswered();
+        return false;
+    }
+    send("PAGEWRITE 00000000");
+    end(Outcome::Completed);
+    return true;
+}
+
+void StorageLoadProcedure::finalise() {
+    LoaderState& s = loader_.state;
+    if (!loader_.form.cbFinalization.checked) {
+        if (loader_.form.cbDopInitCmd.checked) {
+            sendAccompanyingLines();
+        } else {
+            information_ = QStringLiteral("Прошивка загружена. Проведите финализацию обновления "
+                                          "следующими командами:\r\nREPROGRAM W\r\nRESET");
+            loader_.dialogs.showInformation(information_);
+        }
+        return;
+    }
+    s.AnswerTimeoutMs = kWriteTimeoutMs;
+    if (loader_.form.cbDopInitCmd.checked) {
+        sendAccompanyingLines();
+    }
+    s.AnswerTimeoutMs = kReprogramTimeoutMs;
+    s.AttemptLimit = 1;
+    if (!send("REPROGRAMM W") || !InterpreterAnswer::contains(answer(), "GOOD")) {
+        end(Outcome::FinalisationFailed);
+        return;
+    }
+    s.AttemptLimit = 1;
+    send("RESET");
+    s.AnswerTimeoutMs = kRestartTimeoutMs;
+    s.AttemptLimit = 5;
+    send("VER");
+    if (InterpreterAnswer::contains(answer(), "3.")) {
+        information_ =
+            QStringLiteral("Прошивка обновлена. Текущая версия:\r\n") + Cp1251::decode(answer());
+        loader_.dialogs.showInformation(information_);
+    }
+}
+
+void StorageLoadProcedure::sendAccompanyingLines() {
+    loader_.state.AttemptLimit = 3;
+    for (const QString& line : loader_.form.DopCmdMemo) {
+        QByteArray command = Cp1251::encode(line);
+        qsizetype first = 0;
+        qsizetype last = command.size();
+        while (first < last && std::uint8_t(command.at(first)) <= 32) {
+            ++first;
+        }
+        while (last > first && std::uint8_t(command.at(last - 1)) <= 32) {
+            --last;
+        }
+        if (last > first) {
+            send(command.mid(first, last - first));
+        }
+    }
+}
+
+void StorageLoadProcedure::finish() {
+    release();
+    loader_.state.OperationActive = false;
+    loader_.setStatus(3, loader_.state.OperationFailed ? resultMessage_ : kDone);
+}

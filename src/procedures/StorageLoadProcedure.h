@@ -1,0 +1,107 @@
+#pragma once
+
+#include "StoreProgress.h"
+#include "TextCrc.h"
+#include "firmware/FirmwareImage.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class Loader;
+class TextStream;
+
+// Loading the firmware into the controller's storage memory through its command interpreter:
+// log in, write the file's text piece by piece with "PAGEWRITE", each write confirmed by the
+// controller's line counter and position; an unconfirmed write logs in again, goes back to the
+// last confirmed position and sends the same piece again. Then the descriptor (length and
+// checksum of the text) and, when asked for, the finalisation: the controller checks the stored
+// image, reprograms itself and restarts. An interrupted run leaves its last confirmed position
+// in StartPage, PageAddr and LastLoadedLine, from which a later run resumes.
+class StorageLoadProcedure {
+public:
+    // How the last run ended, for front ends that report more than the status text.
+    enum class Outcome {
+        None,
+        Completed,          // text and descriptor stored (and finalised when asked for)
+        FileRefused,        // the file failed its check; nothing was sent
+        NoSignature,        // the header has no remote-update signature; nothing was sent
+        NoAnswer,           // the controller stopped answering
+        AccessDenied,       // the password was refused
+        Refused,            // the controller answered a login command without the echo
+        Cancelled,          // the user cancelled
+        LinkLost,           // the connection closed or the application is closing
+        Error,              // an error ended the upload (errorMessage() has its text)
+        FinalisationFailed, // "REPROGRAMM W" was not answered with "GOOD"
+    };
+
+    explicit StorageLoadProcedure(Loader& loader);
+    ~StorageLoadProcedure();
+    StorageLoadProcedure(const StorageLoadProcedure&) = delete;
+    StorageLoadProcedure& operator=(const StorageLoadProcedure&) = delete;
+
+    // The procedure of operation mode 37.
+    void LoadToStorage();
+
+    Outcome outcome() const { return outcome_; }
+    // The message of the error that ended the last upload, empty when none did.
+    const QString& errorMessage() const { return errorMessage_; }
+    // The information message shown at the end of the last run, empty when none was.
+    const QString& information() const { return information_; }
+
+private:
+    enum class Login { Granted, Denied, Ended };
+    enum class Write { Accepted, Failed, Unanswered };
+    enum class Stretch { Uploaded, Stopped, Ended };
+
+    bool linkAlive() const;
+    void end(Outcome outcome);
+    void endUnanswered();
+    bool send(const QByteArray& command);
+    const QByteArray& answer() const;
+
+    bool fileAccepted();
+    bool signatureFound();
+    Login firstLogin();
+    void chooseStartPosition();
+    std::uint16_t askNumber(const QString& caption, const QString& prompt, std::uint16_t current,
+                            std::uint16_t cancelled);
+    void prepare();
+    void skipPieces();
+    Stretch uploadStretch();
+    bool UploadLogin();
+    bool loginCommandsEchoed();
+    Stretch uploadLoop();
+    Write writePending();
+    void accept();
+    void showProgress();
+    void rollBack();
+    void keepConfirmedPosition();
+    bool writeDescriptor();
+    void finalise();
+    void sendAccompanyingLines();
+    void finish();
+    void release();
+
+    Loader& loader_;
+    Outcome outcome_ = Outcome::None;
+    QString errorMessage_;
+    QString information_;
+
+    // The state of one run.
+    FirmwareImage image_;
+    std::unique_ptr<TextStream> stream_;
+    qsizetype totalLines_ = 0;
+    TextCrc crc_;
+    QByteArray pending_;
+    QByteArray scratch_;
+    std::uint16_t confirmedPage_ = 0;
+    std::uint16_t confirmedAddr_ = 0;
+    std::uint16_t confirmedLine_ = 0;
+    std::uint16_t acceptedPage_ = 0;
+    std::uint16_t acceptedAddr_ = 0;
+    std::uint16_t acceptedLine_ = 0;
+    QString resultMessage_;
+    StoreProgress::RemainingTime remaining_;
+};
