@@ -1,0 +1,231 @@
+#include "AppSettings.h"
+
+#include "core/Loader.h"
+#include "core/UiTexts.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <array>
+
+namespace {
+
+constexpr std::array<int, 8> kBaudRates = {9600, 14400, 19200, 38400, 56000, 57600, 115200, 256000};
+const QString kDefaultIp = QStringLiteral("192.168.0.100");
+constexpr int kDefaultPortNum = 10001;
+
+int readInt(const QSettings& ini, const QString& key, int fallback) {
+    bool ok = false;
+    const int value = ini.value(key).toString().trimmed().toInt(&ok);
+    return ok ? value : fallback;
+}
+
+bool readBool(const QSettings& ini, const QString& key, bool fallback) {
+    const QVariant value = ini.value(key);
+    return value.isValid() ? value.toBool() : fallback;
+}
+
+const std::array<const char*, 3> kPageNames = {"tsCOMPort", "tsTCPServer", "tsBroker"};
+
+// A stored icon that is none of the three connection kinds would leave icon and page
+// disagreeing; it is taken as the serial port.
+int connectionIcon(int icon) {
+    return (icon == kIconTcp || icon == kIconBroker) ? icon : kIconSerial;
+}
+
+bool knownOperationIcon(int icon) {
+    return icon == kModeFlash || icon == kModeStore || icon == kModeReadBack || icon == kIconCancel;
+}
+
+bool knownMode(int mode) {
+    return mode == kModeFlash || mode == kModeStore || mode == kModeReadBack;
+}
+
+int selectedBaudRate(const FormModel& form) {
+    const int entry = form.cmbBaudRate.itemIndex;
+    return entry >= 0 && entry < int(kBaudRates.size()) ? kBaudRates.at(std::size_t(entry))
+                                                        : kBaudRates.back();
+}
+
+} // namespace
+
+AppSettings::AppSettings(QString dataDir) : dataDir_(std::move(dataDir)) {}
+
+QString AppSettings::settingsFile() const {
+    return QDir(dataDir_).filePath(QStringLiteral("Velkor.ini"));
+}
+
+QString AppSettings::executableIni() const {
+    return QDir(dataDir_).filePath(QStringLiteral("velkor.ini"));
+}
+
+bool AppSettings::readDebugMode() const {
+    QSettings ini(executableIni(), QSettings::IniFormat);
+    const bool debug = readBool(ini, QStringLiteral("Options/DebugMode"), false);
+    ini.setValue(QStringLiteral("Options/DebugMode"), debug ? 1 : 0);
+    return debug;
+}
+
+int AppSettings::baudRateEntry(int rate) {
+    for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
+        if (kBaudRates.at(i) == rate) {
+            return int(i);
+        }
+    }
+    return int(kBaudRates.size()) - 1;
+}
+
+WindowPlacement AppSettings::restoreForm(Loader& loader) const {
+    QSettings ini(executableIni(), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("StoreParams"));
+    FormModel& f = loader.form;
+    LoaderState& s = loader.state;
+    f.cmbComPort.text = ini.value(QStringLiteral("cmbComPort.Text"), f.cmbComPort.text).toString();
+    f.IPEdit.text = ini.value(QStringLiteral("IPEdit.Text"), f.IPEdit.text).toString();
+    f.PortNum.text = ini.value(QStringLiteral("PortNum.Value"), f.PortNum.text).toString();
+    f.BrokerIPEdt.text =
+        ini.value(QStringLiteral("BrokerIPEdt.Text"), f.BrokerIPEdt.text).toString();
+    f.BrokerPortEdt.text =
+        ini.value(QStringLiteral("BrokerPortEdt.Value"), f.BrokerPortEdt.text).toString();
+    f.HARDWARE_IDEdt.text =
+        ini.value(QStringLiteral("HARDWARE_IDEdt.Value"), f.HARDWARE_IDEdt.text).toString();
+
+    f.ToolButton1.imageIndex =
+        connectionIcon(readInt(ini, QStringLiteral("ToolButton1.ImageIndex"), kIconSerial));
+    const QString page = ini.value(QStringLiteral("TypeOfConnectGrp.ActivePage")).toString();
+    for (std::size_t i = 0; i < kPageNames.size(); ++i) {
+        if (page == QLatin1String(kPageNames.at(i))) {
+            f.TypeOfConnectGrpPage = int(i);
+        }
+    }
+    const int buttonIcon = readInt(ini, QStringLiteral("btnConnect.ImageIndex"), kModeFlash);
+    f.btnConnect.imageIndex = knownOperationIcon(buttonIcon) ? buttonIcon : kModeFlash;
+    const int mode = readInt(ini, QStringLiteral("PopupMenu1.Tag"), kModeFlash);
+    s.OperationMode = knownMode(mode) ? mode : kModeFlash;
+    f.btnConnect.hint = ini.value(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint).toString();
+
+    loader.setAnswerTimeout(readInt(ini, QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs));
+    f.mnuTimeOut.caption =
+        ini.value(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption).toString();
+    f.cbFinalization.visible = readBool(ini, QStringLiteral("cbFinalization.Visible"), false);
+    f.cbDopInitCmd.visible = readBool(ini, QStringLiteral("cbDopInitCmd.Visible"), false);
+    f.cbWaitConnectLUMET.visible =
+        readBool(ini, QStringLiteral("cbWaitConnectLUMET.Visible"), false);
+    f.mnuDebug.checked = readBool(ini, QStringLiteral("mnuDebug.Checked"), false);
+    f.cbFinalization.checked = readBool(ini, QStringLiteral("cbFinalization.Checked"), false);
+    f.cbWaitConnectLUMET.checked =
+        readBool(ini, QStringLiteral("cbWaitConnectLUMET.Checked"), false);
+
+    WindowPlacement placement;
+    placement.stored = ini.contains(QStringLiteral("Left")) && ini.contains(QStringLiteral("Top"));
+    placement.position =
+        QPoint(readInt(ini, QStringLiteral("Left"), 0), readInt(ini, QStringLiteral("Top"), 0));
+    placement.minimized = readInt(ini, QStringLiteral("WindowState"), 0) == 1;
+    return placement;
+}
+
+void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placement) const {
+    QSettings ini(executableIni(), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("StoreParams"));
+    const FormModel& f = loader.form;
+    const LoaderState& s = loader.state;
+    const QString port =
+        f.cmbComPort.itemIndex >= 0 ? f.cmbComPort.selectedText() : f.cmbComPort.text;
+    ini.setValue(QStringLiteral("ComPort1.Port"), port);
+    ini.setValue(QStringLiteral("cmbComPort.Text"), f.cmbComPort.text);
+    ini.setValue(QStringLiteral("IPEdit.Text"), f.IPEdit.text);
+    ini.setValue(QStringLiteral("PortNum.Value"), f.PortNum.roundedValue());
+    ini.setValue(QStringLiteral("BrokerIPEdt.Text"), f.BrokerIPEdt.text);
+    ini.setValue(QStringLiteral("BrokerPortEdt.Value"), f.BrokerPortEdt.roundedValue());
+    ini.setValue(QStringLiteral("HARDWARE_IDEdt.Value"), f.HARDWARE_IDEdt.roundedValue());
+    ini.setValue(QStringLiteral("ToolButton1.ImageIndex"), f.ToolButton1.imageIndex);
+    const int page = f.TypeOfConnectGrpPage;
+    ini.setValue(QStringLiteral("TypeOfConnectGrp.ActivePage"),
+                 QLatin1String(kPageNames.at(std::size_t(page >= 0 && page <= 2 ? page : 0))));
+    ini.setValue(QStringLiteral("btnConnect.ImageIndex"), f.btnConnect.imageIndex);
+    ini.setValue(QStringLiteral("PopupMenu1.Tag"), s.OperationMode);
+    ini.setValue(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint);
+    ini.setValue(QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs);
+    ini.setValue(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption);
+    ini.setValue(QStringLiteral("cbFinalization.Visible"), f.cbFinalization.visible ? 1 : 0);
+    ini.setValue(QStringLiteral("cbDopInitCmd.Visible"), f.cbDopInitCmd.visible ? 1 : 0);
+    ini.setValue(QStringLiteral("cbWaitConnectLUMET.Visible"),
+                 f.cbWaitConnectLUMET.visible ? 1 : 0);
+    ini.setValue(QStringLiteral("mnuDebug.Checked"), f.mnuDebug.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("cbFinalization.Checked"), f.cbFinalization.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("cbWaitConnectLUMET.Checked"),
+                 f.cbWaitConnectLUMET.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("Left"), placement.position.x());
+    ini.setValue(QStringLiteral("Top"), placement.position.y());
+    ini.setValue(QStringLiteral("WindowState"), placement.minimized ? 1 : 0);
+}
+
+void AppSettings::createSettingsFile(const Loader& loader) const {
+    QSettings ini(settingsFile(), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("Settings"));
+    const int port = loader.form.cmbComPort.itemIndex;
+    ini.setValue(QStringLiteral("COM"), port >= 0 ? port + 1 : 1);
+    ini.setValue(QStringLiteral("BAUDRATE"), 115200);
+    ini.setValue(QStringLiteral("AutoList"), 1);
+    ini.setValue(QStringLiteral("File"), QString());
+    ini.setValue(QStringLiteral("IP"), kDefaultIp);
+    ini.setValue(QStringLiteral("PORTNUM"), kDefaultPortNum);
+}
+
+void AppSettings::readSettings(Loader& loader, const std::function<void()>& fillPortList) const {
+    if (!QFileInfo::exists(settingsFile())) {
+        createSettingsFile(loader);
+    }
+    QSettings ini(settingsFile(), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("Settings"));
+    FormModel& f = loader.form;
+    const int com = readInt(ini, QStringLiteral("COM"), 1);
+    f.PortNum.text = QString::number(readInt(ini, QStringLiteral("PORTNUM"), kDefaultPortNum));
+    f.IPEdit.text = ini.value(QStringLiteral("IP"), kDefaultIp).toString();
+    f.tbAutoComList.checked = readBool(ini, QStringLiteral("AutoList"), true);
+    if (fillPortList) {
+        fillPortList();
+    }
+    f.cmbComPort.select(com - 1);
+    loader.state.OperationActive = false;
+    f.cmbBaudRate.select(baudRateEntry(readInt(ini, QStringLiteral("BAUDRATE"), 115200)));
+    loader.state.FirmwareFilePath = ini.value(QStringLiteral("File")).toString();
+    f.edName.text = loader.state.FirmwareFilePath;
+}
+
+void AppSettings::writeSettings(const Loader& loader) const {
+    QSettings ini(settingsFile(), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("Settings"));
+    const FormModel& f = loader.form;
+    ini.setValue(QStringLiteral("AutoList"), f.tbAutoComList.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("COM"), f.cmbComPort.itemIndex + 1);
+    ini.setValue(QStringLiteral("PORTNUM"), f.PortNum.roundedValue());
+    ini.setValue(QStringLiteral("BAUDRATE"), selectedBaudRate(f));
+    ini.setValue(QStringLiteral("File"), loader.state.FirmwareFilePath);
+    ini.setValue(QStringLiteral("IP"), f.IPEdit.text);
+}
+
+QStringList AppSettings::readInitCommands(const QStringList& fallback) const {
+    QSettings ini(executableIni(), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("TForm4"));
+    if (!ini.contains(QStringLiteral("DopCmdMemo.Count"))) {
+        return fallback;
+    }
+    // A hand-edited count cannot make the window read without end.
+    const int count = qBound(0, readInt(ini, QStringLiteral("DopCmdMemo.Count"), 0), 10000);
+    QStringList lines;
+    for (int i = 0; i < count; ++i) {
+        lines.append(ini.value(QStringLiteral("DopCmdMemo.Item%1").arg(i)).toString());
+    }
+    return lines;
+}
+
+void AppSettings::writeInitCommands(const QStringList& lines) const {
+    QSettings ini(executableIni(), QSettings::IniFormat);
+    ini.beginGroup(QStringLiteral("TForm4"));
+    ini.remove(QString());
+    ini.setValue(QStringLiteral("DopCmdMemo.Count"), lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        ini.setValue(QStringLiteral("DopCmdMemo.Item%1").arg(i), lines.at(i));
+    }
+}

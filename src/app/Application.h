@@ -1,0 +1,54 @@
+#pragma once
+
+#include "AppSettings.h"
+#include "core/Loader.h"
+#include "core/QtRuntime.h"
+
+#include <functional>
+#include <memory>
+
+class AboutBox;
+class Dialogs;
+class InitCommandsWindow;
+class MainWindow;
+class QtDialogs;
+class TerminalWindow;
+
+// The desktop application: one loader on Qt's event loop and its four windows, created in the
+// order main window, terminal window, About window, accompanying-initialisation window. The
+// windows mirror the loader's form model; they are brought in line with it before every pass
+// of the loader's event pumping and whenever the event loop falls idle.
+class Application {
+public:
+    // dialogs: the message boxes to use; the Qt dialogs when null (tests pass scripted ones).
+    explicit Application(const QString& dataDir, Dialogs* dialogs = nullptr);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    void show();
+    void syncAll();
+
+    // Run when the main window has closed (the real program quits its event loop).
+    std::function<void()> onQuit;
+
+    QtRuntime runtime;
+    AppSettings settings;
+
+private:
+    std::unique_ptr<QtDialogs> qtDialogs_;
+
+public:
+    Loader loader;
+
+private:
+    std::unique_ptr<Links> links_;
+    void wireConnections();
+    void wireFirmware();
+
+public:
+    std::unique_ptr<MainWindow> main;
+    std::unique_ptr<TerminalWindow> terminal;
+    std::unique_ptr<AboutBox> about;
+    std::unique_ptr<InitCommandsWindow> init;
+};

@@ -1,0 +1,331 @@
+#include "MainWindow.h"
+
+#include "Icons.h"
+#include "MainWindowTexts.h"
+#include "WaitBar.h"
+#include "core/Loader.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <climits>
+
+namespace {
+
+constexpr int kClientWidth = 727;
+constexpr int kClientHeight = 155;
+
+template <typename W> W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QToolButton* iconButton(const char* name, QWidget* parent) {
+    auto* button = named(new QToolButton(parent), name);
+    button->setIconSize(QSize(20, 20));
+    button->setAutoRaise(true);
+    return button;
+}
+
+QLabel* textLabel(const QString& text, QWidget* parent) {
+    return new QLabel(MainWindowTexts::display(text), parent);
+}
+
+QSpinBox* numberField(const char* name, int maximum, QWidget* parent) {
+    auto* spin = named(new QSpinBox(parent), name);
+    spin->setRange(0, maximum);
+    spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    return spin;
+}
+
+QWidget* page(const char* name, const QString& heading, QGridLayout*& grid) {
+    auto* widget = named(new QWidget, name);
+    auto* layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(2, 0, 2, 0);
+    layout->setSpacing(2);
+    auto* title = new QLabel(heading, widget);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    layout->addWidget(title);
+    grid = new QGridLayout;
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(2);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    return widget;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Loader& loader, const AppSettings& settings, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                              Qt::MSWindowsFixedSizeDialogHint),
+      loader_(loader), settings_(settings) {
+    setObjectName(QStringLiteral("TForm1"));
+    QFont compact = font();
+    compact.setPixelSize(11);
+    setFont(compact);
+    setWindowIcon(Icons::icon(Icons::Application));
+    setWindowTitle(MainWindowTexts::captionPrefix() + QStringLiteral("Версия 1.97)"));
+    MainWindowTexts::applyHints(loader_.form);
+    FormCreate();
+
+    buildMenus();
+    buildToolBar();
+    auto* central = new QWidget(this);
+    auto* groups = new QHBoxLayout(central);
+    groups->setContentsMargins(2, 0, 2, 0);
+    groups->setSpacing(4);
+    groups->addWidget(buildConnectionGroup(), 0);
+    groups->addWidget(buildFirmwareGroup(), 1);
+    setCentralWidget(central);
+    buildStatusBar();
+    connectEdits();
+    connectClicks();
+    setFixedSize(kClientWidth, kClientHeight);
+    syncFromModel();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::FormCreate() {
+    LoaderState& s = loader_.state;
+    FormModel& f = loader_.form;
+    s.DebugMode = settings_.readDebugMode();
+    s.FirstActivation = true;
+    s.AttemptLimit = 3;
+    f.Panel3.caption = QStringLiteral("Прошивка");
+    s.ConnectionOpen = false;
+    f.TypeOfConnectGrpPage = kSerial;
+    s.StartPage = 70;
+    s.PageAddr = 10;
+    s.LastLoadedLine = 0;
+}
+
+void MainWindow::setSecondaryWindows(TerminalWindow* terminal, AboutBox* about,
+                                     InitCommandsWindow* init) {
+    terminal_ = terminal;
+    about_ = about;
+    init_ = init;
+}
+
+void MainWindow::buildMenus() {
+    popupMenu1_ = named(new QMenu(this), "PopupMenu1");
+    const std::pair<const char*, int> items[] = {
+        {"N1", kModeFlash}, {"N2", kModeStore}, {"N3", kModeReadBack}};
+    for (const auto& [name, icon] : items) {
+        if (icon == kModeStore) {
+            popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N4"));
+        }
+        QAction* item =
+            popupMenu1_->addAction(Icons::icon(icon), OperationDriver::menuCaption(icon));
+        item->setObjectName(QLatin1String(name));
+        const int itemIcon = icon;
+        connect(item, &QAction::triggered, this,
+                [this, itemIcon] { run([this, itemIcon] { loader_.driver.N1Click(itemIcon); }); });
+    }
+    popupMenu2_ = named(new QMenu(this), "PopupMenu2");
+    mnuTimeOut = popupMenu2_->addAction(loader_.form.mnuTimeOut.caption);
+    mnuTimeOut->setObjectName(QStringLiteral("mnuTimeOut"));
+    mnuDebug = popupMenu2_->addAction(loader_.form.mnuDebug.caption);
+    mnuDebug->setObjectName(QStringLiteral("mnuDebug"));
+    mnuDebug->setCheckable(true);
+}
+
+void MainWindow::buildToolBar() {
+    auto* bar = named(new QToolBar(this), "ToolBar1");
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    bar->setIconSize(QSize(20, 20));
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->layout()->setSpacing(1);
+    connectKindLabel_ = named(textLabel(MainWindowTexts::connectKindLabel(), bar), "Label2");
+    connectKindLabel_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connectKindLabel_->setContentsMargins(4, 0, 4, 0);
+    bar->addWidget(connectKindLabel_);
+    ToolButton1 = iconButton("ToolButton1", bar);
+    bar->addWidget(ToolButton1);
+    btnConnect = iconButton("btnConnect", bar);
+    btnConnect->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->addWidget(btnConnect);
+    bar->addSeparator();
+
+    auto* unitPanel = named(new QWidget(bar), "pnlUnitSign");
+    auto* unitLayout = new QVBoxLayout(unitPanel);
+    unitLayout->setContentsMargins(6, 0, 6, 0);
+    unitLayout->setSpacing(0);
+    unitLayout->addWidget(textLabel(MainWindowTexts::unitSignLabel(), unitPanel));
+    UnitSign = named(new QLabel(unitPanel), "UnitSign");
+    UnitSign->setStyleSheet(QStringLiteral("color: red;"));
+    unitPanel->setMinimumWidth(130);
+    unitLayout->addWidget(UnitSign);
+    bar->addWidget(unitPanel);
+    bar->addSeparator();
+
+    ToolButton5 = iconButton("ToolButton5", bar);
+    ToolButton5->setIcon(Icons::icon(Icons::Terminal));
+    ToolButton5->setToolTip(MainWindowTexts::terminalHint());
+    bar->addWidget(ToolButton5);
+    ToolButton9 = iconButton("ToolButton9", bar);
+    ToolButton9->setIcon(Icons::icon(Icons::About));
+    ToolButton9->setToolTip(MainWindowTexts::aboutHint());
+    bar->addWidget(ToolButton9);
+    pbWaitAnswer = named(new WaitBar(bar), "pbWaitAnswer");
+    pbWaitAnswer->setTextVisible(false);
+    pbWaitAnswer->setFixedSize(130, 16);
+    pbWaitAnswer->setContextMenuPolicy(Qt::CustomContextMenu);
+    bar->addWidget(pbWaitAnswer);
+    auto* spacer = new QWidget(bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    btnExit = iconButton("btnExit", bar);
+    btnExit->setIcon(Icons::icon(Icons::Exit));
+    btnExit->setToolTip(MainWindowTexts::exitHint());
+    bar->addWidget(btnExit);
+    addToolBar(Qt::TopToolBarArea, bar);
+}
+
+QWidget* MainWindow::buildConnectionGroup() {
+    Panel1 = named(new QGroupBox(this), "Panel1");
+    auto* layout = new QVBoxLayout(Panel1);
+    layout->setContentsMargins(4, 2, 4, 2);
+    TypeOfConnectGrp = named(new QStackedWidget(Panel1), "TypeOfConnectGrp");
+    TypeOfConnectGrp->addWidget(buildSerialPage());
+    TypeOfConnectGrp->addWidget(buildTcpPage());
+    TypeOfConnectGrp->addWidget(buildBrokerPage());
+    layout->addWidget(TypeOfConnectGrp);
+    Panel1->setFixedWidth(236);
+    return Panel1;
+}
+
+QWidget* MainWindow::buildSerialPage() {
+    QGridLayout* grid = nullptr;
+    QWidget* widget = page("tsCOMPort", QStringLiteral("последовательный порт"), grid);
+    cmbComPort = named(new QComboBox(widget), "cmbComPort");
+    cmbComPort->setEditable(true);
+    cmbComPort->setInsertPolicy(QComboBox::NoInsert);
+    tbAutoComList = named(new QCheckBox(widget), "tbAutoComList");
+    cmbBaudRate = named(new QComboBox(widget), "cmbBaudRate");
+    cmbBaudRate->setEditable(true);
+    cmbBaudRate->setInsertPolicy(QComboBox::NoInsert);
+    grid->addWidget(textLabel(QStringLiteral("Порт:"), widget), 0, 0);
+    grid->addWidget(cmbComPort, 0, 1);
+    grid->addWidget(tbAutoComList, 0, 2);
+    grid->addWidget(textLabel(QStringLiteral(" Скорость:"), widget), 1, 0);
+    grid->addWidget(cmbBaudRate, 1, 1);
+    cmbComPort->setFixedWidth(82);
+    cmbBaudRate->setFixedWidth(82);
+    grid->setColumnStretch(2, 1);
+    return widget;
+}
+
+QWidget* MainWindow::buildTcpPage() {
+    QGridLayout* grid = nullptr;
+    QWidget* widget = page("tsTCPServer", QStringLiteral("соединение TCP/IP"), grid);
+    IPEdit = named(new QLineEdit(widget), "IPEdit");
+    PortNum = numberField("PortNum", 65535, widget);
+    grid->addWidget(textLabel(QStringLiteral("IP:"), widget), 0, 0);
+    grid->addWidget(IPEdit, 0, 1);
+    grid->addWidget(textLabel(QStringLiteral("Порт:"), widget), 1, 0);
+    grid->addWidget(PortNum, 1, 1);
+    grid->setColumnStretch(1, 1);
+    return widget;
+}
+
+QWidget* MainWindow::buildBrokerPage() {
+    QGridLayout* grid = nullptr;
+    QWidget* widget = page("tsBroker", QStringLiteral("соединение Korve БРОКЕР "), grid);
+    BrokerIPEdt = named(new QLineEdit(widget), "BrokerIPEdt");
+    BrokerPortEdt = numberField("BrokerPortEdt", 65535, widget);
+    HARDWARE_IDEdt = numberField("HARDWARE_IDEdt", INT_MAX, widget);
+    grid->addWidget(textLabel(QStringLiteral("IP"), widget), 0, 0);
+    grid->addWidget(BrokerIPEdt, 0, 1, 1, 3);
+    grid->addWidget(textLabel(QStringLiteral("Порт"), widget), 1, 0);
+    grid->addWidget(BrokerPortEdt, 1, 1);
+    grid->addWidget(textLabel(QStringLiteral("ID"), widget), 1, 2);
+    grid->addWidget(HARDWARE_IDEdt, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    return widget;
+}
+
+QWidget* MainWindow::buildFirmwareGroup() {
+    Panel3 = named(new QGroupBox(this), "Panel3");
+    auto* grid = new QGridLayout(Panel3);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(0);
+    edName = named(new QLineEdit(Panel3), "edName");
+    edName->setReadOnly(true);
+    btnOpen = named(new QToolButton(Panel3), "btnOpen");
+    btnOpen->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    edtUnitSign = named(new QLineEdit(Panel3), "edtUnitSign");
+    btnHeaderEdit = named(new QToolButton(Panel3), "btnHeaderEdit");
+    btnHeaderEdit->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (QToolButton* button : {btnOpen, btnHeaderEdit}) {
+        button->setMinimumWidth(100);
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    grid->addWidget(textLabel(MainWindowTexts::fileLabel(), Panel3), 0, 0);
+    grid->addWidget(edName, 0, 1);
+    grid->addWidget(btnOpen, 0, 2);
+    grid->addWidget(textLabel(MainWindowTexts::headerLabel(), Panel3), 1, 0);
+    grid->addWidget(edtUnitSign, 1, 1);
+    grid->addWidget(btnHeaderEdit, 1, 2);
+    // The storage-load options: the accompanying initialisation sits under the finalisation
+    // it depends on.
+    auto* options = new QGridLayout;
+    options->setHorizontalSpacing(12);
+    options->setVerticalSpacing(0);
+    cbFinalization = named(new QCheckBox(Panel3), "cbFinalization");
+    cbWaitConnectLUMET = named(new QCheckBox(Panel3), "cbWaitConnectLUMET");
+    cbDopInitCmd = named(new QCheckBox(Panel3), "cbDopInitCmd");
+    options->addWidget(cbFinalization, 0, 0);
+    options->addWidget(cbWaitConnectLUMET, 0, 1);
+    options->addWidget(cbDopInitCmd, 1, 0);
+    options->setColumnStretch(2, 1);
+    grid->addLayout(options, 2, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+    return Panel3;
+}
+
+void MainWindow::buildStatusBar() {
+    QStatusBar* bar = named(new QStatusBar(this), "Status");
+    bar->setSizeGripEnabled(false);
+    const int widths[4] = {100, 150, 100, 0};
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("Status%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (widths[i] > 0) {
+            panel->setFixedWidth(widths[i]);
+        }
+        statusPanels_[i] = panel;
+    }
+    statusPanels_[0]->setAlignment(Qt::AlignCenter);
+    // The operation progress bar sits over panel 1.
+    ProgressBar1 = named(new QProgressBar(statusPanels_[1]), "ProgressBar1");
+    ProgressBar1->setTextVisible(false);
+    auto* overPanel = new QHBoxLayout(statusPanels_[1]);
+    overPanel->setContentsMargins(1, 1, 1, 1);
+    overPanel->addWidget(ProgressBar1);
+    bar->addWidget(statusPanels_[0]);
+    bar->addWidget(statusPanels_[1]);
+    bar->addWidget(statusPanels_[2]);
+    bar->addWidget(statusPanels_[3], 1);
+    setStatusBar(bar);
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "AppSettings.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class AboutBox;
+class InitCommandsWindow;
+class Loader;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QSpinBox;
+class QStackedWidget;
+class QToolButton;
+class TerminalWindow;
+class WaitBar;
+
+// The handlers of the firmware group, supplied by the firmware file code.
+struct FirmwareActions {
+    std::function<void(bool fromButton)> btnOpenClick;
+    std::function<void()> btnHeaderEditClick;
+    std::function<void()> edNameChange;
+};
+
+// The port list rule of the serial page, supplied by the connection code.
+struct PortListActions {
+    std::function<void()> tbAutoComListClick;
+};
+
+// The main window (TForm1). It mirrors the loader's form model: syncFromModel() brings every
+// widget in line with the model, the widgets' change signals write the user's edits back into
+// the model, and clicks call the loader's handlers. Controls are found by their names
+// (objectName), the same names the model uses.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Loader& loader, const AppSettings& settings, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void setSecondaryWindows(TerminalWindow* terminal, AboutBox* about, InitCommandsWindow* init);
+
+    FirmwareActions firmware;
+    PortListActions ports;
+    // Brings every window in line with the model; run after each handler.
+    std::function<void()> onHandled;
+    // The window has closed; the application ends with it.
+    std::function<void()> onClosed;
+
+    void syncFromModel();
+
+    // The window's steps and handlers, named as in the loader's other parts.
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    bool FormCloseQuery();
+    void FormClose();
+    void ToolButton5Click();
+    void ToolButton9Click();
+    void btnExitClick();
+    void cbFinalizationClick();
+    void cbDopInitCmdClick();
+
+    QMenu* popupMenu1() const { return popupMenu1_; }
+    QMenu* popupMenu2() const { return popupMenu2_; }
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildToolBar();
+    void buildMenus();
+    QWidget* buildConnectionGroup();
+    QWidget* buildSerialPage();
+    QWidget* buildTcpPage();
+    QWidget* buildBrokerPage();
+    QWidget* buildFirmwareGroup();
+    void buildStatusBar();
+    void connectEdits();
+    void connectClicks();
+    void syncToolBar();
+    void syncConnectionGroup();
+    void syncFirmwareGroup();
+    void syncStatusBar();
+    void reloadStoredFile();
+    // Runs a handler; an error it raises is shown in a message box (the default error
+    // report), and the windows are brought in line with the model afterwards.
+    void run(const std::function<void()>& handler);
+    void handled();
+    WindowPlacement placement() const;
+
+    Loader& loader_;
+    const AppSettings& settings_;
+    TerminalWindow* terminal_ = nullptr;
+    AboutBox* about_ = nullptr;
+    InitCommandsWindow* init_ = nullptr;
+    bool shown_ = false;
+    bool syncing_ = false;
+    bool closing_ = false;
+
+    QLabel* connectKindLabel_ = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* btnConnect = nullptr;
+    QLabel* UnitSign = nullptr;
+    QToolButton* ToolButton5 = nullptr;
+    QToolButton* ToolButton9 = nullptr;
+    WaitBar* pbWaitAnswer = nullptr;
+    QToolButton* btnExit = nullptr;
+
+    QGroupBox* Panel1 = nullptr;
+    QStackedWidget* TypeOfConnectGrp = nullptr;
+    QComboBox* cmbComPort = nullptr;
+    QCheckBox* tbAutoComList = nullptr;
+    QComboBox* cmbBaudRate = nullptr;
+    QLineEdit* IPEdit = nullptr;
+    QSpinBox* PortNum = nullptr;
+    QLineEdit* BrokerIPEdt = nullptr;
+    QSpinBox* BrokerPortEdt = nullptr;
+    QSpinBox* HARDWARE_IDEdt = nullptr;
+
+    QGroupBox* Panel3 = nullptr;
+    QLineEdit* edName = nullptr;
+    QToolButton* btnOpen = nullptr;
+    QLineEdit* edtUnitSign = nullptr;
+    QToolButton* btnHeaderEdit = nullptr;
+    QCheckBox* cbFinalization = nullptr;
+    QCheckBox* cbWaitConnectLUMET = nullptr;
+    QCheckBox* cbDopInitCmd = nullptr;
+
+    QLabel* statusPanels_[4] = {};
+    QProgressBar* ProgressBar1 = nullptr;
+
+    QMenu* popupMenu1_ = nullptr;
+    QMenu* popupMenu2_ = nullptr;
+    QAction* mnuTimeOut = nullptr;
+    QAction* mnuDebug = nullptr;
+};

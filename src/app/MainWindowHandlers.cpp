@@ -1,0 +1,249 @@
+// The main window's steps (show, activation, close) and the handlers of its own buttons.
+
+#include "MainWindow.h"
+
+#include "AboutBox.h"
+#include "InitCommandsWindow.h"
+#include "MainWindowTexts.h"
+#include "WaitBar.h"
+#include "core/Links.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+#include "terminal/TerminalWindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+
+void MainWindow::run(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        handled();
+        loader_.dialogs.showError(errorText(e));
+    }
+    handled();
+}
+
+void MainWindow::handled() {
+    if (onHandled) {
+        onHandled();
+    } else {
+        syncFromModel();
+    }
+}
+
+void MainWindow::connectClicks() {
+    FormModel& f = loader_.form;
+    connect(ToolButton1, &QToolButton::clicked, this,
+            [this] { run([this] { loader_.driver.ToolButton1Click(); }); });
+    connect(btnConnect, &QToolButton::clicked, this,
+            [this] { run([this] { loader_.driver.btnConnectClick(); }); });
+    connect(ToolButton5, &QToolButton::clicked, this, [this] { ToolButton5Click(); });
+    connect(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
+    connect(btnExit, &QToolButton::clicked, this, [this] { btnExitClick(); });
+    connect(mnuTimeOut, &QAction::triggered, this,
+            [this] { run([this] { loader_.exchange.mnuTimeOutClick(); }); });
+    pbWaitAnswer->onMouseDown = [this] {
+        run([this] { loader_.exchange.pbWaitAnswerMouseDown(); });
+    };
+    for (QWidget* owner :
+         {static_cast<QWidget*>(connectKindLabel_), static_cast<QWidget*>(pbWaitAnswer)}) {
+        connect(owner, &QWidget::customContextMenuRequested, this,
+                [this, owner](QPoint at) { popupMenu2_->popup(owner->mapToGlobal(at)); });
+    }
+    connect(tbAutoComList, &QCheckBox::clicked, this, [this, &f](bool on) {
+        f.tbAutoComList.checked = on;
+        run([this] {
+            if (ports.tbAutoComListClick) {
+                ports.tbAutoComListClick();
+            }
+        });
+    });
+    connect(cbFinalization, &QCheckBox::clicked, this, [this, &f](bool on) {
+        f.cbFinalization.checked = on;
+        cbFinalizationClick();
+    });
+    connect(cbWaitConnectLUMET, &QCheckBox::clicked, this, [this, &f](bool on) {
+        f.cbWaitConnectLUMET.checked = on;
+        handled();
+    });
+    connect(cbDopInitCmd, &QCheckBox::clicked, this, [this, &f](bool on) {
+        f.cbDopInitCmd.checked = on;
+        cbDopInitCmdClick();
+    });
+    connect(btnOpen, &QToolButton::clicked, this, [this] {
+        run([this] {
+            if (firmware.btnOpenClick) {
+                firmware.btnOpenClick(true);
+            }
+        });
+    });
+    connect(btnHeaderEdit, &QToolButton::clicked, this, [this] {
+        run([this] {
+            if (firmware.btnHeaderEditClick) {
+                firmware.btnHeaderEditClick();
+            }
+        });
+    });
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool result = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate) {
+        FormActivate();
+    }
+    return result;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    if (!shown_) {
+        shown_ = true;
+        const WindowPlacement stored = settings_.restoreForm(loader_);
+        if (stored.stored) {
+            move(stored.position);
+        }
+        FormShow();
+    }
+    QMainWindow::showEvent(event);
+}
+
+void MainWindow::FormShow() {
+    settings_.readSettings(loader_, [this] {
+        if (ports.tbAutoComListClick) {
+            ports.tbAutoComListClick();
+        }
+    });
+    handled();
+}
+
+void MainWindow::FormActivate() {
+    const QString version =
+        about_ != nullptr ? about_->versionText() : QStringLiteral("Версия 1.97");
+    setWindowTitle(MainWindowTexts::captionPrefix() + version + QLatin1Char(')'));
+    LoaderState& s = loader_.state;
+    if (!s.FirstActivation) {
+        return;
+    }
+    // Cleared first: a message box shown by the reload activates the window again when it
+    // closes, and that activation must not start the first-activation steps over.
+    s.FirstActivation = false;
+    FormModel& f = loader_.form;
+    f.TypeOfConnectGrpPage = f.ToolButton1.imageIndex == kIconTcp      ? kTcp
+                             : f.ToolButton1.imageIndex == kIconBroker ? kBroker
+                                                                       : kSerial;
+    if (f.btnConnect.imageIndex == kIconCancel) {
+        f.btnConnect.imageIndex = kModeFlash;
+        s.OperationMode = kModeFlash;
+    }
+    reloadStoredFile();
+    loader_.driver.applyOptionVisibility();
+    handled();
+}
+
+void MainWindow::reloadStoredFile() {
+    // No file named (every first run): nothing to reload and nothing to report. A named file
+    // that cannot be read is reported once.
+    if (loader_.form.edName.text.isEmpty() || !firmware.btnOpenClick) {
+        return;
+    }
+    run([this] { firmware.btnOpenClick(false); });
+}
+
+bool MainWindow::FormCloseQuery() {
+    LoaderState& s = loader_.state;
+    if (s.OperationActive) {
+        if (!loader_.dialogs.confirm(MainWindowTexts::closeQuestion())) {
+            return false;
+        }
+        s.OperationActive = false;
+    }
+    settings_.storeForm(loader_, placement());
+    return true;
+}
+
+void MainWindow::FormClose() {
+    try {
+        if (loader_.links != nullptr && loader_.links->serialPortOpen()) {
+            loader_.links->closeSerialPort();
+        }
+    } catch (const std::exception&) {
+        // Closing goes on whatever the port says.
+    }
+    settings_.writeSettings(loader_);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    closing_ = true;
+    FormClose();
+    event->accept();
+    handled();
+    if (onClosed) {
+        onClosed();
+    }
+}
+
+WindowPlacement MainWindow::placement() const {
+    WindowPlacement p;
+    p.stored = true;
+    p.position = pos();
+    p.minimized = isMinimized();
+    return p;
+}
+
+void MainWindow::ToolButton5Click() {
+    try {
+        if (!loader_.state.ConnectionOpen) {
+            loader_.driver.OpenConnection();
+        }
+    } catch (const std::exception& e) {
+        handled();
+        loader_.dialogs.showError(errorText(e));
+        handled();
+        return;
+    }
+    loader_.form.terminal.visible = true;
+    handled();
+    if (terminal_ != nullptr) {
+        terminal_->raise();
+        terminal_->activateWindow();
+    }
+}
+
+void MainWindow::ToolButton9Click() {
+    if (about_ != nullptr) {
+        about_->show();
+        about_->raise();
+    }
+}
+
+void MainWindow::btnExitClick() {
+    if (loader_.dialogs.confirm(MainWindowTexts::exitQuestion())) {
+        close();
+    }
+}
+
+void MainWindow::cbFinalizationClick() {
+    FormModel& f = loader_.form;
+    f.cbDopInitCmd.enabled = f.cbFinalization.checked;
+    handled();
+}
+
+void MainWindow::cbDopInitCmdClick() {
+    if (loader_.form.cbDopInitCmd.checked && init_ != nullptr) {
+        init_->show();
+        init_->raise();
+    }
+    handled();
+}

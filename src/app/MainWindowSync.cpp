@@ -1,0 +1,152 @@
+// The mirror between the main window's widgets and the form model: syncFromModel() brings the
+// widgets in line with the model; the edit signals write what the user typed or chose back.
+
+#include "MainWindow.h"
+
+#include "AboutBox.h"
+#include "InitCommandsWindow.h"
+#include "MainWindowTexts.h"
+#include "Mirror.h"
+#include "WaitBar.h"
+#include "core/Loader.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QToolButton>
+
+void MainWindow::syncFromModel() {
+    if (syncing_) {
+        return;
+    }
+    syncing_ = true;
+    syncToolBar();
+    syncConnectionGroup();
+    syncFirmwareGroup();
+    syncStatusBar();
+    Mirror::action(mnuTimeOut, loader_.form.mnuTimeOut);
+    Mirror::action(mnuDebug, loader_.form.mnuDebug);
+    syncing_ = false;
+}
+
+void MainWindow::syncToolBar() {
+    const FormModel& f = loader_.form;
+    Mirror::button(ToolButton1, f.ToolButton1);
+    Mirror::button(btnConnect, f.btnConnect);
+    // The drop-down arrow belongs to the start button; the cancel button is a plain one.
+    QMenu* menu = f.btnConnect.dropDown ? popupMenu1_ : nullptr;
+    if (btnConnect->menu() != menu) {
+        btnConnect->setMenu(menu);
+        btnConnect->setPopupMode(menu != nullptr ? QToolButton::MenuButtonPopup
+                                                 : QToolButton::DelayedPopup);
+    }
+    Mirror::label(UnitSign, f.UnitSign.caption);
+    Mirror::progress(pbWaitAnswer, f.pbWaitAnswer);
+    Mirror::state(btnExit, f.btnExit);
+    btnExit->setToolTip(MainWindowTexts::exitHint());
+}
+
+void MainWindow::syncConnectionGroup() {
+    const FormModel& f = loader_.form;
+    Mirror::state(Panel1, f.Panel1);
+    if (Panel1->title() != f.Panel1.caption) {
+        Panel1->setTitle(f.Panel1.caption);
+    }
+    if (TypeOfConnectGrp->currentIndex() != f.TypeOfConnectGrpPage) {
+        TypeOfConnectGrp->setCurrentIndex(f.TypeOfConnectGrpPage);
+    }
+    Mirror::combo(cmbComPort, f.cmbComPort);
+    Mirror::check(tbAutoComList, f.tbAutoComList);
+    Mirror::combo(cmbBaudRate, f.cmbBaudRate);
+    Mirror::edit(IPEdit, f.IPEdit);
+    Mirror::spin(PortNum, f.PortNum);
+    Mirror::edit(BrokerIPEdt, f.BrokerIPEdt);
+    Mirror::spin(BrokerPortEdt, f.BrokerPortEdt);
+    Mirror::spin(HARDWARE_IDEdt, f.HARDWARE_IDEdt);
+}
+
+void MainWindow::syncFirmwareGroup() {
+    const FormModel& f = loader_.form;
+    Mirror::state(Panel3, f.Panel3);
+    if (Panel3->title() != f.Panel3.caption) {
+        Panel3->setTitle(f.Panel3.caption);
+    }
+    const QString shownName = edName->text();
+    Mirror::edit(edName, f.edName);
+    Mirror::button(btnOpen, f.btnOpen);
+    Mirror::edit(edtUnitSign, f.edtUnitSign);
+    const QVariant editingStyle = edtUnitSign->property("editingStyle");
+    if (!editingStyle.isValid() || editingStyle.toBool() != f.edtUnitSign.enabled) {
+        // While the header is edited the field has the tooltip colour, else it is greyed.
+        edtUnitSign->setProperty("editingStyle", f.edtUnitSign.enabled);
+        edtUnitSign->setStyleSheet(f.edtUnitSign.enabled
+                                       ? QStringLiteral("QLineEdit { background: #ffffe1; }")
+                                       : QString());
+    }
+    Mirror::button(btnHeaderEdit, f.btnHeaderEdit);
+    Mirror::check(cbFinalization, f.cbFinalization);
+    Mirror::check(cbWaitConnectLUMET, f.cbWaitConnectLUMET);
+    Mirror::check(cbDopInitCmd, f.cbDopInitCmd);
+    if (shownName != f.edName.text && firmware.edNameChange) {
+        // The field's change handler runs whenever its text changes.
+        firmware.edNameChange();
+        Mirror::button(btnHeaderEdit, f.btnHeaderEdit);
+    }
+}
+
+void MainWindow::syncStatusBar() {
+    const FormModel& f = loader_.form;
+    Mirror::label(statusPanels_[0], f.Status[0]);
+    Mirror::label(statusPanels_[2], f.Status[2]);
+    Mirror::label(statusPanels_[3], f.Status[3]);
+    Mirror::progress(ProgressBar1, f.ProgressBar1);
+}
+
+void MainWindow::connectEdits() {
+    FormModel& f = loader_.form;
+    connect(cmbComPort, &QComboBox::activated, this,
+            [&f](int index) { f.cmbComPort.select(index); });
+    connect(cmbComPort, &QComboBox::editTextChanged, this, [this, &f](const QString& text) {
+        if (syncing_) {
+            return;
+        }
+        f.cmbComPort.text = text;
+        // A typed text keeps the selection only while it still names the selected entry.
+        if (f.cmbComPort.selectedText() != text) {
+            f.cmbComPort.itemIndex = -1;
+        }
+    });
+    connect(cmbBaudRate, &QComboBox::activated, this,
+            [&f](int index) { f.cmbBaudRate.select(index); });
+    connect(cmbBaudRate, &QComboBox::editTextChanged, this, [this, &f](const QString& text) {
+        if (syncing_) {
+            return;
+        }
+        f.cmbBaudRate.text = text;
+        if (f.cmbBaudRate.selectedText() != text) {
+            f.cmbBaudRate.itemIndex = -1;
+        }
+    });
+    connect(IPEdit, &QLineEdit::textEdited, this, [&f](const QString& t) { f.IPEdit.text = t; });
+    connect(BrokerIPEdt, &QLineEdit::textEdited, this,
+            [&f](const QString& t) { f.BrokerIPEdt.text = t; });
+    connect(edtUnitSign, &QLineEdit::textEdited, this,
+            [&f](const QString& t) { f.edtUnitSign.text = t; });
+    const std::pair<QSpinBox*, SpinControl*> spins[] = {{PortNum, &f.PortNum},
+                                                        {BrokerPortEdt, &f.BrokerPortEdt},
+                                                        {HARDWARE_IDEdt, &f.HARDWARE_IDEdt}};
+    for (const auto& [spin, control] : spins) {
+        SpinControl* target = control;
+        connect(spin, &QSpinBox::valueChanged, this, [this, target](int value) {
+            if (!syncing_) {
+                target->text = QString::number(value);
+            }
+        });
+    }
+    connect(mnuDebug, &QAction::triggered, this, [&f](bool on) { f.mnuDebug.checked = on; });
+}

@@ -1,0 +1,40 @@
+#include "MainWindowTexts.h"
+
+#include "core/FormModel.h"
+
+void MainWindowTexts::applyHints(FormModel& form) {
+    form.BrokerIPEdt.hint = QStringLiteral("IP адрес \"Korve  Брокер \"");
+    form.BrokerPortEdt.hint = QStringLiteral("порт \"Korve  Брокер \"");
+    form.HARDWARE_IDEdt.hint =
+        QStringLiteral("Уникальный идентификатор  LUMET5 на \"Korve Брокер\"");
+    form.btnHeaderEdit.hint = QStringLiteral(
+        "Кнопка разрешает редактировать заголовок файла, содержащего обновление ПО \r\n"
+        "прибра. После редактирования необходимо сохранить изменения в выбранном файле.\r\n"
+        "Внимание!!! за сигнатурой UNIT: и до первого пробела, в заголовке обновления \r\n"
+        "считается сигнатура типа устройства, для которого предназначается\r\n"
+        "данная прошивка. \r\n"
+        "Несовпадение сигнатур непозволит загрузить \r\n"
+        "выбранную прошивку в подключенное устройство!");
+    form.cbFinalization.hint = QStringLiteral(
+        "ПРИ АКТИВНОМ ФЛАГЕ ФИНАЛИЗАЦИИ:\r"
+        "После успешной загрузки программа дополнительно посылает команду REPROGRAMM W, \r"
+        "которая заставляет устройство проверить загруженную прошивку и выставить флаг \r"
+        "достоверности загруженной прошивки. Если контрольная сумма совпала с контрольной \r"
+        "суммой прошивки устрйоства, программа посылает команду перезагрузки устройства и \r"
+        "автоматическому обновлению его программного обеспечения. ");
+    form.cbWaitConnectLUMET.hint =
+        QStringLiteral("При активации данной опции и отсутствии LUMET \r"
+                       "на брокере, операция повторяется через 30 секунд. \r"
+                       "Количество повторов бесконечно. ");
+    form.cbDopInitCmd.hint = QStringLiteral("При активации данной опции, после загрузки \r"
+                                            "обновления и до перезапуска устройства будет \r"
+                                            "отправляться набор команд сопуствующей \r"
+                                            "инициализации LUMET.");
+}
+
+QString MainWindowTexts::display(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+struct FormModel;
+
+// Captions and hints of the main window that never change while it runs. Texts are exact;
+// "\r\n" and "\r" break a caption or a hint into lines.
+namespace MainWindowTexts {
+
+inline QString title() {
+    return QStringLiteral("Программа обновления ПО контроллеров LUMET5x, DORN2x");
+}
+inline QString captionPrefix() {
+    return QStringLiteral("Обновление ПО:Korve Loader (");
+}
+inline QString connectKindLabel() {
+    return QStringLiteral("Способ \r\nсоединения:");
+}
+inline QString unitSignLabel() {
+    return QStringLiteral("Тип устройства:");
+}
+inline QString terminalHint() {
+    return QStringLiteral("Терминал");
+}
+inline QString aboutHint() {
+    return QStringLiteral("О программе");
+}
+inline QString exitHint() {
+    return QStringLiteral("Выход из программы");
+}
+inline QString exitQuestion() {
+    return QStringLiteral("Завершить работу программы?");
+}
+inline QString closeQuestion() {
+    return QStringLiteral("Вы хотите завершить работу с программой?");
+}
+inline QString fileLabel() {
+    return QStringLiteral("Путь к файлу \r\nпрошивки:");
+}
+inline QString headerLabel() {
+    return QStringLiteral("Заголовок\r\nпрошивки:");
+}
+
+// Puts the fixed hints of the controls held by the form model into it.
+void applyHints(FormModel& form);
+
+// A caption or hint as a widget shows it: "\r\n" and "\r" become line breaks.
+QString display(const QString& text);
+
+} // namespace MainWindowTexts

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "core/FormModel.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSpinBox>
+
+// Brings one widget in line with its control in the form model, touching only the properties
+// that differ, so that a pass over the whole window costs little and does not disturb the
+// user's typing or the widget's focus.
+namespace Mirror {
+
+void state(QWidget* widget, const Control& control);
+void hint(QWidget* widget, const QString& hint);
+void button(QAbstractButton* button, const Control& control);
+void check(QAbstractButton* box, const CheckControl& control);
+void edit(QLineEdit* edit, const EditControl& control);
+void combo(QComboBox* combo, const ComboControl& control);
+void spin(QSpinBox* spin, const SpinControl& control);
+void progress(QProgressBar* bar, const ProgressControl& control);
+void label(QLabel* label, const QString& text);
+void action(QAction* action, const MenuItem& item);
+
+} // namespace Mirror

@@ -1,0 +1,217 @@
+#include "TerminalWindow.h"
+
+#include "TerminalLog.h"
+#include "core/Cp1251.h"
+#include "core/Links.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <cstdio>
+
+namespace {
+
+constexpr int kPanelHeight = 31;
+constexpr int kEditLeft = 104;
+constexpr int kEditMargin = 109;
+
+QFont terminalFont() {
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(16);
+    return font;
+}
+
+} // namespace
+
+TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
+    : QWidget(parent, Qt::Window), loader_(loader), Memo1(new QPlainTextEdit(this)),
+      Panel1(new QWidget(this)), Label1(new QLabel(Panel1)), Edit1(new QLineEdit(Panel1)) {
+    setObjectName(QStringLiteral("TForm2"));
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+
+    Memo1->setFont(terminalFont());
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->viewport()->installEventFilter(this);
+    Panel1->setFixedHeight(kPanelHeight);
+    Panel1->installEventFilter(this);
+    Label1->setText(QStringLiteral("Строка посылки:\n(отправка  оп Enter)"));
+    QFont small = Label1->font();
+    small.setPixelSize(10);
+    // The two lines fit left of the send line, as its position requires.
+    small.setLetterSpacing(QFont::PercentageSpacing, 94);
+    Label1->setFont(small);
+    Label1->setGeometry(2, 0, kEditLeft - 3, kPanelHeight);
+    Edit1->installEventFilter(this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Memo1, 1);
+    layout->addWidget(Panel1);
+
+    connect(Memo1, &QPlainTextEdit::textChanged, this, &TerminalWindow::writeBackLines);
+    connect(Edit1, &QLineEdit::textEdited, this,
+            [this](const QString& text) { loader_.form.terminal.edit1 = text; });
+
+    resize(590, 312);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    syncFromModel();
+}
+
+TerminalWindow::~TerminalWindow() {
+    FormDestroy();
+}
+
+void TerminalWindow::FormDestroy() {
+    if (saved_) {
+        return;
+    }
+    saved_ = true;
+    QString error;
+    if (!TerminalLog::SaveTerminalLog(loader_.dataDir(), loader_.form.terminal.lines, &error)) {
+        // At program end there is no window left to show it in.
+        loader_.runtime.debugLine(QStringLiteral("velkor.log: ") + error);
+    }
+}
+
+void TerminalWindow::handled() {
+    if (onHandled) {
+        onHandled();
+    } else {
+        syncFromModel();
+    }
+}
+
+void TerminalWindow::syncFromModel() {
+    const TerminalModel& t = loader_.form.terminal;
+    syncing_ = true;
+    if (windowTitle() != t.caption) {
+        setWindowTitle(t.caption);
+    }
+    if (Panel1->isHidden() == t.sendPanelVisible) {
+        Panel1->setVisible(t.sendPanelVisible);
+    }
+    if (Edit1->isEnabled() != t.commandInputEnabled) {
+        Edit1->setEnabled(t.commandInputEnabled);
+    }
+    if (Edit1->text() != t.edit1) {
+        Edit1->setText(t.edit1);
+    }
+    syncLines();
+    syncing_ = false;
+    if (isVisible() != t.visible) {
+        setVisible(t.visible);
+    }
+}
+
+void TerminalWindow::syncLines() {
+    const QList<QByteArray>& lines = loader_.form.terminal.lines;
+    if (lines.size() < shownLines_) {
+        Memo1->clear();
+        shownLines_ = 0;
+    }
+    if (lines.size() == shownLines_) {
+        return;
+    }
+    const QList<QByteArray> added =
+        TerminalLog::viewLines(lines.mid(shownLines_, lines.size() - shownLines_));
+    QStringList text;
+    text.reserve(added.size());
+    for (const QByteArray& line : added) {
+        text.append(Cp1251::decode(line));
+    }
+    Memo1->appendPlainText(text.join(QLatin1Char('\n')));
+    shownLines_ = lines.size();
+}
+
+void TerminalWindow::writeBackLines() {
+    if (syncing_) {
+        return;
+    }
+    // The user edited the view: its lines, as shown, become the terminal's lines.
+    QList<QByteArray> lines;
+    const QString text = Memo1->toPlainText();
+    if (!text.isEmpty()) {
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            lines.append(Cp1251::encode(line));
+        }
+    }
+    loader_.form.terminal.lines = lines;
+    shownLines_ = lines.size();
+}
+
+void TerminalWindow::Edit1KeyDown(int key) {
+    if (key != 13 || !loader_.state.ConnectionOpen) {
+        return;
+    }
+    try {
+        loader_.exchange.SendCommand(Cp1251::encode(loader_.form.terminal.edit1));
+    } catch (const std::exception& e) {
+        handled();
+        loader_.dialogs.showError(errorText(e));
+    }
+    handled();
+}
+
+void TerminalWindow::Memo1DblClick() {
+    loader_.form.terminal.lines.clear();
+    handled();
+}
+
+void TerminalWindow::FormCanResize() {
+    Edit1->setGeometry(kEditLeft, 4, Panel1->width() - kEditMargin, kPanelHeight - 8);
+}
+
+void TerminalWindow::FormClose() {
+    Links* links = loader_.links;
+    if (links != nullptr && !loader_.state.OperationActive) {
+        try {
+            if (links->serialPortOpen()) {
+                links->closeSerialPort();
+            }
+        } catch (const std::exception&) {
+            // A port that will not close is left as it is.
+        }
+    }
+    loader_.form.terminal.visible = false;
+    handled();
+}
+
+void TerminalWindow::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+bool TerminalWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        Memo1DblClick();
+        return true;
+    }
+    if (watched == Panel1 && event->type() == QEvent::Resize) {
+        FormCanResize();
+    }
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            Edit1KeyDown(13);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class Loader;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+// The terminal window (TForm2): the raw exchange with the controller in Memo1, and the send
+// line Edit1 on Panel1, shown while a connection is open. It mirrors FormModel::terminal; its
+// lines are saved into the rotating terminal log when it is destroyed at program end.
+class TerminalWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TerminalWindow(Loader& loader, QWidget* parent = nullptr);
+    ~TerminalWindow() override;
+
+    // Brings every window in line with the model; run after each handler.
+    std::function<void()> onHandled;
+
+    void syncFromModel();
+
+    void Edit1KeyDown(int key);
+    void Memo1DblClick();
+    void FormCanResize();
+    void FormClose();
+    void FormDestroy();
+
+    QPlainTextEdit* memo() const { return Memo1; }
+    QLineEdit* edit() const { return Edit1; }
+    QWidget* sendPanel() const { return Panel1; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void syncLines();
+    void writeBackLines();
+    void handled();
+
+    Loader& loader_;
+    QPlainTextEdit* Memo1;
+    QWidget* Panel1;
+    QLabel* Label1;
+    QLineEdit* Edit1;
+    qsizetype shownLines_ = 0;
+    bool syncing_ = false;
+    bool saved_ = false;
+};

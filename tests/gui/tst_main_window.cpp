@@ -1,0 +1,244 @@
+#include "GuiFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void menuItemChoosesOperationAndOptions_data();
+    void menuItemChoosesOperationAndOptions();
+    void toolButton1CyclesConnectionPages();
+    void optionsAreStoredLinked();
+    void storedCancelIconStartsWithFlash();
+    void missingStoredFileIsReportedOnce();
+    void terminalButtonOpensConnectionFirst();
+    void terminalButtonKeepsWindowHiddenOnOpenError();
+    void closeRequestDuringOperationAsks();
+    void exitButtonAsks();
+    void waitBarClickCutsTheWaitShort();
+    void statusBarMirrorsModel();
+};
+
+void MainWindowTest::menuItemChoosesOperationAndOptions_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<bool>("optionsVisible");
+    QTest::newRow("N1 flash") << "N1" << 18 << "Прошивка контроллера" << false;
+    QTest::newRow("N2 storage") << "N2" << 37 << "Загрузка прошивки в память хранения контроллера"
+                                << true;
+    QTest::newRow("N3 read back") << "N3" << 2
+                                  << "Выгрузка прошивки из памяти хранения контроллера в файл..."
+                                  << false;
+}
+
+void MainWindowTest::menuItemChoosesOperationAndOptions() {
+    QFETCH(QString, item);
+    QFETCH(int, mode);
+    QFETCH(QString, hint);
+    QFETCH(bool, optionsVisible);
+    GuiFixture f;
+    f.start();
+    // Leave the default first, so every row sees a change.
+    f.find<QAction>("N2")->trigger();
+    f.find<QAction>("N3")->trigger();
+    f.find<QAction>(item.toLatin1().constData())->trigger();
+
+    QCOMPARE(f.loader().state.OperationMode, mode);
+    auto* button = f.find<QToolButton>("btnConnect");
+    QCOMPARE(button->property("velkorImageIndex").toInt(), mode);
+    QCOMPARE(button->toolTip(), hint);
+    QCOMPARE(button->text(), QStringLiteral("Загрузить прошивку"));
+    for (const char* name : {"cbFinalization", "cbWaitConnectLUMET", "cbDopInitCmd"}) {
+        QCOMPARE(f.find<QCheckBox>(name)->isVisibleTo(&f.window()), optionsVisible);
+    }
+}
+
+void MainWindowTest::toolButton1CyclesConnectionPages() {
+    GuiFixture f;
+    f.start();
+    auto* button = f.find<QToolButton>("ToolButton1");
+    auto* pages = f.find<QStackedWidget>("TypeOfConnectGrp");
+    QCOMPARE(pages->currentWidget()->objectName(), QStringLiteral("tsCOMPort"));
+    const std::pair<int, const char*> expected[] = {
+        {88, "tsTCPServer"}, {89, "tsBroker"}, {8, "tsCOMPort"}, {88, "tsTCPServer"}};
+    for (const auto& [icon, page] : expected) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(f.loader().form.ToolButton1.imageIndex, icon);
+        QCOMPARE(button->property("velkorImageIndex").toInt(), icon);
+        QCOMPARE(pages->currentWidget()->objectName(), QLatin1String(page));
+    }
+}
+
+void MainWindowTest::optionsAreStoredLinked() {
+    GuiFixture f;
+    f.start();
+    f.find<QAction>("N2")->trigger();
+    auto* finalization = f.find<QCheckBox>("cbFinalization");
+    auto* initCommands = f.find<QCheckBox>("cbDopInitCmd");
+    QVERIFY(!initCommands->isEnabled());
+    QTest::mouseClick(finalization, Qt::LeftButton);
+    QVERIFY(f.loader().form.cbFinalization.checked);
+    QVERIFY(initCommands->isEnabled());
+    QVERIFY(!f.app->init->isVisible());
+    QTest::mouseClick(initCommands, Qt::LeftButton);
+    QVERIFY(f.loader().form.cbDopInitCmd.checked);
+    QVERIFY(f.app->init->isVisible());
+    QCOMPARE(f.loader().form.DopCmdMemo, QStringList{QStringLiteral("SILENCETIME 300")});
+    // Unchecking the finalisation disables the dependent option again.
+    QTest::mouseClick(finalization, Qt::LeftButton);
+    QVERIFY(!initCommands->isEnabled());
+}
+
+void MainWindowTest::storedCancelIconStartsWithFlash() {
+    QTemporaryDir dir;
+    {
+        QSettings ini(dir.filePath(QStringLiteral("velkor.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("StoreParams/btnConnect.ImageIndex"), 68);
+        ini.setValue(QStringLiteral("StoreParams/PopupMenu1.Tag"), 37);
+        ini.setValue(QStringLiteral("StoreParams/ToolButton1.ImageIndex"), 89);
+    }
+    GuiFixture f(dir.path());
+    f.start();
+    QCOMPARE(f.loader().state.OperationMode, 18);
+    QCOMPARE(f.loader().form.btnConnect.imageIndex, 18);
+    QCOMPARE(f.find<QStackedWidget>("TypeOfConnectGrp")->currentIndex(), 2);
+    QVERIFY(!f.find<QCheckBox>("cbFinalization")->isVisibleTo(&f.window()));
+}
+
+void MainWindowTest::missingStoredFileIsReportedOnce() {
+    QTemporaryDir dir;
+    {
+        QSettings ini(dir.filePath(QStringLiteral("Velkor.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Settings/File"), dir.filePath(QStringLiteral("gone.s28")));
+    }
+    GuiFixture f(dir.path());
+    int reloads = 0;
+    f.window().firmware.btnOpenClick = [&](bool fromButton) {
+        QVERIFY(!fromButton);
+        ++reloads;
+        throw LoaderError(QStringLiteral("Cannot open file"));
+    };
+    f.start();
+    f.window().FormActivate();
+    f.window().FormActivate();
+    QCOMPARE(reloads, 1);
+    QCOMPARE(f.dialogs.calls.size(), 1);
+    QCOMPARE(f.dialogs.calls.at(0).kind, QStringLiteral("error"));
+    QCOMPARE(f.dialogs.calls.at(0).text, QStringLiteral("Cannot open file"));
+    QVERIFY(!f.loader().state.FirstActivation);
+}
+
+void MainWindowTest::terminalButtonOpensConnectionFirst() {
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    QTest::mouseClick(f.find<QToolButton>("ToolButton5"), Qt::LeftButton);
+    QVERIFY(links.serialOpen);
+    QVERIFY(f.terminal().isVisible());
+    QVERIFY(f.terminal().sendPanel()->isVisibleTo(&f.terminal()));
+    f.finish();
+}
+
+void MainWindowTest::terminalButtonKeepsWindowHiddenOnOpenError() {
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    links.openError = QStringLiteral("Unable to open com port (Error: 2)");
+    f.loader().links = &links;
+    f.start();
+    QTest::mouseClick(f.find<QToolButton>("ToolButton5"), Qt::LeftButton);
+    QVERIFY(!f.terminal().isVisible());
+    QCOMPARE(f.dialogs.calls.size(), 1);
+    QCOMPARE(f.dialogs.calls.at(0).text, links.openError);
+    f.finish();
+}
+
+void MainWindowTest::closeRequestDuringOperationAsks() {
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    bool loopEnded = false;
+    f.loader().driver.setProcedure(18, [&] {
+        Loader& l = f.loader();
+        while (l.state.OperationActive && !l.runtime.terminating()) {
+            l.runtime.processEvents();
+            l.runtime.sleep(1);
+        }
+        loopEnded = true;
+    });
+    f.start();
+    f.dialogs.queueConfirm(false);
+    f.dialogs.queueConfirm(true);
+    bool stillRunningAfterNo = false;
+    bool exitDisabled = false;
+    QTimer::singleShot(50, [&] {
+        exitDisabled = !f.find<QToolButton>("btnExit")->isEnabled();
+        f.window().close();
+        stillRunningAfterNo = f.loader().state.OperationActive && f.window().isVisible();
+        QTimer::singleShot(50, [&] { f.window().close(); });
+    });
+    QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+
+    QVERIFY(exitDisabled);
+    QVERIFY(stillRunningAfterNo);
+    QVERIFY(loopEnded);
+    QVERIFY(!f.window().isVisible());
+    QCOMPARE(f.dialogs.calls.size(), 2);
+    for (const auto& call : f.dialogs.calls) {
+        QCOMPARE(call.kind, QStringLiteral("confirm"));
+        QCOMPARE(call.text, QStringLiteral("Вы хотите завершить работу с программой?"));
+    }
+    QVERIFY(f.app->runtime.terminating());
+    // The settings were written on the way out.
+    QVERIFY(QFile::exists(QDir(f.dataDir).filePath(QStringLiteral("Velkor.ini"))));
+}
+
+void MainWindowTest::exitButtonAsks() {
+    GuiFixture f;
+    f.start();
+    auto* exit = f.find<QToolButton>("btnExit");
+    f.dialogs.queueConfirm(false);
+    QTest::mouseClick(exit, Qt::LeftButton);
+    QVERIFY(f.window().isVisible());
+    f.dialogs.queueConfirm(true);
+    QTest::mouseClick(exit, Qt::LeftButton);
+    QVERIFY(!f.window().isVisible());
+    QCOMPARE(f.dialogs.calls.size(), 2);
+    QCOMPARE(f.dialogs.calls.at(1).text, QStringLiteral("Завершить работу программы?"));
+}
+
+void MainWindowTest::waitBarClickCutsTheWaitShort() {
+    GuiFixture f;
+    f.start();
+    f.loader().state.QuietTicks = 500;
+    QTest::mousePress(f.find<QWidget>("pbWaitAnswer"), Qt::LeftButton);
+    QCOMPARE(f.loader().state.QuietTicks, 1);
+}
+
+void MainWindowTest::statusBarMirrorsModel() {
+    GuiFixture f;
+    f.start();
+    QCOMPARE(f.find<QLabel>("Status0")->text(), QStringLiteral("0:0"));
+    QCOMPARE(f.find<QLabel>("Status2")->text(), QStringLiteral("COMx:закрыт"));
+    f.loader().setStatus(3, QStringLiteral("Файл в порядке"));
+    f.loader().form.ProgressBar1.setMaximum(200);
+    f.loader().form.ProgressBar1.setPosition(50);
+    f.loader().form.UnitSign.caption = QStringLiteral("UNIT:LUMET5");
+    // The mirror runs before every event pump of the loader's wait loops.
+    f.loader().runtime.processEvents();
+    QCOMPARE(f.find<QLabel>("Status3")->text(), QStringLiteral("Файл в порядке"));
+    QCOMPARE(f.find<QProgressBar>("ProgressBar1")->value(), 50);
+    QCOMPARE(f.find<QLabel>("UnitSign")->text(), QStringLiteral("UNIT:LUMET5"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_main_window.moc"

@@ -1,0 +1,158 @@
+#include "GuiFixture.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QStackedWidget>
+
+namespace {
+
+QString settingsPath(const QString& dir) {
+    return QDir(dir).filePath(QStringLiteral("Velkor.ini"));
+}
+
+} // namespace
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstRunCreatesSettingsWithDefaults();
+    void baudRateSelectsItsEntry_data();
+    void baudRateSelectsItsEntry();
+    void settingsRoundTrip();
+    void debugModeIsWrittenBack();
+};
+
+void SettingsTest::firstRunCreatesSettingsWithDefaults() {
+    GuiFixture f;
+    QVERIFY(!QFile::exists(settingsPath(f.dataDir)));
+    f.start();
+    QVERIFY(QFile::exists(settingsPath(f.dataDir)));
+    QSettings ini(settingsPath(f.dataDir), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Settings/COM")).toString(), QStringLiteral("1"));
+    QCOMPARE(ini.value(QStringLiteral("Settings/BAUDRATE")).toString(), QStringLiteral("115200"));
+    QCOMPARE(ini.value(QStringLiteral("Settings/AutoList")).toString(), QStringLiteral("1"));
+    QCOMPARE(ini.value(QStringLiteral("Settings/File")).toString(), QString());
+    QCOMPARE(ini.value(QStringLiteral("Settings/IP")).toString(), QStringLiteral("192.168.0.100"));
+    QCOMPARE(ini.value(QStringLiteral("Settings/PORTNUM")).toString(), QStringLiteral("10001"));
+
+    QCOMPARE(f.find<QStackedWidget>("TypeOfConnectGrp")->currentIndex(), 0);
+    QCOMPARE(f.find<QComboBox>("cmbBaudRate")->currentText(), QStringLiteral("115200"));
+    // No file is named yet: the first activation completes without an error box.
+    QVERIFY(!f.loader().state.FirstActivation);
+    QVERIFY(f.dialogs.calls.isEmpty());
+    QCOMPARE(f.window().windowTitle(), QStringLiteral("Обновление ПО:Korve Loader (Версия 1.97)"));
+}
+
+void SettingsTest::baudRateSelectsItsEntry_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("4800 is not in the list") << "4800"
+                                             << "256000";
+    QTest::newRow("128000 is not in the list") << "128000"
+                                               << "256000";
+    QTest::newRow("9600") << "9600"
+                          << "9600";
+    QTest::newRow("57600") << "57600"
+                           << "57600";
+    QTest::newRow("not a number") << "fast"
+                                  << "115200";
+}
+
+void SettingsTest::baudRateSelectsItsEntry() {
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QTemporaryDir dir;
+    {
+        QSettings ini(settingsPath(dir.path()), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Settings/BAUDRATE"), stored);
+    }
+    GuiFixture f(dir.path());
+    f.start();
+    QCOMPARE(f.loader().form.cmbBaudRate.selectedText(), shown);
+    QCOMPARE(f.find<QComboBox>("cmbBaudRate")->currentText(), shown);
+}
+
+void SettingsTest::settingsRoundTrip() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("прошивка LUMET.s28"));
+    {
+        GuiFixture f(dir.path());
+        f.start();
+        Loader& l = f.loader();
+        auto* ip = f.find<QLineEdit>("IPEdit");
+        ip->clear();
+        QTest::keyClicks(ip, QStringLiteral("10.0.0.7"));
+        l.form.PortNum.text = QStringLiteral("2001");
+        l.form.tbAutoComList.checked = false;
+        l.form.cmbComPort.items = {QStringLiteral("COM1"), QStringLiteral("COM2"),
+                                   QStringLiteral("COM3")};
+        l.form.cmbComPort.select(2);
+        l.form.cmbBaudRate.select(3);
+        l.state.FirmwareFilePath = file;
+        l.form.edName.text = file;
+        l.form.BrokerIPEdt.text = QStringLiteral("broker.example");
+        l.form.BrokerPortEdt.text = QStringLiteral("10010");
+        l.form.HARDWARE_IDEdt.text = QStringLiteral("4711");
+        l.driver.ToolButton1Click();
+        l.driver.ToolButton1Click();
+        l.driver.N1Click(37);
+        l.setAnswerTimeout(2500);
+        l.form.mnuDebug.checked = true;
+        l.form.cbWaitConnectLUMET.checked = true;
+        l.form.DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
+                             QStringLiteral("NAME Котельная, 2")};
+        f.app->syncAll();
+        f.window().close();
+    }
+    QSettings ini(settingsPath(dir.path()), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("Settings/AutoList")).toString(), QStringLiteral("0"));
+    QCOMPARE(ini.value(QStringLiteral("Settings/COM")).toString(), QStringLiteral("3"));
+    QCOMPARE(ini.value(QStringLiteral("Settings/BAUDRATE")).toString(), QStringLiteral("38400"));
+
+    GuiFixture f(dir.path());
+    f.start();
+    Loader& l = f.loader();
+    QCOMPARE(l.form.IPEdit.text, QStringLiteral("10.0.0.7"));
+    QCOMPARE(l.form.PortNum.text, QStringLiteral("2001"));
+    QCOMPARE(l.form.tbAutoComList.checked, false);
+    QCOMPARE(l.form.cmbBaudRate.selectedText(), QStringLiteral("38400"));
+    QCOMPARE(l.state.FirmwareFilePath, file);
+    QCOMPARE(f.find<QLineEdit>("edName")->text(), file);
+    QCOMPARE(l.form.BrokerIPEdt.text, QStringLiteral("broker.example"));
+    QCOMPARE(l.form.BrokerPortEdt.roundedValue(), 10010);
+    QCOMPARE(l.form.HARDWARE_IDEdt.roundedValue(), 4711);
+    QCOMPARE(l.form.ToolButton1.imageIndex, 89);
+    QCOMPARE(f.find<QStackedWidget>("TypeOfConnectGrp")->currentIndex(), 2);
+    QCOMPARE(l.state.OperationMode, 37);
+    QCOMPARE(l.form.btnConnect.hint,
+             QStringLiteral("Загрузка прошивки в память хранения контроллера"));
+    QCOMPARE(l.state.AnswerTimeoutMs, 2500);
+    QCOMPARE(f.find<QAction>("mnuTimeOut")->text(), QStringLiteral("Время ожидания, 2500 мсек"));
+    QVERIFY(l.form.mnuDebug.checked);
+    QVERIFY(l.form.cbWaitConnectLUMET.checked);
+    QVERIFY(l.form.cbFinalization.visible);
+    QCOMPARE(l.form.DopCmdMemo,
+             (QStringList{QStringLiteral("SILENCETIME 300"), QStringLiteral("NAME Котельная, 2")}));
+}
+
+void SettingsTest::debugModeIsWrittenBack() {
+    QTemporaryDir dir;
+    const QString exeIni = dir.filePath(QStringLiteral("velkor.ini"));
+    {
+        GuiFixture f(dir.path());
+        QVERIFY(!f.loader().state.DebugMode);
+    }
+    QCOMPARE(QSettings(exeIni, QSettings::IniFormat)
+                 .value(QStringLiteral("Options/DebugMode"))
+                 .toString(),
+             QStringLiteral("0"));
+    QSettings(exeIni, QSettings::IniFormat).setValue(QStringLiteral("Options/DebugMode"), 1);
+    GuiFixture f(dir.path());
+    QVERIFY(f.loader().state.DebugMode);
+}
+
+QTEST_MAIN(SettingsTest)
+#include "tst_settings.moc"

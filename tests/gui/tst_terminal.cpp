@@ -1,0 +1,160 @@
+#include "GuiFixture.h"
+#include "terminal/TerminalLog.h"
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TerminalTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void logRotatesSixFiles();
+    void logWritesViewLinesInCp1251();
+    void doubleClickClearsTheView();
+    void enterSendsTheLineUnchanged();
+    void enterWithoutConnectionDoesNothing();
+    void closingClosesSerialPortOnlyWithoutOperation_data();
+    void closingClosesSerialPortOnlyWithoutOperation();
+    void captionFollowsTheModel();
+};
+
+void TerminalTest::logRotatesSixFiles() {
+    GuiFixture f;
+    const QDir dir(f.dataDir);
+    const QStringList names = {"velkor.log",  "velkor1.log", "velkor2.log",
+                               "velkor3.log", "velkor4.log", "velkor5.log"};
+    for (const QString& name : names) {
+        writeFile(dir.filePath(name), "old " + name.toLatin1());
+    }
+    f.loader().addTerminalLine("VER");
+    f.finish();
+    QCOMPARE(readFile(dir.filePath("velkor.log")), QByteArray("VER\r\n"));
+    QCOMPARE(readFile(dir.filePath("velkor1.log")), QByteArray("old velkor.log"));
+    QCOMPARE(readFile(dir.filePath("velkor2.log")), QByteArray("old velkor1.log"));
+    QCOMPARE(readFile(dir.filePath("velkor3.log")), QByteArray("old velkor2.log"));
+    QCOMPARE(readFile(dir.filePath("velkor4.log")), QByteArray("old velkor3.log"));
+    QCOMPARE(readFile(dir.filePath("velkor5.log")), QByteArray("old velkor4.log"));
+    QCOMPARE(dir.entryList({"velkor*.log"}).size(), 6);
+
+    // A gap in the set: the files move up one by one without overwriting a neighbour.
+    QFile::remove(dir.filePath("velkor2.log"));
+    TerminalLog::RotateTerminalLogs(f.dataDir);
+    QVERIFY(!QFile::exists(dir.filePath("velkor.log")));
+    QCOMPARE(readFile(dir.filePath("velkor1.log")), QByteArray("VER\r\n"));
+    QCOMPARE(readFile(dir.filePath("velkor2.log")), QByteArray("old velkor.log"));
+    QVERIFY(!QFile::exists(dir.filePath("velkor3.log")));
+    QCOMPARE(readFile(dir.filePath("velkor4.log")), QByteArray("old velkor2.log"));
+    QCOMPARE(readFile(dir.filePath("velkor5.log")), QByteArray("old velkor3.log"));
+}
+
+void TerminalTest::logWritesViewLinesInCp1251() {
+    GuiFixture f;
+    f.loader().addTerminalLine("PAGEREAD 70");
+    // A received chunk with line breaks is written as the lines the view shows.
+    f.loader().addTerminalLine("OK\r\n3.\rLUMET\n");
+    f.loader().addTerminalLine(QByteArray("\xcf\xf0\xe8\xe2\xe5\xf2"));
+    f.app->syncAll();
+    QCOMPARE(f.terminal().memo()->toPlainText(),
+             QStringLiteral("PAGEREAD 70\nOK\n3.\nLUMET\nПривет"));
+    f.finish();
+    QCOMPARE(readFile(QDir(f.dataDir).filePath("velkor.log")),
+             QByteArray("PAGEREAD 70\r\nOK\r\n3.\r\nLUMET\r\n\xcf\xf0\xe8\xe2\xe5\xf2\r\n"));
+}
+
+void TerminalTest::doubleClickClearsTheView() {
+    GuiFixture f;
+    f.loader().addTerminalLine("before");
+    f.app->syncAll();
+    QTest::mouseDClick(f.terminal().memo()->viewport(), Qt::LeftButton);
+    QVERIFY(f.loader().form.terminal.lines.isEmpty());
+    QVERIFY(f.terminal().memo()->toPlainText().isEmpty());
+    f.loader().addTerminalLine("after");
+    f.finish();
+    QCOMPARE(readFile(QDir(f.dataDir).filePath("velkor.log")), QByteArray("after\r\n"));
+}
+
+void TerminalTest::enterSendsTheLineUnchanged() {
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    f.window().ToolButton5Click();
+    QLineEdit* edit = f.terminal().edit();
+    QVERIFY(edit->isVisible());
+    QTest::keyClicks(edit, QStringLiteral("VER"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(links.writes.size(), 1);
+    QCOMPARE(links.writes.at(0).second, QByteArray("VER"));
+    QCOMPARE(f.terminal().memo()->toPlainText(), QStringLiteral("VER"));
+    QCOMPARE(edit->text(), QStringLiteral("VER"));
+    // Russian text goes out in Windows-1251.
+    edit->clear();
+    QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("Я"));
+    QCoreApplication::sendEvent(edit, &typed);
+    QTest::keyClick(edit, Qt::Key_Enter);
+    QCOMPARE(links.writes.at(1).second, QByteArray("\xdf"));
+    f.finish();
+}
+
+void TerminalTest::enterWithoutConnectionDoesNothing() {
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.terminal().edit()->setText(QStringLiteral("VER"));
+    f.terminal().Edit1KeyDown(13);
+    QVERIFY(links.writes.isEmpty());
+    QVERIFY(f.loader().form.terminal.lines.isEmpty());
+}
+
+void TerminalTest::closingClosesSerialPortOnlyWithoutOperation_data() {
+    QTest::addColumn<bool>("operationActive");
+    QTest::addColumn<bool>("portOpenAfter");
+    QTest::newRow("no operation") << false << false;
+    QTest::newRow("operation running") << true << true;
+}
+
+void TerminalTest::closingClosesSerialPortOnlyWithoutOperation() {
+    QFETCH(bool, operationActive);
+    QFETCH(bool, portOpenAfter);
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    f.window().ToolButton5Click();
+    QVERIFY(f.terminal().isVisible());
+    f.loader().state.OperationActive = operationActive;
+    f.terminal().close();
+    QVERIFY(!f.terminal().isVisible());
+    QVERIFY(!f.loader().form.terminal.visible);
+    QCOMPARE(links.serialOpen, portOpenAfter);
+    QCOMPARE(f.terminal().sendPanel()->isVisibleTo(&f.terminal()), portOpenAfter);
+    f.loader().state.OperationActive = false;
+}
+
+void TerminalTest::captionFollowsTheModel() {
+    GuiFixture f;
+    QCOMPARE(f.terminal().windowTitle(), QStringLiteral("Терминальное окно"));
+    f.loader().form.terminal.caption = QStringLiteral("Терминальное окно RxCount=3 len=15");
+    f.loader().runtime.processEvents();
+    QCOMPARE(f.terminal().windowTitle(), QStringLiteral("Терминальное окно RxCount=3 len=15"));
+}
+
+QTEST_MAIN(TerminalTest)
+#include "tst_terminal.moc"
