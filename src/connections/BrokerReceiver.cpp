@@ -25,37 +25,30 @@ BrokerReceiver::Head BrokerReceiver::headAt(const QByteArray& bytes, qsizetype a
     return CheckCrc16(bytes.constData() + at, int(size)) ? Head::Valid : Head::Broken;
 }
 
-std::optional<qsizetype> BrokerReceiver::brokenFrameEnd() const {
+std::optional<qsizetype> BrokerReceiver::brokenFrameEnd(qsizetype start) const {
+    // nullopt: the head does not look like a frame.
     // A head with the lead byte, a length within bounds and the fixed bytes 8 and 9 of a frame
     // is taken as a frame damaged inside (its CRC failed): it ends where its length says,
     // unless a valid frame starts within it.
-    const qsizetype size = frameSize(pending_, 0);
-    if (std::uint8_t(pending_.at(0)) != kLeadByte || size > kReceiveBufferSize ||
-        pending_.at(8) != 0x03 || pending_.at(9) != 0x00) {
+    const qsizetype size = frameSize(pending_, start);
+    if (std::uint8_t(pending_.at(start)) != kLeadByte || size > kReceiveBufferSize ||
+        pending_.at(start + 8) != 0x03 || pending_.at(start + 9) != 0x00) {
         return std::nullopt;
     }
-    for (qsizetype at = 1; at < size; ++at) {
+    for (qsizetype at = start + 1; at < start + size; ++at) {
         if (std::uint8_t(pending_.at(at)) == kLeadByte && headAt(pending_, at) == Head::Valid) {
             return at;
         }
     }
-    return size;
+    return start + size;
 }
 
-std::optional<qsizetype> BrokerReceiver::resyncPoint() const {
-    // The head cannot be a frame. The bytes before the first lead byte that can still start a
-    // frame are broken; when that start is only incomplete, nothing is decided yet (it may be
-    // a byte inside the damaged frame), and the bytes wait for more.
-    for (qsizetype at = 1; at < pending_.size(); ++at) {
-        if (std::uint8_t(pending_.at(at)) != kLeadByte) {
-            continue;
-        }
-        const Head head = headAt(pending_, at);
-        if (head == Head::Valid) {
+qsizetype BrokerReceiver::resyncPoint(qsizetype start) const {
+    // The head cannot be a frame: the bytes up to the next lead byte that can still start a
+    // frame (valid, or not complete yet) are broken.
+    for (qsizetype at = start + 1; at < pending_.size(); ++at) {
+        if (std::uint8_t(pending_.at(at)) == kLeadByte && headAt(pending_, at) != Head::Broken) {
             return at;
-        }
-        if (head == Head::Incomplete) {
-            return std::nullopt;
         }
     }
     return pending_.size();
@@ -64,30 +57,31 @@ std::optional<qsizetype> BrokerReceiver::resyncPoint() const {
 QList<BrokerReceiver::Piece> BrokerReceiver::feed(const QByteArray& chunk) {
     pending_.append(chunk);
     QList<Piece> pieces;
-    while (!pending_.isEmpty()) {
-        const Head head = headAt(pending_, 0);
+    // The bytes handed out are dropped once at the end: dropping them frame by frame would
+    // move the rest of a large chunk once per frame.
+    qsizetype start = 0;
+    while (start < pending_.size()) {
+        const Head head = headAt(pending_, start);
         if (head == Head::Incomplete) {
             break;
         }
         if (head == Head::Valid) {
-            const qsizetype size = frameSize(pending_, 0);
-            Piece piece{pending_.left(size), decode(pending_.constData(), int(size))};
-            pieces.append(std::move(piece));
-            pending_.remove(0, size);
+            const qsizetype size = frameSize(pending_, start);
+            pieces.append(
+                Piece{pending_.mid(start, size), decode(pending_.constData() + start, int(size))});
+            start += size;
             continue;
         }
-        const std::optional<qsizetype> cut = brokenFrameEnd().value_or(resyncPoint().value_or(-1));
-        if (*cut < 0) {
-            break;
-        }
+        const qsizetype end = brokenFrameEnd(start).value_or(resyncPoint(start));
         // A run of garbage is one broken piece, however many resynchronisations it takes.
         if (!pieces.isEmpty() && !pieces.last().frame) {
-            pieces.last().raw.append(pending_.left(*cut));
+            pieces.last().raw.append(pending_.mid(start, end - start));
         } else {
-            pieces.append(Piece{pending_.left(*cut), std::nullopt});
+            pieces.append(Piece{pending_.mid(start, end - start), std::nullopt});
         }
-        pending_.remove(0, *cut);
+        start = end;
     }
+    pending_.remove(0, start);
     return pieces;
 }
 

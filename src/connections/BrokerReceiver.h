@@ -15,10 +15,8 @@
 //   bytes 8 and 9 as sent) but fails its CRC is a frame damaged inside: it ends where its
 //   length says, unless a valid frame starts within it;
 // - any other head (garbage, or a length beyond the buffer) is broken up to the next lead byte
-//   that starts a valid frame. While a lead byte in it may still start a frame whose end has
-//   not arrived, the decision waits for more bytes.
-// Whatever is held back is bounded: past the broken bytes of one chunk, at most one incomplete
-// frame (under 4098 bytes).
+//   that can still start a frame: a valid one, or one whose end has not arrived yet.
+// So what is held back is at most one incomplete frame (under 4098 bytes).
 class BrokerReceiver {
 public:
     struct Piece {
@@ -40,8 +38,9 @@ private:
     enum class Head { Incomplete, Valid, Broken };
     static Head headAt(const QByteArray& bytes, qsizetype at);
     static qsizetype frameSize(const QByteArray& bytes, qsizetype at);
-    std::optional<qsizetype> brokenFrameEnd() const;
-    std::optional<qsizetype> resyncPoint() const;
+    // Where the broken bytes from start end.
+    std::optional<qsizetype> brokenFrameEnd(qsizetype start) const;
+    qsizetype resyncPoint(qsizetype start) const;
 
     QByteArray pending_;
 };

@@ -78,8 +78,10 @@ void BrokerTest::streamIsCutIntoFrames_data() {
     QTest::newRow("oversize garbage chunk")
         << QList<QByteArray>{QByteArray(5000, '\0')} << "B:5000" << 0;
     QTest::newRow("damaged frame alone") << QList<QByteArray>{damaged(kAnswer)} << "B:16" << 0;
-    QTest::newRow("garbage waits for a frame start inside it")
-        << QList<QByteArray>{"junk" + kAnswer.left(9)} << "" << 13;
+    QTest::newRow("garbage before an incomplete frame")
+        << QList<QByteArray>{"junk" + kAnswer.left(9)} << "B:4" << 9;
+    QTest::newRow("lead bytes everywhere")
+        << QList<QByteArray>{QByteArray(6000, '\x01')} << "B:5732" << 268;
     QTest::newRow("damaged frame, then the next")
         << QList<QByteArray>{damaged(kAnswer), b} << "B:16 F:B" << 0;
     QTest::newRow("incomplete") << QList<QByteArray>{kAnswer.left(7)} << "" << 7;
