@@ -4,7 +4,10 @@
 #include "InitCommandsWindow.h"
 #include "MainWindow.h"
 #include "QtDialogs.h"
-#include "core/Links.h"
+#include "connections/Connections.h"
+#include "firmware/FileSelection.h"
+#include "firmware/HeaderEditing.h"
+#include "procedures/Procedures.h"
 #include "terminal/TerminalWindow.h"
 
 #include <QAbstractEventDispatcher>
@@ -23,8 +26,9 @@ Dialogs& chooseDialogs(Dialogs* given, std::unique_ptr<QtDialogs>& own) {
 } // namespace
 
 Application::Application(const QString& dataDir, Dialogs* dialogs)
-    : settings(dataDir), loader(runtime, chooseDialogs(dialogs, qtDialogs_), dataDir) {
-    wireConnections();
+    : settings(dataDir), loader(runtime, chooseDialogs(dialogs, qtDialogs_), dataDir),
+      connections(std::make_unique<Connections>(loader)),
+      procedures(std::make_unique<Procedures>(loader)) {
     main = std::make_unique<MainWindow>(loader, settings);
     terminal = std::make_unique<TerminalWindow>(loader);
     about = std::make_unique<AboutBox>();
@@ -63,8 +67,8 @@ Application::~Application() {
     about.reset();
     terminal.reset();
     main.reset();
-    loader.links = nullptr;
-    links_.reset();
+    procedures.reset();
+    connections.reset();
 }
 
 void Application::show() {
@@ -84,11 +88,9 @@ void Application::syncAll() {
     }
 }
 
-void Application::wireConnections() {
-    // The serial and TCP layers are plugged in here once the connection code provides them;
-    // until then no connection opens and an operation ends with the port unavailable.
-}
-
 void Application::wireFirmware() {
-    // The firmware file handlers (file choice, header editing) are plugged in here.
+    main->firmware.btnOpenClick = [this](bool fromButton) { btnOpenClick(loader, fromButton); };
+    main->firmware.btnHeaderEditClick = [this] { btnHeaderEditClick(loader); };
+    main->firmware.edNameChange = [this] { edNameChange(loader); };
+    main->ports.tbAutoComListClick = [this] { connections->tbAutoComListClick(); };
 }

@@ -8,6 +8,8 @@
 #include <memory>
 
 class AboutBox;
+class Connections;
+class Procedures;
 class Dialogs;
 class InitCommandsWindow;
 class MainWindow;
@@ -36,19 +38,18 @@ public:
     AppSettings settings;
 
 private:
+    // Declared here: the loader is built with it.
     std::unique_ptr<QtDialogs> qtDialogs_;
 
 public:
     Loader loader;
-
-private:
-    std::unique_ptr<Links> links_;
-    void wireConnections();
-    void wireFirmware();
-
-public:
+    std::unique_ptr<Connections> connections;
+    std::unique_ptr<Procedures> procedures;
     std::unique_ptr<MainWindow> main;
     std::unique_ptr<TerminalWindow> terminal;
     std::unique_ptr<AboutBox> about;
     std::unique_ptr<InitCommandsWindow> init;
+
+private:
+    void wireFirmware();
 };

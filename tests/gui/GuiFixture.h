@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 // Connection steps that record what the loader asks of them: the serial port "opens" at once
@@ -53,6 +54,15 @@ struct GuiFixture {
     explicit GuiFixture(const QString& folder = QString()) {
         dataDir = folder.isEmpty() ? temp.path() : folder;
         app = std::make_unique<Application>(dataDir, &dialogs);
+        // The application mirrors the model whenever its event loop falls idle; QTest's waits
+        // never let the loop block, so the fixture mirrors on a short timer instead.
+        mirror.setInterval(10);
+        QObject::connect(&mirror, &QTimer::timeout, [this] {
+            if (app) {
+                app->syncAll();
+            }
+        });
+        mirror.start();
     }
 
     Loader& loader() { return app->loader; }
@@ -78,6 +88,7 @@ struct GuiFixture {
     // Ends the run as the program does: the windows go, the terminal log is written.
     void finish() { app.reset(); }
 
+    QTimer mirror;
     QTemporaryDir temp;
     QString dataDir;
     ScriptedDialogs dialogs;

@@ -5,6 +5,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QToolButton>
 
 namespace {
 
@@ -30,6 +34,7 @@ private slots:
     void doubleClickClearsTheView();
     void enterSendsTheLineUnchanged();
     void enterWithoutConnectionDoesNothing();
+    void sendLineOverTcp();
     void closingClosesSerialPortOnlyWithoutOperation_data();
     void closingClosesSerialPortOnlyWithoutOperation();
     void captionFollowsTheModel();
@@ -121,6 +126,47 @@ void TerminalTest::enterWithoutConnectionDoesNothing() {
     f.terminal().Edit1KeyDown(13);
     QVERIFY(links.writes.isEmpty());
     QVERIFY(f.loader().form.terminal.lines.isEmpty());
+}
+
+void TerminalTest::sendLineOverTcp() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    GuiFixture f;
+    f.start();
+    Loader& l = f.loader();
+    QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
+    auto* ip = f.find<QLineEdit>("IPEdit");
+    ip->clear();
+    QTest::keyClicks(ip, QStringLiteral("127.0.0.1"));
+    f.find<QSpinBox>("PortNum")->setValue(server.serverPort());
+    QCOMPARE(l.form.PortNum.roundedValue(), int(server.serverPort()));
+
+    QTest::mouseClick(f.find<QToolButton>("ToolButton5"), Qt::LeftButton);
+    QVERIFY(f.terminal().isVisible());
+    QTRY_VERIFY(server.hasPendingConnections() || l.state.ConnectionOpen);
+    QTRY_VERIFY(l.state.ConnectionOpen);
+    QTcpSocket* peer = server.nextPendingConnection();
+    QVERIFY(peer != nullptr);
+    QTRY_VERIFY(f.terminal().sendPanel()->isVisible());
+
+    QLineEdit* edit = f.terminal().edit();
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("VER"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTRY_COMPARE(peer->bytesAvailable(), qint64(3));
+    QTest::qWait(50);
+    QCOMPARE(peer->readAll(), QByteArray("VER"));
+    QCOMPARE(f.terminal().memo()->toPlainText(), QStringLiteral("VER"));
+
+    // The answer, outside an operation, shows as one line once the line falls quiet.
+    peer->write("LUMET52 ");
+    peer->flush();
+    QTest::qWait(20);
+    peer->write("3.14");
+    peer->flush();
+    QTRY_COMPARE(f.terminal().memo()->toPlainText(), QStringLiteral("VER\nLUMET52 3.14"));
+    f.terminal().close();
+    f.finish();
 }
 
 void TerminalTest::closingClosesSerialPortOnlyWithoutOperation_data() {

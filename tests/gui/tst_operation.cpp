@@ -1,0 +1,156 @@
+#include "DevSimProcess.h"
+#include "GuiFixture.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+// One S-record line: type digit, then count, the bytes and the checksum, in upper-case hex.
+QByteArray record(char type, const QByteArray& bytes) {
+    const int count = int(bytes.size()) + 1;
+    int sum = count;
+    for (const char b : bytes) {
+        sum += static_cast<unsigned char>(b);
+    }
+    QByteArray line = QByteArray("S") + type + QByteArray::number(count, 16).rightJustified(2, '0');
+    line += bytes.toHex() + QByteArray::number(0xFF - (sum & 0xFF), 16).rightJustified(2, '0');
+    return line.toUpper();
+}
+
+// A small firmware file whose header "HDR" fits every device.
+QString writeFirmware(const QString& dir, int dataRecords) {
+    const QString path = dir + QStringLiteral("/fw.s28");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return QString();
+    }
+    file.write(record('0', QByteArray::fromHex("0000") + "HDR") + "\r\n");
+    for (int i = 0; i < dataRecords; ++i) {
+        QByteArray bytes = QByteArray::fromHex("01") + char(i >> 4) + char((i & 15) << 4);
+        bytes += QByteArray(16, char(i));
+        file.write(record('2', bytes) + "\r\n");
+    }
+    file.write(record('8', QByteArray::fromHex("010000")) + "\r\n");
+    return path;
+}
+
+struct ControlsSeen {
+    bool sampled = false;
+    QString caption;
+    bool toolButton1Enabled = true;
+    bool exitEnabled = true;
+    bool openEnabled = true;
+    bool hasMenu = true;
+};
+
+} // namespace
+
+class OperationTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void flashOverTcpStartedByClick();
+    void secondClickCancels();
+
+private:
+    // Points the window at the simulator over TCP/IP and picks the firmware file with the file
+    // button, as the engineer would.
+    void prepare(GuiFixture& f, int port, const QString& file);
+    ControlsSeen sample(GuiFixture& f);
+
+    DevSimProcess devsim_;
+};
+
+void OperationTest::initTestCase() {
+    QVERIFY(devsim_.start({QStringLiteral("--banner-interval"), QStringLiteral("200")}));
+}
+
+void OperationTest::prepare(GuiFixture& f, int port, const QString& file) {
+    f.start();
+    QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
+    auto* ip = f.find<QLineEdit>("IPEdit");
+    ip->clear();
+    QTest::keyClicks(ip, QStringLiteral("127.0.0.1"));
+    f.find<QSpinBox>("PortNum")->setValue(port);
+    f.dialogs.queueFile(file);
+    QTest::mouseClick(f.find<QToolButton>("btnOpen"), Qt::LeftButton);
+    QCOMPARE(f.find<QLineEdit>("edName")->text(), file);
+    QCOMPARE(f.find<QLineEdit>("edtUnitSign")->text(), QStringLiteral("HDR"));
+}
+
+ControlsSeen OperationTest::sample(GuiFixture& f) {
+    ControlsSeen seen;
+    seen.sampled = true;
+    auto* button = f.find<QToolButton>("btnConnect");
+    seen.caption = button->text();
+    seen.hasMenu = button->menu() != nullptr;
+    seen.toolButton1Enabled = f.find<QToolButton>("ToolButton1")->isEnabled();
+    seen.exitEnabled = f.find<QToolButton>("btnExit")->isEnabled();
+    seen.openEnabled = f.find<QToolButton>("btnOpen")->isEnabled();
+    return seen;
+}
+
+void OperationTest::flashOverTcpStartedByClick() {
+    GuiFixture f;
+    const QString file = writeFirmware(f.dataDir, 20);
+    prepare(f, devsim_.port, file);
+
+    ControlsSeen during;
+    QTimer::singleShot(150, [&] { during = sample(f); });
+    QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+
+    QVERIFY(during.sampled);
+    QCOMPARE(during.caption, QStringLiteral("Отмена"));
+    QVERIFY(!during.hasMenu);
+    QVERIFY(!during.toolButton1Enabled);
+    QVERIFY(!during.exitEnabled);
+    QVERIFY(!during.openEnabled);
+
+    const QString status = f.find<QLabel>("Status3")->text();
+    QVERIFY2(status.startsWith(QStringLiteral("Операция выполнена за ")), qPrintable(status));
+    QCOMPARE(f.find<QLabel>("Status0")->text(), QStringLiteral("22:22"));
+    QCOMPARE(f.find<QLabel>("UnitSign")->text(), QStringLiteral("UNIT:LUMET52"));
+    const ControlsSeen after = sample(f);
+    QCOMPARE(after.caption, QStringLiteral("Загрузить прошивку"));
+    QVERIFY(after.hasMenu && after.toolButton1Enabled && after.exitEnabled && after.openEnabled);
+    QCOMPARE(f.find<QToolButton>("btnConnect")->property("velkorImageIndex").toInt(), 18);
+
+    QFile journal(QDir(f.dataDir).filePath(QStringLiteral("velkor.jnl")));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QByteArray entry = journal.readAll();
+    QVERIFY(entry.contains("Params:IP:127.0.0.1 Port: " + QByteArray::number(devsim_.port)));
+    QVERIFY(
+        entry.contains("Msg:\xce\xef\xe5\xf0\xe0\xf6\xe8\xff \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe0"
+                       " \xe7\xe0 "));
+    QVERIFY(f.dialogs.calls.size() == 1 && f.dialogs.calls.at(0).kind == QStringLiteral("file"));
+}
+
+void OperationTest::secondClickCancels() {
+    GuiFixture f;
+    const QString file = writeFirmware(f.dataDir, 2000);
+    prepare(f, devsim_.port, file);
+    auto* button = f.find<QToolButton>("btnConnect");
+    QString statusAtCancel;
+    QTimer::singleShot(600, [&] {
+        QTest::mouseClick(button, Qt::LeftButton);
+        statusAtCancel = f.find<QLabel>("Status3")->text();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY2(clock.elapsed() < 5000, "the operation did not end soon after the cancel");
+    QCOMPARE(statusAtCancel, QStringLiteral("Отменено пользователем."));
+    QVERIFY(!f.loader().state.OperationActive);
+    const ControlsSeen after = sample(f);
+    QCOMPARE(after.caption, QStringLiteral("Загрузить прошивку"));
+    QVERIFY(after.hasMenu && after.toolButton1Enabled && after.exitEnabled);
+}
+
+QTEST_MAIN(OperationTest)
+#include "tst_operation.moc"
