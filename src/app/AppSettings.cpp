@@ -104,6 +104,14 @@ WindowPlacement AppSettings::restoreForm(Loader& loader) const {
     s.OperationMode = knownMode(mode) ? mode : kModeFlash;
     f.btnConnect.hint = ini.value(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint).toString();
 
+    FileDialogState& dialog = f.OpenDialog1;
+    dialog.filterIndex =
+        readInt(ini, QStringLiteral("OpenDialog1.FilterIndex"), dialog.filterIndex);
+    dialog.initialDir =
+        ini.value(QStringLiteral("OpenDialog1.InitialDir"), dialog.initialDir).toString();
+    dialog.defaultExt =
+        ini.value(QStringLiteral("OpenDialog1.DefaultExt"), dialog.defaultExt).toString();
+
     loader.setAnswerTimeout(readInt(ini, QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs));
     f.mnuTimeOut.caption =
         ini.value(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption).toString();
@@ -145,6 +153,9 @@ void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placeme
     ini.setValue(QStringLiteral("btnConnect.ImageIndex"), f.btnConnect.imageIndex);
     ini.setValue(QStringLiteral("PopupMenu1.Tag"), s.OperationMode);
     ini.setValue(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint);
+    ini.setValue(QStringLiteral("OpenDialog1.FilterIndex"), f.OpenDialog1.filterIndex);
+    ini.setValue(QStringLiteral("OpenDialog1.InitialDir"), f.OpenDialog1.initialDir);
+    ini.setValue(QStringLiteral("OpenDialog1.DefaultExt"), f.OpenDialog1.defaultExt);
     ini.setValue(QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs);
     ini.setValue(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption);
     ini.setValue(QStringLiteral("cbFinalization.Visible"), f.cbFinalization.visible ? 1 : 0);

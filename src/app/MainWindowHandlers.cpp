@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -124,6 +125,7 @@ void MainWindow::FormActivate() {
     const QString version =
         about_ != nullptr ? about_->versionText() : QStringLiteral("Версия 1.97");
     setWindowTitle(MainWindowTexts::captionPrefix() + version + QLatin1Char(')'));
+    loader_.form.OpenDialog1.initialDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     LoaderState& s = loader_.state;
     if (!s.FirstActivation) {
         return;

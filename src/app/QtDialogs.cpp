@@ -59,8 +59,11 @@ bool QtDialogs::openFile(FileDialogState& dialog) {
     QString suffix = dialog.defaultExt;
     suffix.remove(QStringLiteral("*."));
     box.setDefaultSuffix(suffix);
+    // The folder of the file chosen last, else the start folder.
     const QFileInfo current(dialog.fileName);
-    box.setDirectory(dialog.initialDir.isEmpty() ? current.absolutePath() : dialog.initialDir);
+    box.setDirectory(!dialog.fileName.isEmpty() && current.absoluteDir().exists()
+                         ? current.absolutePath()
+                         : dialog.initialDir);
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
         return false;
     }

@@ -101,6 +101,7 @@ void SettingsTest::settingsRoundTrip() {
         l.driver.N1Click(37);
         l.setAnswerTimeout(2500);
         l.form.mnuDebug.checked = true;
+        l.form.OpenDialog1.filterIndex = 2;
         l.form.cbWaitConnectLUMET.checked = true;
         l.form.DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
                              QStringLiteral("NAME Котельная, 2")};
@@ -132,6 +133,8 @@ void SettingsTest::settingsRoundTrip() {
     QCOMPARE(l.state.AnswerTimeoutMs, 2500);
     QCOMPARE(f.find<QAction>("mnuTimeOut")->text(), QStringLiteral("Время ожидания, 2500 мсек"));
     QVERIFY(l.form.mnuDebug.checked);
+    QCOMPARE(l.form.OpenDialog1.filterIndex, 2);
+    QCOMPARE(l.form.OpenDialog1.defaultExt, QStringLiteral("*.s28"));
     QVERIFY(l.form.cbWaitConnectLUMET.checked);
     QVERIFY(l.form.cbFinalization.visible);
     QCOMPARE(l.form.DopCmdMemo,
