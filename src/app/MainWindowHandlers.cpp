@@ -15,6 +15,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
@@ -104,7 +106,8 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         const WindowPlacement stored = settings_.restoreForm(loader_);
-        if (stored.stored) {
+        // A stored position off every screen (a monitor since removed) is not used.
+        if (stored.stored && QGuiApplication::screenAt(stored.position) != nullptr) {
             move(stored.position);
         }
         FormShow();

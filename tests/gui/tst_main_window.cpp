@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSettings>
 #include <QStackedWidget>
@@ -18,7 +19,8 @@ private slots:
     void toolButton1CyclesConnectionPages();
     void optionsAreStoredLinked();
     void storedCancelIconStartsWithFlash();
-    void missingStoredFileIsReportedOnce();
+    void storedFileReloadAtFirstActivation_data();
+    void storedFileReloadAtFirstActivation();
     void terminalButtonOpensConnectionFirst();
     void terminalButtonKeepsWindowHiddenOnOpenError();
     void closeRequestDuringOperationAsks();
@@ -114,27 +116,47 @@ void MainWindowTest::storedCancelIconStartsWithFlash() {
     QVERIFY(!f.find<QCheckBox>("cbFinalization")->isVisibleTo(&f.window()));
 }
 
-void MainWindowTest::missingStoredFileIsReportedOnce() {
+void MainWindowTest::storedFileReloadAtFirstActivation_data() {
+    QTest::addColumn<QByteArray>("content"); // empty: no file named; "-": named but gone
+    QTest::addColumn<int>("errorBoxes");
+    QTest::addColumn<bool>("nameKept");
+    QTest::addColumn<QString>("header");
+    QTest::newRow("no file named") << QByteArray() << 0 << false << QString();
+    QTest::newRow("file gone") << QByteArray("-") << 1 << true << QString();
+    QTest::newRow("file sound") << QByteArray("S006000041424333\r\n") << 0 << true << "ABC";
+    QTest::newRow("file damaged") << QByteArray("S006000041424334\r\n") << 0 << false << "ABC";
+}
+
+void MainWindowTest::storedFileReloadAtFirstActivation() {
+    QFETCH(QByteArray, content);
+    QFETCH(int, errorBoxes);
+    QFETCH(bool, nameKept);
+    QFETCH(QString, header);
     QTemporaryDir dir;
-    {
+    const QString path = dir.filePath(QStringLiteral("fw.s28"));
+    if (!content.isEmpty()) {
         QSettings ini(dir.filePath(QStringLiteral("Velkor.ini")), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Settings/File"), dir.filePath(QStringLiteral("gone.s28")));
+        ini.setValue(QStringLiteral("Settings/File"), path);
+    }
+    if (content.startsWith('S')) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
     }
     GuiFixture f(dir.path());
-    int reloads = 0;
-    f.window().firmware.btnOpenClick = [&](bool fromButton) {
-        QVERIFY(!fromButton);
-        ++reloads;
-        throw LoaderError(QStringLiteral("Cannot open file"));
-    };
     f.start();
+    // Later activations never run the first-activation steps again.
     f.window().FormActivate();
     f.window().FormActivate();
-    QCOMPARE(reloads, 1);
-    QCOMPARE(f.dialogs.calls.size(), 1);
-    QCOMPARE(f.dialogs.calls.at(0).kind, QStringLiteral("error"));
-    QCOMPARE(f.dialogs.calls.at(0).text, QStringLiteral("Cannot open file"));
     QVERIFY(!f.loader().state.FirstActivation);
+    QCOMPARE(f.dialogs.calls.size(), errorBoxes);
+    if (errorBoxes > 0) {
+        QCOMPARE(f.dialogs.calls.at(0).kind, QStringLiteral("error"));
+        QVERIFY2(f.dialogs.calls.at(0).text.contains(path), qPrintable(f.dialogs.calls.at(0).text));
+    }
+    QCOMPARE(f.find<QLineEdit>("edName")->text(), nameKept ? path : QString());
+    QCOMPARE(f.find<QLineEdit>("edtUnitSign")->text(), header);
+    QCOMPARE(f.find<QToolButton>("btnHeaderEdit")->isEnabled(), nameKept && !header.isEmpty());
 }
 
 void MainWindowTest::terminalButtonOpensConnectionFirst() {
