@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSettings>
 #include <QStackedWidget>
@@ -27,6 +29,9 @@ private slots:
     void exitButtonAsks();
     void waitBarClickCutsTheWaitShort();
     void statusBarMirrorsModel();
+    void waitTimeMenuItem();
+    void multiLineHintsShowAsLines_data();
+    void multiLineHintsShowAsLines();
 };
 
 void MainWindowTest::menuItemChoosesOperationAndOptions_data() {
@@ -95,6 +100,14 @@ void MainWindowTest::optionsAreStoredLinked() {
     QVERIFY(f.loader().form.cbDopInitCmd.checked);
     QVERIFY(f.app->init->isVisible());
     QCOMPARE(f.loader().form.DopCmdMemo, QStringList{QStringLiteral("SILENCETIME 300")});
+    QPlainTextEdit* memo = f.app->init->memo();
+    QCOMPARE(memo->toPlainText(), QStringLiteral("SILENCETIME 300"));
+    memo->moveCursor(QTextCursor::End);
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClicks(memo, QStringLiteral("DEBUG 0"));
+    QTest::keyClick(memo, Qt::Key_Return);
+    QCOMPARE(f.loader().form.DopCmdMemo,
+             (QStringList{QStringLiteral("SILENCETIME 300"), QStringLiteral("DEBUG 0")}));
     // Unchecking the finalisation disables the dependent option again.
     QTest::mouseClick(finalization, Qt::LeftButton);
     QVERIFY(!initCommands->isEnabled());
@@ -260,6 +273,48 @@ void MainWindowTest::statusBarMirrorsModel() {
     QCOMPARE(f.find<QLabel>("Status3")->text(), QStringLiteral("Файл в порядке"));
     QCOMPARE(f.find<QProgressBar>("ProgressBar1")->value(), 50);
     QCOMPARE(f.find<QLabel>("UnitSign")->text(), QStringLiteral("UNIT:LUMET5"));
+}
+
+void MainWindowTest::waitTimeMenuItem() {
+    GuiFixture f;
+    f.start();
+    QMenu* menu = f.window().popupMenu2();
+    QAction* item = f.find<QAction>("mnuTimeOut");
+    QVERIFY(menu->actions().contains(item));
+    QVERIFY(menu->actions().contains(f.find<QAction>("mnuDebug")));
+    QCOMPARE(item->text(), QStringLiteral("Время ожидания, 80000 мсек"));
+    f.dialogs.queueInput(QStringLiteral("2500"));
+    item->trigger();
+    QCOMPARE(f.dialogs.calls.at(0).caption, QStringLiteral("Время ожидания отклика"));
+    QCOMPARE(f.dialogs.calls.at(0).initial, QStringLiteral("80000"));
+    QCOMPARE(f.loader().state.AnswerTimeoutMs, 2500);
+    QCOMPARE(item->text(), QStringLiteral("Время ожидания, 2500 мсек"));
+}
+
+void MainWindowTest::multiLineHintsShowAsLines_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("firstLine");
+    QTest::newRow("header edit") << "btnHeaderEdit" << 7
+                                 << "Кнопка разрешает редактировать заголовок файла, содержащего "
+                                    "обновление ПО ";
+    QTest::newRow("finalisation") << "cbFinalization" << 6 << "ПРИ АКТИВНОМ ФЛАГЕ ФИНАЛИЗАЦИИ:";
+    QTest::newRow("wait for LUMET")
+        << "cbWaitConnectLUMET" << 3 << "При активации данной опции и отсутствии LUMET ";
+    QTest::newRow("broker id") << "HARDWARE_IDEdt" << 1
+                               << "Уникальный идентификатор  LUMET5 на \"Korve Брокер\"";
+}
+
+void MainWindowTest::multiLineHintsShowAsLines() {
+    QFETCH(QString, control);
+    QFETCH(int, lines);
+    QFETCH(QString, firstLine);
+    GuiFixture f;
+    f.start();
+    const QStringList shown =
+        f.find<QWidget>(control.toLatin1().constData())->toolTip().split(QLatin1Char('\n'));
+    QCOMPARE(shown.size(), lines);
+    QCOMPARE(shown.at(0), firstLine);
 }
 
 QTEST_MAIN(MainWindowTest)
