@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "AboutBox.h"
+#include "Icons.h"
 #include "InitCommandsWindow.h"
 #include "MainWindow.h"
 #include "QtDialogs.h"
@@ -12,6 +13,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 namespace {
 
@@ -39,6 +41,7 @@ Application::Application(const QString& dataDir, Dialogs* dialogs)
         qtDialogs_->setParent(main.get());
     }
     wireFirmware();
+    QGuiApplication::setWindowIcon(Icons::icon(Icons::Application));
 
     const auto sync = [this] { syncAll(); };
     main->onHandled = sync;
