@@ -16,9 +16,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QToolButton>
 
 void MainWindow::run(const std::function<void()>& handler) {
