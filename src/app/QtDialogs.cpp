@@ -49,7 +49,9 @@ QStringList QtDialogs::qtFilters(const QString& filter) {
 
 bool QtDialogs::openFile(FileDialogState& dialog) {
     QFileDialog box(parent_);
-    box.setFileMode(QFileDialog::ExistingFile);
+    // A name may be typed that does not exist yet: the read-back writes its file to the name
+    // chosen here; opening a missing firmware file is reported by the file reader.
+    box.setFileMode(QFileDialog::AnyFile);
     box.setAcceptMode(QFileDialog::AcceptOpen);
     const QStringList filters = qtFilters(dialog.filter);
     box.setNameFilters(filters);
