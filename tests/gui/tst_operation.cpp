@@ -1,9 +1,11 @@
 #include "DevSimProcess.h"
 #include "GuiFixture.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
@@ -22,14 +24,15 @@ QByteArray record(char type, const QByteArray& bytes) {
     return line.toUpper();
 }
 
-// A small firmware file whose header "HDR" fits every device.
+// A small firmware file whose header fits every device ("HDR") and names a firmware version
+// that may be loaded into storage memory.
 QString writeFirmware(const QString& dir, int dataRecords) {
     const QString path = dir + QStringLiteral("/fw.s28");
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return QString();
     }
-    file.write(record('0', QByteArray::fromHex("0000") + "HDR") + "\r\n");
+    file.write(record('0', QByteArray::fromHex("0000") + "HDR LUMET 2.64") + "\r\n");
     for (int i = 0; i < dataRecords; ++i) {
         QByteArray bytes = QByteArray::fromHex("01") + char(i >> 4) + char((i & 15) << 4);
         bytes += QByteArray(16, char(i));
@@ -57,6 +60,7 @@ private slots:
     void initTestCase();
     void flashOverTcpStartedByClick();
     void secondClickCancels();
+    void storageLoadWithOptionsFromTheWindow();
 
 private:
     // Points the window at the simulator over TCP/IP and picks the firmware file with the file
@@ -81,7 +85,7 @@ void OperationTest::prepare(GuiFixture& f, int port, const QString& file) {
     f.dialogs.queueFile(file);
     QTest::mouseClick(f.find<QToolButton>("btnOpen"), Qt::LeftButton);
     QCOMPARE(f.find<QLineEdit>("edName")->text(), file);
-    QCOMPARE(f.find<QLineEdit>("edtUnitSign")->text(), QStringLiteral("HDR"));
+    QCOMPARE(f.find<QLineEdit>("edtUnitSign")->text(), QStringLiteral("HDR LUMET 2.64"));
 }
 
 ControlsSeen OperationTest::sample(GuiFixture& f) {
@@ -150,6 +154,31 @@ void OperationTest::secondClickCancels() {
     const ControlsSeen after = sample(f);
     QCOMPARE(after.caption, QStringLiteral("Загрузить прошивку"));
     QVERIFY(after.hasMenu && after.toolButton1Enabled && after.exitEnabled);
+}
+
+void OperationTest::storageLoadWithOptionsFromTheWindow() {
+    GuiFixture f;
+    const QString file = writeFirmware(f.dataDir, 30);
+    prepare(f, devsim_.port, file);
+    f.find<QAction>("N2")->trigger();
+    QTest::mouseClick(f.find<QCheckBox>("cbFinalization"), Qt::LeftButton);
+    QTest::mouseClick(f.find<QCheckBox>("cbDopInitCmd"), Qt::LeftButton);
+    QPlainTextEdit* memo = f.app->init->memo();
+    memo->moveCursor(QTextCursor::End);
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClicks(memo, QStringLiteral("DEBUG 0"));
+    f.loader().state.AnswerTimeoutMs = 3000;
+
+    QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    const QString status = f.find<QLabel>("Status3")->text();
+    QVERIFY2(status.startsWith(QStringLiteral("Операция выполнена за ")), qPrintable(status));
+    // The commands of the accompanying initialisation went out after the upload.
+    const QList<QByteArray>& lines = f.loader().form.terminal.lines;
+    const qsizetype silence = lines.indexOf("SILENCETIME 300");
+    QVERIFY(silence > 0);
+    const qsizetype added = lines.indexOf("DEBUG 0", silence);
+    QVERIFY(added > silence);
+    QVERIFY(lines.indexOf("REPROGRAMM W", added) > added);
 }
 
 QTEST_MAIN(OperationTest)
