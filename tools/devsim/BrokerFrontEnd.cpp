@@ -40,7 +40,7 @@ bool BrokerFrontEnd::createControllers(QString* error) {
         connect(controller->runner, &SessionRunner::closeRequested, this,
                 [this, id] { closeClients(id); });
         controllers_.insert(id, controller);
-        controller->runner->start();
+        controller->runner->startRunning();
     }
     return true;
 }

@@ -14,8 +14,9 @@ class SessionRunner;
 class BrokerClient;
 
 // The broker: TCP clients send frames; each frame goes to the controller of its hardware id.
-// The controllers behind the broker live as long as the simulator (a client connecting does not
-// restart them); a client hears a controller's answers and banners once it has sent it a frame.
+// The controllers behind the broker live as long as the simulator and are already running when
+// it starts (a client connecting does not restart them; "RESET" does); a client hears a
+// controller's answers and banners once it has sent it a frame.
 // A frame for an id without a controller gets the not-found frame.
 class BrokerFrontEnd : public QObject {
     Q_OBJECT

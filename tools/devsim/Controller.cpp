@@ -36,6 +36,11 @@ void Controller::restart() {
     interpreter_.reset();
 }
 
+void Controller::boot() {
+    restart();
+    mode_ = Mode::Interpreter;
+}
+
 Reply Controller::handle(const QByteArray& command) {
     if (command == "RESET") {
         restart();

@@ -25,6 +25,8 @@ public:
     Mode mode() const { return mode_; }
     QByteArray banner() const;
     void restart();
+    // A controller that has long finished restarting: the interpreter runs, no banner is due.
+    void boot();
     Reply handle(const QByteArray& command);
     const Interpreter& interpreter() const { return interpreter_; }
 

@@ -24,7 +24,9 @@ Ways in (all may be given together; several connections at once):
 On start the simulator prints one line per way in and then "ready", and flushes:
   tcp 127.0.0.1:PORT | broker 127.0.0.1:PORT | pty /dev/pts/N | ready
 
-The TCP and pty ways reach one controller; every broker id is a controller of its own.
+The TCP and pty ways reach one controller; every broker id is a controller of its own, already
+running when the simulator starts: send "RESET" through the broker to see its banner (a client
+hears a controller once it has sent it a frame).
 
 Controller:
   --unit TYPE             device type in the banner line "UNIT:TYPE VERSION" (default LUMET52)

@@ -29,6 +29,13 @@ void SessionRunner::start() {
     scheduleBanner(0);
 }
 
+void SessionRunner::startRunning() {
+    queue_.clear();
+    tokenizer_.flush();
+    bannerTimer_.stop();
+    controller_.boot();
+}
+
 void SessionRunner::receive(const QByteArray& bytes) {
     for (const QByteArray& command : tokenizer_.feed(bytes)) {
         process(command);

@@ -24,6 +24,8 @@ public:
 
     // Restarts the controller: forgets the session and shows the banner now and then repeatedly.
     void start();
+    // Starts with the controller already running (no banner until it restarts).
+    void startRunning();
     // Bytes of the incoming stream.
     void receive(const QByteArray& bytes);
     // One whole command (the payload of a broker frame).
