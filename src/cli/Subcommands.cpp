@@ -1,6 +1,7 @@
 #include "cli/Subcommand.h"
 
 #include "cli/FirmwareCommands.h"
+#include "cli/FlashCommand.h"
 #include "cli/SendCommand.h"
 
 const std::vector<Subcommand>& allSubcommands() {
@@ -8,6 +9,7 @@ const std::vector<Subcommand>& allSubcommands() {
         checkSubcommand(),
         headerSubcommand(),
         sendSubcommand(),
+        flashSubcommand(),
     };
     return subcommands;
 }

@@ -9,6 +9,11 @@ void OperationDriver::setProcedure(int mode, Procedure procedure) {
     procedures_[mode] = std::move(procedure);
 }
 
+OperationDriver::Procedure OperationDriver::procedure(int mode) const {
+    const auto it = procedures_.find(mode);
+    return it != procedures_.end() ? it->second : Procedure();
+}
+
 void OperationDriver::btnConnectClick() {
     if (loader_.state.OperationActive) {
         cancelOperation();

@@ -17,6 +17,7 @@ public:
 
     // The procedure run for an operation mode (18, 37 or 2); a mode without one runs nothing.
     void setProcedure(int mode, Procedure procedure);
+    Procedure procedure(int mode) const;
 
     void btnConnectClick();
     void OpenConnection();
