@@ -3,6 +3,7 @@
 #include "cli/FirmwareCommands.h"
 #include "cli/FlashCommand.h"
 #include "cli/SendCommand.h"
+#include "cli/StorageCommands.h"
 
 const std::vector<Subcommand>& allSubcommands() {
     static const std::vector<Subcommand> subcommands = {
@@ -10,6 +11,8 @@ const std::vector<Subcommand>& allSubcommands() {
         headerSubcommand(),
         sendSubcommand(),
         flashSubcommand(),
+        storeSubcommand(),
+        readbackSubcommand(),
     };
     return subcommands;
 }
