@@ -13,7 +13,8 @@ PasswordResult PasswordDialogue(Loader& loader) {
         if (loader.dialogs.inputQuery(QStringLiteral("Прибор блокирован"),
                                       QStringLiteral("Пароль доступа"), password) &&
             !password.isEmpty()) {
-            loader.exchange.SendCommand("PASSWORD " + Cp1251::encode(password));
+            result.password = Cp1251::encode(password);
+            loader.exchange.SendCommand("PASSWORD " + result.password);
         }
     }
     result.granted = InterpreterAnswer::contains(loader.state.AnswerBuffer, "granted");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 class Loader;
 
 // The login to the controller's command interpreter: "PASSWORD", and when the controller says
@@ -8,6 +10,7 @@ class Loader;
 struct PasswordResult {
     bool firstAnswered = false; // the first "PASSWORD" got a non-empty answer
     bool granted = false;       // the latest answer contains "granted"
+    QByteArray password;        // the password the user typed and that was sent, if any
 };
 
 PasswordResult PasswordDialogue(Loader& loader);

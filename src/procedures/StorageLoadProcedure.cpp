@@ -86,6 +86,7 @@ void StorageLoadProcedure::LoadToStorage() {
     outcome_ = Outcome::None;
     errorMessage_.clear();
     information_.clear();
+    userPassword_.clear();
     s.OperationActive = true;
     loader_.Timer3->start();
     resultMessage_ = kLoadError;
@@ -146,6 +147,7 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
             endUnanswered();
             return Login::Ended;
         }
+        userPassword_ = login.password;
         if (!login.granted) {
             resultMessage_ = kAccessDenied;
             end(Outcome::AccessDenied);
@@ -282,7 +284,10 @@ bool StorageLoadProcedure::UploadLogin() {
             send(kUploadPassword);
         }
         if (!InterpreterAnswer::contains(answer(), "granted")) {
-            send(kUploadPassword);
+            // The second try uses the password the user gave at the first login, if any: a
+            // controller that does not take the built-in one would otherwise refuse every
+            // write for as long as the run lasts.
+            send(userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_);
         }
         if (loginCommandsEchoed()) {
             return true;

@@ -96,6 +96,7 @@ private:
     TextCrc crc_;
     QByteArray pending_;
     QByteArray scratch_;
+    QByteArray userPassword_;
     std::uint16_t confirmedPage_ = 0;
     std::uint16_t confirmedAddr_ = 0;
     std::uint16_t confirmedLine_ = 0;

@@ -40,9 +40,11 @@ QByteArray ScriptedInterpreter::respond(const QByteArray& command) {
     const QByteArray argument = blank < 0 ? QByteArray() : command.mid(blank + 1);
     if (keyword == "PASSWORD") {
         if (!argument.isEmpty()) {
-            unlocked = argument == password || argument == builtInPassword;
-        } else if (password.isEmpty()) {
-            unlocked = true;
+            unlocked =
+                argument == password || (!builtInPassword.isEmpty() && argument == builtInPassword);
+        } else {
+            // A bare "PASSWORD" asks again: a locked controller takes the access back.
+            unlocked = password.isEmpty();
         }
         return echo(command) + (unlocked ? "access granted\r\n" : "access denied\r\n");
     }

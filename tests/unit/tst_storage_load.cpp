@@ -152,6 +152,8 @@ private slots:
     void oversizedLineCounterEndsTheUploadAsAnError();
     void earlyEndsAreReportedAsFailures_data();
     void earlyEndsAreReportedAsFailures();
+    void uploadLoginUsesTheBuiltInPasswordThenTheUsers_data();
+    void uploadLoginUsesTheBuiltInPasswordThenTheUsers();
     void uploadLoginWaitsForTheControllerWithoutLimit();
     void cancelDuringUploadKeepsTheConfirmedPositionForResume();
     void closedConnectionStopsTheUploadAndAResumeCompletesIt();
@@ -439,6 +441,33 @@ void StorageLoadTest::earlyEndsAreReportedAsFailures() {
                                 "сигнатура удаленной загрузки!"));
     }
     QVERIFY(QFile::exists(t.loader.journal.path()));
+}
+
+void StorageLoadTest::uploadLoginUsesTheBuiltInPasswordThenTheUsers_data() {
+    QTest::addColumn<QByteArray>("builtIn"); // what the controller takes besides "abc"
+    QTest::addColumn<QByteArrayList>("login");
+    QTest::newRow("built-in taken")
+        << QByteArray("TOVRIL") << QByteArrayList{"PASSWORD", "PASSWORD TOVRIL", "WRITECOUNTER 0"};
+    QTest::newRow("only the user's")
+        << QByteArray()
+        << QByteArrayList{"PASSWORD", "PASSWORD TOVRIL", "PASSWORD abc", "WRITECOUNTER 0"};
+}
+
+void StorageLoadTest::uploadLoginUsesTheBuiltInPasswordThenTheUsers() {
+    QFETCH(QByteArray, builtIn);
+    QFETCH(QByteArrayList, login);
+    Store t;
+    t.useFile(firmware(3));
+    t.interpreter.password = "abc";
+    t.interpreter.builtInPassword = builtIn;
+    t.dialogs.queueInput(QStringLiteral("abc"));
+    t.runFromStart();
+    QCOMPARE(t.dialogs.calls[0].caption, QStringLiteral("Прибор блокирован"));
+    QCOMPARE(t.interpreter.commands.mid(0, 5),
+             (QByteArrayList{"PASSWORD", "PASSWORD abc", "MODEM_CON TRUE", "DEBUG 0", "PASSWORD"}));
+    QCOMPARE(t.interpreter.commands.mid(4, login.size()), login);
+    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    t.verifyStored();
 }
 
 void StorageLoadTest::uploadLoginWaitsForTheControllerWithoutLimit() {

@@ -1,0 +1,196 @@
+// velkor-cli store and readback as processes against velkor-devsim over TCP, through its
+// broker and over its pseudo-terminal, with faults injected: the stored text read back equals
+// the file, an interrupted upload resumes, and a finalisation reaches the controller's restart.
+#include "SimulatorProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray record(const QByteArray& type, const QByteArray& bytes) {
+    const int count = int(bytes.size()) + 1;
+    int sum = count;
+    for (char b : bytes) {
+        sum += std::uint8_t(b);
+    }
+    QByteArray text = "S" + type + QByteArray::number(count, 16).rightJustified(2, '0') +
+                      bytes.toHex() +
+                      QByteArray::number(0xFF - (sum & 0xFF), 16).rightJustified(2, '0');
+    return text.toUpper();
+}
+
+// A firmware file of `records` data records of 32 bytes, with a header that carries the
+// remote-update signature.
+QByteArray firmwareText(int records) {
+    QByteArray text = record("0", QByteArray::fromHex("0000") + "UNIT:LUMET52 v2.0") + "\r\n";
+    for (int i = 0; i < records; ++i) {
+        QByteArray bytes =
+            QByteArray::fromHex(QByteArray::number(0x8000 + 32 * i, 16).rightJustified(8, '0'));
+        for (int k = 0; k < 32; ++k) {
+            bytes.append(char((i * 7 + k * 13) & 0xFF));
+        }
+        text += record("3", bytes) + "\r\n";
+    }
+    return text + record("7", QByteArray::fromHex("00008000")) + "\r\n";
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class Bench {
+public:
+    Bench() {
+        file = QDir(dir.path()).filePath(QStringLiteral("fw.s37"));
+        back = QDir(dir.path()).filePath(QStringLiteral("back.s37"));
+    }
+
+    void writeFirmware(int records) {
+        text = firmwareText(records);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    Run cli(const QStringList& arguments, int timeoutMs = 240000) {
+        QProcess p;
+        p.start(QStringLiteral(VELKOR_CLI_PATH),
+                arguments + QStringList{QStringLiteral("--data-dir"), dir.path()});
+        p.waitForFinished(timeoutMs);
+        Run run;
+        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        run.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return run;
+    }
+
+    QByteArray readBack() const {
+        QFile f(back);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QByteArray journal() const {
+        QFile f(QDir(dir.path()).filePath(QStringLiteral("velkor.jnl")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    QString file;
+    QString back;
+    QByteArray text;
+};
+
+const QString kMatched = QStringLiteral("Загрузчик:Контрольная сумма файла совпала!");
+
+QStringList connection(const SimulatorProcess& sim, const QString& way) {
+    if (way == QStringLiteral("broker")) {
+        return {QStringLiteral("--broker"), sim.address(way), QStringLiteral("--id"),
+                QStringLiteral("1")};
+    }
+    if (way == QStringLiteral("pty")) {
+        return {QStringLiteral("--serial"), sim.address(way), QStringLiteral("--baud"),
+                QStringLiteral("115200")};
+    }
+    return {QStringLiteral("--tcp"), sim.address(way)};
+}
+
+} // namespace
+
+class StorageDevsimTest : public QObject {
+    Q_OBJECT
+private slots:
+    void storedFileReadsBackEqual_data();
+    void storedFileReadsBackEqual();
+    void closedConnectionIsResumedWhereItStopped();
+    void finalisationReprogramsAndRestarts();
+};
+
+void StorageDevsimTest::storedFileReadsBackEqual_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QStringList>("faults");
+    QTest::newRow("tcp, wrong counters, a lost answer")
+        << QStringLiteral("tcp")
+        << QStringList{"--wrong-counter-every", "40", "--drop-every", "150", "--split", "3"};
+    QTest::newRow("broker, wrong counters, frames in pieces")
+        << QStringLiteral("broker")
+        << QStringList{"--wrong-counter-every", "35", "--double-frame-every", "9", "--split", "2"};
+    QTest::newRow("pty, wrong counters, pieces")
+        << QStringLiteral("pty") << QStringList{"--wrong-counter-every", "45", "--split", "2"};
+}
+
+void StorageDevsimTest::storedFileReadsBackEqual() {
+    QFETCH(QString, way);
+    QFETCH(QStringList, faults);
+    SimulatorProcess sim(
+        QStringList{"--" + way, way == QStringLiteral("pty") ? QString() : "0"}.filter(
+            QRegularExpression(QStringLiteral(".+"))) +
+        faults);
+    QVERIFY2(sim.ready(), qPrintable(sim.errors()));
+    Bench b;
+    b.writeFirmware(120); // about 12 KB
+    const QStringList link = connection(sim, way);
+    const Run store =
+        b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "3000"} + link);
+    QVERIFY2(store.exitCode == 0, qPrintable(store.err));
+    QVERIFY(store.out.startsWith(QStringLiteral("stored: Прошивка Num:")));
+    const Run readBack = b.cli(QStringList{"readback", b.back, "--timeout", "3000"} + link);
+    QVERIFY2(readBack.exitCode == 0, qPrintable(readBack.err));
+    QVERIFY(readBack.err.contains(kMatched));
+    QCOMPARE(b.readBack(), b.text);
+    QCOMPARE(b.journal().count("------------------------------------------------------------"), 2);
+}
+
+void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
+    SimulatorProcess sim({"--tcp", "0", "--close-after-writes", "60"});
+    QVERIFY2(sim.ready(), qPrintable(sim.errors()));
+    Bench b;
+    b.writeFirmware(100);
+    const QStringList link = connection(sim, QStringLiteral("tcp"));
+    const Run first =
+        b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "3000"} + link);
+    QCOMPARE(first.exitCode, 75);
+    const QRegularExpressionMatch resume =
+        QRegularExpression(QStringLiteral("--resume (\\d+):(\\d+):(\\d+)")).match(first.err);
+    QVERIFY2(resume.hasMatch(), qPrintable(first.err));
+    QCOMPARE(resume.captured(3), QStringLiteral("59"));
+    // The second connection gets its own count of writes: 60 more are plenty for the rest.
+    const Run second = b.cli(
+        QStringList{"store", b.file, "--resume", resume.captured(0).mid(9), "--timeout", "3000"} +
+        link);
+    QVERIFY2(second.exitCode == 0, qPrintable(second.err));
+    const Run readBack = b.cli(QStringList{"readback", b.back} + link);
+    QVERIFY2(readBack.exitCode == 0, qPrintable(readBack.err));
+    QCOMPARE(b.readBack(), b.text);
+    QVERIFY(b.journal().contains("Msg:\xce\xef\xe5\xf0\xe0\xf6\xe8\xff \xed\xe5 "));
+}
+
+void StorageDevsimTest::finalisationReprogramsAndRestarts() {
+    SimulatorProcess sim({"--tcp", "0", "--password", "s3cret", "--reset-delay", "100"});
+    QVERIFY2(sim.ready(), qPrintable(sim.errors()));
+    Bench b;
+    b.writeFirmware(30);
+    const QString init = QDir(b.dir.path()).filePath(QStringLiteral("init.txt"));
+    QFile f(init);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("  SILENCETIME 300\r\n\r\n");
+    f.close();
+    const Run store =
+        b.cli(QStringList{"store", b.file, "--from-start", "--finalize", "--init-commands", init,
+                          "--password", "s3cret", "--debug"} +
+              connection(sim, QStringLiteral("tcp")));
+    QVERIFY2(store.exitCode == 0, qPrintable(store.err));
+    for (const char* command : {"WriteStr SILENCETIME 300 ", "WriteStr REPROGRAMM W ",
+                                "WriteStr RESET ", "WriteStr VER "}) {
+        QVERIFY2(store.err.contains(QString::fromLatin1(command)), command);
+    }
+    QVERIFY(store.err.contains(QStringLiteral("Прошивка обновлена. Текущая версия:\nVER 3.14")));
+}
+
+QTEST_GUILESS_MAIN(StorageDevsimTest)
+#include "tst_storage_devsim.moc"
