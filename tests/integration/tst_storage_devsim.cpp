@@ -1,7 +1,7 @@
 // velkor-cli store and readback as processes against velkor-devsim over TCP, through its
 // broker and over its pseudo-terminal, with faults injected: the stored text read back equals
 // the file, an interrupted upload resumes, and a finalisation reaches the controller's restart.
-#include "SimulatorProcess.h"
+#include "DevsimProcess.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,16 +88,16 @@ public:
 
 const QString kMatched = QStringLiteral("Загрузчик:Контрольная сумма файла совпала!");
 
-QStringList connection(const SimulatorProcess& sim, const QString& way) {
+QStringList connection(const DevsimProcess& sim, const QString& way) {
     if (way == QStringLiteral("broker")) {
-        return {QStringLiteral("--broker"), sim.address(way), QStringLiteral("--id"),
-                QStringLiteral("1")};
+        return {QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
+                QStringLiteral("--id"), QStringLiteral("1")};
     }
     if (way == QStringLiteral("pty")) {
-        return {QStringLiteral("--serial"), sim.address(way), QStringLiteral("--baud"),
+        return {QStringLiteral("--serial"), sim.ptyPath(), QStringLiteral("--baud"),
                 QStringLiteral("115200")};
     }
-    return {QStringLiteral("--tcp"), sim.address(way)};
+    return {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort())};
 }
 
 } // namespace
@@ -127,11 +127,11 @@ void StorageDevsimTest::storedFileReadsBackEqual_data() {
 void StorageDevsimTest::storedFileReadsBackEqual() {
     QFETCH(QString, way);
     QFETCH(QStringList, faults);
-    SimulatorProcess sim(
+    DevsimProcess sim(
         QStringList{"--" + way, way == QStringLiteral("pty") ? QString() : "0"}.filter(
             QRegularExpression(QStringLiteral(".+"))) +
         faults);
-    QVERIFY2(sim.ready(), qPrintable(sim.errors()));
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
     b.writeFirmware(120); // about 12 KB
     const QStringList link = connection(sim, way);
@@ -147,8 +147,8 @@ void StorageDevsimTest::storedFileReadsBackEqual() {
 }
 
 void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
-    SimulatorProcess sim({"--tcp", "0", "--close-after-writes", "60"});
-    QVERIFY2(sim.ready(), qPrintable(sim.errors()));
+    DevsimProcess sim({"--tcp", "0", "--close-after-writes", "60"});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
     b.writeFirmware(100);
     const QStringList link = connection(sim, QStringLiteral("tcp"));
@@ -171,8 +171,8 @@ void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
 }
 
 void StorageDevsimTest::finalisationReprogramsAndRestarts() {
-    SimulatorProcess sim({"--tcp", "0", "--password", "s3cret", "--reset-delay", "100"});
-    QVERIFY2(sim.ready(), qPrintable(sim.errors()));
+    DevsimProcess sim({"--tcp", "0", "--password", "s3cret", "--reset-delay", "100"});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
     b.writeFirmware(30);
     const QString init = QDir(b.dir.path()).filePath(QStringLiteral("init.txt"));
