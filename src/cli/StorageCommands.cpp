@@ -2,10 +2,10 @@
 
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
+#include "cli/OperationSupport.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
-#include "firmware/FirmwareImage.h"
 #include "procedures/Procedures.h"
 
 #include <QCommandLineParser>
@@ -154,6 +154,11 @@ std::optional<int> endBeforeOutcome(CliSession& session, bool started) {
         return kExitCancelled;
     }
     if (!started) {
+        OperationSupport::report(
+            QStringLiteral("%1").arg(session.loader.state.OperationMode == kModeStore
+                                         ? QStringLiteral("store")
+                                         : QStringLiteral("readback")),
+            session.loader.form.Status[3]);
         return kExitUnavailable;
     }
     return std::nullopt;
@@ -206,21 +211,6 @@ int readbackExitCode(ReadBackProcedure::Outcome outcome) {
     return kExitTempFail;
 }
 
-// Runs the operation as the main button does: the driver opens the connection, runs the
-// procedure, reports and writes the journal.
-template <typename Run> bool runOperation(CliSession& session, int mode, Run run) {
-    bool started = false;
-    session.loader.state.OperationMode = mode;
-    session.loader.driver.setProcedure(mode, [&] {
-        started = true;
-        run();
-    });
-    session.setEndWaitOnDisconnect(true);
-    session.loader.driver.btnConnectClick();
-    session.endOperation();
-    return started;
-}
-
 void reportStore(const CliSession& session, const StorageLoadProcedure& store, int code) {
     const LoaderState& s = session.loader.state;
     if (code == kExitOk) {
@@ -243,20 +233,22 @@ int runStore(const QStringList& arguments) {
               QString::fromLatin1(kStoreHelp) + QString::fromLatin1(CommonOptions::helpText()));
         return kExitOk;
     }
+    CliSession session(p.options, p.quiet);
+    Procedures procedures(session.loader);
     QStringList initCommands;
     try {
-        FirmwareImage::load(p.path);
         if (!p.initCommands.isEmpty()) {
             initCommands = readInitCommands(p.initCommands);
         }
+        if (!OperationSupport::selectFirmware(session.loader, p.path)) {
+            OperationSupport::report(QStringLiteral("store"), session.loader.form.Status[3]);
+            return kExitDataErr;
+        }
     } catch (const LoaderError& e) {
-        print(stderr, QStringLiteral("velkor-cli store: %1\n").arg(e.text()));
+        OperationSupport::report(QStringLiteral("store"), e.text());
         return kExitIoErr;
     }
-    CliSession session(p.options, p.quiet);
-    Procedures procedures(session.loader);
     FormModel& f = session.loader.form;
-    session.loader.state.FirmwareFilePath = p.path;
     f.cbFinalization.checked = p.finalize;
     f.cbDopInitCmd.checked = !p.initCommands.isEmpty();
     f.DopCmdMemo = initCommands;
@@ -270,7 +262,9 @@ int runStore(const QStringList& arguments) {
     }
     session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password);
     StorageLoadProcedure& store = procedures.store;
-    const bool started = runOperation(session, kModeStore, [&store] { store.LoadToStorage(); });
+    session.setEndWaitOnDisconnect(true);
+    const bool started = OperationSupport::runOperation(session, kModeStore);
+    session.endOperation();
     if (const auto code = endBeforeOutcome(session, started)) {
         return *code;
     }
@@ -291,8 +285,9 @@ int runReadback(const QStringList& arguments) {
     session.dialogs.setFile(QStringLiteral("OUT"), p.path);
     session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password);
     ReadBackProcedure& readBack = procedures.readBack;
-    const bool started =
-        runOperation(session, kModeReadBack, [&readBack] { readBack.ReadBackStorage(); });
+    session.setEndWaitOnDisconnect(true);
+    const bool started = OperationSupport::runOperation(session, kModeReadBack);
+    session.endOperation();
     if (const auto code = endBeforeOutcome(session, started)) {
         return *code;
     }
