@@ -150,18 +150,16 @@ std::optional<int> endBeforeOutcome(CliSession& session, bool started) {
     if (!session.dialogs.missingAnswer().isEmpty()) {
         return kExitUsage;
     }
+    if (started) {
+        return std::nullopt;
+    }
     if (session.interrupted()) {
         return kExitCancelled;
     }
-    if (!started) {
-        OperationSupport::report(
-            QStringLiteral("%1").arg(session.loader.state.OperationMode == kModeStore
-                                         ? QStringLiteral("store")
-                                         : QStringLiteral("readback")),
-            session.loader.form.Status[3]);
-        return kExitUnavailable;
-    }
-    return std::nullopt;
+    const bool store = session.loader.state.OperationMode == kModeStore;
+    OperationSupport::report(store ? QStringLiteral("store") : QStringLiteral("readback"),
+                             session.loader.form.Status[3]);
+    return kExitUnavailable;
 }
 
 int storeExitCode(StorageLoadProcedure::Outcome outcome) {
@@ -268,7 +266,7 @@ int runStore(const QStringList& arguments) {
     if (const auto code = endBeforeOutcome(session, started)) {
         return *code;
     }
-    const int code = storeExitCode(store.outcome());
+    const int code = session.interrupted() ? kExitCancelled : storeExitCode(store.outcome());
     reportStore(session, store, code);
     return code;
 }
@@ -291,7 +289,7 @@ int runReadback(const QStringList& arguments) {
     if (const auto code = endBeforeOutcome(session, started)) {
         return *code;
     }
-    const int code = readbackExitCode(readBack.outcome());
+    const int code = session.interrupted() ? kExitCancelled : readbackExitCode(readBack.outcome());
     if (!readBack.writtenFile().isEmpty()) {
         print(code == kExitOk ? stdout : stderr,
               QStringLiteral("%1: %2 of %3 characters read back\n")

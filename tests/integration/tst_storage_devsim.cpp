@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 namespace {
 
@@ -109,6 +110,9 @@ private slots:
     void storedFileReadsBackEqual();
     void closedConnectionIsResumedWhereItStopped();
     void finalisationReprogramsAndRestarts();
+    void exitCodes_data();
+    void exitCodes();
+    void interruptLeavesAResumePosition();
 };
 
 void StorageDevsimTest::storedFileReadsBackEqual_data() {
@@ -190,6 +194,68 @@ void StorageDevsimTest::finalisationReprogramsAndRestarts() {
         QVERIFY2(store.err.contains(QString::fromLatin1(command)), command);
     }
     QVERIFY(store.err.contains(QStringLiteral("Прошивка обновлена. Текущая версия:\nVER 3.14")));
+}
+
+void StorageDevsimTest::exitCodes_data() {
+    QTest::addColumn<QStringList>("arguments"); // FILE stands for the firmware file
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no start position") << QStringList{"store", "FILE"} << false << 64
+                                       << QStringLiteral("--from-start or --resume");
+    QTest::newRow("bad resume") << QStringList{"store", "FILE", "--resume", "70:10"} << false << 64
+                                << QStringLiteral("PAGE:ADDR:LINE");
+    QTest::newRow("damaged file") << QStringList{"store", "FILE", "--from-start"} << true << 65
+                                  << QString();
+    QTest::newRow("password not given") << QStringList{"store", "FILE", "--from-start"} << false
+                                        << 64 << QStringLiteral("--password");
+    QTest::newRow("wrong password")
+        << QStringList{"store", "FILE", "--from-start", "--password", "guess"} << false << 76
+        << QString();
+    QTest::newRow("read-back, wrong password")
+        << QStringList{"readback", "OUT", "--password", "guess"} << false << 76
+        << QStringLiteral("LUMET:Отказ в доступе!");
+}
+
+void StorageDevsimTest::exitCodes() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, damaged);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    DevsimProcess sim({"--tcp", "0", "--password", "s3cret"});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
+    Bench b;
+    b.writeFirmware(5);
+    if (damaged) {
+        QFile f(b.file);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("S1FF\r\n");
+    }
+    arguments.replaceInStrings(QStringLiteral("FILE"), b.file);
+    arguments.replaceInStrings(QStringLiteral("OUT"), b.back);
+    const Run run = b.cli(arguments + connection(sim, QStringLiteral("tcp")));
+    QCOMPARE(run.exitCode, code);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY(!QFile::exists(b.back));
+}
+
+void StorageDevsimTest::interruptLeavesAResumePosition() {
+    DevsimProcess sim({"--tcp", "0"});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
+    Bench b;
+    b.writeFirmware(200);
+    QProcess p;
+    p.start(QStringLiteral(VELKOR_CLI_PATH),
+            QStringList{"store", b.file, "--from-start", "--data-dir", b.dir.path()} +
+                connection(sim, QStringLiteral("tcp")));
+    QVERIFY(p.waitForStarted());
+    QTest::qWait(2500);
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), 130);
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("resume with --resume 7")), qPrintable(err));
+    QVERIFY(b.journal().contains("Msg:"));
 }
 
 QTEST_GUILESS_MAIN(StorageDevsimTest)
