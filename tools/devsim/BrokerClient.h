@@ -26,6 +26,7 @@ public:
     void sendRaw(const QByteArray& bytes);
     void attach(std::uint32_t hardwareId) { attached_.insert(hardwareId); }
     bool isAttached(std::uint32_t hardwareId) const { return attached_.contains(hardwareId); }
+    bool isAttachedToAny() const { return !attached_.isEmpty(); }
     void close();
 
 signals:

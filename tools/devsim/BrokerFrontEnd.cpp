@@ -37,6 +37,8 @@ bool BrokerFrontEnd::createControllers(QString* error) {
             new SessionRunner(controller->device, options_, 0x42520000U + id, this);
         connect(controller->runner, &SessionRunner::output, this,
                 [this, id](const QByteArray& bytes) { deliver(id, bytes); });
+        connect(controller->runner, &SessionRunner::bannerOutput, this,
+                [this, id](const QByteArray& bytes) { announce(id, bytes); });
         connect(controller->runner, &SessionRunner::closeRequested, this,
                 [this, id] { closeClients(id); });
         controllers_.insert(id, controller);
@@ -91,6 +93,14 @@ void BrokerFrontEnd::route(BrokerClient* client, std::uint32_t hardwareId,
 void BrokerFrontEnd::deliver(std::uint32_t hardwareId, const QByteArray& bytes) {
     for (BrokerClient* client : std::as_const(clients_)) {
         if (client->isAttached(hardwareId)) {
+            client->sendPiece(hardwareId, bytes);
+        }
+    }
+}
+
+void BrokerFrontEnd::announce(std::uint32_t hardwareId, const QByteArray& bytes) {
+    for (BrokerClient* client : std::as_const(clients_)) {
+        if (!client->isAttachedToAny()) {
             client->sendPiece(hardwareId, bytes);
         }
     }

@@ -34,6 +34,9 @@ private:
     void accept();
     void route(BrokerClient* client, std::uint32_t hardwareId, const QByteArray& payload);
     void deliver(std::uint32_t hardwareId, const QByteArray& bytes);
+    // A restart banner also reaches the clients that have not addressed any controller yet: a
+    // loader that waits for a banner before it sends anything listens to every controller.
+    void announce(std::uint32_t hardwareId, const QByteArray& bytes);
     void closeClients(std::uint32_t hardwareId);
 
     const SimOptions& options_;

@@ -34,6 +34,9 @@ void OutputQueue::fire() {
     const Piece piece = waiting_.takeFirst();
     if (!piece.bytes.isEmpty()) {
         emit write(piece.bytes);
+        if (piece.unsolicited) {
+            emit wroteUnsolicited(piece.bytes);
+        }
     }
     if (piece.closeAfter) {
         waiting_.clear();

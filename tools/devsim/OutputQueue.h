@@ -20,6 +20,8 @@ public:
 
 signals:
     void write(const QByteArray& bytes);
+    // Also emitted, after write, for the bytes of an unsolicited piece.
+    void wroteUnsolicited(const QByteArray& bytes);
     void closeRequested();
 
 private:

@@ -9,7 +9,8 @@ namespace devsim {
 struct Piece {
     int delayMs = 0;
     QByteArray bytes;
-    bool closeAfter = false; // close the connection once these bytes are written
+    bool closeAfter = false;  // close the connection once these bytes are written
+    bool unsolicited = false; // not an answer to a command (the restart banner)
 };
 
 using Pieces = QList<Piece>;

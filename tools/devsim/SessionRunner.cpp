@@ -19,6 +19,7 @@ SessionRunner::SessionRunner(Device& device, const SimOptions& options, std::uin
     bannerTimer_.setSingleShot(true);
     connect(&bannerTimer_, &QTimer::timeout, this, &SessionRunner::showBanner);
     connect(&queue_, &OutputQueue::write, this, &SessionRunner::output);
+    connect(&queue_, &OutputQueue::wroteUnsolicited, this, &SessionRunner::bannerOutput);
     connect(&queue_, &OutputQueue::closeRequested, this, &SessionRunner::closeRequested);
 }
 
@@ -78,7 +79,11 @@ void SessionRunner::showBanner() {
     if (controller_.mode() != Controller::Mode::Restarting) {
         return;
     }
-    queue_.enqueue(shapeText(controller_.banner(), 0, options_.faults));
+    Pieces pieces = shapeText(controller_.banner(), 0, options_.faults);
+    for (Piece& piece : pieces) {
+        piece.unsolicited = true;
+    }
+    queue_.enqueue(pieces);
     scheduleBanner(options_.controller.bannerIntervalMs);
 }
 

@@ -34,6 +34,8 @@ public:
 
 signals:
     void output(const QByteArray& bytes);
+    // The restart banner, also sent through output.
+    void bannerOutput(const QByteArray& bytes);
     void closeRequested();
 
 private:
