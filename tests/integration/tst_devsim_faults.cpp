@@ -71,6 +71,8 @@ private slots:
     void badOptionsExitWithUsageError_data();
     void badOptionsExitWithUsageError();
     void takenPortExitsUnavailable();
+    void unusableFilesExitWithIoError_data();
+    void unusableFilesExitWithIoError();
 };
 
 void DevsimFaultsTest::dropEveryNthAnswer() {
@@ -219,6 +221,24 @@ void DevsimFaultsTest::takenPortExitsUnavailable() {
     const Run run = runDevsim({"--tcp", QString::number(taken.serverPort())});
     QCOMPARE(run.exitCode, 69);
     QVERIFY2(run.err.contains(QString::number(taken.serverPort())), qPrintable(run.err));
+}
+
+void DevsimFaultsTest::unusableFilesExitWithIoError_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("image folder missing")
+        << QStringList{"--tcp", "0", "--image-out", "/nonexistent/x"};
+    QTest::newRow("broker image folder missing")
+        << QStringList{"--broker", "0", "--image-out", "/nonexistent/x"};
+    QTest::newRow("storage folder missing")
+        << QStringList{"--tcp", "0", "--storage", "/nonexistent/s"};
+}
+
+void DevsimFaultsTest::unusableFilesExitWithIoError() {
+    QFETCH(QStringList, arguments);
+    const Run run = runDevsim(arguments);
+    QCOMPARE(run.exitCode, 74);
+    QVERIFY2(run.err.contains("/nonexistent/"), qPrintable(run.err));
+    QVERIFY(!run.out.contains("ready"));
 }
 
 QTEST_GUILESS_MAIN(DevsimFaultsTest)

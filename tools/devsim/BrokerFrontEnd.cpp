@@ -33,6 +33,9 @@ bool BrokerFrontEnd::createControllers(QString* error) {
         if (!storage.isEmpty() && !controller->device.storage.attachFile(storage, error)) {
             return false;
         }
+        if (!controller->device.publishImage(error)) {
+            return false;
+        }
         controller->runner =
             new SessionRunner(controller->device, options_, 0x42520000U + id, this);
         connect(controller->runner, &SessionRunner::output, this,

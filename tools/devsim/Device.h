@@ -14,12 +14,19 @@ struct Device {
     Device(const ControllerOptions& controllerOptions, const QString& imageOut)
         : options(controllerOptions), storage(controllerOptions.pages), imageOutPath(imageOut) {}
 
-    // Writes the flash image to imageOutPath when one was given; failures go to the log.
-    void publishImage() const {
-        QString error;
-        if (!imageOutPath.isEmpty() && !flash.save(imageOutPath, &error)) {
-            qWarning("velkor-devsim: %s", qPrintable(error));
+    // Writes the flash image to imageOutPath when one was given; false when that fails, with
+    // the message in error (or in the log when error is null).
+    bool publishImage(QString* error = nullptr) const {
+        QString problem;
+        if (!imageOutPath.isEmpty() && !flash.save(imageOutPath, &problem)) {
+            if (error != nullptr) {
+                *error = problem;
+            } else {
+                qWarning("velkor-devsim: %s", qPrintable(problem));
+            }
+            return false;
         }
+        return true;
     }
 
     ControllerOptions options;

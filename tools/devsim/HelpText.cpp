@@ -41,8 +41,9 @@ Controller:
   --pages N               storage memory pages of 528 bytes (default 4096)
   --storage FILE          keep the storage memory in FILE (raw pages, written through on every
                           write; created filled with FF). Broker controller N uses FILE.idN.
-  --image-out FILE        write the programmed flash image to FILE whenever programming ends
-                          (end record, or REPROGRAMM W answered GOOD): one line per run of
+  --image-out FILE        write the programmed flash image to FILE at start (empty) and whenever
+                          programming ends (count or end record accepted, or REPROGRAMM W
+                          answered GOOD): one line per run of
                           consecutive bytes, "AAAAAAAA HEXBYTES", address in 8 hex digits,
                           ascending. Broker controller N writes FILE.idN.
 
@@ -53,8 +54,8 @@ How commands are read:
   about 30 ms of silence for each answer, so commands are always separated by a longer silence.
   A broker frame's payload is a whole command.
 
-Fault injection (deterministic for a given --seed; counts are per connection, N = every Nth,
-0 = off):
+Fault injection (deterministic for a given --seed; N = every Nth, 0 = off; counts run per TCP
+connection, for the pty, and per controller behind the broker, the frame faults per broker client):
   --seed N                seed of every random choice (default 1)
   --drop-every N          the answer to every Nth command is lost (the command is executed)
   --drop-rate F           the answer to a fraction F (0..1) of the commands is lost

@@ -44,6 +44,9 @@ int main(int argc, char* argv[]) {
     if (!options.storagePath.isEmpty() && !device.storage.attachFile(options.storagePath, &error)) {
         return fail(kIoError, error);
     }
+    if ((options.tcpPort || options.pty) && !device.publishImage(&error)) {
+        return fail(kIoError, error);
+    }
     std::unique_ptr<devsim::TcpFrontEnd> tcp;
     if (options.tcpPort) {
         tcp = std::make_unique<devsim::TcpFrontEnd>(device, options);
