@@ -102,7 +102,7 @@ void DevsimTcpTest::bannerThenBootloaderProgramsTheImage() {
     DevsimProcess sim({"--tcp", "0", "--unit", "ABC5", "--version-text", "3.21", "--image-out",
                        image_, "--banner-interval", "150", "--reset-delay", "50"});
     QVERIFY(sim.isReady());
-    QCOMPARE(fileContent(image_), QByteArray()); // nothing programmed yet
+    QVERIFY(!QFile::exists(image_)); // nothing programmed yet
     Client client;
     QVERIFY(client.connectTo(sim.tcpPort()));
     const QByteArray banner = client.banner();

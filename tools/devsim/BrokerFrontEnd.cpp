@@ -33,7 +33,7 @@ bool BrokerFrontEnd::createControllers(QString* error) {
         if (!storage.isEmpty() && !controller->device.storage.attachFile(storage, error)) {
             return false;
         }
-        if (!controller->device.publishImage(error)) {
+        if (!controller->device.imageWritable(error)) {
             return false;
         }
         controller->runner =

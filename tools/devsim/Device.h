@@ -4,6 +4,7 @@
 #include "SimOptions.h"
 #include "StorageMemory.h"
 
+#include <QFileInfo>
 #include <QString>
 
 namespace devsim {
@@ -24,6 +25,21 @@ struct Device {
             } else {
                 qWarning("velkor-devsim: %s", qPrintable(problem));
             }
+            return false;
+        }
+        return true;
+    }
+
+    // Whether the image file can be written later: its folder exists and is writable, and an
+    // existing file is writable. Nothing is created, so no image file means nothing programmed.
+    bool imageWritable(QString* error) const {
+        if (imageOutPath.isEmpty()) {
+            return true;
+        }
+        const QFileInfo file(imageOutPath);
+        const QFileInfo folder(file.absolutePath());
+        if (!folder.isDir() || !folder.isWritable() || (file.exists() && !file.isWritable())) {
+            *error = QStringLiteral("cannot write the image file %1").arg(imageOutPath);
             return false;
         }
         return true;

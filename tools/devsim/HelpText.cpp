@@ -41,9 +41,9 @@ Controller:
   --pages N               storage memory pages of 528 bytes (default 4096)
   --storage FILE          keep the storage memory in FILE (raw pages, written through on every
                           write; created filled with FF). Broker controller N uses FILE.idN.
-  --image-out FILE        write the programmed flash image to FILE at start (empty) and whenever
-                          programming ends (count or end record accepted, or REPROGRAMM W
-                          answered GOOD): one line per run of
+  --image-out FILE        write the programmed flash image to FILE whenever programming ends
+                          (count or end record accepted, or REPROGRAMM W answered GOOD); no
+                          file means nothing was programmed. One line per run of
                           consecutive bytes, "AAAAAAAA HEXBYTES", address in 8 hex digits,
                           ascending. Broker controller N writes FILE.idN.
 

@@ -44,7 +44,7 @@ int main(int argc, char* argv[]) {
     if (!options.storagePath.isEmpty() && !device.storage.attachFile(options.storagePath, &error)) {
         return fail(kIoError, error);
     }
-    if ((options.tcpPort || options.pty) && !device.publishImage(&error)) {
+    if ((options.tcpPort || options.pty) && !device.imageWritable(&error)) {
         return fail(kIoError, error);
     }
     std::unique_ptr<devsim::TcpFrontEnd> tcp;
