@@ -9,6 +9,16 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     Timer3->start();
 }
 
+Loader::Stop Loader::stopReason() const {
+    if (!state.OperationActive) {
+        return Stop::Cancelled;
+    }
+    if (!Timer3->enabled() || runtime.terminating()) {
+        return Stop::LinkLost;
+    }
+    return Stop::None;
+}
+
 void Loader::setStatus(int panel, const QString& text) {
     if (panel < 0 || panel >= int(form.Status.size())) {
         return;

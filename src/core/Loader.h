@@ -44,6 +44,13 @@ public:
     const QString& dataDir() const { return dataDir_; }
     int connectionKind() const { return form.TypeOfConnectGrpPage; }
 
+    // Why a running operation cannot go on: the user cancelled (OperationActive cleared), or the
+    // link is gone (Timer3 stopped) or the application is quitting.
+    enum class Stop { None, Cancelled, LinkLost };
+    Stop stopReason() const;
+    // What every procedure loop tests at each pass.
+    bool operationCanGoOn() const { return stopReason() == Stop::None; }
+
     // Writes a status-bar panel (0 progress counter, 2 connection state, 3 messages).
     void setStatus(int panel, const QString& text);
     // Adds one line to the terminal window's view.

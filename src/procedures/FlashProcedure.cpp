@@ -15,17 +15,12 @@ const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от
 
 } // namespace
 
-bool FlashProcedure::linkAlive() const {
-    return loader_.Timer3->enabled() && !loader_.runtime.terminating() &&
-           loader_.state.OperationActive;
-}
-
 void FlashProcedure::EnterBootloader() {
     LoaderState& s = loader_.state;
     loader_.Timer3->start();
     stage_ = BootStage::WaitReset;
     outcome_ = Outcome::None;
-    while (s.OperationActive && linkAlive()) {
+    while (s.OperationActive && loader_.operationCanGoOn()) {
         PassResult pass = PassResult::Continue;
         switch (stage_) {
         case BootStage::WaitReset:

@@ -33,7 +33,6 @@ public:
 private:
     enum class PassResult { Continue, LeaveLoop };
 
-    bool linkAlive() const;
     PassResult watchBanner();
     PassResult checkSignature(const QByteArray& deviceSignature);
     void enterBootloaderMode();

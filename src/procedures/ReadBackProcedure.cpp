@@ -23,11 +23,6 @@ QString ReadBackProcedure::partialFileName(const QString& target) {
     return target + QStringLiteral(".partial");
 }
 
-bool ReadBackProcedure::linkAlive() const {
-    return loader_.Timer3->enabled() && !loader_.runtime.terminating() &&
-           loader_.state.OperationActive;
-}
-
 bool ReadBackProcedure::send(const QByteArray& command) {
     return loader_.exchange.SendCommand(command);
 }
@@ -43,12 +38,16 @@ void ReadBackProcedure::end(Outcome outcome) {
 }
 
 void ReadBackProcedure::endUnanswered() {
-    if (!loader_.state.OperationActive) {
+    switch (loader_.stopReason()) {
+    case Loader::Stop::Cancelled:
         end(Outcome::Cancelled);
-    } else if (!loader_.Timer3->enabled() || loader_.runtime.terminating()) {
+        break;
+    case Loader::Stop::LinkLost:
         end(Outcome::LinkLost);
-    } else {
+        break;
+    case Loader::Stop::None:
         end(Outcome::NoAnswer);
+        break;
     }
 }
 
@@ -120,7 +119,7 @@ void ReadBackProcedure::prepareTextRead() {
 void ReadBackProcedure::readText() {
     int barren = 0;
     while (crc_.byteCount < descriptor_.length) {
-        if (!linkAlive()) {
+        if (!loader_.operationCanGoOn()) {
             break;
         }
         send("PAGEREAD");
@@ -143,7 +142,7 @@ void ReadBackProcedure::readText() {
 void ReadBackProcedure::takeFrom(const QByteArray& answer) {
     const qsizetype last = answer.size() - 1;
     for (qsizetype i = 0; i < last && crc_.byteCount < descriptor_.length; ++i) {
-        if (!linkAlive()) {
+        if (!loader_.operationCanGoOn()) {
             return;
         }
         const char c = answer.at(i);
@@ -175,7 +174,7 @@ void ReadBackProcedure::showProgress() {
 }
 
 void ReadBackProcedure::conclude(bool fileChosen) {
-    const bool stopped = crc_.byteCount < descriptor_.length && !linkAlive();
+    const bool stopped = crc_.byteCount < descriptor_.length && !loader_.operationCanGoOn();
     if (!building_.isEmpty()) {
         lines_.appendLine(building_);
         building_.resize(0);

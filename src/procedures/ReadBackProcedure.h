@@ -50,7 +50,6 @@ public:
     static QString partialFileName(const QString& target);
 
 private:
-    bool linkAlive() const;
     void end(Outcome outcome);
     void endUnanswered();
     bool send(const QByteArray& command);

@@ -42,11 +42,6 @@ StorageLoadProcedure::StorageLoadProcedure(Loader& loader) : loader_(loader) {
 
 StorageLoadProcedure::~StorageLoadProcedure() = default;
 
-bool StorageLoadProcedure::linkAlive() const {
-    return loader_.Timer3->enabled() && !loader_.runtime.terminating() &&
-           loader_.state.OperationActive;
-}
-
 bool StorageLoadProcedure::send(const QByteArray& command) {
     return loader_.exchange.SendCommand(command);
 }
@@ -63,12 +58,16 @@ void StorageLoadProcedure::end(Outcome outcome) {
 
 // The controller fell silent: a cancel or a lost connection explains it where one happened.
 void StorageLoadProcedure::endUnanswered() {
-    if (!loader_.state.OperationActive) {
+    switch (loader_.stopReason()) {
+    case Loader::Stop::Cancelled:
         end(Outcome::Cancelled);
-    } else if (!loader_.Timer3->enabled() || loader_.runtime.terminating()) {
+        break;
+    case Loader::Stop::LinkLost:
         end(Outcome::LinkLost);
-    } else {
+        break;
+    case Loader::Stop::None:
         end(Outcome::NoAnswer);
+        break;
     }
 }
 
@@ -220,7 +219,7 @@ void StorageLoadProcedure::prepare() {
 void StorageLoadProcedure::skipPieces() {
     LoaderState& s = loader_.state;
     while (s.LinesSent < s.LastLoadedLine) {
-        if (!linkAlive() || stream_->atEnd()) {
+        if (!loader_.operationCanGoOn() || stream_->atEnd()) {
             break;
         }
         stream_->readPiece(scratch_, crc_);
@@ -274,7 +273,7 @@ bool StorageLoadProcedure::UploadLogin() {
         s.AttemptLimit = 99;
         send("PASSWORD");
         if (answer().isEmpty()) {
-            if (!linkAlive()) {
+            if (!loader_.operationCanGoOn()) {
                 return false;
             }
             loader_.setStatus(3, QStringLiteral("Ожидаем подключения к прибору.."));
@@ -292,7 +291,7 @@ bool StorageLoadProcedure::UploadLogin() {
         if (loginCommandsEchoed()) {
             return true;
         }
-        if (!linkAlive()) {
+        if (!loader_.operationCanGoOn()) {
             return false;
         }
     }
@@ -323,7 +322,7 @@ bool StorageLoadProcedure::loginCommandsEchoed() {
 StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
     LoaderState& s = loader_.state;
     while (!stream_->atEnd() || !pending_.isEmpty()) {
-        if (!linkAlive()) {
+        if (!loader_.operationCanGoOn()) {
             keepConfirmedPosition();
             endUnanswered();
             return Stretch::Stopped;
@@ -367,7 +366,7 @@ StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
         if (--s.AttemptLimit <= 1) {
             return Write::Failed;
         }
-        if (!linkAlive()) {
+        if (!loader_.operationCanGoOn()) {
             return Write::Unanswered;
         }
     }

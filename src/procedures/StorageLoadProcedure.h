@@ -55,7 +55,6 @@ private:
     enum class Write { Accepted, Failed, Unanswered };
     enum class Stretch { Uploaded, Stopped, Ended };
 
-    bool linkAlive() const;
     void end(Outcome outcome);
     void endUnanswered();
     bool send(const QByteArray& command);
