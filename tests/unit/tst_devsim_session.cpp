@@ -39,7 +39,8 @@ private slots:
 };
 
 void DevsimSessionTest::commandWithoutLineEndWaitsForTheIdleGap() {
-    const devsim::SimOptions options = quickOptions();
+    devsim::SimOptions options = quickOptions();
+    options.idleGapMs = 150;
     devsim::Device device(options.controller, {});
     devsim::SessionRunner runner(device, options, 1);
     runner.startRunning();
@@ -50,7 +51,7 @@ void DevsimSessionTest::commandWithoutLineEndWaitsForTheIdleGap() {
     QTest::qWait(20);
     runner.receive("UM 7"); // the gap starts again with every piece
     QVERIFY(output.wait(1000));
-    QVERIFY2(clock.elapsed() >= 55, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() >= 165, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(joined(output), QByteArray("PAGENUM=7\r\n"));
 }
 
