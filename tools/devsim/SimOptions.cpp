@@ -75,15 +75,15 @@ constexpr int kMaxMs = 600000;
 constexpr int kMaxCount = 1000000;
 
 QList<OptionRule> valueRules() {
-    auto count = [](int FaultOptions::*field) {
-        return [field](SimOptions& o, const QString& v) {
-            o.faults.*field = toInt("option", v, 0, kMaxCount);
-        };
+    auto count = [](const char* name, int FaultOptions::*field) {
+        return OptionRule{name, true, [name, field](SimOptions& o, const QString& v) {
+                              o.faults.*field = toInt(name, v, 0, kMaxCount);
+                          }};
     };
-    auto ms = [](int FaultOptions::*field) {
-        return [field](SimOptions& o, const QString& v) {
-            o.faults.*field = toInt("option", v, 0, kMaxMs);
-        };
+    auto ms = [](const char* name, int FaultOptions::*field) {
+        return OptionRule{name, true, [name, field](SimOptions& o, const QString& v) {
+                              o.faults.*field = toInt(name, v, 0, kMaxMs);
+                          }};
     };
     return {
         {"--tcp", true,
@@ -133,21 +133,21 @@ QList<OptionRule> valueRules() {
          [](SimOptions& o, const QString& v) {
              o.faults.seed = std::uint32_t(toInt("--seed", v, 0, std::numeric_limits<int>::max()));
          }},
-        {"--drop-every", true, count(&FaultOptions::dropEvery)},
+        count("--drop-every", &FaultOptions::dropEvery),
         {"--drop-rate", true,
          [](SimOptions& o, const QString& v) { o.faults.dropRate = toFraction("--drop-rate", v); }},
-        {"--delay", true, ms(&FaultOptions::delayMs)},
-        {"--jitter", true, ms(&FaultOptions::jitterMs)},
+        ms("--delay", &FaultOptions::delayMs),
+        ms("--jitter", &FaultOptions::jitterMs),
         {"--split", true,
          [](SimOptions& o, const QString& v) { o.faults.split = toInt("--split", v, 1, 1000); }},
-        {"--gap", true, ms(&FaultOptions::gapMs)},
-        {"--wrong-counter-every", true, count(&FaultOptions::wrongCounterEvery)},
-        {"--close-after-writes", true, count(&FaultOptions::closeAfterWrites)},
-        {"--garbage-every", true, count(&FaultOptions::garbageEvery)},
-        {"--bad-crc-every", true, count(&FaultOptions::badCrcEvery)},
-        {"--split-frame-every", true, count(&FaultOptions::splitFrameEvery)},
-        {"--frame-gap", true, ms(&FaultOptions::frameGapMs)},
-        {"--double-frame-every", true, count(&FaultOptions::doubleFrameEvery)},
+        ms("--gap", &FaultOptions::gapMs),
+        count("--wrong-counter-every", &FaultOptions::wrongCounterEvery),
+        count("--close-after-writes", &FaultOptions::closeAfterWrites),
+        count("--garbage-every", &FaultOptions::garbageEvery),
+        count("--bad-crc-every", &FaultOptions::badCrcEvery),
+        count("--split-frame-every", &FaultOptions::splitFrameEvery),
+        ms("--frame-gap", &FaultOptions::frameGapMs),
+        count("--double-frame-every", &FaultOptions::doubleFrameEvery),
     };
 }
 
@@ -179,12 +179,7 @@ void applyArguments(const QStringList& arguments, SimOptions& options) {
         if (!inlineValue && i + 1 >= arguments.size()) {
             throw UsageProblem{QStringLiteral("%1 needs a value").arg(name)};
         }
-        try {
-            rule->set(options, inlineValue ? *inlineValue : arguments[++i]);
-        } catch (UsageProblem& problem) {
-            problem.text.replace("option", name);
-            throw;
-        }
+        rule->set(options, inlineValue ? *inlineValue : arguments[++i]);
     }
 }
 
