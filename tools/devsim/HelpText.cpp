@@ -25,8 +25,9 @@ On start the simulator prints one line per way in and then "ready", and flushes:
   tcp 127.0.0.1:PORT | broker 127.0.0.1:PORT | pty /dev/pts/N | ready
 
 The TCP and pty ways reach one controller; every broker id is a controller of its own, already
-running when the simulator starts: send "RESET" through the broker to see its banner (a client
-hears a controller once it has sent it a frame).
+running when the simulator starts: send "RESET" through the broker to see its banner. A client
+hears a controller's answers once it has sent it a frame; a client that has sent no frame yet
+hears the restart banners of every controller.
 
 Controller:
   --unit TYPE             device type in the banner line "UNIT:TYPE VERSION" (default LUMET52)
