@@ -2,16 +2,86 @@
 
 #include "cli/CommonOptions.h"
 #include "cli/ExitCodes.h"
+#include "cli/FleetRunner.h"
+#include "cli/GlobalFlags.h"
+#include "cli/RunRecord.h"
+#include "cli/StdoutCapture.h"
 #include "cli/Subcommand.h"
 #include "cli/UsageError.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
 void print(FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
+}
+
+const Subcommand* find(const QString& name) {
+    for (const Subcommand& sub : allSubcommands()) {
+        if (sub.name == name) {
+            return &sub;
+        }
+    }
+    return nullptr;
+}
+
+bool usesBroker(const QStringList& arguments) {
+    for (const QString& a : arguments) {
+        if (a == QStringLiteral("--broker") || a.startsWith(QStringLiteral("--broker="))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int runOne(const Subcommand& sub, const QStringList& arguments) {
+    try {
+        return sub.run(arguments);
+    } catch (const UsageError& e) {
+        runRecord().status = e.text();
+        print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(sub.name, e.text()));
+        return kExitUsage;
+    }
+}
+
+int runFleet(const GlobalFlags& flags, const QStringList& arguments) {
+    const QString name = arguments.first();
+    if (!usesBroker(arguments)) {
+        throw UsageError(QStringLiteral("several ids need --broker"));
+    }
+    if (name == QStringLiteral("readback") && !arguments.join(QLatin1Char(' ')).contains("{id}")) {
+        throw UsageError(QStringLiteral("a fleet reads back into one file per id: put {id} into "
+                                        "the name of OUT"));
+    }
+    FleetRunner fleet(arguments, flags.fleet, flags.jobs, flags.quiet || flags.json);
+    const int code = fleet.run();
+    RunRecord& record = runRecord();
+    QJsonArray results;
+    int succeeded = 0;
+    for (const FleetMember& m : fleet.members()) {
+        results.append(m.toJson());
+        succeeded += m.exitCode == kExitOk ? 1 : 0;
+        if (record.file.isEmpty()) {
+            record.file = m.result.value(QStringLiteral("file")).toString();
+        }
+        const QString connection = m.result.value(QStringLiteral("connection")).toString();
+        if (record.connection.isEmpty() && !connection.isEmpty()) {
+            // The broker of every id, with the list of ids.
+            record.connection = connection.left(connection.lastIndexOf(QStringLiteral(" ID: "))) +
+                                QStringLiteral(" ID: ") + flags.idText;
+        }
+    }
+    record.extra.insert(QStringLiteral("results"), results);
+    record.status = QStringLiteral("%1 of %2 succeeded").arg(succeeded).arg(results.size());
+    if (!flags.json) {
+        print(stdout, fleet.outputs() + FleetDisplay::summary(fleet.members()));
+    }
+    return code;
 }
 
 } // namespace
@@ -22,21 +92,20 @@ QString CliApp::usage() {
         "Flashes, stores and reads back firmware of LUMET and DORN controllers from a shell.\n\n"
         "Subcommands:\n");
     for (const Subcommand& sub : allSubcommands()) {
-        text += QStringLiteral("  %1%2\n").arg(sub.name.leftJustified(12), sub.summary);
+        if (!sub.hidden) {
+            text += QStringLiteral("  %1%2\n").arg(sub.name.leftJustified(12), sub.summary);
+        }
     }
     text += QStringLiteral("\n") + QString::fromLatin1(CommonOptions::helpText());
-    text +=
-        QStringLiteral("\nResults go to standard output, progress and messages to standard error.\n"
-                       "'velkor-cli SUBCOMMAND --help' describes one subcommand.\n\n"
-                       "Exit codes:\n"
-                       "  0    success\n"
-                       "  64   usage error (also: a question that no option answered)\n"
-                       "  65   the firmware file was refused\n"
-                       "  69   the connection could not be opened\n"
-                       "  74   a file could not be read or written\n"
-                       "  75   the device stopped answering\n"
-                       "  76   signature mismatch or refusal by the device\n"
-                       "  130  cancelled (Ctrl-C)\n");
+    text += QStringLiteral(
+        "\nResults go to standard output, progress and messages to standard error: a progress\n"
+        "bar on a terminal, plain lines otherwise. Every operation writes its journal entry.\n"
+        "'velkor-cli SUBCOMMAND --help' describes one subcommand.\n\n"
+        "Fleets: --broker HOST --id 3,7,10-12 runs the subcommand for each id in turn, or up\n"
+        "to --jobs N at once, and ends with a table of each id's outcome and time; with --json\n"
+        "the result object has one entry per id under \"results\". In file names, {id} stands\n"
+        "for the id (a fleet read-back needs it).\n\n");
+    text += exitCodeHelp();
     return text;
 }
 
@@ -55,17 +124,46 @@ int CliApp::run() {
         print(stdout, QStringLiteral("velkor-cli %1\n").arg(QStringLiteral(VELKOR_VERSION)));
         return kExitOk;
     }
-    for (const Subcommand& sub : allSubcommands()) {
-        if (sub.name == first) {
-            try {
-                return sub.run(arguments_.mid(1));
-            } catch (const UsageError& e) {
-                print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
-                return kExitUsage;
-            }
-        }
+    const Subcommand* sub = find(first);
+    if (sub == nullptr) {
+        print(stderr,
+              QStringLiteral("velkor-cli: unknown subcommand \"%1\"; see velkor-cli --help\n")
+                  .arg(first));
+        return kExitUsage;
     }
-    print(stderr, QStringLiteral("velkor-cli: unknown subcommand \"%1\"; see velkor-cli --help\n")
-                      .arg(first));
-    return kExitUsage;
+    QStringList arguments = arguments_.mid(1);
+    RunRecord& record = runRecord();
+    record.subcommand = first;
+    record.clock.start();
+    GlobalFlags flags;
+    try {
+        flags = GlobalFlags::take(arguments);
+    } catch (const UsageError& e) {
+        print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
+        return kExitUsage;
+    }
+    record.quiet = flags.quiet;
+    record.json = flags.json;
+    std::optional<StdoutCapture> capture;
+    if (flags.json) {
+        capture.emplace();
+    }
+    int code = kExitUsage;
+    try {
+        code = flags.fleet.isEmpty() ? runOne(*sub, arguments) : runFleet(flags, arguments);
+    } catch (const UsageError& e) {
+        record.status = e.text();
+        print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
+    }
+    if (capture) {
+        const QByteArray output = capture->finish();
+        if (!output.isEmpty()) {
+            record.extra.insert(QStringLiteral("output"), QString::fromLocal8Bit(output));
+        }
+        const QByteArray json = QJsonDocument(record.toJson(code)).toJson(QJsonDocument::Compact);
+        std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+    return code;
 }

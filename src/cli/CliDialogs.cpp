@@ -1,5 +1,7 @@
 #include "cli/CliDialogs.h"
 
+#include "cli/ProgressDisplay.h"
+#include "cli/TerminalPrompt.h"
 #include "cli/UsageError.h"
 
 #include <cstdio>
@@ -10,6 +12,7 @@ void printLine(const QString& prefix, const QString& text) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
         .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    ProgressDisplay::clearLine();
     std::fprintf(stderr, "%s%s\n", prefix.toLocal8Bit().constData(),
                  shown.toLocal8Bit().constData());
     std::fflush(stderr);
@@ -25,9 +28,9 @@ void CliDialogs::setConfirm(const QString& question, const QString& flag, std::o
     confirms_[question] = {flag, value};
 }
 
-void CliDialogs::setInput(const QString& caption, const QString& flag,
-                          std::optional<QString> text) {
-    inputs_[caption] = {flag, std::move(text)};
+void CliDialogs::setInput(const QString& caption, const QString& flag, std::optional<QString> text,
+                          bool secret) {
+    inputs_[caption] = {flag, std::move(text), secret};
 }
 
 void CliDialogs::setFile(const QString& flag, std::optional<QString> path) {
@@ -64,6 +67,10 @@ bool CliDialogs::confirm(const QString& text) {
 
 bool CliDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value) {
     const auto it = inputs_.find(caption);
+    if (it != inputs_.end() && !it->second.value && TerminalPrompt::available()) {
+        it->second.value = TerminalPrompt::ask(QStringLiteral("%1 (%2): ").arg(caption, prompt),
+                                               it->second.secret);
+    }
     if (it == inputs_.end() || !it->second.value) {
         missing(caption + QStringLiteral(": ") + prompt,
                 it == inputs_.end() ? QString() : it->second.flag);

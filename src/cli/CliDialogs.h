@@ -8,14 +8,18 @@
 #include <optional>
 
 // The dialogs of the shell: message boxes go to standard error, and every question is
-// answered by a flag. A question without its flag stops the operation with a usage error that
-// names the flag; the shell never waits for a window.
+// answered by a flag. A text question without its flag is asked on the terminal when standard
+// input is one (a secret one without echo); otherwise, and for every other question, a missing
+// flag stops the operation with a usage error that names the flag. The shell never waits for a
+// window.
 class CliDialogs : public Dialogs {
 public:
     // The answer to a yes/no question, given by the flag named.
     void setConfirm(const QString& question, const QString& flag, std::optional<bool> yes);
-    // The answer to a text query (matched by its caption), given by the flag named.
-    void setInput(const QString& caption, const QString& flag, std::optional<QString> text);
+    // The answer to a text query (matched by its caption), given by the flag named; a secret
+    // one (a password) is read without echo when it is asked on the terminal.
+    void setInput(const QString& caption, const QString& flag, std::optional<QString> text,
+                  bool secret = false);
     // The file the file dialog would choose, given by the argument named.
     void setFile(const QString& flag, std::optional<QString> path);
 
@@ -35,6 +39,7 @@ private:
     struct Answer {
         QString flag;
         std::optional<QString> value;
+        bool secret = false;
     };
     [[noreturn]] void missing(const QString& question, const QString& flag);
 

@@ -1,5 +1,6 @@
 #include "cli/CliSession.h"
 
+#include "cli/RunRecord.h"
 #include "core/DataDir.h"
 #include "core/LoaderError.h"
 
@@ -24,17 +25,10 @@ constexpr int kPollIntervalMs = 20;
 } // namespace
 
 CliSession::CliSession(const CommonOptions& options, bool quiet)
-    : loader(runtime, dialogs, DataDir::resolve(options.dataDir)), links(loader) {
-    dialogs.quiet = quiet;
+    : loader(runtime, dialogs, DataDir::resolve(options.dataDir)), links(loader),
+      progress_(loader, ProgressDisplay::modeFor(quiet || runRecord().quiet)) {
+    dialogs.quiet = quiet || runRecord().quiet;
     options.applyTo(loader);
-    if (!quiet) {
-        loader.onStatus = [](int panel, const QString& text) {
-            if (panel == 3) {
-                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-                std::fflush(stderr);
-            }
-        };
-    }
     interruptRequested.store(false);
     std::signal(SIGINT, onInterrupt);
     poller_.setInterval(kPollIntervalMs);
@@ -43,6 +37,7 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
 }
 
 CliSession::~CliSession() {
+    runRecord().takeFrom(loader);
     std::signal(SIGINT, SIG_DFL);
 }
 

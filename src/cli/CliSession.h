@@ -2,6 +2,7 @@
 
 #include "cli/CliDialogs.h"
 #include "cli/CommonOptions.h"
+#include "cli/ProgressDisplay.h"
 #include "connections/Connections.h"
 #include "core/Loader.h"
 #include "core/QtRuntime.h"
@@ -10,7 +11,9 @@
 
 // One loader for a subcommand that talks to a controller: the real runtime, the shell's
 // dialogs, the real connections and the shared data folder, set up from the common options.
-// Status messages (panel 3) go to standard error unless quiet. Ctrl-C does what the cancel
+// Progress and status messages (panel 3) go to standard error unless quiet (ProgressDisplay).
+// At its end the session leaves its final status, connection and file in the run record
+// (the result object of --json). Ctrl-C does what the cancel
 // button does: while an operation runs it cancels it; a second Ctrl-C ends the program.
 class CliSession {
 public:
@@ -36,6 +39,7 @@ public:
     Connections links;
 
 private:
+    ProgressDisplay progress_;
     void poll();
 
     QTimer poller_;

@@ -1,5 +1,6 @@
 #include "cli/CommonOptions.h"
 
+#include "cli/IdList.h"
 #include "cli/UsageError.h"
 #include "core/Loader.h"
 
@@ -61,6 +62,8 @@ void CommonOptions::addTo(QCommandLineParser& parser) {
          QStringLiteral("Folder of the settings, the journal and the logs."),
          QStringLiteral("DIR")},
         {QStringLiteral("debug"), QStringLiteral("Trace the exchange on standard error.")},
+        {QStringLiteral("wait-controller"),
+         QStringLiteral("Wait for a controller the broker does not have yet.")},
     });
 }
 
@@ -97,12 +100,16 @@ CommonOptions CommonOptions::from(const QCommandLineParser& parser) {
         }
     }
     o.ids = parser.value(QStringLiteral("id"));
+    if (parser.isSet(QStringLiteral("id")) && IdList::parse(o.ids).size() != 1) {
+        throw UsageError(QStringLiteral("--id: name one id here"));
+    }
     if (parser.isSet(QStringLiteral("timeout"))) {
         o.timeoutMs =
             parseNumber(parser.value(QStringLiteral("timeout")), QStringLiteral("timeout"), 0);
     }
     o.dataDir = parser.value(QStringLiteral("data-dir"));
     o.debug = parser.isSet(QStringLiteral("debug"));
+    o.waitController = parser.isSet(QStringLiteral("wait-controller"));
     return o;
 }
 
@@ -138,6 +145,7 @@ void CommonOptions::applyTo(Loader& loader) const {
         loader.setAnswerTimeout(timeoutMs);
     }
     loader.state.DebugMode = debug;
+    loader.form.cbWaitConnectLUMET.checked = waitController;
 }
 
 const char* CommonOptions::helpText() {
@@ -145,10 +153,15 @@ const char* CommonOptions::helpText() {
            "  --serial PORT [--baud N]   serial port (COMn, or a device path such as\n"
            "                             /dev/ttyUSB0); N one of 9600 ... 256000\n"
            "  --tcp HOST[:PORT]          the controller's network adapter (port 10001)\n"
-           "  --broker HOST[:PORT] --id N  the broker (port 10002) and the controller's\n"
-           "                             hardware id\n"
+           "  --broker HOST[:PORT] --id IDS  the broker (port 10002) and the hardware\n"
+           "                             id; a list and ranges (3,7,10-12) run a fleet\n"
            "Common options:\n"
            "  --timeout MS               answer wait time (default 80000)\n"
            "  --data-dir DIR             folder of the settings, journal and logs\n"
-           "  --debug                    trace the exchange on standard error\n";
+           "  --debug                    trace the exchange on standard error\n"
+           "  --wait-controller          a controller the broker does not have is waited\n"
+           "                             for: the command is repeated, without end\n"
+           "  -q, --quiet                no progress or status messages\n"
+           "  --json                     print one result object (JSON) on standard output\n"
+           "  --jobs N                   fleets: up to N controllers at once (default 1)\n";
 }

@@ -19,6 +19,7 @@ struct CommonOptions {
     int timeoutMs = -1; // -1: keep the loader's default
     QString dataDir;
     bool debug = false;
+    bool waitController = false; // cbWaitConnectLUMET
 
     static void addTo(QCommandLineParser& parser);
     // Reads the options; raises UsageError naming the offending option.

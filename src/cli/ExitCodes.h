@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // Exit codes of velkor-cli, in the style of sysexits.h; the same for every subcommand.
 enum ExitCode : int {
     kExitOk = 0,
@@ -12,3 +14,9 @@ enum ExitCode : int {
     kExitProtocol = 76,    // signature mismatch or a refusal by the device
     kExitCancelled = 130,  // cancelled with Ctrl-C
 };
+
+// The outcome word of an exit code in the result object of --json ("success", "usage" ...).
+QString exitCodeName(int code);
+
+// The table of exit codes for --help.
+QString exitCodeHelp();

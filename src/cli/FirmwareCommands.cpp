@@ -2,6 +2,7 @@
 
 #include "cli/CliDialogs.h"
 #include "cli/ExitCodes.h"
+#include "cli/RunRecord.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/DataDir.h"
@@ -40,6 +41,8 @@ FileArguments parseArguments(const QStringList& arguments, bool allowSet) {
             a == QStringLiteral("--data-dir") || (allowSet && a == QStringLiteral("--set"));
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
             parsed.help = true;
+        } else if (a == QStringLiteral("--quiet") || a == QStringLiteral("-q")) {
+            // Taken by the dispatcher (RunRecord::quiet).
         } else if (takesValue && i + 1 >= arguments.size()) {
             throw UsageError(QStringLiteral("%1 needs a value").arg(a));
         } else if (a == QStringLiteral("--data-dir")) {
@@ -64,12 +67,15 @@ FileArguments parseArguments(const QStringList& arguments, bool allowSet) {
 struct FileSession {
     explicit FileSession(const QString& dataDir)
         : loader(runtime, dialogs, DataDir::resolve(dataDir)) {
-        loader.onStatus = [](int panel, const QString& text) {
-            if (panel == 3) {
-                print(stderr, text + QLatin1Char('\n'));
-            }
-        };
+        if (!runRecord().quiet) {
+            loader.onStatus = [](int panel, const QString& text) {
+                if (panel == 3) {
+                    print(stderr, text + QLatin1Char('\n'));
+                }
+            };
+        }
     }
+    ~FileSession() { runRecord().status = loader.form.Status[3]; }
     QtRuntime runtime;
     CliDialogs dialogs;
     Loader loader;
@@ -85,16 +91,26 @@ int refused(const QString& command, const QString& file) {
     return kExitDataErr;
 }
 
+void recordHeader(const EditControl& header, qsizetype records) {
+    QJsonObject& extra = runRecord().extra;
+    extra.insert(QStringLiteral("header"), header.text);
+    extra.insert(QStringLiteral("headerLine"), header.tag);
+    if (records >= 0) {
+        extra.insert(QStringLiteral("records"), double(records));
+    }
+}
+
 int runCheck(const QStringList& arguments) {
     const FileArguments args = parseArguments(arguments, false);
     if (args.help) {
-        print(stdout, QStringLiteral("Usage: velkor-cli check [--data-dir DIR] FILE\n"
+        print(stdout, QStringLiteral("Usage: velkor-cli check [--data-dir DIR] [-q] FILE\n"
                                      "Checks every record of a firmware file. Prints the header "
                                      "text, the index of its line and the number of records.\n"
                                      "Exit 0 for a sound file, 65 for a refused one, 74 when the "
                                      "file cannot be read.\n"));
         return kExitOk;
     }
+    runRecord().file = args.file;
     FileSession session(args.dataDir);
     FirmwareImage image;
     try {
@@ -106,6 +122,7 @@ int runCheck(const QStringList& arguments) {
         return refused(QStringLiteral("check"), args.file);
     }
     const EditControl& header = session.loader.form.edtUnitSign;
+    recordHeader(header, image.size());
     print(stdout, QStringLiteral("header: %1\nheader-line: %2\nrecords: %3\n")
                       .arg(header.text)
                       .arg(header.tag)
@@ -131,15 +148,17 @@ std::optional<int> chooseFile(Loader& loader, const QString& file) {
 int runHeader(const QStringList& arguments) {
     const FileArguments args = parseArguments(arguments, true);
     if (args.help) {
-        print(stdout, QStringLiteral("Usage: velkor-cli header [--data-dir DIR] FILE [--set TEXT]\n"
-                                     "Prints the header text of a firmware file, or with --set "
-                                     "writes TEXT as its header record and prints it as read "
-                                     "back.\nThe file must pass the integrity check first.\n"));
+        print(stdout,
+              QStringLiteral("Usage: velkor-cli header [--data-dir DIR] [-q] FILE [--set TEXT]\n"
+                             "Prints the header text of a firmware file, or with --set "
+                             "writes TEXT as its header record and prints it as read "
+                             "back.\nThe file must pass the integrity check first.\n"));
         return kExitOk;
     }
     if (args.setText && Cp1251::decode(Cp1251::encode(*args.setText)) != *args.setText) {
         throw UsageError(QStringLiteral("--set: the text has characters outside Windows-1251"));
     }
+    runRecord().file = args.file;
     FileSession session(args.dataDir);
     Loader& loader = session.loader;
     if (const auto code = chooseFile(loader, args.file)) {
@@ -158,6 +177,7 @@ int runHeader(const QStringList& arguments) {
             return *code;
         }
     }
+    recordHeader(loader.form.edtUnitSign, -1);
     print(stdout, loader.form.edtUnitSign.text + QLatin1Char('\n'));
     return kExitOk;
 }

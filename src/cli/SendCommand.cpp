@@ -2,10 +2,13 @@
 
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
+#include "cli/RunRecord.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
+#include "core/LoaderError.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
 #include <cstdio>
 
 namespace {
@@ -19,7 +22,9 @@ const char* kHelp =
     "  -q, --quiet                no status messages on standard error\n"
     "Exit codes: 0 every command answered, 69 the connection could not be opened (or the\n"
     "broker has no controller with that id),\n"
-    "75 a command got no answer (or the connection dropped), 130 cancelled with Ctrl-C.\n\n";
+    "75 a command got no answer (or the connection dropped), 130 cancelled with Ctrl-C.\n"
+    "With --json the answers are in \"answers\". Each run that opened the connection writes\n"
+    "a journal entry with the commands sent.\n\n";
 
 void print(FILE* stream, const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
@@ -100,8 +105,33 @@ int sendAll(CliSession& session, const QStringList& texts) {
             return kExitTempFail;
         }
         print(stdout, s.AnswerBuffer);
+        QJsonObject& extra = runRecord().extra;
+        QJsonArray answers = extra.value(QStringLiteral("answers")).toArray();
+        answers.append(Cp1251::decode(s.AnswerBuffer));
+        extra.insert(QStringLiteral("answers"), answers);
     }
     return kExitOk;
+}
+
+// The journal entry of a send: the commands (with \r and \n as typed) and how it ended. Like an
+// operation of the window, a run that never opened the connection leaves none.
+void journalSend(Loader& loader, const QStringList& texts, int code) {
+    QString result = loader.form.Status[3];
+    if (code == kExitOk) {
+        result = QStringLiteral("ответ получен");
+    } else if (code == kExitCancelled) {
+        result = UiTexts::cancelledByUser();
+    } else if (code == kExitTempFail) {
+        result = QStringLiteral("нет ответа");
+    }
+    try {
+        loader.journal.WriteJournal(
+            QStringLiteral("Терминал: %1 - %2").arg(texts.join(QLatin1Char(' ')), result));
+    } catch (const std::exception& e) {
+        printText(
+            stderr,
+            QStringLiteral("velkor-cli send: %1\n").arg(UiTexts::journalError().arg(errorText(e))));
+    }
 }
 
 int runSend(const QStringList& arguments) {
@@ -120,6 +150,7 @@ int runSend(const QStringList& arguments) {
     session.setEndWaitOnDisconnect(true);
     const int code = sendAll(session, parsed.texts);
     session.endOperation();
+    journalSend(session.loader, parsed.texts, code);
     return code;
 }
 

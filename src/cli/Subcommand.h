@@ -11,6 +11,7 @@ struct Subcommand {
     QString name;
     QString summary;
     std::function<int(const QStringList& arguments)> run;
+    bool hidden = false; // a helper left out of --help (the demo's sample file)
 };
 
 // Every subcommand, in the order --help lists them.

@@ -2,6 +2,7 @@
 
 #include "cli/FirmwareCommands.h"
 #include "cli/FlashCommand.h"
+#include "cli/SampleCommand.h"
 #include "cli/SendCommand.h"
 #include "cli/StorageCommands.h"
 
@@ -13,6 +14,7 @@ const std::vector<Subcommand>& allSubcommands() {
         flashSubcommand(),
         storeSubcommand(),
         readbackSubcommand(),
+        sampleSubcommand(),
     };
     return subcommands;
 }

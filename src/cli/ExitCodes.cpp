@@ -1,0 +1,41 @@
+#include "cli/ExitCodes.h"
+
+QString exitCodeName(int code) {
+    switch (code) {
+    case kExitOk:
+        return QStringLiteral("success");
+    case kExitUsage:
+        return QStringLiteral("usage");
+    case kExitDataErr:
+        return QStringLiteral("file-refused");
+    case kExitUnavailable:
+        return QStringLiteral("connection-failed");
+    case kExitSoftware:
+        return QStringLiteral("internal-error");
+    case kExitIoErr:
+        return QStringLiteral("file-error");
+    case kExitTempFail:
+        return QStringLiteral("no-answer");
+    case kExitProtocol:
+        return QStringLiteral("refused");
+    case kExitCancelled:
+        return QStringLiteral("cancelled");
+    default:
+        return QStringLiteral("failed");
+    }
+}
+
+QString exitCodeHelp() {
+    return QStringLiteral("Exit codes (the same for every subcommand):\n"
+                          "  0    success\n"
+                          "  64   usage error (also: a question that no option answered)\n"
+                          "  65   the firmware file was refused (or a read-back did not match)\n"
+                          "  69   the connection could not be opened\n"
+                          "  74   a file could not be read or written\n"
+                          "  75   the device stopped answering\n"
+                          "  76   signature mismatch or refusal by the device\n"
+                          "  130  cancelled (Ctrl-C)\n"
+                          "A fleet (--id with several ids) exits 0 when every id succeeded, 130\n"
+                          "when it was cancelled, else with the code of the first id, in the\n"
+                          "order given, that failed.\n");
+}

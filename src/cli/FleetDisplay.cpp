@@ -1,0 +1,97 @@
+#include "cli/FleetDisplay.h"
+
+#include "cli/ExitCodes.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kBarCells = 20;
+
+void put(const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+QString seconds(qint64 ms) {
+    return QStringLiteral("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
+}
+
+} // namespace
+
+FleetDisplay::Mode FleetDisplay::modeFor(bool quiet) {
+    if (quiet) {
+        return Mode::Off;
+    }
+    return isatty(STDERR_FILENO) ? Mode::Table : Mode::Lines;
+}
+
+void FleetDisplay::message(const FleetMember& member, const QString& text) {
+    if (mode_ == Mode::Lines) {
+        put(QStringLiteral("[%1] %2\n").arg(member.id).arg(text));
+    }
+}
+
+void FleetDisplay::changed(const FleetMember& member, const QString& what) {
+    if (mode_ == Mode::Lines) {
+        put(QStringLiteral("[%1] %2\n").arg(member.id).arg(what));
+    } else if (mode_ == Mode::Table) {
+        redraw();
+    }
+}
+
+QString FleetDisplay::lineOf(const FleetMember& m) const {
+    QString line = QStringLiteral("id %1").arg(m.id).leftJustified(12);
+    switch (m.state) {
+    case FleetMember::State::Waiting:
+        return line + QStringLiteral("waiting");
+    case FleetMember::State::Done:
+        return line + QStringLiteral("%1 (%2) in %3  %4")
+                          .arg(exitCodeName(m.exitCode))
+                          .arg(m.exitCode)
+                          .arg(seconds(m.elapsedMs), m.status());
+    case FleetMember::State::Running:
+        break;
+    }
+    if (m.total > 0) {
+        const qint64 done = qBound<qint64>(0, m.done, m.total);
+        const int filled = int(done * kBarCells / m.total);
+        line += QStringLiteral("[%1%2] %3% ")
+                    .arg(QString(filled, QLatin1Char('#')),
+                         QString(kBarCells - filled, QLatin1Char('-')))
+                    .arg(double(done) * 100.0 / double(m.total), 5, 'f', 1);
+    }
+    return line + m.message;
+}
+
+void FleetDisplay::redraw() {
+    if (mode_ != Mode::Table) {
+        return;
+    }
+    QString text;
+    if (drawn_ > 0) {
+        text += QStringLiteral("\033[%1A").arg(drawn_);
+    }
+    for (const FleetMember& m : members_) {
+        text += QStringLiteral("\r\033[K") + lineOf(m).left(119) + QLatin1Char('\n');
+    }
+    drawn_ = int(members_.size());
+    put(text);
+}
+
+QString FleetDisplay::summary(const QList<FleetMember>& members) {
+    QString text =
+        QStringLiteral("%1%2%3%4status\n")
+            .arg(QStringLiteral("id").leftJustified(12),
+                 QStringLiteral("outcome").leftJustified(19),
+                 QStringLiteral("exit").leftJustified(6), QStringLiteral("time").leftJustified(10));
+    for (const FleetMember& m : members) {
+        text += QStringLiteral("%1%2%3%4%5\n")
+                    .arg(QString::number(m.id).leftJustified(12),
+                         exitCodeName(m.exitCode).leftJustified(19),
+                         QString::number(m.exitCode).leftJustified(6),
+                         seconds(m.elapsedMs).leftJustified(10), m.status());
+    }
+    return text;
+}

@@ -1,0 +1,191 @@
+#include "cli/ProgressDisplay.h"
+
+#include "core/Loader.h"
+
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kBarRefreshMs = 100;
+constexpr int kMachineRefreshMs = 250;
+constexpr int kBarCells = 24;
+
+// The display whose bar is on the terminal now, if any; at most one loader shows a bar.
+ProgressDisplay* barShown = nullptr;
+bool lineDrawn = false;
+
+void printLine(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+int terminalWidth() {
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
+} // namespace
+
+ProgressDisplay::ProgressDisplay(Loader& loader, Mode mode) : loader_(loader), mode_(mode) {
+    clock_.start();
+    if (mode_ == Mode::Off) {
+        return;
+    }
+    loader_.onStatus = [this](int panel, const QString& text) {
+        if (panel == 3) {
+            onStatus(text);
+        }
+    };
+    if (mode_ == Mode::Bar || mode_ == Mode::Machine) {
+        if (mode_ == Mode::Bar) {
+            barShown = this;
+        }
+        timer_.setInterval(mode_ == Mode::Bar ? kBarRefreshMs : kMachineRefreshMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { refresh(); });
+        timer_.start();
+    }
+}
+
+ProgressDisplay::~ProgressDisplay() {
+    loader_.onStatus = nullptr;
+    if (barShown == this) {
+        // The last message stays on the screen without the bar.
+        clearLine();
+        if (!message_.isEmpty()) {
+            printLine(message_);
+        }
+        barShown = nullptr;
+    }
+}
+
+ProgressDisplay::Mode ProgressDisplay::modeFor(bool quiet) {
+    if (quiet) {
+        return Mode::Off;
+    }
+    if (qgetenv("VELKOR_CLI_PROGRESS") == "machine") {
+        return Mode::Machine;
+    }
+    return isatty(STDERR_FILENO) ? Mode::Bar : Mode::Lines;
+}
+
+void ProgressDisplay::clearLine() {
+    if (lineDrawn) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        lineDrawn = false;
+    }
+}
+
+bool ProgressDisplay::counts(const Loader& loader, qint64& done, qint64& total) {
+    const QStringList parts = loader.form.Status[0].split(QLatin1Char(':'));
+    bool doneOk = false;
+    bool totalOk = false;
+    if (parts.size() == 2) {
+        done = parts[0].toLongLong(&doneOk);
+        total = parts[1].toLongLong(&totalOk);
+    }
+    if (doneOk && totalOk && total > 0) {
+        return true;
+    }
+    const ProgressControl& bar = loader.form.ProgressBar1;
+    done = bar.position;
+    total = bar.maximum;
+    return total > 0 && done > 0;
+}
+
+QString ProgressDisplay::duration(qint64 ms) {
+    const qint64 seconds = (ms + 999) / 1000;
+    if (seconds >= 3600) {
+        return QStringLiteral("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    }
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void ProgressDisplay::onStatus(const QString& text) {
+    QString shown = text;
+    shown.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (mode_ != Mode::Bar) {
+        printLine(shown);
+        return;
+    }
+    // A message while nothing is counted ends a stage: it stays on the screen. While counting,
+    // the messages are progress texts and live in the bar line only.
+    qint64 done = 0;
+    qint64 total = 0;
+    if (!message_.isEmpty() && !counts(loader_, done, total)) {
+        clearLine();
+        printLine(message_);
+    }
+    message_ = shown;
+    drawBar();
+}
+
+void ProgressDisplay::refresh() {
+    if (mode_ == Mode::Bar) {
+        drawBar();
+        return;
+    }
+    qint64 done = 0;
+    qint64 total = 0;
+    if (!counts(loader_, done, total)) {
+        return;
+    }
+    const QString line = QStringLiteral("@progress %1 %2").arg(done).arg(total);
+    if (line != lastMachine_) {
+        lastMachine_ = line;
+        printLine(line);
+    }
+}
+
+qint64 ProgressDisplay::remainingMs(qint64 done, qint64 total) {
+    const qint64 now = clock_.elapsed();
+    if (firstDone_ < 0 || done < firstDone_) {
+        firstDone_ = done;
+        firstMs_ = now;
+        return -1;
+    }
+    if (done == firstDone_ || now - firstMs_ < 500) {
+        return -1;
+    }
+    return (now - firstMs_) * (total - done) / (done - firstDone_);
+}
+
+QString ProgressDisplay::barLine(int width) {
+    qint64 done = 0;
+    qint64 total = 0;
+    QString line;
+    if (counts(loader_, done, total)) {
+        const qint64 clamped = qBound<qint64>(0, done, total);
+        const int filled = int(clamped * kBarCells / total);
+        const qint64 left = remainingMs(clamped, total);
+        line = QStringLiteral("[%1%2] %3% %4/%5")
+                   .arg(QString(filled, QLatin1Char('#')),
+                        QString(kBarCells - filled, QLatin1Char('-')))
+                   .arg(double(clamped) * 100.0 / double(total), 5, 'f', 1)
+                   .arg(clamped)
+                   .arg(total);
+        if (left >= 0) {
+            line += QStringLiteral(" left %1").arg(duration(left));
+        }
+        line += QStringLiteral("  ");
+    } else {
+        firstDone_ = -1;
+    }
+    line += message_;
+    return line.left(width - 1);
+}
+
+void ProgressDisplay::drawBar() {
+    const QString line = barLine(terminalWidth());
+    std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    lineDrawn = true;
+}

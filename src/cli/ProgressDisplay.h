@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QTimer>
+
+class Loader;
+
+// Shows an operation's progress on standard error, driven from the loader's model: the
+// progress bar's maximum and position, the counter of status panel 0 ("%d:%d") and the
+// messages of status panel 3.
+// - Bar: standard error is a terminal. One line redrawn in place: a bar, the percentage, the
+//   counts, the remaining time and the latest message; messages that end a stage stay above it.
+// - Lines: every message on a line of its own (standard error is a file or a pipe).
+// - Machine: as Lines, plus "@progress DONE TOTAL" lines for a parent velkor-cli that runs a
+//   fleet (chosen by the environment variable VELKOR_CLI_PROGRESS=machine).
+// - Off: --quiet.
+class ProgressDisplay {
+public:
+    enum class Mode { Off, Lines, Bar, Machine };
+
+    ProgressDisplay(Loader& loader, Mode mode);
+    ~ProgressDisplay();
+    ProgressDisplay(const ProgressDisplay&) = delete;
+    ProgressDisplay& operator=(const ProgressDisplay&) = delete;
+
+    // The mode for standard error as it is, given --quiet.
+    static Mode modeFor(bool quiet);
+    // Clears the bar line of the display showing one, so that other text can be printed on
+    // standard error; the next refresh draws it again.
+    static void clearLine();
+
+    // The counts the model shows now: from panel 0 when it holds "DONE:TOTAL", else the bar's
+    // position and maximum. False when there is nothing to count.
+    static bool counts(const Loader& loader, qint64& done, qint64& total);
+    // "m:ss" (or "h:mm:ss") of a duration.
+    static QString duration(qint64 ms);
+
+private:
+    void onStatus(const QString& text);
+    void refresh();
+    void drawBar();
+    QString barLine(int width);
+    qint64 remainingMs(qint64 done, qint64 total);
+
+    Loader& loader_;
+    Mode mode_;
+    QTimer timer_;
+    QString message_;
+    QElapsedTimer clock_;
+    qint64 firstDone_ = -1;
+    qint64 firstMs_ = 0;
+    QString lastMachine_;
+};
