@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/Icons.h"
 #include "app/Screenshots.h"
 #include "core/DataDir.h"
 
@@ -18,9 +19,19 @@ int main(int argc, char* argv[]) {
                                    QStringLiteral("Save pictures of the windows and quit."),
                                    QStringLiteral("DIR"));
     screenshots.setFlags(QCommandLineOption::HiddenFromHelp);
+    // The build renders the application's icon into the PNG of the desktop entry with this.
+    QCommandLineOption writeIcon(QStringLiteral("write-icon"),
+                                 QStringLiteral("Save the application's icon as a PNG and quit."),
+                                 QStringLiteral("FILE"));
+    writeIcon.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(dataDir);
     parser.addOption(screenshots);
+    parser.addOption(writeIcon);
     parser.process(qtApp);
+    if (parser.isSet(writeIcon)) {
+        const QPixmap icon = Icons::icon(Icons::Application).pixmap(256, 256);
+        return !icon.isNull() && icon.save(parser.value(writeIcon), "PNG") ? 0 : 1;
+    }
 
     Application app(DataDir::resolve(parser.value(dataDir)));
     app.onQuit = [] { QCoreApplication::quit(); };

@@ -26,7 +26,7 @@ QString exitCodeName(int code) {
 }
 
 QString exitCodeHelp() {
-    return QStringLiteral("Exit codes (the same for every subcommand):\n"
+    return QStringLiteral("Exit codes:\n"
                           "  0    success\n"
                           "  64   usage error (also: a question that no option answered)\n"
                           "  65   the firmware file was refused (or a read-back did not match)\n"
@@ -35,7 +35,7 @@ QString exitCodeHelp() {
                           "  75   the device stopped answering\n"
                           "  76   signature mismatch or refusal by the device\n"
                           "  130  cancelled (Ctrl-C)\n"
-                          "A fleet (--id with several ids) exits 0 when every id succeeded, 130\n"
-                          "when it was cancelled, else with the code of the first id, in the\n"
-                          "order given, that failed.\n");
+                          "The codes are the same for every subcommand. A fleet (--id with several\n"
+                          "ids) exits 0 when every id succeeded, 130 when it was cancelled, else\n"
+                          "with the code of the first id, in the order given, that failed.\n");
 }

@@ -1,0 +1,274 @@
+// velkor-cli as a process against velkor-devsim: the exit codes every subcommand shares, the
+// result object of --json, progress lines, the journal entries, and fleets through the broker.
+#include "DevsimProcess.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+    QJsonObject json;
+};
+
+// Runs velkor-cli with the arguments; sends SIGINT after interruptAfterMs when that is >= 0.
+Run runCli(const QStringList& arguments, int interruptAfterMs = -1) {
+    QProcess cli;
+    cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
+    cli.waitForStarted();
+    if (interruptAfterMs >= 0) {
+        cli.waitForFinished(interruptAfterMs);
+        if (cli.state() != QProcess::NotRunning) {
+            ::kill(pid_t(cli.processId()), SIGINT);
+        }
+    }
+    cli.waitForFinished(30000);
+    Run run;
+    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2;
+    run.out = cli.readAllStandardOutput();
+    run.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    run.json = QJsonDocument::fromJson(run.out).object();
+    return run;
+}
+
+QString journalOf(const QString& dataDir) {
+    QFile file(dataDir + QStringLiteral("/velkor.jnl"));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromLatin1(file.readAll()); // the parameter lines are ASCII
+}
+
+} // namespace
+
+class CliFinishTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void exitCodes_data();
+    void exitCodes();
+    void jsonResultObject();
+    void storeAndReadBackWithProgressLines();
+    void ctrlCGivesOneHundredThirty();
+    void fleetWithAMissingIdAndTwoJobs();
+    void fleetSummaryAndPrefixedLines();
+    void badIdListsAreUsageErrors_data();
+    void badIdListsAreUsageErrors();
+
+private:
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    QString sample(const QString& name, const QString& header);
+
+    QTemporaryDir dir_;
+};
+
+QString CliFinishTest::sample(const QString& name, const QString& header) {
+    const QString path = file(name);
+    if (!QFile::exists(path)) {
+        runCli({"sample", path, "--records", "20", "--header", header});
+    }
+    return path;
+}
+
+void CliFinishTest::initTestCase() {
+    QVERIFY(dir_.isValid());
+    QFile bad(file("bad.s37"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("S00600004844521B\r\nS1130000FFFFFFFF\r\n");
+    bad.close();
+    QVERIFY(QFile::exists(sample("good.s37", "UNIT:LUMET52 demo 2.1")));
+    QVERIFY(QFile::exists(sample("dorn.s37", "UNIT:DORN20 demo 2.1")));
+}
+
+void CliFinishTest::exitCodes_data() {
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QStringList>("arguments"); // TCP and BROKER stand for the addresses
+    QTest::addColumn<int>("exitCode");
+    const QStringList plain{"--tcp", "0", "--broker", "0", "--ids", "1,2"};
+    QTest::newRow("check sound") << plain << QStringList{"check", "good.s37"} << 0;
+    QTest::newRow("check refused") << plain << QStringList{"check", "bad.s37"} << 65;
+    QTest::newRow("check unreadable") << plain << QStringList{"check", "none.s37"} << 74;
+    QTest::newRow("check bad option") << plain << QStringList{"check", "-x", "good.s37"} << 64;
+    QTest::newRow("header") << plain << QStringList{"header", "good.s37"} << 0;
+    QTest::newRow("send") << plain << QStringList{"send", "TCP", "VER"} << 0;
+    QTest::newRow("send unknown id") << plain << QStringList{"send", "BROKER", "--id", "9", "VER"}
+                                     << 69;
+    QTest::newRow("send silent") << QStringList{"--tcp", "0", "--drop-every", "1"}
+                                 << QStringList{"send", "TCP", "VER"} << 75;
+    QTest::newRow("send closed port") << plain << QStringList{"send", "--tcp", "127.0.0.1:1", "V"}
+                                      << 69;
+    QTest::newRow("flash") << plain << QStringList{"flash", "good.s37", "TCP"} << 0;
+    QTest::newRow("flash broker") << plain
+                                  << QStringList{"flash", "good.s37", "BROKER", "--id", "2"} << 0;
+    QTest::newRow("flash mismatch") << plain << QStringList{"flash", "dorn.s37", "TCP"} << 76;
+    QTest::newRow("flash refused file") << plain << QStringList{"flash", "bad.s37", "TCP"} << 65;
+    QTest::newRow("flash no file") << plain << QStringList{"flash", "TCP"} << 64;
+    QTest::newRow("store") << plain << QStringList{"store", "good.s37", "TCP", "--from-start"}
+                           << 0;
+    QTest::newRow("store wrong password")
+        << QStringList{"--tcp", "0", "--password", "secret"}
+        << QStringList{"store", "good.s37", "TCP", "--from-start", "--password", "x"} << 76;
+    QTest::newRow("store no password")
+        << QStringList{"--tcp", "0", "--password", "secret"}
+        << QStringList{"store", "good.s37", "TCP", "--from-start"} << 64;
+    QTest::newRow("readback nothing stored") << plain
+                                             << QStringList{"readback", "out.s37", "TCP"} << 65;
+    QTest::newRow("bad jobs") << plain << QStringList{"send", "TCP", "--jobs", "0", "V"} << 64;
+}
+
+void CliFinishTest::exitCodes() {
+    QFETCH(QStringList, simulator);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    DevsimProcess sim(simulator);
+    QVERIFY(sim.isReady());
+    QTemporaryDir data;
+    QStringList args;
+    for (const QString& a : arguments) {
+        if (a == "TCP") {
+            args << "--tcp" << QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort());
+        } else if (a == "BROKER") {
+            args << "--broker" << QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort());
+        } else {
+            args << (a.endsWith(".s37") ? file(a) : a);
+        }
+    }
+    args << "--data-dir" << data.path();
+    if (args.first() != "check" && args.first() != "header") {
+        args << "--timeout" << "1500";
+    }
+    const Run run = runCli(args);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1\n%2\n%3")
+                                                      .arg(run.exitCode)
+                                                      .arg(run.err, QString(run.out))));
+}
+
+void CliFinishTest::jsonResultObject() {
+    DevsimProcess sim({"--tcp", "0"});
+    QTemporaryDir data;
+    const QString tcp = QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort());
+    const Run run = runCli({"flash", file("good.s37"), "--tcp", tcp, "--data-dir", data.path(),
+                            "--timeout", "1500", "--json"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.count('\n') == 1, run.out.constData()); // one object, nothing else
+    const QJsonObject& o = run.json;
+    QCOMPARE(o.value("subcommand").toString(), QString("flash"));
+    QCOMPARE(o.value("outcome").toString(), QString("success"));
+    QCOMPARE(o.value("exitCode").toInt(), 0);
+    QVERIFY(o.value("status").toString().startsWith(QStringLiteral("Операция выполнена за ")));
+    QVERIFY(o.value("elapsedMs").toDouble() > 0);
+    QCOMPARE(o.value("file").toString(), file("good.s37"));
+    QCOMPARE(o.value("connection").toString(),
+             QStringLiteral("IP:127.0.0.1 Port: %1").arg(sim.tcpPort()));
+    QVERIFY(journalOf(data.path()).contains(QStringLiteral("Port: %1").arg(sim.tcpPort())));
+
+    const Run refused = runCli({"check", file("bad.s37"), "--json", "-q"});
+    QCOMPARE(refused.exitCode, 65);
+    QCOMPARE(refused.json.value("outcome").toString(), QString("file-refused"));
+    QCOMPARE(refused.json.value("exitCode").toInt(), 65);
+    QVERIFY(refused.err.isEmpty() || !refused.err.contains("Проверка"));
+}
+
+void CliFinishTest::storeAndReadBackWithProgressLines() {
+    DevsimProcess sim({"--tcp", "0"});
+    QTemporaryDir data;
+    const QStringList common{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
+                             "--data-dir", data.path(), "--timeout", "1500"};
+    const Run store = runCli(QStringList{"store", file("good.s37"), "--from-start"} + common);
+    QCOMPARE(store.exitCode, 0);
+    // Standard error is a pipe: plain lines, one per message, never a redrawn bar.
+    QVERIFY(!store.err.contains('\r'));
+    QVERIFY(store.err.contains(QStringLiteral("Загружено")));
+    const QString out = file("readback.s37");
+    const Run back = runCli(QStringList{"readback", out, "--json"} + common);
+    QCOMPARE(back.exitCode, 0);
+    QCOMPARE(back.json.value("outcome").toString(), QString("success"));
+    QFile original(file("good.s37"));
+    QFile copy(out);
+    QVERIFY(original.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll().replace("\r", ""), original.readAll().replace("\r", ""));
+    QCOMPARE(journalOf(data.path()).count(QStringLiteral("Params:IP:127.0.0.1")), 2);
+}
+
+void CliFinishTest::ctrlCGivesOneHundredThirty() {
+    DevsimProcess sim({"--tcp", "0", "--drop-every", "1"});
+    const Run run = runCli({"flash", file("good.s37"), "--tcp",
+                            QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()), "--data-dir",
+                            dir_.path(), "--timeout", "20000", "--json"},
+                           800);
+    QCOMPARE(run.exitCode, 130);
+    QCOMPARE(run.json.value("outcome").toString(), QString("cancelled"));
+}
+
+void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
+    DevsimProcess sim({"--broker", "0", "--ids", "1,2,7"});
+    QTemporaryDir data;
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = runCli({"flash", file("good.s37"), "--broker",
+                            QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id",
+                            "1-2,5,7", "--jobs", "2", "--data-dir", data.path(), "--timeout",
+                            "1500", "--json"});
+    QCOMPARE(run.exitCode, 69); // the first id that failed: 5, not known to the broker
+    const QJsonArray results = run.json.value("results").toArray();
+    QCOMPARE(results.size(), 4);
+    const int expected[][2] = {{1, 0}, {2, 0}, {5, 69}, {7, 0}};
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject r = results.at(i).toObject();
+        QCOMPARE(r.value("id").toInt(), expected[i][0]);
+        QCOMPARE(r.value("exitCode").toInt(), expected[i][1]);
+        QVERIFY(r.value("elapsedMs").toDouble() >= 0);
+    }
+    QCOMPARE(run.json.value("status").toString(), QString("3 of 4 succeeded"));
+    const QString journal = journalOf(data.path());
+    for (const char* id : {"ID: 1\r", "ID: 2\r", "ID: 7\r"}) {
+        QVERIFY2(journal.contains(QLatin1String(id)), id);
+    }
+}
+
+void CliFinishTest::fleetSummaryAndPrefixedLines() {
+    DevsimProcess sim({"--broker", "0", "--ids", "3,4"});
+    QTemporaryDir data;
+    const Run run = runCli({"send", "--broker",
+                            QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id", "3,4",
+                            "--data-dir", data.path(), "--timeout", "1500", "VER"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains("[3] ") && run.err.contains("[4] "), qPrintable(run.err));
+    QVERIFY(!run.err.contains("\033["));
+    const QList<QByteArray> lines = run.out.split('\n');
+    QVERIFY(run.out.contains("[3] VER") && run.out.contains("[4] VER"));
+    qsizetype header = -1;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        header = lines.at(i).startsWith("id ") ? i : header;
+    }
+    QVERIFY2(header >= 0 && header + 2 < lines.size(), run.out.constData());
+    QVERIFY(lines.at(header + 1).startsWith("3 ") && lines.at(header + 1).contains("success"));
+    QVERIFY(lines.at(header + 2).startsWith("4 ") && lines.at(header + 2).contains("success"));
+}
+
+void CliFinishTest::badIdListsAreUsageErrors_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("backwards") << QStringList{"--broker", "127.0.0.1:1", "--id", "7-3"};
+    QTest::newRow("not a number") << QStringList{"--broker", "127.0.0.1:1", "--id", "1,x"};
+    QTest::newRow("empty item") << QStringList{"--broker", "127.0.0.1:1", "--id", "1,,2"};
+    QTest::newRow("too many") << QStringList{"--broker", "127.0.0.1:1", "--id", "1-5000"};
+    QTest::newRow("fleet without broker") << QStringList{"--tcp", "127.0.0.1:1", "--id", "1,2"};
+}
+
+void CliFinishTest::badIdListsAreUsageErrors() {
+    QFETCH(QStringList, arguments);
+    const Run run = runCli(QStringList{"send"} + arguments + QStringList{"VER"});
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY(run.err.contains("--id") || run.err.contains("--broker"));
+}
+
+QTEST_GUILESS_MAIN(CliFinishTest)
+#include "tst_cli_finish.moc"
