@@ -150,7 +150,8 @@ int CliApp::run() {
     }
     int code = kExitUsage;
     try {
-        code = flags.fleet.isEmpty() ? runOne(*sub, arguments) : runFleet(flags, arguments);
+        code = flags.fleet.isEmpty() ? record.finalCode(runOne(*sub, arguments))
+                                     : runFleet(flags, arguments);
     } catch (const UsageError& e) {
         record.status = e.text();
         print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));

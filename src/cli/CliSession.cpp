@@ -37,7 +37,14 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
 }
 
 CliSession::~CliSession() {
-    runRecord().takeFrom(loader);
+    RunRecord& record = runRecord();
+    record.takeFrom(loader);
+    // The broker's "no such controller" box; the operation then ends as if cancelled.
+    const QString missing = QStringLiteral("БРОКЕР:LUMET не найден");
+    for (const QString& error : dialogs.errorsShown()) {
+        record.controllerMissing =
+            record.controllerMissing || (error.startsWith(missing) && !interrupted_);
+    }
     std::signal(SIGINT, SIG_DFL);
 }
 

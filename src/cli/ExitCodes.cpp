@@ -26,16 +26,17 @@ QString exitCodeName(int code) {
 }
 
 QString exitCodeHelp() {
-    return QStringLiteral("Exit codes:\n"
-                          "  0    success\n"
-                          "  64   usage error (also: a question that no option answered)\n"
-                          "  65   the firmware file was refused (or a read-back did not match)\n"
-                          "  69   the connection could not be opened\n"
-                          "  74   a file could not be read or written\n"
-                          "  75   the device stopped answering\n"
-                          "  76   signature mismatch or refusal by the device\n"
-                          "  130  cancelled (Ctrl-C)\n"
-                          "The codes are the same for every subcommand. A fleet (--id with several\n"
-                          "ids) exits 0 when every id succeeded, 130 when it was cancelled, else\n"
-                          "with the code of the first id, in the order given, that failed.\n");
+    return QStringLiteral(
+        "Exit codes:\n"
+        "  0    success\n"
+        "  64   usage error (also: a question that no option answered)\n"
+        "  65   the firmware file was refused (or a read-back did not match)\n"
+        "  69   the connection could not be opened\n"
+        "  74   a file could not be read or written\n"
+        "  75   the device stopped answering\n"
+        "  76   signature mismatch or refusal by the device\n"
+        "  130  cancelled (Ctrl-C)\n"
+        "The codes are the same for every subcommand. A fleet (--id with several\n"
+        "ids) exits 0 when every id succeeded, 130 when it was cancelled, else\n"
+        "with the code of the first id, in the order given, that failed.\n");
 }

@@ -7,8 +7,15 @@ void RunRecord::takeFrom(const Loader& loader) {
     status = loader.form.Status[3];
     connection = loader.journal.connectionParams();
     if (file.isEmpty()) {
-        file = loader.state.FirmwareFilePath;
+        // The firmware file of a flash or a store; the file a read-back wrote to.
+        file = loader.state.FirmwareFilePath.isEmpty() ? loader.form.OpenDialog1.fileName
+                                                       : loader.state.FirmwareFilePath;
     }
+}
+
+int RunRecord::finalCode(int code) const {
+    return controllerMissing && code != kExitOk && code != kExitUsage ? int(kExitUnavailable)
+                                                                      : code;
 }
 
 QJsonObject RunRecord::toJson(int exitCode) const {

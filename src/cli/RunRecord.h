@@ -18,10 +18,15 @@ struct RunRecord {
     QString connection; // the connection parameters, as the journal writes them
     QString file;
     QJsonObject extra; // further fields of the subcommand ("header", "answers", "results" ...)
+    // The broker said it has no controller with the id, and no Ctrl-C came: whatever the
+    // procedure made of the operation it ended (a cancel, no answer), the run exits 69.
+    bool controllerMissing = false;
     QElapsedTimer clock;
 
     // Takes the final status, the connection and the file of a loader that ran an operation.
     void takeFrom(const Loader& loader);
+    // The exit code of the run, given the subcommand's.
+    int finalCode(int code) const;
     // The result object for an exit code.
     QJsonObject toJson(int exitCode) const;
 };

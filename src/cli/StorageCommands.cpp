@@ -24,7 +24,8 @@ const char* kStoreHelp =
     "  --from-start               start at page 70, address 10, line 0\n"
     "  --resume PAGE:ADDR:LINE    resume an interrupted upload at the position it reported\n"
     "                             (\"Прошивка Num:PAGE Addr:ADDR Str:LINE\")\n"
-    "  --password TEXT            the password, when the controller asks for one\n"
+    "  --password TEXT            the password, when the controller asks for one (without\n"
+    "                             it, asked on the terminal when standard input is one)\n"
     "  --finalize                 then have the controller check the stored image, reprogram\n"
     "                             itself and restart (REPROGRAMM W, RESET, VER)\n"
     "  --init-commands FILE       accompanying-initialisation commands, one per line, sent\n"
@@ -41,7 +42,8 @@ const char* kReadbackHelp =
     "OUT and checks it against the stored length and checksum. OUT is replaced only when the\n"
     "checksum matched, and only as a whole; the lines of a read-back that did not match go to\n"
     "OUT.partial.\n"
-    "  --password TEXT            the password, when the controller asks for one\n"
+    "  --password TEXT            the password, when the controller asks for one (without\n"
+    "                             it, asked on the terminal when standard input is one)\n"
     "  -q, --quiet                no status messages on standard error\n"
     "Exit codes: 0 checksum matched and OUT written, 64 usage, 65 checksum mismatch or nothing\n"
     "stored, 69 the connection could not be opened, 74 OUT could not be written, 75 the\n"
@@ -258,7 +260,7 @@ int runStore(const QStringList& arguments) {
         session.dialogs.setInput(QStringLiteral("Последняя загруженная строка"), where,
                                  p.resume->at(2));
     }
-    session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password);
+    session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password, true);
     StorageLoadProcedure& store = procedures.store;
     session.setEndWaitOnDisconnect(true);
     const bool started = OperationSupport::runOperation(session, kModeStore);
@@ -281,7 +283,7 @@ int runReadback(const QStringList& arguments) {
     CliSession session(p.options, p.quiet);
     Procedures procedures(session.loader);
     session.dialogs.setFile(QStringLiteral("OUT"), p.path);
-    session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password);
+    session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password, true);
     ReadBackProcedure& readBack = procedures.readBack;
     session.setEndWaitOnDisconnect(true);
     const bool started = OperationSupport::runOperation(session, kModeReadBack);

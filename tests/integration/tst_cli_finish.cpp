@@ -2,7 +2,6 @@
 // result object of --json, progress lines, the journal entries, and fleets through the broker.
 #include "DevsimProcess.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -99,28 +98,25 @@ void CliFinishTest::exitCodes_data() {
     QTest::newRow("check bad option") << plain << QStringList{"check", "-x", "good.s37"} << 64;
     QTest::newRow("header") << plain << QStringList{"header", "good.s37"} << 0;
     QTest::newRow("send") << plain << QStringList{"send", "TCP", "VER"} << 0;
-    QTest::newRow("send unknown id") << plain << QStringList{"send", "BROKER", "--id", "9", "VER"}
-                                     << 69;
-    QTest::newRow("send silent") << QStringList{"--tcp", "0", "--drop-every", "1"}
-                                 << QStringList{"send", "TCP", "VER"} << 75;
-    QTest::newRow("send closed port") << plain << QStringList{"send", "--tcp", "127.0.0.1:1", "V"}
-                                      << 69;
+    QTest::newRow("send unknown id")
+        << plain << QStringList{"send", "BROKER", "--id", "9", "VER"} << 69;
+    QTest::newRow("readback silent") << QStringList{"--tcp", "0", "--drop-every", "1"}
+                                     << QStringList{"readback", "out.s37", "TCP"} << 75;
+    QTest::newRow("store unknown id")
+        << plain << QStringList{"store", "good.s37", "BROKER", "--id", "9", "--from-start"} << 69;
+    QTest::newRow("send closed port")
+        << plain << QStringList{"send", "--tcp", "127.0.0.1:1", "V"} << 69;
     QTest::newRow("flash") << plain << QStringList{"flash", "good.s37", "TCP"} << 0;
-    QTest::newRow("flash broker") << plain
-                                  << QStringList{"flash", "good.s37", "BROKER", "--id", "2"} << 0;
     QTest::newRow("flash mismatch") << plain << QStringList{"flash", "dorn.s37", "TCP"} << 76;
     QTest::newRow("flash refused file") << plain << QStringList{"flash", "bad.s37", "TCP"} << 65;
     QTest::newRow("flash no file") << plain << QStringList{"flash", "TCP"} << 64;
-    QTest::newRow("store") << plain << QStringList{"store", "good.s37", "TCP", "--from-start"}
-                           << 0;
+    QTest::newRow("store") << plain << QStringList{"store", "good.s37", "TCP", "--from-start"} << 0;
     QTest::newRow("store wrong password")
         << QStringList{"--tcp", "0", "--password", "secret"}
         << QStringList{"store", "good.s37", "TCP", "--from-start", "--password", "x"} << 76;
     QTest::newRow("store no password")
         << QStringList{"--tcp", "0", "--password", "secret"}
         << QStringList{"store", "good.s37", "TCP", "--from-start"} << 64;
-    QTest::newRow("readback nothing stored") << plain
-                                             << QStringList{"readback", "out.s37", "TCP"} << 65;
     QTest::newRow("bad jobs") << plain << QStringList{"send", "TCP", "--jobs", "0", "V"} << 64;
 }
 
@@ -143,12 +139,14 @@ void CliFinishTest::exitCodes() {
     }
     args << "--data-dir" << data.path();
     if (args.first() != "check" && args.first() != "header") {
-        args << "--timeout" << "1500";
+        args << "--timeout"
+             << "1500";
     }
     const Run run = runCli(args);
-    QVERIFY2(run.exitCode == exitCode, qPrintable(QStringLiteral("exit %1\n%2\n%3")
-                                                      .arg(run.exitCode)
-                                                      .arg(run.err, QString(run.out))));
+    QVERIFY2(
+        run.exitCode == exitCode,
+        qPrintable(
+            QStringLiteral("exit %1\n%2\n%3").arg(run.exitCode).arg(run.err, QString(run.out))));
 }
 
 void CliFinishTest::jsonResultObject() {
@@ -180,8 +178,9 @@ void CliFinishTest::jsonResultObject() {
 void CliFinishTest::storeAndReadBackWithProgressLines() {
     DevsimProcess sim({"--tcp", "0"});
     QTemporaryDir data;
-    const QStringList common{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
-                             "--data-dir", data.path(), "--timeout", "1500"};
+    const QStringList common{"--tcp",      QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
+                             "--data-dir", data.path(),
+                             "--timeout",  "1500"};
     const Run store = runCli(QStringList{"store", file("good.s37"), "--from-start"} + common);
     QCOMPARE(store.exitCode, 0);
     // Standard error is a pipe: plain lines, one per message, never a redrawn bar.
@@ -211,13 +210,12 @@ void CliFinishTest::ctrlCGivesOneHundredThirty() {
 void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
     DevsimProcess sim({"--broker", "0", "--ids", "1,2,7"});
     QTemporaryDir data;
-    QElapsedTimer clock;
-    clock.start();
-    const Run run = runCli({"flash", file("good.s37"), "--broker",
-                            QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id",
-                            "1-2,5,7", "--jobs", "2", "--data-dir", data.path(), "--timeout",
-                            "1500", "--json"});
-    QCOMPARE(run.exitCode, 69); // the first id that failed: 5, not known to the broker
+    const Run run =
+        runCli({"store", file("good.s37"), "--from-start", "--broker",
+                QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id", "1-2,5,7", "--jobs",
+                "2", "--data-dir", data.path(), "--timeout", "1500", "--json"});
+    // The first id that failed: 5, not known to the broker.
+    QVERIFY2(run.exitCode == 69, qPrintable(run.err + QString::fromUtf8(run.out)));
     const QJsonArray results = run.json.value("results").toArray();
     QCOMPARE(results.size(), 4);
     const int expected[][2] = {{1, 0}, {2, 0}, {5, 69}, {7, 0}};
@@ -237,9 +235,9 @@ void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
 void CliFinishTest::fleetSummaryAndPrefixedLines() {
     DevsimProcess sim({"--broker", "0", "--ids", "3,4"});
     QTemporaryDir data;
-    const Run run = runCli({"send", "--broker",
-                            QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id", "3,4",
-                            "--data-dir", data.path(), "--timeout", "1500", "VER"});
+    const Run run =
+        runCli({"send", "--broker", QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id",
+                "3,4", "--data-dir", data.path(), "--timeout", "1500", "VER"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.contains("[3] ") && run.err.contains("[4] "), qPrintable(run.err));
     QVERIFY(!run.err.contains("\033["));
