@@ -29,7 +29,8 @@ int main(int argc, char* argv[]) {
     parser.addOption(writeIcon);
     parser.process(qtApp);
     if (parser.isSet(writeIcon)) {
-        const QPixmap icon = Icons::icon(Icons::Application).pixmap(256, 256);
+        // The drawing's own size (32 pixels), which is where the desktop entry's icon goes.
+        const QPixmap icon = Icons::icon(Icons::Application).pixmap(32, 32);
         return !icon.isNull() && icon.save(parser.value(writeIcon), "PNG") ? 0 : 1;
     }
 

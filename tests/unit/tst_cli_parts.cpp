@@ -1,0 +1,114 @@
+// Parts of velkor-cli without a process: the id lists of fleets, the flags the dispatcher takes,
+// and the counts the progress display reads from the model.
+#include "TestLoader.h"
+#include "cli/GlobalFlags.h"
+#include "cli/IdList.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/UsageError.h"
+
+#include <QTest>
+
+using Ids = QList<std::uint32_t>;
+
+class CliPartsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void idLists_data();
+    void idLists();
+    void globalFlags();
+    void countsComeFromPanelZeroElseTheBar();
+    void durations();
+};
+
+void CliPartsTest::idLists_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Ids>("ids"); // empty: a usage error
+    QTest::newRow("one") << "7" << Ids{7};
+    QTest::newRow("list and range in the order given") << "3,7,10-12" << Ids{3, 7, 10, 11, 12};
+    QTest::newRow("named twice taken once") << "5,1-3,2" << Ids{5, 1, 2, 3};
+    QTest::newRow("range of one") << "4-4" << Ids{4};
+    QTest::newRow("blanks around") << " 1 , 2 " << Ids{1, 2};
+    QTest::newRow("largest id") << "4294967295" << Ids{4294967295U};
+    QTest::newRow("range ending at the largest id")
+        << "4294967294-4294967295" << Ids{4294967294U, 4294967295U};
+    QTest::newRow("beyond 32 bits") << "4294967296" << Ids{};
+    QTest::newRow("backwards") << "9-3" << Ids{};
+    QTest::newRow("empty") << "" << Ids{};
+    QTest::newRow("empty item") << "1,,2" << Ids{};
+    QTest::newRow("negative") << "-3" << Ids{};
+    QTest::newRow("plus sign") << "+3" << Ids{};
+    QTest::newRow("hex") << "0x10" << Ids{};
+    QTest::newRow("too many") << "1-1001" << Ids{};
+    Ids thousand;
+    for (std::uint32_t id = 1; id <= 1000; ++id) {
+        thousand.append(id);
+    }
+    QTest::newRow("exactly the limit") << "1-1000" << thousand;
+}
+
+void CliPartsTest::idLists() {
+    QFETCH(QString, text);
+    QFETCH(Ids, ids);
+    if (ids.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(UsageError, IdList::parse(text));
+    } else {
+        QCOMPARE(IdList::parse(text), ids);
+    }
+}
+
+void CliPartsTest::globalFlags() {
+    QStringList args{"store", "f.s37", "--json", "--jobs",      "3",
+                     "-q",    "--id",  "4-6",    "--from-start"};
+    GlobalFlags flags = GlobalFlags::take(args);
+    QVERIFY(flags.json && flags.quiet);
+    QCOMPARE(flags.jobs, 3);
+    QCOMPARE(flags.fleet, (Ids{4, 5, 6}));
+    QCOMPARE(args, (QStringList{"store", "f.s37", "-q", "--from-start"}));
+
+    QStringList one{"send", "--id=07", "--jobs=2", "V"};
+    flags = GlobalFlags::take(one);
+    QVERIFY(flags.fleet.isEmpty());
+    QCOMPARE(one, (QStringList{"send", "--id", "7", "V"}));
+
+    // After "--" everything is the subcommand's.
+    QStringList after{"send", "--", "--json"};
+    QVERIFY(!GlobalFlags::take(after).json);
+    QCOMPARE(after.size(), 3);
+
+    for (const char* bad : {"0", "65", "x"}) {
+        QStringList jobs{"send", "--jobs", bad};
+        QVERIFY_THROWS_EXCEPTION(UsageError, GlobalFlags::take(jobs));
+    }
+    QStringList missing{"send", "--jobs"};
+    QVERIFY_THROWS_EXCEPTION(UsageError, GlobalFlags::take(missing));
+}
+
+void CliPartsTest::countsComeFromPanelZeroElseTheBar() {
+    TestLoader t;
+    Loader& loader = t.loader;
+    qint64 done = 0;
+    qint64 total = 0;
+    QVERIFY(!ProgressDisplay::counts(loader, done, total)); // nothing counted yet
+    loader.form.ProgressBar1.setMaximum(40);
+    loader.form.ProgressBar1.setPosition(10);
+    QVERIFY(ProgressDisplay::counts(loader, done, total));
+    QCOMPARE(done, 10);
+    QCOMPARE(total, 40);
+    loader.setStatus(0, QStringLiteral("1234:5678"));
+    QVERIFY(ProgressDisplay::counts(loader, done, total));
+    QCOMPARE(done, 1234);
+    QCOMPARE(total, 5678);
+    loader.setStatus(0, QStringLiteral("3:0")); // no whole: the bar again
+    QVERIFY(ProgressDisplay::counts(loader, done, total));
+    QCOMPARE(total, 40);
+}
+
+void CliPartsTest::durations() {
+    QCOMPARE(ProgressDisplay::duration(0), QString("0:00"));
+    QCOMPARE(ProgressDisplay::duration(1), QString("0:01")); // rounded up: never "0:00 left"
+    QCOMPARE(ProgressDisplay::duration(61000), QString("1:01"));
+    QCOMPARE(ProgressDisplay::duration(3600000 + 62000), QString("1:01:02"));
+}
+
+QTEST_GUILESS_MAIN(CliPartsTest)
+#include "tst_cli_parts.moc"
