@@ -112,8 +112,19 @@ QString ProgressDisplay::duration(qint64 ms) {
 void ProgressDisplay::onStatus(const QString& text) {
     QString shown = text;
     shown.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    if (mode_ != Mode::Bar) {
+    if (mode_ != Mode::Bar || finished_) {
         printLine(shown);
+        return;
+    }
+    // The driver's verdict ends the bar: it stays as a line of its own, and whatever follows
+    // (the subcommand's result on standard output) starts on a fresh line.
+    if (shown.startsWith(UiTexts::operationDoneIn()) || shown == UiTexts::operationFailed() ||
+        shown == UiTexts::cancelledByUser()) {
+        clearLine();
+        printLine(shown);
+        message_.clear();
+        finished_ = true;
+        timer_.stop();
         return;
     }
     // A message while nothing is counted ends a stage: it stays on the screen. While counting,
@@ -129,6 +140,9 @@ void ProgressDisplay::onStatus(const QString& text) {
 }
 
 void ProgressDisplay::refresh() {
+    if (finished_) {
+        return;
+    }
     if (mode_ == Mode::Bar) {
         drawBar();
         return;

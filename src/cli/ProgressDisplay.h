@@ -51,4 +51,5 @@ private:
     qint64 firstDone_ = -1;
     qint64 firstMs_ = 0;
     QString lastMachine_;
+    bool finished_ = false; // the operation's verdict was shown: no bar any more
 };
