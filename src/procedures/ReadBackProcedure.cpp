@@ -179,7 +179,10 @@ void ReadBackProcedure::conclude(bool fileChosen) {
         lines_.appendLine(building_);
         building_.resize(0);
     }
-    const bool matched = crc_.value == descriptor_.crc;
+    // A read that ended short of the stored length never matches, even when the checksum of
+    // what it took happens to equal the stored one: an erased memory's descriptor (length
+    // FFFFFFFF, checksum FFFF) would otherwise pass with nothing read.
+    const bool matched = crc_.value == descriptor_.crc && crc_.byteCount == descriptor_.length;
     resultMessage_ = matched ? kMatched : kMismatch;
     if (descriptor_.length == 0) {
         end(Outcome::NothingStored);

@@ -117,6 +117,8 @@ void CliFinishTest::exitCodes_data() {
     QTest::newRow("store no password")
         << QStringList{"--tcp", "0", "--password", "secret"}
         << QStringList{"store", "good.s37", "TCP", "--from-start"} << 64;
+    QTest::newRow("readback erased storage")
+        << plain << QStringList{"readback", "erased.s37", "TCP"} << 65;
     QTest::newRow("bad jobs") << plain << QStringList{"send", "TCP", "--jobs", "0", "V"} << 64;
 }
 
