@@ -33,13 +33,11 @@ void Connections::SendBrokerFrame(const QByteArray& text) {
     if (!tcpClient_ || !tcpClient_->isConnected()) {
         return;
     }
-    // An incomplete answer frame still held belongs to an exchange that is over; it would
-    // otherwise be taken as the head of the answer to this command.
-    if (auto stale = brokerReceiver_.flush()) {
-        incompleteFrameTimer_->stop();
-        loader_.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(stale->raw.size()));
-        loader_.router.routeToTerminal(stale->raw + kBadCrc);
-    }
+    // An incomplete answer frame still held belongs to an exchange that is over. Its rest is
+    // still on the way: it keeps being assembled, so that its bytes are neither taken as the
+    // answer to this command nor, cut off, taken for garbage that hides the frames behind it.
+    brokerReceiver_.markStale();
+    loader_.state.AnswerFrameIncomplete = false;
     BrokerFrame::Frame frame;
     frame.hardwareId = hardwareId(loader_.form.HARDWARE_IDEdt.text);
     frame.payload = text;
@@ -60,9 +58,27 @@ void Connections::receiveBroker(const QByteArray& chunk) {
     if (brokerReceiver_.pendingSize() > 0) {
         incompleteFrameTimer_->start();
     }
+    loader_.state.AnswerFrameIncomplete =
+        brokerReceiver_.pendingSize() > 0 && !brokerReceiver_.holdsStaleFrame();
+}
+
+void Connections::deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece) {
+    // Shown in the terminal and the status line, never added to the current answer.
+    if (piece.frame) {
+        loader_.setStatus(3, QStringLiteral("Запоздавший пакет [%1 байт] пропущен")
+                                 .arg(piece.frame->payload.size()));
+        loader_.router.routeToTerminal(piece.frame->payload);
+    } else {
+        loader_.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
+        loader_.router.routeToTerminal(piece.raw + kBadCrc);
+    }
 }
 
 void Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
+    if (piece.stale) {
+        deliverStaleBrokerPiece(piece);
+        return;
+    }
     LoaderState& s = loader_.state;
     QByteArray received;
     if (piece.frame) {
@@ -98,8 +114,11 @@ void Connections::brokerNotFound() {
 
 void Connections::incompleteFrameTimedOut() {
     incompleteFrameTimer_->stop();
+    loader_.state.AnswerFrameIncomplete = false;
     if (auto piece = brokerReceiver_.flush()) {
         deliverBrokerPiece(*piece);
-        loader_.router.endReception();
+        if (!piece->stale) {
+            loader_.router.endReception();
+        }
     }
 }

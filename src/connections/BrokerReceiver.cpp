@@ -11,9 +11,17 @@ qsizetype BrokerReceiver::frameSize(const QByteArray& bytes, qsizetype at) {
 }
 
 BrokerReceiver::Head BrokerReceiver::headAt(const QByteArray& bytes, qsizetype at) {
+    // Only a lead byte, with bytes 8 and 9 as sent, can start a frame: any other head held
+    // as incomplete would swallow the frames behind it until its made-up length arrived.
+    // (A few bytes are held whatever they are, so that short garbage comes out as one piece
+    // however the chunks fall.)
     const qsizetype available = bytes.size() - at;
     if (available < kLengthEnd) {
         return Head::Incomplete;
+    }
+    if (std::uint8_t(bytes.at(at)) != kLeadByte ||
+        (available >= kHeaderSize && (bytes.at(at + 8) != 0x03 || bytes.at(at + 9) != 0x00))) {
+        return Head::Broken;
     }
     const qsizetype size = frameSize(bytes, at);
     if (size > kReceiveBufferSize) {
@@ -30,9 +38,12 @@ std::optional<qsizetype> BrokerReceiver::brokenFrameEnd(qsizetype start) const {
     // A head with the lead byte, a length within bounds and the fixed bytes 8 and 9 of a frame
     // is taken as a frame damaged inside (its CRC failed): it ends where its length says,
     // unless a valid frame starts within it.
-    const qsizetype size = frameSize(pending_, start);
-    if (std::uint8_t(pending_.at(start)) != kLeadByte || size > kReceiveBufferSize ||
+    if (pending_.size() - start < kHeaderSize || std::uint8_t(pending_.at(start)) != kLeadByte ||
         pending_.at(start + 8) != 0x03 || pending_.at(start + 9) != 0x00) {
+        return std::nullopt;
+    }
+    const qsizetype size = frameSize(pending_, start);
+    if (size > kReceiveBufferSize || size > pending_.size() - start) {
         return std::nullopt;
     }
     for (qsizetype at = start + 1; at < start + size; ++at) {
@@ -67,29 +78,46 @@ QList<BrokerReceiver::Piece> BrokerReceiver::feed(const QByteArray& chunk) {
         }
         if (head == Head::Valid) {
             const qsizetype size = frameSize(pending_, start);
-            pieces.append(
-                Piece{pending_.mid(start, size), decode(pending_.constData() + start, int(size))});
+            append(
+                pieces,
+                Piece{pending_.mid(start, size), decode(pending_.constData() + start, int(size))},
+                true);
             start += size;
             continue;
         }
-        const qsizetype end = brokenFrameEnd(start).value_or(resyncPoint(start));
-        // A run of garbage is one broken piece, however many resynchronisations it takes.
-        if (!pieces.isEmpty() && !pieces.last().frame) {
-            pieces.last().raw.append(pending_.mid(start, end - start));
-        } else {
-            pieces.append(Piece{pending_.mid(start, end - start), std::nullopt});
-        }
+        const std::optional<qsizetype> damagedEnd = brokenFrameEnd(start);
+        const qsizetype end = damagedEnd.value_or(resyncPoint(start));
+        append(pieces, Piece{pending_.mid(start, end - start), std::nullopt},
+               damagedEnd.has_value());
         start = end;
     }
     pending_.remove(0, start);
     return pieces;
 }
 
+void BrokerReceiver::append(QList<Piece>& pieces, Piece piece, bool frameShaped) {
+    // The first piece cut from a stale head is the stale frame. When that head was garbage,
+    // the garbage right behind it belongs to it too; the next frame-shaped piece is new.
+    piece.stale = stale_ && (!staleCut_ || !frameShaped);
+    staleCut_ = piece.stale;
+    stale_ = stale_ && !frameShaped;
+    // A run of garbage is one broken piece, however many resynchronisations it takes; the
+    // broken bytes of a stale frame stay apart from those of the new answer.
+    if (!piece.frame && !pieces.isEmpty() && !pieces.last().frame &&
+        pieces.last().stale == piece.stale) {
+        pieces.last().raw.append(piece.raw);
+        return;
+    }
+    pieces.append(std::move(piece));
+}
+
 std::optional<BrokerReceiver::Piece> BrokerReceiver::flush() {
     if (pending_.isEmpty()) {
         return std::nullopt;
     }
-    Piece piece{pending_, std::nullopt};
+    Piece piece{pending_, std::nullopt, stale_};
     pending_.clear();
+    stale_ = false;
+    staleCut_ = false;
     return piece;
 }

@@ -16,12 +16,19 @@
 //   length says, unless a valid frame starts within it;
 // - any other head (garbage, or a length beyond the buffer) is broken up to the next lead byte
 //   that can still start a frame: a valid one, or one whose end has not arrived yet.
-// So what is held back is at most one incomplete frame (under 4098 bytes).
+// So what is held back is at most one incomplete frame (under 4098 bytes). A head can start a
+// frame only with the lead byte and, once they have arrived, bytes 8 and 9 as sent.
+//
+// When a new command goes out while a frame is incomplete, that frame belongs to the exchange
+// that is over, but it keeps its place in the stream: markStale() flags it, and the piece it
+// becomes (the whole frame, or the broken bytes when it cannot be one) comes out with stale set,
+// so that its bytes are reported without being taken as the answer to the new command.
 class BrokerReceiver {
 public:
     struct Piece {
         QByteArray raw;                          // the bytes as received
         std::optional<BrokerFrame::Frame> frame; // empty for a broken piece
+        bool stale = false; // the rest of a frame begun before the last command went out
     };
 
     // Adds received bytes; returns the pieces they complete, in stream order.
@@ -29,7 +36,17 @@ public:
     // Gives up on the incomplete frame held (it never completed): returns it as a broken
     // piece, or nothing when no bytes are held.
     std::optional<Piece> flush();
-    void clear() { pending_.clear(); }
+    void clear() {
+        pending_.clear();
+        stale_ = false;
+        staleCut_ = false;
+    }
+    // Flags the incomplete frame held, if any, as belonging to an exchange that is over.
+    void markStale() {
+        stale_ = !pending_.isEmpty();
+        staleCut_ = false;
+    }
+    bool holdsStaleFrame() const { return stale_ && !staleCut_; }
 
     // Bytes of an incomplete frame held back.
     qsizetype pendingSize() const { return pending_.size(); }
@@ -42,5 +59,10 @@ private:
     std::optional<qsizetype> brokenFrameEnd(qsizetype start) const;
     qsizetype resyncPoint(qsizetype start) const;
 
+    // frameShaped: a whole frame, valid or damaged inside, rather than garbage.
+    void append(QList<Piece>& pieces, Piece piece, bool frameShaped);
+
     QByteArray pending_;
+    bool stale_ = false;    // what comes next belongs to a stale frame
+    bool staleCut_ = false; // the stale head turned out garbage and has been cut
 };

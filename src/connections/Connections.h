@@ -64,6 +64,7 @@ private:
     void receiveTcp(const QByteArray& chunk);
     void receiveBroker(const QByteArray& chunk);
     void deliverBrokerPiece(const BrokerReceiver::Piece& piece);
+    void deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece);
     void brokerNotFound();
     void incompleteFrameTimedOut();
     void setReceiveTraceTick();

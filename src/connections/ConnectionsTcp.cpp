@@ -109,6 +109,7 @@ void Connections::xportTCPClientDisConnected() {
     // The rest of a frame cannot come over a closed connection.
     brokerReceiver_.clear();
     incompleteFrameTimer_->stop();
+    s.AnswerFrameIncomplete = false;
 }
 
 void Connections::setReceiveTraceTick() {

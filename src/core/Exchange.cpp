@@ -80,6 +80,11 @@ bool Exchange::ShouldRetry() {
 
 void Exchange::WaitAnswerTimerTick() {
     LoaderState& s = loader_.state;
+    // The last quiet tick waits while a frame of the answer is half received (the connection
+    // gives such a frame up after a while, and the answer wait has its own limit).
+    if (s.QuietTicks == 1 && s.AnswerFrameIncomplete) {
+        return;
+    }
     if (s.QuietTicks != 0) {
         --s.QuietTicks;
         if (s.QuietTicks == 0) {
@@ -96,6 +101,7 @@ void Exchange::WaitAnswerTimerTick() {
 
 void Exchange::pbWaitAnswerMouseDown() {
     loader_.state.QuietTicks = 1;
+    loader_.state.AnswerFrameIncomplete = false; // the user ends the wait now
 }
 
 void Exchange::mnuTimeOutClick() {

@@ -22,6 +22,9 @@ struct LoaderState {
     QByteArray AnswerBuffer;
     bool AnswerReceived = false;
     std::int32_t QuietTicks = 0;
+    // The connection holds the first part of an answer frame whose rest is still due: the
+    // answer is not complete, however long the pause inside the frame.
+    bool AnswerFrameIncomplete = false;
     std::int32_t AnswerTimeoutMs = 80000; // kept in mnuTimeOut.Tag
     std::int32_t AttemptCount = 0;
     std::int32_t AttemptLimit = 3;

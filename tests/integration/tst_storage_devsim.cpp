@@ -124,6 +124,10 @@ void StorageDevsimTest::storedFileReadsBackEqual_data() {
     QTest::newRow("broker, wrong counters, frames in pieces")
         << QStringLiteral("broker")
         << QStringList{"--wrong-counter-every", "35", "--double-frame-every", "9", "--split", "2"};
+    // The second half of every ninth frame comes after the answer is taken as complete.
+    QTest::newRow("broker, frames split across the next command")
+        << QStringLiteral("broker")
+        << QStringList{"--split-frame-every", "9", "--split", "2", "--frame-gap", "50"};
     QTest::newRow("pty, wrong counters, pieces")
         << QStringLiteral("pty") << QStringList{"--wrong-counter-every", "45", "--split", "2"};
 }

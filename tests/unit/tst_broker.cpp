@@ -21,6 +21,11 @@ private slots:
     void notFoundWithoutWaitingShowsTheBoxAndEndsTheWait();
     void notFoundWhileWaitingRepeatsTheCommand();
     void incompleteFrameIsDroppedWhenTheNextCommandGoesOut();
+    void staleFrameKeepsItsPlaceInTheStream_data();
+    void staleFrameKeepsItsPlaceInTheStream();
+    void answerWaitsForTheRestOfASplitFrame();
+    void frameSplitAcrossTheNextCommandStaysOutOfItsAnswer();
+    void framesSplitAcrossSeveralCommandsInARow();
 };
 
 namespace {
@@ -41,11 +46,44 @@ QByteArray damaged(QByteArray bytes) {
     return bytes;
 }
 
+// The answer a fake broker gives to each command: a first frame at once, a second frame whose
+// half comes at once and whose other half comes only after the next command (the wait for the
+// answer runs out in between).
+struct SplittingBroker {
+    explicit SplittingBroker(FakeTcpLayer& link) : tcp(link) {}
+    void answer(const QByteArray& command) {
+        if (!rest.isEmpty()) {
+            tcp.receive(rest, 10);
+        }
+        const QByteArray second = frame(command + "-2");
+        tcp.receive(frame(command + "-1"), 15);
+        tcp.receive(second.left(8), 16);
+        rest = second.mid(8);
+    }
+    FakeTcpLayer& tcp;
+    QByteArray rest;
+};
+
+// Consecutive broken pieces of the same staleness joined, as chunk boundaries may cut them.
+QList<BrokerReceiver::Piece> joinBroken(const QList<BrokerReceiver::Piece>& pieces) {
+    QList<BrokerReceiver::Piece> joined;
+    for (const auto& p : pieces) {
+        if (!p.frame && !joined.isEmpty() && !joined.last().frame &&
+            joined.last().stale == p.stale) {
+            joined.last().raw += p.raw;
+        } else {
+            joined.append(p);
+        }
+    }
+    return joined;
+}
+
 QString describe(const QList<BrokerReceiver::Piece>& pieces) {
     QStringList parts;
     for (const auto& p : pieces) {
-        parts << (p.frame ? "F:" + QString::fromLatin1(p.frame->payload)
-                          : "B:" + QString::number(p.raw.size()));
+        parts << QString(p.stale ? "~" : "") + (p.frame
+                                                    ? "F:" + QString::fromLatin1(p.frame->payload)
+                                                    : "B:" + QString::number(p.raw.size()));
     }
     return parts.join(' ');
 }
@@ -81,7 +119,13 @@ void BrokerTest::streamIsCutIntoFrames_data() {
     QTest::newRow("garbage before an incomplete frame")
         << QList<QByteArray>{"junk" + kAnswer.left(9)} << "B:4" << 9;
     QTest::newRow("lead bytes everywhere")
-        << QList<QByteArray>{QByteArray(6000, '\x01')} << "B:5732" << 268;
+        << QList<QByteArray>{QByteArray(6000, '\x01')} << "B:5991" << 9;
+    // A head that is not a lead byte, or whose bytes 8 and 9 are not as sent, cannot be held
+    // as an incomplete frame whatever its length field says.
+    QTest::newRow("tail of a frame with a small length field")
+        << QList<QByteArray>{frame("part2").mid(8) + b} << "B:9 F:B" << 0;
+    QTest::newRow("lead byte with wrong bytes 8 and 9")
+        << QList<QByteArray>{QByteArray::fromHex("01410100000040000909") + b} << "B:10 F:B" << 0;
     QTest::newRow("damaged frame, then the next")
         << QList<QByteArray>{damaged(kAnswer), b} << "B:16 F:B" << 0;
     QTest::newRow("incomplete") << QList<QByteArray>{kAnswer.left(7)} << "" << 7;
@@ -271,6 +315,121 @@ void BrokerTest::incompleteFrameIsDroppedWhenTheNextCommandGoesOut() {
     QCOMPARE(second, QByteArray("2.0"));
     QVERIFY(rig.status3.contains("Ошибка CRC пакета [6 байт]"));
     QVERIFY(rig.loader.form.terminal.lines.contains(kAnswer.left(6) + "bad CRC"));
+}
+
+void BrokerTest::staleFrameKeepsItsPlaceInTheStream_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("pieces");
+    const QByteArray b = frame("B");
+    QTest::newRow("completes after the send")
+        << kAnswer.left(8) << kAnswer.mid(8) + b << "~F:3.14 F:B";
+    QTest::newRow("split in the header") << kAnswer.left(3) << kAnswer.mid(3) + b << "~F:3.14 F:B";
+    QTest::newRow("never completes, next frame behind it") << kAnswer.left(6) << b << "~B:6 F:B";
+    QTest::newRow("damaged, then a damaged answer")
+        << damaged(kAnswer).left(9) << damaged(kAnswer).mid(9) + damaged(b) << "~B:16 B:13";
+    QTest::newRow("garbage held, then an answer")
+        << QByteArray("\x01\x41junk") << QByteArray("more junk") + b << "~B:15 F:B";
+    QTest::newRow("nothing held") << QByteArray() << b << "F:B";
+}
+
+void BrokerTest::staleFrameKeepsItsPlaceInTheStream() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, pieces);
+    for (const bool bytewise : {false, true}) { // the stale mark survives partial feeds
+        BrokerReceiver receiver;
+        QList<BrokerReceiver::Piece> all = receiver.feed(before);
+        receiver.markStale();
+        QCOMPARE(receiver.holdsStaleFrame(), !before.isEmpty());
+        if (bytewise) {
+            for (char c : after) {
+                all += receiver.feed(QByteArray(1, c));
+            }
+        } else {
+            all += receiver.feed(after);
+        }
+        QCOMPARE(describe(joinBroken(all)), pieces);
+        QCOMPARE(receiver.pendingSize(), 0);
+        QVERIFY(!receiver.holdsStaleFrame());
+    }
+}
+
+void BrokerTest::answerWaitsForTheRestOfASplitFrame() {
+    // The pause inside the frame is longer than the quiet time that completes an answer.
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.setAnswerTimeout(3000);
+    rig.loader.state.AttemptLimit = 1;
+    const QByteArray second = frame("second");
+    bool answered = false;
+    QByteArray answer;
+    std::uint64_t took = 0;
+    rig.operation([&] {
+        rig.fakes.tcp->receive(frame("first "), 5);
+        rig.fakes.tcp->receive(second.left(9), 6);
+        rig.fakes.tcp->receive(second.mid(9), 90);
+        const std::uint64_t start = rig.runtime.elapsed();
+        answered = rig.loader.exchange.SendCommand("ONE");
+        took = rig.runtime.elapsed() - start;
+        answer = rig.loader.state.AnswerBuffer;
+    });
+    QVERIFY(answered);
+    QCOMPARE(answer, QByteArray("first second"));
+    QVERIFY2(took >= 90 && took < 200, qPrintable(QString::number(took)));
+}
+
+void BrokerTest::frameSplitAcrossTheNextCommandStaysOutOfItsAnswer() {
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.setAnswerTimeout(60); // runs out while the frame waits for its rest
+    rig.loader.state.AttemptLimit = 1;
+    const QByteArray late = frame("late");
+    QList<QByteArray> answers;
+    rig.operation([&] {
+        rig.fakes.tcp->receive(frame("first"), 5);
+        rig.fakes.tcp->receive(late.left(9), 6);
+        rig.loader.exchange.SendCommand("ONE");
+        answers << rig.loader.state.AnswerBuffer;
+        rig.fakes.tcp->receive(late.mid(9), 10);
+        rig.fakes.tcp->receive(frame("second"), 20);
+        rig.loader.exchange.SendCommand("TWO");
+        answers << rig.loader.state.AnswerBuffer;
+    });
+    QCOMPARE(answers, (QList<QByteArray>{"first", "second"}));
+    QVERIFY2(rig.status3.contains("Запоздавший пакет [4 байт] пропущен"),
+             qPrintable(rig.status3.join('|')));
+    QVERIFY(rig.loader.form.terminal.lines.contains("late"));
+    QVERIFY(!rig.status3.join('|').contains("Ошибка CRC"));
+}
+
+void BrokerTest::framesSplitAcrossSeveralCommandsInARow() {
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.setAnswerTimeout(60);
+    rig.loader.state.AttemptLimit = 1;
+    std::unique_ptr<SplittingBroker> broker;
+    rig.fakes.onTcpMade = [&broker](FakeTcpLayer& tcp) {
+        broker = std::make_unique<SplittingBroker>(tcp);
+        tcp.onWrite = [&broker](const QByteArray& bytes) {
+            broker->answer(BrokerFrame::decode(bytes)->payload);
+        };
+    };
+    QList<QByteArray> answers;
+    rig.operation([&] {
+        for (const QByteArray command : {"A", "B", "C", "D"}) {
+            rig.loader.exchange.SendCommand(command);
+            answers << rig.loader.state.AnswerBuffer;
+        }
+        rig.runtime.runFor(Connections::kIncompleteFrameTimeoutMs + 100);
+    });
+    QCOMPARE(answers, (QList<QByteArray>{"A-1", "B-1", "C-1", "D-1"}));
+    QCOMPARE(rig.status3.filter("Запоздавший пакет [3 байт] пропущен").size(), 3);
+    for (const QByteArray late : {"A-2", "B-2", "C-2"}) {
+        QVERIFY2(rig.loader.form.terminal.lines.contains(late), late.constData());
+    }
+    // The last one never completes: given up as damaged once the link stays quiet.
+    QVERIFY(rig.status3.contains("Ошибка CRC пакета [8 байт]"));
 }
 
 QTEST_GUILESS_MAIN(BrokerTest)
