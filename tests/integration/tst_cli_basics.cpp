@@ -23,6 +23,18 @@ void CliBasicsTest::exitCodesAndStreams_data() {
     QTest::newRow("unknown subcommand")
         << QStringList{QStringLiteral("frobnicate")} << 64 << QString()
         << QStringLiteral("unknown subcommand \"frobnicate\"");
+    // Bad option values are refused before anything is sent anywhere.
+    QTest::newRow("hardware id not a number")
+        << QStringList{"send", "VER", "--broker", "127.0.0.1", "--id", "12a"} << 64 << QString()
+        << QStringLiteral("is not a hardware id");
+    QTest::newRow("empty hardware id")
+        << QStringList{"send", "VER", "--broker", "127.0.0.1", "--id", ""} << 64 << QString()
+        << QStringLiteral("--id");
+    QTest::newRow("port out of range") << QStringList{"send", "VER", "--tcp", "127.0.0.1:70000"}
+                                       << 64 << QString() << QStringLiteral("is not a port number");
+    QTest::newRow("negative timeout")
+        << QStringList{"send", "VER", "--tcp", "127.0.0.1", "--timeout", "-5"} << 64 << QString()
+        << QStringLiteral("--timeout");
 }
 
 void CliBasicsTest::exitCodesAndStreams() {
