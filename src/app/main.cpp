@@ -5,8 +5,13 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velkor"));
 
@@ -24,9 +29,15 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("Save the application's icon as a PNG and quit."),
                                  QStringLiteral("FILE"));
     writeIcon.setFlags(QCommandLineOption::HiddenFromHelp);
+    // For the start-up benchmark: once the main window has been shown and the first events
+    // after it handled, print the milliseconds since main() began and quit.
+    QCommandLineOption startupTime(QStringLiteral("startup-time"),
+                                   QStringLiteral("Print the start-up time and quit."));
+    startupTime.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(dataDir);
     parser.addOption(screenshots);
     parser.addOption(writeIcon);
+    parser.addOption(startupTime);
     parser.process(qtApp);
     if (parser.isSet(writeIcon)) {
         // The drawing's own size (32 pixels), which is where the desktop entry's icon goes.
@@ -39,6 +50,13 @@ int main(int argc, char* argv[]) {
     app.show();
     if (parser.isSet(screenshots)) {
         Screenshots::takeAndQuit(app, parser.value(screenshots));
+    }
+    if (parser.isSet(startupTime)) {
+        QTimer::singleShot(0, &qtApp, [&sinceStart] {
+            std::printf("startup_ms: %lld\n", sinceStart.elapsed());
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        });
     }
     return QApplication::exec();
 }
