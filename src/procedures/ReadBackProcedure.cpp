@@ -2,6 +2,7 @@
 
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
+#include "SilenceOutcome.h"
 #include "StoreProgress.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
@@ -38,17 +39,7 @@ void ReadBackProcedure::end(Outcome outcome) {
 }
 
 void ReadBackProcedure::endUnanswered() {
-    switch (loader_.stopReason()) {
-    case Loader::Stop::Cancelled:
-        end(Outcome::Cancelled);
-        break;
-    case Loader::Stop::LinkLost:
-        end(Outcome::LinkLost);
-        break;
-    case Loader::Stop::None:
-        end(Outcome::NoAnswer);
-        break;
-    }
+    end(outcomeOfSilence<Outcome>(loader_));
 }
 
 void ReadBackProcedure::ReadBackStorage() {

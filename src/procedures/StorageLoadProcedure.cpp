@@ -2,6 +2,7 @@
 
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
+#include "SilenceOutcome.h"
 #include "StorageDescriptor.h"
 #include "TextStream.h"
 #include "WholeNumber.h"
@@ -58,17 +59,7 @@ void StorageLoadProcedure::end(Outcome outcome) {
 
 // The controller fell silent: a cancel or a lost connection explains it where one happened.
 void StorageLoadProcedure::endUnanswered() {
-    switch (loader_.stopReason()) {
-    case Loader::Stop::Cancelled:
-        end(Outcome::Cancelled);
-        break;
-    case Loader::Stop::LinkLost:
-        end(Outcome::LinkLost);
-        break;
-    case Loader::Stop::None:
-        end(Outcome::NoAnswer);
-        break;
-    }
+    end(outcomeOfSilence<Outcome>(loader_));
 }
 
 void StorageLoadProcedure::release() {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/Loader.h"
+
+// The outcome of a procedure whose controller fell silent: a cancel or a lost connection
+// explains the silence where one happened, otherwise the controller did not answer. Outcome is
+// a procedure's own enum with Cancelled, LinkLost and NoAnswer.
+template <typename Outcome> Outcome outcomeOfSilence(const Loader& loader) {
+    switch (loader.stopReason()) {
+    case Loader::Stop::Cancelled:
+        return Outcome::Cancelled;
+    case Loader::Stop::LinkLost:
+        return Outcome::LinkLost;
+    case Loader::Stop::None:
+        break;
+    }
+    return Outcome::NoAnswer;
+}
