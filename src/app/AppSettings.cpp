@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -112,7 +113,9 @@ WindowPlacement AppSettings::restoreForm(Loader& loader) const {
     dialog.defaultExt =
         ini.value(QStringLiteral("OpenDialog1.DefaultExt"), dialog.defaultExt).toString();
 
-    loader.setAnswerTimeout(readInt(ini, QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs));
+    // A negative time-out (a hand-edited file) is taken as 0, which is how the wait treats it.
+    loader.setAnswerTimeout(
+        std::max(0, readInt(ini, QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs)));
     f.mnuTimeOut.caption =
         ini.value(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption).toString();
     f.cbFinalization.visible = readBool(ini, QStringLiteral("cbFinalization.Visible"), false);

@@ -35,7 +35,7 @@ int parseNumber(const QString& value, const QString& option, int minimum) {
     bool ok = false;
     const int number = value.toInt(&ok);
     if (!ok || number < minimum) {
-        throw UsageError(QStringLiteral("--%1: \"%2\" is not a whole number of at least %3")
+        throw UsageError(QStringLiteral("--%1: \"%2\" is not a whole number of %3 to 2147483647")
                              .arg(option, value)
                              .arg(minimum));
     }

@@ -3,10 +3,10 @@
 #include "cli/ExitCodes.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
+#include "core/SafeFile.h"
 #include "firmware/HeaderRecord.h"
 
 #include <QCommandLineParser>
-#include <QSaveFile>
 #include <cstdio>
 
 namespace {
@@ -83,10 +83,9 @@ int runSample(const QStringList& arguments) {
     }
     text += record(7, kBaseAddress, 4, QByteArray()) + "\r\n";
     const QString out = parser.positionalArguments().first();
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        std::fprintf(stderr, "velkor-cli sample: cannot write \"%s\": %s\n",
-                     out.toLocal8Bit().constData(), file.errorString().toLocal8Bit().constData());
+    QString error;
+    if (!writeFileSafely(out, text, &error)) {
+        std::fprintf(stderr, "velkor-cli sample: %s\n", error.toLocal8Bit().constData());
         return kExitIoErr;
     }
     std::printf("%s\n", out.toLocal8Bit().constData());

@@ -5,11 +5,12 @@
 #include "cli/OperationSupport.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
+#include "core/FileText.h"
 #include "core/LoaderError.h"
 #include "procedures/Procedures.h"
 
 #include <QCommandLineParser>
-#include <QFile>
+#include <QFileInfo>
 #include <cstdio>
 #include <optional>
 
@@ -55,6 +56,25 @@ const QString kPasswordCaption = QStringLiteral("Прибор блокирова
 void print(FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
+}
+
+// Why OUT could not be written, found before a read-back that may take minutes; empty when
+// nothing stands in the way that can be seen beforehand.
+QString outputPlaceProblem(const QString& path) {
+    const QFileInfo out(path);
+    if (out.isDir()) {
+        return QStringLiteral("\"%1\" is a folder; name a file to write").arg(path);
+    }
+    const QFileInfo folder(out.absolutePath());
+    if (!folder.isDir()) {
+        return QStringLiteral("cannot write \"%1\": the folder %2 does not exist")
+            .arg(path, folder.filePath());
+    }
+    if (!folder.isWritable()) {
+        return QStringLiteral("cannot write \"%1\": the folder %2 is not writable")
+            .arg(path, folder.filePath());
+    }
+    return {};
 }
 
 struct Parsed {
@@ -133,11 +153,7 @@ Parsed parse(const QStringList& arguments, bool store) {
 }
 
 QStringList readInitCommands(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw LoaderError(QStringLiteral("cannot read \"%1\": %2").arg(path, file.errorString()));
-    }
-    QStringList lines = Cp1251::decode(file.readAll()).split(QLatin1Char('\n'));
+    QStringList lines = Cp1251::decode(readFileText(path)).split(QLatin1Char('\n'));
     for (QString& line : lines) {
         if (line.endsWith(QLatin1Char('\r'))) {
             line.chop(1);
@@ -279,6 +295,10 @@ int runReadback(const QStringList& arguments) {
         print(stdout,
               QString::fromLatin1(kReadbackHelp) + QString::fromLatin1(CommonOptions::helpText()));
         return kExitOk;
+    }
+    if (const QString problem = outputPlaceProblem(p.path); !problem.isEmpty()) {
+        print(stderr, QStringLiteral("velkor-cli readback: %1\n").arg(problem));
+        return kExitIoErr;
     }
     CliSession session(p.options, p.quiet);
     Procedures procedures(session.loader);

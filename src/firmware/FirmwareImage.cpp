@@ -1,21 +1,11 @@
 #include "FirmwareImage.h"
 
-#include "core/LoaderError.h"
+#include "core/FileText.h"
+#include "core/SafeFile.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace {
-
-QString openError(const QString& path, const QString& reason) {
-    return QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, reason);
-}
-
-QString writeError(const QString& path, const QString& reason) {
-    return QStringLiteral("Не удается записать файл \"%1\": %2. Файл оставлен без изменений.")
-        .arg(path, reason);
-}
 
 // Size of the pieces written at a time when saving.
 constexpr qsizetype kWriteChunk = 1 << 20;
@@ -23,16 +13,7 @@ constexpr qsizetype kWriteChunk = 1 << 20;
 } // namespace
 
 FirmwareImage FirmwareImage::load(const QString& path) {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        throw LoaderError(openError(path, path.isEmpty() ? QStringLiteral("не указано имя файла")
-                                                         : file.errorString()));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw LoaderError(openError(path, file.errorString()));
-    }
-    return fromText(std::move(bytes));
+    return fromText(readFileText(path));
 }
 
 FirmwareImage FirmwareImage::fromText(QByteArray text) {
@@ -116,39 +97,18 @@ void FirmwareImage::removeLines(const std::vector<qsizetype>& indexes) {
 }
 
 void FirmwareImage::save(const QString& path) const {
-    QSaveFile file(path);
-    // Unbuffered: the pieces below go straight to the system, so a short write (a full disk,
-    // a file size limit) shows in the count written. Through the device's own buffer a short
-    // write at commit time can pass unnoticed and the truncated file would replace the
-    // original.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw LoaderError(writeError(path, file.errorString()));
-    }
+    SafeFileWriter file(path);
     QByteArray chunk;
     chunk.reserve(kWriteChunk + 4096);
-    // A short write is retried with the rest, so a real failure shows with its reason.
-    auto flush = [&] {
-        for (qsizetype done = 0; done < chunk.size();) {
-            const qint64 written = file.write(chunk.constData() + done, chunk.size() - done);
-            if (written <= 0) {
-                const QString reason = file.errorString();
-                file.cancelWriting();
-                throw LoaderError(writeError(path, reason));
-            }
-            done += written;
-        }
-        chunk.resize(0);
-    };
     for (const Span& s : lines_) {
         chunk.append(buffer_.constData() + s.start, s.length).append("\r\n", 2);
         if (chunk.size() >= kWriteChunk) {
-            flush();
+            file.write(chunk);
+            chunk.resize(0);
         }
     }
-    flush();
-    if (!file.commit()) {
-        throw LoaderError(writeError(path, file.errorString()));
-    }
+    file.write(chunk);
+    file.commit();
 }
 
 void FirmwareImage::release() {

@@ -1,8 +1,9 @@
 #include "TerminalLog.h"
 
+#include "core/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -54,12 +55,5 @@ bool TerminalLog::SaveTerminalLog(const QString& dir, const QList<QByteArray>& c
         text.append(line);
         text.append("\r\n");
     }
-    QSaveFile file(QDir(dir).filePath(logName(0)));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        if (error != nullptr) {
-            *error = file.errorString();
-        }
-        return false;
-    }
-    return true;
+    return writeFileSafely(QDir(dir).filePath(logName(0)), text, error);
 }

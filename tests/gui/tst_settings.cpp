@@ -23,6 +23,8 @@ private slots:
     void baudRateSelectsItsEntry();
     void settingsRoundTrip();
     void debugModeIsWrittenBack();
+    void handEditedSettingsStartSanely_data();
+    void handEditedSettingsStartSanely();
 };
 
 void SettingsTest::firstRunCreatesSettingsWithDefaults() {
@@ -155,6 +157,70 @@ void SettingsTest::debugModeIsWrittenBack() {
     QSettings(exeIni, QSettings::IniFormat).setValue(QStringLiteral("Options/DebugMode"), 1);
     GuiFixture f(dir.path());
     QVERIFY(f.loader().state.DebugMode);
+}
+
+// A hand-edited or damaged value in either settings file starts the program with a usable
+// window: every selection in range, the named file (if any) reported rather than read without
+// end, and the settings written back on close.
+void SettingsTest::handEditedSettingsStartSanely_data() {
+    QTest::addColumn<QString>("file"); // "Velkor.ini" or the program's own "velkor.ini"
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    const QString settings = QStringLiteral("Velkor.ini");
+    const QString own = QStringLiteral("velkor.ini");
+    const QStringList bad = {QString(), QStringLiteral("abc"), QStringLiteral("-1"),
+                             QStringLiteral("99999999999"), QStringLiteral("\u00ff\u0001")};
+    const QStringList settingsKeys = {"Settings/COM",  "Settings/BAUDRATE", "Settings/AutoList",
+                                      "Settings/File", "Settings/IP",       "Settings/PORTNUM"};
+    const QStringList ownKeys = {"StoreParams/ToolButton1.ImageIndex",
+                                 "StoreParams/TypeOfConnectGrp.ActivePage",
+                                 "StoreParams/btnConnect.ImageIndex",
+                                 "StoreParams/PopupMenu1.Tag",
+                                 "StoreParams/mnuTimeOut.Tag",
+                                 "StoreParams/PortNum.Value",
+                                 "StoreParams/BrokerPortEdt.Value",
+                                 "StoreParams/HARDWARE_IDEdt.Value",
+                                 "StoreParams/OpenDialog1.FilterIndex",
+                                 "StoreParams/Left",
+                                 "TForm4/DopCmdMemo.Count",
+                                 "Options/DebugMode"};
+    for (const QString& value : bad) {
+        for (const QString& key : settingsKeys) {
+            QTest::addRow("%s=%s", qPrintable(key), qPrintable(value)) << settings << key << value;
+        }
+        for (const QString& key : ownKeys) {
+            QTest::addRow("%s=%s", qPrintable(key), qPrintable(value)) << own << key << value;
+        }
+    }
+    QTest::newRow("File names an endless device")
+        << settings << QStringLiteral("Settings/File") << QStringLiteral("/dev/zero");
+    QTest::newRow("File names a folder")
+        << settings << QStringLiteral("Settings/File") << QStringLiteral("/");
+}
+
+void SettingsTest::handEditedSettingsStartSanely() {
+    QFETCH(QString, file);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QTemporaryDir dir;
+    {
+        QSettings ini(QDir(dir.path()).filePath(file), QSettings::IniFormat);
+        ini.setValue(key, value);
+    }
+    GuiFixture f(dir.path());
+    f.start();
+    const Loader& l = f.loader();
+    QVERIFY(l.form.cmbBaudRate.itemIndex >= 0 && l.form.cmbBaudRate.itemIndex < 8);
+    QVERIFY(l.form.TypeOfConnectGrpPage >= 0 && l.form.TypeOfConnectGrpPage <= 2);
+    QVERIFY(
+        QList<int>({kIconSerial, kIconTcp, kIconBroker}).contains(l.form.ToolButton1.imageIndex));
+    QVERIFY(QList<int>({kModeFlash, kModeStore, kModeReadBack}).contains(l.state.OperationMode));
+    QVERIFY(l.state.AnswerTimeoutMs >= 0);
+    QVERIFY(l.form.DopCmdMemo.size() <= 10000);
+    // At most one report, of the named file.
+    QVERIFY(f.dialogs.calls.size() <= 1);
+    f.window().close();
+    QVERIFY(QFile::exists(settingsPath(dir.path())));
 }
 
 QTEST_MAIN(SettingsTest)

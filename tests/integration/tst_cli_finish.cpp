@@ -119,6 +119,9 @@ void CliFinishTest::exitCodes_data() {
         << QStringList{"store", "good.s37", "TCP", "--from-start"} << 64;
     QTest::newRow("readback erased storage")
         << plain << QStringList{"readback", "erased.s37", "TCP"} << 65;
+    QTest::newRow("readback into a missing folder")
+        << plain << QStringList{"readback", "missing/out.s37", "TCP"} << 74;
+    QTest::newRow("check an endless device") << plain << QStringList{"check", "/dev/zero"} << 65;
     QTest::newRow("bad jobs") << plain << QStringList{"send", "TCP", "--jobs", "0", "V"} << 64;
 }
 

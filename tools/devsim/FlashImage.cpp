@@ -1,6 +1,6 @@
 #include "FlashImage.h"
 
-#include <QSaveFile>
+#include "core/SafeFile.h"
 
 namespace devsim {
 
@@ -44,15 +44,7 @@ QByteArray FlashImage::toText() const {
 }
 
 bool FlashImage::save(const QString& path, QString* error) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toText()) < 0 || !file.commit()) {
-        if (error != nullptr) {
-            *error =
-                QStringLiteral("cannot write the image file %1: %2").arg(path, file.errorString());
-        }
-        return false;
-    }
-    return true;
+    return writeFileSafely(path, toText(), error);
 }
 
 } // namespace devsim

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The most a text file read by the loader may hold. A firmware file is a few megabytes; the
+// limit only keeps a wrong choice (a device file, a disk image) from exhausting memory.
+constexpr qint64 kMaxTextFileBytes = qint64(512) * 1024 * 1024;
+
+// The text of a file: read in pieces up to the first NUL byte, where the text ends, so that
+// an endless device such as /dev/zero ends the read at once. Raises LoaderError naming the file
+// and the reason when it cannot be opened or read, or when its text exceeds limit bytes.
+QByteArray readFileText(const QString& path, qint64 limit = kMaxTextFileBytes);

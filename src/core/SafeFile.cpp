@@ -1,0 +1,53 @@
+#include "SafeFile.h"
+
+#include "LoaderError.h"
+
+QString fileWriteError(const QString& path, const QString& reason) {
+    return QStringLiteral("Не удается записать файл \"%1\": %2. Файл оставлен без изменений.")
+        .arg(path, reason);
+}
+
+SafeFileWriter::SafeFileWriter(const QString& path) : path_(path), file_(path) {
+    if (path.isEmpty()) {
+        throw LoaderError(fileWriteError(path, QStringLiteral("не указано имя файла")));
+    }
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        throw LoaderError(fileWriteError(path_, file_.errorString()));
+    }
+}
+
+void SafeFileWriter::write(QByteArrayView bytes) {
+    // A short write is retried with the rest, so a real failure shows with its reason.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file_.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0) {
+            fail(file_.errorString());
+        }
+        done += qsizetype(written);
+    }
+}
+
+void SafeFileWriter::commit() {
+    if (!file_.commit()) {
+        fail(file_.errorString());
+    }
+}
+
+void SafeFileWriter::fail(const QString& reason) {
+    file_.cancelWriting();
+    throw LoaderError(fileWriteError(path_, reason));
+}
+
+bool writeFileSafely(const QString& path, QByteArrayView bytes, QString* error) {
+    try {
+        SafeFileWriter writer(path);
+        writer.write(bytes);
+        writer.commit();
+        return true;
+    } catch (const LoaderError& e) {
+        if (error != nullptr) {
+            *error = e.text();
+        }
+        return false;
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QSaveFile>
+#include <QString>
+
+// Writes a whole file so that it ends up either complete or unchanged. The bytes go to a
+// temporary file in the same folder, which replaces the file only when every byte was written.
+// The temporary is written unbuffered: through a buffer, a short write at commit time (a full
+// disk, a file size limit) can pass unnoticed and a truncated file would replace the original.
+class SafeFileWriter {
+public:
+    // Raises LoaderError naming the file and the system's reason when it cannot be created.
+    explicit SafeFileWriter(const QString& path);
+    SafeFileWriter(const SafeFileWriter&) = delete;
+    SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+
+    // Writes all of the bytes or raises LoaderError; after a failure the file is left as it
+    // was and the temporary is removed.
+    void write(QByteArrayView bytes);
+    // Puts the new file in place, or raises LoaderError leaving the old one.
+    void commit();
+
+private:
+    [[noreturn]] void fail(const QString& reason);
+
+    QString path_;
+    QSaveFile file_;
+};
+
+// The text of a write failure: names the file and the reason, and says it was left as it was.
+QString fileWriteError(const QString& path, const QString& reason);
+
+// Writes the bytes as the whole file through SafeFileWriter. Returns false with the message
+// when it could not.
+bool writeFileSafely(const QString& path, QByteArrayView bytes, QString* error = nullptr);

@@ -1,0 +1,233 @@
+// Files the loader reads and writes. Every file it writes (a saved header, a read-back file, the
+// terminal log, a sample file, the simulator's image) goes through one writer that must leave
+// either the complete new file or the old one untouched, and say why when it could not write.
+// Every text it reads (a firmware file, a list of commands) goes through one bounded reader.
+#include "core/FileText.h"
+#include "core/LoaderError.h"
+#include "core/SafeFile.h"
+#include "firmware/FirmwareImage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QByteArray bytesOf(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = char('A' + i % 26);
+    }
+    return bytes;
+}
+
+#ifdef Q_OS_UNIX
+// A file size limit makes a write fail part way, as a full disk would; it also works for root,
+// whom folder permissions do not stop.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int);
+};
+#endif
+
+} // namespace
+
+class FileIoTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writesWholeFile_data();
+    void writesWholeFile();
+    void shortWriteKeepsTheOldFile_data();
+    void shortWriteKeepsTheOldFile();
+    void unwritablePlaces_data();
+    void unwritablePlaces();
+    void firmwareSaveRaisesWithTheReason();
+    void readsTextUpToNulAndLimit_data();
+    void readsTextUpToNulAndLimit();
+    void unreadablePlaces_data();
+    void unreadablePlaces();
+};
+
+void FileIoTest::writesWholeFile_data() {
+    QTest::addColumn<int>("size");
+    QTest::newRow("empty") << 0;
+    QTest::newRow("one byte") << 1;
+    QTest::newRow("several megabytes") << 5 * 1024 * 1024 + 7;
+}
+
+void FileIoTest::writesWholeFile() {
+    QFETCH(int, size);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.bin"));
+    QFile::remove(path);
+    QVERIFY(writeFileSafely(path, "old contents"));
+    const QByteArray bytes = bytesOf(size);
+    QString error;
+    QVERIFY2(writeFileSafely(path, bytes, &error), qPrintable(error));
+    QCOMPARE(readFile(path), bytes);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.bin")});
+}
+
+void FileIoTest::shortWriteKeepsTheOldFile_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("limit");
+    // Small writes are the ones a buffered writer keeps until commit, where a short write used
+    // to pass unnoticed.
+    QTest::newRow("small file, limit below it") << 3000 << 1024;
+    QTest::newRow("limit one byte short") << 4096 << 4095;
+    QTest::newRow("large file") << 3 * 1024 * 1024 << 1024 * 1024;
+}
+
+void FileIoTest::shortWriteKeepsTheOldFile() {
+#ifdef Q_OS_UNIX
+    QFETCH(int, size);
+    QFETCH(int, limit);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("velkor.log"));
+    const QByteArray original = "the old log\r\n";
+    QVERIFY(writeFileSafely(path, original));
+    QString error;
+    bool written = false;
+    {
+        const FileSizeLimit limited{rlim_t(limit)};
+        written = writeFileSafely(path, bytesOf(size), &error);
+    }
+    QVERIFY(!written);
+    QVERIFY2(error.contains(path) && error.contains(QStringLiteral("оставлен без изменений")),
+             qPrintable(error));
+    QCOMPARE(readFile(path), original);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("velkor.log")});
+#else
+    QSKIP("needs a file size limit");
+#endif
+}
+
+void FileIoTest::unwritablePlaces_data() {
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("missing folder") << QStringLiteral("no-such-folder/out.s28");
+    QTest::newRow("a folder's name") << QStringLiteral("folder");
+    QTest::newRow("no name") << QString();
+}
+
+void FileIoTest::unwritablePlaces() {
+    QFETCH(QString, relativePath);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    const QString path = relativePath.isEmpty() ? QString() : dir.filePath(relativePath);
+    QString error;
+    QVERIFY(!writeFileSafely(path, "data", &error));
+    QVERIFY2(error.startsWith(QStringLiteral("Не удается записать файл")), qPrintable(error));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder"))).isDir());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+}
+
+void FileIoTest::firmwareSaveRaisesWithTheReason() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing/readback.s28"));
+    const FirmwareImage image = FirmwareImage::fromText("S00600004844521B\r\nS9030000FC\r\n");
+    try {
+        image.save(path);
+        QFAIL("saving into a missing folder succeeded");
+    } catch (const LoaderError& e) {
+        QVERIFY2(e.text().contains(path), qPrintable(e.text()));
+    }
+}
+
+void FileIoTest::readsTextUpToNulAndLimit_data() {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("refused");
+    const QByteArray lines = "S00600004844521B\r\nS9030000FC\r\n";
+    QTest::newRow("whole file") << QString() << lines << qint64(1000) << lines << false;
+    QTest::newRow("empty file") << QString() << QByteArray() << qint64(1000) << QByteArray()
+                                << false;
+    QTest::newRow("exactly the limit")
+        << QString() << lines << qint64(lines.size()) << lines << false;
+    QTest::newRow("one byte over the limit")
+        << QString() << lines << qint64(lines.size() - 1) << QByteArray() << true;
+    QTest::newRow("text ends at a NUL") << QString() << QByteArray("S9030000FC\r\n\0garbage", 22)
+                                        << qint64(1000) << QByteArray("S9030000FC\r\n") << false;
+    QTest::newRow("NUL past the limit still over it")
+        << QString() << QByteArray(2000, 'S') + QByteArray(1, '\0') << qint64(1000) << QByteArray()
+        << true;
+#ifdef Q_OS_UNIX
+    // Endless devices: the read must end, not exhaust memory.
+    QTest::newRow("/dev/zero") << QStringLiteral("/dev/zero") << QByteArray() << qint64(1000)
+                               << QByteArray() << false;
+    QTest::newRow("/dev/null") << QStringLiteral("/dev/null") << QByteArray() << qint64(1000)
+                               << QByteArray() << false;
+#endif
+}
+
+void FileIoTest::readsTextUpToNulAndLimit() {
+    QFETCH(QString, device);
+    QFETCH(QByteArray, contents);
+    QFETCH(qint64, limit);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    QString path = device;
+    if (path.isEmpty()) {
+        path = dir.filePath(QStringLiteral("fw.s28"));
+        QVERIFY(writeFileSafely(path, contents));
+    }
+    try {
+        QCOMPARE(readFileText(path, limit), text);
+        QVERIFY2(!refused, "a text over the limit was read");
+    } catch (const LoaderError& e) {
+        QVERIFY2(refused, qPrintable(e.text()));
+        QVERIFY2(e.text().contains(path), qPrintable(e.text()));
+    }
+}
+
+void FileIoTest::unreadablePlaces_data() {
+    QTest::addColumn<QString>("relativePath");
+    QTest::newRow("missing file") << QStringLiteral("missing.s28");
+    QTest::newRow("a folder") << QStringLiteral(".");
+    QTest::newRow("no name") << QString();
+}
+
+void FileIoTest::unreadablePlaces() {
+    QFETCH(QString, relativePath);
+    QTemporaryDir dir;
+    const QString path = relativePath.isEmpty() ? QString() : dir.filePath(relativePath);
+    try {
+        readFileText(path);
+        QFAIL("an unreadable place was read");
+    } catch (const LoaderError& e) {
+        QVERIFY2(e.text().startsWith(QStringLiteral("Не удается открыть файл")),
+                 qPrintable(e.text()));
+    }
+}
+
+QTEST_GUILESS_MAIN(FileIoTest)
+#include "tst_file_io.moc"
