@@ -4,13 +4,15 @@
 
 namespace {
 
-std::uint32_t parseId(const QString& text, const QString& list) {
+// One id of an item of the list ("7", or either end of "3-9"); a bad one is reported with the
+// item it is in.
+std::uint32_t parseId(const QString& text, const QString& item) {
     bool ok = false;
     const qulonglong value = text.trimmed().toULongLong(&ok, 10);
     if (!ok || value > 0xFFFFFFFFULL || text.trimmed().startsWith(QLatin1Char('+'))) {
-        throw UsageError(QStringLiteral("--id: \"%1\" in \"%2\" is not a hardware id (a whole "
-                                        "number of 0 to 4294967295)")
-                             .arg(text, list));
+        throw UsageError(QStringLiteral("--id: \"%1\" is not a hardware id (a whole number of 0 "
+                                        "to 4294967295) nor a range FIRST-LAST of them")
+                             .arg(item.trimmed()));
     }
     return std::uint32_t(value);
 }
@@ -33,11 +35,11 @@ QList<std::uint32_t> IdList::parse(const QString& text) {
     for (const QString& item : items) {
         const qsizetype dash = item.indexOf(QLatin1Char('-'));
         if (dash < 0) {
-            add(ids, parseId(item, text));
+            add(ids, parseId(item, item));
             continue;
         }
-        const std::uint32_t first = parseId(item.left(dash), text);
-        const std::uint32_t last = parseId(item.mid(dash + 1), text);
+        const std::uint32_t first = parseId(item.left(dash), item);
+        const std::uint32_t last = parseId(item.mid(dash + 1), item);
         if (last < first) {
             throw UsageError(
                 QStringLiteral("--id: the range \"%1\" runs backwards").arg(item.trimmed()));
