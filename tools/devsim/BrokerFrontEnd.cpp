@@ -2,6 +2,7 @@
 
 #include "BrokerClient.h"
 #include "BrokerFrames.h"
+#include "Listening.h"
 #include "SessionRunner.h"
 
 namespace devsim {
@@ -51,20 +52,11 @@ bool BrokerFrontEnd::createControllers(QString* error) {
 }
 
 bool BrokerFrontEnd::listen(int port, QString* error) {
-    if (!server_.listen(QHostAddress(options_.bindAddress), quint16(port))) {
-        *error = QStringLiteral("cannot listen on broker %1:%2: %3")
-                     .arg(options_.bindAddress)
-                     .arg(port)
-                     .arg(server_.errorString());
-        return false;
-    }
-    return true;
+    return listenOn(server_, options_.bindAddress, port, QStringLiteral("broker"), error);
 }
 
 QString BrokerFrontEnd::address() const {
-    return QStringLiteral("%1:%2")
-        .arg(server_.serverAddress().toString())
-        .arg(server_.serverPort());
+    return listeningAddress(server_);
 }
 
 void BrokerFrontEnd::accept() {

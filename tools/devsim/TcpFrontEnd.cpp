@@ -1,5 +1,7 @@
 #include "TcpFrontEnd.h"
 
+#include "Listening.h"
+
 #include "SessionRunner.h"
 
 #include <QTcpSocket>
@@ -12,20 +14,11 @@ TcpFrontEnd::TcpFrontEnd(Device& device, const SimOptions& options, QObject* par
 }
 
 bool TcpFrontEnd::listen(int port, QString* error) {
-    if (!server_.listen(QHostAddress(options_.bindAddress), quint16(port))) {
-        *error = QStringLiteral("cannot listen on TCP %1:%2: %3")
-                     .arg(options_.bindAddress)
-                     .arg(port)
-                     .arg(server_.errorString());
-        return false;
-    }
-    return true;
+    return listenOn(server_, options_.bindAddress, port, QStringLiteral("TCP"), error);
 }
 
 QString TcpFrontEnd::address() const {
-    return QStringLiteral("%1:%2")
-        .arg(server_.serverAddress().toString())
-        .arg(server_.serverPort());
+    return listeningAddress(server_);
 }
 
 void TcpFrontEnd::accept() {
