@@ -174,7 +174,7 @@ void FileIoTest::readsTextUpToNulAndLimit_data() {
         << QString() << lines << qint64(lines.size()) << lines << false;
     QTest::newRow("one byte over the limit")
         << QString() << lines << qint64(lines.size() - 1) << QByteArray() << true;
-    QTest::newRow("text ends at a NUL") << QString() << QByteArray("S9030000FC\r\n\0garbage", 22)
+    QTest::newRow("text ends at a NUL") << QString() << QByteArrayLiteral("S9030000FC\r\n\0garbage")
                                         << qint64(1000) << QByteArray("S9030000FC\r\n") << false;
     QTest::newRow("NUL past the limit still over it")
         << QString() << QByteArray(2000, 'S') + QByteArray(1, '\0') << qint64(1000) << QByteArray()
