@@ -14,7 +14,7 @@ QString openError(const QString& path, const QString& reason) {
 }
 
 QString tooLarge(qint64 limit) {
-    return QStringLiteral("файл больше %1 МБ, это не файл прошивки").arg(limit / (1024 * 1024));
+    return QStringLiteral("файл больше %1 МБ").arg(limit / (1024 * 1024));
 }
 
 } // namespace
