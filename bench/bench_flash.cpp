@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -60,6 +61,18 @@ void flashSpeed(int records) {
                 lines, ms, ms / lines, ms / lines / kFloorMs, kFloorMs, ok ? "" : "  (FAILED)");
 }
 
+// The processor share of a loop that does nothing but sleep 1 ms per pass, as the answer wait
+// does: the floor of the wait's own figure on this machine.
+double bareSleepLoopShare(int milliseconds) {
+    const double cpu0 = Bench::cpuMilliseconds();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < milliseconds) {
+        QThread::msleep(1);
+    }
+    return 100.0 * (Bench::cpuMilliseconds() - cpu0) / double(wall.elapsed());
+}
+
 void silentDeviceCpu(int seconds) {
     QTcpServer silent;
     silent.listen(QHostAddress::LocalHost);
@@ -67,17 +80,22 @@ void silentDeviceCpu(int seconds) {
     rig.useTcp(silent.serverPort());
     rig.loader.setAnswerTimeout(seconds * 1000);
     rig.loader.state.AttemptLimit = 1;
+    double cpu = 0;
+    qint64 waited = 0;
     rig.loader.driver.setProcedure(kModeFlash, [&] {
         const double cpu0 = Bench::cpuMilliseconds();
         QElapsedTimer wall;
         wall.start();
         rig.loader.exchange.SendCommand("VER");
-        const double cpu = Bench::cpuMilliseconds() - cpu0;
-        std::printf("silent device: %lld ms answer wait used %.0f ms of processor time: "
-                    "%.2f %% of one core\n",
-                    wall.elapsed(), cpu, 100.0 * cpu / double(wall.elapsed()));
+        cpu = Bench::cpuMilliseconds() - cpu0;
+        waited = wall.elapsed();
     });
     rig.loader.driver.btnConnectClick();
+    const double share = 100.0 * cpu / double(waited);
+    const double bare = bareSleepLoopShare(3000);
+    std::printf("silent device: %lld ms answer wait used %.0f ms of processor time: "
+                "%.2f %% of one core; a bare 1 ms sleep loop: %.2f %% (%.2f x)\n",
+                waited, cpu, share, bare, share / bare);
 }
 
 } // namespace
