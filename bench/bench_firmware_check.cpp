@@ -5,7 +5,7 @@
 //   bench_firmware_check [--file PATH] [--size-mb N] [--runs N]
 //
 // Prints "key: value" lines for the benchmark script.
-#include "core/Dialogs.h"
+#include "BenchSupport.h"
 #include "core/Loader.h"
 #include "core/VirtualRuntime.h"
 #include "firmware/CheckFirmwareLines.h"
@@ -19,15 +19,6 @@
 #include <cstdio>
 
 namespace {
-
-class NoDialogs : public Dialogs {
-public:
-    void showError(const QString&, const QString&) override {}
-    void showInformation(const QString&) override {}
-    bool confirm(const QString&) override { return false; }
-    bool inputQuery(const QString&, const QString&, QString&) override { return false; }
-    bool openFile(FileDialogState&) override { return false; }
-};
 
 void appendRecord(QByteArray& out, char type, const QByteArray& bytes) {
     static const char digits[] = "0123456789ABCDEF";
@@ -118,7 +109,7 @@ int main(int argc, char* argv[]) {
     const long baselineKb = peakRssKb();
 
     VirtualRuntime runtime;
-    NoDialogs dialogs;
+    Bench::SilentDialogs dialogs;
     Loader loader(runtime, dialogs, dir.path());
     double best = 1e9;
     qsizetype lines = 0;

@@ -2,9 +2,7 @@
 // while it waits for a silent device. One record is in flight and an answer is complete only
 // after three quiet 10 ms ticks, so about 30 ms per record is the floor the protocol sets.
 #include "BenchSupport.h"
-#include "connections/Connections.h"
-#include "core/Loader.h"
-#include "core/QtRuntime.h"
+#include "LoaderRig.h"
 #include "procedures/Procedures.h"
 
 #include <QCoreApplication>
@@ -18,23 +16,6 @@ namespace {
 
 constexpr double kFloorMs = 30.0;
 
-struct LoaderRig {
-    QtRuntime runtime;
-    Bench::SilentDialogs dialogs;
-    QTemporaryDir dataDir;
-    Loader loader{runtime, dialogs, dataDir.path()};
-    Connections connections{loader};
-    Procedures procedures{loader};
-
-    LoaderRig() { loader.links = &connections; }
-    void useTcp(quint16 port) {
-        loader.form.ToolButton1.imageIndex = kIconTcp;
-        loader.form.TypeOfConnectGrpPage = kTcp;
-        loader.form.IPEdit.text = QStringLiteral("127.0.0.1");
-        loader.form.PortNum.text = QString::number(port);
-    }
-};
-
 void flashSpeed(int records) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("bench.s37"));
@@ -43,7 +24,7 @@ void flashSpeed(int records) {
         Bench::startSimulator({QStringLiteral("--tcp"), QStringLiteral("0"),
                                QStringLiteral("--banner-interval"), QStringLiteral("50")});
 
-    LoaderRig rig;
+    Bench::LoaderRig rig;
     rig.useTcp(sim.tcpPort);
     rig.loader.state.FirmwareFilePath = file;
     rig.loader.form.edtUnitSign.text = QStringLiteral("UNIT:LUMET52 bench");
@@ -76,7 +57,7 @@ double bareSleepLoopShare(int milliseconds) {
 void silentDeviceCpu(int seconds) {
     QTcpServer silent;
     silent.listen(QHostAddress::LocalHost);
-    LoaderRig rig;
+    Bench::LoaderRig rig;
     rig.useTcp(silent.serverPort());
     rig.loader.setAnswerTimeout(seconds * 1000);
     rig.loader.state.AttemptLimit = 1;

@@ -2,9 +2,7 @@
 // "PAGEWRITE" exchange, complete only after three quiet 10 ms ticks, so about 30 ms per piece
 // is the floor the protocol sets; the loader's own share is what it adds above that.
 #include "BenchSupport.h"
-#include "connections/Connections.h"
-#include "core/Loader.h"
-#include "core/QtRuntime.h"
+#include "LoaderRig.h"
 #include "procedures/Procedures.h"
 
 #include <QCoreApplication>
@@ -16,24 +14,6 @@ namespace {
 
 constexpr double kFloorMs = 30.0;
 
-struct LoaderRig {
-    QtRuntime runtime;
-    Bench::SilentDialogs dialogs;
-    QTemporaryDir dataDir;
-    Loader loader{runtime, dialogs, dataDir.path()};
-    Connections connections{loader};
-    Procedures procedures{loader};
-
-    explicit LoaderRig(quint16 port) {
-        loader.links = &connections;
-        loader.form.ToolButton1.imageIndex = kIconTcp;
-        loader.form.TypeOfConnectGrpPage = kTcp;
-        loader.form.IPEdit.text = QStringLiteral("127.0.0.1");
-        loader.form.PortNum.text = QString::number(port);
-        loader.state.OperationMode = kModeStore;
-    }
-};
-
 // Times the text writes from the first "PAGEWRITE" to the descriptor's "PAGENUM 70".
 void uploadSpeed(int records, const QString& idleGap) {
     QTemporaryDir dir;
@@ -42,7 +22,9 @@ void uploadSpeed(int records, const QString& idleGap) {
     Bench::Simulator sim = Bench::startSimulator(
         {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--idle-gap"), idleGap});
 
-    LoaderRig rig(sim.tcpPort);
+    Bench::LoaderRig rig;
+    rig.useTcp(sim.tcpPort);
+    rig.loader.state.OperationMode = kModeStore;
     rig.loader.state.FirmwareFilePath = file;
     QElapsedTimer clock;
     double ms = 0;

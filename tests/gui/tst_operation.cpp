@@ -1,5 +1,6 @@
 #include "DevSimProcess.h"
 #include "GuiFixture.h"
+#include "SRecordText.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -12,17 +13,7 @@
 
 namespace {
 
-// One S-record line: type digit, then count, the bytes and the checksum, in upper-case hex.
-QByteArray record(char type, const QByteArray& bytes) {
-    const int count = int(bytes.size()) + 1;
-    int sum = count;
-    for (const char b : bytes) {
-        sum += static_cast<unsigned char>(b);
-    }
-    QByteArray line = QByteArray("S") + type + QByteArray::number(count, 16).rightJustified(2, '0');
-    line += bytes.toHex() + QByteArray::number(0xFF - (sum & 0xFF), 16).rightJustified(2, '0');
-    return line.toUpper();
-}
+using TestRecords::record;
 
 // A small firmware file whose header fits every device ("HDR") and names a firmware version
 // that may be loaded into storage memory.

@@ -2,6 +2,7 @@
 // banner, flashing through the bootloader, the storage memory dialogue with descriptor, check,
 // install and read-back, the command tokenizer, and several connections at once.
 #include "DevsimProcess.h"
+#include "SRecordText.h"
 #include "core/Crc16.h"
 
 #include <QFile>
@@ -12,21 +13,7 @@
 
 namespace {
 
-// A record line with its checksum computed here.
-QByteArray srec(int type, quint32 address, int addressBytes, const QByteArray& data) {
-    QByteArray body;
-    body.append(char(addressBytes + data.size() + 1));
-    for (int i = addressBytes - 1; i >= 0; --i) {
-        body.append(char((address >> (8 * i)) & 0xFF));
-    }
-    body.append(data);
-    unsigned sum = 0;
-    for (char c : body) {
-        sum += quint8(c);
-    }
-    body.append(char(~sum & 0xFF));
-    return "S" + QByteArray::number(type) + body.toHex().toUpper();
-}
+using TestRecords::srec;
 
 QByteArray bytesFrom(int first, int count) {
     QByteArray bytes;

@@ -2,6 +2,7 @@
 // simulator's programmed image must equal the file's data, and a file for another device type
 // must not be programmed at all.
 #include "DevsimProcess.h"
+#include "SRecordText.h"
 #include "connections/BrokerFrame.h"
 
 #include <QDir>
@@ -14,16 +15,7 @@
 
 namespace {
 
-QByteArray record(char type, const QByteArray& body) {
-    int sum = int(body.size()) + 1;
-    for (char b : body) {
-        sum += std::uint8_t(b);
-    }
-    const QByteArray hex = QByteArray::number(body.size() + 1, 16).rightJustified(2, '0') +
-                           body.toHex() +
-                           QByteArray::number(0xFF - (sum & 0xFF), 16).rightJustified(2, '0');
-    return "S" + QByteArray(1, type) + hex.toUpper();
-}
+using TestRecords::record;
 
 constexpr std::uint32_t kBase = 0x08000000;
 

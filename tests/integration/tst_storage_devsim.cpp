@@ -2,6 +2,7 @@
 // broker and over its pseudo-terminal, with faults injected: the stored text read back equals
 // the file, an interrupted upload resumes, and a finalisation reaches the controller's restart.
 #include "DevsimProcess.h"
+#include "SRecordText.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,31 +14,21 @@
 
 namespace {
 
-QByteArray record(const QByteArray& type, const QByteArray& bytes) {
-    const int count = int(bytes.size()) + 1;
-    int sum = count;
-    for (char b : bytes) {
-        sum += std::uint8_t(b);
-    }
-    QByteArray text = "S" + type + QByteArray::number(count, 16).rightJustified(2, '0') +
-                      bytes.toHex() +
-                      QByteArray::number(0xFF - (sum & 0xFF), 16).rightJustified(2, '0');
-    return text.toUpper();
-}
+using TestRecords::record;
 
 // A firmware file of `records` data records of 32 bytes, with a header that carries the
 // remote-update signature.
 QByteArray firmwareText(int records) {
-    QByteArray text = record("0", QByteArray::fromHex("0000") + "UNIT:LUMET52 v2.0") + "\r\n";
+    QByteArray text = record('0', QByteArray::fromHex("0000") + "UNIT:LUMET52 v2.0") + "\r\n";
     for (int i = 0; i < records; ++i) {
         QByteArray bytes =
             QByteArray::fromHex(QByteArray::number(0x8000 + 32 * i, 16).rightJustified(8, '0'));
         for (int k = 0; k < 32; ++k) {
             bytes.append(char((i * 7 + k * 13) & 0xFF));
         }
-        text += record("3", bytes) + "\r\n";
+        text += record('3', bytes) + "\r\n";
     }
-    return text + record("7", QByteArray::fromHex("00008000")) + "\r\n";
+    return text + record('7', QByteArray::fromHex("00008000")) + "\r\n";
 }
 
 struct Run {

@@ -4,6 +4,7 @@
 #include "Device.h"
 #include "FirmwareArea.h"
 #include "RecordLine.h"
+#include "SRecordText.h"
 
 #include <QTest>
 
@@ -11,21 +12,7 @@ using devsim::Controller;
 
 namespace {
 
-// A record line with the checksum computed here (ones' complement of the byte sum).
-QByteArray srec(int type, quint32 address, int addressBytes, const QByteArray& data) {
-    QByteArray body;
-    body.append(char(addressBytes + data.size() + 1));
-    for (int i = addressBytes - 1; i >= 0; --i) {
-        body.append(char((address >> (8 * i)) & 0xFF));
-    }
-    body.append(data);
-    unsigned sum = 0;
-    for (char c : body) {
-        sum += quint8(c);
-    }
-    body.append(char(~sum & 0xFF));
-    return "S" + QByteArray::number(type) + body.toHex().toUpper();
-}
+using TestRecords::srec;
 
 devsim::ControllerOptions plainOptions() {
     devsim::ControllerOptions options;

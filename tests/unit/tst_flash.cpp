@@ -1,5 +1,6 @@
 // Flashing in virtual time against a scripted bootloader: the banner and signature rules, the
 // entry with "i", record-by-record programming with its answer tokens, deadlines and cancel.
+#include "SRecordText.h"
 #include "TestLoader.h"
 #include "procedures/FlashProcedure.h"
 
@@ -9,18 +10,7 @@
 
 namespace {
 
-// One S-record line with its count and checksum worked out.
-QByteArray record(char type, const QByteArray& addressAndData) {
-    const int count = int(addressAndData.size()) + 1;
-    int sum = count;
-    for (char b : addressAndData) {
-        sum += std::uint8_t(b);
-    }
-    const QByteArray hex = QByteArray::number(count, 16).rightJustified(2, '0') +
-                           addressAndData.toHex() +
-                           QByteArray::number(0xFF - (sum & 0xFF), 16).rightJustified(2, '0');
-    return "S" + QByteArray(1, type) + hex.toUpper();
-}
+using TestRecords::record;
 
 QList<QByteArray> sampleLines() {
     return {

@@ -1,6 +1,7 @@
 // Loading into storage memory in virtual time against a scripted command interpreter: the
 // logins, the start position and resume, piece writing with its confirmations and roll-back,
 // the descriptor, the finalisation, and how each kind of end is reported.
+#include "SRecordText.h"
 #include "ScriptedInterpreter.h"
 #include "TestLoader.h"
 #include "core/Cp1251.h"
@@ -18,18 +19,7 @@ Q_DECLARE_METATYPE(StorageLoadProcedure::Outcome)
 
 namespace {
 
-// One S-record line with its count and checksum worked out.
-QByteArray record(char type, const QByteArray& addressAndData) {
-    const int count = int(addressAndData.size()) + 1;
-    int sum = count;
-    for (char b : addressAndData) {
-        sum += std::uint8_t(b);
-    }
-    const QByteArray hex = QByteArray::number(count, 16).rightJustified(2, '0') +
-                           addressAndData.toHex() +
-                           QByteArray::number(0xFF - (sum & 0xFF), 16).rightJustified(2, '0');
-    return "S" + QByteArray(1, type) + hex.toUpper();
-}
+using TestRecords::record;
 
 // A header with the remote-update signature and `count` data records of 16 bytes; with
 // longRecord, the second line is a record of 200 characters.
