@@ -70,6 +70,7 @@ void silentDeviceCpu(int seconds) {
         rig.loader.exchange.SendCommand("VER");
         cpu = Bench::cpuMilliseconds() - cpu0;
         waited = wall.elapsed();
+        return Verdict{};
     });
     rig.loader.driver.btnConnectClick();
     const double share = 100.0 * cpu / double(waited);

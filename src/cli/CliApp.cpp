@@ -4,11 +4,10 @@
 #include "cli/ExitCodes.h"
 #include "cli/FleetRunner.h"
 #include "cli/GlobalFlags.h"
-#include "cli/RunRecord.h"
-#include "cli/StdoutCapture.h"
 #include "cli/Subcommand.h"
 #include "cli/UsageError.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cstdio>
@@ -39,17 +38,35 @@ bool usesBroker(const QStringList& arguments) {
     return false;
 }
 
-int runOne(const Subcommand& sub, const QStringList& arguments) {
+CliResult usageResult(const QString& subcommand, const QString& text) {
+    print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(subcommand, text));
+    CliResult result = CliResult::withCode(kExitUsage, text);
+    result.reason = text;
+    return result;
+}
+
+CliResult runOne(const Subcommand& sub, const QStringList& arguments, const RunFlags& flags) {
     try {
-        return sub.run(arguments);
+        return sub.run(arguments, flags);
     } catch (const UsageError& e) {
-        runRecord().status = e.text();
-        print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(sub.name, e.text()));
-        return kExitUsage;
+        return usageResult(sub.name, e.text());
     }
 }
 
-int runFleet(const GlobalFlags& flags, const QStringList& arguments) {
+// The broker of every id, with the list of ids, from the connection of the first id that had
+// one.
+QString fleetConnection(const FleetRunner& fleet, const QString& idText) {
+    for (const FleetMember& m : fleet.members()) {
+        const QString connection = m.result.value(QStringLiteral("connection")).toString();
+        if (!connection.isEmpty()) {
+            return connection.left(connection.lastIndexOf(QStringLiteral(" ID: "))) +
+                   QStringLiteral(" ID: ") + idText;
+        }
+    }
+    return QString();
+}
+
+CliResult runFleet(const GlobalFlags& flags, const QStringList& arguments) {
     const QString name = arguments.first();
     if (!usesBroker(arguments)) {
         throw UsageError(QStringLiteral("several ids need --broker"));
@@ -59,29 +76,37 @@ int runFleet(const GlobalFlags& flags, const QStringList& arguments) {
                                         "the name of OUT"));
     }
     FleetRunner fleet(arguments, flags.fleet, flags.jobs, flags.quiet || flags.json);
-    const int code = fleet.run();
-    RunRecord& record = runRecord();
+    CliResult result = CliResult::withCode(fleet.run());
     QJsonArray results;
     int succeeded = 0;
     for (const FleetMember& m : fleet.members()) {
         results.append(m.toJson());
         succeeded += m.exitCode == kExitOk ? 1 : 0;
-        if (record.file.isEmpty()) {
-            record.file = m.result.value(QStringLiteral("file")).toString();
-        }
-        const QString connection = m.result.value(QStringLiteral("connection")).toString();
-        if (record.connection.isEmpty() && !connection.isEmpty()) {
-            // The broker of every id, with the list of ids.
-            record.connection = connection.left(connection.lastIndexOf(QStringLiteral(" ID: "))) +
-                                QStringLiteral(" ID: ") + flags.idText;
+        if (result.file.isEmpty()) {
+            result.file = m.result.value(QStringLiteral("file")).toString();
         }
     }
-    record.extra.insert(QStringLiteral("results"), results);
-    record.status = QStringLiteral("%1 of %2 succeeded").arg(succeeded).arg(results.size());
+    result.connection = fleetConnection(fleet, flags.idText);
+    result.extra.insert(QStringLiteral("results"), results);
+    result.status = QStringLiteral("%1 of %2 succeeded").arg(succeeded).arg(results.size());
     if (!flags.json) {
-        print(stdout, fleet.outputs() + FleetDisplay::summary(fleet.members()));
+        result.output = (fleet.outputs() + FleetDisplay::summary(fleet.members())).toLocal8Bit();
     }
-    return code;
+    return result;
+}
+
+// The result goes out once: as the text of its output, or as the JSON object.
+void render(const CliResult& result, const QString& subcommand, bool json, qint64 elapsedMs) {
+    if (!json) {
+        std::fwrite(result.output.constData(), 1, std::size_t(result.output.size()), stdout);
+        std::fflush(stdout);
+        return;
+    }
+    const QByteArray text =
+        QJsonDocument(result.toJson(subcommand, elapsedMs)).toJson(QJsonDocument::Compact);
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -132,9 +157,8 @@ int CliApp::run() {
         return kExitUsage;
     }
     QStringList arguments = arguments_.mid(1);
-    RunRecord& record = runRecord();
-    record.subcommand = first;
-    record.clock.start();
+    QElapsedTimer clock;
+    clock.start();
     GlobalFlags flags;
     try {
         flags = GlobalFlags::take(arguments);
@@ -142,29 +166,14 @@ int CliApp::run() {
         print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
         return kExitUsage;
     }
-    record.quiet = flags.quiet;
-    record.json = flags.json;
-    std::optional<StdoutCapture> capture;
-    if (flags.json) {
-        capture.emplace();
-    }
-    int code = kExitUsage;
+    CliResult result;
     try {
-        code = flags.fleet.isEmpty() ? record.finalCode(runOne(*sub, arguments))
-                                     : runFleet(flags, arguments);
+        result = flags.fleet.isEmpty() ? runOne(*sub, arguments, RunFlags{flags.quiet, flags.json})
+                                       : runFleet(flags, arguments);
     } catch (const UsageError& e) {
-        record.status = e.text();
-        print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
+        result = usageResult(first, e.text());
     }
-    if (capture) {
-        const QByteArray output = capture->finish();
-        if (!output.isEmpty()) {
-            record.extra.insert(QStringLiteral("output"), QString::fromLocal8Bit(output));
-        }
-        const QByteArray json = QJsonDocument(record.toJson(code)).toJson(QJsonDocument::Compact);
-        std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    }
+    render(result, first, flags.json, clock.elapsed());
+    const int code = result.exitCode;
     return code;
 }

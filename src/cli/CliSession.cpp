@@ -1,6 +1,5 @@
 #include "cli/CliSession.h"
 
-#include "cli/RunRecord.h"
 #include "core/DataDir.h"
 #include "core/LoaderError.h"
 
@@ -26,8 +25,8 @@ constexpr int kPollIntervalMs = 20;
 
 CliSession::CliSession(const CommonOptions& options, bool quiet)
     : loader(runtime, dialogs, DataDir::resolve(options.dataDir)), links(loader),
-      progress_(loader, ProgressDisplay::modeFor(quiet || runRecord().quiet)) {
-    dialogs.quiet = quiet || runRecord().quiet;
+      progress_(loader, ProgressDisplay::modeFor(quiet)) {
+    dialogs.quiet = quiet;
     options.applyTo(loader);
     interruptRequested.store(false);
     std::signal(SIGINT, onInterrupt);
@@ -37,14 +36,6 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
 }
 
 CliSession::~CliSession() {
-    RunRecord& record = runRecord();
-    record.takeFrom(loader);
-    // The broker's "no such controller" box; the operation then ends as if cancelled.
-    const QString missing = QStringLiteral("БРОКЕР:LUMET не найден");
-    for (const QString& error : dialogs.errorsShown()) {
-        record.controllerMissing =
-            record.controllerMissing || (error.startsWith(missing) && !interrupted_);
-    }
     std::signal(SIGINT, SIG_DFL);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliDialogs.h"
+#include "cli/CliQuestions.h"
 #include "cli/CommonOptions.h"
 #include "cli/ProgressDisplay.h"
 #include "connections/Connections.h"
@@ -12,9 +13,8 @@
 // One loader for a subcommand that talks to a controller: the real runtime, the shell's
 // dialogs, the real connections and the shared data folder, set up from the common options.
 // Progress and status messages (panel 3) go to standard error unless quiet (ProgressDisplay).
-// At its end the session leaves its final status, connection and file in the run record
-// (the result object of --json). Ctrl-C does what the cancel
-// button does: while an operation runs it cancels it; a second Ctrl-C ends the program.
+// Ctrl-C does what the cancel button does: while an operation runs it cancels it; a second
+// Ctrl-C ends the program.
 class CliSession {
 public:
     CliSession(const CommonOptions& options, bool quiet);
@@ -35,6 +35,7 @@ public:
 
     QtRuntime runtime;
     CliDialogs dialogs;
+    CliQuestions questions;
     Loader loader;
     Connections links;
 

@@ -1,5 +1,30 @@
 #include "cli/ExitCodes.h"
 
+int exitCodeOf(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Success:
+        return kExitOk;
+    case Outcome::Cancelled:
+        return kExitCancelled;
+    case Outcome::FileRefused:
+    case Outcome::ChecksumMismatch:
+    case Outcome::NothingStored:
+        return kExitDataErr;
+    case Outcome::NotFound:
+    case Outcome::ConnectionFailed:
+        return kExitUnavailable;
+    case Outcome::FileError:
+        return kExitIoErr;
+    case Outcome::Refused:
+        return kExitProtocol;
+    case Outcome::LinkLost:
+    case Outcome::NoAnswer:
+    case Outcome::Error:
+        break;
+    }
+    return kExitTempFail;
+}
+
 QString exitCodeName(int code) {
     switch (code) {
     case kExitOk:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OperationResult.h"
+
 #include <QString>
 
 // Exit codes of velkor-cli, in the style of sysexits.h; the same for every subcommand.
@@ -14,6 +16,9 @@ enum ExitCode : int {
     kExitProtocol = 76,    // signature mismatch or a refusal by the device
     kExitCancelled = 130,  // cancelled with Ctrl-C
 };
+
+// The exit code of an operation's outcome: one mapping for every subcommand.
+int exitCodeOf(Outcome outcome);
 
 // The outcome word of an exit code in the result object of --json ("success", "usage" ...).
 QString exitCodeName(int code);

@@ -2,7 +2,6 @@
 
 #include "cli/CliDialogs.h"
 #include "cli/ExitCodes.h"
-#include "cli/RunRecord.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/DataDir.h"
@@ -42,7 +41,7 @@ FileArguments parseArguments(const QStringList& arguments, bool allowSet) {
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
             parsed.help = true;
         } else if (a == QStringLiteral("--quiet") || a == QStringLiteral("-q")) {
-            // Taken by the dispatcher (RunRecord::quiet).
+            // Taken by the dispatcher (RunFlags::quiet).
         } else if (takesValue && i + 1 >= arguments.size()) {
             throw UsageError(QStringLiteral("%1 needs a value").arg(a));
         } else if (a == QStringLiteral("--data-dir")) {
@@ -65,9 +64,9 @@ FileArguments parseArguments(const QStringList& arguments, bool allowSet) {
 // A loader whose status messages go to standard error, as the window's status bar would
 // show them.
 struct FileSession {
-    explicit FileSession(const QString& dataDir)
+    FileSession(const QString& dataDir, bool quiet)
         : loader(runtime, dialogs, DataDir::resolve(dataDir)) {
-        if (!runRecord().quiet) {
+        if (!quiet) {
             loader.onStatus = [](int panel, const QString& text) {
                 if (panel == 3) {
                     print(stderr, text + QLatin1Char('\n'));
@@ -75,111 +74,124 @@ struct FileSession {
             };
         }
     }
-    ~FileSession() { runRecord().status = loader.form.Status[3]; }
     QtRuntime runtime;
     CliDialogs dialogs;
     Loader loader;
 };
 
-int fileError(const QString& command, const LoaderError& e) {
+CliResult fileError(const QString& command, const QString& file, const LoaderError& e) {
     print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(command, e.text()));
-    return kExitIoErr;
+    CliResult result = CliResult::withCode(kExitIoErr, e.text());
+    result.file = file;
+    return result;
 }
 
-int refused(const QString& command, const QString& file) {
+CliResult refused(const QString& command, const QString& file, const Loader& loader) {
     print(stderr, QStringLiteral("velkor-cli %1: %2 was refused\n").arg(command, file));
-    return kExitDataErr;
+    CliResult result = CliResult::withCode(kExitDataErr, loader.form.Status[3]);
+    result.file = file;
+    return result;
 }
 
-void recordHeader(const EditControl& header, qsizetype records) {
-    QJsonObject& extra = runRecord().extra;
-    extra.insert(QStringLiteral("header"), header.text);
-    extra.insert(QStringLiteral("headerLine"), header.tag);
+CliResult headerResult(const QString& file, const Loader& loader, qsizetype records) {
+    CliResult result = CliResult::withCode(kExitOk, loader.form.Status[3]);
+    result.file = file;
+    const EditControl& header = loader.form.edtUnitSign;
+    result.extra.insert(QStringLiteral("header"), header.text);
+    result.extra.insert(QStringLiteral("headerLine"), header.tag);
     if (records >= 0) {
-        extra.insert(QStringLiteral("records"), double(records));
+        result.extra.insert(QStringLiteral("records"), double(records));
     }
+    return result;
 }
 
-int runCheck(const QStringList& arguments) {
+CliResult helpResult(const QString& text) {
+    CliResult help;
+    help.output = text.toLocal8Bit();
+    return help;
+}
+
+CliResult runCheck(const QStringList& arguments, const RunFlags& flags) {
     const FileArguments args = parseArguments(arguments, false);
     if (args.help) {
-        print(stdout, QStringLiteral("Usage: velkor-cli check [--data-dir DIR] [-q] FILE\n"
-                                     "Checks every record of a firmware file. Prints the header "
-                                     "text, the index of its line and the number of records.\n"
-                                     "Exit 0 for a sound file, 65 for a refused one, 74 when the "
-                                     "file cannot be read.\n"));
-        return kExitOk;
+        return helpResult(QStringLiteral("Usage: velkor-cli check [--data-dir DIR] [-q] FILE\n"
+                                         "Checks every record of a firmware file. Prints the "
+                                         "header text, the index of its line and the number of "
+                                         "records.\nExit 0 for a sound file, 65 for a refused "
+                                         "one, 74 when the file cannot be read.\n"));
     }
-    runRecord().file = args.file;
-    FileSession session(args.dataDir);
+    FileSession session(args.dataDir, flags.quiet);
     FirmwareImage image;
     try {
         image = FirmwareImage::load(args.file);
     } catch (const LoaderError& e) {
-        return fileError(QStringLiteral("check"), e);
+        return fileError(QStringLiteral("check"), args.file, e);
     }
     if (!CheckFirmwareLines(session.loader, image)) {
-        return refused(QStringLiteral("check"), args.file);
+        return refused(QStringLiteral("check"), args.file, session.loader);
     }
+    CliResult result = headerResult(args.file, session.loader, image.size());
     const EditControl& header = session.loader.form.edtUnitSign;
-    recordHeader(header, image.size());
-    print(stdout, QStringLiteral("header: %1\nheader-line: %2\nrecords: %3\n")
-                      .arg(header.text)
-                      .arg(header.tag)
-                      .arg(image.size()));
-    return kExitOk;
+    result.output = QStringLiteral("header: %1\nheader-line: %2\nrecords: %3\n")
+                        .arg(header.text)
+                        .arg(header.tag)
+                        .arg(image.size())
+                        .toLocal8Bit();
+    return result;
 }
 
 // Takes the file as the window does at start-up: into edName, then the reload that checks it.
-// Returns an exit code when the file cannot be used.
-std::optional<int> chooseFile(Loader& loader, const QString& file) {
+// Returns the result of a file that cannot be used.
+std::optional<CliResult> chooseFile(Loader& loader, const QString& file) {
     setEdName(loader, file);
     try {
         btnOpenClick(loader, false);
     } catch (const LoaderError& e) {
-        return fileError(QStringLiteral("header"), e);
+        return fileError(QStringLiteral("header"), file, e);
     }
     if (loader.state.FirmwareFilePath.isEmpty()) {
-        return refused(QStringLiteral("header"), file);
+        return refused(QStringLiteral("header"), file, loader);
     }
     return std::nullopt;
 }
 
-int runHeader(const QStringList& arguments) {
+// Writes TEXT as the header record, then reads back what is now in the file.
+std::optional<CliResult> setHeader(Loader& loader, const QString& file, const QString& text) {
+    btnHeaderEditClick(loader);
+    loader.form.edtUnitSign.text = text;
+    try {
+        btnHeaderEditClick(loader);
+    } catch (const LoaderError& e) {
+        return fileError(QStringLiteral("header"), file, e);
+    }
+    return chooseFile(loader, file);
+}
+
+CliResult runHeader(const QStringList& arguments, const RunFlags& flags) {
     const FileArguments args = parseArguments(arguments, true);
     if (args.help) {
-        print(stdout,
-              QStringLiteral("Usage: velkor-cli header [--data-dir DIR] [-q] FILE [--set TEXT]\n"
-                             "Prints the header text of a firmware file, or with --set "
-                             "writes TEXT as its header record and prints it as read "
-                             "back.\nThe file must pass the integrity check first.\n"));
-        return kExitOk;
+        return helpResult(
+            QStringLiteral("Usage: velkor-cli header [--data-dir DIR] [-q] FILE [--set TEXT]\n"
+                           "Prints the header text of a firmware file, or with --set writes TEXT "
+                           "as its header record and prints it as read back.\nThe file must "
+                           "pass the integrity check first.\n"));
     }
     if (args.setText && Cp1251::decode(Cp1251::encode(*args.setText)) != *args.setText) {
         throw UsageError(QStringLiteral("--set: the text has characters outside Windows-1251"));
     }
-    runRecord().file = args.file;
-    FileSession session(args.dataDir);
+    FileSession session(args.dataDir, flags.quiet);
     Loader& loader = session.loader;
-    if (const auto code = chooseFile(loader, args.file)) {
-        return *code;
+    if (auto failed = chooseFile(loader, args.file)) {
+        return *failed;
     }
     if (args.setText) {
-        btnHeaderEditClick(loader);
-        loader.form.edtUnitSign.text = *args.setText;
-        try {
-            btnHeaderEditClick(loader);
-        } catch (const LoaderError& e) {
-            return fileError(QStringLiteral("header"), e);
-        }
-        // Read back what is now in the file.
-        if (const auto code = chooseFile(loader, args.file)) {
-            return *code;
+        if (auto failed = setHeader(loader, args.file, *args.setText)) {
+            return *failed;
         }
     }
-    recordHeader(loader.form.edtUnitSign, -1);
-    print(stdout, loader.form.edtUnitSign.text + QLatin1Char('\n'));
-    return kExitOk;
+    CliResult result = headerResult(args.file, loader, -1);
+    result.output = (loader.form.edtUnitSign.text + QLatin1Char('\n')).toLocal8Bit();
+    return result;
 }
 
 } // namespace

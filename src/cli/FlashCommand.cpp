@@ -4,11 +4,9 @@
 #include "cli/ExitCodes.h"
 #include "cli/OperationSupport.h"
 #include "cli/UsageError.h"
-#include "core/LoaderError.h"
 #include "procedures/Procedures.h"
 
 #include <QCommandLineParser>
-#include <cstdio>
 
 namespace {
 
@@ -56,53 +54,26 @@ FlashArguments parse(const QStringList& arguments) {
     return parsed;
 }
 
-int exitCodeOf(FlashProcedure::Outcome outcome, bool interrupted) {
-    using Outcome = FlashProcedure::Outcome;
-    switch (outcome) {
-    case Outcome::Success:
-        return kExitOk;
-    case Outcome::NoFile:
-    case Outcome::BadFile:
-        return kExitDataErr;
-    case Outcome::Mismatch:
-        return kExitProtocol;
-    case Outcome::Cancelled:
-        return interrupted ? kExitCancelled : kExitTempFail;
-    case Outcome::NoAnswer:
-    case Outcome::None:
-        break;
-    }
-    return interrupted ? kExitCancelled : kExitTempFail;
-}
-
-int runFlash(const QStringList& arguments) {
+CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     const FlashArguments parsed = parse(arguments);
     if (parsed.help) {
-        std::fputs(kHelp, stdout);
-        std::fputs(CommonOptions::helpText(), stdout);
-        return kExitOk;
+        CliResult help;
+        help.output = QByteArray(kHelp) + CommonOptions::helpText();
+        return help;
     }
-    CliSession session(parsed.options, parsed.quiet);
-    Procedures procedures(session.loader);
+    CliSession session(parsed.options, parsed.quiet || flags.quiet);
+    Procedures procedures(session.loader, &session.questions);
     procedures.flash.cancelOperationsLeftOpen = true;
-    try {
-        if (!OperationSupport::selectFirmware(session.loader, parsed.file)) {
-            OperationSupport::report(QStringLiteral("flash"), session.loader.form.Status[3]);
-            return kExitDataErr;
-        }
-    } catch (const LoaderError& e) {
-        OperationSupport::report(QStringLiteral("flash"), e.text());
-        return kExitIoErr;
+    const QString name = QStringLiteral("flash");
+    if (auto refused = OperationSupport::selectFirmware(session.loader, name, parsed.file)) {
+        return *refused;
     }
-    const bool reached = OperationSupport::runOperation(session, kModeFlash);
-    if (!reached) {
-        OperationSupport::report(QStringLiteral("flash"), session.loader.form.Status[3]);
-        return session.interrupted() ? kExitCancelled : kExitUnavailable;
+    CliResult result = OperationSupport::runOperation(session, name, kModeFlash);
+    if (result.exitCode != kExitUsage && result.outcome != QStringLiteral("connection-failed")) {
+        result.output = result.status.toLocal8Bit() + '\n';
     }
-    const int code = exitCodeOf(procedures.flash.outcome(), session.interrupted());
-    std::printf("%s\n", session.loader.form.Status[3].toLocal8Bit().constData());
     session.endOperation();
-    return code;
+    return result;
 }
 
 } // namespace

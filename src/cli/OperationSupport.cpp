@@ -1,31 +1,47 @@
 #include "cli/OperationSupport.h"
 
 #include "cli/CliSession.h"
+#include "cli/ExitCodes.h"
+#include "core/LoaderError.h"
 #include "firmware/FileSelection.h"
 
 #include <QFileInfo>
 #include <cstdio>
 
-bool OperationSupport::selectFirmware(Loader& loader, const QString& path) {
-    setEdName(loader, QFileInfo(path).absoluteFilePath());
-    btnOpenClick(loader, false);
-    return !loader.state.FirmwareFilePath.isEmpty();
+std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const QString& subcommand,
+                                                          const QString& path) {
+    try {
+        setEdName(loader, QFileInfo(path).absoluteFilePath());
+        btnOpenClick(loader, false);
+    } catch (const LoaderError& e) {
+        report(subcommand, e.text());
+        return CliResult::withCode(kExitIoErr, e.text());
+    }
+    if (loader.state.FirmwareFilePath.isEmpty()) {
+        const QString status = loader.form.Status[3];
+        report(subcommand, status);
+        CliResult refused = CliResult::withCode(kExitDataErr, status);
+        refused.file = path;
+        return refused;
+    }
+    return std::nullopt;
 }
 
-bool OperationSupport::runOperation(CliSession& session, int mode) {
+CliResult OperationSupport::runOperation(CliSession& session, const QString& subcommand, int mode) {
     Loader& loader = session.loader;
     loader.driver.N1Click(mode);
-    bool reached = false;
-    OperationDriver::Procedure procedure = loader.driver.procedure(mode);
-    loader.driver.setProcedure(mode, [&reached, procedure] {
-        reached = true;
-        if (procedure) {
-            procedure();
-        }
-    });
     loader.driver.btnConnectClick();
-    loader.driver.setProcedure(mode, procedure);
-    return reached;
+    const OperationResult& operation = loader.driver.lastResult();
+    CliResult result = CliResult::ofOperation(operation, loader);
+    if (const QString& missing = session.questions.missingAnswer(); !missing.isEmpty()) {
+        report(subcommand, missing);
+        result.exitCode = kExitUsage;
+        result.outcome = exitCodeName(kExitUsage);
+        result.reason = missing;
+    } else if (operation.outcome == Outcome::ConnectionFailed) {
+        report(subcommand, operation.text);
+    }
+    return result;
 }
 
 void OperationSupport::report(const QString& subcommand, const QString& text) {

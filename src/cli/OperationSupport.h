@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/CliResult.h"
+
 #include <QString>
 
 class CliSession;
@@ -9,14 +11,16 @@ class Loader;
 // file button does, and starting the operation with the main button.
 namespace OperationSupport {
 
-// Selects the file and checks it (its status texts go where the session sends them). False
-// when the file was refused; a file that cannot be read raises LoaderError.
-bool selectFirmware(Loader& loader, const QString& path);
+// Selects the file and checks it (its status texts go where the session sends them). Empty
+// when the file was taken; else the result of the refusal (65), or of a file that cannot be
+// read (74), with its message printed on standard error.
+std::optional<CliResult> selectFirmware(Loader& loader, const QString& subcommand,
+                                        const QString& path);
 
-// Runs the operation of the mode through the driver, as a click on the main button does.
-// Returns whether the procedure was reached (false: the connection did not open, or Ctrl-C
-// came first).
-bool runOperation(CliSession& session, int mode);
+// Runs the operation of the mode through the driver, as a click on the main button does, and
+// returns its result as the shell reports it: a question no option answered is a usage error
+// (64), and a connection that did not open is named on standard error.
+CliResult runOperation(CliSession& session, const QString& subcommand, int mode);
 
 // Prints "velkor-cli NAME: TEXT" on standard error.
 void report(const QString& subcommand, const QString& text);

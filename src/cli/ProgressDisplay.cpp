@@ -36,11 +36,13 @@ ProgressDisplay::ProgressDisplay(Loader& loader, Mode mode) : loader_(loader), m
     if (mode_ == Mode::Off) {
         return;
     }
+    loader_.onProgress = [this](const ProgressEvent& progress) { progress_ = progress; };
     loader_.onStatus = [this](int panel, const QString& text) {
         if (panel == 3) {
             onStatus(text);
         }
     };
+    loader_.driver.onFinished = [this](const OperationResult& result) { onFinished(result); };
     if (mode_ == Mode::Bar || mode_ == Mode::Machine) {
         if (mode_ == Mode::Bar) {
             barShown = this;
@@ -53,6 +55,8 @@ ProgressDisplay::ProgressDisplay(Loader& loader, Mode mode) : loader_(loader), m
 
 ProgressDisplay::~ProgressDisplay() {
     loader_.onStatus = nullptr;
+    loader_.onProgress = nullptr;
+    loader_.driver.onFinished = nullptr;
     if (barShown == this) {
         // The last message stays on the screen without the bar.
         clearLine();
@@ -81,21 +85,10 @@ void ProgressDisplay::clearLine() {
     }
 }
 
-bool ProgressDisplay::counts(const Loader& loader, qint64& done, qint64& total) {
-    const QStringList parts = loader.form.Status[0].split(QLatin1Char(':'));
-    bool doneOk = false;
-    bool totalOk = false;
-    if (parts.size() == 2) {
-        done = parts[0].toLongLong(&doneOk);
-        total = parts[1].toLongLong(&totalOk);
-    }
-    if (doneOk && totalOk && total > 0) {
-        return true;
-    }
-    const ProgressControl& bar = loader.form.ProgressBar1;
-    done = bar.position;
-    total = bar.maximum;
-    return total > 0 && done > 0;
+bool ProgressDisplay::counts(qint64& done, qint64& total) const {
+    done = progress_.done;
+    total = progress_.total;
+    return total > 0;
 }
 
 QString ProgressDisplay::duration(qint64 ms) {
@@ -116,27 +109,31 @@ void ProgressDisplay::onStatus(const QString& text) {
         printLine(shown);
         return;
     }
-    // The driver's verdict ends the bar: it stays as a line of its own, and whatever follows
-    // (the subcommand's result on standard output) starts on a fresh line.
-    if (shown.startsWith(UiTexts::operationDoneIn()) || shown == UiTexts::operationFailed() ||
-        shown == UiTexts::cancelledByUser()) {
-        clearLine();
-        printLine(shown);
-        message_.clear();
-        finished_ = true;
-        timer_.stop();
-        return;
-    }
     // A message while nothing is counted ends a stage: it stays on the screen. While counting,
     // the messages are progress texts and live in the bar line only.
     qint64 done = 0;
     qint64 total = 0;
-    if (!message_.isEmpty() && !counts(loader_, done, total)) {
+    if (!message_.isEmpty() && !counts(done, total)) {
         clearLine();
         printLine(message_);
     }
     message_ = shown;
     drawBar();
+}
+
+// The driver's verdict ends the bar: it stays as a line of its own, and whatever follows (the
+// subcommand's result on standard output) starts on a fresh line.
+void ProgressDisplay::onFinished(const OperationResult&) {
+    if (mode_ != Mode::Bar || finished_) {
+        return;
+    }
+    clearLine();
+    if (!message_.isEmpty()) {
+        printLine(message_);
+    }
+    message_.clear();
+    finished_ = true;
+    timer_.stop();
 }
 
 void ProgressDisplay::refresh() {
@@ -149,7 +146,7 @@ void ProgressDisplay::refresh() {
     }
     qint64 done = 0;
     qint64 total = 0;
-    if (!counts(loader_, done, total)) {
+    if (!counts(done, total)) {
         return;
     }
     const QString line = QStringLiteral("@progress %1 %2").arg(done).arg(total);
@@ -176,10 +173,11 @@ QString ProgressDisplay::barLine(int width) {
     qint64 done = 0;
     qint64 total = 0;
     QString line;
-    if (counts(loader_, done, total)) {
+    if (counts(done, total)) {
         const qint64 clamped = qBound<qint64>(0, done, total);
         const int filled = int(clamped * kBarCells / total);
-        const qint64 left = remainingMs(clamped, total);
+        const qint64 left =
+            progress_.remainingMs ? *progress_.remainingMs : remainingMs(clamped, total);
         line = QStringLiteral("[%1%2] %3% %4/%5")
                    .arg(QString(filled, QLatin1Char('#')),
                         QString(kBarCells - filled, QLatin1Char('-')))

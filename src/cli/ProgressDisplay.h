@@ -4,11 +4,13 @@
 #include <QString>
 #include <QTimer>
 
-class Loader;
+#include "core/Progress.h"
 
-// Shows an operation's progress on standard error, driven from the loader's model: the
-// progress bar's maximum and position, the counter of status panel 0 ("%d:%d") and the
-// messages of status panel 3.
+class Loader;
+struct OperationResult;
+
+// Shows an operation's progress on standard error, driven by the loader's progress events, the
+// messages of status panel 3 and the driver's result at the end.
 // - Bar: standard error is a terminal. One line redrawn in place: a bar, the percentage, the
 //   counts, the remaining time and the latest message; messages that end a stage stay above it.
 // - Lines: every message on a line of its own (standard error is a file or a pipe).
@@ -30,14 +32,14 @@ public:
     // standard error; the next refresh draws it again.
     static void clearLine();
 
-    // The counts the model shows now: from panel 0 when it holds "DONE:TOTAL", else the bar's
-    // position and maximum. False when there is nothing to count.
-    static bool counts(const Loader& loader, qint64& done, qint64& total);
+    // The counts of the latest progress event. False when there is nothing to count.
+    bool counts(qint64& done, qint64& total) const;
     // "m:ss" (or "h:mm:ss") of a duration.
     static QString duration(qint64 ms);
 
 private:
     void onStatus(const QString& text);
+    void onFinished(const OperationResult& result);
     void refresh();
     void drawBar();
     QString barLine(int width);
@@ -47,6 +49,7 @@ private:
     Mode mode_;
     QTimer timer_;
     QString message_;
+    ProgressEvent progress_;
     QElapsedTimer clock_;
     qint64 firstDone_ = -1;
     qint64 firstMs_ = 0;

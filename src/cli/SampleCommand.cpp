@@ -52,7 +52,7 @@ QByteArray dataOf(int index) {
     return data;
 }
 
-int runSample(const QStringList& arguments) {
+CliResult runSample(const QStringList& arguments, const RunFlags&) {
     QCommandLineParser parser;
     parser.addOptions({{"records", "Data records.", "N"},
                        {"header", "Header text.", "TEXT"},
@@ -61,8 +61,9 @@ int runSample(const QStringList& arguments) {
         throw UsageError(parser.errorText());
     }
     if (parser.isSet("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
+        CliResult help;
+        help.output = kHelp;
+        return help;
     }
     if (parser.positionalArguments().size() != 1) {
         throw UsageError(QStringLiteral("name one output file OUT"));
@@ -86,10 +87,12 @@ int runSample(const QStringList& arguments) {
     QString error;
     if (!writeFileSafely(out, text, &error)) {
         std::fprintf(stderr, "velkor-cli sample: %s\n", error.toLocal8Bit().constData());
-        return kExitIoErr;
+        return CliResult::withCode(kExitIoErr, error);
     }
-    std::printf("%s\n", out.toLocal8Bit().constData());
-    return kExitOk;
+    CliResult result;
+    result.file = out;
+    result.output = (out + QLatin1Char('\n')).toLocal8Bit();
+    return result;
 }
 
 } // namespace

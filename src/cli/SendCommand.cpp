@@ -2,8 +2,8 @@
 
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
-#include "cli/RunRecord.h"
 #include "cli/UsageError.h"
+#include "connections/BrokerFrame.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
 
@@ -83,75 +83,127 @@ SendArguments parse(const QStringList& arguments) {
     return parsed;
 }
 
-int sendAll(CliSession& session, const QStringList& texts) {
+// Why a command got no usable answer, as an exit code; 0 when it was answered whole.
+int unanswered(CliSession& session, const QString& text, bool answered) {
+    const LoaderState& s = session.loader.state;
+    if (session.interrupted()) {
+        return kExitCancelled;
+    }
+    if (s.ControllerNotFound) {
+        return kExitUnavailable; // the broker has no such controller; its box said so
+    }
+    if (!answered) {
+        printText(stderr, QStringLiteral("velkor-cli send: no answer to \"%1\"\n").arg(text));
+        return kExitTempFail;
+    }
+    if (s.AnswerDamaged) {
+        printText(stderr,
+                  QStringLiteral("velkor-cli send: the answer to \"%1\" failed its CRC check\n")
+                      .arg(text));
+        return kExitTempFail;
+    }
+    return kExitOk;
+}
+
+int sendOne(CliSession& session, const QString& text, CliResult& result) {
     LoaderState& s = session.loader.state;
+    // Every command is sent once: a poke must not repeat "RESET" on its own.
+    s.AttemptCount = 0;
+    s.AttemptLimit = 1;
+    bool answered = false;
+    try {
+        answered = session.loader.exchange.SendCommand(unescape(text));
+    } catch (const LoaderError& e) {
+        printText(stderr, QStringLiteral("velkor-cli send: %1\n").arg(e.text()));
+        return kExitTempFail;
+    }
+    if (const int code = unanswered(session, text, answered); code != kExitOk) {
+        return code;
+    }
+    result.output += s.AnswerBuffer;
+    QJsonArray answers = result.extra.value(QStringLiteral("answers")).toArray();
+    answers.append(Cp1251::decode(s.AnswerBuffer));
+    result.extra.insert(QStringLiteral("answers"), answers);
+    return kExitOk;
+}
+
+int sendAll(CliSession& session, const QStringList& texts, CliResult& result) {
     for (const QString& text : texts) {
-        if (!s.ConnectionOpen) {
+        if (!session.loader.state.ConnectionOpen) {
             printText(stderr, QStringLiteral("velkor-cli send: the connection closed\n"));
             return kExitTempFail;
         }
-        // Every command is sent once: a poke must not repeat "RESET" on its own.
-        s.AttemptCount = 0;
-        s.AttemptLimit = 1;
-        const bool answered = session.loader.exchange.SendCommand(unescape(text));
-        if (session.interrupted()) {
-            return kExitCancelled;
+        if (const int code = sendOne(session, text, result); code != kExitOk) {
+            return code;
         }
-        if (!answered && !session.dialogs.errorsShown().isEmpty()) {
-            return kExitUnavailable; // the broker has no such controller; the box said so
-        }
-        if (!answered) {
-            printText(stderr, QStringLiteral("velkor-cli send: no answer to \"%1\"\n").arg(text));
-            return kExitTempFail;
-        }
-        print(stdout, s.AnswerBuffer);
-        QJsonObject& extra = runRecord().extra;
-        QJsonArray answers = extra.value(QStringLiteral("answers")).toArray();
-        answers.append(Cp1251::decode(s.AnswerBuffer));
-        extra.insert(QStringLiteral("answers"), answers);
     }
     return kExitOk;
 }
 
 // The journal entry of a send: the commands (with \r and \n as typed) and how it ended. Like an
 // operation of the window, a run that never opened the connection leaves none.
-void journalSend(Loader& loader, const QStringList& texts, int code) {
-    QString result = loader.form.Status[3];
-    if (code == kExitOk) {
-        result = QStringLiteral("ответ получен");
-    } else if (code == kExitCancelled) {
-        result = UiTexts::cancelledByUser();
-    } else if (code == kExitTempFail) {
-        result = QStringLiteral("нет ответа");
+void journalSend(Loader& loader, const QStringList& texts, CliResult& result) {
+    QString ending = QStringLiteral("нет ответа");
+    if (result.exitCode == kExitOk) {
+        ending = QStringLiteral("ответ получен");
+    } else if (result.exitCode == kExitCancelled) {
+        ending = UiTexts::cancelledByUser();
+    } else if (loader.state.ControllerNotFound) {
+        ending = QStringLiteral("контроллер ID %1 не найден брокером")
+                     .arg(loader.form.HARDWARE_IDEdt.roundedValue());
+    } else if (loader.state.AnswerDamaged) {
+        ending = QStringLiteral("ответ повреждён (ошибка CRC)");
     }
+    result.status = QStringLiteral("Терминал: %1 - %2").arg(texts.join(QLatin1Char(' ')), ending);
     try {
-        loader.journal.WriteJournal(
-            QStringLiteral("Терминал: %1 - %2").arg(texts.join(QLatin1Char(' ')), result));
+        loader.journal.WriteJournal(result.status);
+        result.setJournal(loader, true, QString());
     } catch (const std::exception& e) {
+        result.setJournal(loader, false, errorText(e));
         printText(
             stderr,
             QStringLiteral("velkor-cli send: %1\n").arg(UiTexts::journalError().arg(errorText(e))));
     }
 }
 
-int runSend(const QStringList& arguments) {
+// A command the broker cannot carry in one frame is refused before anything is opened.
+void refuseOversizedCommands(const SendArguments& parsed) {
+    if (parsed.options.link != CommonOptions::Link::Broker) {
+        return;
+    }
+    for (const QString& text : parsed.texts) {
+        if (unescape(text).size() > BrokerFrame::kMaxSentPayload) {
+            throw UsageError(QStringLiteral("\"%1...\" is longer than a broker frame carries (%2 "
+                                            "bytes)")
+                                 .arg(text.left(20))
+                                 .arg(BrokerFrame::kMaxSentPayload));
+        }
+    }
+}
+
+CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
     const SendArguments parsed = parse(arguments);
     if (parsed.help) {
-        printText(stdout,
-                  QString::fromLatin1(kHelp) + QString::fromLatin1(CommonOptions::helpText()));
-        return kExitOk;
+        CliResult help;
+        help.output = QByteArray(kHelp) + CommonOptions::helpText();
+        return help;
     }
-    CliSession session(parsed.options, parsed.quiet);
+    refuseOversizedCommands(parsed);
+    CliSession session(parsed.options, parsed.quiet || flags.quiet);
+    CliResult result;
+    result.connection = session.loader.journal.connectionParams();
     if (!session.beginOperation()) {
-        printText(stderr,
-                  QStringLiteral("velkor-cli send: %1\n").arg(session.loader.form.Status[3]));
-        return session.interrupted() ? kExitCancelled : kExitUnavailable;
+        const QString status = session.loader.form.Status[3];
+        printText(stderr, QStringLiteral("velkor-cli send: %1\n").arg(status));
+        result.exitCode = session.interrupted() ? kExitCancelled : kExitUnavailable;
+        result.status = status;
+        return result;
     }
     session.setEndWaitOnDisconnect(true);
-    const int code = sendAll(session, parsed.texts);
+    result.exitCode = sendAll(session, parsed.texts, result);
     session.endOperation();
-    journalSend(session.loader, parsed.texts, code);
-    return code;
+    journalSend(session.loader, parsed.texts, result);
+    return result;
 }
 
 } // namespace

@@ -50,14 +50,6 @@ const char* kReadbackHelp =
     "stored, 69 the connection could not be opened, 74 OUT could not be written, 75 the\n"
     "controller stopped answering, 76 access denied or a refused command, 130 cancelled.\n\n";
 
-const QString kStartQuestion = QStringLiteral("Загрузка прошивки с начального адреса?");
-const QString kPasswordCaption = QStringLiteral("Прибор блокирован");
-
-void print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
 // Why OUT could not be written, found before a read-back that may take minutes; empty when
 // nothing stands in the way that can be seen beforehand.
 QString outputPlaceProblem(const QString& path) {
@@ -77,6 +69,24 @@ QString outputPlaceProblem(const QString& path) {
     return {};
 }
 
+// "PAGE:ADDR:LINE", three whole numbers of 0 to 65535.
+ResumePosition parseResume(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(':'));
+    std::uint16_t values[3] = {};
+    bool ok = parts.size() == 3;
+    for (qsizetype i = 0; ok && i < 3; ++i) {
+        const uint value = parts[i].toUInt(&ok);
+        ok = ok && value <= 65535;
+        values[i] = std::uint16_t(value);
+    }
+    if (!ok) {
+        throw UsageError(QStringLiteral("--resume: \"%1\" is not PAGE:ADDR:LINE (whole numbers "
+                                        "of 0 to 65535)")
+                             .arg(text));
+    }
+    return ResumePosition{values[0], values[1], values[2]};
+}
+
 struct Parsed {
     CommonOptions options;
     QString path;
@@ -84,7 +94,7 @@ struct Parsed {
     bool quiet = false;
     std::optional<QString> password;
     // store only
-    std::optional<QStringList> resume; // page, address, line
+    std::optional<ResumePosition> resume;
     bool finalize = false;
     QString initCommands;
 };
@@ -133,19 +143,7 @@ Parsed parse(const QStringList& arguments, bool store) {
                                         "PAGE:ADDR:LINE"));
     }
     if (parser.isSet("resume")) {
-        const QStringList parts = parser.value("resume").split(QLatin1Char(':'));
-        bool ok = parts.size() == 3;
-        for (const QString& part : parts) {
-            bool number = false;
-            const uint value = part.toUInt(&number);
-            ok = ok && number && value <= 65535;
-        }
-        if (!ok) {
-            throw UsageError(QStringLiteral("--resume: \"%1\" is not PAGE:ADDR:LINE (whole "
-                                            "numbers of 0 to 65535)")
-                                 .arg(parser.value("resume")));
-        }
-        p.resume = parts;
+        p.resume = parseResume(parser.value("resume"));
     }
     p.finalize = parser.isSet("finalize");
     p.initCommands = parser.value("init-commands");
@@ -162,164 +160,101 @@ QStringList readInitCommands(const QString& path) {
     return lines;
 }
 
-// The end of a run that never reached its procedure, or that a question without its option
-// stopped.
-std::optional<int> endBeforeOutcome(CliSession& session, bool started) {
-    if (!session.dialogs.missingAnswer().isEmpty()) {
-        return kExitUsage;
-    }
-    if (started) {
-        return std::nullopt;
-    }
-    if (session.interrupted()) {
-        return kExitCancelled;
-    }
-    const bool store = session.loader.state.OperationMode == kModeStore;
-    OperationSupport::report(store ? QStringLiteral("store") : QStringLiteral("readback"),
-                             session.loader.form.Status[3]);
-    return kExitUnavailable;
-}
-
-int storeExitCode(StorageLoadProcedure::Outcome outcome) {
-    using O = StorageLoadProcedure::Outcome;
-    switch (outcome) {
-    case O::Completed:
-        return kExitOk;
-    case O::FileRefused:
-    case O::NoSignature:
-        return kExitDataErr;
-    case O::AccessDenied:
-    case O::Refused:
-    case O::FinalisationFailed:
-        return kExitProtocol;
-    case O::Cancelled:
-        return kExitCancelled;
-    case O::None:
-    case O::NoAnswer:
-    case O::LinkLost:
-    case O::Error:
-        break;
-    }
-    return kExitTempFail;
-}
-
-int readbackExitCode(ReadBackProcedure::Outcome outcome) {
-    using O = ReadBackProcedure::Outcome;
-    switch (outcome) {
-    case O::Completed:
-        return kExitOk;
-    case O::ChecksumMismatch:
-    case O::NothingStored:
-        return kExitDataErr;
-    case O::AccessDenied:
-    case O::None: // a descriptor that is not hexadecimal
-        return kExitProtocol;
-    case O::NoFileChosen:
-        return kExitUsage;
-    case O::Cancelled:
-        return kExitCancelled;
-    case O::FileError:
-        return kExitIoErr;
-    case O::NoAnswer:
-    case O::LinkLost:
-        break;
-    }
-    return kExitTempFail;
-}
-
-void reportStore(const CliSession& session, const StorageLoadProcedure& store, int code) {
-    const LoaderState& s = session.loader.state;
-    if (code == kExitOk) {
-        print(stdout, QStringLiteral("stored: %1\n").arg(session.loader.form.Panel3.caption));
-    } else if (!store.errorMessage().isEmpty()) {
-        print(stderr, QStringLiteral("velkor-cli store: %1\n").arg(store.errorMessage()));
-    }
-    if (code == kExitTempFail || code == kExitCancelled) {
-        print(stderr, QStringLiteral("velkor-cli store: resume with --resume %1:%2:%3\n")
-                          .arg(s.StartPage)
-                          .arg(s.PageAddr)
-                          .arg(s.LastLoadedLine));
+// The interrupted upload's resume position, printed where a script or an engineer sees it.
+void reportResume(const CliResult& result) {
+    if (result.resume && result.exitCode != kExitUsage) {
+        OperationSupport::report(
+            QStringLiteral("store"),
+            QStringLiteral("resume with --resume %1").arg(result.resume->text()));
     }
 }
 
-int runStore(const QStringList& arguments) {
+void answerStoreQuestions(CliQuestions& questions, const Parsed& p) {
+    Questions::Start start;
+    start.fromBeginning = !p.resume.has_value();
+    if (p.resume) {
+        start.position = *p.resume;
+    }
+    questions.start = start;
+    questions.password_ = p.password;
+}
+
+CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     const Parsed p = parse(arguments, true);
     if (p.help) {
-        print(stdout,
-              QString::fromLatin1(kStoreHelp) + QString::fromLatin1(CommonOptions::helpText()));
-        return kExitOk;
+        CliResult help;
+        help.output = QByteArray(kStoreHelp) + CommonOptions::helpText();
+        return help;
     }
-    CliSession session(p.options, p.quiet);
-    Procedures procedures(session.loader);
+    CliSession session(p.options, p.quiet || flags.quiet);
+    Procedures procedures(session.loader, &session.questions);
+    const QString name = QStringLiteral("store");
     QStringList initCommands;
     try {
         if (!p.initCommands.isEmpty()) {
             initCommands = readInitCommands(p.initCommands);
         }
-        if (!OperationSupport::selectFirmware(session.loader, p.path)) {
-            OperationSupport::report(QStringLiteral("store"), session.loader.form.Status[3]);
-            return kExitDataErr;
-        }
     } catch (const LoaderError& e) {
-        OperationSupport::report(QStringLiteral("store"), e.text());
-        return kExitIoErr;
+        OperationSupport::report(name, e.text());
+        return CliResult::withCode(kExitIoErr, e.text());
+    }
+    if (auto refused = OperationSupport::selectFirmware(session.loader, name, p.path)) {
+        return *refused;
     }
     FormModel& f = session.loader.form;
     f.cbFinalization.checked = p.finalize;
     f.cbDopInitCmd.checked = !p.initCommands.isEmpty();
     f.DopCmdMemo = initCommands;
-    const QString where = QStringLiteral("--from-start or --resume");
-    session.dialogs.setConfirm(kStartQuestion, where, !p.resume.has_value());
-    if (p.resume) {
-        session.dialogs.setInput(QStringLiteral("Начальная страница"), where, p.resume->at(0));
-        session.dialogs.setInput(QStringLiteral("Адрес на странице"), where, p.resume->at(1));
-        session.dialogs.setInput(QStringLiteral("Последняя загруженная строка"), where,
-                                 p.resume->at(2));
-    }
-    session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password, true);
-    StorageLoadProcedure& store = procedures.store;
+    answerStoreQuestions(session.questions, p);
     session.setEndWaitOnDisconnect(true);
-    const bool started = OperationSupport::runOperation(session, kModeStore);
+    CliResult result = OperationSupport::runOperation(session, name, kModeStore);
     session.endOperation();
-    if (const auto code = endBeforeOutcome(session, started)) {
-        return *code;
+    if (result.exitCode == kExitOk) {
+        result.output =
+            QStringLiteral("stored: %1\n").arg(procedures.store.positionLine()).toLocal8Bit();
+    } else if (!procedures.store.errorMessage().isEmpty()) {
+        OperationSupport::report(name, procedures.store.errorMessage());
     }
-    const int code = session.interrupted() ? kExitCancelled : storeExitCode(store.outcome());
-    reportStore(session, store, code);
-    return code;
+    reportResume(result);
+    return result;
 }
 
-int runReadback(const QStringList& arguments) {
+CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
     const Parsed p = parse(arguments, false);
     if (p.help) {
-        print(stdout,
-              QString::fromLatin1(kReadbackHelp) + QString::fromLatin1(CommonOptions::helpText()));
-        return kExitOk;
+        CliResult help;
+        help.output = QByteArray(kReadbackHelp) + CommonOptions::helpText();
+        return help;
     }
     if (const QString problem = outputPlaceProblem(p.path); !problem.isEmpty()) {
-        print(stderr, QStringLiteral("velkor-cli readback: %1\n").arg(problem));
-        return kExitIoErr;
+        OperationSupport::report(QStringLiteral("readback"), problem);
+        return CliResult::withCode(kExitIoErr, problem);
     }
-    CliSession session(p.options, p.quiet);
-    Procedures procedures(session.loader);
-    session.dialogs.setFile(QStringLiteral("OUT"), p.path);
-    session.dialogs.setInput(kPasswordCaption, QStringLiteral("--password"), p.password, true);
-    ReadBackProcedure& readBack = procedures.readBack;
+    CliSession session(p.options, p.quiet || flags.quiet);
+    Procedures procedures(session.loader, &session.questions);
+    session.questions.file = p.path;
+    session.questions.password_ = p.password;
     session.setEndWaitOnDisconnect(true);
-    const bool started = OperationSupport::runOperation(session, kModeReadBack);
+    CliResult result =
+        OperationSupport::runOperation(session, QStringLiteral("readback"), kModeReadBack);
     session.endOperation();
-    if (const auto code = endBeforeOutcome(session, started)) {
-        return *code;
+    const ReadBackProcedure& readBack = procedures.readBack;
+    if (result.file.isEmpty()) {
+        result.file = p.path;
     }
-    const int code = session.interrupted() ? kExitCancelled : readbackExitCode(readBack.outcome());
     if (!readBack.writtenFile().isEmpty()) {
-        print(code == kExitOk ? stdout : stderr,
-              QStringLiteral("%1: %2 of %3 characters read back\n")
-                  .arg(readBack.writtenFile())
-                  .arg(readBack.taken())
-                  .arg(readBack.descriptor().length));
+        const QByteArray line = QStringLiteral("%1: %2 of %3 characters read back\n")
+                                    .arg(readBack.writtenFile())
+                                    .arg(readBack.taken())
+                                    .arg(readBack.descriptor().length)
+                                    .toLocal8Bit();
+        if (result.exitCode == kExitOk) {
+            result.output = line;
+        } else {
+            std::fputs(line.constData(), stderr);
+        }
     }
-    return code;
+    return result;
 }
 
 } // namespace

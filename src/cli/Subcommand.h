@@ -1,16 +1,25 @@
 #pragma once
 
+#include "cli/CliResult.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <vector>
 
+// The dispatcher's flags a subcommand heeds: no progress or messages (-q), and a result that
+// goes out as JSON (then nothing else may be printed on standard output).
+struct RunFlags {
+    bool quiet = false;
+    bool json = false;
+};
+
 // One subcommand of velkor-cli. run() gets the arguments after the program name, the
-// subcommand's name first, and returns the exit code.
+// subcommand's name first, and returns what the run did.
 struct Subcommand {
     QString name;
     QString summary;
-    std::function<int(const QStringList& arguments)> run;
+    std::function<CliResult(const QStringList& arguments, const RunFlags& flags)> run;
     bool hidden = false; // a helper left out of --help (the demo's sample file)
 };
 

@@ -91,6 +91,7 @@ void Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
     } else {
         loader_.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
         received = piece.raw + kBadCrc;
+        s.AnswerDamaged = s.AnswerDamaged || s.OperationActive;
     }
     setReceiveTraceTick();
     if (s.DebugMode) {
@@ -109,6 +110,7 @@ void Connections::brokerNotFound() {
     }
     loader_.dialogs.showError(loader_.form.Status[3] +
                               QStringLiteral("\r\nПовторите операцию позже..."));
+    loader_.state.ControllerNotFound = loader_.state.OperationActive;
     loader_.state.OperationActive = false;
 }
 

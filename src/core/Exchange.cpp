@@ -13,6 +13,7 @@ bool Exchange::SendCommand(const QByteArray& text) {
     do {
         s.AnswerBuffer.clear();
         s.AnswerReceived = false;
+        s.AnswerDamaged = false;
         ++s.AttemptCount;
         writeCommand(text);
         loader_.addTerminalLine(text);

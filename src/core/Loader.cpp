@@ -11,7 +11,7 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
 
 Loader::Stop Loader::stopReason() const {
     if (!state.OperationActive) {
-        return Stop::Cancelled;
+        return state.ControllerNotFound ? Stop::NotFound : Stop::Cancelled;
     }
     if (!Timer3->enabled() || runtime.terminating()) {
         return Stop::LinkLost;
@@ -26,6 +26,13 @@ void Loader::setStatus(int panel, const QString& text) {
     form.Status[std::size_t(panel)] = text;
     if (onStatus) {
         onStatus(panel, text);
+    }
+}
+
+void Loader::showProgress(const ProgressEvent& progress) {
+    setStatus(0, QStringLiteral("%1:%2").arg(progress.done).arg(progress.total));
+    if (onProgress) {
+        onProgress(progress);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "Journal.h"
 #include "LoaderState.h"
 #include "OperationDriver.h"
+#include "Progress.h"
 #include "ReceiveRouter.h"
 #include "Runtime.h"
 
@@ -46,13 +47,18 @@ public:
 
     // Why a running operation cannot go on: the user cancelled (OperationActive cleared), or the
     // link is gone (Timer3 stopped) or the application is quitting.
-    enum class Stop { None, Cancelled, LinkLost };
+    // A broker that has no controller with the id ends the operation as a cancel would, but
+    // for a reason of its own.
+    enum class Stop { None, Cancelled, LinkLost, NotFound };
     Stop stopReason() const;
     // What every procedure loop tests at each pass.
     bool operationCanGoOn() const { return stopReason() == Stop::None; }
 
     // Writes a status-bar panel (0 progress counter, 2 connection state, 3 messages).
     void setStatus(int panel, const QString& text);
+    // Shows how far the operation has got: "DONE:TOTAL" in status panel 0, and the event to
+    // the front end's observer.
+    void showProgress(const ProgressEvent& progress);
     // Adds one line to the terminal window's view.
     void addTerminalLine(const QByteArray& line);
     // Sets AnswerTimeoutMs with its menu caption.
@@ -61,6 +67,7 @@ public:
     // Observers for front ends that show the status or the exchange as they happen.
     std::function<void(int panel, const QString& text)> onStatus;
     std::function<void(const QByteArray& line)> onTerminalLine;
+    std::function<void(const ProgressEvent& progress)> onProgress;
 
 private:
     QString dataDir_;

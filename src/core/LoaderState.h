@@ -16,12 +16,16 @@ struct LoaderState {
     bool ConnectionOpen = false;
     bool TcpConnected = false;
     bool OperationFailed = false;
+    // The broker said it has no controller with the hardware id, and the operation stopped.
+    bool ControllerNotFound = false;
     QDateTime OperationStart;
 
     // Command exchange.
     QByteArray AnswerBuffer;
     bool AnswerReceived = false;
     std::int32_t QuietTicks = 0;
+    // A broker frame of the current answer failed its CRC check: the answer is damaged.
+    bool AnswerDamaged = false;
     // The connection holds the first part of an answer frame whose rest is still due: the
     // answer is not complete, however long the pause inside the frame.
     bool AnswerFrameIncomplete = false;

@@ -3,6 +3,7 @@
 #include "Links.h"
 #include "Loader.h"
 #include "LoaderError.h"
+#include "OutcomeText.h"
 #include "TimeFormat.h"
 
 void OperationDriver::setProcedure(int mode, Procedure procedure) {
@@ -39,19 +40,23 @@ void OperationDriver::startOperation() {
     LoaderState& s = loader_.state;
     lockControls();
     s.OperationActive = true;
+    s.ControllerNotFound = false;
     loader_.Timer3->stop();
     loader_.form.ProgressBar1.setPosition(0);
     loader_.setStatus(3, UiTexts::openingPort());
-    // Every operation starts with a clean verdict, also on a connection left open by the
-    // previous one, so an earlier failure is never reported for this run.
     s.OperationFailed = false;
+    result_ = OperationResult{};
+    result_.mode = s.OperationMode;
+    procedureStarted_ = false;
     try {
         runOperation();
     } catch (const std::exception& e) {
-        loader_.setStatus(3, errorText(e));
-        CloseConnection();
+        endWithError(e);
     }
     RestoreControls();
+    if (onFinished) {
+        onFinished(result_);
+    }
 }
 
 void OperationDriver::runOperation() {
@@ -65,30 +70,69 @@ void OperationDriver::runOperation() {
         loader_.Timer3->start();
     }
     s.OperationStart = loader_.runtime.now();
-    runProcedure();
-    reportOutcome();
+    report(runProcedure());
 }
 
-void OperationDriver::runProcedure() {
+// A mode without a procedure runs nothing and succeeds.
+Verdict OperationDriver::runProcedure() {
+    procedureStarted_ = true;
     const auto it = procedures_.find(loader_.state.OperationMode);
     if (it != procedures_.end() && it->second) {
-        it->second();
+        return it->second();
+    }
+    return Verdict{};
+}
+
+void OperationDriver::report(const Verdict& verdict) {
+    const LoaderState& s = loader_.state;
+    result_.outcome = verdict.outcome;
+    result_.reason = verdict.outcome == Outcome::NotFound ? missingController() : verdict.reason;
+    result_.file = verdict.file;
+    result_.resume = verdict.resume;
+    const QDateTime end = loader_.runtime.now();
+    result_.elapsedMs = s.OperationStart.msecsTo(end);
+    result_.text = OutcomeText::status(verdict.outcome, result_.reason, verdict.file,
+                                       TimeFormat::elapsed(s.OperationStart, end));
+    loader_.setStatus(3, result_.text);
+    writeJournal();
+}
+
+void OperationDriver::writeJournal() {
+    try {
+        loader_.journal.WriteJournal(result_.text);
+        result_.journalWritten = true;
+    } catch (const std::exception& e) {
+        result_.journalError = errorText(e);
+        loader_.setStatus(3, UiTexts::journalError().arg(result_.journalError));
     }
 }
 
-void OperationDriver::reportOutcome() {
-    const LoaderState& s = loader_.state;
-    if (s.OperationFailed) {
-        loader_.setStatus(3, UiTexts::operationFailed());
+// The controller the broker did not find, as the outcome's text names it.
+QString OperationDriver::missingController() const {
+    return QStringLiteral("ID %1").arg(loader_.form.HARDWARE_IDEdt.roundedValue());
+}
+
+// An error raised on the way is shown as its own message, as the connection layer or the
+// procedure wrote it, and closes the connection; nothing is journalled. A cancel during the
+// connection wait is a cancel, not a busy port.
+void OperationDriver::endWithError(const std::exception& error) {
+    const Loader::Stop stop = loader_.stopReason();
+    if (stop == Loader::Stop::Cancelled) {
+        result_.outcome = Outcome::Cancelled;
+    } else if (stop == Loader::Stop::NotFound) {
+        result_.outcome = Outcome::NotFound;
     } else {
-        loader_.setStatus(3, UiTexts::operationDoneIn() +
-                                 TimeFormat::elapsed(s.OperationStart, loader_.runtime.now()));
+        result_.outcome = procedureStarted_ ? Outcome::Error : Outcome::ConnectionFailed;
     }
-    try {
-        loader_.journal.WriteJournal(loader_.form.Status[3]);
-    } catch (const std::exception& e) {
-        loader_.setStatus(3, UiTexts::journalError().arg(errorText(e)));
-    }
+    result_.reason = result_.outcome == Outcome::NotFound    ? missingController()
+                     : result_.outcome == Outcome::Cancelled ? QString()
+                                                             : errorText(error);
+    const bool ownMessage =
+        result_.outcome == Outcome::Error || result_.outcome == Outcome::ConnectionFailed;
+    result_.text =
+        ownMessage ? result_.reason : OutcomeText::status(result_.outcome, result_.reason, {}, {});
+    loader_.setStatus(3, result_.text);
+    CloseConnection();
 }
 
 void OperationDriver::cancelOperation() {

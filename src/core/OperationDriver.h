@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OperationResult.h"
+
 #include <QString>
 #include <functional>
 #include <map>
@@ -11,7 +13,8 @@ class Loader;
 // procedure of the chosen mode, reports and journals the outcome, and gives the controls back.
 class OperationDriver {
 public:
-    using Procedure = std::function<void()>;
+    // A procedure runs the operation's dialogue with the controller and says how it ended.
+    using Procedure = std::function<Verdict()>;
 
     explicit OperationDriver(Loader& loader) : loader_(loader) {}
 
@@ -19,7 +22,12 @@ public:
     void setProcedure(int mode, Procedure procedure);
     Procedure procedure(int mode) const;
 
+    // Starts an operation, or cancels the running one.
     void btnConnectClick();
+    // The result of the last operation that ended.
+    const OperationResult& lastResult() const { return result_; }
+    // Called with the result when an operation has ended and the controls are back.
+    std::function<void(const OperationResult&)> onFinished;
     void OpenConnection();
     void CloseConnection();
     void RestoreControls();
@@ -37,9 +45,14 @@ private:
     void cancelOperation();
     void lockControls();
     void runOperation();
-    void reportOutcome();
-    void runProcedure();
+    void report(const Verdict& verdict);
+    void endWithError(const std::exception& error);
+    Verdict runProcedure();
+    void writeJournal();
+    QString missingController() const;
 
     Loader& loader_;
     std::map<int, Procedure> procedures_;
+    OperationResult result_;
+    bool procedureStarted_ = false;
 };

@@ -1,5 +1,6 @@
 #include "FlashProcedure.h"
 
+#include "SilenceOutcome.h"
 #include "core/Cp1251.h"
 #include "core/Links.h"
 #include "core/Loader.h"
@@ -9,6 +10,8 @@
 #include "firmware/UnitSignature.h"
 
 namespace {
+
+using Outcome_ = ::Outcome;
 
 const QString kErrorCaption = QStringLiteral("Ошибка");
 const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от устройства!");
@@ -48,10 +51,35 @@ void FlashProcedure::EnterBootloader() {
         loader_.runtime.processEvents();
         loader_.runtime.sleep(1);
     }
-    if (outcome_ == Outcome::None && !s.OperationActive) {
-        outcome_ = Outcome::Cancelled;
+    if (outcome_ == Outcome::None) {
+        // Left the loop without a verdict: cancelled, cut off, or the broker has no controller.
+        outcome_ = outcomeOfSilence<Outcome>(loader_);
     }
     cleanUpAfterLoop();
+}
+
+Verdict FlashProcedure::verdict() const {
+    switch (outcome_) {
+    case Outcome::Success:
+        return Verdict{};
+    case Outcome::NoFile:
+        return Verdict::failed(Outcome_::FileRefused, QStringLiteral("файл не указан"));
+    case Outcome::BadFile:
+        return Verdict::failed(Outcome_::FileRefused, QStringLiteral("файл некорректен"));
+    case Outcome::Mismatch:
+        return Verdict::failed(Outcome_::Refused,
+                               QStringLiteral("тип устройства не совпадает с сигнатурой файла"));
+    case Outcome::Cancelled:
+        return Verdict::failed(Outcome_::Cancelled);
+    case Outcome::LinkLost:
+        return Verdict::failed(Outcome_::LinkLost);
+    case Outcome::NotFound:
+        return Verdict::failed(Outcome_::NotFound);
+    case Outcome::NoAnswer:
+    case Outcome::None:
+        break;
+    }
+    return Verdict::failed(Outcome_::NoAnswer);
 }
 
 FlashProcedure::PassResult FlashProcedure::watchBanner() {
@@ -206,10 +234,22 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
     bar.setPosition(0);
     const bool programming = loader_.state.OperationActive;
     for (int i = 0; programming && i < count; ++i) {
-        loader_.setStatus(0, QStringLiteral("%1:%2").arg(i + 1).arg(count));
+        if (programmingStopped()) {
+            return; // the counter and the bar keep how far programming really got
+        }
+        loader_.showProgress(ProgressEvent{i + 1, count, std::nullopt, std::nullopt});
         programLine(image.line(i).toByteArray());
+        if (programmingStopped()) {
+            return;
+        }
         bar.setPosition(bar.position + 1);
     }
+}
+
+// A cancel or a lost connection stops the records; after a success ("OK") the remaining
+// records pass without being sent.
+bool FlashProcedure::programmingStopped() const {
+    return outcome_ != Outcome::Success && !loader_.operationCanGoOn();
 }
 
 // Sends one record and waits until its answer decides it. After a success or a cancel the

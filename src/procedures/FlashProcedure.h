@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "core/OperationResult.h"
+
 class FirmwareImage;
 class Loader;
 
@@ -14,7 +16,17 @@ class FlashProcedure {
 public:
     enum class BootStage { WaitReset, WatchBanner, Programming, Finished };
     // How the last run ended, for front ends that report more than the status text.
-    enum class Outcome { None, Success, NoFile, BadFile, Mismatch, NoAnswer, Cancelled };
+    enum class Outcome {
+        None,
+        Success,
+        NoFile,
+        BadFile,
+        Mismatch,
+        NoAnswer,
+        Cancelled,
+        LinkLost,
+        NotFound
+    };
 
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}
 
@@ -25,6 +37,8 @@ public:
 
     BootStage stage() const { return stage_; }
     Outcome outcome() const { return outcome_; }
+    // The outcome of the last run as the driver reports it.
+    Verdict verdict() const;
 
     // Where the application leaves the operation open after a failure for the engineer to
     // cancel, a front end without a cancel button has the procedure cancel it at once.
@@ -43,6 +57,7 @@ private:
 
     void waitForProgrammingStart();
     void programLines(const FirmwareImage& image);
+    bool programmingStopped() const;
     void programLine(const QByteArray& line);
     bool judgeAnswer(int recordType);
     void finishSuccessfully();

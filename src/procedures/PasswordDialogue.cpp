@@ -3,16 +3,15 @@
 #include "InterpreterAnswer.h"
 #include "core/Cp1251.h"
 #include "core/Loader.h"
+#include "core/Questions.h"
 
-PasswordResult PasswordDialogue(Loader& loader) {
+PasswordResult PasswordDialogue(Loader& loader, Questions& questions) {
     PasswordResult result;
     loader.exchange.SendCommand("PASSWORD");
     result.firstAnswered = !loader.state.AnswerBuffer.isEmpty();
     if (InterpreterAnswer::contains(loader.state.AnswerBuffer, "denied")) {
-        QString password;
-        if (loader.dialogs.inputQuery(QStringLiteral("Прибор блокирован"),
-                                      QStringLiteral("Пароль доступа"), password) &&
-            !password.isEmpty()) {
+        const QString password = questions.password();
+        if (!password.isEmpty()) {
             result.password = Cp1251::encode(password);
             loader.exchange.SendCommand("PASSWORD " + result.password);
         }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 class Loader;
+class Questions;
 
 // The login to the controller's command interpreter: "PASSWORD", and when the controller says
 // "denied", the password the user types (caption "Прибор блокирован"), sent as
@@ -13,4 +14,4 @@ struct PasswordResult {
     QByteArray password;        // the password the user typed and that was sent, if any
 };
 
-PasswordResult PasswordDialogue(Loader& loader);
+PasswordResult PasswordDialogue(Loader& loader, Questions& questions);

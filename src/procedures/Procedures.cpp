@@ -2,8 +2,20 @@
 
 #include "core/Loader.h"
 
-Procedures::Procedures(Loader& loader) : flash(loader), store(loader), readBack(loader) {
-    loader.driver.setProcedure(kModeFlash, [this] { flash.EnterBootloader(); });
-    loader.driver.setProcedure(kModeStore, [this] { store.LoadToStorage(); });
-    loader.driver.setProcedure(kModeReadBack, [this] { readBack.ReadBackStorage(); });
+Procedures::Procedures(Loader& loader, Questions* questions)
+    : dialogQuestions_(loader.dialogs), flash(loader),
+      store(loader, questions != nullptr ? *questions : dialogQuestions_),
+      readBack(loader, questions != nullptr ? *questions : dialogQuestions_) {
+    loader.driver.setProcedure(kModeFlash, [this] {
+        flash.EnterBootloader();
+        return flash.verdict();
+    });
+    loader.driver.setProcedure(kModeStore, [this] {
+        store.LoadToStorage();
+        return store.verdict();
+    });
+    loader.driver.setProcedure(kModeReadBack, [this] {
+        readBack.ReadBackStorage();
+        return readBack.verdict();
+    });
 }

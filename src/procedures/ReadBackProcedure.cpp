@@ -6,6 +6,7 @@
 #include "StoreProgress.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
+#include "core/Questions.h"
 
 namespace {
 
@@ -42,12 +43,51 @@ void ReadBackProcedure::endUnanswered() {
     end(outcomeOfSilence<Outcome>(loader_));
 }
 
+Verdict ReadBackProcedure::verdict() const {
+    Verdict v;
+    switch (outcome_) {
+    case Outcome::Completed:
+        break;
+    case Outcome::ChecksumMismatch:
+        v = Verdict::failed(::Outcome::ChecksumMismatch);
+        break;
+    case Outcome::AccessDenied:
+        v = Verdict::failed(::Outcome::Refused, QStringLiteral("отказ в доступе"));
+        break;
+    case Outcome::NothingStored:
+        v = Verdict::failed(::Outcome::NothingStored);
+        break;
+    case Outcome::NoFileChosen:
+        v = Verdict::failed(::Outcome::Cancelled, QStringLiteral("файл для записи не выбран"));
+        break;
+    case Outcome::Cancelled:
+        v = Verdict::failed(::Outcome::Cancelled);
+        break;
+    case Outcome::LinkLost:
+        v = Verdict::failed(::Outcome::LinkLost);
+        break;
+    case Outcome::NotFound:
+        v = Verdict::failed(::Outcome::NotFound);
+        break;
+    case Outcome::FileError:
+        v = Verdict::failed(::Outcome::FileError, fileErrorMessage_);
+        break;
+    case Outcome::NoAnswer:
+    case Outcome::None:
+        v = Verdict::failed(::Outcome::NoAnswer);
+        break;
+    }
+    v.file = writtenFile_;
+    return v;
+}
+
 void ReadBackProcedure::ReadBackStorage() {
     LoaderState& s = loader_.state;
     loader_.Timer3->start();
     s.OperationActive = true;
     outcome_ = Outcome::None;
     writtenFile_.clear();
+    fileErrorMessage_.clear();
     resultMessage_ = kReadError;
     descriptor_ = StorageDescriptor{};
     crc_ = TextCrc{};
@@ -55,7 +95,7 @@ void ReadBackProcedure::ReadBackStorage() {
     building_.resize(0);
     if (!positioned()) {
         endUnanswered();
-    } else if (!PasswordDialogue(loader_).granted) {
+    } else if (!PasswordDialogue(loader_, questions_).granted) {
         resultMessage_ = kAccessDenied;
         end(Outcome::AccessDenied);
     } else if (!descriptorRead()) {
@@ -63,7 +103,7 @@ void ReadBackProcedure::ReadBackStorage() {
     } else {
         prepareTextRead();
         bool chosen = false;
-        if (descriptor_.length != 0 && loader_.dialogs.openFile(loader_.form.OpenDialog1)) {
+        if (descriptor_.length != 0 && questions_.fileToWrite(loader_.form.OpenDialog1)) {
             chosen = true;
             readText();
         }
@@ -154,7 +194,8 @@ void ReadBackProcedure::takeFrom(const QByteArray& answer) {
 }
 
 void ReadBackProcedure::showProgress() {
-    loader_.setStatus(0, QStringLiteral("%1:%2").arg(crc_.byteCount).arg(descriptor_.length));
+    loader_.showProgress(ProgressEvent{crc_.byteCount, descriptor_.length,
+                                       std::int64_t(crc_.byteCount), std::nullopt});
     try {
         loader_.setStatus(3, QStringLiteral("Загружено %1 %   байт %2")
                                  .arg(StoreProgress::percent(crc_.byteCount, descriptor_.length))
@@ -190,13 +231,15 @@ void ReadBackProcedure::conclude(bool fileChosen) {
     }
 }
 
+// A file that cannot be written ends the read-back as a file error with the system's text,
+// and the run is journalled like any other.
 void ReadBackProcedure::writeLines(const QString& path) {
     try {
         lines_.save(path);
-    } catch (...) {
+    } catch (const std::exception& e) {
+        fileErrorMessage_ = QStringLiteral("%1: %2").arg(path, errorText(e));
         end(Outcome::FileError);
-        lines_.release();
-        throw;
+        return;
     }
     writtenFile_ = path;
 }

@@ -2,6 +2,7 @@
 
 #include "StorageDescriptor.h"
 #include "TextCrc.h"
+#include "core/OperationResult.h"
 #include "firmware/FirmwareImage.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <cstdint>
 
 class Loader;
+class Questions;
 
 // Reading the firmware back from the controller's storage memory: the descriptor gives the
 // stored text's length and checksum, the text is read in text mode and cut into S-record lines
@@ -28,6 +30,7 @@ public:
         NoFileChosen,     // the file dialog was cancelled
         Cancelled,        // the user cancelled
         LinkLost,         // the connection closed or the application is closing
+        NotFound,         // the broker has no controller with the id
         FileError,        // the file could not be written
     };
 
@@ -35,12 +38,15 @@ public:
     // is not S-record text, and the controller would otherwise be read without end.
     static constexpr int kBarrenReadLimit = 8;
 
-    explicit ReadBackProcedure(Loader& loader) : loader_(loader) {}
+    ReadBackProcedure(Loader& loader, Questions& questions)
+        : loader_(loader), questions_(questions) {}
 
     // The procedure of operation mode 2.
     void ReadBackStorage();
 
     Outcome outcome() const { return outcome_; }
+    // The outcome of the last run as the driver reports it, with the file the text went to.
+    Verdict verdict() const;
     // The file the last run wrote, empty when it wrote none.
     const QString& writtenFile() const { return writtenFile_; }
     const StorageDescriptor& descriptor() const { return descriptor_; }
@@ -66,7 +72,9 @@ private:
     void finish();
 
     Loader& loader_;
+    Questions& questions_;
     Outcome outcome_ = Outcome::None;
+    QString fileErrorMessage_;
     QString writtenFile_;
     QString resultMessage_;
     StorageDescriptor descriptor_;

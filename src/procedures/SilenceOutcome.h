@@ -3,14 +3,17 @@
 #include "core/Loader.h"
 
 // The outcome of a procedure whose controller fell silent: a cancel or a lost connection
-// explains the silence where one happened, otherwise the controller did not answer. Outcome is
-// a procedure's own enum with Cancelled, LinkLost and NoAnswer.
+// explains the silence where one happened (or the broker's word that it has no such controller),
+// otherwise the controller did not answer. Outcome is a procedure's own enum with Cancelled,
+// LinkLost, NotFound and NoAnswer.
 template <typename Outcome> Outcome outcomeOfSilence(const Loader& loader) {
     switch (loader.stopReason()) {
     case Loader::Stop::Cancelled:
         return Outcome::Cancelled;
     case Loader::Stop::LinkLost:
         return Outcome::LinkLost;
+    case Loader::Stop::NotFound:
+        return Outcome::NotFound;
     case Loader::Stop::None:
         break;
     }

@@ -5,11 +5,13 @@
 #include "SilenceOutcome.h"
 #include "StorageDescriptor.h"
 #include "TextStream.h"
-#include "WholeNumber.h"
 #include "core/Cp1251.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
+#include "core/Questions.h"
+
 #include "firmware/CheckFirmwareLines.h"
+#include <algorithm>
 
 namespace {
 
@@ -36,7 +38,8 @@ QByteArray withNumber(const char* keyword, std::int64_t number) {
 
 } // namespace
 
-StorageLoadProcedure::StorageLoadProcedure(Loader& loader) : loader_(loader) {
+StorageLoadProcedure::StorageLoadProcedure(Loader& loader, Questions& questions)
+    : loader_(loader), questions_(questions) {
     pending_.reserve(TextStream::kPieceLimit);
     scratch_.reserve(TextStream::kPieceLimit);
 }
@@ -60,6 +63,53 @@ void StorageLoadProcedure::end(Outcome outcome) {
 // The controller fell silent: a cancel or a lost connection explains it where one happened.
 void StorageLoadProcedure::endUnanswered() {
     end(outcomeOfSilence<Outcome>(loader_));
+}
+
+Verdict StorageLoadProcedure::verdict() const {
+    Verdict v = commonVerdict();
+    if (!v.succeeded() && outcome_ != Outcome::FileRefused && outcome_ != Outcome::NoSignature) {
+        const LoaderState& s = loader_.state;
+        v.resume = ResumePosition{s.StartPage, s.PageAddr, s.LastLoadedLine};
+    }
+    return v;
+}
+
+Verdict StorageLoadProcedure::commonVerdict() const {
+    switch (outcome_) {
+    case Outcome::Completed:
+        return Verdict{};
+    case Outcome::FileRefused:
+        return Verdict::failed(::Outcome::FileRefused, QStringLiteral("файл поврежден"));
+    case Outcome::NoSignature:
+        return Verdict::failed(::Outcome::FileRefused, kNoSignature);
+    case Outcome::AccessDenied:
+        return Verdict::failed(::Outcome::Refused, QStringLiteral("отказ в доступе"));
+    case Outcome::Refused:
+        return Verdict::failed(::Outcome::Refused,
+                               QStringLiteral("контроллер не подтвердил команду входа"));
+    case Outcome::DescriptorRefused:
+        return Verdict::failed(::Outcome::Refused,
+                               QStringLiteral("контроллер не подтвердил запись дескриптора"));
+    case Outcome::FinalisationFailed:
+        return Verdict::failed(::Outcome::Refused,
+                               QStringLiteral("контроллер не подтвердил проверку прошивки "
+                                              "(REPROGRAMM W без GOOD)"));
+    case Outcome::NoAnswerAfterReset:
+        return Verdict::failed(::Outcome::NoAnswer,
+                               QStringLiteral("контроллер не ответил на VER после перезапуска"));
+    case Outcome::Cancelled:
+        return Verdict::failed(::Outcome::Cancelled);
+    case Outcome::LinkLost:
+        return Verdict::failed(::Outcome::LinkLost);
+    case Outcome::NotFound:
+        return Verdict::failed(::Outcome::NotFound);
+    case Outcome::Error:
+        return Verdict::failed(::Outcome::Error, errorMessage_);
+    case Outcome::NoAnswer:
+    case Outcome::None:
+        break;
+    }
+    return Verdict::failed(::Outcome::NoAnswer);
 }
 
 void StorageLoadProcedure::release() {
@@ -132,7 +182,7 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
     LoaderState& s = loader_.state;
     for (;;) {
         s.AttemptLimit = 10;
-        const PasswordResult login = PasswordDialogue(loader_);
+        const PasswordResult login = PasswordDialogue(loader_, questions_);
         if (!login.firstAnswered) {
             endUnanswered();
             return Login::Ended;
@@ -162,38 +212,20 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
 void StorageLoadProcedure::chooseStartPosition() {
     LoaderState& s = loader_.state;
     s.LinesSent = 0;
-    if (loader_.dialogs.confirm(QStringLiteral("Загрузка прошивки с начального адреса?"))) {
+    const Questions::Start start =
+        questions_.startPosition(ResumePosition{s.StartPage, s.PageAddr, s.LastLoadedLine});
+    if (start.fromBeginning) {
         s.StartPage = kFirstPage;
         s.PageAddr = kFirstAddr;
         s.LastLoadedLine = 0;
     } else {
-        s.StartPage = askNumber(QStringLiteral("Начальная страница"),
-                                QStringLiteral("Номер: 70..)"), s.StartPage, kFirstPage);
-        if (s.StartPage < kFirstPage) {
-            s.StartPage = kFirstPage;
-        }
-        s.PageAddr = askNumber(QStringLiteral("Адрес на странице"),
-                               QStringLiteral("Адрес: (0..525)"), s.PageAddr, kFirstAddr);
-        if (s.PageAddr > kLastAddr) {
-            s.PageAddr = 0;
-        }
-        s.LastLoadedLine = askNumber(QStringLiteral("Последняя загруженная строка"),
-                                     QStringLiteral("Номер:"), s.LastLoadedLine, 0);
+        s.StartPage = std::max(start.position.page, kFirstPage);
+        s.PageAddr = start.position.addr > kLastAddr ? 0 : start.position.addr;
+        s.LastLoadedLine = start.position.line;
     }
     confirmedPage_ = s.StartPage;
     confirmedAddr_ = s.PageAddr;
     confirmedLine_ = s.LastLoadedLine;
-}
-
-// A confirmed entry is kept in 16 bits, low bits only; an entry that is not a whole number
-// raises the conversion error.
-std::uint16_t StorageLoadProcedure::askNumber(const QString& caption, const QString& prompt,
-                                              std::uint16_t current, std::uint16_t cancelled) {
-    QString value = QString::number(current);
-    if (!loader_.dialogs.inputQuery(caption, prompt, value)) {
-        return cancelled;
-    }
-    return std::uint16_t(std::uint32_t(WholeNumber::parse(value)) & 0xFFFFU);
 }
 
 void StorageLoadProcedure::prepare() {
@@ -217,7 +249,7 @@ void StorageLoadProcedure::skipPieces() {
         loader_.form.ProgressBar1.setPosition(int(stream_->position() / 1000));
         if (!scratch_.isEmpty()) {
             ++s.LinesSent;
-            loader_.setStatus(0, StoreProgress::positionText(stream_->position(), stream_->size()));
+            loader_.showProgress(progress(std::nullopt));
             loader_.setStatus(3, StoreProgress::shortText(stream_->position(), stream_->size(),
                                                           crc_.byteCount, s.LinesSent));
         }
@@ -249,7 +281,8 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
         errorMessage_ = errorText(e);
         loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorMessage_));
         keepConfirmedPosition();
-        end(Outcome::Error);
+        // A write on a connection that is gone fails as a lost connection.
+        end(loader_.operationCanGoOn() ? Outcome::Error : outcomeOfSilence<Outcome>(loader_));
         return Stretch::Stopped;
     }
 }
@@ -383,13 +416,11 @@ StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
 void StorageLoadProcedure::accept() {
     loader_.state.OperationFailed = false;
     pending_.resize(0);
-    loader_.setStatus(0, StoreProgress::positionText(stream_->position(), stream_->size()));
     showProgress();
     confirmedPage_ = acceptedPage_;
     confirmedAddr_ = acceptedAddr_;
     confirmedLine_ = acceptedLine_;
-    const QString caption =
-        StoreProgress::positionLine(confirmedPage_, confirmedAddr_, confirmedLine_, crc_.value);
+    const QString caption = positionLine();
     loader_.form.Panel3.caption = caption;
     if (loader_.form.mnuDebug.checked) {
         loader_.addTerminalLine(Cp1251::encode(caption));
@@ -400,16 +431,27 @@ void StorageLoadProcedure::showProgress() {
     const LoaderState& s = loader_.state;
     try {
         remaining_.confirmed(loader_.runtime.now());
+        std::optional<std::int64_t> left;
         QString text = StoreProgress::shortText(stream_->position(), stream_->size(),
                                                 crc_.byteCount, s.LinesSent);
         if (remaining_.known()) {
-            text = StoreProgress::longText(
-                text, remaining_.remainingMs(std::int64_t(totalLines_) - s.LinesSent));
+            left = remaining_.remainingMs(std::int64_t(totalLines_) - s.LinesSent);
+            text = StoreProgress::longText(text, *left);
         }
+        loader_.showProgress(progress(left));
         loader_.setStatus(3, text);
     } catch (const std::exception& e) {
         loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorText(e)));
     }
+}
+
+ProgressEvent StorageLoadProcedure::progress(std::optional<std::int64_t> remainingMs) const {
+    return ProgressEvent{stream_->position(), stream_->size(), std::int64_t(crc_.byteCount),
+                         remainingMs};
+}
+
+QString StorageLoadProcedure::positionLine() const {
+    return StoreProgress::positionLine(confirmedPage_, confirmedAddr_, confirmedLine_, crc_.value);
 }
 
 void StorageLoadProcedure::rollBack() {
@@ -437,7 +479,11 @@ bool StorageLoadProcedure::writeDescriptor() {
     if (!InterpreterAnswer::contains(answer(), "OK")) {
         // The text is stored: a resumed run skips all of it and writes the descriptor.
         keepConfirmedPosition();
-        endUnanswered();
+        if (answer().isEmpty()) {
+            endUnanswered();
+        } else {
+            end(Outcome::DescriptorRefused);
+        }
         return false;
     }
     send("PAGEWRITE 00000000");
@@ -471,7 +517,12 @@ void StorageLoadProcedure::finalise() {
     send("RESET");
     s.AnswerTimeoutMs = kRestartTimeoutMs;
     s.AttemptLimit = 5;
-    send("VER");
+    if (!send("VER")) {
+        // A controller that never comes back after its restart is not updated.
+        end(loader_.operationCanGoOn() ? Outcome::NoAnswerAfterReset
+                                       : outcomeOfSilence<Outcome>(loader_));
+        return;
+    }
     if (InterpreterAnswer::contains(answer(), "3.")) {
         information_ =
             QStringLiteral("Прошивка обновлена. Текущая версия:\r\n") + Cp1251::decode(answer());

@@ -2,6 +2,8 @@
 
 #include "StoreProgress.h"
 #include "TextCrc.h"
+#include "core/OperationResult.h"
+#include "core/Progress.h"
 #include "firmware/FirmwareImage.h"
 
 #include <QByteArray>
@@ -10,6 +12,7 @@
 #include <memory>
 
 class Loader;
+class Questions;
 class TextStream;
 
 // Loading the firmware into the controller's storage memory through its command interpreter:
@@ -32,11 +35,14 @@ public:
         Refused,            // the controller answered a login command without the echo
         Cancelled,          // the user cancelled
         LinkLost,           // the connection closed or the application is closing
+        NotFound,           // the broker has no controller with the id
+        DescriptorRefused,  // the descriptor write was answered without "OK"
+        NoAnswerAfterReset, // "VER" got no answer after the controller's restart
         Error,              // an error ended the upload (errorMessage() has its text)
         FinalisationFailed, // "REPROGRAMM W" was not answered with "GOOD"
     };
 
-    explicit StorageLoadProcedure(Loader& loader);
+    StorageLoadProcedure(Loader& loader, Questions& questions);
     ~StorageLoadProcedure();
     StorageLoadProcedure(const StorageLoadProcedure&) = delete;
     StorageLoadProcedure& operator=(const StorageLoadProcedure&) = delete;
@@ -45,8 +51,13 @@ public:
     void LoadToStorage();
 
     Outcome outcome() const { return outcome_; }
+    // The outcome of the last run as the driver reports it, with the position to resume from
+    // when the upload did not finish.
+    Verdict verdict() const;
     // The message of the error that ended the last upload, empty when none did.
     const QString& errorMessage() const { return errorMessage_; }
+    // "Прошивка Num:P Addr:A Str:L CRC:XXXX": the last confirmed position and the checksum.
+    QString positionLine() const;
     // The information message shown at the end of the last run, empty when none was.
     const QString& information() const { return information_; }
 
@@ -64,8 +75,6 @@ private:
     bool signatureFound();
     Login firstLogin();
     void chooseStartPosition();
-    std::uint16_t askNumber(const QString& caption, const QString& prompt, std::uint16_t current,
-                            std::uint16_t cancelled);
     void prepare();
     void skipPieces();
     Stretch uploadStretch();
@@ -75,6 +84,8 @@ private:
     Write writePending();
     void accept();
     void showProgress();
+    ProgressEvent progress(std::optional<std::int64_t> remainingMs) const;
+    Verdict commonVerdict() const;
     void rollBack();
     void keepConfirmedPosition();
     bool writeDescriptor();
@@ -84,6 +95,7 @@ private:
     void release();
 
     Loader& loader_;
+    Questions& questions_;
     Outcome outcome_ = Outcome::None;
     QString errorMessage_;
     QString information_;

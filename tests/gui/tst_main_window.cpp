@@ -209,6 +209,7 @@ void MainWindowTest::closeRequestDuringOperationAsks() {
             l.runtime.sleep(1);
         }
         loopEnded = true;
+        return Verdict::failed(Outcome::LinkLost);
     });
     f.start();
     f.dialogs.queueConfirm(false);

@@ -25,7 +25,10 @@ struct ConnectionsRig {
 
     // Runs an operation whose procedure is fn; returns when it has ended.
     template <typename Fn> void operation(Fn fn) {
-        loader.driver.setProcedure(kModeFlash, fn);
+        loader.driver.setProcedure(kModeFlash, [fn] {
+            fn();
+            return Verdict{};
+        });
         loader.driver.btnConnectClick();
     }
     void useKind(int kind) {

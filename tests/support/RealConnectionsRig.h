@@ -24,7 +24,10 @@ struct RealConnectionsRig {
     }
 
     template <typename Fn> void operation(Fn fn) {
-        loader.driver.setProcedure(kModeFlash, fn);
+        loader.driver.setProcedure(kModeFlash, [fn] {
+            fn();
+            return Verdict{};
+        });
         loader.driver.btnConnectClick();
     }
     void useKind(int kind) {

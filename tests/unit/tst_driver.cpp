@@ -1,6 +1,7 @@
 // The operation driver: start, cancel inside a pumped wait, the error path, the control states,
 // the connection kind and the operation choice.
 #include "TestLoader.h"
+#include "core/Cp1251.h"
 #include "core/LoaderError.h"
 
 #include <QFile>
@@ -14,6 +15,7 @@ private slots:
     void connectionThatDoesNotOpenEndsWithPortUnavailable();
     void procedureErrorIsShownClosesTheConnectionAndWritesNoJournal_data();
     void procedureErrorIsShownClosesTheConnectionAndWritesNoJournal();
+    void failedProcedureIsReportedAndJournalled_data();
     void failedProcedureIsReportedAndJournalled();
     void earlierFailureIsNotReportedForTheNextOperation();
     void cancelDuringAnAnswerWaitUnwindsAndReports();
@@ -24,6 +26,8 @@ private slots:
     void operationChoiceSetsModeHintAndOptions_data();
     void operationChoiceSetsModeHintAndOptions();
 };
+
+Q_DECLARE_METATYPE(Verdict)
 
 namespace {
 
@@ -47,6 +51,7 @@ void DriverTest::startOpensTheConnectionAndLocksTheControls() {
                     t.state().OperationActive;
         timer3Running = t.loader.Timer3->enabled();
         t.runtime.sleep(2500);
+        return Verdict{};
     });
     t.press();
     QCOMPARE(t.device.openCalls, 1);
@@ -62,7 +67,10 @@ void DriverTest::openConnectionIsReusedAndTimer3LeftStopped() {
     TestLoader t;
     t.openConnection();
     bool timer3Running = true;
-    t.loader.driver.setProcedure(kModeFlash, [&] { timer3Running = t.loader.Timer3->enabled(); });
+    t.loader.driver.setProcedure(kModeFlash, [&] {
+        timer3Running = t.loader.Timer3->enabled();
+        return Verdict{};
+    });
     t.press();
     QCOMPARE(t.device.openCalls, 1);
     QVERIFY(!timer3Running);
@@ -73,10 +81,14 @@ void DriverTest::connectionThatDoesNotOpenEndsWithPortUnavailable() {
     TestLoader t;
     t.device.openSucceeds = false;
     bool ran = false;
-    t.loader.driver.setProcedure(kModeFlash, [&] { ran = true; });
+    t.loader.driver.setProcedure(kModeFlash, [&] {
+        ran = true;
+        return Verdict{};
+    });
     t.press();
     QVERIFY(!ran);
     QCOMPARE(t.form().Status[3], QStringLiteral("порт не доступен. Возможно он занят!"));
+    QCOMPARE(t.loader.driver.lastResult().outcome, Outcome::ConnectionFailed);
     QVERIFY(journalOf(t).isEmpty());
     QVERIFY(!t.loader.Timer3->enabled());
 }
@@ -91,28 +103,67 @@ void DriverTest::procedureErrorIsShownClosesTheConnectionAndWritesNoJournal() {
     QFETCH(bool, terminalVisible);
     TestLoader t;
     t.form().terminal.visible = terminalVisible;
-    t.loader.driver.setProcedure(kModeFlash,
-                                 [] { throw LoaderError(QStringLiteral("Port Not Open")); });
+    t.loader.driver.setProcedure(
+        kModeFlash, []() -> Verdict { throw LoaderError(QStringLiteral("Port Not Open")); });
     t.press();
     QCOMPARE(t.form().Status[3], QStringLiteral("Port Not Open"));
+    QCOMPARE(t.loader.driver.lastResult().outcome, Outcome::Error);
     QCOMPARE(t.device.isOpen(), terminalVisible);
     QVERIFY(journalOf(t).isEmpty());
     QVERIFY(!t.state().OperationActive);
 }
 
+void DriverTest::failedProcedureIsReportedAndJournalled_data() {
+    QTest::addColumn<Verdict>("verdict");
+    QTest::addColumn<QString>("text");
+    const QString failed = QStringLiteral("Операция не выполнена - ");
+    const auto row = [&](const char* name, Outcome outcome, const QString& reason,
+                         const QString& cause, const QString& file = QString()) {
+        Verdict verdict = Verdict::failed(outcome, reason);
+        verdict.file = file;
+        QTest::newRow(name) << verdict << failed + cause;
+    };
+    row("no answer", Outcome::NoAnswer, {}, QStringLiteral("нет ответа от устройства"));
+    row("cancelled", Outcome::Cancelled, {}, QStringLiteral("отменено пользователем"));
+    row("link lost", Outcome::LinkLost, {}, QStringLiteral("связь с устройством потеряна"));
+    row("device type mismatch", Outcome::Refused,
+        QStringLiteral("тип устройства не совпадает с сигнатурой файла"),
+        QStringLiteral("тип устройства не совпадает с сигнатурой файла"));
+    row("access refused", Outcome::Refused, QStringLiteral("отказ в доступе"),
+        QStringLiteral("отказ в доступе"));
+    row("file refused", Outcome::FileRefused, QStringLiteral("файл поврежден"),
+        QStringLiteral("файл прошивки отклонён: файл поврежден"));
+    row("checksum mismatch", Outcome::ChecksumMismatch, {},
+        QStringLiteral("контрольная сумма прочитанной прошивки не совпадает, принятая копия "
+                       "сохранена в /tmp/out.s37.partial"),
+        QStringLiteral("/tmp/out.s37.partial"));
+    row("not found at the broker", Outcome::NotFound, {},
+        QStringLiteral("контроллер ID 7 не найден брокером"));
+    row("local file", Outcome::FileError, QStringLiteral("/tmp/x: Permission denied"),
+        QStringLiteral("ошибка файла: /tmp/x: Permission denied"));
+}
+
+// Every failure reaches the result, the status bar and the journal's message line alike,
+// naming its cause; the connection stays open for the next operation.
 void DriverTest::failedProcedureIsReportedAndJournalled() {
+    QFETCH(Verdict, verdict);
+    QFETCH(QString, text);
     TestLoader t;
-    t.loader.driver.setProcedure(kModeFlash, [&] { t.state().OperationFailed = true; });
+    t.form().HARDWARE_IDEdt.text = QStringLiteral("7");
+    t.loader.driver.setProcedure(kModeFlash, [&] { return verdict; });
     t.press();
-    QCOMPARE(t.form().Status[3],
-             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
-    QVERIFY(journalOf(t).contains("Msg:\xCE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xED\xE5 "));
+    const OperationResult& result = t.loader.driver.lastResult();
+    QCOMPARE(result.outcome, verdict.outcome);
+    QCOMPARE(result.text, text);
+    QCOMPARE(t.form().Status[3], text);
+    QVERIFY(result.journalWritten);
+    QVERIFY(journalOf(t).endsWith("Msg:" + Cp1251::encode(text) + "\r\n"));
     QVERIFY(t.device.isOpen());
 }
 
 void DriverTest::earlierFailureIsNotReportedForTheNextOperation() {
     TestLoader t;
-    t.loader.driver.setProcedure(kModeStore, [&] { t.state().OperationFailed = true; });
+    t.loader.driver.setProcedure(kModeStore, [] { return Verdict::failed(Outcome::NoAnswer); });
     t.loader.driver.N1Click(kModeStore);
     t.press();
     t.loader.driver.N1Click(kModeFlash);
@@ -131,7 +182,7 @@ void DriverTest::cancelDuringAnAnswerWaitUnwindsAndReports() {
     bool answered = true;
     t.loader.driver.setProcedure(kModeFlash, [&] {
         answered = t.loader.exchange.SendCommand("PASSWORD");
-        t.state().OperationFailed = !answered;
+        return answered ? Verdict{} : Verdict::failed(Outcome::Cancelled);
     });
     t.runtime.post(1500, [&] {
         t.loader.driver.btnConnectClick();
@@ -144,8 +195,7 @@ void DriverTest::cancelDuringAnAnswerWaitUnwindsAndReports() {
     QVERIFY(t.runtime.elapsed() < 1600);
     QCOMPARE(t.device.written.size(), 1);
     QVERIFY(statuses.contains(QStringLiteral("Отменено пользователем.")));
-    QCOMPARE(t.form().Status[3],
-             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - отменено пользователем"));
     QVERIFY(!journalOf(t).isEmpty());
 }
 
@@ -163,11 +213,10 @@ void DriverTest::controlsAreRestoredAfterEveryOutcome() {
     t.device.openSucceeds = outcome != 3;
     t.loader.driver.N1Click(kModeReadBack);
     t.loader.driver.setProcedure(kModeReadBack, [&] {
-        if (outcome == 1) {
-            t.state().OperationFailed = true;
-        } else if (outcome == 2) {
+        if (outcome == 2) {
             throw LoaderError(QStringLiteral("boom"));
         }
+        return outcome == 1 ? Verdict::failed(Outcome::NoAnswer) : Verdict{};
     });
     t.press();
     const FormModel& f = t.form();

@@ -23,7 +23,10 @@ QList<QByteArray> sampleLines() {
 
 struct Flash : TestLoader {
     Flash() : procedure(loader) {
-        loader.driver.setProcedure(kModeFlash, [this] { procedure.EnterBootloader(); });
+        loader.driver.setProcedure(kModeFlash, [this] {
+            procedure.EnterBootloader();
+            return procedure.verdict();
+        });
         loader.setAnswerTimeout(2000);
         loader.onStatus = [this](int panel, const QString& text) {
             if (panel == 3) {
@@ -91,7 +94,8 @@ private slots:
     void recordsAreSentUntilTheAnswerFinishesProgramming();
     void endRecordWithoutCapitalOFailsOnItsDeadline();
     void noAnswerToTheStartCommandClosesTheConnection();
-    void cancelDuringARecordWaitSendsNothingMore();
+    void stopAtEveryStageIsAFailure_data();
+    void stopAtEveryStageIsAFailure();
     void refusedFileLeavesTheOperationOpen();
     void noBannerWaitsUntilCancelled();
 };
@@ -157,8 +161,8 @@ void FlashTest::mismatchRestoresTheControlsAndJournalsAFailure() {
              QStringLiteral("Несовместимость прошивки...\r\nСигнатура файла не совпадает с "
                             "переданной устройством!"));
     QVERIFY(t.statuses.contains(QStringLiteral("Несовместимость прошивки...")));
-    QCOMPARE(t.form().Status[3],
-             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - тип устройства не "
+                                                "совпадает с сигнатурой файла"));
     QVERIFY(t.form().ToolButton1.enabled && t.form().btnOpen.enabled);
     QCOMPARE(t.form().btnConnect.imageIndex, 18);
     QVERIFY(!t.device.isOpen());
@@ -265,18 +269,64 @@ void FlashTest::noAnswerToTheStartCommandClosesTheConnection() {
     QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::NoAnswer);
 }
 
-void FlashTest::cancelDuringARecordWaitSendsNothingMore() {
+void FlashTest::stopAtEveryStageIsAFailure_data() {
+    QTest::addColumn<int>("silentFrom"); // 0 banner, 1 "i", 2 "f", 3 the second record
+    QTest::addColumn<bool>("dropped");   // the connection drops instead of a cancel
+    QTest::addColumn<QByteArrayList>("written");
+    QTest::addColumn<QString>("counter"); // status panel 0
+    QTest::addColumn<int>("bar");
+    const QByteArray first = sampleLines().at(0) + '\r';
+    const QByteArray second = sampleLines().at(1) + '\r';
+    const QString none = QStringLiteral("0:0");
+    QTest::newRow("waiting for reset") << 0 << false << QByteArrayList{} << none << 0;
+    QTest::newRow("bootloader entry") << 1 << false << QByteArrayList{"i"} << none << 0;
+    QTest::newRow("\"f\"") << 2 << false << QByteArrayList{"i", "f"} << none << 0;
+    QTest::newRow("mid-records") << 3 << false << QByteArrayList{"i", "f", first, second}
+                                 << QStringLiteral("2:4") << 1;
+    QTest::newRow("link lost mid-records")
+        << 3 << true << QByteArrayList{"i", "f", first, second} << QStringLiteral("2:4") << 1;
+}
+
+// A flash stopped at any stage, by the user or by the connection, is a failure that says why;
+// nothing more is sent, and the counter and the bar keep how far programming really got.
+void FlashTest::stopAtEveryStageIsAFailure() {
+    QFETCH(int, silentFrom);
+    QFETCH(bool, dropped);
+    QFETCH(QByteArrayList, written);
+    QFETCH(QString, counter);
+    QFETCH(int, bar);
     Flash t;
     t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
     t.recordAnswers = {"w", QByteArray()};
     t.loader.setAnswerTimeout(60000);
-    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
-    t.runtime.post(5000, [&] { t.loader.driver.btnConnectClick(); });
+    t.device.onWrite = [&](const QByteArray& text) {
+        const int stage = text == "i" ? 1 : text == "f" ? 2 : 3;
+        if (stage < silentFrom) {
+            t.reply(text);
+        } else if (stage == 3 && silentFrom == 3) {
+            t.reply(text); // the first record is answered, the second is not
+        }
+    };
+    if (silentFrom > 0) {
+        t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
+    }
+    if (dropped) {
+        t.device.dropConnection(2000);
+    } else {
+        t.runtime.post(2000, [&] { t.loader.driver.btnConnectClick(); });
+    }
     t.press();
-    QCOMPARE(t.records().size(), 2);
-    QVERIFY(t.statuses.contains(QStringLiteral("Отменено пользователем.")));
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Cancelled);
-    QVERIFY(t.runtime.elapsed() < 6000);
+    QCOMPARE(QByteArrayList(t.device.written), written);
+    const Outcome outcome = dropped ? Outcome::LinkLost : Outcome::Cancelled;
+    QCOMPARE(t.loader.driver.lastResult().outcome, outcome);
+    QCOMPARE(t.form().Status[3],
+             dropped ? QStringLiteral("Операция не выполнена - связь с устройством потеряна")
+                     : QStringLiteral("Операция не выполнена - отменено пользователем"));
+    QCOMPARE(t.form().Status[0], counter);
+    QCOMPARE(t.form().ProgressBar1.position, bar);
+    if (!dropped) {
+        QVERIFY(t.runtime.elapsed() < 3000); // a cancel ends the answer wait at once
+    }
 }
 
 void FlashTest::refusedFileLeavesTheOperationOpen() {
@@ -302,6 +352,7 @@ void FlashTest::noBannerWaitsUntilCancelled() {
     QVERIFY(t.runtime.elapsed() >= 600000);
     QVERIFY(t.device.written.isEmpty());
     QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Cancelled);
+    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - отменено пользователем"));
     QVERIFY(t.form().ToolButton1.enabled);
     QCOMPARE(t.form().btnConnect.caption, QStringLiteral("Загрузить прошивку"));
 }

@@ -3,6 +3,7 @@
 #include "TestLoader.h"
 #include "core/LoaderError.h"
 #include "firmware/FirmwareImage.h"
+#include "procedures/DialogQuestions.h"
 #include "procedures/InterpreterAnswer.h"
 #include "procedures/PasswordDialogue.h"
 #include "procedures/StorageDescriptor.h"
@@ -187,7 +188,8 @@ void InterpreterTest::passwordDialogue() {
     t.device.answer("PASSWORD s3cret", "access granted\r\n");
     t.device.answer("PASSWORD guess", "access denied\r\n");
     t.dialogs.queueInput(typed.isNull() ? std::nullopt : std::optional<QString>(typed.toString()));
-    const PasswordResult result = PasswordDialogue(t.loader);
+    DialogQuestions questions(t.dialogs);
+    const PasswordResult result = PasswordDialogue(t.loader, questions);
     QCOMPARE(QByteArrayList(t.device.written), sent);
     QCOMPARE(result.firstAnswered, answered);
     QCOMPARE(result.granted, granted);

@@ -14,7 +14,7 @@
 #include <QTest>
 #include <optional>
 
-using Outcome = StorageLoadProcedure::Outcome;
+using ProcOutcome = StorageLoadProcedure::Outcome;
 Q_DECLARE_METATYPE(StorageLoadProcedure::Outcome)
 
 namespace {
@@ -123,7 +123,10 @@ struct Store : TestLoader {
     QStringList statuses;
 };
 
-const QString kFailed = QStringLiteral("Операция не выполнена - нет ответа от устройства");
+QString failed(const char* cause) {
+    return QStringLiteral("Операция не выполнена - ") + QString::fromUtf8(cause);
+}
+const QString kFailed = failed("нет ответа от устройства");
 
 } // namespace
 
@@ -147,6 +150,7 @@ private slots:
     void uploadLoginWaitsForTheControllerWithoutLimit();
     void cancelDuringUploadKeepsTheConfirmedPositionForResume();
     void closedConnectionStopsTheUploadAndAResumeCompletesIt();
+    void refusedDescriptorIsARefusal();
     void finalisation_data();
     void finalisation();
     void progressTextsAndPositionLine();
@@ -173,7 +177,7 @@ void StorageLoadTest::fromStartStoresTextAndDescriptor() {
     QCOMPARE(t.dialogs.calls.constLast().text,
              QStringLiteral("Прошивка загружена. Проведите финализацию обновления следующими "
                             "командами:\r\nREPROGRAM W\r\nRESET"));
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
     QVERIFY(t.statuses.contains(QStringLiteral("Загрузчик:Операция завершена")));
     QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
     QCOMPARE(t.state().AnswerTimeoutMs, 30000);
@@ -233,7 +237,7 @@ void StorageLoadTest::startPositionQueries() {
     QVERIFY(t.count("PAGENUM " + QByteArray::number(expected[0])) >= 1);
     QVERIFY(t.count("PAGEADDR " + QByteArray::number(expected[1])) >= 1);
     QCOMPARE(t.interpreter.commands.at(4), "WRITECOUNTER " + QByteArray::number(expected[2]));
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
 }
 
 void StorageLoadTest::entryThatIsNoNumberEndsTheRunThroughTheDriver() {
@@ -280,7 +284,7 @@ void StorageLoadTest::resumeSkipsStoredPiecesButCountsThemInTheChecksum() {
         QCOMPARE(t.interpreter.lineCounter, std::uint32_t(t.lines.size() + 2));
     }
     t.verifyStored();
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
 }
 
 void StorageLoadTest::longLineIsWrittenInTwoPieces() {
@@ -350,7 +354,7 @@ void StorageLoadTest::unconfirmedWritesRollBackAndSendThePieceAgain() {
     }
     t.runFromStart();
     t.verifyStored();
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
     const QByteArray piece = "PAGEWRITE " + t.lines.at(write - 1);
     const QByteArray counter = "WRITECOUNTER " + QByteArray::number(write - 1);
     // The new login puts the controller back where the last confirmed write left it.
@@ -377,12 +381,12 @@ void StorageLoadTest::oversizedLineCounterEndsTheUploadAsAnError() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), Outcome::Error);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Error);
     QCOMPARE(t.procedure().errorMessage(),
              QStringLiteral("\"99999999999\" - недопустимое целое значение"));
     QVERIFY(t.statuses.contains(
         QStringLiteral("Ошибка \"99999999999\" - недопустимое целое значение")));
-    QCOMPARE(t.form().Status[3], kFailed);
+    QCOMPARE(t.form().Status[3], failed("\"99999999999\" - недопустимое целое значение"));
     QCOMPARE(t.state().LastLoadedLine, std::uint16_t(2));
     QCOMPARE(t.count("PAGEHEXMODE TRUE"), 0);
 }
@@ -391,24 +395,29 @@ void StorageLoadTest::earlyEndsAreReportedAsFailures_data() {
     QTest::addColumn<QByteArray>("header");
     QTest::addColumn<QByteArray>("command"); // the command answered otherwise
     QTest::addColumn<QByteArray>("answer");  // empty: not answered
-    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<ProcOutcome>("outcome");
     QTest::addColumn<int>("sent");
-    QTest::newRow("no signature") << QByteArray("UNIT:ABC5 v1.0") << QByteArray() << QByteArray()
-                                  << Outcome::NoSignature << 0;
+    QTest::addColumn<QString>("status");
+    QTest::newRow("no signature")
+        << QByteArray("UNIT:ABC5 v1.0") << QByteArray() << QByteArray() << ProcOutcome::NoSignature
+        << 0 << failed("файл прошивки отклонён: Не найдена сигнатура удаленной загрузки!");
     QTest::newRow("password unanswered") << QByteArray("UNIT:ABC5 64") << QByteArray("PASSWORD")
-                                         << QByteArray() << Outcome::NoAnswer << 1;
-    QTest::newRow("access denied") << QByteArray("UNIT:ABC5 v2.0") << QByteArray("PASSWORD")
-                                   << QByteArray("access denied\r\n") << Outcome::AccessDenied << 1;
+                                         << QByteArray() << ProcOutcome::NoAnswer << 1 << kFailed;
+    QTest::newRow("access denied")
+        << QByteArray("UNIT:ABC5 v2.0") << QByteArray("PASSWORD") << QByteArray("access denied\r\n")
+        << ProcOutcome::AccessDenied << 1 << failed("отказ в доступе");
     QTest::newRow("modem refused") << QByteArray("UNIT:ABC5 v2.0") << QByteArray("MODEM_CON TRUE")
-                                   << QByteArray("MODEM_CON ERROR\r\n") << Outcome::Refused << 2;
+                                   << QByteArray("MODEM_CON ERROR\r\n") << ProcOutcome::Refused << 2
+                                   << failed("контроллер не подтвердил команду входа");
 }
 
 void StorageLoadTest::earlyEndsAreReportedAsFailures() {
     QFETCH(QByteArray, header);
     QFETCH(QByteArray, command);
     QFETCH(QByteArray, answer);
-    QFETCH(Outcome, outcome);
+    QFETCH(ProcOutcome, outcome);
     QFETCH(int, sent);
+    QFETCH(QString, status);
     Store t;
     t.useFile(firmware(3, false, header));
     t.state().AnswerTimeoutMs = 1000;
@@ -422,8 +431,8 @@ void StorageLoadTest::earlyEndsAreReportedAsFailures() {
     QCOMPARE(t.procedure().outcome(), outcome);
     QCOMPARE(QSet<QByteArray>(t.interpreter.commands.begin(), t.interpreter.commands.end()).size(),
              sent);
-    QCOMPARE(t.form().Status[3], kFailed);
-    if (outcome == Outcome::NoSignature) {
+    QCOMPARE(t.form().Status[3], status);
+    if (outcome == ProcOutcome::NoSignature) {
         QCOMPARE(t.dialogs.calls.size(), 1);
         QCOMPARE(t.dialogs.calls[0].kind, QStringLiteral("error"));
         QCOMPARE(t.dialogs.calls[0].text,
@@ -456,7 +465,7 @@ void StorageLoadTest::uploadLoginUsesTheBuiltInPasswordThenTheUsers() {
     QCOMPARE(t.interpreter.commands.mid(0, 5),
              (QByteArrayList{"PASSWORD", "PASSWORD abc", "MODEM_CON TRUE", "DEBUG 0", "PASSWORD"}));
     QCOMPARE(t.interpreter.commands.mid(4, login.size()), login);
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
     t.verifyStored();
 }
 
@@ -470,7 +479,7 @@ void StorageLoadTest::uploadLoginWaitsForTheControllerWithoutLimit() {
     };
     t.runFromStart();
     QVERIFY(t.statuses.count(QStringLiteral("Ожидаем подключения к прибору..")) >= 2);
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
     t.verifyStored();
 }
 
@@ -485,11 +494,12 @@ void StorageLoadTest::cancelDuringUploadKeepsTheConfirmedPositionForResume() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), Outcome::Cancelled);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Cancelled);
     QCOMPARE(t.count("PAGEHEXMODE TRUE"), 0);
     QCOMPARE(t.count("REPROGRAMM W"), 0);
-    QCOMPARE(t.form().Status[3], kFailed);
+    QCOMPARE(t.form().Status[3], failed("отменено пользователем"));
     QCOMPARE(t.state().LastLoadedLine, std::uint16_t(4));
+    QCOMPARE(t.loader.driver.lastResult().resume, (ResumePosition{70, t.state().PageAddr, 4}));
 
     // The next run offers the last confirmed position and completes from it.
     t.interpreter.rewrite = nullptr;
@@ -501,7 +511,7 @@ void StorageLoadTest::cancelDuringUploadKeepsTheConfirmedPositionForResume() {
     t.press();
     QCOMPARE(t.dialogs.calls[3].initial, QStringLiteral("4"));
     QCOMPARE(t.interpreter.commands.count("WRITECOUNTER 4"), 1);
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
     t.verifyStored();
 }
 
@@ -516,8 +526,8 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), Outcome::LinkLost);
-    QCOMPARE(t.form().Status[3], kFailed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::LinkLost);
+    QCOMPARE(t.form().Status[3], failed("связь с устройством потеряна"));
     QCOMPARE(t.state().LastLoadedLine, std::uint16_t(5));
 
     t.interpreter.rewrite = nullptr;
@@ -528,43 +538,72 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
     }
     t.press();
     QCOMPARE(t.dialogs.calls[3].initial, QStringLiteral("5"));
-    QCOMPARE(t.procedure().outcome(), Outcome::Completed);
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
     t.verifyStored();
+}
+
+// A descriptor write answered without "OK" is the controller's refusal, not its silence; the
+// text is stored, so the resume position skips all of it.
+void StorageLoadTest::refusedDescriptorIsARefusal() {
+    Store t;
+    t.useFile(firmware(3));
+    t.interpreter.rewrite = [&](const QByteArray& c, QByteArray& a) {
+        if (t.interpreter.hexMode && c.startsWith("PAGEWRITE ")) {
+            a = "ERROR\r\n";
+        }
+        return true;
+    };
+    t.runFromStart();
+    QCOMPARE(t.procedure().outcome(), ProcOutcome::DescriptorRefused);
+    QCOMPARE(t.form().Status[3], failed("контроллер не подтвердил запись дескриптора"));
+    QCOMPARE(t.loader.driver.lastResult().resume->line, t.state().LastLoadedLine);
+    QVERIFY(t.state().LastLoadedLine > 0);
 }
 
 void StorageLoadTest::finalisation_data() {
     QTest::addColumn<bool>("finalize");
     QTest::addColumn<bool>("initLines");
     QTest::addColumn<QByteArray>("reprogram");
+    QTest::addColumn<QByteArray>("version");  // empty: "VER" is never answered
     QTest::addColumn<QByteArrayList>("tail"); // the commands after "PAGEWRITE 00000000"
     QTest::addColumn<QString>("information");
     QTest::addColumn<int>("timeout");
-    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<QString>("status"); // empty: the success text
     const QString updated = QStringLiteral("Прошивка обновлена. Текущая версия:\r\nVER\r\nLUMET5x "
                                            "v3.12 2026\r\n");
-    QTest::newRow("finalised") << true << false << QByteArray("CHECK GOOD\r\n")
+    const QByteArray ver = "VER\r\nLUMET5x v3.12 2026\r\n";
+    QTest::newRow("finalised") << true << false << QByteArray("CHECK GOOD\r\n") << ver
                                << QByteArrayList{"REPROGRAMM W", "RESET", "VER"} << updated
-                               << 300000 << Outcome::Completed;
+                               << 300000 << ProcOutcome::Completed << QString();
     QTest::newRow("with init lines")
-        << true << true << QByteArray("CHECK GOOD\r\n")
+        << true << true << QByteArray("CHECK GOOD\r\n") << ver
         << QByteArrayList{"SILENCETIME 300", "MODE 2", "REPROGRAMM W", "RESET", "VER"} << updated
-        << 300000 << Outcome::Completed;
-    QTest::newRow("check failed") << true << false << QByteArray("CHECK BAD\r\n")
-                                  << QByteArrayList{"REPROGRAMM W"} << QString() << 180000
-                                  << Outcome::FinalisationFailed;
+        << 300000 << ProcOutcome::Completed << QString();
+    QTest::newRow("check failed")
+        << true << false << QByteArray("CHECK BAD\r\n") << ver << QByteArrayList{"REPROGRAMM W"}
+        << QString() << 180000 << ProcOutcome::FinalisationFailed
+        << failed("контроллер не подтвердил проверку прошивки (REPROGRAMM W без GOOD)");
+    QTest::newRow("no answer after the restart")
+        << true << false << QByteArray("CHECK GOOD\r\n") << QByteArray()
+        << QByteArrayList{"REPROGRAMM W", "RESET", "VER"} << QString() << 300000
+        << ProcOutcome::NoAnswerAfterReset
+        << failed("нет ответа от устройства: контроллер не ответил на VER после перезапуска");
     QTest::newRow("init lines only")
-        << false << true << QByteArray() << QByteArrayList{"SILENCETIME 300", "MODE 2"} << QString()
-        << 30000 << Outcome::Completed;
+        << false << true << QByteArray() << ver << QByteArrayList{"SILENCETIME 300", "MODE 2"}
+        << QString() << 30000 << ProcOutcome::Completed << QString();
 }
 
 void StorageLoadTest::finalisation() {
     QFETCH(bool, finalize);
     QFETCH(bool, initLines);
     QFETCH(QByteArray, reprogram);
+    QFETCH(QByteArray, version);
     QFETCH(QByteArrayList, tail);
     QFETCH(QString, information);
     QFETCH(int, timeout);
-    QFETCH(Outcome, outcome);
+    QFETCH(ProcOutcome, outcome);
+    QFETCH(QString, status);
     Store t;
     t.useFile(firmware(3));
     t.form().cbFinalization.checked = finalize;
@@ -572,6 +611,7 @@ void StorageLoadTest::finalisation() {
     t.form().DopCmdMemo = {QStringLiteral("  SILENCETIME 300\t"), QStringLiteral(" "),
                            QStringLiteral("MODE 2")};
     t.interpreter.reprogramAnswer = reprogram;
+    t.interpreter.versionAnswer = version;
     t.runFromStart();
     const qsizetype zero = t.indexOf("PAGEWRITE 00000000");
     QVERIFY(zero > 0);
@@ -581,7 +621,11 @@ void StorageLoadTest::finalisation() {
     QCOMPARE(t.procedure().information(), information);
     const bool informed = !information.isEmpty();
     QCOMPARE(t.dialogs.calls.constLast().kind == QStringLiteral("information"), informed);
-    QCOMPARE(t.form().Status[3] == kFailed, outcome != Outcome::Completed);
+    if (status.isEmpty()) {
+        QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+    } else {
+        QCOMPARE(t.form().Status[3], status);
+    }
 }
 
 void StorageLoadTest::progressTextsAndPositionLine() {

@@ -1,0 +1,38 @@
+#include "cli/CliQuestions.h"
+
+#include "cli/TerminalPrompt.h"
+#include "cli/UsageError.h"
+#include "core/Dialogs.h"
+
+void CliQuestions::missing(const QString& question, const QString& option) {
+    missingAnswer_ =
+        QStringLiteral("the loader asks \"%1\": answer it with %2").arg(question, option);
+    throw UsageError(missingAnswer_);
+}
+
+Questions::Start CliQuestions::startPosition(const ResumePosition&) {
+    if (!start) {
+        missing(QStringLiteral("Загрузка прошивки с начального адреса?"),
+                QStringLiteral("--from-start or --resume"));
+    }
+    return *start;
+}
+
+QString CliQuestions::password() {
+    if (!password_ && TerminalPrompt::available()) {
+        password_ =
+            TerminalPrompt::ask(QStringLiteral("Прибор блокирован (Пароль доступа): "), true);
+    }
+    if (!password_) {
+        missing(QStringLiteral("Прибор блокирован: Пароль доступа"), QStringLiteral("--password"));
+    }
+    return *password_;
+}
+
+bool CliQuestions::fileToWrite(FileDialogState& dialog) {
+    if (!file) {
+        missing(QStringLiteral("file name"), QStringLiteral("OUT"));
+    }
+    dialog.fileName = *file;
+    return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "OperationResult.h"
+
+#include <QString>
+
+// The one mapping from an outcome to the system's words: the status bar, the journal, the
+// shell's text and its JSON all take their texts from here.
+namespace OutcomeText {
+
+// "Операция выполнена за HH:MM:SS" for a success (elapsed is the formatted time), else
+// "Операция не выполнена - " and the cause.
+QString status(Outcome outcome, const QString& reason, const QString& file, const QString& elapsed);
+
+// The cause of a failure alone, in the system's Russian.
+QString cause(Outcome outcome, const QString& reason, const QString& file);
+
+// The outcome as one word for machines ("success", "link-lost" ...).
+QString word(Outcome outcome);
+
+} // namespace OutcomeText

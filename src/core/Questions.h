@@ -1,0 +1,30 @@
+#pragma once
+
+#include "OperationResult.h"
+
+#include <QString>
+#include <cstdint>
+
+struct FileDialogState;
+
+// The questions an operation asks the user. The window answers them with its dialogs, the
+// shell from its options, so neither matches the text of a caption to know which one it is.
+class Questions {
+public:
+    virtual ~Questions() = default;
+
+    // Where a storage upload starts: from the beginning, or from a position. An answer that is
+    // not a whole number raises the conversion error.
+    struct Start {
+        bool fromBeginning = true;
+        ResumePosition position; // when not from the beginning; not yet checked for range
+    };
+    virtual Start startPosition(const ResumePosition& current) = 0;
+
+    // The access password of a locked controller; empty when the user gave none.
+    virtual QString password() = 0;
+
+    // The file a read-back writes; false when the user chose none, else dialog.fileName
+    // holds it.
+    virtual bool fileToWrite(FileDialogState& dialog) = 0;
+};
