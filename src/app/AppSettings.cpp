@@ -114,10 +114,9 @@ WindowPlacement AppSettings::restoreForm(Loader& loader) const {
         ini.value(QStringLiteral("OpenDialog1.DefaultExt"), dialog.defaultExt).toString();
 
     // A negative time-out (a hand-edited file) is taken as 0, which is how the wait treats it.
+    // The caption is made from the value: a stored caption may name another one.
     loader.setAnswerTimeout(
         std::max(0, readInt(ini, QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs)));
-    f.mnuTimeOut.caption =
-        ini.value(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption).toString();
     f.cbFinalization.visible = readBool(ini, QStringLiteral("cbFinalization.Visible"), false);
     f.cbDopInitCmd.visible = readBool(ini, QStringLiteral("cbDopInitCmd.Visible"), false);
     f.cbWaitConnectLUMET.visible =

@@ -90,7 +90,10 @@ private:
     void syncConnectionGroup();
     void syncFirmwareGroup();
     void syncStatusBar();
+    void syncMenus();
     void reloadStoredFile();
+    void btnConnectClicked();
+    void resumeTerminalFlush();
     // Runs a handler; an error it raises is shown in a message box (the default error
     // report), and the windows are brought in line with the model afterwards.
     void run(const std::function<void()>& handler);
@@ -105,6 +108,9 @@ private:
     bool shown_ = false;
     bool syncing_ = false;
     bool closing_ = false;
+    // Clicks of btnConnect still on the stack: a cancel click runs inside the wait loop of the
+    // operation that the first click started.
+    int connectClicksRunning_ = 0;
 
     QLabel* connectKindLabel_ = nullptr;
     QToolButton* ToolButton1 = nullptr;

@@ -43,8 +43,7 @@ void MainWindow::connectClicks() {
     FormModel& f = loader_.form;
     connect(ToolButton1, &QToolButton::clicked, this,
             [this] { run([this] { loader_.driver.ToolButton1Click(); }); });
-    connect(btnConnect, &QToolButton::clicked, this,
-            [this] { run([this] { loader_.driver.btnConnectClick(); }); });
+    connect(btnConnect, &QToolButton::clicked, this, [this] { btnConnectClicked(); });
     connect(ToolButton5, &QToolButton::clicked, this, [this] { ToolButton5Click(); });
     connect(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
     connect(btnExit, &QToolButton::clicked, this, [this] { btnExitClick(); });
@@ -92,6 +91,25 @@ void MainWindow::connectClicks() {
             }
         });
     });
+}
+
+void MainWindow::btnConnectClicked() {
+    ++connectClicksRunning_;
+    run([this] { loader_.driver.btnConnectClick(); });
+    --connectClicksRunning_;
+    if (connectClicksRunning_ == 0) {
+        resumeTerminalFlush();
+    }
+}
+
+// The end of an operation stops Timer3, which is also the terminal's flush of text received
+// outside an operation: on a link the operation left open, replies would collect unseen. Once
+// the operation is over, the flush runs again while the link stays open.
+void MainWindow::resumeTerminalFlush() {
+    const LoaderState& s = loader_.state;
+    if (s.ConnectionOpen && !s.OperationActive && !loader_.Timer3->enabled()) {
+        loader_.Timer3->start();
+    }
 }
 
 bool MainWindow::event(QEvent* event) {

@@ -29,9 +29,18 @@ void MainWindow::syncFromModel() {
     syncConnectionGroup();
     syncFirmwareGroup();
     syncStatusBar();
+    syncMenus();
+    syncing_ = false;
+}
+
+void MainWindow::syncMenus() {
+    // The storage load sets its own wait times (30000 ms per piece, more after the
+    // finalisation) and leaves them in force: the caption names the value in force.
+    if (loader_.form.mnuTimeOut.tag != loader_.state.AnswerTimeoutMs) {
+        loader_.setAnswerTimeout(loader_.state.AnswerTimeoutMs);
+    }
     Mirror::action(mnuTimeOut, loader_.form.mnuTimeOut);
     Mirror::action(mnuDebug, loader_.form.mnuDebug);
-    syncing_ = false;
 }
 
 void MainWindow::syncToolBar() {

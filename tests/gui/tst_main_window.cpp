@@ -30,6 +30,8 @@ private slots:
     void waitBarClickCutsTheWaitShort();
     void statusBarMirrorsModel();
     void waitTimeMenuItem();
+    void repliesReachTerminalAfterOperation_data();
+    void repliesReachTerminalAfterOperation();
     void multiLineHintsShowAsLines_data();
     void multiLineHintsShowAsLines();
 };
@@ -290,6 +292,56 @@ void MainWindowTest::waitTimeMenuItem() {
     QCOMPARE(f.dialogs.calls.at(0).initial, QStringLiteral("80000"));
     QCOMPARE(f.loader().state.AnswerTimeoutMs, 2500);
     QCOMPARE(item->text(), QStringLiteral("Время ожидания, 2500 мсек"));
+    // The storage load leaves its own wait time in force; the caption names it.
+    f.loader().state.AnswerTimeoutMs = 30000;
+    f.loader().runtime.processEvents();
+    QCOMPARE(item->text(), QStringLiteral("Время ожидания, 30000 мсек"));
+    f.window().close();
+    // A stored caption that names another value than the stored one is not believed.
+    QSettings(QDir(f.dataDir).filePath(QStringLiteral("velkor.ini")), QSettings::IniFormat)
+        .setValue(QStringLiteral("StoreParams/mnuTimeOut.Caption"),
+                  QStringLiteral("Время ожидания, 8000 мсек"));
+    GuiFixture again(f.dataDir);
+    again.start();
+    QCOMPARE(again.find<QAction>("mnuTimeOut")->text(),
+             QStringLiteral("Время ожидания, 30000 мсек"));
+}
+
+void MainWindowTest::repliesReachTerminalAfterOperation_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<bool>("terminalFirst"); // the terminal opened the link
+    QTest::newRow("read-back without an answer") << 2 << false << false;
+    QTest::newRow("flash cancelled while waiting for the restart") << 18 << true << true;
+}
+
+// The link stays open after the operation; a reply that arrives afterwards shows in the
+// terminal once the line falls quiet.
+void MainWindowTest::repliesReachTerminalAfterOperation() {
+    QFETCH(int, mode);
+    QFETCH(bool, cancel);
+    QFETCH(bool, terminalFirst);
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    Loader& l = f.loader();
+    if (terminalFirst) {
+        f.window().ToolButton5Click();
+    }
+    l.driver.N1Click(mode);
+    l.setAnswerTimeout(20);
+    auto* button = f.find<QToolButton>("btnConnect");
+    if (cancel) {
+        QTimer::singleShot(100, [button] { QTest::mouseClick(button, Qt::LeftButton); });
+    }
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(!l.state.OperationActive);
+    QVERIFY(l.state.ConnectionOpen);
+    QVERIFY(l.Timer3->enabled());
+    l.router.receive("LUMET52 3.14");
+    QTRY_VERIFY(l.form.terminal.lines.contains("LUMET52 3.14"));
+    f.finish();
 }
 
 void MainWindowTest::multiLineHintsShowAsLines_data() {
