@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "ElidedLabel.h"
 #include "Icons.h"
 #include "MainWindowTexts.h"
 #include "WaitBar.h"
@@ -73,7 +74,7 @@ MainWindow::MainWindow(Loader& loader, const AppSettings& settings, QWidget* par
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
-      loader_(loader), settings_(settings) {
+      loader_(loader), settings_(settings), openLink_(loader) {
     setObjectName(QStringLiteral("TForm1"));
     QFont compact = font();
     compact.setPixelSize(11);
@@ -308,7 +309,7 @@ void MainWindow::buildStatusBar() {
     bar->setSizeGripEnabled(false);
     const int widths[4] = {100, 150, 100, 0};
     for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(bar);
+        auto* panel = new ElidedLabel(bar);
         panel->setObjectName(QStringLiteral("Status%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (widths[i] > 0) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "OpenLink.h"
 
 #include <QMainWindow>
 #include <functional>
 
 class AboutBox;
+class ElidedLabel;
 class InitCommandsWindow;
 class Loader;
 class QAction;
@@ -90,6 +92,7 @@ private:
     void syncConnectionGroup();
     void syncFirmwareGroup();
     void syncStatusBar();
+    void syncLinkPanel();
     void syncMenus();
     void reloadStoredFile();
     void btnConnectClicked();
@@ -105,6 +108,7 @@ private:
     TerminalWindow* terminal_ = nullptr;
     AboutBox* about_ = nullptr;
     InitCommandsWindow* init_ = nullptr;
+    OpenLink openLink_;
     bool shown_ = false;
     bool syncing_ = false;
     bool closing_ = false;
@@ -141,7 +145,7 @@ private:
     QCheckBox* cbWaitConnectLUMET = nullptr;
     QCheckBox* cbDopInitCmd = nullptr;
 
-    QLabel* statusPanels_[4] = {};
+    ElidedLabel* statusPanels_[4] = {};
     QProgressBar* ProgressBar1 = nullptr;
 
     QMenu* popupMenu1_ = nullptr;

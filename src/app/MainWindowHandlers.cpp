@@ -94,6 +94,9 @@ void MainWindow::connectClicks() {
 }
 
 void MainWindow::btnConnectClicked() {
+    if (!loader_.state.OperationActive && !loader_.state.ConnectionOpen) {
+        openLink_.opening();
+    }
     ++connectClicksRunning_;
     run([this] { loader_.driver.btnConnectClick(); });
     --connectClicksRunning_;
@@ -228,6 +231,7 @@ WindowPlacement MainWindow::placement() const {
 void MainWindow::ToolButton5Click() {
     try {
         if (!loader_.state.ConnectionOpen) {
+            openLink_.opening();
             loader_.driver.OpenConnection();
         }
     } catch (const std::exception& e) {

@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "ElidedLabel.h"
 #include "InitCommandsWindow.h"
 #include "MainWindowTexts.h"
 #include "Mirror.h"
@@ -25,6 +26,7 @@ void MainWindow::syncFromModel() {
         return;
     }
     syncing_ = true;
+    openLink_.follow();
     syncToolBar();
     syncConnectionGroup();
     syncFirmwareGroup();
@@ -110,10 +112,24 @@ void MainWindow::syncFirmwareGroup() {
 
 void MainWindow::syncStatusBar() {
     const FormModel& f = loader_.form;
-    Mirror::label(statusPanels_[0], f.Status[0]);
-    Mirror::label(statusPanels_[2], f.Status[2]);
-    Mirror::label(statusPanels_[3], f.Status[3]);
+    statusPanels_[0]->setFullText(MainWindowTexts::display(f.Status[0]));
+    syncLinkPanel();
+    statusPanels_[3]->setFullText(MainWindowTexts::display(f.Status[3]));
     Mirror::progress(ProgressBar1, f.ProgressBar1);
+}
+
+// Panel 2: while a link is open, where it leads; else the connection's last state text.
+void MainWindow::syncLinkPanel() {
+    const QString state = MainWindowTexts::display(loader_.form.Status[2]);
+    if (!openLink_.isOpen()) {
+        statusPanels_[2]->setFullText(state);
+        return;
+    }
+    QString note = QStringLiteral("Открыто соединение: ") + openLink_.description();
+    if (!state.isEmpty()) {
+        note += QLatin1Char('\n') + state;
+    }
+    statusPanels_[2]->setFullText(openLink_.shortText(), note);
 }
 
 void MainWindow::connectEdits() {

@@ -14,8 +14,8 @@
 #include <QTimer>
 #include <memory>
 
-// Connection steps that record what the loader asks of them: the serial port "opens" at once
-// (setting the flags as the real after-open handler does), writes are kept.
+// Connection steps that record what the loader asks of them: the serial port and the TCP
+// client "open" at once (setting the flags as the real handlers do), writes are kept.
 class RecordingLinks : public Links {
 public:
     explicit RecordingLinks(Loader& loader) : loader_(loader) {}
@@ -25,11 +25,12 @@ public:
             throw LoaderError(openError);
         }
         serialOpen = true;
+        opened.append(QStringLiteral("serial"));
         loader_.state.ConnectionOpen = true;
         loader_.form.terminal.sendPanelVisible = true;
     }
-    void openTcp() override {}
-    void openBroker() override {}
+    void openTcp() override { openClient(QStringLiteral("tcp")); }
+    void openBroker() override { openClient(QStringLiteral("broker")); }
     void write(int kind, const QByteArray& text) override { writes.append({kind, text}); }
     bool serialPortOpen() const override { return serialOpen; }
     void closeSerialPort() override {
@@ -38,14 +39,28 @@ public:
         loader_.form.terminal.sendPanelVisible = false;
         ++closes;
     }
-    void deactivateTcpClient() override {}
+    void deactivateTcpClient() override {
+        if (clientActive) {
+            clientActive = false;
+            loader_.state.ConnectionOpen = false;
+            ++closes;
+        }
+    }
 
     QString openError;
     bool serialOpen = false;
+    bool clientActive = false;
     int closes = 0;
+    QStringList opened; // "serial", "tcp" or "broker", in order
     QList<std::pair<int, QByteArray>> writes;
 
 private:
+    void openClient(const QString& kind) {
+        clientActive = true;
+        opened.append(kind);
+        loader_.state.ConnectionOpen = true;
+    }
+
     Loader& loader_;
 };
 

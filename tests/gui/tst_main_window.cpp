@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -30,6 +31,8 @@ private slots:
     void waitBarClickCutsTheWaitShort();
     void statusBarMirrorsModel();
     void waitTimeMenuItem();
+    void changedLinkIsClosed_data();
+    void changedLinkIsClosed();
     void repliesReachTerminalAfterOperation_data();
     void repliesReachTerminalAfterOperation();
     void multiLineHintsShowAsLines_data();
@@ -305,6 +308,76 @@ void MainWindowTest::waitTimeMenuItem() {
     again.start();
     QCOMPARE(again.find<QAction>("mnuTimeOut")->text(),
              QStringLiteral("Время ожидания, 30000 мсек"));
+}
+
+void MainWindowTest::changedLinkIsClosed_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("address");  // shown in status panel 2 while open
+    QTest::addColumn<QString>("reopened"); // opened by the next operation; empty: still open
+    QTest::newRow("serial, kind switched") << 0 << "kind"
+                                           << "/dev/ttyUSB7"
+                                           << "tcp";
+    QTest::newRow("serial, other port typed") << 0 << "port"
+                                              << "/dev/ttyUSB7"
+                                              << "serial";
+    QTest::newRow("TCP/IP, other port") << 1 << "tcpPort"
+                                        << "127.0.0.1:4000"
+                                        << "tcp";
+    QTest::newRow("broker, other id") << 2 << "id"
+                                      << "127.0.0.1:4001"
+                                      << "";
+}
+
+// A link left open by the terminal is closed when the kind or its settings change, so the next
+// operation uses the link the window shows. The hardware id is no part of the broker link.
+void MainWindowTest::changedLinkIsClosed() {
+    QFETCH(int, page);
+    QFETCH(QString, change);
+    QFETCH(QString, address);
+    QFETCH(QString, reopened);
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    Loader& l = f.loader();
+    for (int i = 0; i < page; ++i) {
+        QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
+    }
+    f.find<QComboBox>("cmbComPort")->setEditText(QStringLiteral("/dev/ttyUSB7"));
+    l.form.IPEdit.text = l.form.BrokerIPEdt.text = QStringLiteral("127.0.0.1");
+    f.find<QSpinBox>("PortNum")->setValue(4000);
+    f.find<QSpinBox>("BrokerPortEdt")->setValue(4001);
+    f.window().ToolButton5Click();
+    f.app->syncAll();
+    auto* panel2 = f.find<QLabel>("Status2");
+    QCOMPARE(panel2->text(), address);
+    QVERIFY2(panel2->toolTip().startsWith(QStringLiteral("Открыто соединение: ")),
+             qPrintable(panel2->toolTip()));
+
+    if (change == QLatin1String("kind")) {
+        QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
+    } else if (change == QLatin1String("port")) {
+        f.find<QComboBox>("cmbComPort")->setEditText(QStringLiteral("/dev/ttyUSB8"));
+    } else if (change == QLatin1String("tcpPort")) {
+        f.find<QSpinBox>("PortNum")->setValue(4002);
+    } else {
+        f.find<QSpinBox>("HARDWARE_IDEdt")->setValue(7);
+    }
+    f.app->syncAll();
+    QCOMPARE(l.state.ConnectionOpen, reopened.isEmpty());
+    if (reopened.isEmpty()) {
+        return;
+    }
+    QVERIFY(
+        f.find<QLabel>("Status3")->text().startsWith(QStringLiteral("Прежнее соединение закрыто")));
+    QCOMPARE(links.opened.size(), 1);
+    l.driver.N1Click(kModeReadBack);
+    l.setAnswerTimeout(20);
+    QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    QCOMPARE(links.opened.size(), 2);
+    QCOMPARE(links.opened.at(1), reopened);
+    f.finish();
 }
 
 void MainWindowTest::repliesReachTerminalAfterOperation_data() {

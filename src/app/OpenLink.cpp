@@ -1,0 +1,84 @@
+#include "OpenLink.h"
+
+#include "core/Links.h"
+#include "core/Loader.h"
+#include "core/LoaderError.h"
+
+QString OpenLink::address(const FormModel& form) {
+    switch (form.TypeOfConnectGrpPage) {
+    case kTcp:
+        return form.IPEdit.text + QLatin1Char(':') + form.PortNum.text;
+    case kBroker:
+        return form.BrokerIPEdt.text + QLatin1Char(':') + form.BrokerPortEdt.text;
+    default:
+        return form.cmbComPort.text;
+    }
+}
+
+QString OpenLink::chosen(const FormModel& form) {
+    switch (form.TypeOfConnectGrpPage) {
+    case kTcp:
+        return QStringLiteral("TCP/IP ") + address(form);
+    case kBroker:
+        return QStringLiteral("брокер ") + address(form);
+    default:
+        // The hardware id is no part of a link: every frame carries the id in the field.
+        return QStringLiteral("порт ") + address(form) + QStringLiteral(", ") +
+               form.cmbBaudRate.text + QStringLiteral(" бит/с");
+    }
+}
+
+void OpenLink::remember() {
+    description_ = chosen(loader_.form);
+    address_ = address(loader_.form);
+}
+
+void OpenLink::opening() {
+    remember();
+}
+
+bool OpenLink::isOpen() const {
+    return loader_.state.ConnectionOpen;
+}
+
+void OpenLink::follow() {
+    const bool open = isOpen();
+    const bool cameUp = open && !seenOpen_;
+    seenOpen_ = open;
+    if (cameUp) {
+        // The open steps complete the choice (the first port when none was selected, the
+        // default speed), and a link may be opened by a way the window did not see.
+        remember();
+    }
+    if (loader_.state.OperationActive || description_.isEmpty()) {
+        return; // during an operation the controls are locked
+    }
+    if (chosen(loader_.form) != description_) {
+        close();
+    }
+}
+
+void OpenLink::close() {
+    const bool wasOpen = isOpen();
+    const QString closed = description_;
+    description_.clear();
+    address_.clear();
+    Links* links = loader_.links;
+    if (links == nullptr) {
+        return;
+    }
+    try {
+        if (links->serialPortOpen()) {
+            links->closeSerialPort();
+        }
+        // Also a client still connecting: it would come up at the old address.
+        links->deactivateTcpClient();
+    } catch (const std::exception& e) {
+        loader_.setStatus(3, errorText(e));
+        return;
+    }
+    if (wasOpen) {
+        loader_.setStatus(
+            3, QStringLiteral("Прежнее соединение закрыто (%1): выбрано другое").arg(closed));
+    }
+}
