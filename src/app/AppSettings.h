@@ -7,7 +7,7 @@
 
 class Loader;
 
-// The window's position as the form storage keeps it.
+// The window's position as the form storage keeps it: the origin of its client area.
 struct WindowPlacement {
     bool stored = false;
     QPoint position;

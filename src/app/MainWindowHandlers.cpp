@@ -127,9 +127,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         const WindowPlacement stored = settings_.restoreForm(loader_);
-        // A stored position off every screen (a monitor since removed) is not used.
+        // A stored position off every screen (a monitor since removed) is not used. The
+        // position is the client area's: the frame around it is known only once a window
+        // manager has drawn it, so a frame origin restored as a client origin, or the other way
+        // round, moves the window by the title bar's height at every start.
         if (stored.stored && QGuiApplication::screenAt(stored.position) != nullptr) {
-            move(stored.position);
+            setGeometry(QRect(stored.position, size()));
         }
         FormShow();
     }
@@ -223,7 +226,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 WindowPlacement MainWindow::placement() const {
     WindowPlacement p;
     p.stored = true;
-    p.position = pos();
+    p.position = geometry().topLeft();
     p.minimized = isMinimized();
     return p;
 }

@@ -23,6 +23,7 @@ private slots:
     void baudRateSelectsItsEntry();
     void settingsRoundTrip();
     void debugModeIsWrittenBack();
+    void windowReopensWhereItWas();
     void handEditedSettingsStartSanely_data();
     void handEditedSettingsStartSanely();
 };
@@ -157,6 +158,30 @@ void SettingsTest::debugModeIsWrittenBack() {
     QSettings(exeIni, QSettings::IniFormat).setValue(QStringLiteral("Options/DebugMode"), 1);
     GuiFixture f(dir.path());
     QVERIFY(f.loader().state.DebugMode);
+}
+
+// Three runs, and the window's client area is where the user left it, with no drift by the
+// height of the title bar. What is stored is the client area's origin: the frame is known only
+// once a window manager has drawn it (the offscreen platform draws a frame of 2 pixels).
+void SettingsTest::windowReopensWhereItWas() {
+    QTemporaryDir dir;
+    QPoint placed;
+    for (int run = 0; run < 3; ++run) {
+        GuiFixture f(dir.path());
+        f.start();
+        if (run == 0) {
+            f.window().move(240, 180);
+            QTRY_COMPARE(f.window().pos(), QPoint(240, 180));
+            placed = f.window().geometry().topLeft();
+        }
+        QTRY_COMPARE(f.window().geometry().topLeft(), placed);
+        f.window().close();
+        QSettings ini(QDir(dir.path()).filePath(QStringLiteral("velkor.ini")),
+                      QSettings::IniFormat);
+        QCOMPARE(QPoint(ini.value(QStringLiteral("StoreParams/Left")).toInt(),
+                        ini.value(QStringLiteral("StoreParams/Top")).toInt()),
+                 placed);
+    }
 }
 
 // A hand-edited or damaged value in either settings file starts the program with a usable
