@@ -68,6 +68,7 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     if (auto refused = OperationSupport::selectFirmware(session.loader, name, parsed.file)) {
         return *refused;
     }
+    session.setEndWaitOnDisconnect(true);
     CliResult result = OperationSupport::runOperation(session, name, kModeFlash);
     if (result.exitCode != kExitUsage && result.outcome != QStringLiteral("connection-failed")) {
         result.output = result.status.toLocal8Bit() + '\n';

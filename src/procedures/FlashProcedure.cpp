@@ -198,7 +198,9 @@ void FlashProcedure::ProgramFlash(const QString& path) {
         const QString text = errorText(e);
         loader_.setStatus(3, text);
         loader_.dialogs.showError(text, kErrorCaption);
-        leaveOpenOperation(Outcome::NoAnswer);
+        // A controller that fell silent because the connection went is not "no answer".
+        leaveOpenOperation(loader_.stopReason() == Loader::Stop::LinkLost ? Outcome::LinkLost
+                                                                          : Outcome::NoAnswer);
     }
 }
 
@@ -208,8 +210,8 @@ void FlashProcedure::waitForProgrammingStart() {
     loader_.exchange.SendCommand("f");
     const std::uint32_t deadline = loader_.runtime.tickCount() + 3000;
     while (s.OperationActive) {
-        if (loader_.runtime.terminating()) {
-            break;
+        if (!loader_.operationCanGoOn()) {
+            break; // the connection went: nothing will answer
         }
         loader_.runtime.processEvents();
         if (deadlinePassed(deadline)) {

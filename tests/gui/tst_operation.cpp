@@ -141,6 +141,12 @@ void OperationTest::secondClickCancels() {
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY2(clock.elapsed() < 5000, "the operation did not end soon after the cancel");
     QCOMPARE(statusAtCancel, QStringLiteral("Отменено пользователем."));
+    // The cancelled flash is reported as such, not as done, and the counter keeps how far it
+    // got.
+    const QString cancelled = QStringLiteral("Операция не выполнена - отменено пользователем");
+    QCOMPARE(f.loader().form.Status[3], cancelled);
+    QVERIFY(f.find<QLabel>("Status3")->text().startsWith(QStringLiteral("Операция не выполнена")));
+    QVERIFY(f.loader().form.Status[0] != QStringLiteral("2002:2002"));
     QVERIFY(!f.loader().state.OperationActive);
     const ControlsSeen after = sample(f);
     QCOMPARE(after.caption, QStringLiteral("Загрузить прошивку"));

@@ -7,9 +7,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <functional>
 
 namespace {
 
@@ -20,22 +22,32 @@ struct Run {
     QJsonObject json;
 };
 
-// Runs velkor-cli with the arguments; sends SIGINT after interruptAfterMs when that is >= 0.
-Run runCli(const QStringList& arguments, int interruptAfterMs = -1) {
+// Runs velkor-cli with the arguments; once standard error shows marker (when not empty), calls
+// onMarker (by default a Ctrl-C to velkor-cli).
+Run runCli(const QStringList& arguments, const QString& marker = QString(),
+           std::function<void(QProcess&)> onMarker = nullptr) {
     QProcess cli;
+    cli.setReadChannel(QProcess::StandardError);
     cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
     cli.waitForStarted();
-    if (interruptAfterMs >= 0) {
-        cli.waitForFinished(interruptAfterMs);
-        if (cli.state() != QProcess::NotRunning) {
-            ::kill(pid_t(cli.processId()), SIGINT);
+    QByteArray err;
+    if (!marker.isEmpty()) {
+        while (!QString::fromLocal8Bit(err).contains(marker) && cli.waitForReadyRead(30000)) {
+            err += cli.readAllStandardError();
+        }
+        if (cli.state() == QProcess::Running) {
+            if (onMarker) {
+                onMarker(cli);
+            } else {
+                ::kill(pid_t(cli.processId()), SIGINT);
+            }
         }
     }
     cli.waitForFinished(30000);
     Run run;
     run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2;
     run.out = cli.readAllStandardOutput();
-    run.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    run.err = QString::fromLocal8Bit(err + cli.readAllStandardError());
     run.json = QJsonDocument::fromJson(run.out).object();
     return run;
 }
@@ -43,7 +55,7 @@ Run runCli(const QStringList& arguments, int interruptAfterMs = -1) {
 QString journalOf(const QString& dataDir) {
     QFile file(dataDir + QStringLiteral("/velkor.jnl"));
     file.open(QIODevice::ReadOnly);
-    return QString::fromLatin1(file.readAll()); // the parameter lines are ASCII
+    return QStringDecoder("windows-1251").decode(file.readAll());
 }
 
 } // namespace
@@ -56,7 +68,8 @@ private slots:
     void exitCodes();
     void jsonResultObject();
     void storeAndReadBackWithProgressLines();
-    void ctrlCGivesOneHundredThirty();
+    void stoppedAndRefusedRunsSayWhy_data();
+    void stoppedAndRefusedRunsSayWhy();
     void fleetWithAMissingIdAndTwoJobs();
     void fleetSummaryAndPrefixedLines();
     void badIdListsAreUsageErrors_data();
@@ -202,14 +215,63 @@ void CliFinishTest::storeAndReadBackWithProgressLines() {
     QCOMPARE(journalOf(data.path()).count(QStringLiteral("Params:IP:127.0.0.1")), 2);
 }
 
-void CliFinishTest::ctrlCGivesOneHundredThirty() {
-    DevsimProcess sim({"--tcp", "0", "--drop-every", "1"});
-    const Run run = runCli({"flash", file("good.s37"), "--tcp",
-                            QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()), "--data-dir",
-                            dir_.path(), "--timeout", "20000", "--json"},
-                           800);
-    QCOMPARE(run.exitCode, 130);
-    QCOMPARE(run.json.value("outcome").toString(), QString("cancelled"));
+void CliFinishTest::stoppedAndRefusedRunsSayWhy_data() {
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("marker"); // once standard error shows it: Ctrl-C, or the
+                                         // simulator stops
+    QTest::addColumn<bool>("stopSimulator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("resume");
+    const QStringList slow{"--tcp", "0", "--delay", "150"};
+    const QString programming = QStringLiteral("Идет программирование");
+    QTest::newRow("Ctrl-C mid-flash")
+        << slow << QStringList{"flash", "good.s37"} << programming << false << 130 << "cancelled"
+        << QStringLiteral("Операция не выполнена - отменено пользователем") << false;
+    QTest::newRow("simulator closed mid-flash")
+        << slow << QStringList{"flash", "good.s37"} << programming << true << 75 << "link-lost"
+        << QStringLiteral("Операция не выполнена - связь с устройством потеряна") << false;
+    QTest::newRow("signature mismatch")
+        << QStringList{"--tcp", "0"} << QStringList{"flash", "dorn.s37"} << QString() << false << 76
+        << "refused"
+        << QStringLiteral("Операция не выполнена - тип устройства не совпадает с сигнатурой файла")
+        << false;
+    QTest::newRow("Ctrl-C mid-store")
+        << QStringList{"--tcp", "0"} << QStringList{"store", "good.s37", "--from-start"}
+        << QStringLiteral("Загружено") << false << 130 << "cancelled"
+        << QStringLiteral("Операция не выполнена - отменено пользователем") << true;
+}
+
+// The exit code, the result object and the journal agree on what happened, and say why.
+void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
+    QFETCH(QStringList, simulator);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, marker);
+    QFETCH(bool, stopSimulator);
+    QFETCH(int, exitCode);
+    QFETCH(QString, outcome);
+    QFETCH(QString, status);
+    QFETCH(bool, resume);
+    DevsimProcess sim(simulator);
+    QTemporaryDir data;
+    arguments[1] = file(arguments[1]);
+    const Run run = runCli(
+        arguments + QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
+                                "--data-dir", data.path(), "--timeout", "20000", "--json"},
+        marker, stopSimulator ? [&](QProcess&) { sim.stop(); } : std::function<void(QProcess&)>());
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+    QCOMPARE(run.json.value("outcome").toString(), outcome);
+    QCOMPARE(run.json.value("status").toString(), status);
+    QCOMPARE(run.json.value("journalWritten").toBool(), true);
+    QVERIFY(journalOf(data.path()).contains(QStringLiteral("Msg:") + status + "\r\n"));
+    const QString position = run.json.value("resume").toString();
+    QCOMPARE(!position.isEmpty(), resume);
+    if (resume) {
+        // Progress was kept: the position is past the start of the text.
+        QVERIFY2(!position.startsWith("70:10:"), qPrintable(position));
+    }
 }
 
 void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {

@@ -1,12 +1,16 @@
 // Parts of velkor-cli without a process: the id lists of fleets, the flags the dispatcher takes,
 // and the counts the progress display reads from the model.
 #include "TestLoader.h"
+#include "cli/CliResult.h"
+#include "cli/ExitCodes.h"
 #include "cli/GlobalFlags.h"
 #include "cli/IdList.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UsageError.h"
 
 #include <QTest>
+
+Q_DECLARE_METATYPE(Outcome)
 
 using Ids = QList<std::uint32_t>;
 
@@ -18,6 +22,8 @@ private slots:
     void globalFlags();
     void countsComeFromProgressEvents();
     void durations();
+    void outcomesGiveExitCodesAndWords_data();
+    void outcomesGiveExitCodesAndWords();
 };
 
 void CliPartsTest::idLists_data() {
@@ -107,6 +113,39 @@ void CliPartsTest::durations() {
     QCOMPARE(ProgressDisplay::duration(1), QString("0:01")); // rounded up: never "0:00 left"
     QCOMPARE(ProgressDisplay::duration(61000), QString("1:01"));
     QCOMPARE(ProgressDisplay::duration(3600000 + 62000), QString("1:01:02"));
+}
+
+void CliPartsTest::outcomesGiveExitCodesAndWords_data() {
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("success") << Outcome::Success << 0 << "success";
+    QTest::newRow("cancelled") << Outcome::Cancelled << 130 << "cancelled";
+    QTest::newRow("link lost") << Outcome::LinkLost << 75 << "link-lost";
+    QTest::newRow("no answer") << Outcome::NoAnswer << 75 << "no-answer";
+    QTest::newRow("refused") << Outcome::Refused << 76 << "refused";
+    QTest::newRow("file refused") << Outcome::FileRefused << 65 << "file-refused";
+    QTest::newRow("checksum mismatch") << Outcome::ChecksumMismatch << 65 << "checksum-mismatch";
+    QTest::newRow("nothing stored") << Outcome::NothingStored << 65 << "nothing-stored";
+    QTest::newRow("not found") << Outcome::NotFound << 69 << "not-found";
+    QTest::newRow("file error") << Outcome::FileError << 74 << "file-error";
+    QTest::newRow("connection failed") << Outcome::ConnectionFailed << 69 << "connection-failed";
+}
+
+// The shell's exit code and outcome word come from the typed outcome alone: a result whose
+// status text says anything at all exits by its outcome.
+void CliPartsTest::outcomesGiveExitCodesAndWords() {
+    QFETCH(Outcome, outcome);
+    QFETCH(int, exitCode);
+    QFETCH(QString, word);
+    TestLoader t;
+    OperationResult operation;
+    operation.outcome = outcome;
+    operation.text = QStringLiteral("Операция выполнена за 00:00:01"); // a misleading caption
+    const CliResult result = CliResult::ofOperation(operation, t.loader);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.outcome, word);
+    QCOMPARE(result.toJson(QStringLiteral("flash"), 0).value("outcome").toString(), word);
 }
 
 QTEST_GUILESS_MAIN(CliPartsTest)
