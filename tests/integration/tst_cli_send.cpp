@@ -134,6 +134,20 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
     const Run offline = runCli({"--broker", empty.address(), "--id", "1", "VER"});
     QCOMPARE(offline.exitCode, 69);
     QVERIFY(offline.err.contains("БРОКЕР:LUMET не найден...\nПовторите операцию позже..."));
+
+    AnswerServer damaging([](const QByteArray& in) {
+        const auto request = BrokerFrame::decode(in);
+        QByteArray frame = BrokerFrame::encode({0x41, request ? request->hardwareId : 1, "VER 3"});
+        frame[frame.size() - 1] = char(frame.back() ^ 0x5A); // a damaged CRC
+        return frame;
+    });
+    const Run damaged = runCli({"--broker", damaging.address(), "--id", "1", "VER"});
+    QCOMPARE(damaged.exitCode, 75);
+    QVERIFY(damaged.err.contains("failed its CRC check"));
+
+    // A command no broker frame can carry is refused before anything is opened.
+    const Run tooLong = runCli({"--broker", broker.address(), "--id", "1", QString(3000, 'A')});
+    QCOMPARE(tooLong.exitCode, 64);
 }
 
 void CliSendTest::ctrlCCancelsTheWait() {
