@@ -1,6 +1,7 @@
 // Times cutting the broker's byte stream into frames: a large chunk of small frames (what a
 // backlog of answers looks like), the same stream byte by byte, and hostile chunks that
-// make the resynchronisation search hardest (lead bytes everywhere, lengths near the limit).
+// make the resynchronisation search hardest (lead bytes everywhere, lengths near the limit,
+// noise).
 //
 //   bench_broker_receive [--mb N]
 //
@@ -67,5 +68,14 @@ int main(int argc, char* argv[]) {
         hostile[at] = '\x01';
     }
     run("long candidates every 97 bytes", hostile, bulk);
+    // Noise: nothing marks where a frame starts, so every position is tried.
+    QByteArray noise(target, '\0');
+    std::uint32_t state = 12345;
+    for (char& byte : noise) {
+        state = state * 1103515245U + 12345U;
+        byte = char(state >> 24);
+    }
+    run("random bytes, 64 KB chunks", noise,
+        [](BrokerReceiver& r, const QByteArray& s) { return inChunks(r, s, 65536); });
     return 0;
 }

@@ -6,92 +6,107 @@ namespace {
 constexpr qsizetype kLengthEnd = 8; // the length field ends at offset 8
 } // namespace
 
-qsizetype BrokerReceiver::frameSize(const QByteArray& bytes, qsizetype at) {
-    return qsizetype(lengthField(bytes.constData() + at)) + kOverhead;
+qsizetype BrokerReceiver::frameSize(qsizetype at) const {
+    return qsizetype(lengthField(pending_.constData() + at)) + kOverhead;
 }
 
-BrokerReceiver::Head BrokerReceiver::headAt(const QByteArray& bytes, qsizetype at) {
-    // Only a lead byte, with bytes 8 and 9 as sent, can start a frame: any other head held
-    // as incomplete would swallow the frames behind it until its made-up length arrived.
-    // (A few bytes are held whatever they are, so that short garbage comes out as one piece
-    // however the chunks fall.)
-    const qsizetype available = bytes.size() - at;
+BrokerReceiver::Head BrokerReceiver::headAt(qsizetype at) const {
+    const qsizetype available = pending_.size() - at;
     if (available < kLengthEnd) {
         return Head::Incomplete;
     }
-    if (std::uint8_t(bytes.at(at)) != kLeadByte ||
-        (available >= kHeaderSize && (bytes.at(at + 8) != 0x03 || bytes.at(at + 9) != 0x00))) {
-        return Head::Broken;
-    }
-    const qsizetype size = frameSize(bytes, at);
+    const qsizetype size = frameSize(at);
     if (size > kReceiveBufferSize) {
         return Head::Broken;
     }
     if (available < size) {
         return Head::Incomplete;
     }
-    return CheckCrc16(bytes.constData() + at, int(size)) ? Head::Valid : Head::Broken;
+    return crc_.zero(at, at + size) ? Head::Valid : Head::Broken;
 }
 
-std::optional<qsizetype> BrokerReceiver::brokenFrameEnd(qsizetype start) const {
-    // nullopt: the head does not look like a frame.
-    // A head with the lead byte, a length within bounds and the fixed bytes 8 and 9 of a frame
-    // is taken as a frame damaged inside (its CRC failed): it ends where its length says,
-    // unless a valid frame starts within it.
-    if (pending_.size() - start < kHeaderSize || std::uint8_t(pending_.at(start)) != kLeadByte ||
-        pending_.at(start + 8) != 0x03 || pending_.at(start + 9) != 0x00) {
-        return std::nullopt;
-    }
-    const qsizetype size = frameSize(pending_, start);
-    if (size > kReceiveBufferSize || size > pending_.size() - start) {
-        return std::nullopt;
-    }
-    for (qsizetype at = start + 1; at < start + size; ++at) {
-        if (std::uint8_t(pending_.at(at)) == kLeadByte && headAt(pending_, at) == Head::Valid) {
+std::optional<qsizetype> BrokerReceiver::nextValid(qsizetype from, qsizetype to) const {
+    for (qsizetype at = from; at < to; ++at) {
+        if (headAt(at) == Head::Valid) {
             return at;
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<qsizetype> BrokerReceiver::damagedFrameEnd(qsizetype start, qsizetype size) const {
+    // A frame that starts within the damaged one wins. One there that may still be arriving
+    // is waited for (cutting the damaged frame now would swallow its head), unless a whole
+    // valid frame behind it says it is no frame.
+    bool arriving = false;
+    for (qsizetype at = start + 1; at < start + size; ++at) {
+        const Head head = headAt(at);
+        if (head == Head::Valid) {
+            return at;
+        }
+        arriving = arriving || head == Head::Incomplete;
+    }
+    if (arriving && !nextValid(start + size, pending_.size())) {
+        return std::nullopt;
     }
     return start + size;
 }
 
 qsizetype BrokerReceiver::resyncPoint(qsizetype start) const {
-    // The head cannot be a frame: the bytes up to the next lead byte that can still start a
-    // frame (valid, or not complete yet) are broken.
+    // The bytes up to the next position that can still start a frame (valid, or not complete
+    // yet) are broken.
     for (qsizetype at = start + 1; at < pending_.size(); ++at) {
-        if (std::uint8_t(pending_.at(at)) == kLeadByte && headAt(pending_, at) != Head::Broken) {
+        if (headAt(at) != Head::Broken) {
             return at;
         }
     }
     return pending_.size();
 }
 
+std::optional<qsizetype> BrokerReceiver::brokenEnd(qsizetype start, Head head, bool* frameShaped) {
+    *frameShaped = false;
+    if (head == Head::Incomplete) {
+        // Possibly a frame still arriving; a whole valid frame behind it says it is not.
+        return nextValid(start + 1, pending_.size());
+    }
+    const qsizetype size = frameSize(start);
+    if (frameDue_ && size <= kReceiveBufferSize) {
+        *frameShaped = true;
+        return damagedFrameEnd(start, size);
+    }
+    frameDue_ = false;
+    return resyncPoint(start);
+}
+
 QList<BrokerReceiver::Piece> BrokerReceiver::feed(const QByteArray& chunk) {
     pending_.append(chunk);
+    crc_.append(chunk);
     QList<Piece> pieces;
     // The bytes handed out are dropped once at the end: dropping them frame by frame would
     // move the rest of a large chunk once per frame.
     qsizetype start = 0;
     while (start < pending_.size()) {
-        const Head head = headAt(pending_, start);
-        if (head == Head::Incomplete) {
-            break;
-        }
+        const Head head = headAt(start);
         if (head == Head::Valid) {
-            const qsizetype size = frameSize(pending_, start);
+            const qsizetype size = frameSize(start);
             append(
                 pieces,
                 Piece{pending_.mid(start, size), decode(pending_.constData() + start, int(size))},
                 true);
+            frameDue_ = true;
             start += size;
             continue;
         }
-        const std::optional<qsizetype> damagedEnd = brokenFrameEnd(start);
-        const qsizetype end = damagedEnd.value_or(resyncPoint(start));
-        append(pieces, Piece{pending_.mid(start, end - start), std::nullopt},
-               damagedEnd.has_value());
-        start = end;
+        bool frameShaped = false;
+        const std::optional<qsizetype> end = brokenEnd(start, head, &frameShaped);
+        if (!end) {
+            break;
+        }
+        append(pieces, Piece{pending_.mid(start, *end - start), std::nullopt}, frameShaped);
+        start = *end;
     }
     pending_.remove(0, start);
+    crc_.dropFront(start);
     return pieces;
 }
 
@@ -116,8 +131,14 @@ std::optional<BrokerReceiver::Piece> BrokerReceiver::flush() {
         return std::nullopt;
     }
     Piece piece{pending_, std::nullopt, stale_};
+    clear();
+    return piece;
+}
+
+void BrokerReceiver::clear() {
     pending_.clear();
+    crc_.clear();
+    frameDue_ = true; // what comes after a pause or a new connection starts a frame
     stale_ = false;
     staleCut_ = false;
-    return piece;
 }

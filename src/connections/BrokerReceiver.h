@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BrokerFrame.h"
+#include "CrcWindows.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,14 +11,17 @@
 // bytes of an incomplete frame until the rest arrives and hands out, in order, every complete
 // frame and every run of bytes that cannot be a frame.
 //
-// Bytes that cannot be a frame come out as one broken piece, and the stream is resynchronised:
-// - a head that looks like a frame (lead byte, a length within the 4098-byte receive buffer,
-//   bytes 8 and 9 as sent) but fails its CRC is a frame damaged inside: it ends where its
-//   length says, unless a valid frame starts within it;
-// - any other head (garbage, or a length beyond the buffer) is broken up to the next lead byte
-//   that can still start a frame: a valid one, or one whose end has not arrived yet.
-// So what is held back is at most one incomplete frame (under 4098 bytes). A head can start a
-// frame only with the lead byte and, once they have arrived, bytes 8 and 9 as sent.
+// A frame is known by its length field and its CRC alone: the lead byte, the code and bytes 8
+// and 9 may hold anything (brokers differ there). Bytes that cannot be a frame come out as one
+// broken piece, and the stream is resynchronised:
+// - where a frame is due (at the start, after a frame, after a damaged frame), a head with a
+//   length within the 4098-byte receive buffer that fails its CRC is a frame damaged inside:
+//   it ends where its length says, unless a valid frame starts within it (while one there
+//   may still be arriving, it is waited for);
+// - any other head (garbage, or a length beyond the buffer) is broken up to the next position
+//   that can still start a frame: a valid one, or one whose end has not arrived yet;
+// - a head whose end has not arrived yet is waited for, unless a whole valid frame follows it.
+// So what is held back is at most one incomplete frame (under 4098 bytes).
 //
 // When a new command goes out while a frame is incomplete, that frame belongs to the exchange
 // that is over, but it keeps its place in the stream: markStale() flags it, and the piece it
@@ -36,11 +40,7 @@ public:
     // Gives up on the incomplete frame held (it never completed): returns it as a broken
     // piece, or nothing when no bytes are held.
     std::optional<Piece> flush();
-    void clear() {
-        pending_.clear();
-        stale_ = false;
-        staleCut_ = false;
-    }
+    void clear();
     // Flags the incomplete frame held, if any, as belonging to an exchange that is over.
     void markStale() {
         stale_ = !pending_.isEmpty();
@@ -53,16 +53,22 @@ public:
 
 private:
     enum class Head { Incomplete, Valid, Broken };
-    static Head headAt(const QByteArray& bytes, qsizetype at);
-    static qsizetype frameSize(const QByteArray& bytes, qsizetype at);
-    // Where the broken bytes from start end.
-    std::optional<qsizetype> brokenFrameEnd(qsizetype start) const;
+    Head headAt(qsizetype at) const;
+    qsizetype frameSize(qsizetype at) const;
+    // The first position in [from, to) where a whole valid frame starts.
+    std::optional<qsizetype> nextValid(qsizetype from, qsizetype to) const;
+    // Where the broken bytes from start end, for a head that is not a valid frame; nullopt
+    // when the head must be waited for.
+    std::optional<qsizetype> brokenEnd(qsizetype start, Head head, bool* frameShaped);
+    std::optional<qsizetype> damagedFrameEnd(qsizetype start, qsizetype size) const;
     qsizetype resyncPoint(qsizetype start) const;
 
-    // frameShaped: a whole frame, valid or damaged inside, rather than garbage.
+    // frameShaped: a whole frame, damaged inside, rather than garbage.
     void append(QList<Piece>& pieces, Piece piece, bool frameShaped);
 
     QByteArray pending_;
+    CrcWindows crc_;        // over pending_
+    bool frameDue_ = true;  // pending_ starts where a frame should start
     bool stale_ = false;    // what comes next belongs to a stale frame
     bool staleCut_ = false; // the stale head turned out garbage and has been cut
 };

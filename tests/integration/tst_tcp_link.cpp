@@ -227,9 +227,18 @@ void TcpLinkTest::brokerFramesOverARealStream_data() {
                                              << QByteArray("3.14!") << "Ответ получен [1 байт]";
     QTest::newRow("empty payload")
         << QList<ScriptedServer::Write>{{5, frame("")}} << QByteArray() << "Ответ получен [0 байт]";
-    QTest::newRow("crc failure") << QList<ScriptedServer::Write>{{5, damaged}}
-                                 << damaged + "bad CRC"
+    // A damaged frame is cut once what follows shows that no frame starts inside it.
+    QTest::newRow("crc failure") << QList<ScriptedServer::Write>{{5, damaged}, {30, frame("!")}}
+                                 << damaged + "bad CRC!"
                                  << "Ошибка CRC пакета [16 байт]";
+    // A broker is free in the lead byte, the code and bytes 8 and 9.
+    QByteArray foreign = frame("3.14");
+    foreign[0] = char(0x02);
+    foreign[8] = char(0xFF);
+    foreign[9] = char(0x10);
+    BrokerFrame::AppendCrc16(foreign.data(), int(foreign.size()) - 2);
+    QTest::newRow("other header bytes") << QList<ScriptedServer::Write>{{5, foreign}}
+                                        << QByteArray("3.14") << "Ответ получен [4 байт]";
     QTest::newRow("oversize chunk") << QList<ScriptedServer::Write>{{5, QByteArray(6000, 'z') + a}}
                                     << QByteArray(6000, 'z') + "bad CRC3.14"
                                     << "Ответ получен [4 байт]";

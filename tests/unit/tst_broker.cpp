@@ -41,6 +41,17 @@ QByteArray frame(const QByteArray& payload, std::uint8_t code = 0x41) {
     return BrokerFrame::encode({code, 1, payload});
 }
 
+// A frame with other header bytes than the loader sends, and a good CRC.
+QByteArray foreignFrame(const QByteArray& payload) {
+    QByteArray bytes = frame(payload);
+    bytes[0] = char(0x7E);
+    bytes[1] = char(0x05);
+    bytes[8] = char(0xAA);
+    bytes[9] = char(0x55);
+    BrokerFrame::AppendCrc16(bytes.data(), int(bytes.size()) - 2);
+    return bytes;
+}
+
 QByteArray damaged(QByteArray bytes) {
     bytes[10] = char(bytes.at(10) ^ 0x20);
     return bytes;
@@ -114,14 +125,21 @@ void BrokerTest::streamIsCutIntoFrames_data() {
     QTest::newRow("largest frame")
         << QList<QByteArray>{frame(QByteArray(4086, 'x')).left(4096)} << "" << 4096;
     QTest::newRow("oversize garbage chunk")
-        << QList<QByteArray>{QByteArray(5000, '\0')} << "B:5000" << 0;
-    QTest::newRow("damaged frame alone") << QList<QByteArray>{damaged(kAnswer)} << "B:16" << 0;
-    QTest::newRow("garbage before an incomplete frame")
-        << QList<QByteArray>{"junk" + kAnswer.left(9)} << "B:4" << 9;
+        << QList<QByteArray>{QByteArray(5000, '\0')} << "B:4980" << 20;
+    // Nothing marks where a frame starts: a damaged frame is not cut while a frame that starts
+    // inside it may still be arriving; what follows decides (or the give-up, flush()).
+    QTest::newRow("damaged frame alone") << QList<QByteArray>{damaged(kAnswer)} << "" << 16;
+    QTest::newRow("garbage before a split frame")
+        << QList<QByteArray>{"junk" + kAnswer.left(9), kAnswer.mid(9)} << "B:4 F:3.14" << 0;
     QTest::newRow("lead bytes everywhere")
-        << QList<QByteArray>{QByteArray(6000, '\x01')} << "B:5991" << 9;
-    // A head that is not a lead byte, or whose bytes 8 and 9 are not as sent, cannot be held
-    // as an incomplete frame whatever its length field says.
+        << QList<QByteArray>{QByteArray(6000, '\x01')} << "B:5649" << 351;
+    // A frame is its length and its CRC: the lead byte, the code and bytes 8 and 9 may hold
+    // anything, and garbage is cut whatever they hold.
+    QTest::newRow("other header bytes") << QList<QByteArray>{foreignFrame("3.14")} << "F:3.14" << 0;
+    QTest::newRow("other header bytes, joined and split")
+        << QList<QByteArray>{foreignFrame("A") + foreignFrame("BC").left(9),
+                             foreignFrame("BC").mid(9) + "junk" + foreignFrame("D")}
+        << "F:A F:BC B:4 F:D" << 0;
     QTest::newRow("tail of a frame with a small length field")
         << QList<QByteArray>{frame("part2").mid(8) + b} << "B:9 F:B" << 0;
     QTest::newRow("lead byte with wrong bytes 8 and 9")
@@ -327,7 +345,7 @@ void BrokerTest::staleFrameKeepsItsPlaceInTheStream_data() {
     QTest::newRow("split in the header") << kAnswer.left(3) << kAnswer.mid(3) + b << "~F:3.14 F:B";
     QTest::newRow("never completes, next frame behind it") << kAnswer.left(6) << b << "~B:6 F:B";
     QTest::newRow("damaged, then a damaged answer")
-        << damaged(kAnswer).left(9) << damaged(kAnswer).mid(9) + damaged(b) << "~B:16 B:13";
+        << damaged(kAnswer).left(9) << damaged(kAnswer).mid(9) + damaged(b) + b << "~B:16 B:13 F:B";
     QTest::newRow("garbage held, then an answer")
         << QByteArray("\x01\x41junk") << QByteArray("more junk") + b << "~B:15 F:B";
     QTest::newRow("nothing held") << QByteArray() << b << "F:B";
