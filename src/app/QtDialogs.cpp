@@ -13,6 +13,14 @@ QString title(const QString& caption) {
     return caption.isEmpty() ? MainWindowTexts::title() : caption;
 }
 
+// A small box gets a title bar too short for its caption, which the window manager then cuts
+// ("Время…клика"): the box is made as wide as its caption (in the title bar's larger, bold
+// font) and the buttons beside it.
+int titleWidth(const QWidget& box, const QString& caption) {
+    constexpr int kTitleButtons = 140;
+    return box.fontMetrics().horizontalAdvance(caption) * 5 / 4 + kTitleButtons;
+}
+
 } // namespace
 
 void QtDialogs::showError(const QString& text, const QString& caption) {
@@ -29,13 +37,19 @@ bool QtDialogs::confirm(const QString& text) {
 }
 
 bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, value, &ok);
-    if (ok) {
-        value = text;
+    QInputDialog box(parent_);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setTextValue(value);
+    // The box sizes itself to its layout: the edit field carries the width.
+    if (auto* edit = box.findChild<QLineEdit*>()) {
+        edit->setMinimumWidth(titleWidth(box, caption));
     }
-    return ok;
+    if (box.exec() != QDialog::Accepted) {
+        return false;
+    }
+    value = box.textValue();
+    return true;
 }
 
 QStringList QtDialogs::qtFilters(const QString& filter) {
@@ -48,11 +62,18 @@ QStringList QtDialogs::qtFilters(const QString& filter) {
 }
 
 bool QtDialogs::openFile(FileDialogState& dialog) {
+    return chooseFile(dialog, false);
+}
+
+bool QtDialogs::saveFile(FileDialogState& dialog) {
+    return chooseFile(dialog, true);
+}
+
+bool QtDialogs::chooseFile(FileDialogState& dialog, bool forSaving) {
     QFileDialog box(parent_);
-    // A name may be typed that does not exist yet: the read-back writes its file to the name
-    // chosen here; opening a missing firmware file is reported by the file reader.
-    box.setFileMode(QFileDialog::AnyFile);
-    box.setAcceptMode(QFileDialog::AcceptOpen);
+    // The firmware file must exist; the read-back's file is new or is replaced.
+    box.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    box.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     const QStringList filters = qtFilters(dialog.filter);
     box.setNameFilters(filters);
     if (dialog.filterIndex >= 1 && dialog.filterIndex <= filters.size()) {

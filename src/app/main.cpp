@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/Icons.h"
+#include "app/QtTranslations.h"
 #include "app/Screenshots.h"
 #include "core/DataDir.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     sinceStart.start();
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velkor"));
+    QtTranslations::install();
 
     QCommandLineParser parser;
     parser.addHelpOption();

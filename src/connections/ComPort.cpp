@@ -1,14 +1,12 @@
 #include "ComPort.h"
 
+#include "SerialErrorText.h"
+
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <cerrno>
 
 namespace {
-
-QString openFailed(int code) {
-    return QStringLiteral("Unable to open com port (Error: %1)").arg(code);
-}
 
 SerialError portNotOpen() {
     return SerialError(QStringLiteral("Port Not Open"), 0);
@@ -86,7 +84,7 @@ void ComPort::open() {
     if (!port_.open(QIODevice::ReadWrite)) {
         const int code = systemCode(port_.error());
         port_.clearError();
-        throw SerialError(openFailed(code), code);
+        throw SerialError(SerialErrorText::openFailed(code), code);
     }
     applyLineSettings();
     if (onAfterOpen) {
@@ -133,7 +131,7 @@ void ComPort::write(const QByteArray& bytes) {
 void ComPort::throwWriteFailed() {
     const int code = systemCode(port_.error());
     port_.clearError();
-    throw SerialError(QStringLiteral("WriteFile function failed (Error: %1)").arg(code), code);
+    throw SerialError(SerialErrorText::writeFailed(code), code);
 }
 
 int ComPort::read(char* buffer, int count) {
@@ -144,7 +142,7 @@ int ComPort::read(char* buffer, int count) {
     const qint64 n = port_.read(buffer, count);
     if (n < 0) {
         const int code = systemCode(port_.error());
-        throw SerialError(QStringLiteral("ReadFile function failed (Error: %1)").arg(code), code);
+        throw SerialError(SerialErrorText::readFailed(code), code);
     }
     return int(n);
 }

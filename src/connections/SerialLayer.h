@@ -31,7 +31,8 @@ public:
     virtual int baudRate() const = 0;
 
     // Opens the device exclusively and raises onAfterOpen; nothing when already open. A
-    // failure raises SerialError "Unable to open com port (Error: %d)" and leaves it closed.
+    // failure raises SerialError "Unable to open com port (Error: %d)" (with the code's
+    // meaning beside it, SerialErrorText) and leaves it closed.
     virtual void open() = 0;
     virtual bool isOpen() const = 0;
     // Writes the bytes as they are; returns when written or after 1000 ms + 100 ms per byte

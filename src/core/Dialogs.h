@@ -29,4 +29,7 @@ public:
     virtual bool inputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
     // The file dialog; false when cancelled, else dialog.fileName holds the chosen file.
     virtual bool openFile(FileDialogState& dialog) = 0;
+    // The same dialog for a file to be written; where no front end tells the two apart, the
+    // open dialog.
+    virtual bool saveFile(FileDialogState& dialog) { return openFile(dialog); }
 };

@@ -47,5 +47,5 @@ QString DialogQuestions::password() {
 }
 
 bool DialogQuestions::fileToWrite(FileDialogState& dialog) {
-    return dialogs_.openFile(dialog);
+    return dialogs_.saveFile(dialog);
 }

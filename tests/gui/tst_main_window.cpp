@@ -1,12 +1,17 @@
 #include "GuiFixture.h"
+#include "app/QtDialogs.h"
+#include "app/QtTranslations.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -35,6 +40,8 @@ private slots:
     void changedLinkIsClosed();
     void repliesReachTerminalAfterOperation_data();
     void repliesReachTerminalAfterOperation();
+    void dialogsSpeakRussian_data();
+    void dialogsSpeakRussian();
     void multiLineHintsShowAsLines_data();
     void multiLineHintsShowAsLines();
 };
@@ -415,6 +422,61 @@ void MainWindowTest::repliesReachTerminalAfterOperation() {
     l.router.receive("LUMET52 3.14");
     QTRY_VERIFY(l.form.terminal.lines.contains("LUMET52 3.14"));
     f.finish();
+}
+
+void MainWindowTest::dialogsSpeakRussian_data() {
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("accept"); // the accepting button's text, without its mnemonic
+    QTest::newRow("read-back file") << "save"
+                                    << "Сохранить";
+    QTest::newRow("firmware file") << "open"
+                                   << "Открыть";
+    QTest::newRow("wait time") << "input"
+                               << "OK";
+}
+
+// Qt's own texts are Russian, the read-back's file is chosen with a save dialog, and an input
+// box is wide enough for its title.
+void MainWindowTest::dialogsSpeakRussian() {
+    QFETCH(QString, dialog);
+    QFETCH(QString, accept);
+    QVERIFY2(QtTranslations::install(),
+             "Qt's Russian catalogue (qt6-translations-l10n) is missing");
+    QtDialogs dialogs;
+    QString shown;
+    QStringList buttons;
+    int titleSpace = 0;
+    QTimer::singleShot(200, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(box != nullptr);
+        if (auto* files = qobject_cast<QFileDialog*>(box)) {
+            shown = files->acceptMode() == QFileDialog::AcceptSave ? "save" : "open";
+        } else if (qobject_cast<QInputDialog*>(box) != nullptr) {
+            shown = "input";
+            // The title bar's font is larger and bold, and the bar holds three buttons.
+            titleSpace =
+                box->width() - box->fontMetrics().horizontalAdvance(box->windowTitle()) * 5 / 4;
+        }
+        for (auto* button : box->findChildren<QPushButton*>()) {
+            buttons.append(button->text().remove(QLatin1Char('&')));
+        }
+        static_cast<QDialog*>(box)->reject();
+    });
+    FileDialogState state;
+    QString value = QStringLiteral("80000");
+    if (dialog == QLatin1String("save")) {
+        QVERIFY(!dialogs.saveFile(state));
+    } else if (dialog == QLatin1String("open")) {
+        QVERIFY(!dialogs.openFile(state));
+    } else {
+        QVERIFY(!dialogs.inputQuery(QStringLiteral("Время ожидания отклика"),
+                                    QStringLiteral("Время в миллисекундах"), value));
+    }
+    QCOMPARE(shown, dialog);
+    QVERIFY2(buttons.contains(accept), qPrintable(buttons.join(QLatin1Char(','))));
+    QVERIFY2(buttons.contains(QStringLiteral("Отмена")),
+             qPrintable(buttons.join(QLatin1Char(','))));
+    QVERIFY(dialog != QLatin1String("input") || titleSpace >= 100);
 }
 
 void MainWindowTest::multiLineHintsShowAsLines_data() {

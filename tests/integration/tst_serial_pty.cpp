@@ -131,13 +131,17 @@ void SerialPtyTest::closedPortSaysPortNotOpen() {
 void SerialPtyTest::openFailureCarriesTheErrno_data() {
     QTest::addColumn<bool>("busy");
     QTest::addColumn<int>("code");
-    QTest::newRow("missing device") << false << ENOENT;
-    QTest::newRow("held by another") << true << EBUSY;
+    QTest::addColumn<QString>("text");
+    QTest::newRow("missing device")
+        << false << ENOENT << "Unable to open com port (Error: 2 — устройство не существует)";
+    QTest::newRow("held by another")
+        << true << EBUSY << "Unable to open com port (Error: 16 — порт занят другой программой)";
 }
 
 void SerialPtyTest::openFailureCarriesTheErrno() {
     QFETCH(bool, busy);
     QFETCH(int, code);
+    QFETCH(QString, text);
     PtyPair pty;
     QVERIFY(pty.ok());
     ComPort holder;
@@ -153,7 +157,7 @@ void SerialPtyTest::openFailureCarriesTheErrno() {
         port.open();
         QFAIL("the port opened");
     } catch (const SerialError& e) {
-        QCOMPARE(e.text(), QStringLiteral("Unable to open com port (Error: %1)").arg(code));
+        QCOMPARE(e.text(), text);
         QCOMPARE(e.code(), code);
     }
     QVERIFY(!port.isOpen());
@@ -180,7 +184,8 @@ void SerialPtyTest::hangUpClosesThePort() {
         QFAIL("a write to a hung-up line succeeded");
     } catch (const SerialError& e) {
         // EIO, not a code left over from the refused modem-line calls of the open.
-        QCOMPARE(e.text(), QStringLiteral("WriteFile function failed (Error: %1)").arg(EIO));
+        QCOMPARE(e.text(), QStringLiteral("WriteFile function failed (Error: 5 — ошибка "
+                                          "ввода-вывода: устройство отключено или неисправно)"));
     }
     QVERIFY(clock.elapsed() < 500); // fails at once, not at the end of the write time-out
     QTRY_VERIFY_WITH_TIMEOUT(closed, 2000);
