@@ -6,6 +6,7 @@
 #include "WaitBar.h"
 #include "core/Loader.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -39,8 +40,32 @@ QToolButton* iconButton(const char* name, QWidget* parent) {
     return button;
 }
 
+constexpr int kFieldHeight = 20;
+constexpr int kOptionHeight = 15;
+
+QCheckBox* optionBox(const char* name, QWidget* parent) {
+    auto* box = named(new QCheckBox(parent), name);
+    box->setFixedHeight(kOptionHeight);
+    return box;
+}
+
 QLabel* textLabel(const QString& text, QWidget* parent) {
     return new QLabel(MainWindowTexts::display(text), parent);
+}
+
+// A two-line label with its lines set close, so that its row is no taller than the field
+// beside it.
+QLabel* compactLabel(const QString& text, QWidget* parent) {
+    const QStringList lines = MainWindowTexts::display(text).split(QLatin1Char('\n'));
+    QStringList escaped;
+    for (const QString& line : lines) {
+        escaped.append(line.toHtmlEscaped());
+    }
+    auto* label = new QLabel(QStringLiteral("<div style='line-height:85%'>%1</div>")
+                                 .arg(escaped.join(QStringLiteral("<br>"))),
+                             parent);
+    label->setTextFormat(Qt::RichText);
+    return label;
 }
 
 QSpinBox* numberField(const char* name, int maximum, QWidget* parent) {
@@ -97,7 +122,39 @@ MainWindow::MainWindow(Loader& loader, const AppSettings& settings, QWidget* par
     connectEdits();
     connectClicks();
     setFixedSize(kClientWidth, kClientHeight);
+    fixConnectButtonWidth();
+    orderTabs();
     syncFromModel();
+}
+
+// The start and the cancel caption take the same room, so that nothing on the tool bar moves
+// when one replaces the other: the wait bar would move under the mouse about to click it.
+void MainWindow::fixConnectButtonWidth() {
+    btnConnect->setIcon(Icons::icon(kModeFlash)); // every operation's icon has this size
+    int widest = 0;
+    const std::pair<QString, QMenu*> looks[] = {{UiTexts::startButton(), popupMenu1_},
+                                                {UiTexts::cancelButton(), nullptr}};
+    for (const auto& [caption, menu] : looks) {
+        btnConnect->setText(MainWindowTexts::buttonText(caption));
+        btnConnect->setMenu(menu);
+        btnConnect->setPopupMode(menu != nullptr ? QToolButton::MenuButtonPopup
+                                                 : QToolButton::DelayedPopup);
+        widest = std::max(widest, btnConnect->sizeHint().width());
+    }
+    btnConnect->setFixedWidth(widest);
+}
+
+// Tab goes along the tool bar, then through the connection page on show, then through the
+// firmware group; hidden and disabled controls are passed over.
+void MainWindow::orderTabs() {
+    QWidget* const chain[] = {
+        ToolButton1,        btnConnect,    ToolButton5, ToolButton9, btnExit,       cmbComPort,
+        cmbBaudRate,        tbAutoComList, IPEdit,      PortNum,     BrokerIPEdt,   BrokerPortEdt,
+        HARDWARE_IDEdt,     edName,        btnOpen,     edtUnitSign, btnHeaderEdit, cbFinalization,
+        cbWaitConnectLUMET, cbDopInitCmd};
+    for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
+        QWidget::setTabOrder(chain[i], chain[i + 1]);
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -209,7 +266,7 @@ QWidget* MainWindow::buildConnectionGroup() {
     TypeOfConnectGrp->addWidget(buildTcpPage());
     TypeOfConnectGrp->addWidget(buildBrokerPage());
     layout->addWidget(TypeOfConnectGrp);
-    Panel1->setFixedWidth(236);
+    Panel1->setFixedWidth(246);
     return Panel1;
 }
 
@@ -219,17 +276,21 @@ QWidget* MainWindow::buildSerialPage() {
     cmbComPort = named(new QComboBox(widget), "cmbComPort");
     cmbComPort->setEditable(true);
     cmbComPort->setInsertPolicy(QComboBox::NoInsert);
+    // Device paths are long ("/dev/ttyUSB7", "/dev/serial/by-id/..."): the port takes the
+    // whole row, and its list opens as wide as its longest entry.
+    cmbComPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cmbComPort->setMinimumContentsLength(8);
+    cmbComPort->view()->setTextElideMode(Qt::ElideNone);
     tbAutoComList = named(new QCheckBox(widget), "tbAutoComList");
     cmbBaudRate = named(new QComboBox(widget), "cmbBaudRate");
     cmbBaudRate->setEditable(true);
     cmbBaudRate->setInsertPolicy(QComboBox::NoInsert);
+    cmbBaudRate->setFixedWidth(74);
     grid->addWidget(textLabel(QStringLiteral("Порт:"), widget), 0, 0);
-    grid->addWidget(cmbComPort, 0, 1);
-    grid->addWidget(tbAutoComList, 0, 2);
+    grid->addWidget(cmbComPort, 0, 1, 1, 2);
     grid->addWidget(textLabel(QStringLiteral(" Скорость:"), widget), 1, 0);
     grid->addWidget(cmbBaudRate, 1, 1);
-    cmbComPort->setFixedWidth(82);
-    cmbBaudRate->setFixedWidth(82);
+    grid->addWidget(tbAutoComList, 1, 2);
     grid->setColumnStretch(2, 1);
     return widget;
 }
@@ -267,7 +328,7 @@ QWidget* MainWindow::buildBrokerPage() {
 QWidget* MainWindow::buildFirmwareGroup() {
     Panel3 = named(new QGroupBox(this), "Panel3");
     auto* grid = new QGridLayout(Panel3);
-    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setContentsMargins(4, 0, 4, 0);
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(0);
     edName = named(new QLineEdit(Panel3), "edName");
@@ -281,20 +342,24 @@ QWidget* MainWindow::buildFirmwareGroup() {
         button->setMinimumWidth(100);
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
-    grid->addWidget(textLabel(MainWindowTexts::fileLabel(), Panel3), 0, 0);
+    grid->addWidget(compactLabel(MainWindowTexts::fileLabel(), Panel3), 0, 0);
     grid->addWidget(edName, 0, 1);
     grid->addWidget(btnOpen, 0, 2);
-    grid->addWidget(textLabel(MainWindowTexts::headerLabel(), Panel3), 1, 0);
+    grid->addWidget(compactLabel(MainWindowTexts::headerLabel(), Panel3), 1, 0);
     grid->addWidget(edtUnitSign, 1, 1);
     grid->addWidget(btnHeaderEdit, 1, 2);
     // The storage-load options: the accompanying initialisation sits under the finalisation
-    // it depends on.
+    // it depends on. The two rows fit under the file rows only when every row is compact.
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{edName, btnOpen, edtUnitSign, btnHeaderEdit}) {
+        field->setFixedHeight(kFieldHeight);
+    }
     auto* options = new QGridLayout;
     options->setHorizontalSpacing(12);
     options->setVerticalSpacing(0);
-    cbFinalization = named(new QCheckBox(Panel3), "cbFinalization");
-    cbWaitConnectLUMET = named(new QCheckBox(Panel3), "cbWaitConnectLUMET");
-    cbDopInitCmd = named(new QCheckBox(Panel3), "cbDopInitCmd");
+    cbFinalization = optionBox("cbFinalization", Panel3);
+    cbWaitConnectLUMET = optionBox("cbWaitConnectLUMET", Panel3);
+    cbDopInitCmd = optionBox("cbDopInitCmd", Panel3);
     options->addWidget(cbFinalization, 0, 0);
     options->addWidget(cbWaitConnectLUMET, 0, 1);
     options->addWidget(cbDopInitCmd, 1, 0);

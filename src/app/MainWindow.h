@@ -74,6 +74,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -86,10 +87,13 @@ private:
     QWidget* buildBrokerPage();
     QWidget* buildFirmwareGroup();
     void buildStatusBar();
+    void fixConnectButtonWidth();
+    void orderTabs();
     void connectEdits();
     void connectClicks();
     void syncToolBar();
     void syncConnectionGroup();
+    void syncPortBox();
     void syncFirmwareGroup();
     void syncStatusBar();
     void syncLinkPanel();

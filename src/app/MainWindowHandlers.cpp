@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
@@ -44,6 +45,7 @@ void MainWindow::connectClicks() {
     connect(ToolButton1, &QToolButton::clicked, this,
             [this] { run([this] { loader_.driver.ToolButton1Click(); }); });
     connect(btnConnect, &QToolButton::clicked, this, [this] { btnConnectClicked(); });
+    btnConnect->installEventFilter(this);
     connect(ToolButton5, &QToolButton::clicked, this, [this] { ToolButton5Click(); });
     connect(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
     connect(btnExit, &QToolButton::clicked, this, [this] { btnExitClick(); });
@@ -113,6 +115,21 @@ void MainWindow::resumeTerminalFlush() {
     if (s.ConnectionOpen && !s.OperationActive && !loader_.Timer3->enabled()) {
         loader_.Timer3->start();
     }
+}
+
+// The operation menu opens from the keyboard as a drop-down list does: Alt+Down or F4 on the
+// focused main button.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == btnConnect && event->type() == QEvent::KeyPress && btnConnect->menu()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool altDown =
+            key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier) != 0;
+        if (altDown || key->key() == Qt::Key_F4) {
+            btnConnect->showMenu();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool MainWindow::event(QEvent* event) {

@@ -71,7 +71,7 @@ void MainWindow::syncConnectionGroup() {
     if (TypeOfConnectGrp->currentIndex() != f.TypeOfConnectGrpPage) {
         TypeOfConnectGrp->setCurrentIndex(f.TypeOfConnectGrpPage);
     }
-    Mirror::combo(cmbComPort, f.cmbComPort);
+    syncPortBox();
     Mirror::check(tbAutoComList, f.tbAutoComList);
     Mirror::combo(cmbBaudRate, f.cmbBaudRate);
     Mirror::edit(IPEdit, f.IPEdit);
@@ -79,6 +79,19 @@ void MainWindow::syncConnectionGroup() {
     Mirror::edit(BrokerIPEdt, f.BrokerIPEdt);
     Mirror::spin(BrokerPortEdt, f.BrokerPortEdt);
     Mirror::spin(HARDWARE_IDEdt, f.HARDWARE_IDEdt);
+}
+
+// A port name too long for its box shows only in part; the tooltip then holds it whole.
+void MainWindow::syncPortBox() {
+    const ComboControl& port = loader_.form.cmbComPort;
+    const QLineEdit* edit = cmbComPort->lineEdit();
+    if (edit == nullptr || edit->fontMetrics().horizontalAdvance(port.text) <= edit->width()) {
+        Mirror::combo(cmbComPort, port);
+        return;
+    }
+    ComboControl shown = port;
+    shown.hint += QStringLiteral("\r\n") + port.text;
+    Mirror::combo(cmbComPort, shown);
 }
 
 void MainWindow::syncFirmwareGroup() {

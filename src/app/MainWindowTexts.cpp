@@ -2,6 +2,8 @@
 
 #include "core/FormModel.h"
 
+#include <QHash>
+
 void MainWindowTexts::applyHints(FormModel& form) {
     form.BrokerIPEdt.hint = QStringLiteral("IP адрес \"Korve  Брокер \"");
     form.BrokerPortEdt.hint = QStringLiteral("порт \"Korve  Брокер \"");
@@ -36,5 +38,26 @@ QString MainWindowTexts::display(const QString& text) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+QString MainWindowTexts::buttonText(const QString& caption) {
+    // Each letter once among the controls shown together.
+    static const QHash<QString, int> mnemonics = {
+        {QStringLiteral("Загрузить прошивку"), 0},
+        {QStringLiteral("Отмена"), 0},
+        {QStringLiteral("Выбрать файл ..."), 0},
+        {QStringLiteral("Редактировать"), 0},
+        {QStringLiteral("Финализация устройства"), 0},
+        {QStringLiteral("Дожидаться подключения LUMET"), 0},
+        {QStringLiteral("Сопутствующая инициализация"), 0},
+        {QStringLiteral("В системе"), 7},
+    };
+    QString shown = display(caption);
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    const auto mnemonic = mnemonics.constFind(caption);
+    if (mnemonic != mnemonics.constEnd()) {
+        shown.insert(*mnemonic, QLatin1Char('&'));
+    }
     return shown;
 }

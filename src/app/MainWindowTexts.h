@@ -48,4 +48,8 @@ void applyHints(FormModel& form);
 // A caption or hint as a widget shows it: "\r\n" and "\r" become line breaks.
 QString display(const QString& text);
 
+// A button's caption as shown, with the letter that Alt presses it by underlined where it has
+// one ("&Загрузить прошивку").
+QString buttonText(const QString& caption);
+
 } // namespace MainWindowTexts

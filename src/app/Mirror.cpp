@@ -40,7 +40,7 @@ void Mirror::hint(QWidget* widget, const QString& hint) {
 
 void Mirror::button(QAbstractButton* button, const Control& control) {
     state(button, control);
-    const QString caption = MainWindowTexts::display(control.caption);
+    const QString caption = MainWindowTexts::buttonText(control.caption);
     if (!control.caption.isNull() && button->text() != caption) {
         button->setText(caption);
     }

@@ -40,6 +40,10 @@ private slots:
     void changedLinkIsClosed();
     void repliesReachTerminalAfterOperation_data();
     void repliesReachTerminalAfterOperation();
+    void toolBarStaysPutDuringOperation();
+    void tabGoesThroughEveryControl();
+    void keysOpenMenuAndPressButtons_data();
+    void keysOpenMenuAndPressButtons();
     void dialogsSpeakRussian_data();
     void dialogsSpeakRussian();
     void multiLineHintsShowAsLines_data();
@@ -75,7 +79,7 @@ void MainWindowTest::menuItemChoosesOperationAndOptions() {
     auto* button = f.find<QToolButton>("btnConnect");
     QCOMPARE(button->property("velkorImageIndex").toInt(), mode);
     QCOMPARE(button->toolTip(), hint);
-    QCOMPARE(button->text(), QStringLiteral("Загрузить прошивку"));
+    QCOMPARE(button->text(), QStringLiteral("&Загрузить прошивку")); // Alt+З
     for (const char* name : {"cbFinalization", "cbWaitConnectLUMET", "cbDopInitCmd"}) {
         QCOMPARE(f.find<QCheckBox>(name)->isVisibleTo(&f.window()), optionsVisible);
     }
@@ -422,6 +426,95 @@ void MainWindowTest::repliesReachTerminalAfterOperation() {
     l.router.receive("LUMET52 3.14");
     QTRY_VERIFY(l.form.terminal.lines.contains("LUMET52 3.14"));
     f.finish();
+}
+
+// The main button turns into "Отмена" without moving anything beside it on the tool bar.
+void MainWindowTest::toolBarStaysPutDuringOperation() {
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    auto* button = f.find<QToolButton>("btnConnect");
+    // Where each stands, and whether the main button's caption shows whole.
+    const auto places = [&f, button] {
+        QList<QRect> rects{QRect(0, 0, button->width() >= button->sizeHint().width(), 0)};
+        for (const char* name : {"btnConnect", "pnlUnitSign", "ToolButton5", "pbWaitAnswer"}) {
+            QWidget* w = f.find<QWidget>(name);
+            rects.append(QRect(w->mapTo(&f.window(), QPoint(0, 0)), w->size()));
+        }
+        return rects;
+    };
+    const QList<QRect> idle = places();
+    QList<QRect> running;
+    QString caption;
+    QTimer::singleShot(100, [&] {
+        caption = button->text();
+        running = places();
+        QTest::mouseClick(button, Qt::LeftButton);
+    });
+    QTest::mouseClick(button, Qt::LeftButton); // a flash, waiting for the restart
+    QCOMPARE(caption, QStringLiteral("&Отмена"));
+    QCOMPARE(running, idle);
+    QCOMPARE(idle.first().width(), 1); // the caption shows whole
+    f.finish();
+}
+
+void MainWindowTest::tabGoesThroughEveryControl() {
+    GuiFixture f;
+    f.start();
+    f.find<QAction>("N2")->trigger(); // the storage options show
+    f.app->syncAll();
+    f.find<QWidget>("ToolButton1")->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 30; ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY(focused != nullptr);
+        if (visited.contains(focused->objectName())) {
+            break;
+        }
+        visited.append(focused->objectName());
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    // The accompanying initialisation is disabled until the finalisation is checked; no file
+    // is chosen, so the header cannot be edited.
+    QCOMPARE(visited, (QStringList{"ToolButton1", "btnConnect", "ToolButton5", "ToolButton9",
+                                   "btnExit", "cmbComPort", "cmbBaudRate", "tbAutoComList",
+                                   "edName", "btnOpen", "cbFinalization", "cbWaitConnectLUMET"}));
+}
+
+void MainWindowTest::keysOpenMenuAndPressButtons_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>(
+        "outcome"); // "menu": the operation menu opened; "file": the file dialog
+    QTest::newRow("F4") << int(Qt::Key_F4) << int(Qt::NoModifier) << "menu";
+    QTest::newRow("Alt+Down") << int(Qt::Key_Down) << int(Qt::AltModifier) << "menu";
+    QTest::newRow("Alt+В chooses a file") << 0x0412 << int(Qt::AltModifier) << "file";
+}
+
+void MainWindowTest::keysOpenMenuAndPressButtons() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, outcome);
+    GuiFixture f;
+    f.start();
+    auto* button = f.find<QToolButton>("btnConnect");
+    button->setFocus();
+    bool menuShown = false;
+    QTimer::singleShot(100, [&] {
+        menuShown = f.window().popupMenu1()->isVisible();
+        f.window().popupMenu1()->close();
+    });
+    // The text is given: QTest finds none for a Cyrillic key of its own.
+    const QString text = key == 0x0412 ? QStringLiteral("в") : QString();
+    for (const QTest::KeyAction action : {QTest::Press, QTest::Release}) {
+        QTest::sendKeyEvent(action, button, Qt::Key(key), text, Qt::KeyboardModifiers(modifiers));
+    }
+    QTest::qWait(150);
+    QCOMPARE(menuShown, outcome == QLatin1String("menu"));
+    QCOMPARE(f.dialogs.calls.size() == 1 && f.dialogs.calls.at(0).kind == QLatin1String("file"),
+             outcome == QLatin1String("file"));
+    QVERIFY(!f.loader().state.OperationActive);
 }
 
 void MainWindowTest::dialogsSpeakRussian_data() {
