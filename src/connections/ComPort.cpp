@@ -62,6 +62,9 @@ int ComPort::systemCode(QSerialPort::SerialPortError error) const {
                                                                                     : EBUSY;
     case QSerialPort::OpenError:
         return EBUSY;
+    case QSerialPort::UnsupportedOperationError:
+        // Refused by the serial layer itself, before any system call.
+        return lastErrno_ != 0 ? lastErrno_ : EINVAL;
     default:
         return lastErrno_ != 0 ? lastErrno_ : EIO;
     }
@@ -86,23 +89,52 @@ void ComPort::open() {
         port_.clearError();
         throw SerialError(SerialErrorText::openFailed(code), code);
     }
-    applyLineSettings();
+    try {
+        applyLineSettings();
+    } catch (const SerialError&) {
+        // The after-open event has not run, so no after-close event either.
+        port_.close();
+        port_.clearError();
+        throw;
+    }
     if (onAfterOpen) {
         onAfterOpen();
     }
 }
 
 void ComPort::applyLineSettings() {
-    port_.setBaudRate(baud_);
-    port_.setDataBits(QSerialPort::Data8);
-    port_.setParity(QSerialPort::NoParity);
-    port_.setStopBits(QSerialPort::OneStop);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
-    // A pseudo-terminal has no modem lines and refuses these ("Inappropriate ioctl for
-    // device"); there is nothing to hold inactive then, so the refusal is ignored.
-    port_.setDataTerminalReady(false);
-    port_.setRequestToSend(false);
+    // The system raised DTR and RTS when it opened the device; they go down before anything
+    // else, so that a controller whose reset or boot pin hangs on them sees the shortest pulse.
+    dropModemLine([this] { return port_.setDataTerminalReady(false); }, QStringLiteral("DTR"));
+    dropModemLine([this] { return port_.setRequestToSend(false); }, QStringLiteral("RTS"));
+    require(port_.setBaudRate(baud_), QStringLiteral("скорость %1 бит/с").arg(baud_));
+    require(port_.setDataBits(QSerialPort::Data8), QStringLiteral("8 бит данных"));
+    require(port_.setParity(QSerialPort::NoParity), QStringLiteral("без контроля четности"));
+    require(port_.setStopBits(QSerialPort::OneStop), QStringLiteral("1 стоповый бит"));
+    require(port_.setFlowControl(QSerialPort::NoFlowControl),
+            QStringLiteral("без управления потоком"));
+}
+
+void ComPort::dropModemLine(const std::function<bool()>& drop, const QString& line) {
+    resetErrors();
+    // A line without modem lines (a pseudo-terminal) refuses with "Inappropriate ioctl for
+    // device": there is nothing to hold inactive then.
+    if (!drop() && lastErrno_ != ENOTTY && lastErrno_ != EINVAL) {
+        require(false, line + QStringLiteral(" выключен"));
+    }
+    resetErrors();
+}
+
+void ComPort::require(bool applied, const QString& setting) {
+    if (applied) {
+        resetErrors();
+        return;
+    }
+    const int code = systemCode(port_.error());
     port_.clearError();
+    throw SerialError(SerialErrorText::openFailed(code) +
+                          QStringLiteral(". Порт не принял настройку: ") + setting,
+                      code);
 }
 
 void ComPort::write(const QByteArray& bytes) {

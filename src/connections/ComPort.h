@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <functional>
 
 // The serial layer over QSerialPort. QSerialPort reads through the event loop of the thread
 // that owns it, so the received-characters event always runs on the user-interface thread,
@@ -35,7 +36,10 @@ public:
 private:
     void onError(QSerialPort::SerialPortError error);
     void onReadyRead();
+    // Applies the line settings, DTR and RTS first; a refused one raises SerialError.
     void applyLineSettings();
+    void dropModemLine(const std::function<bool()>& drop, const QString& line);
+    void require(bool applied, const QString& setting);
     void resetErrors();
     [[noreturn]] void throwWriteFailed();
     int systemCode(QSerialPort::SerialPortError error) const;

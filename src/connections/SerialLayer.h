@@ -30,9 +30,10 @@ public:
     virtual void setBaudRate(int bitsPerSecond) = 0;
     virtual int baudRate() const = 0;
 
-    // Opens the device exclusively and raises onAfterOpen; nothing when already open. A
-    // failure raises SerialError "Unable to open com port (Error: %d)" (with the code's
-    // meaning beside it, SerialErrorText) and leaves it closed.
+    // Opens the device exclusively, drops DTR and RTS, applies the line settings and raises
+    // onAfterOpen; nothing when already open. A failure, a refused setting included, raises
+    // SerialError "Unable to open com port (Error: %d)" (with the code's meaning beside it,
+    // SerialErrorText; a refused setting named after it) and leaves the port closed.
     virtual void open() = 0;
     virtual bool isOpen() const = 0;
     // Writes the bytes as they are; returns when written or after 1000 ms + 100 ms per byte

@@ -2,6 +2,7 @@
 // the loader opens the other end as its serial port.
 #include "RealConnectionsRig.h"
 #include "connections/ComPort.h"
+#include "connections/SerialErrorText.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +68,8 @@ class SerialPtyTest : public QObject {
 private slots:
     void openWriteReceiveInPiecesAndClose();
     void closedPortSaysPortNotOpen();
+    void lineSettingsAreAppliedOrTheOpenFails_data();
+    void lineSettingsAreAppliedOrTheOpenFails();
     void openFailureCarriesTheErrno_data();
     void openFailureCarriesTheErrno();
     void hangUpClosesThePort();
@@ -125,6 +129,54 @@ void SerialPtyTest::closedPortSaysPortNotOpen() {
         } catch (const SerialError& e) {
             QCOMPARE(e.text(), QStringLiteral("Port Not Open"));
         }
+    }
+}
+
+void SerialPtyTest::lineSettingsAreAppliedOrTheOpenFails_data() {
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("speed"); // termios speed; 0: the open is refused
+    QTest::newRow("115200") << 115200 << int(B115200);
+    QTest::newRow("9600") << 9600 << int(B9600);
+    QTest::newRow("refused speed") << 0 << 0;
+}
+
+void SerialPtyTest::lineSettingsAreAppliedOrTheOpenFails() {
+    QFETCH(int, baud);
+    QFETCH(int, speed);
+    PtyPair pty;
+    QVERIFY(pty.ok());
+    // The test's own handle on the line, opened first: the port is exclusive once open.
+    const int line = ::open(pty.devicePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(line >= 0);
+    termios before{};
+    ::tcgetattr(line, &before);
+    before.c_cflag |= PARENB | CSTOPB | CRTSCTS;
+    before.c_iflag |= IXON | IXOFF;
+    ::cfsetspeed(&before, B1200);
+    ::tcsetattr(line, TCSANOW, &before);
+    ComPort port;
+    bool opened = false;
+    port.onAfterOpen = [&] { opened = true; };
+    port.setPortName(pty.devicePath);
+    port.setBaudRate(baud);
+    try {
+        port.open();
+        QVERIFY(speed != 0);
+    } catch (const SerialError& e) {
+        QCOMPARE(speed, 0);
+        QCOMPARE(e.text(), SerialErrorText::openFailed(EINVAL) +
+                               QStringLiteral(". Порт не принял настройку: скорость 0 бит/с"));
+    }
+    QCOMPARE(port.isOpen(), speed != 0);
+    QCOMPARE(opened, speed != 0);
+    termios after{};
+    ::tcgetattr(line, &after);
+    ::close(line);
+    if (speed != 0) {
+        QCOMPARE(int(::cfgetospeed(&after)), speed);
+        QCOMPARE(after.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(after.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(after.c_iflag & (IXON | IXOFF), tcflag_t(0));
     }
 }
 
