@@ -1,5 +1,6 @@
 #include "TcpClient.h"
 
+#include "KeepAlive.h"
 #include "core/LoaderError.h"
 
 template <typename Fn> void TcpClient::queue(Fn fn) {
@@ -16,6 +17,9 @@ template <typename Fn> void TcpClient::queue(Fn fn) {
 TcpClient::TcpClient(QString host, QString port)
     : host_(std::move(host)), port_(std::move(port)), socket_(new QTcpSocket()),
       context_(new QObject()) {
+    // A peer that sends without pause fills at most this much here; the rest waits in the
+    // system and holds the peer back, until the loader has taken what is read.
+    socket_->setReadBufferSize(kReadBufferSize);
     auto relay = [this](void (TcpClient::*handler)()) {
         return [this, alive = alive_, handler] {
             if (*alive) {
@@ -75,6 +79,10 @@ bool TcpClient::lowDelay() const {
     return socket_->socketOption(QAbstractSocket::LowDelayOption).toInt() != 0;
 }
 
+KeepAlive::Settings TcpClient::keepAlive() const {
+    return KeepAlive::read(*socket_);
+}
+
 QByteArray TcpClient::readAll() {
     return socket_->readAll();
 }
@@ -114,6 +122,7 @@ void TcpClient::socketConnected() {
     }
     // Without this every small exchange waits for delayed acknowledgements (about 40 ms).
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    KeepAlive::enable(*socket_);
     everConnected_ = true;
     localPort_ = QString::number(socket_->localPort());
     if (onConnected) {

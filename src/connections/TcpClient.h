@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeepAlive.h"
 #include "TcpLayer.h"
 
 #include <QObject>
@@ -24,8 +25,12 @@ public:
     QString localHost() const override { return QString(); }
     QString localPort() const override { return localPort_; }
 
-    // Whether the socket has Nagle's algorithm switched off (for tests).
+    // The most received bytes held by the client; also the largest chunk readAll() returns.
+    static constexpr qint64 kReadBufferSize = 64 * 1024;
+
+    // Whether the socket has Nagle's algorithm switched off, and its keep-alive (for tests).
     bool lowDelay() const;
+    KeepAlive::Settings keepAlive() const;
 
 private:
     void socketConnected();

@@ -87,6 +87,13 @@ void TcpLinkTest::eventsComeFromTheEventLoopNeverFromActivate() {
     QVERIFY(events.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(events, QStringList({"connected"}), 2000);
     QVERIFY(client.lowDelay());
+    const KeepAlive::Settings keepAlive = client.keepAlive();
+    QVERIFY(keepAlive.enabled);
+#ifdef Q_OS_LINUX
+    // A dead link is given up within a minute.
+    QCOMPARE(keepAlive.idleSeconds + keepAlive.probes * keepAlive.intervalSeconds, 40);
+    QCOMPARE(keepAlive.giveUpMs, 45000);
+#endif
     QVERIFY(!client.localPort().isEmpty());
     server.send("hi");
     QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2, 2000);
