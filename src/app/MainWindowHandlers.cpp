@@ -253,6 +253,11 @@ void MainWindow::ToolButton5Click() {
         if (!loader_.state.ConnectionOpen) {
             openLink_.opening();
             loader_.driver.OpenConnection();
+            if (!loader_.state.ConnectionOpen) {
+                // A TCP connection comes up (or fails, saying why) after this returns.
+                loader_.setStatus(2, QStringLiteral("Устанавливается соединение с ") +
+                                         OpenLink::address(loader_.form) + QStringLiteral("..."));
+            }
         }
     } catch (const std::exception& e) {
         handled();

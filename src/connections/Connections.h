@@ -46,6 +46,7 @@ public:
     // TCP events.
     void xportTCPClientConnected();
     void xportTCPClientDisConnected();
+    void xportTCPClientConnectFailed();
     void TCPClientDataAvailable();
 
     // Wraps the command into one broker frame and writes it. A command longer than a frame
@@ -73,6 +74,7 @@ private:
     LinkFactory factory_;
     std::unique_ptr<SerialLayer> comPort_;
     std::unique_ptr<TcpLayer> tcpClient_;
+    QString tcpAddress_; // host:port the client was made for
     BrokerReceiver brokerReceiver_;
     std::unique_ptr<Timer> incompleteFrameTimer_;
     QByteArray serialReceiveBuffer_;

@@ -15,13 +15,14 @@ constexpr std::int32_t kConnectWaitMs = 10000;
 
 void Connections::replaceTcpClient(const QString& host, const QString& port) {
     tcpClient_ = factory_.makeTcp(host, port);
+    tcpAddress_ = host + QLatin1Char(':') + port;
 }
 
 void Connections::attachTcpHandlers() {
     tcpClient_->onDataAvailable = [this] { TCPClientDataAvailable(); };
     tcpClient_->onConnected = [this] { xportTCPClientConnected(); };
     tcpClient_->onClose = [this] { xportTCPClientDisConnected(); };
-    tcpClient_->onConnectFailed = [this] { xportTCPClientDisConnected(); };
+    tcpClient_->onConnectFailed = [this] { xportTCPClientConnectFailed(); };
 }
 
 void Connections::openTcp() {
@@ -110,6 +111,14 @@ void Connections::xportTCPClientDisConnected() {
     brokerReceiver_.clear();
     incompleteFrameTimer_->stop();
     s.AnswerFrameIncomplete = false;
+}
+
+// Never connected: there is no local port to name, so the state says where to and why not.
+void Connections::xportTCPClientConnectFailed() {
+    const QString reason = tcpClient_ ? tcpClient_->connectFailure() : QString();
+    xportTCPClientDisConnected();
+    loader_.setStatus(2, QStringLiteral("Нет соединения с ") + tcpAddress_ +
+                             (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
 }
 
 void Connections::setReceiveTraceTick() {

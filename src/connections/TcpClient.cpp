@@ -1,6 +1,7 @@
 #include "TcpClient.h"
 
 #include "KeepAlive.h"
+#include "SocketErrorText.h"
 #include "core/LoaderError.h"
 
 template <typename Fn> void TcpClient::queue(Fn fn) {
@@ -62,6 +63,7 @@ void TcpClient::activate() {
         // A port text that is no port number fails like an unreachable host, from the loop.
         queue([this] {
             active_ = false;
+            connectFailure_ = QStringLiteral("номер порта должен быть от 1 до 65535");
             if (onConnectFailed) {
                 onConnectFailed();
             }
@@ -138,6 +140,7 @@ void TcpClient::socketError() {
         // The lookup or the connect failed.
         if (socket_->state() != QAbstractSocket::ConnectedState) {
             active_ = false;
+            connectFailure_ = SocketErrorText::connectFailed(socket_->error());
             if (onConnectFailed) {
                 onConnectFailed();
             }

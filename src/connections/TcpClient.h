@@ -24,6 +24,7 @@ public:
     void deactivate() override;
     QString localHost() const override { return QString(); }
     QString localPort() const override { return localPort_; }
+    QString connectFailure() const override { return connectFailure_; }
 
     // The most received bytes held by the client; also the largest chunk readAll() returns.
     static constexpr qint64 kReadBufferSize = 64 * 1024;
@@ -47,6 +48,7 @@ private:
     QObject* context_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     QString localPort_;
+    QString connectFailure_;
     bool active_ = false;
     bool everConnected_ = false;
 };

@@ -29,6 +29,8 @@ public:
     virtual QString localHost() const = 0;
     // The local port of the connection as decimal text; empty when it never connected.
     virtual QString localPort() const = 0;
+    // Why the last connect failed, in words; empty when unknown.
+    virtual QString connectFailure() const { return QString(); }
 
     std::function<void()> onConnected;
     std::function<void()> onConnectFailed;

@@ -1,6 +1,7 @@
 #include "TerminalWindow.h"
 
 #include "TerminalLog.h"
+#include "app/ElidedLabel.h"
 #include "core/Cp1251.h"
 #include "core/Links.h"
 #include "core/Loader.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <cstdio>
 
@@ -34,12 +36,15 @@ QFont terminalFont() {
 
 TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
     : QWidget(parent, Qt::Window), loader_(loader), Memo1(new QPlainTextEdit(this)),
-      Panel1(new QWidget(this)), Label1(new QLabel(Panel1)), Edit1(new QLineEdit(Panel1)) {
+      Panel1(new QWidget(this)), Label1(new QLabel(Panel1)), Edit1(new QLineEdit(Panel1)),
+      linkState_(new ElidedLabel(this)) {
     setObjectName(QStringLiteral("TForm2"));
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Label1->setObjectName(QStringLiteral("Label1"));
     Edit1->setObjectName(QStringLiteral("Edit1"));
+    linkState_->setObjectName(QStringLiteral("linkState"));
+    linkState_->setContentsMargins(6, 4, 6, 4);
 
     Memo1->setFont(terminalFont());
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -62,6 +67,7 @@ TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(Memo1, 1);
     layout->addWidget(Panel1);
+    layout->addWidget(linkState_);
 
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TerminalWindow::writeBackLines);
     connect(Edit1, &QLineEdit::textEdited, this,
@@ -114,6 +120,7 @@ void TerminalWindow::syncFromModel() {
         Edit1->setText(t.edit1);
     }
     syncLines();
+    syncLinkState();
     syncing_ = false;
     if (isVisible() != t.visible) {
         setVisible(t.visible);
@@ -136,8 +143,29 @@ void TerminalWindow::syncLines() {
     for (const QByteArray& line : added) {
         text.append(Cp1251::decode(line));
     }
+    const QScrollBar* bar = Memo1->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
     Memo1->appendPlainText(text.join(QLatin1Char('\n')));
     shownLines_ = lines.size();
+    // The view follows the exchange while it shows its end, and always shows a line just
+    // sent (the text cursor, which the view would follow, may sit anywhere after a click).
+    if (atEnd || showSent_) {
+        showEnd();
+    }
+    showSent_ = false;
+}
+
+void TerminalWindow::showEnd() {
+    Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
+    Memo1->horizontalScrollBar()->setValue(0);
+}
+
+void TerminalWindow::syncLinkState() {
+    const bool shown = !loader_.form.terminal.sendPanelVisible;
+    if (linkState_->isHidden() == shown) {
+        linkState_->setVisible(shown);
+    }
+    linkState_->setFullText(loader_.form.Status[2]);
 }
 
 void TerminalWindow::writeBackLines() {
@@ -160,6 +188,7 @@ void TerminalWindow::Edit1KeyDown(int key) {
     if (key != 13 || !loader_.state.ConnectionOpen) {
         return;
     }
+    showSent_ = true;
     try {
         loader_.exchange.SendCommand(Cp1251::encode(loader_.form.terminal.edit1));
     } catch (const std::exception& e) {
@@ -191,6 +220,11 @@ void TerminalWindow::FormClose() {
     }
     loader_.form.terminal.visible = false;
     handled();
+}
+
+void TerminalWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    showEnd(); // lines added while it was hidden
 }
 
 void TerminalWindow::closeEvent(QCloseEvent* event) {

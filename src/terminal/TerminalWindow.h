@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 
+class ElidedLabel;
 class Loader;
 class QLabel;
 class QLineEdit;
@@ -31,13 +32,19 @@ public:
     QPlainTextEdit* memo() const { return Memo1; }
     QLineEdit* edit() const { return Edit1; }
     QWidget* sendPanel() const { return Panel1; }
+    // Shown instead of the send line while no connection is open: the connection's state,
+    // which says why a connection failed.
+    ElidedLabel* linkState() const { return linkState_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void syncLines();
+    void syncLinkState();
+    void showEnd();
     void writeBackLines();
     void handled();
 
@@ -46,7 +53,10 @@ private:
     QWidget* Panel1;
     QLabel* Label1;
     QLineEdit* Edit1;
+    ElidedLabel* linkState_;
     qsizetype shownLines_ = 0;
+    // The user sent a line: the view shows it, wherever the user had scrolled or clicked.
+    bool showSent_ = false;
     bool syncing_ = false;
     bool saved_ = false;
 };

@@ -1,10 +1,12 @@
 #include "GuiFixture.h"
+#include "app/ElidedLabel.h"
 #include "terminal/TerminalLog.h"
 
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -38,6 +40,8 @@ private slots:
     void closingClosesSerialPortOnlyWithoutOperation_data();
     void closingClosesSerialPortOnlyWithoutOperation();
     void captionFollowsTheModel();
+    void viewShowsWhatWasSent();
+    void refusedLinkSaysWhy();
 };
 
 void TerminalTest::logRotatesSixFiles() {
@@ -200,6 +204,60 @@ void TerminalTest::captionFollowsTheModel() {
     f.loader().form.terminal.caption = QStringLiteral("Терминальное окно RxCount=3 len=15");
     f.loader().runtime.processEvents();
     QCOMPARE(f.terminal().windowTitle(), QStringLiteral("Терминальное окно RxCount=3 len=15"));
+}
+
+// Received lines do not pull the view away from where the user reads; a line the user sends is
+// shown, even after a click left the text cursor at the top.
+void TerminalTest::viewShowsWhatWasSent() {
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    f.window().ToolButton5Click();
+    for (int i = 0; i < 200; ++i) {
+        f.loader().addTerminalLine("LINE " + QByteArray::number(i));
+    }
+    f.app->syncAll();
+    QPlainTextEdit* memo = f.terminal().memo();
+    QScrollBar* bar = memo->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+    memo->moveCursor(QTextCursor::Start);
+    bar->setValue(0);
+    f.loader().addTerminalLine("RECEIVED");
+    f.app->syncAll();
+    QCOMPARE(bar->value(), 0);
+    QLineEdit* edit = f.terminal().edit();
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("VER"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(bar->value(), bar->maximum());
+    f.finish();
+}
+
+// A TCP link opened from the terminal button comes up, or fails, after the window shows: the
+// window then says where to and why, instead of staying empty.
+void TerminalTest::refusedLinkSaysWhy() {
+    quint16 port = 0;
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        port = closed.serverPort();
+    }
+    GuiFixture f;
+    f.start();
+    QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
+    f.loader().form.IPEdit.text = QStringLiteral("127.0.0.1");
+    f.find<QSpinBox>("PortNum")->setValue(port);
+    QTest::mouseClick(f.find<QToolButton>("ToolButton5"), Qt::LeftButton);
+    QVERIFY(f.terminal().isVisible());
+    const QString why =
+        QStringLiteral("Нет соединения с 127.0.0.1:%1: в соединении отказано").arg(port);
+    QTRY_VERIFY(f.terminal().linkState()->text().startsWith(why));
+    QVERIFY(f.terminal().linkState()->isVisible());
+    QVERIFY(!f.terminal().sendPanel()->isVisible());
+    QVERIFY(f.find<QLabel>("Status2")->text().startsWith(why));
+    f.terminal().close();
+    f.finish();
 }
 
 QTEST_MAIN(TerminalTest)

@@ -192,7 +192,10 @@ void TcpLinkTest::refusedConnectEndsWellBeforeTenSeconds() {
     rig.operation([] { QFAIL("the procedure ran without a connection"); });
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(rig.loader.form.Status[3], QStringLiteral("порт не доступен. Возможно он занят!"));
-    QCOMPARE(rig.loader.form.Status[2], QStringLiteral(": закрыт"));
+    QCOMPARE(rig.loader.form.Status[2],
+             QStringLiteral("Нет соединения с 127.0.0.1:") + port +
+                 QStringLiteral(": в соединении отказано (по этому адресу и порту никто не "
+                                "принимает соединений)"));
     QVERIFY(!rig.loader.state.ConnectionOpen);
 }
 

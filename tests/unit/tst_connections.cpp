@@ -232,10 +232,11 @@ void ConnectionsTest::tcpOpenOutcomes_data() {
     QTest::newRow("broker connects") << int(kBroker) << connect << "h"
                                      << "Операция выполнена за 00:00:00"
                                      << ":50000 открыт" << 20 << 100;
-    QTest::newRow("tcp refused") << int(kTcp) << refuse << "h" << unavailable << ": закрыт" << 20
-                                 << 100;
+    // A connect that failed names where it went (there is no local port to name).
+    QTest::newRow("tcp refused") << int(kTcp) << refuse << "h" << unavailable
+                                 << "Нет соединения с h:10001" << 20 << 100;
     QTest::newRow("broker refused")
-        << int(kBroker) << refuse << "h" << unavailable << ": закрыт" << 20 << 100;
+        << int(kBroker) << refuse << "h" << unavailable << "Нет соединения с h:10002" << 20 << 100;
     QTest::newRow("no answer") << int(kTcp) << silent << "h" << unavailable << ": закрыт" << 10000
                                << 10100;
     QTest::newRow("no host") << int(kTcp) << connect << ""
