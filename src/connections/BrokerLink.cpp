@@ -39,16 +39,23 @@ void Connections::SendBrokerFrame(const QByteArray& text) {
     brokerReceiver_.markStale();
     loader_.state.AnswerFrameIncomplete = false;
     BrokerFrame::Frame frame;
-    frame.hardwareId = hardwareId(loader_.form.HARDWARE_IDEdt.text);
+    frame.hardwareId = addressedId();
     frame.payload = text;
     tcpClient_->write(BrokerFrame::encode(frame));
 }
 
-void Connections::receiveBroker(const QByteArray& chunk) {
+std::uint32_t Connections::addressedId() const {
+    return hardwareId(loader_.form.HARDWARE_IDEdt.text);
+}
+
+bool Connections::receiveBroker(const QByteArray& chunk) {
+    // A part of a frame may be the addressed controller's.
+    bool forThisController = true;
     try {
         const QList<BrokerReceiver::Piece> pieces = brokerReceiver_.feed(chunk);
+        forThisController = pieces.isEmpty();
         for (const BrokerReceiver::Piece& piece : pieces) {
-            deliverBrokerPiece(piece);
+            forThisController = deliverBrokerPiece(piece) || forThisController;
         }
     } catch (const std::exception& e) {
         loader_.setStatus(3, errorText(e));
@@ -60,6 +67,15 @@ void Connections::receiveBroker(const QByteArray& chunk) {
     }
     loader_.state.AnswerFrameIncomplete =
         brokerReceiver_.pendingSize() > 0 && !brokerReceiver_.holdsStaleFrame();
+    return forThisController;
+}
+
+void Connections::deliverForeignFrame(const BrokerFrame::Frame& frame) {
+    // Another controller behind the broker (its banner after someone else's RESET, an answer
+    // meant for another client): shown marked with its id, never taken as the answer.
+    const QString mark = frame.notFound() ? QStringLiteral("[контроллер %1: не найден] ")
+                                          : QStringLiteral("[контроллер %1] ");
+    loader_.router.routeToTerminal(Cp1251::encode(mark.arg(frame.hardwareId)) + frame.payload);
 }
 
 void Connections::deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece) {
@@ -74,10 +90,14 @@ void Connections::deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece) {
     }
 }
 
-void Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
+bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
     if (piece.stale) {
         deliverStaleBrokerPiece(piece);
-        return;
+        return true;
+    }
+    if (piece.frame && piece.frame->hardwareId != addressedId()) {
+        deliverForeignFrame(*piece.frame);
+        return false;
     }
     LoaderState& s = loader_.state;
     QByteArray received;
@@ -101,6 +121,7 @@ void Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
     }
     loader_.router.appendAnswer(received);
     loader_.router.routeToTerminal(received);
+    return true;
 }
 
 void Connections::brokerNotFound() {
@@ -118,8 +139,7 @@ void Connections::incompleteFrameTimedOut() {
     incompleteFrameTimer_->stop();
     loader_.state.AnswerFrameIncomplete = false;
     if (auto piece = brokerReceiver_.flush()) {
-        deliverBrokerPiece(*piece);
-        if (!piece->stale) {
+        if (deliverBrokerPiece(*piece) && !piece->stale) {
             loader_.router.endReception();
         }
     }

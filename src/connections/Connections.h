@@ -63,8 +63,11 @@ private:
     void attachTcpHandlers();
     void waitForConnect(bool brokerWait);
     void receiveTcp(const QByteArray& chunk);
-    void receiveBroker(const QByteArray& chunk);
-    void deliverBrokerPiece(const BrokerReceiver::Piece& piece);
+    // Both false when what arrived is only other controllers' frames.
+    bool receiveBroker(const QByteArray& chunk);
+    bool deliverBrokerPiece(const BrokerReceiver::Piece& piece);
+    void deliverForeignFrame(const BrokerFrame::Frame& frame);
+    std::uint32_t addressedId() const;
     void deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece);
     void brokerNotFound();
     void incompleteFrameTimedOut();

@@ -138,14 +138,18 @@ void Connections::TCPClientDataAvailable() {
         terminal.caption = QStringLiteral("Терминальное окно RxCount=%1 len=%2")
                                .arg(terminal.receiveCounter)
                                .arg(chunk.size());
+        bool forThisController = true;
         if (!chunk.isEmpty()) {
             if (loader_.form.TypeOfConnectGrpPage == kTcp) {
                 receiveTcp(chunk);
             } else {
-                receiveBroker(chunk);
+                forThisController = receiveBroker(chunk);
             }
         }
-        loader_.router.endReception();
+        // Other controllers' chatter must not keep restarting the quiet ticks of an answer.
+        if (forThisController) {
+            loader_.router.endReception();
+        }
     } catch (const std::exception& e) {
         loader_.setStatus(3, errorText(e));
     }

@@ -247,6 +247,9 @@ void TcpLinkTest::brokerFramesOverARealStream_data() {
     foreign[8] = char(0xFF);
     foreign[9] = char(0x10);
     BrokerFrame::AppendCrc16(foreign.data(), int(foreign.size()) - 2);
+    QTest::newRow("another controller's banner first")
+        << QList<ScriptedServer::Write>{{5, BrokerFrame::encode({0x41, 2, "UNIT:OTHER"})}, {10, a}}
+        << QByteArray("3.14") << "Ответ получен [4 байт]";
     QTest::newRow("other header bytes") << QList<ScriptedServer::Write>{{5, foreign}}
                                         << QByteArray("3.14") << "Ответ получен [4 байт]";
     QTest::newRow("oversize chunk") << QList<ScriptedServer::Write>{{5, QByteArray(6000, 'z') + a}}

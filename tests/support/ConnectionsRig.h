@@ -13,6 +13,8 @@
 // the fixture of the unit tests of the connections.
 struct ConnectionsRig {
     ConnectionsRig() {
+        // The controller the tests' broker frames come from.
+        loader.form.HARDWARE_IDEdt.text = QStringLiteral("1");
         runtime.setTimeLimit(24ULL * 3600 * 1000);
         loader.onStatus = [this](int panel, const QString& text) {
             if (panel == 2) {

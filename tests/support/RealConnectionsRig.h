@@ -12,6 +12,8 @@
 // tests of the connections. Waits are short so every test stays fast.
 struct RealConnectionsRig {
     RealConnectionsRig() {
+        // The controller the tests' broker frames come from.
+        loader.form.HARDWARE_IDEdt.text = QStringLiteral("1");
         loader.onStatus = [this](int panel, const QString& text) {
             if (panel == 2) {
                 status2.append(text);

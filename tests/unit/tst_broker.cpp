@@ -3,6 +3,7 @@
 // not-found answer and the frames sent. Frames are written out as bytes here.
 #include "ConnectionsRig.h"
 #include "connections/BrokerReceiver.h"
+#include "core/Cp1251.h"
 #include "core/LoaderError.h"
 
 #include <QTest>
@@ -18,6 +19,8 @@ private slots:
     void commandTooLongForAFrameIsRefusedAndNothingSent();
     void receivedFramesReachTheAnswer_data();
     void receivedFramesReachTheAnswer();
+    void otherControllersFramesStayOutOfTheAnswer_data();
+    void otherControllersFramesStayOutOfTheAnswer();
     void notFoundWithoutWaitingShowsTheBoxAndEndsTheWait();
     void notFoundWhileWaitingRepeatsTheCommand();
     void incompleteFrameIsDroppedWhenTheNextCommandGoesOut();
@@ -278,6 +281,49 @@ void BrokerTest::receivedFramesReachTheAnswer() {
     const QString trace = rig.runtime.debugLines.last();
     QVERIFY2(trace.startsWith("TCPClientDataAvailable "), qPrintable(trace));
     QVERIFY(trace.endsWith(" " + QString::number(rig.loader.state.ReceiveTraceTick)));
+}
+
+void BrokerTest::otherControllersFramesStayOutOfTheAnswer_data() {
+    QTest::addColumn<QByteArray>("other");
+    QTest::addColumn<int>("everyMs"); // 0: once, before the answer
+    QTest::addColumn<QString>("line");
+    QTest::newRow("banner of another id")
+        << BrokerFrame::encode({0x41, 2, "UNIT:OTHER"}) << 0 << "[контроллер 2] UNIT:OTHER";
+    QTest::newRow("another id not found")
+        << BrokerFrame::encode({0xC1, 9, ""}) << 0 << "[контроллер 9: не найден] ";
+    // Another controller's chatter does not keep the answer from completing.
+    QTest::newRow("chatter all through the wait")
+        << BrokerFrame::encode({0x41, 3, "tick"}) << 10 << "[контроллер 3] tick";
+}
+
+void BrokerTest::otherControllersFramesStayOutOfTheAnswer() {
+    QFETCH(QByteArray, other);
+    QFETCH(int, everyMs);
+    QFETCH(QString, line);
+    ConnectionsRig rig;
+    rig.useKind(kBroker);
+    rig.loader.form.HARDWARE_IDEdt.text = "1";
+    rig.loader.setAnswerTimeout(3000);
+    rig.loader.state.AttemptLimit = 1;
+    bool answered = false;
+    QByteArray answer;
+    std::uint64_t took = 0;
+    rig.operation([&] {
+        for (int at = 10; at <= (everyMs > 0 ? 3000 : 10); at += std::max(everyMs, 1)) {
+            rig.fakes.tcp->receive(other, std::uint64_t(at));
+        }
+        rig.fakes.tcp->receive(kAnswer, 50);
+        const std::uint64_t start = rig.runtime.elapsed();
+        answered = rig.loader.exchange.SendCommand("VER");
+        took = rig.runtime.elapsed() - start;
+        answer = rig.loader.state.AnswerBuffer;
+    });
+    QVERIFY(answered);
+    QCOMPARE(answer, QByteArray("3.14"));
+    QVERIFY2(took < 200, qPrintable(QString::number(took)));
+    QVERIFY(rig.dialogs.calls.isEmpty());
+    QVERIFY(!rig.status3.contains("БРОКЕР:LUMET не найден..."));
+    QVERIFY(rig.loader.form.terminal.lines.contains(Cp1251::encode(line)));
 }
 
 void BrokerTest::notFoundWithoutWaitingShowsTheBoxAndEndsTheWait() {
