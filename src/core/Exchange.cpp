@@ -3,8 +3,19 @@
 #include "Cp1251.h"
 #include "Links.h"
 #include "Loader.h"
+#include "LoaderError.h"
 
 #include <climits>
+
+namespace {
+
+QString answerOverflowText() {
+    return QStringLiteral("Устройство передает данные без остановки: ответ длиннее %1 Мбайт, "
+                          "обмен прерван")
+        .arg(ReceiveRouter::kAnswerLimit / (1024 * 1024));
+}
+
+} // namespace
 
 bool Exchange::SendCommand(const QByteArray& text) {
     LoaderState& s = loader_.state;
@@ -14,6 +25,7 @@ bool Exchange::SendCommand(const QByteArray& text) {
         s.AnswerBuffer.clear();
         s.AnswerReceived = false;
         s.AnswerDamaged = false;
+        s.AnswerOverflow = false;
         ++s.AttemptCount;
         writeCommand(text);
         loader_.addTerminalLine(text);
@@ -24,6 +36,9 @@ bool Exchange::SendCommand(const QByteArray& text) {
                                       QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
         }
         WaitAnswer();
+        if (s.AnswerOverflow) {
+            throw LoaderError(answerOverflowText());
+        }
         answered = s.AnswerReceived;
     } while (ShouldRetry());
     return answered;
@@ -60,7 +75,7 @@ void Exchange::WaitAnswer() {
             }
             rt.processEvents();
             lastCheck = rt.tickCount();
-            if (s.AnswerReceived || s.QuietTicks == 0) {
+            if (s.AnswerReceived || s.QuietTicks == 0 || s.AnswerOverflow) {
                 break;
             }
         }

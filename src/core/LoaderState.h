@@ -29,6 +29,9 @@ struct LoaderState {
     // The connection holds the first part of an answer frame whose rest is still due: the
     // answer is not complete, however long the pause inside the frame.
     bool AnswerFrameIncomplete = false;
+    // More than ReceiveRouter::kAnswerLimit bytes arrived since the attempt began: the peer
+    // sends without pause, and the exchange ends with an error.
+    bool AnswerOverflow = false;
     std::int32_t AnswerTimeoutMs = 80000; // kept in mnuTimeOut.Tag
     std::int32_t AttemptCount = 0;
     std::int32_t AttemptLimit = 3;

@@ -3,8 +3,14 @@
 #include "Loader.h"
 
 void ReceiveRouter::appendAnswer(const QByteArray& chunk) {
-    if (loader_.state.OperationActive) {
-        loader_.state.AnswerBuffer.append(chunk);
+    LoaderState& s = loader_.state;
+    if (!s.OperationActive) {
+        return;
+    }
+    s.AnswerBuffer.append(chunk);
+    if (s.AnswerBuffer.size() > kAnswerLimit) {
+        s.AnswerOverflow = true;
+        s.AnswerBuffer.remove(0, s.AnswerBuffer.size() - kAnswerLimit / 2);
     }
 }
 
@@ -17,6 +23,10 @@ void ReceiveRouter::routeToTerminal(const QByteArray& chunk) {
     } else {
         s.PendingTerminalText.append(chunk);
         s.LastReceiveTick = loader_.runtime.tickCount();
+        if (s.PendingTerminalText.size() >= kPendingLimit) {
+            loader_.addTerminalLine(s.PendingTerminalText);
+            s.PendingTerminalText.clear();
+        }
     }
 }
 

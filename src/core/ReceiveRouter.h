@@ -12,7 +12,15 @@ class ReceiveRouter {
 public:
     explicit ReceiveRouter(Loader& loader) : loader_(loader) {}
 
-    // Appends the chunk to AnswerBuffer while an operation runs.
+    // Far above any real answer; a peer that sends more within one attempt sends without pause.
+    static constexpr qsizetype kAnswerLimit = 4 * 1024 * 1024;
+    // Text received outside an operation is shown as a line once this much has collected,
+    // also while the peer does not pause.
+    static constexpr qsizetype kPendingLimit = 64 * 1024;
+
+    // Appends the chunk to AnswerBuffer while an operation runs. Past kAnswerLimit the oldest
+    // half goes and AnswerOverflow is set: memory stays bounded, and a loop that watches for a
+    // text in the newest bytes (the restart banner) still sees it.
     void appendAnswer(const QByteArray& chunk);
     // Steps T1 and T2: the chunk to the terminal, as a line or into the pending text.
     void routeToTerminal(const QByteArray& chunk);

@@ -1,6 +1,7 @@
 // The connection handlers over fake layers in virtual time: the port list, the open steps of
 // the three kinds with their status texts and waits, and the received-data routing rule.
 #include "ConnectionsRig.h"
+#include "connections/BrokerFrame.h"
 
 #include <QTest>
 #include <cerrno>
@@ -10,6 +11,8 @@ class ConnectionsTest : public QObject {
 private slots:
     void routingRuleMakesOneLineOutsideAndALinePerReceptionInside_data();
     void routingRuleMakesOneLineOutsideAndALinePerReceptionInside();
+    void peerThatNeverPausesIsBounded_data();
+    void peerThatNeverPausesIsBounded();
     void emptySerialReadChangesNothing();
     void portListFollowsTheCheckBox_data();
     void portListFollowsTheCheckBox();
@@ -75,6 +78,63 @@ void ConnectionsTest::routingRuleMakesOneLineOutsideAndALinePerReceptionInside()
         QVERIFY(rig.loader.state.AnswerBuffer.isEmpty());
         QCOMPARE(rig.loader.form.terminal.lines, QList<QByteArray>({"ABCDEF"}));
     }
+}
+
+void ConnectionsTest::peerThatNeverPausesIsBounded_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("chunk"); // sent every millisecond
+    QTest::addColumn<bool>("inOperation");
+    QTest::addColumn<bool>("overflows"); // else the wait runs its full 2000 ms
+    const QByteArray text(64 * 1024, 'U');
+    const QByteArray ours = BrokerFrame::encode({0x41, 1, QByteArray(4000, 'U')});
+    const QByteArray others = BrokerFrame::encode({0x41, 2, QByteArray(4000, 'U')});
+    QTest::newRow("tcp") << int(kTcp) << text << true << true;
+    QTest::newRow("serial") << int(kSerial) << QByteArray(8192, 'U') << true << true;
+    QTest::newRow("broker, garbage") << int(kBroker) << text << true << true;
+    QTest::newRow("broker, frames") << int(kBroker) << ours.repeated(16) << true << true;
+    QTest::newRow("broker, another id") << int(kBroker) << others.repeated(16) << true << false;
+    QTest::newRow("tcp, a byte now and then") << int(kTcp) << QByteArray("U") << true << false;
+    QTest::newRow("tcp, no operation") << int(kTcp) << text << false << false;
+}
+
+void ConnectionsTest::peerThatNeverPausesIsBounded() {
+    QFETCH(int, kind);
+    QFETCH(QByteArray, chunk);
+    QFETCH(bool, inOperation);
+    QFETCH(bool, overflows);
+    ConnectionsRig rig;
+    rig.useKind(kind);
+    rig.loader.setAnswerTimeout(2000);
+    rig.loader.state.AttemptLimit = 1;
+    qsizetype largestAnswer = 0;
+    auto flood = [&] {
+        for (int at = 1; at <= 2500; ++at) {
+            deliver(rig, kind, chunk, std::uint64_t(at));
+            rig.runtime.post(std::uint64_t(at), [&] {
+                largestAnswer = std::max(largestAnswer, rig.loader.state.AnswerBuffer.size());
+            });
+        }
+    };
+    std::uint64_t start = 0;
+    bool answered = false;
+    rig.operation([&] {
+        start = rig.runtime.elapsed();
+        if (inOperation) {
+            flood();
+            answered = rig.loader.exchange.SendCommand("VER\r");
+        }
+    });
+    if (!inOperation) {
+        rig.loader.driver.OpenConnection();
+        flood();
+        rig.runtime.runFor(2500);
+    }
+    const std::uint64_t took = rig.runtime.elapsed() - start;
+    QVERIFY(!answered);
+    QCOMPARE(rig.loader.form.Status[3].contains("без остановки"), overflows);
+    QVERIFY2(overflows ? took < 1000 : took >= 2000, qPrintable(QString::number(took)));
+    QVERIFY(largestAnswer <= ReceiveRouter::kAnswerLimit);
+    QVERIFY(rig.loader.state.PendingTerminalText.size() < ReceiveRouter::kPendingLimit);
 }
 
 void ConnectionsTest::emptySerialReadChangesNothing() {
