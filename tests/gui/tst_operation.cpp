@@ -1,6 +1,6 @@
 #include "DevSimProcess.h"
 #include "GuiFixture.h"
-#include "SRecordText.h"
+#include "TestFirmware.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -12,26 +12,6 @@
 #include <QToolButton>
 
 namespace {
-
-using TestRecords::record;
-
-// A small firmware file whose header fits every device ("HDR") and names a firmware version
-// that may be loaded into storage memory.
-QString writeFirmware(const QString& dir, int dataRecords) {
-    const QString path = dir + QStringLiteral("/fw.s28");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return QString();
-    }
-    file.write(record('0', QByteArray::fromHex("0000") + "HDR LUMET 2.64") + "\r\n");
-    for (int i = 0; i < dataRecords; ++i) {
-        QByteArray bytes = QByteArray::fromHex("01") + char(i >> 4) + char((i & 15) << 4);
-        bytes += QByteArray(16, char(i));
-        file.write(record('2', bytes) + "\r\n");
-    }
-    file.write(record('8', QByteArray::fromHex("010000")) + "\r\n");
-    return path;
-}
 
 struct ControlsSeen {
     bool sampled = false;
@@ -93,7 +73,7 @@ ControlsSeen OperationTest::sample(GuiFixture& f) {
 
 void OperationTest::flashOverTcpStartedByClick() {
     GuiFixture f;
-    const QString file = writeFirmware(f.dataDir, 20);
+    const QString file = writeTestFirmware(f.dataDir, 20);
     prepare(f, devsim_.port, file);
 
     ControlsSeen during;
@@ -128,7 +108,7 @@ void OperationTest::flashOverTcpStartedByClick() {
 
 void OperationTest::secondClickCancels() {
     GuiFixture f;
-    const QString file = writeFirmware(f.dataDir, 2000);
+    const QString file = writeTestFirmware(f.dataDir, 2000);
     prepare(f, devsim_.port, file);
     auto* button = f.find<QToolButton>("btnConnect");
     QString statusAtCancel;
@@ -155,7 +135,7 @@ void OperationTest::secondClickCancels() {
 
 void OperationTest::storageLoadWithOptionsFromTheWindow() {
     GuiFixture f;
-    const QString file = writeFirmware(f.dataDir, 30);
+    const QString file = writeTestFirmware(f.dataDir, 30);
     prepare(f, devsim_.port, file);
     f.find<QAction>("N2")->trigger();
     QTest::mouseClick(f.find<QCheckBox>("cbFinalization"), Qt::LeftButton);
