@@ -4,10 +4,13 @@
 #include "MainWindow.h"
 #include "terminal/TerminalWindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 
 namespace {
@@ -25,32 +28,113 @@ void settle(Application& app) {
     }
 }
 
+void wait(Application& app, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        settle(app);
+    }
+}
+
+void choose(Application& app, int page, int mode) {
+    Loader& loader = app.loader;
+    for (int i = 0; i < 3 && loader.form.TypeOfConnectGrpPage != page; ++i) {
+        loader.driver.ToolButton1Click();
+    }
+    loader.driver.N1Click(mode);
+    settle(app);
+}
+
+// Each connection page with an operation chosen; the storage load with its options.
+void takePages(Application& app, const QDir& dir) {
+    const struct {
+        int page;
+        int mode;
+        const char* name;
+    } pages[] = {{kSerial, kModeFlash, "main-serial.png"},
+                 {kTcp, kModeFlash, "main-tcp.png"},
+                 {kBroker, kModeReadBack, "main-broker.png"}};
+    for (const auto& shot : pages) {
+        choose(app, shot.page, shot.mode);
+        save(*app.main, dir.filePath(QLatin1String(shot.name)));
+    }
+    choose(app, kTcp, kModeStore);
+    FormModel& form = app.loader.form;
+    form.cbFinalization.checked = true;
+    form.cbDopInitCmd.enabled = true;
+    form.cbWaitConnectLUMET.checked = true;
+    settle(app);
+    save(*app.main, dir.filePath(QStringLiteral("main-storage.png")));
+    form.cbFinalization.checked = form.cbWaitConnectLUMET.checked = false;
+    form.cbDopInitCmd.enabled = false;
+}
+
+// A flash over TCP/IP to the device named in the settings, pictured when it is under way.
+void takeRunningFlash(Application& app, const QDir& dir) {
+    if (app.loader.form.edName.text.isEmpty()) {
+        std::fprintf(stderr, "screenshots: no firmware file named; no picture of a flash\n");
+        return;
+    }
+    choose(app, kTcp, kModeFlash);
+    const ProgressControl& progress = app.loader.form.ProgressBar1;
+    bool taken = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!taken && progress.maximum > 1 && progress.position * 5 >= progress.maximum * 2) {
+            taken = true;
+            app.syncAll();
+            save(*app.main, dir.filePath(QStringLiteral("main-flash.png")));
+        }
+    });
+    watch.start(20);
+    app.main->findChild<QToolButton*>(QStringLiteral("btnConnect"))->click();
+    if (!taken) {
+        std::fprintf(stderr, "screenshots: the flash did not get under way: %s\n",
+                     qPrintable(app.loader.form.Status[3]));
+    }
+}
+
+// The terminal on the link the flash left open: the user's command and the reply.
+void takeTerminal(Application& app, const QDir& dir) {
+    TerminalModel& terminal = app.loader.form.terminal;
+    terminal.visible = true;
+    terminal.lines.clear();
+    settle(app);
+    if (app.loader.state.ConnectionOpen) {
+        app.loader.exchange.SendCommand("VER\r");
+        wait(app, 600);
+    }
+    save(*app.terminal, dir.filePath(QStringLiteral("terminal.png")));
+    terminal.visible = false;
+}
+
+// Nobody answers a message box on a virtual display: one that opens is reported and closed, so
+// that the run goes on.
+void closeDialogs(QTimer& timer) {
+    QObject::connect(&timer, &QTimer::timeout, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            const auto* message = qobject_cast<QMessageBox*>(box);
+            std::fprintf(stderr, "screenshots: closed a dialog: %s\n",
+                         qPrintable(message != nullptr ? message->text() : box->windowTitle()));
+            box->close();
+        }
+    });
+    timer.start(2000);
+}
+
 void takeAll(Application& app, const QString& folder) {
     QDir().mkpath(folder);
     const QDir dir(folder);
-    Loader& loader = app.loader;
-    // Each connection page, with a different operation chosen, so the option boxes of the
-    // storage load show on one of them.
-    const int modes[] = {kModeFlash, kModeStore, kModeReadBack};
-    const char* const names[] = {"main-serial.png", "main-tcp.png", "main-broker.png"};
-    for (int page = 0; page < 3; ++page) {
-        loader.driver.N1Click(modes[page]);
-        settle(app);
-        save(*app.main, dir.filePath(QLatin1String(names[page])));
-        loader.driver.ToolButton1Click();
+    QTimer dialogs;
+    closeDialogs(dialogs);
+    // Without a window manager the window is never activated; its first activation reloads
+    // the firmware file.
+    if (app.loader.state.FirstActivation) {
+        app.main->FormActivate();
     }
-    loader.driver.N1Click(kModeFlash);
-    TerminalModel& terminal = loader.form.terminal;
-    terminal.visible = true;
-    terminal.sendPanelVisible = true;
-    terminal.edit1 = QStringLiteral("VER");
-    for (const char* line :
-         {"VER", "LUMET5 v5.12 build 2024.03", "OK", "PAGECOUNT", "PAGECOUNT=512", "OK"}) {
-        loader.addTerminalLine(QByteArray(line));
-    }
-    settle(app);
-    save(*app.terminal, dir.filePath(QStringLiteral("terminal.png")));
-    terminal.visible = false;
+    takePages(app, dir);
+    takeRunningFlash(app, dir);
+    takeTerminal(app, dir);
     app.main->close();
     QCoreApplication::quit();
 }
