@@ -46,7 +46,9 @@ std::optional<qsizetype> BrokerReceiver::damagedFrameEnd(qsizetype start, qsizet
         }
         arriving = arriving || head == Head::Incomplete;
     }
-    if (arriving && !nextValid(start + size, pending_.size())) {
+    // The wait ends once as much as a whole receive buffer is held.
+    if (arriving && pending_.size() - start < kReceiveBufferSize &&
+        !nextValid(start + size, pending_.size())) {
         return std::nullopt;
     }
     return start + size;
@@ -66,8 +68,9 @@ qsizetype BrokerReceiver::resyncPoint(qsizetype start) const {
 std::optional<qsizetype> BrokerReceiver::brokenEnd(qsizetype start, Head head, bool* frameShaped) {
     *frameShaped = false;
     if (head == Head::Incomplete) {
-        // Possibly a frame still arriving; a whole valid frame behind it says it is not.
-        return nextValid(start + 1, pending_.size());
+        // A frame still arriving, where one is due, is waited for. Out of step (after
+        // garbage) it may be garbage too: a whole valid frame behind it says it is.
+        return frameDue_ ? std::nullopt : nextValid(start + 1, pending_.size());
     }
     const qsizetype size = frameSize(start);
     if (frameDue_ && size <= kReceiveBufferSize) {

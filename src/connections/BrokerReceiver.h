@@ -20,7 +20,8 @@
 //   may still be arriving, it is waited for);
 // - any other head (garbage, or a length beyond the buffer) is broken up to the next position
 //   that can still start a frame: a valid one, or one whose end has not arrived yet;
-// - a head whose end has not arrived yet is waited for, unless a whole valid frame follows it.
+// - a head whose end has not arrived yet is waited for; out of step (after garbage) only while
+//   no whole valid frame follows it.
 // So what is held back is at most one incomplete frame (under 4098 bytes).
 //
 // When a new command goes out while a frame is incomplete, that frame belongs to the exchange

@@ -7,6 +7,7 @@
 #include "core/LoaderError.h"
 
 #include <QTest>
+#include <random>
 
 class BrokerTest : public QObject {
     Q_OBJECT
@@ -14,6 +15,7 @@ private slots:
     void streamIsCutIntoFrames_data();
     void streamIsCutIntoFrames();
     void bytewiseDeliveryMatchesBulkDelivery();
+    void cleanStreamOfBinaryFramesComesOutWhole();
     void sentFramesCarryTheIdLengthAndCrc_data();
     void sentFramesCarryTheIdLengthAndCrc();
     void commandTooLongForAFrameIsRefusedAndNothingSent();
@@ -145,8 +147,9 @@ void BrokerTest::streamIsCutIntoFrames_data() {
         << "F:A F:BC B:4 F:D" << 0;
     QTest::newRow("tail of a frame with a small length field")
         << QList<QByteArray>{frame("part2").mid(8) + b} << "B:9 F:B" << 0;
-    QTest::newRow("lead byte with wrong bytes 8 and 9")
-        << QList<QByteArray>{QByteArray::fromHex("01410100000040000909") + b} << "B:10 F:B" << 0;
+    QTest::newRow("head of a long frame, waited for until it cannot be one")
+        << QList<QByteArray>{QByteArray::fromHex("01410100000040000909") + b, QByteArray(53, 'z')}
+        << "B:10 F:B B:46" << 7;
     QTest::newRow("damaged frame, then the next")
         << QList<QByteArray>{damaged(kAnswer), b} << "B:16 F:B" << 0;
     QTest::newRow("incomplete") << QList<QByteArray>{kAnswer.left(7)} << "" << 7;
@@ -184,6 +187,34 @@ void BrokerTest::bytewiseDeliveryMatchesBulkDelivery() {
     const QList<BrokerReceiver::Piece> all = bulk.feed(stream);
     QCOMPARE(describe(one), QStringLiteral("F:3.14 B:4 F:second F: F:third"));
     QCOMPARE(describe(one), describe(all));
+}
+
+void BrokerTest::cleanStreamOfBinaryFramesComesOutWhole() {
+    // Binary payloads hold, here and there, bytes that pass for a whole frame: a frame still
+    // arriving must not be given up for one of them, however the stream is cut.
+    std::mt19937 random(11);
+    for (int stream = 0; stream < 300; ++stream) {
+        QByteArray bytes;
+        int frames = 0;
+        for (; bytes.size() < 30000; ++frames) {
+            QByteArray payload(qsizetype(random() % 4086), '\0');
+            for (char& c : payload) {
+                c = char(random());
+            }
+            bytes += foreignFrame(payload);
+        }
+        BrokerReceiver receiver;
+        int whole = 0;
+        for (qsizetype at = 0; at < bytes.size();) {
+            const QByteArray chunk = bytes.mid(at, 1 + qsizetype(random() % 2000));
+            at += chunk.size();
+            for (const BrokerReceiver::Piece& piece : receiver.feed(chunk)) {
+                QVERIFY2(piece.frame, qPrintable(QStringLiteral("stream %1").arg(stream)));
+                ++whole;
+            }
+        }
+        QCOMPARE(whole, frames);
+    }
 }
 
 void BrokerTest::sentFramesCarryTheIdLengthAndCrc_data() {
