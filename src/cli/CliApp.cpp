@@ -4,6 +4,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/FleetRunner.h"
 #include "cli/GlobalFlags.h"
+#include "cli/StorageCommands.h"
 #include "cli/Subcommand.h"
 #include "cli/UsageError.h"
 
@@ -71,7 +72,7 @@ CliResult runFleet(const GlobalFlags& flags, const QStringList& arguments) {
     if (!usesBroker(arguments)) {
         throw UsageError(QStringLiteral("several ids need --broker"));
     }
-    if (name == QStringLiteral("readback") && !arguments.join(QLatin1Char(' ')).contains("{id}")) {
+    if (name == QStringLiteral("readback") && !readbackOutput(arguments).contains("{id}")) {
         throw UsageError(QStringLiteral("a fleet reads back into one file per id: put {id} into "
                                         "the name of OUT"));
     }
@@ -93,6 +94,16 @@ CliResult runFleet(const GlobalFlags& flags, const QStringList& arguments) {
         result.output = (fleet.outputs() + FleetDisplay::summary(fleet.members())).toLocal8Bit();
     }
     return result;
+}
+
+// A journal entry that could not be written is said on standard error even with -q: the audit
+// trail has a hole.
+void warnOfJournal(const CliResult& result) {
+    if (result.journalWritten == false) {
+        print(stderr, QStringLiteral("velkor-cli: warning: the journal entry was not written to "
+                                     "%1: %2\n")
+                          .arg(result.journalFile, result.journalError));
+    }
 }
 
 // The result goes out once: as the text of its output, or as the JSON object.
@@ -168,11 +179,13 @@ int CliApp::run() {
     }
     CliResult result;
     try {
-        result = flags.fleet.isEmpty() ? runOne(*sub, arguments, RunFlags{flags.quiet, flags.json})
-                                       : runFleet(flags, arguments);
+        const RunFlags runFlags{flags.quiet, flags.json, undecodable_};
+        result =
+            flags.fleet.isEmpty() ? runOne(*sub, arguments, runFlags) : runFleet(flags, arguments);
     } catch (const UsageError& e) {
         result = usageResult(first, e.text());
     }
+    warnOfJournal(result);
     render(result, first, flags.json, clock.elapsed());
     const int code = result.exitCode;
     return code;

@@ -1,23 +1,12 @@
 #include "cli/CliSession.h"
 
+#include "cli/ShellPlatform.h"
 #include "core/DataDir.h"
 #include "core/LoaderError.h"
 
-#include <atomic>
 #include <csignal>
-#include <cstdio>
 
 namespace {
-
-// Set by the signal handler, read by the session's poll timer on the user-interface thread:
-// the handler itself touches nothing else.
-std::atomic<bool> interruptRequested{false};
-
-extern "C" void onInterrupt(int) {
-    interruptRequested.store(true);
-    // A second Ctrl-C ends the program at once.
-    std::signal(SIGINT, SIG_DFL);
-}
 
 constexpr int kPollIntervalMs = 20;
 
@@ -28,23 +17,29 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
       progress_(loader, ProgressDisplay::modeFor(quiet)) {
     dialogs.quiet = quiet;
     options.applyTo(loader);
-    interruptRequested.store(false);
-    std::signal(SIGINT, onInterrupt);
+    ShellPlatform::catchStopSignals();
     poller_.setInterval(kPollIntervalMs);
     QObject::connect(&poller_, &QTimer::timeout, [this] { poll(); });
     poller_.start();
 }
 
 CliSession::~CliSession() {
-    std::signal(SIGINT, SIG_DFL);
+    ShellPlatform::releaseStopSignals();
+}
+
+int CliSession::interruptedExitCode() const {
+    return ShellPlatform::exitCodeForSignal(stopSignal_);
 }
 
 void CliSession::poll() {
     LoaderState& s = loader.state;
-    if (interruptRequested.exchange(false)) {
-        interrupted_ = true;
+    if (const int signal = ShellPlatform::takeStopSignal(); signal != 0) {
+        stopSignal_ = signal;
         if (s.OperationActive) {
-            loader.driver.btnConnectClick();
+            loader.driver.cancel(
+                signal == SIGINT
+                    ? QString()
+                    : QStringLiteral("получен сигнал %1").arg(ShellPlatform::signalName(signal)));
         }
     }
     if (endWaitOnDisconnect_ && s.OperationActive && !s.ConnectionOpen && s.QuietTicks > 1) {

@@ -13,8 +13,8 @@
 // One loader for a subcommand that talks to a controller: the real runtime, the shell's
 // dialogs, the real connections and the shared data folder, set up from the common options.
 // Progress and status messages (panel 3) go to standard error unless quiet (ProgressDisplay).
-// Ctrl-C does what the cancel button does: while an operation runs it cancels it; a second
-// Ctrl-C ends the program.
+// Ctrl-C, SIGTERM and SIGHUP do what the cancel button does: while an operation runs they
+// cancel it; a second signal of the same kind ends the program.
 class CliSession {
 public:
     CliSession(const CommonOptions& options, bool quiet);
@@ -27,8 +27,10 @@ public:
     bool beginOperation();
     // Ends the operation and closes the connection.
     void endOperation();
-    // Ctrl-C was pressed.
-    bool interrupted() const { return interrupted_; }
+    // A stop signal (Ctrl-C, SIGTERM, SIGHUP) came.
+    bool interrupted() const { return stopSignal_ != 0; }
+    // The exit code of a run the signal stopped: 130, 143 or 129.
+    int interruptedExitCode() const;
     // While an operation runs and the connection drops, the current answer wait ends at once
     // (as a click on the wait bar ends it) instead of running to its time-out.
     void setEndWaitOnDisconnect(bool on) { endWaitOnDisconnect_ = on; }
@@ -44,6 +46,6 @@ private:
     void poll();
 
     QTimer poller_;
-    bool interrupted_ = false;
+    int stopSignal_ = 0;
     bool endWaitOnDisconnect_ = false;
 };

@@ -5,6 +5,7 @@
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/DataDir.h"
+#include "core/FileText.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
 #include "core/QtRuntime.h"
@@ -79,9 +80,11 @@ struct FileSession {
     Loader loader;
 };
 
+// A file that cannot be read (74), or one refused for its size (65).
 CliResult fileError(const QString& command, const QString& file, const LoaderError& e) {
     print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(command, e.text()));
-    CliResult result = CliResult::withCode(kExitIoErr, e.text());
+    const bool tooLarge = dynamic_cast<const FileTooLargeError*>(&e) != nullptr;
+    CliResult result = CliResult::withCode(tooLarge ? kExitDataErr : kExitIoErr, e.text());
     result.file = file;
     return result;
 }

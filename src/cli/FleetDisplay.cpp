@@ -2,8 +2,9 @@
 
 #include "cli/ExitCodes.h"
 
+#include "cli/ShellPlatform.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -24,7 +25,7 @@ FleetDisplay::Mode FleetDisplay::modeFor(bool quiet) {
     if (quiet) {
         return Mode::Off;
     }
-    return isatty(STDERR_FILENO) ? Mode::Table : Mode::Lines;
+    return ShellPlatform::stderrIsTerminal() ? Mode::Table : Mode::Lines;
 }
 
 void FleetDisplay::message(const FleetMember& member, const QString& text) {
@@ -47,10 +48,14 @@ QString FleetDisplay::lineOf(const FleetMember& m) const {
     case FleetMember::State::Waiting:
         return line + QStringLiteral("waiting");
     case FleetMember::State::Done:
-        return line + QStringLiteral("%1 (%2) in %3  %4")
-                          .arg(exitCodeName(m.exitCode))
+        return line + QStringLiteral("%1 (%2) in %3  %4%5")
+                          .arg(m.outcome())
                           .arg(m.exitCode)
-                          .arg(seconds(m.elapsedMs), m.status());
+                          .arg(seconds(m.elapsedMs),
+                               m.resume().isEmpty()
+                                   ? QString()
+                                   : QStringLiteral("--resume %1  ").arg(m.resume()),
+                               m.status());
     case FleetMember::State::Running:
         break;
     }
@@ -80,18 +85,25 @@ void FleetDisplay::redraw() {
     put(text);
 }
 
+// The table of every id's outcome; a fleet with interrupted stores gets a column of the
+// positions each id resumes from.
 QString FleetDisplay::summary(const QList<FleetMember>& members) {
-    QString text =
-        QStringLiteral("%1%2%3%4status\n")
-            .arg(QStringLiteral("id").leftJustified(12),
-                 QStringLiteral("outcome").leftJustified(19),
-                 QStringLiteral("exit").leftJustified(6), QStringLiteral("time").leftJustified(10));
+    bool resumable = false;
     for (const FleetMember& m : members) {
-        text += QStringLiteral("%1%2%3%4%5\n")
-                    .arg(QString::number(m.id).leftJustified(12),
-                         exitCodeName(m.exitCode).leftJustified(19),
-                         QString::number(m.exitCode).leftJustified(6),
-                         seconds(m.elapsedMs).leftJustified(10), m.status());
+        resumable = resumable || !m.resume().isEmpty();
+    }
+    const auto row = [resumable](const QString& id, const QString& outcome, const QString& exit,
+                                 const QString& time, const QString& resume,
+                                 const QString& status) {
+        return id.leftJustified(12) + outcome.leftJustified(19) + exit.leftJustified(6) +
+               time.leftJustified(10) + (resumable ? resume.leftJustified(16) : QString()) +
+               status + QLatin1Char('\n');
+    };
+    QString text = row(QStringLiteral("id"), QStringLiteral("outcome"), QStringLiteral("exit"),
+                       QStringLiteral("time"), QStringLiteral("resume"), QStringLiteral("status"));
+    for (const FleetMember& m : members) {
+        text += row(QString::number(m.id), m.outcome(), QString::number(m.exitCode),
+                    seconds(m.elapsedMs), m.resume(), m.status());
     }
     return text;
 }

@@ -13,13 +13,15 @@ QString FleetMember::status() const {
     return message;
 }
 
+QString FleetMember::outcome() const {
+    return result.value(QStringLiteral("outcome")).toString(exitCodeName(exitCode));
+}
+
 QJsonObject FleetMember::toJson() const {
     QJsonObject o = result;
     o.insert(QStringLiteral("id"), double(id));
     o.insert(QStringLiteral("exitCode"), exitCode);
-    // The child's own outcome word; a child that left no result is named by its exit code.
-    o.insert(QStringLiteral("outcome"),
-             result.value(QStringLiteral("outcome")).toString(exitCodeName(exitCode)));
+    o.insert(QStringLiteral("outcome"), outcome());
     o.insert(QStringLiteral("status"), status());
     o.insert(QStringLiteral("elapsedMs"), double(elapsedMs));
     o.remove(QStringLiteral("subcommand"));

@@ -22,6 +22,10 @@ struct FleetMember {
 
     // The final status text: the child's, else its last message.
     QString status() const;
+    // The child's outcome word; a child that left no result is named by its exit code.
+    QString outcome() const;
+    // Where an interrupted store resumes ("PAGE:ADDR:LINE"), empty when it need not.
+    QString resume() const { return result.value(QStringLiteral("resume")).toString(); }
     // The result row of this id in the fleet's result object.
     QJsonObject toJson() const;
 };

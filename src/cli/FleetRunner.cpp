@@ -2,24 +2,15 @@
 
 #include "cli/ExitCodes.h"
 
+#include "cli/ShellPlatform.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTimer>
-#include <atomic>
-#include <csignal>
-#include <unistd.h>
 
 namespace {
-
-std::atomic<bool> fleetInterrupted{false};
-
-extern "C" void onFleetInterrupt(int) {
-    fleetInterrupted.store(true);
-    std::signal(SIGINT, SIG_DFL);
-}
 
 QElapsedTimer& fleetClock() {
     static QElapsedTimer clock;
@@ -40,7 +31,7 @@ FleetRunner::FleetRunner(QStringList arguments, QList<std::uint32_t> ids, int jo
 }
 
 FleetRunner::~FleetRunner() {
-    std::signal(SIGINT, SIG_DFL);
+    ShellPlatform::releaseStopSignals();
     for (auto& process : processes_) {
         if (process && process->state() != QProcess::NotRunning) {
             process->kill();
@@ -51,14 +42,13 @@ FleetRunner::~FleetRunner() {
 
 int FleetRunner::run() {
     fleetClock().start();
-    fleetInterrupted.store(false);
-    std::signal(SIGINT, onFleetInterrupt);
+    ShellPlatform::catchStopSignals();
     display_.redraw();
     QEventLoop loop;
     QTimer poller;
     QObject::connect(&poller, &QTimer::timeout, [this, &loop] {
         poll();
-        if (running_ == 0 && (next_ >= members_.size() || cancelled_)) {
+        if (running_ == 0 && (next_ >= members_.size() || stopSignal_ != 0)) {
             loop.quit();
         }
     });
@@ -75,11 +65,14 @@ int FleetRunner::run() {
 }
 
 void FleetRunner::poll() {
-    if (fleetInterrupted.exchange(false) && !cancelled_) {
-        cancelled_ = true;
+    const int signal = ShellPlatform::takeStopSignal();
+    if (signal != 0 && stopSignal_ == 0) {
+        // Every running child gets the same signal, so each ends as it would alone: its
+        // operation cancelled, its journal entry written, its resume position kept.
+        stopSignal_ = signal;
         for (auto& process : processes_) {
             if (process && process->state() == QProcess::Running) {
-                ::kill(pid_t(process->processId()), SIGINT);
+                ShellPlatform::sendSignal(process->processId(), signal);
             }
         }
     }
@@ -87,7 +80,7 @@ void FleetRunner::poll() {
 }
 
 void FleetRunner::startNext() {
-    while (!cancelled_ && running_ < jobs_ && next_ < members_.size()) {
+    while (stopSignal_ == 0 && running_ < jobs_ && next_ < members_.size()) {
         start(next_++);
     }
 }
@@ -103,9 +96,8 @@ void FleetRunner::start(int index) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VELKOR_CLI_PROGRESS"), QStringLiteral("machine"));
     process->setProcessEnvironment(env);
-    // A process group of its own: a Ctrl-C on the terminal reaches the parent only, which
-    // passes it on once.
-    process->setChildProcessModifier([] { setpgid(0, 0); });
+    const std::int64_t parent = ShellPlatform::processId();
+    process->setChildProcessModifier([parent] { ShellPlatform::prepareFleetChild(parent); });
     QProcess* p = process.get();
     QObject::connect(p, &QProcess::readyReadStandardError, [this, index] { readErr(index); });
     QObject::connect(p, &QProcess::finished, [this, index](int code, QProcess::ExitStatus status) {
@@ -159,8 +151,8 @@ void FleetRunner::finished(int index, int exitCode, bool crashed) {
 }
 
 int FleetRunner::exitCode() const {
-    if (cancelled_) {
-        return kExitCancelled;
+    if (stopSignal_ != 0) {
+        return ShellPlatform::exitCodeForSignal(stopSignal_); // 130, 143 or 129
     }
     for (const FleetMember& m : members_) {
         if (m.exitCode != kExitOk) {

@@ -15,7 +15,8 @@ class QProcess;
 // child velkor-cli of its own (its own loader, connection and journal entry), with --json and
 // machine-readable progress; up to `jobs` children run at once. Several loaders cannot run at
 // once in one process, since every wait loop of the core is a nested event loop on its one
-// thread. Ctrl-C is passed on to the running children, and ids not started yet are not started.
+// thread. A stop signal (Ctrl-C, SIGTERM, SIGHUP) is passed on to the running children, and ids
+// not started yet are not started; a child whose parent dies gets SIGTERM.
 class FleetRunner {
 public:
     // arguments: the subcommand's name first, then its options, with "--id" and its value
@@ -25,8 +26,8 @@ public:
     FleetRunner(const FleetRunner&) = delete;
     FleetRunner& operator=(const FleetRunner&) = delete;
 
-    // Runs every id; returns the fleet's exit code: 0 when every id succeeded, 130 when
-    // cancelled, else the code of the first id, in the order given, that failed.
+    // Runs every id; returns the fleet's exit code: 0 when every id succeeded, 128 + the signal
+    // when a stop signal came, else the code of the first id, in the order given, that failed.
     int run();
 
     const QList<FleetMember>& members() const { return members_; }
@@ -48,5 +49,5 @@ private:
     std::vector<std::unique_ptr<QProcess>> processes_;
     int next_ = 0;
     int running_ = 0;
-    bool cancelled_ = false;
+    int stopSignal_ = 0; // the stop signal that came, passed on to the running children
 };

@@ -2,7 +2,7 @@
 
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
-#include "core/LoaderError.h"
+#include "core/FileText.h"
 #include "firmware/FileSelection.h"
 
 #include <QFileInfo>
@@ -13,6 +13,9 @@ std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const 
     try {
         setEdName(loader, QFileInfo(path).absoluteFilePath());
         btnOpenClick(loader, false);
+    } catch (const FileTooLargeError& e) {
+        report(subcommand, e.text());
+        return CliResult::withCode(kExitDataErr, e.text()); // refused, as the help says
     } catch (const LoaderError& e) {
         report(subcommand, e.text());
         return CliResult::withCode(kExitIoErr, e.text());
@@ -40,6 +43,8 @@ CliResult OperationSupport::runOperation(CliSession& session, const QString& sub
         result.reason = missing;
     } else if (operation.outcome == Outcome::ConnectionFailed) {
         report(subcommand, operation.text);
+    } else if (operation.outcome == Outcome::Cancelled && session.interrupted()) {
+        result.exitCode = session.interruptedExitCode(); // 130, 143 or 129
     }
     return result;
 }

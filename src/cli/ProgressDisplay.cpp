@@ -2,9 +2,9 @@
 
 #include "core/Loader.h"
 
+#include "cli/ShellPlatform.h"
+
 #include <cstdio>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -19,14 +19,6 @@ bool lineDrawn = false;
 void printLine(const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
-}
-
-int terminalWidth() {
-    winsize size{};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
-        return size.ws_col;
-    }
-    return 80;
 }
 
 } // namespace
@@ -74,7 +66,7 @@ ProgressDisplay::Mode ProgressDisplay::modeFor(bool quiet) {
     if (qgetenv("VELKOR_CLI_PROGRESS") == "machine") {
         return Mode::Machine;
     }
-    return isatty(STDERR_FILENO) ? Mode::Bar : Mode::Lines;
+    return ShellPlatform::stderrIsTerminal() ? Mode::Bar : Mode::Lines;
 }
 
 void ProgressDisplay::clearLine() {
@@ -196,7 +188,7 @@ QString ProgressDisplay::barLine(int width) {
 }
 
 void ProgressDisplay::drawBar() {
-    const QString line = barLine(terminalWidth());
+    const QString line = barLine(ShellPlatform::terminalColumns());
     std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
     std::fflush(stderr);
     lineDrawn = true;

@@ -87,7 +87,7 @@ SendArguments parse(const QStringList& arguments) {
 int unanswered(CliSession& session, const QString& text, bool answered) {
     const LoaderState& s = session.loader.state;
     if (session.interrupted()) {
-        return kExitCancelled;
+        return session.interruptedExitCode();
     }
     if (s.ControllerNotFound) {
         return kExitUnavailable; // the broker has no such controller; its box said so
@@ -142,15 +142,16 @@ int sendAll(CliSession& session, const QStringList& texts, CliResult& result) {
 
 // The journal entry of a send: the commands (with \r and \n as typed) and how it ended. Like an
 // operation of the window, a run that never opened the connection leaves none.
-void journalSend(Loader& loader, const QStringList& texts, CliResult& result) {
+void journalSend(CliSession& session, const QStringList& texts, CliResult& result) {
+    Loader& loader = session.loader;
     QString ending = QStringLiteral("нет ответа");
     if (result.exitCode == kExitOk) {
         ending = QStringLiteral("ответ получен");
-    } else if (result.exitCode == kExitCancelled) {
+    } else if (session.interrupted()) {
         ending = UiTexts::cancelledByUser();
     } else if (loader.state.ControllerNotFound) {
         ending = QStringLiteral("контроллер ID %1 не найден брокером")
-                     .arg(loader.form.HARDWARE_IDEdt.roundedValue());
+                     .arg(loader.form.HARDWARE_IDEdt.wholeValue());
     } else if (loader.state.AnswerDamaged) {
         ending = QStringLiteral("ответ повреждён (ошибка CRC)");
     }
@@ -195,14 +196,14 @@ CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
     if (!session.beginOperation()) {
         const QString status = session.loader.form.Status[3];
         printText(stderr, QStringLiteral("velkor-cli send: %1\n").arg(status));
-        result.exitCode = session.interrupted() ? kExitCancelled : kExitUnavailable;
+        result.exitCode = session.interrupted() ? session.interruptedExitCode() : kExitUnavailable;
         result.status = status;
         return result;
     }
     session.setEndWaitOnDisconnect(true);
     result.exitCode = sendAll(session, parsed.texts, result);
     session.endOperation();
-    journalSend(session.loader, parsed.texts, result);
+    journalSend(session, parsed.texts, result);
     return result;
 }
 

@@ -7,6 +7,7 @@
 #include "core/Cp1251.h"
 #include "core/FileText.h"
 #include "core/LoaderError.h"
+#include "core/SafeFile.h"
 #include "procedures/Procedures.h"
 
 #include <QCommandLineParser>
@@ -56,6 +57,11 @@ QString outputPlaceProblem(const QString& path) {
     const QFileInfo out(path);
     if (out.isDir()) {
         return QStringLiteral("\"%1\" is a folder; name a file to write").arg(path);
+    }
+    if (isSpecialFile(path)) {
+        // A FIFO or a device is written into as it is.
+        return out.isWritable() ? QString()
+                                : QStringLiteral("cannot write \"%1\": not writable").arg(path);
     }
     const QFileInfo folder(out.absolutePath());
     if (!folder.isDir()) {
@@ -219,13 +225,32 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     return result;
 }
 
+// OUT as the file to open: "-" is standard output, which --json already uses. A name that is
+// not valid text in the system's encoding cannot be kept as it was typed, so it is refused
+// rather than written under another name.
+QString outputPath(const QString& out, const RunFlags& flags) {
+    if (flags.undecodable.contains(out)) {
+        throw UsageError(QStringLiteral("OUT is not valid text in the system's encoding; give a "
+                                        "name that is"));
+    }
+    if (out != QStringLiteral("-")) {
+        return out;
+    }
+    if (flags.json) {
+        throw UsageError(QStringLiteral("OUT \"-\" and --json both want standard output"));
+    }
+    return QStringLiteral("/dev/stdout");
+}
+
 CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
-    const Parsed p = parse(arguments, false);
+    Parsed p = parse(arguments, false);
     if (p.help) {
         CliResult help;
         help.output = QByteArray(kReadbackHelp) + CommonOptions::helpText();
         return help;
     }
+    const bool toStdout = p.path == QStringLiteral("-");
+    p.path = outputPath(p.path, flags);
     if (const QString problem = outputPlaceProblem(p.path); !problem.isEmpty()) {
         OperationSupport::report(QStringLiteral("readback"), problem);
         return CliResult::withCode(kExitIoErr, problem);
@@ -248,7 +273,7 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
                                     .arg(readBack.taken())
                                     .arg(readBack.descriptor().length)
                                     .toLocal8Bit();
-        if (result.exitCode == kExitOk) {
+        if (result.exitCode == kExitOk && !toStdout) {
             result.output = line;
         } else {
             std::fputs(line.constData(), stderr);
@@ -258,6 +283,10 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
 }
 
 } // namespace
+
+QString readbackOutput(const QStringList& arguments) {
+    return parse(arguments, false).path;
+}
 
 Subcommand storeSubcommand() {
     return {QStringLiteral("store"),

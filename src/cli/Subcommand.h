@@ -12,6 +12,8 @@
 struct RunFlags {
     bool quiet = false;
     bool json = false;
+    // Arguments whose bytes are not valid text in the system's encoding, as decoded (lossy).
+    QStringList undecodable;
 };
 
 // One subcommand of velkor-cli. run() gets the arguments after the program name, the

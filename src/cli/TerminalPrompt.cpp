@@ -1,39 +1,36 @@
 #include "cli/TerminalPrompt.h"
 
 #include "cli/ProgressDisplay.h"
+#include "cli/ShellPlatform.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <termios.h>
-#include <unistd.h>
 
 bool TerminalPrompt::available() {
-    return isatty(STDIN_FILENO) != 0;
+    return ShellPlatform::stdinIsTerminal();
 }
 
 std::optional<QString> TerminalPrompt::ask(const QString& prompt, bool secret) {
     ProgressDisplay::clearLine();
     std::fprintf(stderr, "%s", prompt.toLocal8Bit().constData());
     std::fflush(stderr);
-    termios saved{};
-    const bool echoOff = secret && tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (echoOff) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    std::unique_ptr<ShellPlatform::EchoOff> echoOff;
+    if (secret) {
+        echoOff = std::make_unique<ShellPlatform::EchoOff>();
     }
     std::string line;
     bool ended = true;
-    char c = 0;
-    while (read(STDIN_FILENO, &c, 1) == 1) {
+    int c = 0;
+    while ((c = std::getchar()) != EOF) {
         if (c == '\n') {
             ended = false;
             break;
         }
-        line.push_back(c);
+        line.push_back(char(c));
     }
     if (echoOff) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        echoOff.reset();
         std::fputs("\n", stderr);
     }
     if (ended && line.empty()) {

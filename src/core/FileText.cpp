@@ -28,7 +28,7 @@ QByteArray readFileText(const QString& path, qint64 limit) {
     // A regular file is read in one piece of its size; a device or a pipe in fixed pieces.
     const qint64 expected = file.isSequential() ? 0 : file.size();
     if (expected > limit) {
-        throw LoaderError(openError(path, tooLarge(limit)));
+        throw FileTooLargeError(openError(path, tooLarge(limit)));
     }
     QByteArray text;
     while (true) {
@@ -47,7 +47,7 @@ QByteArray readFileText(const QString& path, qint64 limit) {
             return text;
         }
         if (text.size() > limit) {
-            throw LoaderError(openError(path, tooLarge(limit)));
+            throw FileTooLargeError(openError(path, tooLarge(limit)));
         }
         // A regular file reads short only at its end.
         if (got == 0 || (got < room && !file.isSequential())) {

@@ -54,10 +54,12 @@ struct ComboControl : Control {
 struct SpinControl : Control {
     QString text;
 
-    int roundedValue() const {
+    int roundedValue() const { return int(wholeValue()); }
+    // The value in full: a hardware id goes up to 4294967295.
+    qint64 wholeValue() const {
         bool ok = false;
         const double value = text.trimmed().toDouble(&ok);
-        return ok ? int(std::lround(value)) : 0;
+        return ok && std::fabs(value) < 9.0e18 ? qint64(std::llround(value)) : 0;
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 
 QString Journal::path() const {
     return QDir(loader_.dataDir()).filePath(QStringLiteral("velkor.jnl"));
@@ -23,17 +24,15 @@ QString Journal::connectionParams() const {
         return QStringLiteral("Broker IP:%1 Port: %2 ID: %3")
             .arg(f.BrokerIPEdt.text)
             .arg(f.BrokerPortEdt.roundedValue())
-            .arg(f.HARDWARE_IDEdt.roundedValue());
+            .arg(f.HARDWARE_IDEdt.wholeValue());
     default:
         return QString();
     }
 }
 
+// The entry goes out as one write of all its lines, appended under a lock that every process
+// using the data folder takes, so that entries of runs going on at once never mix.
 void Journal::WriteJournal(const QString& message) {
-    QFile file(path());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        throw LoaderError(file.errorString());
-    }
     const QDateTime now = loader_.runtime.now();
     const QString lines[] = {
         QString(60, QLatin1Char('-')),
@@ -42,10 +41,21 @@ void Journal::WriteJournal(const QString& message) {
         QStringLiteral("Params:") + connectionParams(),
         QStringLiteral("Msg:") + message,
     };
+    QByteArray entry;
     for (const QString& line : lines) {
-        const QByteArray bytes = Cp1251::encode(line) + "\r\n";
-        if (file.write(bytes) != bytes.size() || !file.flush()) {
-            throw LoaderError(file.errorString());
-        }
+        entry += Cp1251::encode(line) + "\r\n";
+    }
+    QLockFile lock(path() + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWaitMs)) {
+        throw LoaderError(QStringLiteral("журнал занят другим процессом или папка недоступна "
+                                         "для записи (%1)")
+                              .arg(path()));
+    }
+    QFile file(path());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        throw LoaderError(file.errorString());
+    }
+    if (file.write(entry) != entry.size()) {
+        throw LoaderError(file.errorString());
     }
 }

@@ -12,10 +12,11 @@ public:
     explicit Journal(Loader& loader) : loader_(loader) {}
 
     // Appends one entry; raises LoaderError with the system's text when the file cannot be
-    // opened or written (the lines written before the failure stay).
+    // opened or written, or the lock shared by every process cannot be had in kLockWaitMs.
     void WriteJournal(const QString& message);
 
     QString path() const;
+    static constexpr int kLockWaitMs = 5000;
     // The connection parameters of the visible page, as line 3 shows them.
     QString connectionParams() const;
 

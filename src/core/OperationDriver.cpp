@@ -48,6 +48,7 @@ void OperationDriver::startOperation() {
     result_ = OperationResult{};
     result_.mode = s.OperationMode;
     procedureStarted_ = false;
+    cancelReason_.clear();
     try {
         runOperation();
     } catch (const std::exception& e) {
@@ -86,7 +87,7 @@ Verdict OperationDriver::runProcedure() {
 void OperationDriver::report(const Verdict& verdict) {
     const LoaderState& s = loader_.state;
     result_.outcome = verdict.outcome;
-    result_.reason = verdict.outcome == Outcome::NotFound ? missingController() : verdict.reason;
+    result_.reason = reasonOf(verdict);
     result_.file = verdict.file;
     result_.resume = verdict.resume;
     const QDateTime end = loader_.runtime.now();
@@ -107,9 +108,21 @@ void OperationDriver::writeJournal() {
     }
 }
 
+// The verdict's reason, completed where the driver knows more: the controller the broker did
+// not find, or why the operation was cancelled when it was not the user's click.
+QString OperationDriver::reasonOf(const Verdict& verdict) const {
+    if (verdict.outcome == Outcome::NotFound) {
+        return missingController();
+    }
+    if (verdict.outcome == Outcome::Cancelled && verdict.reason.isEmpty()) {
+        return cancelReason_;
+    }
+    return verdict.reason;
+}
+
 // The controller the broker did not find, as the outcome's text names it.
 QString OperationDriver::missingController() const {
-    return QStringLiteral("ID %1").arg(loader_.form.HARDWARE_IDEdt.roundedValue());
+    return QStringLiteral("ID %1").arg(loader_.form.HARDWARE_IDEdt.wholeValue());
 }
 
 // An error raised on the way is shown as its own message, as the connection layer or the
@@ -125,7 +138,7 @@ void OperationDriver::endWithError(const std::exception& error) {
         result_.outcome = procedureStarted_ ? Outcome::Error : Outcome::ConnectionFailed;
     }
     result_.reason = result_.outcome == Outcome::NotFound    ? missingController()
-                     : result_.outcome == Outcome::Cancelled ? QString()
+                     : result_.outcome == Outcome::Cancelled ? cancelReason_
                                                              : errorText(error);
     const bool ownMessage =
         result_.outcome == Outcome::Error || result_.outcome == Outcome::ConnectionFailed;
@@ -133,6 +146,13 @@ void OperationDriver::endWithError(const std::exception& error) {
         ownMessage ? result_.reason : OutcomeText::status(result_.outcome, result_.reason, {}, {});
     loader_.setStatus(3, result_.text);
     CloseConnection();
+}
+
+void OperationDriver::cancel(const QString& reason) {
+    if (loader_.state.OperationActive) {
+        cancelReason_ = reason;
+        cancelOperation();
+    }
 }
 
 void OperationDriver::cancelOperation() {

@@ -24,6 +24,9 @@ public:
 
     // Starts an operation, or cancels the running one.
     void btnConnectClick();
+    // Cancels the running operation, as the button does, for a reason the result names (a
+    // signal); an empty reason is the user's click.
+    void cancel(const QString& reason);
     // The result of the last operation that ended.
     const OperationResult& lastResult() const { return result_; }
     // Called with the result when an operation has ended and the controls are back.
@@ -50,6 +53,8 @@ private:
     Verdict runProcedure();
     void writeJournal();
     QString missingController() const;
+    QString reasonOf(const Verdict& verdict) const;
+    QString cancelReason_;
 
     Loader& loader_;
     std::map<int, Procedure> procedures_;

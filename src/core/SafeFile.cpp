@@ -2,39 +2,60 @@
 
 #include "LoaderError.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
 QString fileWriteError(const QString& path, const QString& reason) {
     return QStringLiteral("Не удается записать файл \"%1\": %2. Файл оставлен без изменений.")
         .arg(path, reason);
 }
 
-SafeFileWriter::SafeFileWriter(const QString& path) : path_(path), file_(path) {
+bool isSpecialFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() && !info.isDir();
+}
+
+SafeFileWriter::SafeFileWriter(const QString& path) : path_(path), direct_(isSpecialFile(path)) {
     if (path.isEmpty()) {
         throw LoaderError(fileWriteError(path, QStringLiteral("не указано имя файла")));
     }
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw LoaderError(fileWriteError(path_, file_.errorString()));
+    if (direct_) {
+        file_ = std::make_unique<QFile>(path);
+    } else {
+        file_ = std::make_unique<QSaveFile>(path);
+    }
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        throw LoaderError(fileWriteError(path_, file_->errorString()));
     }
 }
 
 void SafeFileWriter::write(QByteArrayView bytes) {
     // A short write is retried with the rest, so a real failure shows with its reason.
     for (qsizetype done = 0; done < bytes.size();) {
-        const qint64 written = file_.write(bytes.data() + done, bytes.size() - done);
+        const qint64 written = file_->write(bytes.data() + done, bytes.size() - done);
         if (written <= 0) {
-            fail(file_.errorString());
+            fail(file_->errorString());
         }
         done += qsizetype(written);
     }
 }
 
 void SafeFileWriter::commit() {
-    if (!file_.commit()) {
-        fail(file_.errorString());
+    if (direct_) {
+        file_->close();
+        return;
+    }
+    auto* save = static_cast<QSaveFile*>(file_.get());
+    if (!save->commit()) {
+        fail(save->errorString());
     }
 }
 
 void SafeFileWriter::fail(const QString& reason) {
-    file_.cancelWriting();
+    if (!direct_) {
+        static_cast<QSaveFile*>(file_.get())->cancelWriting();
+    }
     throw LoaderError(fileWriteError(path_, reason));
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QSaveFile>
+#include <QFileDevice>
 #include <QString>
+#include <memory>
 
 // Writes a whole file so that it ends up either complete or unchanged. The bytes go to a
 // temporary file in the same folder, which replaces the file only when every byte was written.
 // The temporary is written unbuffered: through a buffer, a short write at commit time (a full
 // disk, a file size limit) can pass unnoticed and a truncated file would replace the original.
+// A target that exists and is not a regular file (a FIFO, a terminal, /dev/stdout, /dev/null)
+// is written into directly: replacing it would turn a device into a plain file.
 class SafeFileWriter {
 public:
     // Raises LoaderError naming the file and the system's reason when it cannot be created.
@@ -25,8 +28,13 @@ private:
     [[noreturn]] void fail(const QString& reason);
 
     QString path_;
-    QSaveFile file_;
+    std::unique_ptr<QFileDevice> file_;
+    bool direct_ = false;
 };
+
+// The path names something that exists and is neither a regular file nor a folder: a device,
+// a FIFO, a socket.
+bool isSpecialFile(const QString& path);
 
 // The text of a write failure: names the file and the reason, and says it was left as it was.
 QString fileWriteError(const QString& path, const QString& reason);

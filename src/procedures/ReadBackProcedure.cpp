@@ -7,6 +7,7 @@
 #include "core/Loader.h"
 #include "core/LoaderError.h"
 #include "core/Questions.h"
+#include "core/SafeFile.h"
 
 namespace {
 
@@ -225,9 +226,12 @@ void ReadBackProcedure::conclude(bool fileChosen) {
     } else {
         end(matched ? Outcome::Completed : Outcome::ChecksumMismatch);
     }
-    if (!lines_.isEmpty()) {
-        const QString& target = loader_.form.OpenDialog1.fileName;
-        writeLines(outcome_ == Outcome::Completed ? target : partialFileName(target));
+    const QString& target = loader_.form.OpenDialog1.fileName;
+    if (outcome_ == Outcome::Completed) {
+        writeLines(target);
+    } else if (!lines_.isEmpty() && !isSpecialFile(target)) {
+        // Beside a device or a pipe there is no place for the received copy.
+        writeLines(partialFileName(target));
     }
 }
 

@@ -1,0 +1,163 @@
+#include "cli/ShellPlatform.h"
+
+#include <QtGlobal>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <process.h>
+#endif
+
+namespace {
+
+std::atomic<int> stopSignal{0};
+
+constexpr int kStopSignals[] = {
+    SIGINT,
+    SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+};
+
+// Notes the signal; the handler itself touches nothing else. A second one of the same kind
+// takes the default action.
+extern "C" void onStopSignal(int signal) {
+    stopSignal.store(signal);
+    std::signal(signal, SIG_DFL);
+}
+
+} // namespace
+
+bool ShellPlatform::stdinIsTerminal() {
+#ifdef Q_OS_UNIX
+    return isatty(STDIN_FILENO) != 0;
+#else
+    return _isatty(0) != 0;
+#endif
+}
+
+bool ShellPlatform::stderrIsTerminal() {
+#ifdef Q_OS_UNIX
+    return isatty(STDERR_FILENO) != 0;
+#else
+    return _isatty(2) != 0;
+#endif
+}
+
+int ShellPlatform::terminalColumns() {
+#ifdef Q_OS_UNIX
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
+        return size.ws_col;
+    }
+#endif
+    return 80;
+}
+
+ShellPlatform::EchoOff::EchoOff() {
+#ifdef Q_OS_UNIX
+    static_assert(sizeof(termios) <= sizeof(saved_));
+    termios current{};
+    if (tcgetattr(STDIN_FILENO, &current) != 0) {
+        return;
+    }
+    std::memcpy(saved_, &current, sizeof current);
+    current.c_lflag &= ~tcflag_t(ECHO);
+    restore_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &current) == 0;
+#endif
+}
+
+ShellPlatform::EchoOff::~EchoOff() {
+#ifdef Q_OS_UNIX
+    if (restore_) {
+        termios saved{};
+        std::memcpy(&saved, saved_, sizeof saved);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    }
+#endif
+}
+
+void ShellPlatform::catchStopSignals() {
+    stopSignal.store(0);
+    for (const int signal : kStopSignals) {
+        std::signal(signal, onStopSignal);
+    }
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+void ShellPlatform::releaseStopSignals() {
+    for (const int signal : kStopSignals) {
+        std::signal(signal, SIG_DFL);
+    }
+}
+
+int ShellPlatform::takeStopSignal() {
+    return stopSignal.exchange(0);
+}
+
+int ShellPlatform::exitCodeForSignal(int signal) {
+    return 128 + signal;
+}
+
+const char* ShellPlatform::signalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+#ifdef SIGHUP
+    case SIGHUP:
+        return "SIGHUP";
+#endif
+    default:
+        return "signal";
+    }
+}
+
+std::int64_t ShellPlatform::processId() {
+#ifdef Q_OS_UNIX
+    return std::int64_t(getpid());
+#else
+    return std::int64_t(_getpid());
+#endif
+}
+
+void ShellPlatform::prepareFleetChild(std::int64_t parentId) {
+#ifdef Q_OS_UNIX
+    setpgid(0, 0);
+#endif
+#ifdef Q_OS_LINUX
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have died before the line above: then nobody would ever signal us.
+    if (std::int64_t(getppid()) != parentId) {
+        raise(SIGTERM);
+    }
+#else
+    Q_UNUSED(parentId);
+#endif
+}
+
+void ShellPlatform::sendSignal(std::int64_t process, int signal) {
+#ifdef Q_OS_UNIX
+    if (process > 0) {
+        kill(pid_t(process), signal);
+    }
+#else
+    Q_UNUSED(process);
+    Q_UNUSED(signal);
+#endif
+}
