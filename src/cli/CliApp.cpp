@@ -7,6 +7,7 @@
 #include "cli/StorageCommands.h"
 #include "cli/Subcommand.h"
 #include "cli/UsageError.h"
+#include "core/DataDir.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -141,6 +142,7 @@ QString CliApp::usage() {
         "to --jobs N at once, and ends with a table of each id's outcome and time; with --json\n"
         "the result object has one entry per id under \"results\". In file names, {id} stands\n"
         "for the id (a fleet read-back needs it).\n\n");
+    text += DataDir::helpText() + QStringLiteral("\n");
     text += exitCodeHelp();
     return text;
 }
@@ -157,7 +159,8 @@ int CliApp::run() {
         return kExitOk;
     }
     if (first == QStringLiteral("--version") || first == QStringLiteral("-V")) {
-        print(stdout, QStringLiteral("velkor-cli %1\n").arg(QStringLiteral(VELKOR_VERSION)));
+        print(stdout, QStringLiteral("velkor-cli %1\ndata folder: %2\n")
+                          .arg(QStringLiteral(VELKOR_VERSION), DataDir::locate()));
         return kExitOk;
     }
     const Subcommand* sub = find(first);

@@ -1,4 +1,5 @@
 // velkor-cli as a process: help, version, and the exit code of a usage error.
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -18,6 +19,12 @@ void CliBasicsTest::exitCodesAndStreams_data() {
                           << QStringLiteral("Exit codes:") << QString();
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
                              << QStringLiteral("velkor-cli 1.97") << QString();
+    // The build tree is a folder of our own: the data stays beside the executable.
+    QTest::newRow("version names the data folder")
+        << QStringList{QStringLiteral("--version")} << 0
+        << QStringLiteral("data folder: ") +
+               QFileInfo(QStringLiteral(VELKOR_CLI_PATH)).absolutePath()
+        << QString();
     QTest::newRow("no subcommand")
         << QStringList{} << 64 << QString() << QStringLiteral("Usage: velkor-cli");
     QTest::newRow("unknown subcommand")

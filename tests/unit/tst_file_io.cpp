@@ -2,6 +2,9 @@
 // terminal log, a sample file, the simulator's image) goes through one writer that must leave
 // either the complete new file or the old one untouched, and say why when it could not write.
 // Every text it reads (a firmware file, a list of commands) goes through one bounded reader.
+// The data folder is the executable's only when that is a folder of the user's own, never an
+// installation folder.
+#include "core/DataDir.h"
 #include "core/FileText.h"
 #include "core/LoaderError.h"
 #include "core/SafeFile.h"
@@ -15,6 +18,8 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -73,6 +78,8 @@ private slots:
     void readsTextUpToNulAndLimit();
     void unreadablePlaces_data();
     void unreadablePlaces();
+    void dataFolderOnlyInAFolderOfOurOwn_data();
+    void dataFolderOnlyInAFolderOfOurOwn();
 };
 
 void FileIoTest::writesWholeFile_data() {
@@ -227,6 +234,36 @@ void FileIoTest::unreadablePlaces() {
         QVERIFY2(e.text().startsWith(QStringLiteral("Не удается открыть файл")),
                  qPrintable(e.text()));
     }
+}
+
+void FileIoTest::dataFolderOnlyInAFolderOfOurOwn_data() {
+    QTest::addColumn<QString>("place"); // relative to a fresh temporary folder, or absolute
+    QTest::addColumn<bool>("own");
+    QTest::newRow("unpacked folder") << QStringLiteral("velkor-1.97") << true;
+    QTest::newRow("PREFIX/bin") << QStringLiteral("prefix/bin") << false;
+    QTest::newRow("system folder") << QStringLiteral("/usr/lib") << false;
+    QTest::newRow("link into /usr") << QStringLiteral("link") << false;
+    QTest::newRow("missing folder") << QStringLiteral("gone") << false;
+    QTest::newRow("not the user's to write") << QStringLiteral("foreign") << false;
+}
+
+void FileIoTest::dataFolderOnlyInAFolderOfOurOwn() {
+    QFETCH(QString, place);
+    QFETCH(bool, own);
+    QTemporaryDir dir;
+    QDir root(dir.path());
+    QVERIFY(root.mkpath(QStringLiteral("velkor-1.97")) &&
+            root.mkpath(QStringLiteral("prefix/bin")));
+    QVERIFY(QFile::link(QStringLiteral("/usr/share"), dir.filePath(QStringLiteral("link"))));
+    QVERIFY(root.mkdir(QStringLiteral("foreign")));
+#ifdef Q_OS_UNIX
+    // Root may write anywhere, so its foreign folder is another user's; others get a read-only one.
+    const QByteArray foreign = QFile::encodeName(dir.filePath(QStringLiteral("foreign")));
+    QCOMPARE(::geteuid() == 0 ? ::chown(foreign.constData(), 65534, 65534)
+                              : ::chmod(foreign.constData(), 0555),
+             0);
+#endif
+    QCOMPARE(DataDir::isOwnFolder(root.absoluteFilePath(place)), own);
 }
 
 QTEST_GUILESS_MAIN(FileIoTest)
