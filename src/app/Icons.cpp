@@ -181,22 +181,31 @@ const std::map<int, std::function<void(QPainter&)>>& drawings() {
 
 } // namespace
 
+QPixmap Icons::render(int number, int size) {
+    const auto drawing = drawings().find(number);
+    if (drawing == drawings().end() || size <= 0) {
+        return QPixmap();
+    }
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(qreal(size) / kSize, qreal(size) / kSize);
+        drawing->second(painter);
+    }
+    return pixmap;
+}
+
 QIcon Icons::icon(int number) {
     static std::map<int, QIcon> cache;
     const auto cached = cache.find(number);
     if (cached != cache.end()) {
         return cached->second;
     }
-    const auto drawing = drawings().find(number);
-    if (drawing == drawings().end()) {
+    const QPixmap pixmap = render(number, kSize);
+    if (pixmap.isNull()) {
         return QIcon();
-    }
-    QPixmap pixmap(kSize, kSize);
-    pixmap.fill(Qt::transparent);
-    {
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        drawing->second(painter);
     }
     QIcon result(pixmap);
     cache.emplace(number, result);

@@ -18,4 +18,8 @@ enum Named : int {
 // The icon of that number, or an empty icon for a number without a drawing.
 QIcon icon(int number);
 
+// The drawing of that number at size x size pixels (the drawings are made for 32), or a null
+// pixmap for a number without a drawing.
+QPixmap render(int number, int size);
+
 } // namespace Icons

@@ -18,6 +18,10 @@ int main(int argc, char* argv[]) {
     QtTranslations::install();
 
     QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Flashes, stores and reads back firmware of LUMET and DORN controllers.\n\n") +
+        DataDir::helpText().trimmed());
     parser.addHelpOption();
     const QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                      QStringLiteral("Folder of the settings, journal and logs."),
@@ -31,6 +35,10 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("Save the application's icon as a PNG and quit."),
                                  QStringLiteral("FILE"));
     writeIcon.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption iconSize(QStringLiteral("icon-size"),
+                                QStringLiteral("Pixels of the icon --write-icon saves (32)."),
+                                QStringLiteral("N"), QStringLiteral("32"));
+    iconSize.setFlags(QCommandLineOption::HiddenFromHelp);
     // For the start-up benchmark: once the main window has been shown and the first events
     // after it handled, print the milliseconds since main() began and quit.
     QCommandLineOption startupTime(QStringLiteral("startup-time"),
@@ -39,11 +47,12 @@ int main(int argc, char* argv[]) {
     parser.addOption(dataDir);
     parser.addOption(screenshots);
     parser.addOption(writeIcon);
+    parser.addOption(iconSize);
     parser.addOption(startupTime);
     parser.process(qtApp);
     if (parser.isSet(writeIcon)) {
-        // The drawing's own size (32 pixels), which is where the desktop entry's icon goes.
-        const QPixmap icon = Icons::icon(Icons::Application).pixmap(32, 32);
+        // The desktop entry's icon, at each size the icon theme has a folder for.
+        const QPixmap icon = Icons::render(Icons::Application, parser.value(iconSize).toInt());
         return !icon.isNull() && icon.save(parser.value(writeIcon), "PNG") ? 0 : 1;
     }
 
