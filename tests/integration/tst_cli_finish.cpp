@@ -2,16 +2,21 @@
 // result object of --json, progress lines, the journal entries, and fleets through the broker.
 #include "DevsimProcess.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSet>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -52,6 +57,20 @@ Run runCli(const QStringList& arguments, const QString& marker = QString(),
     return run;
 }
 
+// How many processes have the text among their arguments (Linux: /proc/PID/cmdline).
+int processesWithArgument(const QString& text) {
+    int count = 0;
+    const QByteArray needle = text.toLocal8Bit();
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (pid.toInt() > 0 && cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().split('\0').contains(needle)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
 QString journalOf(const QString& dataDir) {
     QFile file(dataDir + QStringLiteral("/velkor.jnl"));
     file.open(QIODevice::ReadOnly);
@@ -72,6 +91,11 @@ private slots:
     void stoppedAndRefusedRunsSayWhy();
     void fleetWithAMissingIdAndTwoJobs();
     void fleetSummaryAndPrefixedLines();
+    void oddOutputsStayWhatTheyWere_data();
+    void oddOutputsStayWhatTheyWere();
+    void parallelRunsKeepTheJournalWhole();
+    void fleetStoppedBySignal_data();
+    void fleetStoppedBySignal();
     void badIdListsAreUsageErrors_data();
     void badIdListsAreUsageErrors();
 
@@ -136,6 +160,11 @@ void CliFinishTest::exitCodes_data() {
         << plain << QStringList{"readback", "missing/out.s37", "TCP"} << 74;
     QTest::newRow("check an endless device") << plain << QStringList{"check", "/dev/zero"} << 65;
     QTest::newRow("bad jobs") << plain << QStringList{"send", "TCP", "--jobs", "0", "V"} << 64;
+    // {id} elsewhere than in OUT would let every id write the one file.
+    QTest::newRow("fleet readback into one file")
+        << plain
+        << QStringList{"readback", "same.s37", "BROKER", "--id", "1,2", "--init-commands", "{id}"}
+        << 64;
 }
 
 void CliFinishTest::exitCodes() {
@@ -218,60 +247,81 @@ void CliFinishTest::storeAndReadBackWithProgressLines() {
 void CliFinishTest::stoppedAndRefusedRunsSayWhy_data() {
     QTest::addColumn<QStringList>("simulator");
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("marker"); // once standard error shows it: Ctrl-C, or the
-                                         // simulator stops
-    QTest::addColumn<bool>("stopSimulator");
+    QTest::addColumn<QString>("marker"); // once standard error shows it: the signal is sent
+    QTest::addColumn<int>("signal");     // 0: the simulator stops instead
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("resume");
     const QStringList slow{"--tcp", "0", "--delay", "150"};
+    const QStringList plain{"--tcp", "0"};
+    const QStringList flash{"flash", "good.s37"};
+    const QStringList store{"store", "good.s37", "--from-start"};
     const QString programming = QStringLiteral("Идет программирование");
+    const QString stored = QStringLiteral("Загружено");
+    const QString cancelled = QStringLiteral("Операция не выполнена - отменено пользователем");
     QTest::newRow("Ctrl-C mid-flash")
-        << slow << QStringList{"flash", "good.s37"} << programming << false << 130 << "cancelled"
-        << QStringLiteral("Операция не выполнена - отменено пользователем") << false;
+        << slow << flash << programming << SIGINT << 130 << "cancelled" << cancelled;
     QTest::newRow("simulator closed mid-flash")
-        << slow << QStringList{"flash", "good.s37"} << programming << true << 75 << "link-lost"
-        << QStringLiteral("Операция не выполнена - связь с устройством потеряна") << false;
+        << slow << flash << programming << 0 << 75 << "link-lost"
+        << QStringLiteral("Операция не выполнена - связь с устройством потеряна");
     QTest::newRow("signature mismatch")
-        << QStringList{"--tcp", "0"} << QStringList{"flash", "dorn.s37"} << QString() << false << 76
-        << "refused"
-        << QStringLiteral("Операция не выполнена - тип устройства не совпадает с сигнатурой файла")
-        << false;
+        << plain << QStringList{"flash", "dorn.s37"} << QString() << 0 << 76 << "refused"
+        << QStringLiteral("Операция не выполнена - тип устройства не совпадает с сигнатурой файла");
     QTest::newRow("Ctrl-C mid-store")
-        << QStringList{"--tcp", "0"} << QStringList{"store", "good.s37", "--from-start"}
-        << QStringLiteral("Загружено") << false << 130 << "cancelled"
-        << QStringLiteral("Операция не выполнена - отменено пользователем") << true;
+        << plain << store << stored << SIGINT << 130 << "cancelled" << cancelled;
+    QTest::newRow("SIGTERM mid-store") << plain << store << stored << SIGTERM << 143 << "cancelled"
+                                       << cancelled + QStringLiteral(": получен сигнал SIGTERM");
+    QTest::newRow("SIGHUP mid-flash")
+        << slow << flash << programming << SIGHUP << 129 << "cancelled"
+        << cancelled + QStringLiteral(": получен сигнал SIGHUP");
 }
 
-// The exit code, the result object and the journal agree on what happened, and say why.
+// The exit code, the result object and the journal agree on what happened, and say why. A
+// store stopped by a signal keeps its progress: resumed from the position it gave, it completes
+// and reads back byte for byte.
 void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
     QFETCH(QStringList, simulator);
     QFETCH(QStringList, arguments);
     QFETCH(QString, marker);
-    QFETCH(bool, stopSimulator);
+    QFETCH(int, signal);
     QFETCH(int, exitCode);
     QFETCH(QString, outcome);
     QFETCH(QString, status);
-    QFETCH(bool, resume);
     DevsimProcess sim(simulator);
     QTemporaryDir data;
-    arguments[1] = file(arguments[1]);
-    const Run run = runCli(
-        arguments + QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
-                                "--data-dir", data.path(), "--timeout", "20000", "--json"},
-        marker, stopSimulator ? [&](QProcess&) { sim.stop(); } : std::function<void(QProcess&)>());
+    const QString firmware = file(arguments[1]);
+    arguments[1] = firmware;
+    const QStringList common{"--tcp",      QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
+                             "--data-dir", data.path(),
+                             "--timeout",  "20000"};
+    const Run run = runCli(arguments + common + QStringList{"--json"}, marker, [&](QProcess& cli) {
+        if (signal == 0) {
+            sim.stop();
+        } else {
+            ::kill(pid_t(cli.processId()), signal);
+        }
+    });
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
     QCOMPARE(run.json.value("outcome").toString(), outcome);
     QCOMPARE(run.json.value("status").toString(), status);
     QCOMPARE(run.json.value("journalWritten").toBool(), true);
     QVERIFY(journalOf(data.path()).contains(QStringLiteral("Msg:") + status + "\r\n"));
     const QString position = run.json.value("resume").toString();
-    QCOMPARE(!position.isEmpty(), resume);
-    if (resume) {
-        // Progress was kept: the position is past the start of the text.
-        QVERIFY2(!position.startsWith("70:10:"), qPrintable(position));
+    QCOMPARE(!position.isEmpty(), arguments.first() == "store");
+    if (position.isEmpty()) {
+        return;
     }
+    // Progress was kept: the position is past the start of the text, and it is printed.
+    QVERIFY2(!position.startsWith("70:10:"), qPrintable(position));
+    QVERIFY(run.err.contains(QStringLiteral("resume with --resume ") + position));
+    const Run resumed = runCli(QStringList{"store", firmware, "--resume", position} + common);
+    QCOMPARE(resumed.exitCode, 0);
+    const QString copy = data.filePath("copy.s37");
+    QCOMPARE(runCli(QStringList{"readback", copy} + common).exitCode, 0);
+    QFile original(firmware);
+    QFile back(copy);
+    QVERIFY(original.open(QIODevice::ReadOnly) && back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), original.readAll());
 }
 
 void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
@@ -296,6 +346,163 @@ void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
     const QString journal = journalOf(data.path());
     for (const char* id : {"ID: 1\r", "ID: 2\r", "ID: 7\r"}) {
         QVERIFY2(journal.contains(QLatin1String(id)), id);
+    }
+}
+
+void CliFinishTest::oddOutputsStayWhatTheyWere_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("a new name") << "new" << 0;
+    QTest::newRow("a FIFO") << "fifo" << 0;
+    QTest::newRow("a character device (/dev/null's numbers)") << "device" << 0;
+    QTest::newRow("- is standard output") << "-" << 0;
+    QTest::newRow("a name that is not UTF-8") << "bytes" << 64;
+}
+
+// A read-back writes into a FIFO or a device as it is, never replacing it with a plain file;
+// "-" is standard output; a name the system cannot decode is refused, not written under another.
+void CliFinishTest::oddOutputsStayWhatTheyWere() {
+    QFETCH(QString, kind);
+    QFETCH(int, exitCode);
+    DevsimProcess sim({"--tcp", "0"});
+    QTemporaryDir data;
+    const QStringList common{"--tcp",      QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
+                             "--data-dir", data.path(),
+                             "--timeout",  "5000"};
+    QCOMPARE(runCli(QStringList{"store", file("good.s37"), "--from-start"} + common).exitCode, 0);
+    QFile original(file("good.s37"));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray expected = original.readAll();
+    QString out = data.filePath(QStringLiteral("out.s37"));
+    QProcess reader; // drains the FIFO
+    if (kind == "fifo") {
+        QCOMPARE(QProcess::execute("mkfifo", {out}), 0);
+        reader.start("cat", {out});
+    } else if (kind == "device") {
+        if (QProcess::execute("mknod", {out, "c", "1", "3"}) != 0) {
+            QSKIP("making a device node needs root");
+        }
+    } else if (kind == "-") {
+        out = "-";
+    }
+    Run run;
+    if (kind == "bytes") {
+        QProcess shell; // the name's bytes go through the shell as they are
+        shell.setWorkingDirectory(data.path());
+        shell.start("/bin/sh",
+                    QStringList{"-c", "exec \"$0\" readback \"$(printf 'out\\377.s37')\" \"$@\"",
+                                QStringLiteral(VELKOR_CLI_PATH)} +
+                        common);
+        shell.waitForFinished(30000);
+        run.exitCode = shell.exitCode();
+    } else {
+        run = runCli(QStringList{"readback", out} + common);
+    }
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+    if (kind == "fifo") {
+        QVERIFY(reader.waitForFinished(5000));
+        QCOMPARE(reader.readAllStandardOutput(), expected);
+    } else if (kind == "-") {
+        QCOMPARE(run.out, expected);
+    } else if (kind == "new") {
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), expected);
+    }
+    if (kind == "fifo" || kind == "device") {
+        const QFileInfo info(out);
+        QVERIFY2(info.exists() && !info.isFile(), "the node became a plain file");
+    }
+    if (kind == "bytes") {
+        QCOMPARE(QDir(data.path()).entryList({"out*"}), QStringList());
+    }
+}
+
+// Runs of velkor-cli at once against one data folder leave whole journal entries: each one's
+// four lines together, never interleaved with another's.
+void CliFinishTest::parallelRunsKeepTheJournalWhole() {
+    DevsimProcess sim({"--tcp", "0"});
+    QTemporaryDir data;
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 32; ++i) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->start(QStringLiteral(VELKOR_CLI_PATH),
+                           {"send", "--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
+                            "--data-dir", data.path(), "-q", QStringLiteral("VER %1\\r").arg(i)});
+    }
+    for (auto& run : runs) {
+        QVERIFY(run->waitForFinished(30000));
+    }
+    const QStringList lines = journalOf(data.path()).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 32 * 4 + 1);
+    QSet<QString> commands;
+    for (qsizetype i = 0; i + 4 < lines.size(); i += 4) {
+        QCOMPARE(lines[i], QString(60, QLatin1Char('-')));
+        QVERIFY(lines[i + 1].startsWith("Date:") && lines[i + 2].startsWith("Params:"));
+        QVERIFY2(lines[i + 3].startsWith("Msg:Терминал: VER "), qPrintable(lines[i + 3]));
+        commands.insert(lines[i + 3].section(' ', 2, 2));
+    }
+    QCOMPARE(commands.size(), 32);
+}
+
+void CliFinishTest::fleetStoppedBySignal_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("json");
+    QTest::newRow("SIGTERM, table") << SIGTERM << false;
+    QTest::newRow("SIGTERM, --json") << SIGTERM << true;
+    QTest::newRow("SIGHUP, table") << SIGHUP << false;
+    QTest::newRow("SIGKILL: the children die with their parent") << SIGKILL << true;
+}
+
+// A stopped fleet leaves no child storing to a controller nobody watches, and no id's resume
+// position is lost: the table has a column of them and the result object a field per id.
+void CliFinishTest::fleetStoppedBySignal() {
+    QFETCH(int, signal);
+    QFETCH(bool, json);
+    DevsimProcess sim({"--broker", "0", "--ids", "1,2,3", "--delay", "100"});
+    QTemporaryDir data;
+    QStringList args{"store",
+                     file("good.s37"),
+                     "--from-start",
+                     "--broker",
+                     QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
+                     "--id",
+                     "1-3",
+                     "--jobs",
+                     "3",
+                     "--data-dir",
+                     data.path(),
+                     "--timeout",
+                     "20000"};
+    if (json) {
+        args << "--json";
+    }
+    QProcess fleet;
+    fleet.start(QStringLiteral(VELKOR_CLI_PATH), args);
+    QVERIFY(fleet.waitForStarted());
+    QTest::qWait(2500);                              // every id logged in and storing
+    QCOMPARE(processesWithArgument(data.path()), 4); // the parent and its three children
+    ::kill(pid_t(fleet.processId()), signal);
+    QElapsedTimer clock;
+    clock.start();
+    while (processesWithArgument(data.path()) > 0 && clock.elapsed() < 1000) {
+        QTest::qWait(20);
+    }
+    QCOMPARE(processesWithArgument(data.path()), 0);
+    if (signal == SIGKILL) {
+        return;
+    }
+    QVERIFY(fleet.state() == QProcess::NotRunning || fleet.waitForFinished(3000));
+    QCOMPARE(fleet.exitCode(), 128 + signal);
+    const QByteArray out = fleet.readAllStandardOutput();
+    if (json) {
+        const QJsonArray results = QJsonDocument::fromJson(out).object().value("results").toArray();
+        QCOMPARE(results.size(), 3);
+        for (const QJsonValue& r : results) {
+            QVERIFY2(!r.toObject().value("resume").toString().isEmpty(), out.constData());
+        }
+    } else {
+        QVERIFY2(out.contains("resume") && out.count("70:") == 3, out.constData());
     }
 }
 
