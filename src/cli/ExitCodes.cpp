@@ -60,8 +60,8 @@ QString exitCodeHelp() {
         "  74   a file could not be read or written\n"
         "  75   the device stopped answering, or the connection was lost\n"
         "  76   signature mismatch or refusal by the device\n"
-        "  130  cancelled (Ctrl-C)\n"
+        "  130  cancelled (Ctrl-C); 143 SIGTERM, 129 SIGHUP\n"
         "The codes are the same for every subcommand. A fleet (--id with several\n"
-        "ids) exits 0 when every id succeeded, 130 when it was cancelled, else\n"
-        "with the code of the first id, in the order given, that failed.\n");
+        "ids) exits 0 when every id succeeded, 128 + the signal when one stopped it,\n"
+        "else with the code of the first id, in the order given, that failed.\n");
 }

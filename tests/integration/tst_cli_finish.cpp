@@ -215,6 +215,16 @@ void CliFinishTest::jsonResultObject() {
              QStringLiteral("IP:127.0.0.1 Port: %1").arg(sim.tcpPort()));
     QVERIFY(journalOf(data.path()).contains(QStringLiteral("Port: %1").arg(sim.tcpPort())));
 
+    // A journal that cannot be written is said even with -q, and in the result object.
+    QTemporaryDir blocked;
+    QVERIFY(QDir(blocked.path()).mkdir("velkor.jnl"));
+    const Run unjournalled = runCli({"send", "--tcp", tcp, "--data-dir", blocked.path(), "-q",
+                                     "--json", "VER\\r"});
+    QCOMPARE(unjournalled.exitCode, 0);
+    QVERIFY2(unjournalled.err.contains("warning: the journal entry was not written"),
+             qPrintable(unjournalled.err));
+    QCOMPARE(unjournalled.json.value("journalWritten").toBool(true), false);
+
     const Run refused = runCli({"check", file("bad.s37"), "--json", "-q"});
     QCOMPARE(refused.exitCode, 65);
     QCOMPARE(refused.json.value("outcome").toString(), QString("file-refused"));
