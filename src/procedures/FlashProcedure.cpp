@@ -29,6 +29,7 @@ void FlashProcedure::EnterBootloader() {
         case BootStage::WaitReset:
             loader_.setStatus(3, QStringLiteral("Ожидание сброса устройства..."));
             stage_ = BootStage::WatchBanner;
+            bannerWaitStart_ = loader_.runtime.tickCount();
             break;
         case BootStage::WatchBanner:
             pass = watchBanner();
@@ -75,6 +76,12 @@ Verdict FlashProcedure::verdict() const {
         return Verdict::failed(Outcome_::LinkLost);
     case Outcome::NotFound:
         return Verdict::failed(Outcome_::NotFound);
+    case Outcome::NoRestart:
+        return Verdict::failed(
+            Outcome_::NoAnswer,
+            QStringLiteral("контроллер не перезапустился за %1 с; перезапустите его (питание или "
+                           "сброс) сразу после запуска прошивки")
+                .arg(resetWaitMs / 1000));
     case Outcome::NoAnswer:
     case Outcome::None:
         break;
@@ -82,7 +89,16 @@ Verdict FlashProcedure::verdict() const {
     return Verdict::failed(Outcome_::NoAnswer);
 }
 
+bool FlashProcedure::restartOverdue() const {
+    return resetWaitMs > 0 &&
+           std::int64_t(loader_.runtime.tickCount() - bannerWaitStart_) >= resetWaitMs;
+}
+
 FlashProcedure::PassResult FlashProcedure::watchBanner() {
+    if (restartOverdue()) {
+        outcome_ = Outcome::NoRestart;
+        return PassResult::LeaveLoop;
+    }
     loader_.runtime.sleep(100);
     const QByteArray& answer = loader_.state.AnswerBuffer;
     if (answer.contains("UNIT:")) {

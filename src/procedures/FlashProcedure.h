@@ -25,7 +25,8 @@ public:
         NoAnswer,
         Cancelled,
         LinkLost,
-        NotFound
+        NotFound,
+        NoRestart, // no restart banner came within resetWaitMs
     };
 
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}
@@ -43,11 +44,15 @@ public:
     // Where the application leaves the operation open after a failure for the engineer to
     // cancel, a front end without a cancel button has the procedure cancel it at once.
     bool cancelOperationsLeftOpen = false;
+    // How long to wait for the controller's restart banner; 0 waits until the engineer cancels
+    // (the window), a script sets a bound.
+    std::int64_t resetWaitMs = 0;
 
 private:
     enum class PassResult { Continue, LeaveLoop };
 
     PassResult watchBanner();
+    bool restartOverdue() const;
     PassResult checkSignature(const QByteArray& deviceSignature);
     void enterBootloaderMode();
     void refuseFirmware();
@@ -66,4 +71,5 @@ private:
     Loader& loader_;
     BootStage stage_ = BootStage::WaitReset;
     Outcome outcome_ = Outcome::None;
+    std::uint32_t bannerWaitStart_ = 0;
 };

@@ -147,6 +147,8 @@ void CliFinishTest::exitCodes_data() {
     QTest::newRow("flash mismatch") << plain << QStringList{"flash", "dorn.s37", "TCP"} << 76;
     QTest::newRow("flash refused file") << plain << QStringList{"flash", "bad.s37", "TCP"} << 65;
     QTest::newRow("flash no file") << plain << QStringList{"flash", "TCP"} << 64;
+    QTest::newRow("flash bad reset wait")
+        << plain << QStringList{"flash", "good.s37", "TCP", "--reset-wait", "-1"} << 64;
     QTest::newRow("store") << plain << QStringList{"store", "good.s37", "TCP", "--from-start"} << 0;
     QTest::newRow("store wrong password")
         << QStringList{"--tcp", "0", "--password", "secret"}
@@ -218,8 +220,8 @@ void CliFinishTest::jsonResultObject() {
     // A journal that cannot be written is said even with -q, and in the result object.
     QTemporaryDir blocked;
     QVERIFY(QDir(blocked.path()).mkdir("velkor.jnl"));
-    const Run unjournalled = runCli({"send", "--tcp", tcp, "--data-dir", blocked.path(), "-q",
-                                     "--json", "VER\\r"});
+    const Run unjournalled =
+        runCli({"send", "--tcp", tcp, "--data-dir", blocked.path(), "-q", "--json", "VER\\r"});
     QCOMPARE(unjournalled.exitCode, 0);
     QVERIFY2(unjournalled.err.contains("warning: the journal entry was not written"),
              qPrintable(unjournalled.err));

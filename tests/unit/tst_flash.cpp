@@ -97,6 +97,7 @@ private slots:
     void stopAtEveryStageIsAFailure_data();
     void stopAtEveryStageIsAFailure();
     void refusedFileLeavesTheOperationOpen();
+    void noBannerWaitsUntilCancelled_data();
     void noBannerWaitsUntilCancelled();
 };
 
@@ -344,15 +345,30 @@ void FlashTest::refusedFileLeavesTheOperationOpen() {
     QCOMPARE(t.device.written, QList<QByteArray>{"i"});
 }
 
+void FlashTest::noBannerWaitsUntilCancelled_data() {
+    QTest::addColumn<int>("resetWaitMs"); // 0: without a bound, as the window waits
+    QTest::addColumn<QString>("status");
+    QTest::newRow("the window: until cancelled")
+        << 0 << QStringLiteral("Операция не выполнена - отменено пользователем");
+    QTest::newRow("a script: bounded")
+        << 120000
+        << QStringLiteral("Операция не выполнена - нет ответа от устройства: контроллер не "
+                          "перезапустился за 120 с; перезапустите его (питание или сброс) сразу "
+                          "после запуска прошивки");
+}
+
 void FlashTest::noBannerWaitsUntilCancelled() {
+    QFETCH(int, resetWaitMs);
+    QFETCH(QString, status);
     Flash t;
     t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    t.procedure.resetWaitMs = resetWaitMs;
     t.runtime.post(600000, [&] { t.loader.driver.btnConnectClick(); });
     t.press();
-    QVERIFY(t.runtime.elapsed() >= 600000);
+    const std::uint64_t waited = resetWaitMs == 0 ? 600000 : std::uint64_t(resetWaitMs);
+    QVERIFY(t.runtime.elapsed() >= waited && t.runtime.elapsed() < waited + 1000);
     QVERIFY(t.device.written.isEmpty());
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Cancelled);
-    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - отменено пользователем"));
+    QCOMPARE(t.form().Status[3], status);
     QVERIFY(t.form().ToolButton1.enabled);
     QCOMPARE(t.form().btnConnect.caption, QStringLiteral("Загрузить прошивку"));
 }
