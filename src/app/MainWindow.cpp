@@ -244,6 +244,7 @@ void MainWindow::buildToolBar() {
     bar->addWidget(ToolButton9);
     pbWaitAnswer = named(new WaitBar(bar), "pbWaitAnswer");
     pbWaitAnswer->setTextVisible(false);
+    pbWaitAnswer->setToolTip(MainWindowTexts::waitBarHint());
     pbWaitAnswer->setFixedSize(130, 16);
     pbWaitAnswer->setContextMenuPolicy(Qt::CustomContextMenu);
     bar->addWidget(pbWaitAnswer);

@@ -26,6 +26,10 @@ inline QString terminalHint() {
 inline QString aboutHint() {
     return QStringLiteral("О программе");
 }
+inline QString waitBarHint() {
+    return QStringLiteral("Ожидание ответа. Щелчок завершает ожидание; правая кнопка открывает "
+                          "время ожидания");
+}
 inline QString exitHint() {
     return QStringLiteral("Выход из программы");
 }

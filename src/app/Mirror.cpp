@@ -109,6 +109,10 @@ void Mirror::progress(QProgressBar* bar, const ProgressControl& control) {
     if (bar->value() != position) {
         bar->setValue(position);
     }
+    if (bar->isTextVisible() != !control.text.isEmpty() || bar->format() != control.text) {
+        bar->setFormat(control.text);
+        bar->setTextVisible(!control.text.isEmpty());
+    }
 }
 
 void Mirror::label(QLabel* label, const QString& text) {

@@ -88,10 +88,18 @@ void Exchange::WaitAnswer() {
 bool Exchange::ShouldRetry() {
     LoaderState& s = loader_.state;
     ++s.AttemptCount;
-    if (s.AttemptLimit > 1 && loader_.form.cbWaitConnectLUMET.checked) {
+    const bool waitingForController = s.AttemptLimit > 1 && loader_.form.cbWaitConnectLUMET.checked;
+    if (waitingForController) {
         --s.AttemptCount;
     }
-    return s.AttemptCount < s.AttemptLimit && s.OperationActive && !s.AnswerReceived;
+    const bool again = s.AttemptCount < s.AttemptLimit && s.OperationActive && !s.AnswerReceived;
+    if (again && waitingForController) {
+        // The engineer waits for a controller to come on line: say how long it has been.
+        loader_.setStatus(3, QStringLiteral("Дожидаемся подключения LUMET: попытка %1 из %2")
+                                 .arg(s.AttemptCount + 1)
+                                 .arg(s.AttemptLimit));
+    }
+    return again;
 }
 
 void Exchange::WaitAnswerTimerTick() {

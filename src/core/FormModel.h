@@ -66,6 +66,7 @@ struct SpinControl : Control {
 struct ProgressControl : Control {
     int maximum = 100;
     int position = 0;
+    QString text; // shown on the bar when not empty (percentage and remaining time)
 
     // The bar holds its position between 0 and its maximum.
     void setPosition(int value) { position = value < 0 ? 0 : (value > maximum ? maximum : value); }

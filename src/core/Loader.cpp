@@ -1,5 +1,7 @@
 #include "Loader.h"
 
+#include "ProgressText.h"
+
 Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     : runtime(runtime_), dialogs(dialogs_), exchange(*this), driver(*this), router(*this),
       journal(*this), dataDir_(std::move(dataDir)) {
@@ -31,6 +33,7 @@ void Loader::setStatus(int panel, const QString& text) {
 
 void Loader::showProgress(const ProgressEvent& progress) {
     setStatus(0, QStringLiteral("%1:%2").arg(progress.done).arg(progress.total));
+    form.ProgressBar1.text = ProgressText::barText(progress);
     if (onProgress) {
         onProgress(progress);
     }

@@ -5,6 +5,7 @@
 #include "core/Links.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
+#include "core/ProgressText.h"
 #include "firmware/CheckFirmwareLines.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/UnitSignature.h"
@@ -15,6 +16,8 @@ using Outcome_ = ::Outcome;
 
 const QString kErrorCaption = QStringLiteral("Ошибка");
 const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от устройства!");
+const QString kWaitReset = QStringLiteral("Ожидание сброса устройства...");
+const QString kProgramming = QStringLiteral("Идет программирование устройства...");
 
 } // namespace
 
@@ -27,8 +30,9 @@ void FlashProcedure::EnterBootloader() {
         PassResult pass = PassResult::Continue;
         switch (stage_) {
         case BootStage::WaitReset:
-            loader_.setStatus(3, QStringLiteral("Ожидание сброса устройства..."));
+            loader_.setStatus(3, kWaitReset);
             stage_ = BootStage::WatchBanner;
+            shownWaitSeconds_ = 0;
             bannerWaitStart_ = loader_.runtime.tickCount();
             break;
         case BootStage::WatchBanner:
@@ -89,6 +93,16 @@ Verdict FlashProcedure::verdict() const {
     return Verdict::failed(Outcome_::NoAnswer);
 }
 
+// "Ожидание сброса устройства... 15 с": how long the engineer has been waiting for the
+// restart, every 5 seconds.
+void FlashProcedure::showBannerWait() {
+    const auto seconds = int((loader_.runtime.tickCount() - bannerWaitStart_) / 1000);
+    if (seconds >= shownWaitSeconds_ + 5 && loader_.state.AnswerBuffer.isEmpty()) {
+        shownWaitSeconds_ = seconds;
+        loader_.setStatus(3, kWaitReset + QStringLiteral(" %1 с").arg(seconds));
+    }
+}
+
 bool FlashProcedure::restartOverdue() const {
     return resetWaitMs > 0 &&
            std::int64_t(loader_.runtime.tickCount() - bannerWaitStart_) >= resetWaitMs;
@@ -100,6 +114,7 @@ FlashProcedure::PassResult FlashProcedure::watchBanner() {
         return PassResult::LeaveLoop;
     }
     loader_.runtime.sleep(100);
+    showBannerWait();
     const QByteArray& answer = loader_.state.AnswerBuffer;
     if (answer.contains("UNIT:")) {
         loader_.setStatus(3, QStringLiteral("Разбор сигнатуры..."));
@@ -222,7 +237,8 @@ void FlashProcedure::ProgramFlash(const QString& path) {
 
 void FlashProcedure::waitForProgrammingStart() {
     LoaderState& s = loader_.state;
-    loader_.setStatus(3, QStringLiteral("Идет программирование устройства..."));
+    loader_.setStatus(3, kProgramming);
+    shownPercent_ = -1;
     loader_.exchange.SendCommand("f");
     const std::uint32_t deadline = loader_.runtime.tickCount() + 3000;
     while (s.OperationActive) {
@@ -255,12 +271,26 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
         if (programmingStopped()) {
             return; // the counter and the bar keep how far programming really got
         }
-        loader_.showProgress(ProgressEvent{i + 1, count, std::nullopt, std::nullopt});
+        showProgress(i + 1, count);
         programLine(image.line(i).toByteArray());
         if (programmingStopped()) {
             return;
         }
         bar.setPosition(bar.position + 1);
+    }
+}
+
+// The record in flight of the whole, with the share done and the time left; the status line
+// follows each whole percent.
+void FlashProcedure::showProgress(int record, int count) {
+    const std::int64_t elapsed = loader_.state.OperationStart.msecsTo(loader_.runtime.now());
+    const ProgressEvent progress{record, count, std::nullopt,
+                                 ProgressText::remainingMs(elapsed, record - 1, count)};
+    loader_.showProgress(progress);
+    const int percent = int(std::int64_t(record) * 100 / count);
+    if (percent != shownPercent_) {
+        shownPercent_ = percent;
+        loader_.setStatus(3, kProgramming + ProgressText::suffix(progress));
     }
 }
 

@@ -53,6 +53,7 @@ private:
 
     PassResult watchBanner();
     bool restartOverdue() const;
+    void showBannerWait();
     PassResult checkSignature(const QByteArray& deviceSignature);
     void enterBootloaderMode();
     void refuseFirmware();
@@ -63,6 +64,7 @@ private:
     void waitForProgrammingStart();
     void programLines(const FirmwareImage& image);
     bool programmingStopped() const;
+    void showProgress(int record, int count);
     void programLine(const QByteArray& line);
     bool judgeAnswer(int recordType);
     void finishSuccessfully();
@@ -72,4 +74,6 @@ private:
     BootStage stage_ = BootStage::WaitReset;
     Outcome outcome_ = Outcome::None;
     std::uint32_t bannerWaitStart_ = 0;
+    int shownPercent_ = -1;
+    int shownWaitSeconds_ = 0;
 };

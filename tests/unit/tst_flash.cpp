@@ -145,6 +145,9 @@ void FlashTest::bannerSignatureDecidesTheEntry() {
         QCOMPARE(t.records(), sampleLines());
         QVERIFY(t.statuses.contains(QStringLiteral("Программирование закончено успешно.")));
         QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+        // The share done follows the records, in the status line and on the bar.
+        QVERIFY(t.statuses.contains(QStringLiteral("Идет программирование устройства... 50.0 %")));
+        QVERIFY(t.form().ProgressBar1.text.startsWith(QStringLiteral("100.0 %")));
     } else {
         QCOMPARE(t.device.written.size(), 0);
         QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Mismatch);
@@ -368,6 +371,7 @@ void FlashTest::noBannerWaitsUntilCancelled() {
     const std::uint64_t waited = resetWaitMs == 0 ? 600000 : std::uint64_t(resetWaitMs);
     QVERIFY(t.runtime.elapsed() >= waited && t.runtime.elapsed() < waited + 1000);
     QVERIFY(t.device.written.isEmpty());
+    QVERIFY(t.statuses.contains(QStringLiteral("Ожидание сброса устройства... 60 с")));
     QCOMPARE(t.form().Status[3], status);
     QVERIFY(t.form().ToolButton1.enabled);
     QCOMPARE(t.form().btnConnect.caption, QStringLiteral("Загрузить прошивку"));

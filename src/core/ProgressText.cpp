@@ -1,0 +1,49 @@
+#include "ProgressText.h"
+
+namespace {
+
+QString percent(const ProgressEvent& p) {
+    const double share = 100.0 * double(p.done) / double(p.total);
+    return QStringLiteral("%1 %").arg(share, 0, 'f', 1);
+}
+
+QString duration(std::int64_t ms) {
+    const std::int64_t seconds = (ms + 999) / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString ProgressText::barText(const ProgressEvent& progress) {
+    if (progress.total <= 0) {
+        return QString();
+    }
+    QString text = percent(progress);
+    if (progress.remainingMs) {
+        text += QStringLiteral(" · осталось ") + duration(*progress.remainingMs);
+    }
+    return text;
+}
+
+QString ProgressText::suffix(const ProgressEvent& progress) {
+    if (progress.total <= 0) {
+        return QString();
+    }
+    QString text = QLatin1Char(' ') + percent(progress);
+    if (progress.remainingMs) {
+        text += QStringLiteral(", осталось ") + duration(*progress.remainingMs);
+    }
+    return text;
+}
+
+std::optional<std::int64_t> ProgressText::remainingMs(std::int64_t elapsedMs, std::int64_t done,
+                                                      std::int64_t total) {
+    // Too early to say: a first record or two tell nothing of the pace.
+    if (done < 2 || elapsedMs < 500 || total < done) {
+        return std::nullopt;
+    }
+    return elapsedMs * (total - done) / done;
+}
