@@ -7,6 +7,15 @@ QString percent(const ProgressEvent& p) {
     return QStringLiteral("%1 %").arg(share, 0, 'f', 1);
 }
 
+// "m:ss", or "h:mm:ss" from an hour on: short enough for the bar.
+QString shortDuration(std::int64_t ms) {
+    const std::int64_t seconds = (ms + 999) / 1000;
+    const QString tail = QStringLiteral("%1:%2")
+                             .arg(seconds / 60 % 60, seconds >= 3600 ? 2 : 1, 10, QLatin1Char('0'))
+                             .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return seconds >= 3600 ? QStringLiteral("%1:").arg(seconds / 3600) + tail : tail;
+}
+
 QString duration(std::int64_t ms) {
     const std::int64_t seconds = (ms + 999) / 1000;
     return QStringLiteral("%1:%2:%3")
@@ -21,9 +30,9 @@ QString ProgressText::barText(const ProgressEvent& progress) {
     if (progress.total <= 0) {
         return QString();
     }
-    QString text = percent(progress);
+    QString text = QStringLiteral("%1 %").arg(progress.done * 100 / progress.total);
     if (progress.remainingMs) {
-        text += QStringLiteral(" · осталось ") + duration(*progress.remainingMs);
+        text += QStringLiteral(" · ") + shortDuration(*progress.remainingMs);
     }
     return text;
 }

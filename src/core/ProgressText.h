@@ -7,7 +7,8 @@
 // How far an operation has got, in the window's words.
 namespace ProgressText {
 
-// "12.5 %" and, where known, " · осталось 00:01:23"; empty for nothing counted.
+// "12 %" and, where known, the time left (" · 1:23"): short enough for the bar; empty for
+// nothing counted.
 QString barText(const ProgressEvent& progress);
 // " 12.5 %, осталось 00:01:23" to follow a status message; empty for nothing counted.
 QString suffix(const ProgressEvent& progress);
