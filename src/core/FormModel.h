@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "ScrollBack.h"
 
 #include <QByteArray>
 #include <QList>
@@ -84,7 +85,7 @@ struct MenuItem : Control {
 struct TerminalModel {
     bool visible = false;
     QString caption = QStringLiteral("Терминальное окно");
-    QList<QByteArray> lines;         // Memo1, bytes as received or sent
+    ScrollBack lines;                // Memo1, bytes as received or sent
     QString edit1;                   // the send line
     bool sendPanelVisible = false;   // Panel1, shown while a connection is open
     bool commandInputEnabled = true; // disabled while the bootloader is programmed

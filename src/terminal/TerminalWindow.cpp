@@ -47,6 +47,8 @@ TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
     linkState_->setContentsMargins(6, 4, 6, 4);
 
     Memo1->setFont(terminalFont());
+    // An undo history would keep every line the bounded view drops.
+    Memo1->setUndoRedoEnabled(false);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -128,25 +130,13 @@ void TerminalWindow::syncFromModel() {
 }
 
 void TerminalWindow::syncLines() {
-    const QList<QByteArray>& lines = loader_.form.terminal.lines;
-    if (lines.size() < shownLines_) {
-        Memo1->clear();
-        shownLines_ = 0;
-    }
-    if (lines.size() == shownLines_) {
+    const std::optional<QString> added = mirror_.update(loader_.form.terminal.lines, *Memo1);
+    if (!added) {
         return;
-    }
-    const QList<QByteArray> added =
-        TerminalLog::viewLines(lines.mid(shownLines_, lines.size() - shownLines_));
-    QStringList text;
-    text.reserve(added.size());
-    for (const QByteArray& line : added) {
-        text.append(Cp1251::decode(line));
     }
     const QScrollBar* bar = Memo1->verticalScrollBar();
     const bool atEnd = bar->value() >= bar->maximum();
-    Memo1->appendPlainText(text.join(QLatin1Char('\n')));
-    shownLines_ = lines.size();
+    Memo1->appendPlainText(*added);
     // The view follows the exchange while it shows its end, and always shows a line just
     // sent (the text cursor, which the view would follow, may sit anywhere after a click).
     if (atEnd || showSent_) {
@@ -181,7 +171,7 @@ void TerminalWindow::writeBackLines() {
         }
     }
     loader_.form.terminal.lines = lines;
-    shownLines_ = lines.size();
+    mirror_.adopt(loader_.form.terminal.lines);
 }
 
 void TerminalWindow::Edit1KeyDown(int key) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TerminalMirror.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -54,7 +56,7 @@ private:
     QLabel* Label1;
     QLineEdit* Edit1;
     ElidedLabel* linkState_;
-    qsizetype shownLines_ = 0;
+    TerminalMirror mirror_;
     // The user sent a line: the view shows it, wherever the user had scrolled or clicked.
     bool showSent_ = false;
     bool syncing_ = false;

@@ -34,6 +34,8 @@ private slots:
     void logRotatesSixFiles();
     void logWritesViewLinesInCp1251();
     void doubleClickClearsTheView();
+    void viewAndLogKeepTheScrollBackOnly_data();
+    void viewAndLogKeepTheScrollBackOnly();
     void enterSendsTheLineUnchanged();
     void enterWithoutConnectionDoesNothing();
     void sendLineOverTcp();
@@ -97,6 +99,44 @@ void TerminalTest::doubleClickClearsTheView() {
     f.loader().addTerminalLine("after");
     f.finish();
     QCOMPARE(readFile(QDir(f.dataDir).filePath("velkor.log")), QByteArray("after\r\n"));
+}
+
+void TerminalTest::viewAndLogKeepTheScrollBackOnly_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("syncEvery");
+    QTest::newRow("short lines") << QByteArray(" OK\r\n") << 12000 << 997;
+    QTest::newRow("long lines") << QByteArray(64 * 1024, 'x') << 40 << 7;
+    QTest::newRow("line breaks only") << QByteArray(3000, '\n') << 10 << 3;
+}
+
+void TerminalTest::viewAndLogKeepTheScrollBackOnly() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, count);
+    QFETCH(int, syncEvery);
+    GuiFixture f;
+    for (int n = 0; n < count; ++n) {
+        f.loader().addTerminalLine(QByteArray::number(n) + line);
+        if (n % syncEvery == 0) {
+            f.app->syncAll();
+        }
+    }
+    f.app->syncAll();
+    const ScrollBack& kept = f.loader().form.terminal.lines;
+    QVERIFY(kept.size() < count);
+    QCOMPARE(kept.constLast(), QByteArray::number(count - 1) + line);
+    QByteArray log;
+    QStringList shown;
+    qsizetype rows = 0;
+    for (const QByteArray& viewLine : TerminalLog::viewLines(kept)) {
+        log += viewLine + "\r\n";
+        shown << QString::fromLatin1(viewLine);
+        ++rows;
+    }
+    QVERIFY(rows <= ScrollBack::kMaxRows && log.size() <= ScrollBack::kMaxBytes + 2 * rows);
+    QCOMPARE(f.terminal().memo()->toPlainText(), shown.join('\n'));
+    f.finish();
+    QCOMPARE(readFile(QDir(f.dataDir).filePath("velkor.log")), log);
 }
 
 void TerminalTest::enterSendsTheLineUnchanged() {

@@ -135,6 +135,11 @@ void ConnectionsTest::peerThatNeverPausesIsBounded() {
     QVERIFY2(overflows ? took < 1000 : took >= 2000, qPrintable(QString::number(took)));
     QVERIFY(largestAnswer <= ReceiveRouter::kAnswerLimit);
     QVERIFY(rig.loader.state.PendingTerminalText.size() < ReceiveRouter::kPendingLimit);
+    qsizetype terminalBytes = 0;
+    for (const QByteArray& line : rig.loader.form.terminal.lines) {
+        terminalBytes += line.size();
+    }
+    QVERIFY(terminalBytes <= ScrollBack::kMaxBytes);
 }
 
 void ConnectionsTest::emptySerialReadChangesNothing() {
