@@ -3,6 +3,7 @@
 #include "connections/BrokerFrame.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -40,11 +41,53 @@ private:
     std::function<QByteArray(const QByteArray&)> reply_;
 };
 
+// After the first command, sends chunk after chunk without pause, as fast as the reader takes
+// them.
+class FloodServer : public QObject {
+public:
+    explicit FloodServer(QByteArray chunk) : chunk_(std::move(chunk)) {
+        server_.listen(QHostAddress::LocalHost);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket* peer = server_.nextPendingConnection();
+            connect(peer, &QTcpSocket::readyRead, this, [this, peer] {
+                peer->readAll();
+                fill(peer);
+            });
+            connect(peer, &QTcpSocket::bytesWritten, this, [this, peer] { fill(peer); });
+        });
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
+
+private:
+    void fill(QTcpSocket* peer) {
+        while (peer->state() == QAbstractSocket::ConnectedState && peer->bytesToWrite() < 1 << 20) {
+            peer->write(chunk_);
+        }
+    }
+    QTcpServer server_;
+    QByteArray chunk_;
+};
+
+// The peak resident memory of a process so far, in kB (0 once it is gone).
+qint64 peakMemoryKb(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        }
+    }
+    return 0;
+}
+
 struct Run {
     int exitCode = -1;
     QByteArray out;
     QString err;
     qint64 ms = 0;
+    qint64 peakKb = 0;
 };
 
 Run runCli(const QStringList& arguments, int interruptAfterMs = -1) {
@@ -56,15 +99,16 @@ Run runCli(const QStringList& arguments, int interruptAfterMs = -1) {
               QStringList{"send", "--data-dir", dataDir.path()} + arguments);
     cli.waitForStarted();
     bool interrupted = false;
+    Run run;
     // The servers live in this process: keep its event loop running while the CLI works.
     while (cli.state() != QProcess::NotRunning && clock.elapsed() < 15000) {
         if (interruptAfterMs >= 0 && !interrupted && clock.elapsed() >= interruptAfterMs) {
             ::kill(pid_t(cli.processId()), SIGINT);
             interrupted = true;
         }
+        run.peakKb = std::max(run.peakKb, peakMemoryKb(cli.processId()));
         QTest::qWait(5);
     }
-    Run run;
     run.ms = clock.elapsed();
     run.exitCode = cli.exitCode();
     run.out = cli.readAllStandardOutput();
@@ -81,6 +125,10 @@ private slots:
     void silentDeviceGivesSeventyFive();
     void refusedConnectionGivesSixtyNine();
     void brokerAnswersArePrintedWithoutTheirFrames();
+    void peerThatNeverPausesIsCutOff_data();
+    void peerThatNeverPausesIsCutOff();
+    void brokerAnswersFromOtherIdsAndHeaders_data();
+    void brokerAnswersFromOtherIdsAndHeaders();
     void ctrlCCancelsTheWait();
     void droppedConnectionEndsTheWaitAtOnce();
     void missingConnectionIsAUsageError();
@@ -148,6 +196,62 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
     // A command no broker frame can carry is refused before anything is opened.
     const Run tooLong = runCli({"--broker", broker.address(), "--id", "1", QString(3000, 'A')});
     QCOMPARE(tooLong.exitCode, 64);
+}
+
+void CliSendTest::peerThatNeverPausesIsCutOff_data() {
+    QTest::addColumn<QStringList>("link");
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<bool>("overflows"); // else the 2000 ms wait runs out
+    const QByteArray frames = BrokerFrame::encode({0x41, 1, QByteArray(4000, 'U')}).repeated(16);
+    QByteArray junk(64 * 1024, '\0');
+    for (qsizetype i = 0; i < junk.size(); ++i) {
+        junk[i] = char((i * 7919) >> 3);
+    }
+    const QStringList broker{"--broker", "--id", "1"};
+    QTest::newRow("tcp") << QStringList{"--tcp"} << QByteArray(64 * 1024, 'U') << true;
+    QTest::newRow("broker, frames") << broker << frames << true;
+    QTest::newRow("broker, garbage") << broker << junk << true;
+    QTest::newRow("broker, another id's frames")
+        << QStringList{"--broker", "--id", "2"} << frames << false;
+}
+
+void CliSendTest::peerThatNeverPausesIsCutOff() {
+    QFETCH(QStringList, link);
+    QFETCH(QByteArray, chunk);
+    QFETCH(bool, overflows);
+    FloodServer flood(chunk);
+    link.insert(1, flood.address());
+    const Run run = runCli(link + QStringList{"--timeout", "2000", "VER"});
+    QCOMPARE(run.exitCode, 75);
+    QVERIFY2(run.err.contains(overflows ? "передает данные без остановки" : "no answer to \"VER\""),
+             qPrintable(run.err));
+    QVERIFY2(overflows ? run.ms < 1500 : run.ms >= 2000 && run.ms < 6000,
+             qPrintable(QString::number(run.ms)));
+    QVERIFY2(run.peakKb < 100 * 1024, qPrintable(QString::number(run.peakKb)));
+    qInfo("%s: %lld ms, peak resident memory %lld kB", QTest::currentDataTag(), run.ms, run.peakKb);
+}
+
+void CliSendTest::brokerAnswersFromOtherIdsAndHeaders_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("out");
+    const QByteArray answer = BrokerFrame::encode({0x41, 1, "3.14"});
+    QTest::newRow("another id's banner first")
+        << BrokerFrame::encode({0x41, 2, "UNIT:OTHER\r\n"}) + answer << QByteArray("3.14");
+    QByteArray foreign = answer;
+    foreign[0] = char(0x02);
+    foreign[8] = char(0x7F);
+    foreign[9] = char(0x01);
+    BrokerFrame::AppendCrc16(foreign.data(), int(foreign.size()) - 2);
+    QTest::newRow("other header bytes") << foreign << QByteArray("3.14");
+}
+
+void CliSendTest::brokerAnswersFromOtherIdsAndHeaders() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, out);
+    AnswerServer broker([&reply](const QByteArray&) { return reply; });
+    const Run run = runCli({"--broker", broker.address(), "--id", "1", "--timeout", "2000", "VER"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, out);
 }
 
 void CliSendTest::ctrlCCancelsTheWait() {
