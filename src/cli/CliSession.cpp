@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "cli/ShellPlatform.h"
+#include "cli/UsageError.h"
 #include "core/DataDir.h"
 #include "core/LoaderError.h"
 
@@ -17,6 +18,7 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
       progress_(loader, ProgressDisplay::modeFor(quiet)) {
     dialogs.quiet = quiet;
     options.applyTo(loader);
+    applyWaitsFromEnvironment();
     ShellPlatform::catchStopSignals();
     poller_.setInterval(kPollIntervalMs);
     QObject::connect(&poller_, &QTimer::timeout, [this] { poll(); });
@@ -25,6 +27,23 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
 
 CliSession::~CliSession() {
     ShellPlatform::releaseStopSignals();
+}
+
+// VELKOR_WAITS ("page-write=3000,restart=5000") shortens the controller's fixed waits: for
+// tests against the simulator, where a lost answer must not cost half a minute.
+void CliSession::applyWaitsFromEnvironment() {
+    const QString text = qEnvironmentVariable("VELKOR_WAITS");
+    if (text.isEmpty()) {
+        return;
+    }
+    const std::optional<Timings> waits = Timings::parse(text);
+    if (!waits) {
+        throw UsageError(QStringLiteral("VELKOR_WAITS: \"%1\" is not NAME=MS,... with the names "
+                                        "page-write, reprogram, restart, programming-start, "
+                                        "bootloader-pause, connect")
+                             .arg(text));
+    }
+    loader.timings = *waits;
 }
 
 int CliSession::interruptedExitCode() const {

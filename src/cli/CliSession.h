@@ -44,6 +44,7 @@ public:
 private:
     ProgressDisplay progress_;
     void poll();
+    void applyWaitsFromEnvironment();
 
     QTimer poller_;
     int stopSignal_ = 0;

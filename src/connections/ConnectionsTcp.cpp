@@ -9,7 +9,6 @@
 namespace {
 
 constexpr int kSettlePauseMs = 10;
-constexpr std::int32_t kConnectWaitMs = 10000;
 
 } // namespace
 
@@ -56,7 +55,7 @@ void Connections::openBroker() {
 void Connections::waitForConnect(bool brokerWait) {
     Runtime& rt = loader_.runtime;
     const LoaderState& s = loader_.state;
-    const std::uint32_t limit = rt.tickCount() + std::uint32_t(kConnectWaitMs);
+    const std::uint32_t limit = rt.tickCount() + std::uint32_t(loader_.timings.connectMs);
     while (std::int32_t(rt.tickCount() - limit) < 0) {
         if (!loader_.Timer3->enabled() || rt.terminating() || !s.OperationActive) {
             break;

@@ -9,6 +9,7 @@
 #include "Progress.h"
 #include "ReceiveRouter.h"
 #include "Runtime.h"
+#include "Timings.h"
 
 #include <QString>
 #include <functional>
@@ -29,6 +30,7 @@ public:
     Dialogs& dialogs;
     LoaderState state;
     FormModel form;
+    Timings timings;
     Links* links = nullptr;
 
     // Timer3 (100 ms): the terminal flush; enabled means the connection is alive.

@@ -147,7 +147,7 @@ FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& devi
 
 void FlashProcedure::enterBootloaderMode() {
     loader_.exchange.SendCommand("i");
-    loader_.runtime.sleep(500);
+    loader_.runtime.sleep(loader_.timings.bootloaderPauseMs);
     QByteArray& answer = loader_.state.AnswerBuffer;
     if (answer.contains("BIOS>") || answer.contains('i')) {
         loader_.setStatus(3, QStringLiteral("Вошли в загрузчик."));
@@ -240,7 +240,8 @@ void FlashProcedure::waitForProgrammingStart() {
     loader_.setStatus(3, kProgramming);
     shownPercent_ = -1;
     loader_.exchange.SendCommand("f");
-    const std::uint32_t deadline = loader_.runtime.tickCount() + 3000;
+    const std::uint32_t deadline =
+        loader_.runtime.tickCount() + std::uint32_t(loader_.timings.programmingStartMs);
     while (s.OperationActive) {
         if (!loader_.operationCanGoOn()) {
             break; // the connection went: nothing will answer

@@ -28,9 +28,6 @@ const QByteArray kUploadPassword = "PASSWORD TOVRIL";
 constexpr std::uint16_t kFirstPage = 70;
 constexpr std::uint16_t kFirstAddr = 10;
 constexpr std::uint16_t kLastAddr = 525;
-constexpr std::int32_t kWriteTimeoutMs = 30000;
-constexpr std::int32_t kReprogramTimeoutMs = 180000;
-constexpr std::int32_t kRestartTimeoutMs = 300000;
 
 QByteArray withNumber(const char* keyword, std::int64_t number) {
     return QByteArray(keyword) + ' ' + QByteArray::number(number);
@@ -361,7 +358,7 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
         ++s.LinesSent;
         s.AttemptLimit = 10;
         // Assigned directly: the menu caption that names the wait time is left as it is.
-        s.AnswerTimeoutMs = kWriteTimeoutMs;
+        s.AnswerTimeoutMs = loader_.timings.pageWriteMs;
         switch (writePending()) {
         case Write::Accepted:
             accept();
@@ -503,11 +500,11 @@ void StorageLoadProcedure::finalise() {
         }
         return;
     }
-    s.AnswerTimeoutMs = kWriteTimeoutMs;
+    s.AnswerTimeoutMs = loader_.timings.pageWriteMs;
     if (loader_.form.cbDopInitCmd.checked) {
         sendAccompanyingLines();
     }
-    s.AnswerTimeoutMs = kReprogramTimeoutMs;
+    s.AnswerTimeoutMs = loader_.timings.reprogramMs;
     s.AttemptLimit = 1;
     if (!send("REPROGRAMM W") || !InterpreterAnswer::contains(answer(), "GOOD")) {
         end(Outcome::FinalisationFailed);
@@ -515,7 +512,7 @@ void StorageLoadProcedure::finalise() {
     }
     s.AttemptLimit = 1;
     send("RESET");
-    s.AnswerTimeoutMs = kRestartTimeoutMs;
+    s.AnswerTimeoutMs = loader_.timings.restartMs;
     s.AttemptLimit = 5;
     if (!send("VER")) {
         // A controller that never comes back after its restart is not updated.
