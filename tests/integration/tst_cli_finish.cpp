@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -462,7 +463,6 @@ void CliFinishTest::fleetStoppedBySignal_data() {
     QTest::addColumn<bool>("json");
     QTest::newRow("SIGTERM, table") << SIGTERM << false;
     QTest::newRow("SIGTERM, --json") << SIGTERM << true;
-    QTest::newRow("SIGHUP, table") << SIGHUP << false;
     QTest::newRow("SIGKILL: the children die with their parent") << SIGKILL << true;
 }
 
@@ -471,7 +471,7 @@ void CliFinishTest::fleetStoppedBySignal_data() {
 void CliFinishTest::fleetStoppedBySignal() {
     QFETCH(int, signal);
     QFETCH(bool, json);
-    DevsimProcess sim({"--broker", "0", "--ids", "1,2,3", "--delay", "100"});
+    DevsimProcess sim({"--broker", "0", "--ids", "1,2,3", "--delay", "60"});
     QTemporaryDir data;
     QStringList args{"store",
                      file("good.s37"),
@@ -514,7 +514,13 @@ void CliFinishTest::fleetStoppedBySignal() {
             QVERIFY2(!r.toObject().value("resume").toString().isEmpty(), out.constData());
         }
     } else {
-        QVERIFY2(out.contains("resume") && out.count("70:") == 3, out.constData());
+        const auto positions = QRegularExpression(QStringLiteral(" \\d+:\\d+:\\d+ "))
+                                   .globalMatch(QString::fromUtf8(out));
+        int count = 0;
+        for (auto it = positions; it.hasNext(); it.next()) {
+            ++count;
+        }
+        QVERIFY2(out.contains("resume") && count == 3, out.constData());
     }
 }
 

@@ -100,7 +100,7 @@ void FlashDevsimTest::wholeFileLandsInTheSimulatedFlash() {
     const QString file = dir.filePath(QStringLiteral("fw.s37"));
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(firmware("UNIT:LUMET52 integration test", 60, data));
+    out.write(firmware("UNIT:LUMET52 integration test", 30, data));
     out.close();
     const QString image = dir.filePath(QStringLiteral("image.txt"));
 

@@ -116,16 +116,16 @@ void StorageDevsimTest::storedFileReadsBackEqual_data() {
     QTest::addColumn<QStringList>("faults");
     QTest::newRow("tcp, wrong counters, a lost answer")
         << QStringLiteral("tcp")
-        << QStringList{"--wrong-counter-every", "40", "--drop-every", "150", "--split", "3"};
+        << QStringList{"--wrong-counter-every", "20", "--drop-every", "70", "--split", "3"};
     QTest::newRow("broker, wrong counters, frames in pieces")
         << QStringLiteral("broker")
-        << QStringList{"--wrong-counter-every", "35", "--double-frame-every", "9", "--split", "2"};
+        << QStringList{"--wrong-counter-every", "17", "--double-frame-every", "9", "--split", "2"};
     // The second half of every ninth frame comes after the answer is taken as complete.
     QTest::newRow("broker, frames split across the next command")
         << QStringLiteral("broker")
         << QStringList{"--split-frame-every", "9", "--split", "2", "--frame-gap", "50"};
     QTest::newRow("pty, wrong counters, pieces")
-        << QStringLiteral("pty") << QStringList{"--wrong-counter-every", "45", "--split", "2"};
+        << QStringLiteral("pty") << QStringList{"--wrong-counter-every", "22", "--split", "2"};
 }
 
 void StorageDevsimTest::storedFileReadsBackEqual() {
@@ -137,7 +137,7 @@ void StorageDevsimTest::storedFileReadsBackEqual() {
         faults);
     QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
-    b.writeFirmware(120); // about 12 KB
+    b.writeFirmware(60); // about 6 KB
     const QStringList link = connection(sim, way);
     const Run store =
         b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "3000"} + link);
@@ -151,10 +151,10 @@ void StorageDevsimTest::storedFileReadsBackEqual() {
 }
 
 void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
-    DevsimProcess sim({"--tcp", "0", "--close-after-writes", "60"});
+    DevsimProcess sim({"--tcp", "0", "--close-after-writes", "30"});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
-    b.writeFirmware(100);
+    b.writeFirmware(50);
     const QStringList link = connection(sim, QStringLiteral("tcp"));
     const Run first =
         b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "3000"} + link);
@@ -162,8 +162,8 @@ void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
     const QRegularExpressionMatch resume =
         QRegularExpression(QStringLiteral("--resume (\\d+):(\\d+):(\\d+)")).match(first.err);
     QVERIFY2(resume.hasMatch(), qPrintable(first.err));
-    QCOMPARE(resume.captured(3), QStringLiteral("59"));
-    // The second connection gets its own count of writes: 60 more are plenty for the rest.
+    QCOMPARE(resume.captured(3), QStringLiteral("29"));
+    // The second connection gets its own count of writes: 30 more are plenty for the rest.
     const Run second = b.cli(
         QStringList{"store", b.file, "--resume", resume.captured(0).mid(9), "--timeout", "3000"} +
         link);
@@ -252,7 +252,8 @@ void StorageDevsimTest::interruptLeavesAResumePosition() {
     // Ctrl-C once pieces have been confirmed, so that the position must have moved on.
     p.setReadChannel(QProcess::StandardError);
     QByteArray err;
-    while (!err.contains("Str:") && !QString::fromLocal8Bit(err).contains(QStringLiteral("Загружено")) &&
+    while (!err.contains("Str:") &&
+           !QString::fromLocal8Bit(err).contains(QStringLiteral("Загружено")) &&
            p.waitForReadyRead(20000)) {
         err += p.readAllStandardError();
     }
