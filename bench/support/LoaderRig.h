@@ -23,8 +23,7 @@ struct LoaderRig {
     LoaderRig() { loader.links = &connections; }
     // Selects the TCP page aimed at the simulator's port on this machine.
     void useTcp(quint16 port) {
-        loader.form.ToolButton1.imageIndex = kIconTcp;
-        loader.form.TypeOfConnectGrpPage = kTcp;
+        loader.form.setConnectionKind(kTcp);
         loader.form.IPEdit.text = QStringLiteral("127.0.0.1");
         loader.form.PortNum.text = QString::number(port);
     }

@@ -28,10 +28,10 @@ bool readBool(const QSettings& ini, const QString& key, bool fallback) {
 
 const std::array<const char*, 3> kPageNames = {"tsCOMPort", "tsTCPServer", "tsBroker"};
 
-// A stored icon that is none of the three connection kinds would leave icon and page
-// disagreeing; it is taken as the serial port.
-int connectionIcon(int icon) {
-    return (icon == kIconTcp || icon == kIconBroker) ? icon : kIconSerial;
+// The connection kind of the stored tool button icon, which decides it (the stored page is
+// written for older versions only); an icon that is none of the three is the serial port.
+int connectionKindOfIcon(int icon) {
+    return icon == kIconTcp ? kTcp : icon == kIconBroker ? kBroker : kSerial;
 }
 
 bool knownOperationIcon(int icon) {
@@ -91,14 +91,8 @@ WindowPlacement AppSettings::restoreForm(Loader& loader) const {
     f.HARDWARE_IDEdt.text =
         ini.value(QStringLiteral("HARDWARE_IDEdt.Value"), f.HARDWARE_IDEdt.text).toString();
 
-    f.ToolButton1.imageIndex =
-        connectionIcon(readInt(ini, QStringLiteral("ToolButton1.ImageIndex"), kIconSerial));
-    const QString page = ini.value(QStringLiteral("TypeOfConnectGrp.ActivePage")).toString();
-    for (std::size_t i = 0; i < kPageNames.size(); ++i) {
-        if (page == QLatin1String(kPageNames.at(i))) {
-            f.TypeOfConnectGrpPage = int(i);
-        }
-    }
+    f.setConnectionKind(
+        connectionKindOfIcon(readInt(ini, QStringLiteral("ToolButton1.ImageIndex"), kIconSerial)));
     const int buttonIcon = readInt(ini, QStringLiteral("btnConnect.ImageIndex"), kModeFlash);
     f.btnConnect.imageIndex = knownOperationIcon(buttonIcon) ? buttonIcon : kModeFlash;
     const int mode = readInt(ini, QStringLiteral("PopupMenu1.Tag"), kModeFlash);

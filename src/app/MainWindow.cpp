@@ -167,7 +167,7 @@ void MainWindow::FormCreate() {
     s.AttemptLimit = 3;
     f.Panel3.caption = QStringLiteral("Прошивка");
     s.ConnectionOpen = false;
-    f.TypeOfConnectGrpPage = kSerial;
+    f.setConnectionKind(kSerial);
     s.StartPage = 70;
     s.PageAddr = 10;
     s.LastLoadedLine = 0;

@@ -178,9 +178,6 @@ void MainWindow::FormActivate() {
     // closes, and that activation must not start the first-activation steps over.
     s.FirstActivation = false;
     FormModel& f = loader_.form;
-    f.TypeOfConnectGrpPage = f.ToolButton1.imageIndex == kIconTcp      ? kTcp
-                             : f.ToolButton1.imageIndex == kIconBroker ? kBroker
-                                                                       : kSerial;
     if (f.btnConnect.imageIndex == kIconCancel) {
         f.btnConnect.imageIndex = kModeFlash;
         s.OperationMode = kModeFlash;

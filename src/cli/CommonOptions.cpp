@@ -117,8 +117,7 @@ void CommonOptions::applyTo(Loader& loader) const {
     FormModel& f = loader.form;
     switch (link) {
     case Link::Serial: {
-        f.ToolButton1.imageIndex = kIconSerial;
-        f.TypeOfConnectGrpPage = kSerial;
+        f.setConnectionKind(kSerial);
         f.cmbComPort.items = {serialPort};
         f.cmbComPort.select(0);
         const auto* rate = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud);
@@ -126,14 +125,12 @@ void CommonOptions::applyTo(Loader& loader) const {
         break;
     }
     case Link::Tcp:
-        f.ToolButton1.imageIndex = kIconTcp;
-        f.TypeOfConnectGrpPage = kTcp;
+        f.setConnectionKind(kTcp);
         f.IPEdit.text = host;
         f.PortNum.text = QString::number(port);
         break;
     case Link::Broker:
-        f.ToolButton1.imageIndex = kIconBroker;
-        f.TypeOfConnectGrpPage = kBroker;
+        f.setConnectionKind(kBroker);
         f.BrokerIPEdt.text = host;
         f.BrokerPortEdt.text = QString::number(port);
         f.HARDWARE_IDEdt.text = ids;

@@ -161,9 +161,7 @@ void Connections::write(int connectionKind, const QByteArray& text) {
 
 void Connections::ComPort1AfterOpen() {
     FormModel& f = loader_.form;
-    f.terminal.sendPanelVisible = true;
-    f.cmbComPort.enabled = false;
-    f.cmbBaudRate.enabled = false;
+    f.showLinkOpen();
     loader_.setStatus(2, f.cmbComPort.text + QStringLiteral(":открыт"));
     loader_.Timer3->start();
     loader_.state.PendingTerminalText.clear();
@@ -173,11 +171,7 @@ void Connections::ComPort1AfterOpen() {
 
 void Connections::ComPort1AfterClose() {
     FormModel& f = loader_.form;
-    f.terminal.sendPanelVisible = false;
-    f.ToolButton1.enabled = true;
-    f.Panel1.enabled = true;
-    f.cmbComPort.enabled = true;
-    f.cmbBaudRate.enabled = true;
+    f.showLinkClosed();
     loader_.setStatus(2, f.cmbComPort.text + QStringLiteral(":закрыт"));
     loader_.Timer3->stop();
     loader_.state.ConnectionOpen = false;

@@ -79,9 +79,7 @@ void Connections::deactivateTcpClient() {
 void Connections::xportTCPClientConnected() {
     FormModel& f = loader_.form;
     LoaderState& s = loader_.state;
-    f.terminal.sendPanelVisible = true;
-    f.cmbComPort.enabled = false;
-    f.cmbBaudRate.enabled = false;
+    f.showLinkOpen();
     loader_.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') + tcpClient_->localPort() +
                              QStringLiteral(" открыт"));
     loader_.Timer3->start();
@@ -96,9 +94,7 @@ void Connections::xportTCPClientDisConnected() {
     LoaderState& s = loader_.state;
     loader_.Timer3->stop();
     s.TcpConnected = false;
-    f.terminal.sendPanelVisible = false;
-    f.cmbComPort.enabled = true;
-    f.cmbBaudRate.enabled = true;
+    f.showLinkClosed();
     if (tcpClient_) {
         loader_.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') + tcpClient_->localPort() +
                                  QStringLiteral(" закрыт"));

@@ -3,7 +3,7 @@
 #include "UiTexts.h"
 
 FormModel::FormModel() {
-    ToolButton1.imageIndex = kIconSerial;
+    setConnectionKind(kSerial);
     btnConnect.caption = UiTexts::startButton();
     btnConnect.imageIndex = kModeFlash;
     btnConnect.hint = UiTexts::menuFlash();
@@ -54,4 +54,58 @@ FormModel::FormModel() {
     mnuDebug.caption = QStringLiteral("Отладка");
 
     DopCmdMemo = {QStringLiteral("SILENCETIME 300")};
+}
+
+void FormModel::lockForOperation() {
+    ToolButton1.enabled = false;
+    Panel1.enabled = false;
+    cmbComPort.enabled = false;
+    btnOpen.enabled = false;
+    btnHeaderEdit.enabled = false;
+    btnExit.enabled = false;
+    btnConnect.caption = UiTexts::cancelButton();
+    btnConnect.imageIndex = kIconCancel;
+    btnConnect.dropDown = false;
+}
+
+void FormModel::releaseAfterOperation(int operationMode) {
+    ToolButton1.enabled = true;
+    Panel1.enabled = true;
+    btnHeaderEdit.enabled = true;
+    btnExit.enabled = true;
+    cmbComPort.enabled = true;
+    btnOpen.enabled = true;
+    btnConnect.caption = UiTexts::startButton();
+    btnConnect.imageIndex = operationMode;
+    btnConnect.dropDown = true;
+}
+
+void FormModel::showLinkOpen() {
+    terminal.sendPanelVisible = true;
+    cmbComPort.enabled = false;
+    cmbBaudRate.enabled = false;
+}
+
+void FormModel::showLinkClosed() {
+    terminal.sendPanelVisible = false;
+    ToolButton1.enabled = true;
+    Panel1.enabled = true;
+    cmbComPort.enabled = true;
+    cmbBaudRate.enabled = true;
+}
+
+void FormModel::setConnectionKind(int kind) {
+    TypeOfConnectGrpPage = kind;
+    ToolButton1.imageIndex = iconOfKind(kind);
+}
+
+int FormModel::iconOfKind(int kind) {
+    switch (kind) {
+    case kTcp:
+        return kIconTcp;
+    case kBroker:
+        return kIconBroker;
+    default:
+        return kIconSerial;
+    }
 }

@@ -95,6 +95,25 @@ struct TerminalModel {
 struct FormModel {
     FormModel();
 
+    // The named changes of the controls' states: each rule about which controls are enabled
+    // lives in one of these.
+    // An operation runs: the connection, the file and the exit are locked, and the main
+    // button is the cancel button.
+    void lockForOperation();
+    // The operation is over: everything is enabled again and the main button starts the
+    // operation of the mode.
+    void releaseAfterOperation(int operationMode);
+    // A link is open: the terminal's send line shows, the port and its speed are fixed.
+    void showLinkOpen();
+    // The link closed: the send line goes, the connection settings can be changed again.
+    void showLinkClosed();
+
+    // The connection kind is the visible page; ToolButton1's icon is derived from it and
+    // written nowhere else.
+    int connectionKind() const { return TypeOfConnectGrpPage; }
+    void setConnectionKind(int kind);
+    static int iconOfKind(int kind);
+
     // Tool bar.
     ButtonControl ToolButton1;
     ButtonControl btnConnect;

@@ -23,22 +23,9 @@ void OperationDriver::btnConnectClick() {
     }
 }
 
-void OperationDriver::lockControls() {
-    FormModel& f = loader_.form;
-    f.ToolButton1.enabled = false;
-    f.Panel1.enabled = false;
-    f.cmbComPort.enabled = false;
-    f.btnOpen.enabled = false;
-    f.btnHeaderEdit.enabled = false;
-    f.btnExit.enabled = false;
-    f.btnConnect.caption = UiTexts::cancelButton();
-    f.btnConnect.imageIndex = kIconCancel;
-    f.btnConnect.dropDown = false;
-}
-
 void OperationDriver::startOperation() {
     LoaderState& s = loader_.state;
-    lockControls();
+    loader_.form.lockForOperation();
     s.OperationActive = true;
     s.ControllerNotFound = false;
     loader_.Timer3->stop();
@@ -162,31 +149,22 @@ void OperationDriver::cancelOperation() {
 }
 
 void OperationDriver::RestoreControls() {
-    FormModel& f = loader_.form;
-    f.ToolButton1.enabled = true;
-    f.Panel1.enabled = true;
     loader_.state.OperationActive = false;
-    f.btnHeaderEdit.enabled = true;
     loader_.Timer3->stop();
-    f.btnExit.enabled = true;
-    f.cmbComPort.enabled = true;
-    f.btnOpen.enabled = true;
-    f.btnConnect.caption = UiTexts::startButton();
-    f.btnConnect.imageIndex = loader_.state.OperationMode;
-    f.btnConnect.dropDown = true;
+    loader_.form.releaseAfterOperation(loader_.state.OperationMode);
 }
 
 void OperationDriver::OpenConnection() {
     loader_.Timer3->start();
     if (loader_.links != nullptr) {
-        switch (loader_.form.ToolButton1.imageIndex) {
-        case kIconSerial:
+        switch (loader_.form.connectionKind()) {
+        case kSerial:
             loader_.links->openSerial();
             break;
-        case kIconTcp:
+        case kTcp:
             loader_.links->openTcp();
             break;
-        case kIconBroker:
+        case kBroker:
             loader_.links->openBroker();
             break;
         default:
@@ -204,32 +182,19 @@ void OperationDriver::CloseConnection() {
     if (links == nullptr || loader_.form.terminal.visible) {
         return;
     }
-    const int icon = loader_.form.ToolButton1.imageIndex;
-    if (icon == kIconSerial) {
+    if (loader_.form.connectionKind() == kSerial) {
         if (links->serialPortOpen()) {
             links->closeSerialPort();
         }
-    } else if (icon == kIconTcp || icon == kIconBroker) {
+    } else {
         links->deactivateTcpClient();
     }
 }
 
+// Serial becomes TCP/IP, TCP/IP the broker, the broker serial again.
 void OperationDriver::ToolButton1Click() {
     FormModel& f = loader_.form;
-    switch (f.ToolButton1.imageIndex) {
-    case kIconSerial:
-        f.ToolButton1.imageIndex = kIconTcp;
-        f.TypeOfConnectGrpPage = kTcp;
-        break;
-    case kIconTcp:
-        f.ToolButton1.imageIndex = kIconBroker;
-        f.TypeOfConnectGrpPage = kBroker;
-        break;
-    default:
-        f.ToolButton1.imageIndex = kIconSerial;
-        f.TypeOfConnectGrpPage = kSerial;
-        break;
-    }
+    f.setConnectionKind((f.connectionKind() + 1) % 3);
     applyOptionVisibility();
 }
 

@@ -46,7 +46,6 @@ public:
 private:
     void startOperation();
     void cancelOperation();
-    void lockControls();
     void runOperation();
     void report(const Verdict& verdict);
     void endWithError(const std::exception& error);

@@ -157,14 +157,8 @@ void FlashProcedure::enterBootloaderMode() {
 }
 
 void FlashProcedure::restoreAfterFlash() {
-    FormModel& f = loader_.form;
     loader_.state.OperationActive = false;
-    f.ToolButton1.enabled = true;
-    f.Panel1.enabled = true;
-    f.cmbComPort.enabled = true;
-    f.btnOpen.enabled = true;
-    f.btnConnect.caption = UiTexts::startButton();
-    f.btnConnect.imageIndex = kModeFlash;
+    loader_.form.releaseAfterOperation(kModeFlash);
 }
 
 void FlashProcedure::refuseFirmware() {
@@ -173,7 +167,6 @@ void FlashProcedure::refuseFirmware() {
         links->closeSerialPort();
     }
     restoreAfterFlash();
-    loader_.form.btnExit.enabled = true;
     loader_.setStatus(3, QStringLiteral("Несовместимость прошивки..."));
     // The journal must not record a refused flash as done.
     loader_.state.OperationFailed = true;
@@ -360,6 +353,5 @@ bool FlashProcedure::judgeAnswer(int recordType) {
 void FlashProcedure::finishSuccessfully() {
     loader_.setStatus(3, QStringLiteral("Программирование закончено успешно."));
     restoreAfterFlash();
-    loader_.form.btnExit.enabled = true;
     outcome_ = Outcome::Success;
 }

@@ -230,21 +230,21 @@ void DriverTest::controlsAreRestoredAfterEveryOutcome() {
 }
 
 void DriverTest::connectionKindCycles_data() {
-    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("page");
     QTest::addColumn<int>("nextIcon");
     QTest::addColumn<int>("nextPage");
-    QTest::newRow("serial to TCP/IP") << 8 << 88 << 1;
-    QTest::newRow("TCP/IP to broker") << 88 << 89 << 2;
-    QTest::newRow("broker to serial") << 89 << 8 << 0;
-    QTest::newRow("unknown icon to serial") << 5 << 8 << 0;
+    QTest::newRow("serial to TCP/IP") << 0 << 88 << 1;
+    QTest::newRow("TCP/IP to broker") << 1 << 89 << 2;
+    QTest::newRow("broker to serial") << 2 << 8 << 0;
 }
 
+// The page is the one connection kind; the tool button's icon always follows it.
 void DriverTest::connectionKindCycles() {
-    QFETCH(int, icon);
+    QFETCH(int, page);
     QFETCH(int, nextIcon);
     QFETCH(int, nextPage);
     TestLoader t;
-    t.form().ToolButton1.imageIndex = icon;
+    t.form().setConnectionKind(page);
     t.loader.driver.ToolButton1Click();
     QCOMPARE(t.form().ToolButton1.imageIndex, nextIcon);
     QCOMPARE(t.form().TypeOfConnectGrpPage, nextPage);

@@ -30,7 +30,7 @@ void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage() {
     QFETCH(int, page);
     QFETCH(QString, params);
     TestLoader t;
-    t.form().TypeOfConnectGrpPage = page;
+    t.form().setConnectionKind(page);
     t.form().cmbComPort.text = QStringLiteral("COM3");
     t.form().cmbBaudRate.text = QStringLiteral("57600");
     t.form().IPEdit.text = QStringLiteral("10.0.0.7");
