@@ -6,8 +6,6 @@
 //
 // Prints "key: value" lines for the benchmark script.
 #include "BenchSupport.h"
-#include "core/Loader.h"
-#include "core/VirtualRuntime.h"
 #include "firmware/CheckFirmwareLines.h"
 #include "firmware/FirmwareImage.h"
 
@@ -108,9 +106,6 @@ int main(int argc, char* argv[]) {
     const qint64 bytes = QFileInfo(path).size();
     const long baselineKb = peakRssKb();
 
-    VirtualRuntime runtime;
-    Bench::SilentDialogs dialogs;
-    Loader loader(runtime, dialogs, dir.path());
     double best = 1e9;
     qsizetype lines = 0;
     bool sound = false;
@@ -118,7 +113,7 @@ int main(int argc, char* argv[]) {
         QElapsedTimer timer;
         timer.start();
         FirmwareImage image = FirmwareImage::load(path);
-        sound = CheckFirmwareLines(loader, image);
+        sound = CheckFirmwareLines(image).sound();
         lines = image.size();
         best = qMin(best, double(timer.nsecsElapsed()) / 1e9);
     }

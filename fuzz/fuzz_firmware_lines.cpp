@@ -4,7 +4,6 @@
 #include "firmware/FirmwareImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static FuzzLoader fuzz;
     const QByteArray text = fuzzBytes(data, size);
     const FirmwareImage image = FirmwareImage::fromText(text);
     // Every line is a slice of the text, none holds a line break.
@@ -15,7 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         total += line.size();
     }
     FUZZ_CHECK(total <= text.size());
-    const bool passed = CheckFirmwareLines(fuzz.loader, image);
-    FUZZ_CHECK(!passed || !image.isEmpty());
+    const FirmwareVerdict verdict = CheckFirmwareLines(image);
+    FUZZ_CHECK(!verdict.sound() || !image.isEmpty());
+    FUZZ_CHECK(verdict.sound() == (verdict.badLine < 0 && !image.isEmpty()));
+    FUZZ_CHECK(verdict.badLine < image.size() && verdict.headerLine < image.size());
+    FUZZ_CHECK(verdict.headerLine <= verdict.badLine || verdict.badLine < 0);
     return 0;
 }

@@ -89,22 +89,19 @@ CliResult fileError(const QString& command, const QString& file, const LoaderErr
     return result;
 }
 
-CliResult refused(const QString& command, const QString& file, const Loader& loader) {
+CliResult refused(const QString& command, const QString& file, const QString& status) {
     print(stderr, QStringLiteral("velkor-cli %1: %2 was refused\n").arg(command, file));
-    CliResult result = CliResult::withCode(kExitDataErr, loader.form.Status[3]);
+    CliResult result = CliResult::withCode(kExitDataErr, status);
     result.file = file;
     return result;
 }
 
-CliResult headerResult(const QString& file, const Loader& loader, qsizetype records) {
-    CliResult result = CliResult::withCode(kExitOk, loader.form.Status[3]);
+CliResult headerResult(const QString& file, const QString& status, const QString& header,
+                       qsizetype headerLine) {
+    CliResult result = CliResult::withCode(kExitOk, status);
     result.file = file;
-    const EditControl& header = loader.form.edtUnitSign;
-    result.extra.insert(QStringLiteral("header"), header.text);
-    result.extra.insert(QStringLiteral("headerLine"), header.tag);
-    if (records >= 0) {
-        result.extra.insert(QStringLiteral("records"), double(records));
-    }
+    result.extra.insert(QStringLiteral("header"), header);
+    result.extra.insert(QStringLiteral("headerLine"), double(headerLine));
     return result;
 }
 
@@ -123,21 +120,29 @@ CliResult runCheck(const QStringList& arguments, const RunFlags& flags) {
                                          "records.\nExit 0 for a sound file, 65 for a refused "
                                          "one, 74 when the file cannot be read.\n"));
     }
-    FileSession session(args.dataDir, flags.quiet);
+    // The data folder is made as for every other subcommand, though the check writes nothing.
+    DataDir::resolve(args.dataDir);
     FirmwareImage image;
     try {
         image = FirmwareImage::load(args.file);
     } catch (const LoaderError& e) {
         return fileError(QStringLiteral("check"), args.file, e);
     }
-    if (!CheckFirmwareLines(session.loader, image)) {
-        return refused(QStringLiteral("check"), args.file, session.loader);
+    const FirmwareVerdict verdict = CheckFirmwareLines(image);
+    if (!flags.quiet) {
+        for (const QString& text : verdict.statusTexts()) {
+            print(stderr, text + QLatin1Char('\n'));
+        }
     }
-    CliResult result = headerResult(args.file, session.loader, image.size());
-    const EditControl& header = session.loader.form.edtUnitSign;
+    if (!verdict.sound()) {
+        return refused(QStringLiteral("check"), args.file, verdict.finalStatus());
+    }
+    CliResult result =
+        headerResult(args.file, verdict.finalStatus(), verdict.header, verdict.headerLine);
+    result.extra.insert(QStringLiteral("records"), double(image.size()));
     result.output = QStringLiteral("header: %1\nheader-line: %2\nrecords: %3\n")
-                        .arg(header.text)
-                        .arg(header.tag)
+                        .arg(verdict.header)
+                        .arg(verdict.headerLine)
                         .arg(image.size())
                         .toLocal8Bit();
     return result;
@@ -153,7 +158,7 @@ std::optional<CliResult> chooseFile(Loader& loader, const QString& file) {
         return fileError(QStringLiteral("header"), file, e);
     }
     if (loader.state.FirmwareFilePath.isEmpty()) {
-        return refused(QStringLiteral("header"), file, loader);
+        return refused(QStringLiteral("header"), file, loader.form.Status[3]);
     }
     return std::nullopt;
 }
@@ -192,7 +197,8 @@ CliResult runHeader(const QStringList& arguments, const RunFlags& flags) {
             return *failed;
         }
     }
-    CliResult result = headerResult(args.file, loader, -1);
+    const EditControl& header = loader.form.edtUnitSign;
+    CliResult result = headerResult(args.file, loader.form.Status[3], header.text, header.tag);
     result.output = (loader.form.edtUnitSign.text + QLatin1Char('\n')).toLocal8Bit();
     return result;
 }

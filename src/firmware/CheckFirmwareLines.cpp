@@ -3,97 +3,96 @@
 #include "FirmwareImage.h"
 #include "HexPair.h"
 #include "core/Cp1251.h"
-#include "core/Loader.h"
 
 namespace {
 
-enum class LineVerdict { Sound, BadForm, BadChecksum };
+using Kind = FirmwareVerdict::Kind;
 
 // Position of the first byte pair after "S", the type and the count.
 constexpr qsizetype kFirstPair = 4;
 // Shortest line the reader looks at.
 constexpr qsizetype kMinimumLength = 6;
 
+const QString& checkingText() {
+    static const QString text = QStringLiteral("Проверка целостности файла...");
+    return text;
+}
+
 // Checks one record line. The bytes of an S0 record, all but its checksum, that are 0x20 or
 // more go to header. A line shorter than its count announces is a bad line: nothing past its
 // end is read.
-LineVerdict checkLine(QByteArrayView line, qsizetype index, QByteArray& header,
-                      qsizetype& headerIndex) {
+Kind checkLine(QByteArrayView line, qsizetype index, QByteArray& header, qsizetype& headerIndex) {
     const char* p = line.data();
     const qsizetype length = line.size();
     if (length < kMinimumLength || p[0] != 'S' || p[1] < '0' || p[1] > '9') {
-        return LineVerdict::BadForm;
+        return Kind::BadForm;
     }
     const unsigned count = HexPairValue(p[2], p[3]);
     if (length < kFirstPair + 2 * qsizetype(count)) {
-        return LineVerdict::BadForm;
+        return Kind::BadForm;
+    }
+    const bool headerRecord = p[1] == '0';
+    if (headerRecord && count > 0 && headerIndex < 0) {
+        headerIndex = index;
     }
     unsigned sum = count;
     const char* pair = p + kFirstPair;
-    if (p[1] != '0') {
-        for (unsigned k = 0; k < count; ++k, pair += 2) {
-            sum += HexPairValue(pair[0], pair[1]);
+    for (unsigned k = 0; k < count; ++k, pair += 2) {
+        const std::uint8_t b = HexPairValue(pair[0], pair[1]);
+        if (headerRecord && k + 1 < count && b >= 0x20) {
+            header.append(char(b));
         }
-    } else {
-        if (count > 0 && headerIndex < 0) {
-            headerIndex = index;
-        }
-        for (unsigned k = 0; k < count; ++k, pair += 2) {
-            const std::uint8_t b = HexPairValue(pair[0], pair[1]);
-            if (k + 1 < count && b >= 0x20) {
-                header.append(char(b));
-            }
-            sum += b;
-        }
+        sum += b;
     }
-    return (sum & 0xFF) == 0xFF ? LineVerdict::Sound : LineVerdict::BadChecksum;
+    return (sum & 0xFF) == 0xFF ? Kind::Sound : Kind::BadChecksum;
 }
 
-void showHeader(Loader& loader, const QByteArray& header, qsizetype headerIndex) {
-    loader.form.edtUnitSign.text = Cp1251::decode(header);
-    loader.form.edtUnitSign.tag = int(headerIndex);
-}
-
-// A refusal: the message stays in view for 700 ms, after one pass of the event loop draws it.
-void reportFailure(Loader& loader, const QString& text, qsizetype index) {
-    loader.setStatus(3, text + QString::number(index));
-    loader.runtime.processEvents();
-    loader.runtime.sleep(700);
+QString refusal(Kind kind, qsizetype index) {
+    const QString text = kind == Kind::BadForm
+                             ? QStringLiteral("Неверный заголовок строки:")
+                             : QStringLiteral("Не совпадает контрольная сумма строки:");
+    return text + QString::number(index);
 }
 
 } // namespace
 
-bool CheckFirmwareLines(Loader& loader, const FirmwareImage& image) {
-    static const QString checking = QStringLiteral("Проверка целостности файла...");
-    loader.form.edtUnitSign.text.clear();
-    loader.form.edtUnitSign.tag = -1;
-    QByteArray header;
-    qsizetype headerIndex = -1;
-    for (qsizetype i = 0; i < image.size(); ++i) {
-        // Shown for every line; the panel only changes (and observers hear of it) once, since
-        // no event runs between lines.
-        if (loader.form.Status[3] != checking) {
-            loader.setStatus(3, checking);
-        }
-        switch (checkLine(image.line(i), i, header, headerIndex)) {
-        case LineVerdict::Sound:
-            break;
-        case LineVerdict::BadForm:
-            showHeader(loader, header, headerIndex);
-            reportFailure(loader, QStringLiteral("Неверный заголовок строки:"), i);
-            loader.setStatus(3, QStringLiteral("Файл поврежден..."));
-            showHeader(loader, QByteArray(), -1);
-            return false;
-        case LineVerdict::BadChecksum:
-            showHeader(loader, header, headerIndex);
-            reportFailure(loader, QStringLiteral("Не совпадает контрольная сумма строки:"), i);
-            return false;
-        }
+QStringList FirmwareVerdict::statusTexts() const {
+    if (kind == Kind::Empty) {
+        return {};
     }
+    QStringList texts{checkingText(), message};
+    if (kind == Kind::BadForm) {
+        texts.append(QStringLiteral("Файл поврежден..."));
+    }
+    return texts;
+}
+
+QString FirmwareVerdict::finalStatus() const {
+    const QStringList texts = statusTexts();
+    return texts.isEmpty() ? QString() : texts.last();
+}
+
+QString FirmwareVerdict::keptHeader() const {
+    return kind == Kind::BadForm ? QString() : header;
+}
+
+qsizetype FirmwareVerdict::keptHeaderLine() const {
+    return kind == Kind::BadForm ? -1 : headerLine;
+}
+
+FirmwareVerdict CheckFirmwareLines(const FirmwareImage& image) {
+    FirmwareVerdict verdict;
     if (image.isEmpty()) {
-        return false;
+        return verdict;
     }
-    showHeader(loader, header, headerIndex);
-    loader.setStatus(3, QStringLiteral("Файл в порядке"));
-    return true;
+    QByteArray header;
+    verdict.kind = Kind::Sound;
+    for (qsizetype i = 0; i < image.size() && verdict.sound(); ++i) {
+        verdict.kind = checkLine(image.line(i), i, header, verdict.headerLine);
+        verdict.badLine = verdict.sound() ? -1 : i;
+    }
+    verdict.header = Cp1251::decode(header);
+    verdict.message =
+        verdict.sound() ? QStringLiteral("Файл в порядке") : refusal(verdict.kind, verdict.badLine);
+    return verdict;
 }

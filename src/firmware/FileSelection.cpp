@@ -1,6 +1,6 @@
 #include "FileSelection.h"
 
-#include "CheckFirmwareLines.h"
+#include "FirmwareCheckPresenter.h"
 #include "FirmwareImage.h"
 #include "core/Loader.h"
 
@@ -31,7 +31,7 @@ void btnOpenClick(Loader& loader, bool fromButton) {
     }
     loader.state.FirmwareFilePath = dialog.fileName;
     const FirmwareImage image = FirmwareImage::load(dialog.fileName);
-    if (!CheckFirmwareLines(loader, image)) {
+    if (!CheckFirmwareOnForm(loader, image)) {
         dialog.fileName.clear();
         loader.state.FirmwareFilePath.clear();
         setEdName(loader, QString());

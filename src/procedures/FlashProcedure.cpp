@@ -6,7 +6,7 @@
 #include "core/Loader.h"
 #include "core/LoaderError.h"
 #include "core/ProgressText.h"
-#include "firmware/CheckFirmwareLines.h"
+#include "firmware/FirmwareCheckPresenter.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/UnitSignature.h"
 
@@ -209,7 +209,7 @@ void FlashProcedure::ProgramFlash(const QString& path) {
         return;
     }
     FirmwareImage image = FirmwareImage::load(path);
-    if (image.isEmpty() || !CheckFirmwareLines(loader_, image)) {
+    if (image.isEmpty() || !CheckFirmwareOnForm(loader_, image)) {
         loader_.setStatus(3, QStringLiteral("Некорректный файл для программирования устройства."));
         leaveOpenOperation(Outcome::BadFile);
         return;

@@ -10,7 +10,7 @@
 #include "core/LoaderError.h"
 #include "core/Questions.h"
 
-#include "firmware/CheckFirmwareLines.h"
+#include "firmware/FirmwareCheckPresenter.h"
 #include <algorithm>
 
 namespace {
@@ -152,7 +152,7 @@ void StorageLoadProcedure::LoadToStorage() {
 bool StorageLoadProcedure::fileAccepted() {
     image_ = FirmwareImage::load(loader_.state.FirmwareFilePath);
     totalLines_ = image_.size();
-    if (CheckFirmwareLines(loader_, image_)) {
+    if (CheckFirmwareOnForm(loader_, image_)) {
         loader_.state.OperationFailed = false;
         return true;
     }

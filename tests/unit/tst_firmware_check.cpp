@@ -2,8 +2,8 @@
 // gathering, and the file choice. Record lines are written out by hand, not built by the code.
 #include "TestLoader.h"
 #include "core/LoaderError.h"
-#include "firmware/CheckFirmwareLines.h"
 #include "firmware/FileSelection.h"
+#include "firmware/FirmwareCheckPresenter.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/HexPair.h"
 
@@ -171,7 +171,15 @@ void FirmwareCheckTest::checkVerdicts() {
         }
     };
     const FirmwareImage image = FirmwareImage::fromText(text);
-    QCOMPARE(CheckFirmwareLines(t.loader, image), sound);
+    // The verdict alone, without a form, says what the form is to show.
+    const FirmwareVerdict verdict = CheckFirmwareLines(image);
+    QCOMPARE(verdict.sound(), sound);
+    QCOMPARE(verdict.statusTexts(), statuses);
+    QCOMPARE(verdict.keptHeader(), header);
+    QCOMPARE(verdict.keptHeaderLine(), qsizetype(headerIndex));
+    QCOMPARE(verdict.badLine < 0, sound || text.isEmpty());
+
+    QCOMPARE(CheckFirmwareOnForm(t.loader, image), sound);
     QCOMPARE(seen, statuses);
     QCOMPARE(t.form().Status[3], statuses.isEmpty() ? QStringLiteral("before") : statuses.last());
     QCOMPARE(t.form().edtUnitSign.text, header);
