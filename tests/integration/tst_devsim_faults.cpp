@@ -102,21 +102,19 @@ void DevsimFaultsTest::delayHoldsTheAnswerBack() {
 void DevsimFaultsTest::splitAnswerComesInPiecesWithGaps() {
     DevsimProcess sim({"--tcp", "0", "--split", "3", "--gap", "150"});
     Client client(sim.tcpPort());
-    client.send("PAGEADDR 123");
-    QList<QByteArray> pieces;
-    QList<qint64> times;
     QElapsedTimer clock;
     clock.start();
-    while (pieces.size() < 3 && clock.elapsed() < 3000) {
-        const QByteArray piece =
-            readUntil(client.socket, [](const QByteArray& b) { return !b.isEmpty(); });
-        pieces.append(piece);
-        times.append(clock.elapsed());
+    client.send("PAGEADDR 123");
+    // The first piece comes alone; the last comes no sooner than two gaps after the command.
+    // A reader held up by a loaded machine may find two pieces at once, never an early end.
+    QList<QByteArray> pieces;
+    while (pieces.join().size() < 14 && clock.elapsed() < 5000) {
+        pieces.append(readUntil(client.socket, [](const QByteArray& b) { return !b.isEmpty(); }));
     }
+    const qint64 took = clock.elapsed();
     QCOMPARE(pieces.join(), QByteArray("PAGEADDR=123\r\n"));
-    QCOMPARE(pieces.size(), 3);
-    QVERIFY2(times[1] - times[0] >= 120 && times[2] - times[1] >= 120,
-             qPrintable(QStringLiteral("%1 %2 %3").arg(times[0]).arg(times[1]).arg(times[2])));
+    QVERIFY2(pieces.size() >= 2, pieces.first().constData());
+    QVERIFY2(took >= 2 * 150 - 15, qPrintable(QString::number(took)));
 }
 
 void DevsimFaultsTest::wrongCounterOnEveryNthPageWrite() {
