@@ -5,7 +5,9 @@
 #include "Loader.h"
 #include "LoaderError.h"
 
+#include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -15,10 +17,27 @@ QString answerOverflowText() {
         .arg(ReceiveRouter::kAnswerLimit / (1024 * 1024));
 }
 
+// Puts the expectation of a command in force for its exchange and gives the outer one back
+// afterwards, also when the write raises (the terminal's send line may run an exchange inside
+// a procedure's wait).
+class ExpectationInForce {
+public:
+    ExpectationInForce(AnswerExpectation& slot, const AnswerExpectation& awaited)
+        : slot_(slot), outer_(std::exchange(slot, awaited)) {}
+    ~ExpectationInForce() { slot_ = std::move(outer_); }
+    ExpectationInForce(const ExpectationInForce&) = delete;
+    ExpectationInForce& operator=(const ExpectationInForce&) = delete;
+
+private:
+    AnswerExpectation& slot_;
+    AnswerExpectation outer_;
+};
+
 } // namespace
 
-bool Exchange::SendCommand(const QByteArray& text) {
+bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {
     LoaderState& s = loader_.state;
+    const ExpectationInForce inForce(awaited_, awaited);
     loader_.form.terminal.edit1 = Cp1251::decode(text);
     bool answered = false;
     do {
@@ -56,6 +75,7 @@ void Exchange::WaitAnswer() {
     ProgressControl& bar = loader_.form.pbWaitAnswer;
 
     s.AnswerReceived = false;
+    graceWaived_ = false;
     // A negative wait time (possible only from a hand-edited setting) waits like 0.
     const std::int32_t waitMs = s.AnswerTimeoutMs < 0 ? 0 : s.AnswerTimeoutMs;
     s.QuietTicks = waitMs;
@@ -63,24 +83,18 @@ void Exchange::WaitAnswer() {
     bar.setMaximum(waitMs);
     loader_.WaitAnswerTimer->start();
 
-    std::uint32_t lastCheck = t0;
+    // The loop sleeps until something happens: a reception, a timer tick, a click, or the end
+    // of the wait time.
     while (s.OperationActive) {
-        const std::uint32_t now = rt.tickCount();
-        const auto moved = std::int32_t(now - lastCheck);
-        if (moved > 2 || moved < -2) {
-            const std::uint32_t elapsed = now - t0;
-            bar.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
-            if (bar.position == bar.maximum) {
-                break; // timed out
-            }
-            rt.processEvents();
-            lastCheck = rt.tickCount();
-            if (s.AnswerReceived || s.QuietTicks == 0 || s.AnswerOverflow) {
-                break;
-            }
+        const std::uint32_t elapsed = rt.tickCount() - t0;
+        bar.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
+        if (bar.position == bar.maximum) {
+            break; // timed out
         }
-        rt.processEvents();
-        rt.sleep(1);
+        if (s.AnswerReceived || s.QuietTicks == 0 || s.AnswerOverflow) {
+            break;
+        }
+        rt.awaitEvents(int(std::uint32_t(waitMs) - std::min(elapsed, std::uint32_t(waitMs))));
     }
     bar.position = 0;
 }
@@ -105,8 +119,9 @@ bool Exchange::ShouldRetry() {
 void Exchange::WaitAnswerTimerTick() {
     LoaderState& s = loader_.state;
     // The last quiet tick waits while a frame of the answer is half received (the connection
-    // gives such a frame up after a while, and the answer wait has its own limit).
-    if (s.QuietTicks == 1 && s.AnswerFrameIncomplete) {
+    // gives such a frame up after a while, and the answer wait has its own limit), and while
+    // the answer is not yet whole by its expectation and its grace of silence lasts.
+    if (s.QuietTicks == 1 && (s.AnswerFrameIncomplete || awaitingRestOfAnswer())) {
         return;
     }
     if (s.QuietTicks != 0) {
@@ -123,9 +138,30 @@ void Exchange::WaitAnswerTimerTick() {
     }
 }
 
+bool Exchange::awaitingRestOfAnswer() const {
+    const LoaderState& s = loader_.state;
+    if (graceWaived_ || !awaited_.awaitsSomething() || s.AnswerBuffer.isEmpty() ||
+        awaited_.isCompleteIn(s.AnswerBuffer)) {
+        return false;
+    }
+    const auto silentMs =
+        std::int64_t(std::int32_t(loader_.runtime.tickCount() - lastReceptionTick_));
+    return silentMs < s.AnswerGapMs;
+}
+
+void Exchange::answerGrew() {
+    LoaderState& s = loader_.state;
+    lastReceptionTick_ = loader_.runtime.tickCount();
+    if (loader_.form.mnuFastExchange.checked && awaited_.isCompleteIn(s.AnswerBuffer)) {
+        s.QuietTicks = 0;
+        s.AnswerReceived = true;
+    }
+}
+
 void Exchange::pbWaitAnswerMouseDown() {
     loader_.state.QuietTicks = 1;
     loader_.state.AnswerFrameIncomplete = false; // the user ends the wait now
+    graceWaived_ = true;
 }
 
 void Exchange::mnuTimeOutClick() {
@@ -141,4 +177,16 @@ void Exchange::mnuTimeOutClick() {
         ms = 1000;
     }
     loader_.setAnswerTimeout(ms);
+}
+
+void Exchange::mnuAnswerGapClick() {
+    QString value = QString::number(loader_.state.AnswerGapMs);
+    if (!loader_.dialogs.inputQuery(QStringLiteral("Пауза внутри ответа"),
+                                    QStringLiteral("Время в миллисекундах"), value)) {
+        return;
+    }
+    bool ok = false;
+    const int ms = value.toInt(&ok, 10);
+    // A text that is not a whole number, or a negative one, gives the 500 ms default.
+    loader_.setAnswerGap(ok && ms >= 0 ? ms : kDefaultAnswerGapMs);
 }

@@ -1,19 +1,28 @@
 #pragma once
 
+#include "AnswerExpectation.h"
+
 #include <QByteArray>
+#include <cstdint>
 
 class Loader;
 
 // The command exchange: one command out through the connection of the visible page, then the
 // wait until the answer is complete (data followed by three quiet ticks of the 10 ms answer
 // timer), the wait time runs out, or the user cancels; repeated as the retry rule says.
+//
+// A command may carry what its complete answer looks like. When the quiet ticks end on an
+// answer that is not whole by it, the wait goes on for up to AnswerGapMs of silence, so a
+// pause inside an answer on a gappy link does not cut it; an answer still not whole then is
+// taken as it is. In the fast exchange an answer whole by its expectation ends the wait at
+// once, without the quiet ticks.
 class Exchange {
 public:
     explicit Exchange(Loader& loader) : loader_(loader) {}
 
     // Sends the text exactly as given (no line end added) and returns whether a complete
     // answer arrived. AnswerBuffer then holds what arrived since the last attempt began.
-    bool SendCommand(const QByteArray& text);
+    bool SendCommand(const QByteArray& text, const AnswerExpectation& awaited = {});
     // The wait of one attempt.
     void WaitAnswer();
     // The retry rule: counts the attempt and says whether to send again.
@@ -25,9 +34,20 @@ public:
     void pbWaitAnswerMouseDown();
     // The menu item that sets the wait time.
     void mnuTimeOutClick();
+    // The menu item that sets the longest pause awaited inside an answer.
+    void mnuAnswerGapClick();
+
+    // The receive routing calls this after every reception that left AnswerBuffer non-empty.
+    void answerGrew();
 
 private:
     void writeCommand(const QByteArray& text);
+    bool awaitingRestOfAnswer() const;
 
     Loader& loader_;
+    // What the answer of the command being waited for looks like; nothing outside a wait.
+    AnswerExpectation awaited_;
+    // A click on the wait bar takes the answer as it is, without the grace.
+    bool graceWaived_ = false;
+    std::uint32_t lastReceptionTick_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "FormModel.h"
 
+#include "LoaderState.h"
 #include "UiTexts.h"
 
 FormModel::FormModel() {
@@ -52,6 +53,9 @@ FormModel::FormModel() {
     mnuTimeOut.caption = QStringLiteral("Время ожидания, 80000 мсек");
     mnuTimeOut.tag = 80000;
     mnuDebug.caption = QStringLiteral("Отладка");
+    mnuFastExchange.caption = QStringLiteral("Быстрый обмен");
+    mnuAnswerGap.caption = QStringLiteral("Пауза внутри ответа, 500 мсек");
+    mnuAnswerGap.tag = kDefaultAnswerGapMs;
 
     DopCmdMemo = {QStringLiteral("SILENCETIME 300")};
 }

@@ -151,6 +151,10 @@ struct FormModel {
     // Menus.
     MenuItem mnuTimeOut;
     MenuItem mnuDebug;
+    // The fast exchange: an answer whole by what its command awaits ends the wait at once.
+    MenuItem mnuFastExchange;
+    // The longest pause awaited inside an answer (its tag holds AnswerGapMs).
+    MenuItem mnuAnswerGap;
 
     // The accompanying-initialisation window (TForm4).
     QStringList DopCmdMemo;

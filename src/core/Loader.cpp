@@ -51,3 +51,9 @@ void Loader::setAnswerTimeout(std::int32_t ms) {
     form.mnuTimeOut.tag = ms;
     form.mnuTimeOut.caption = QStringLiteral("Время ожидания, %1 мсек").arg(ms);
 }
+
+void Loader::setAnswerGap(std::int32_t ms) {
+    state.AnswerGapMs = ms;
+    form.mnuAnswerGap.tag = ms;
+    form.mnuAnswerGap.caption = QStringLiteral("Пауза внутри ответа, %1 мсек").arg(ms);
+}

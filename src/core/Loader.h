@@ -65,6 +65,8 @@ public:
     void addTerminalLine(const QByteArray& line);
     // Sets AnswerTimeoutMs with its menu caption.
     void setAnswerTimeout(std::int32_t ms);
+    // Sets AnswerGapMs with its menu caption.
+    void setAnswerGap(std::int32_t ms);
 
     // Observers for front ends that show the status or the exchange as they happen.
     std::function<void(int panel, const QString& text)> onStatus;

@@ -7,6 +7,10 @@
 #include <QString>
 #include <cstdint>
 
+// How long an answer that is not yet whole by what its command awaits may pause before it is
+// taken as it is.
+inline constexpr std::int32_t kDefaultAnswerGapMs = 500;
+
 // The loader's state that is not a control: what the main window held besides its widgets.
 // Device bytes are QByteArray, one character per byte as received.
 struct LoaderState {
@@ -32,7 +36,8 @@ struct LoaderState {
     // More than ReceiveRouter::kAnswerLimit bytes arrived since the attempt began: the peer
     // sends without pause, and the exchange ends with an error.
     bool AnswerOverflow = false;
-    std::int32_t AnswerTimeoutMs = 80000; // kept in mnuTimeOut.Tag
+    std::int32_t AnswerTimeoutMs = 80000;           // kept in mnuTimeOut.Tag
+    std::int32_t AnswerGapMs = kDefaultAnswerGapMs; // kept in mnuAnswerGap.Tag
     std::int32_t AttemptCount = 0;
     std::int32_t AttemptLimit = 3;
     bool DebugMode = false;

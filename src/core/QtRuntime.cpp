@@ -38,6 +38,8 @@ QtRuntime::QtRuntime() {
     clock_.start();
     // Start the counter where the system's monotonic clock stands, as a tick count would.
     tickBase_ = std::uint32_t(QDeadlineTimer::current().deadline());
+    wake_.setSingleShot(true);
+    wake_.setTimerType(Qt::PreciseTimer);
 }
 
 std::uint32_t QtRuntime::tickCount() const {
@@ -59,6 +61,21 @@ void QtRuntime::processEvents() {
         beforeEvents_();
     }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtRuntime::awaitEvents(int maxMs) {
+    if (maxMs <= 0) {
+        processEvents();
+        return;
+    }
+    if (beforeEvents_) {
+        beforeEvents_();
+    }
+    // The event loop sleeps in the system until one of its sources is ready; the single-shot
+    // timer is the source that ends the sleep when nothing else does.
+    wake_.start(maxMs);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    wake_.stop();
 }
 
 std::unique_ptr<Timer> QtRuntime::createTimer(int intervalMs, std::function<void()> onTick) {

@@ -3,6 +3,7 @@
 #include "Runtime.h"
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 // The runtime of the application and the shell front end: Qt's event loop and precise timers.
 class QtRuntime : public Runtime {
@@ -13,6 +14,7 @@ public:
     QDateTime now() const override;
     void sleep(int ms) override;
     void processEvents() override;
+    void awaitEvents(int maxMs) override;
     bool terminating() const override { return terminating_; }
     std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) override;
     void debugLine(const QString& line) override;
@@ -26,4 +28,6 @@ private:
     std::uint32_t tickBase_ = 0;
     bool terminating_ = false;
     std::function<void()> beforeEvents_;
+    // Wakes a sleeping awaitEvents when its time is up.
+    QTimer wake_;
 };

@@ -34,6 +34,10 @@ public:
     virtual void sleep(int ms) = 0;
     // Runs the pending events: timer ticks, receptions, user clicks.
     virtual void processEvents() = 0;
+    // Sleeps until something happens (a timer tick, a reception, a user click) or maxMs pass,
+    // then runs what happened as processEvents does. A wait that sleeps this way uses no
+    // processor time while nothing happens and still answers every event at once.
+    virtual void awaitEvents(int maxMs) = 0;
     // The application has been asked to quit.
     virtual bool terminating() const = 0;
     // A timer that calls onTick every intervalMs while enabled; created stopped.

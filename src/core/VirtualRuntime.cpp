@@ -1,6 +1,7 @@
 #include "VirtualRuntime.h"
 
 #include <algorithm>
+#include <cstdint>
 
 class VirtualRuntime::VirtualTimer : public Timer {
 public:
@@ -91,6 +92,29 @@ void VirtualRuntime::processEvents() {
     // takes a little time, so every run of idle pumps moves the clock on by a millisecond.
     if (!delivered && ++idlePumps_ >= 16) {
         advance(1);
+    }
+}
+
+std::uint64_t VirtualRuntime::nextDue() const {
+    std::uint64_t next = events_.empty() ? UINT64_MAX : events_.begin()->first.first;
+    for (const VirtualTimer* t : timers_) {
+        if (t->enabled()) {
+            next = std::min(next, t->due());
+        }
+    }
+    return next;
+}
+
+void VirtualRuntime::awaitEvents(int maxMs) {
+    if (deliverOneDue()) {
+        while (deliverOneDue()) {
+        }
+        return;
+    }
+    // Nothing is due: time jumps to the next tick or event, or to the end of the wait.
+    const std::uint64_t until = std::min(nextDue(), elapsed_ + std::uint64_t(std::max(maxMs, 1)));
+    advance(until - elapsed_);
+    while (deliverOneDue()) {
     }
 }
 

@@ -21,6 +21,7 @@ public:
     QDateTime now() const override { return startTime_.addMSecs(qint64(elapsed_)); }
     void sleep(int ms) override;
     void processEvents() override;
+    void awaitEvents(int maxMs) override;
     bool terminating() const override { return terminating_; }
     std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) override;
     void debugLine(const QString& line) override { debugLines.append(line); }
@@ -46,6 +47,8 @@ private:
 
     void advance(std::uint64_t ms);
     bool deliverOneDue();
+    // The virtual time of the next timer tick or posted event; UINT64_MAX when none is due.
+    std::uint64_t nextDue() const;
     void registerTimer(VirtualTimer* timer) { timers_.push_back(timer); }
     void unregisterTimer(VirtualTimer* timer);
 

@@ -1,5 +1,6 @@
 #include "FlashProcedure.h"
 
+#include "AwaitedAnswers.h"
 #include "SilenceOutcome.h"
 #include "core/Cp1251.h"
 #include "core/Links.h"
@@ -146,7 +147,7 @@ FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& devi
 }
 
 void FlashProcedure::enterBootloaderMode() {
-    loader_.exchange.SendCommand("i");
+    loader_.exchange.SendCommand("i", AwaitedAnswers::bootloaderEntry());
     loader_.runtime.sleep(loader_.timings.bootloaderPauseMs);
     QByteArray& answer = loader_.state.AnswerBuffer;
     if (answer.contains("BIOS>") || answer.contains('i')) {
@@ -232,7 +233,7 @@ void FlashProcedure::waitForProgrammingStart() {
     LoaderState& s = loader_.state;
     loader_.setStatus(3, kProgramming);
     shownPercent_ = -1;
-    loader_.exchange.SendCommand("f");
+    loader_.exchange.SendCommand("f", AwaitedAnswers::programmingStart());
     const std::uint32_t deadline =
         loader_.runtime.tickCount() + std::uint32_t(loader_.timings.programmingStartMs);
     while (s.OperationActive) {
@@ -310,7 +311,7 @@ void FlashProcedure::programLine(const QByteArray& line) {
         if (!sent) {
             recordType = std::uint8_t(line.at(1) - '0');
             s.AnswerBuffer.clear();
-            loader_.exchange.SendCommand(line + '\r');
+            loader_.exchange.SendCommand(line + '\r', AwaitedAnswers::record(recordType));
             deadline = rt.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
             sent = true;
         } else {

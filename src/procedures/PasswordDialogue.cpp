@@ -1,5 +1,6 @@
 #include "PasswordDialogue.h"
 
+#include "AwaitedAnswers.h"
 #include "InterpreterAnswer.h"
 #include "core/Cp1251.h"
 #include "core/Loader.h"
@@ -7,13 +8,14 @@
 
 PasswordResult PasswordDialogue(Loader& loader, Questions& questions) {
     PasswordResult result;
-    loader.exchange.SendCommand("PASSWORD");
+    loader.exchange.SendCommand("PASSWORD", AwaitedAnswers::interpreter("PASSWORD"));
     result.firstAnswered = !loader.state.AnswerBuffer.isEmpty();
     if (InterpreterAnswer::contains(loader.state.AnswerBuffer, "denied")) {
         const QString password = questions.password();
         if (!password.isEmpty()) {
             result.password = Cp1251::encode(password);
-            loader.exchange.SendCommand("PASSWORD " + result.password);
+            const QByteArray command = "PASSWORD " + result.password;
+            loader.exchange.SendCommand(command, AwaitedAnswers::interpreter(command));
         }
     }
     result.granted = InterpreterAnswer::contains(loader.state.AnswerBuffer, "granted");

@@ -1,5 +1,6 @@
 #include "ReadBackProcedure.h"
 
+#include "AwaitedAnswers.h"
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
 #include "SilenceOutcome.h"
@@ -27,7 +28,11 @@ QString ReadBackProcedure::partialFileName(const QString& target) {
 }
 
 bool ReadBackProcedure::send(const QByteArray& command) {
-    return loader_.exchange.SendCommand(command);
+    return loader_.exchange.SendCommand(command, AwaitedAnswers::interpreter(command));
+}
+
+bool ReadBackProcedure::readPage(qsizetype characters) {
+    return loader_.exchange.SendCommand("PAGEREAD", AwaitedAnswers::pageRead(characters));
 }
 
 const QByteArray& ReadBackProcedure::answer() const {
@@ -130,7 +135,7 @@ bool ReadBackProcedure::positioned() {
 
 bool ReadBackProcedure::descriptorRead() {
     send("PAGECOUNT 6");
-    send("PAGEREAD");
+    readPage(StorageDescriptor::kDigits);
     if (answer().size() < StorageDescriptor::kDigits) {
         return false;
     }
@@ -144,7 +149,7 @@ void ReadBackProcedure::prepareTextRead() {
     bar.setPosition(0);
     loader_.setStatus(3, QStringLiteral("LUMET:Доступ разрешен!"));
     send("PAGEADDR 10");
-    send("PAGECOUNT 250");
+    send("PAGECOUNT " + QByteArray::number(kTextReadCount));
     send("PAGEHEXMODE FALSE");
 }
 
@@ -154,7 +159,7 @@ void ReadBackProcedure::readText() {
         if (!loader_.operationCanGoOn()) {
             break;
         }
-        send("PAGEREAD");
+        readPage(kTextReadCount);
         if (answer().size() <= 2) {
             break;
         }

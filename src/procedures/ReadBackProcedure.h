@@ -37,6 +37,8 @@ public:
     // Reads that yield no character in a row after which the read stops: the text beyond them
     // is not S-record text, and the controller would otherwise be read without end.
     static constexpr int kBarrenReadLimit = 8;
+    // Bytes one read of the text returns (text mode: one character each).
+    static constexpr int kTextReadCount = 250;
 
     ReadBackProcedure(Loader& loader, Questions& questions)
         : loader_(loader), questions_(questions) {}
@@ -59,6 +61,8 @@ private:
     void end(Outcome outcome);
     void endUnanswered();
     bool send(const QByteArray& command);
+    // "PAGEREAD", awaiting the characters one read returns.
+    bool readPage(qsizetype characters);
     const QByteArray& answer() const;
 
     bool positioned();

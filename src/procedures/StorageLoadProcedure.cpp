@@ -1,5 +1,6 @@
 #include "StorageLoadProcedure.h"
 
+#include "AwaitedAnswers.h"
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
 #include "SilenceOutcome.h"
@@ -44,7 +45,7 @@ StorageLoadProcedure::StorageLoadProcedure(Loader& loader, Questions& questions)
 StorageLoadProcedure::~StorageLoadProcedure() = default;
 
 bool StorageLoadProcedure::send(const QByteArray& command) {
-    return loader_.exchange.SendCommand(command);
+    return loader_.exchange.SendCommand(command, AwaitedAnswers::interpreter(command));
 }
 
 const QByteArray& StorageLoadProcedure::answer() const {

@@ -1,6 +1,8 @@
-// The command exchange in virtual time: quiet-tick completion, time-outs, the retry arithmetic,
-// cancel, the wait bar, nested sends and the wait-time dialog.
+// The command exchange in virtual time: quiet-tick completion, answers judged by what their
+// command awaits (the grace over gappy links, the fast exchange), time-outs, the retry
+// arithmetic, cancel, the wait bar, nested sends and the wait-time dialogs.
 #include "TestLoader.h"
+#include "procedures/AwaitedAnswers.h"
 
 #include <QTest>
 
@@ -10,6 +12,8 @@ private slots:
     void piecesJoinOrSplitByThreeQuietTicks_data();
     void piecesJoinOrSplitByThreeQuietTicks();
     void lateDataIsAppendedAfterReturnWhileTheOperationRuns();
+    void answersAreJudgedByWhatTheCommandAwaits_data();
+    void answersAreJudgedByWhatTheCommandAwaits();
     void zeroWaitTimeEndsAtTheFirstCheck();
     void silentDeviceGetsTwoAttemptsThenOne();
     void waitForControllerOptionRepeatsUpToTheLimit();
@@ -64,6 +68,70 @@ void ExchangeTest::lateDataIsAppendedAfterReturnWhileTheOperationRuns() {
     QCOMPARE(t.state().AnswerBuffer, QByteArray("one "));
     t.runtime.runFor(200);
     QCOMPARE(t.state().AnswerBuffer, QByteArray("one two"));
+}
+
+void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
+    QTest::addColumn<bool>("fast");
+    QTest::addColumn<QByteArray>("awaits");
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("endsAtMs");
+    const QList<QByteArray> whole{"PASSWORD: access granted\r\n"};
+    const QList<QByteArray> halves{"PASSWORD: acc", "ess granted\r\n"};
+    const QByteArray granted = whole.first();
+    // The first piece arrives 5 ms after the command; the answer timer ticks every 10 ms from
+    // the command on, so three quiet ticks after a piece at t end the wait at the third tick.
+    QTest::newRow("whole at once: three quiet ticks")
+        << false << QByteArray("PASSWORD") << whole << 0 << granted << 30;
+    QTest::newRow("whole at once, fast: at once")
+        << true << QByteArray("PASSWORD") << whole << 0 << granted << 5;
+    QTest::newRow("cut by 200 ms, within the grace: whole")
+        << false << QByteArray("PASSWORD") << halves << 200 << granted << 230;
+    QTest::newRow("cut by 200 ms, fast: whole at its last piece")
+        << true << QByteArray("PASSWORD") << halves << 200 << granted << 205;
+    QTest::newRow("cut by 700 ms, past the grace: taken as it is")
+        << false << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510;
+    QTest::newRow("cut by 700 ms, fast: taken as it is")
+        << true << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510;
+    QTest::newRow("unexpected answer: taken as it is after the grace")
+        << true << QByteArray("PASSWORD") << QList<QByteArray>{"ERR: bad argument\r\n"} << 0
+        << QByteArray("ERR: bad argument\r\n") << 510;
+    QTest::newRow("send line awaits nothing: the quiet ticks alone cut it")
+        << true << QByteArray() << halves << 200 << QByteArray("PASSWORD: acc") << 30;
+    QTest::newRow("read of 6: a line end inside the data does not end it")
+        << true << QByteArray("PAGEREAD") << QList<QByteArray>{"AB\nCD", "EF\r\n"} << 100
+        << QByteArray("AB\nCDEF\r\n") << 105;
+    QTest::newRow("record: its token ends the answer")
+        << true << QByteArray("S1") << QList<QByteArray>{"w"} << 0 << QByteArray("w") << 5;
+}
+
+void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits() {
+    QFETCH(bool, fast);
+    QFETCH(QByteArray, awaits);
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(int, gapMs);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, endsAtMs);
+    Running t;
+    t.form().mnuFastExchange.checked = fast;
+    t.state().AttemptLimit = 1;
+    t.device.onWrite = [&](const QByteArray&) {
+        t.device.deliverPieces(pieces, 5, std::uint64_t(gapMs));
+    };
+    AnswerExpectation awaited;
+    if (awaits == "PAGEREAD") {
+        awaited = AwaitedAnswers::pageRead(6);
+    } else if (awaits == "S1") {
+        awaited = AwaitedAnswers::record(1);
+    } else if (!awaits.isEmpty()) {
+        awaited = AwaitedAnswers::interpreter(awaits);
+    }
+    const auto start = t.runtime.elapsed();
+    QVERIFY(t.loader.exchange.SendCommand("CMD", awaited));
+    QCOMPARE(int(t.runtime.elapsed() - start), endsAtMs);
+    QCOMPARE(t.state().AnswerBuffer, answer);
+    QCOMPARE(t.device.written.size(), 1);
 }
 
 void ExchangeTest::zeroWaitTimeEndsAtTheFirstCheck() {
