@@ -116,6 +116,9 @@ WindowPlacement AppSettings::restoreForm(Loader& loader) const {
     f.cbWaitConnectLUMET.visible =
         readBool(ini, QStringLiteral("cbWaitConnectLUMET.Visible"), false);
     f.mnuDebug.checked = readBool(ini, QStringLiteral("mnuDebug.Checked"), false);
+    f.mnuFastExchange.checked = readBool(ini, QStringLiteral("mnuFastExchange.Checked"), false);
+    loader.setAnswerGap(
+        std::max(0, readInt(ini, QStringLiteral("mnuAnswerGap.Tag"), kDefaultAnswerGapMs)));
     f.cbFinalization.checked = readBool(ini, QStringLiteral("cbFinalization.Checked"), false);
     f.cbWaitConnectLUMET.checked =
         readBool(ini, QStringLiteral("cbWaitConnectLUMET.Checked"), false);
@@ -159,6 +162,8 @@ void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placeme
     ini.setValue(QStringLiteral("cbWaitConnectLUMET.Visible"),
                  f.cbWaitConnectLUMET.visible ? 1 : 0);
     ini.setValue(QStringLiteral("mnuDebug.Checked"), f.mnuDebug.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("mnuFastExchange.Checked"), f.mnuFastExchange.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("mnuAnswerGap.Tag"), s.AnswerGapMs);
     ini.setValue(QStringLiteral("cbFinalization.Checked"), f.cbFinalization.checked ? 1 : 0);
     ini.setValue(QStringLiteral("cbWaitConnectLUMET.Checked"),
                  f.cbWaitConnectLUMET.checked ? 1 : 0);

@@ -201,6 +201,11 @@ void MainWindow::buildMenus() {
     mnuDebug = popupMenu2_->addAction(loader_.form.mnuDebug.caption);
     mnuDebug->setObjectName(QStringLiteral("mnuDebug"));
     mnuDebug->setCheckable(true);
+    mnuFastExchange = popupMenu2_->addAction(loader_.form.mnuFastExchange.caption);
+    mnuFastExchange->setObjectName(QStringLiteral("mnuFastExchange"));
+    mnuFastExchange->setCheckable(true);
+    mnuAnswerGap = popupMenu2_->addAction(loader_.form.mnuAnswerGap.caption);
+    mnuAnswerGap->setObjectName(QStringLiteral("mnuAnswerGap"));
 }
 
 void MainWindow::buildToolBar() {

@@ -156,4 +156,6 @@ private:
     QMenu* popupMenu2_ = nullptr;
     QAction* mnuTimeOut = nullptr;
     QAction* mnuDebug = nullptr;
+    QAction* mnuFastExchange = nullptr;
+    QAction* mnuAnswerGap = nullptr;
 };

@@ -51,6 +51,8 @@ void MainWindow::connectClicks() {
     connect(btnExit, &QToolButton::clicked, this, [this] { btnExitClick(); });
     connect(mnuTimeOut, &QAction::triggered, this,
             [this] { run([this] { loader_.exchange.mnuTimeOutClick(); }); });
+    connect(mnuAnswerGap, &QAction::triggered, this,
+            [this] { run([this] { loader_.exchange.mnuAnswerGapClick(); }); });
     pbWaitAnswer->onMouseDown = [this] {
         run([this] { loader_.exchange.pbWaitAnswerMouseDown(); });
     };

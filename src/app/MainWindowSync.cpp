@@ -43,6 +43,8 @@ void MainWindow::syncMenus() {
     }
     Mirror::action(mnuTimeOut, loader_.form.mnuTimeOut);
     Mirror::action(mnuDebug, loader_.form.mnuDebug);
+    Mirror::action(mnuFastExchange, loader_.form.mnuFastExchange);
+    Mirror::action(mnuAnswerGap, loader_.form.mnuAnswerGap);
 }
 
 void MainWindow::syncToolBar() {
@@ -187,4 +189,6 @@ void MainWindow::connectEdits() {
         });
     }
     connect(mnuDebug, &QAction::triggered, this, [&f](bool on) { f.mnuDebug.checked = on; });
+    connect(mnuFastExchange, &QAction::triggered, this,
+            [&f](bool on) { f.mnuFastExchange.checked = on; });
 }

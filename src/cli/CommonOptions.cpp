@@ -58,6 +58,11 @@ void CommonOptions::addTo(QCommandLineParser& parser) {
          QStringLiteral("N")},
         {QStringLiteral("timeout"), QStringLiteral("Answer wait time in milliseconds."),
          QStringLiteral("MS")},
+        {QStringLiteral("answer-gap"),
+         QStringLiteral("Longest pause awaited inside an answer (default 500 ms)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("fast"),
+         QStringLiteral("An answer whole by what its command awaits ends the wait at once.")},
         {QStringLiteral("data-dir"),
          QStringLiteral("Folder of the settings, the journal and the logs."),
          QStringLiteral("DIR")},
@@ -107,6 +112,11 @@ CommonOptions CommonOptions::from(const QCommandLineParser& parser) {
         o.timeoutMs =
             parseNumber(parser.value(QStringLiteral("timeout")), QStringLiteral("timeout"), 0);
     }
+    if (parser.isSet(QStringLiteral("answer-gap"))) {
+        o.answerGapMs = parseNumber(parser.value(QStringLiteral("answer-gap")),
+                                    QStringLiteral("answer-gap"), 0);
+    }
+    o.fast = parser.isSet(QStringLiteral("fast"));
     o.dataDir = parser.value(QStringLiteral("data-dir"));
     o.debug = parser.isSet(QStringLiteral("debug"));
     o.waitController = parser.isSet(QStringLiteral("wait-controller"));
@@ -141,6 +151,10 @@ void CommonOptions::applyTo(Loader& loader) const {
     if (timeoutMs >= 0) {
         loader.setAnswerTimeout(timeoutMs);
     }
+    if (answerGapMs >= 0) {
+        loader.setAnswerGap(answerGapMs);
+    }
+    loader.form.mnuFastExchange.checked = fast;
     loader.state.DebugMode = debug;
     loader.form.cbWaitConnectLUMET.checked = waitController;
 }
@@ -154,6 +168,10 @@ const char* CommonOptions::helpText() {
            "                             id; a list and ranges (3,7,10-12) run a fleet\n"
            "Common options:\n"
            "  --timeout MS               answer wait time (default 80000)\n"
+           "  --answer-gap MS            an answer not yet whole by what its command\n"
+           "                             awaits may pause this long (default 500)\n"
+           "  --fast                     an answer whole by what its command awaits ends\n"
+           "                             the wait at once, not after 30 ms of silence\n"
            "  --data-dir DIR             folder of the settings, journal and logs\n"
            "  --debug                    trace the exchange on standard error\n"
            "  --wait-controller          a controller the broker does not have is waited\n"

@@ -5,8 +5,8 @@
 
 class Loader;
 
-// The options every subcommand shares: how the controller is reached, the answer wait time,
-// the data folder and the debug trace.
+// The options every subcommand shares: how the controller is reached, the answer wait time and
+// how answers are awaited, the data folder and the debug trace.
 struct CommonOptions {
     enum class Link { None, Serial, Tcp, Broker };
 
@@ -15,8 +15,10 @@ struct CommonOptions {
     int baud = 115200;
     QString host;
     quint16 port = 0;
-    QString ids;        // the --id text
-    int timeoutMs = -1; // -1: keep the loader's default
+    QString ids;          // the --id text
+    int timeoutMs = -1;   // -1: keep the loader's default
+    int answerGapMs = -1; // -1: keep the loader's default
+    bool fast = false;    // the fast exchange
     QString dataDir;
     bool debug = false;
     bool waitController = false; // cbWaitConnectLUMET
