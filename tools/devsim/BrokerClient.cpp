@@ -6,7 +6,7 @@ namespace devsim {
 
 BrokerClient::BrokerClient(QTcpSocket* socket, const FaultOptions& faults, std::uint32_t salt,
                            QObject* parent)
-    : QObject(parent), socket_(socket), faults_(faults, salt), queue_(this) {
+    : QObject(parent), socket_(socket), faults_(faults, salt), queue_(0, this) {
     socket_->setParent(this);
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     staleTimer_.setSingleShot(true);

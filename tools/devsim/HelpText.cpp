@@ -54,13 +54,17 @@ How commands are read:
   many segments it came in. The loader sends interpreter commands without a line end and waits
   about 30 ms of silence for each answer, so commands are always separated by a longer silence.
   A broker frame's payload is a whole command.
+  --pace BAUD             run both directions at the speed of a serial line of BAUD bit/s, 10
+                          bits a byte: a command is taken when its last byte would have arrived,
+                          and answers go out as their bytes would cross the line (0 = at once).
+                          --delay adds the controller's own processing time before each answer.
 
 Fault injection (deterministic for a given --seed; N = every Nth, 0 = off; counts run per TCP
 connection, for the pty, and per controller behind the broker, the frame faults per broker client):
   --seed N                seed of every random choice (default 1)
   --drop-every N          the answer to every Nth command is lost (the command is executed)
   --drop-rate F           the answer to a fraction F (0..1) of the commands is lost
-  --delay MS              pause before every answer
+  --delay MS              pause before every answer (the controller's processing time)
   --jitter MS             extra random pause of 0..MS before every answer
   --split N               every answer (and the banner) in N pieces
   --gap MS                pause between the pieces of an answer

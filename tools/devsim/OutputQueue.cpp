@@ -1,11 +1,17 @@
 #include "OutputQueue.h"
 
-namespace devsim {
+#include <algorithm>
 
-OutputQueue::OutputQueue(QObject* parent) : QObject(parent) {
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &OutputQueue::fire);
+namespace devsim {
+namespace {
+
+// Bytes written together on a paced line: about a millisecond's worth at 115200 baud.
+constexpr qsizetype kChunk = 12;
+
+} // namespace
+
+OutputQueue::OutputQueue(int paceBaud, QObject* parent) : QObject(parent), line_(paceBaud) {
+    connect(&timer_, &DueTimer::due, this, &OutputQueue::fire);
 }
 
 void OutputQueue::enqueue(const Pieces& pieces) {
@@ -19,11 +25,13 @@ void OutputQueue::enqueue(const Pieces& pieces) {
 void OutputQueue::clear() {
     waiting_.clear();
     timer_.stop();
+    onLine_ = false;
 }
 
 void OutputQueue::next() {
     if (!waiting_.isEmpty() && !timer_.isActive()) {
-        timer_.start(std::max(0, waiting_.front().delayMs));
+        const qint64 pauseNs = qint64(std::max(0, waiting_.front().delayMs)) * 1'000'000;
+        timer_.startAt(timer_.nowNs() + pauseNs);
     }
 }
 
@@ -31,19 +39,53 @@ void OutputQueue::fire() {
     if (waiting_.isEmpty()) {
         return;
     }
-    const Piece piece = waiting_.takeFirst();
-    if (!piece.bytes.isEmpty()) {
-        emit write(piece.bytes);
-        if (piece.unsolicited) {
-            emit wroteUnsolicited(piece.bytes);
+    if (line_.paced() && !waiting_.front().bytes.isEmpty()) {
+        if (!writeCrossed()) {
+            return;
         }
+    } else {
+        emitBytes(waiting_.front().bytes, waiting_.front().unsolicited);
     }
+    const Piece piece = waiting_.takeFirst();
     if (piece.closeAfter) {
         waiting_.clear();
         emit closeRequested();
         return;
     }
     next();
+}
+
+bool OutputQueue::writeCrossed() {
+    const Piece& piece = waiting_.front();
+    const qint64 now = timer_.nowNs();
+    if (!onLine_) {
+        onLine_ = true;
+        written_ = 0;
+        lineStartNs_ = now;
+    }
+    const qsizetype crossed =
+        std::min<qsizetype>(piece.bytes.size(), qsizetype((now - lineStartNs_) / line_.byteNs()));
+    if (crossed > written_) {
+        emitBytes(piece.bytes.mid(written_, crossed - written_), piece.unsolicited);
+        written_ = crossed;
+    }
+    if (written_ < piece.bytes.size()) {
+        const qsizetype upTo = std::min(piece.bytes.size(), written_ + kChunk);
+        timer_.startAt(lineStartNs_ + qint64(upTo) * line_.byteNs());
+        return false;
+    }
+    onLine_ = false;
+    return true;
+}
+
+void OutputQueue::emitBytes(const QByteArray& bytes, bool unsolicited) {
+    if (bytes.isEmpty()) {
+        return;
+    }
+    emit write(bytes);
+    if (unsolicited) {
+        emit wroteUnsolicited(bytes);
+    }
 }
 
 } // namespace devsim

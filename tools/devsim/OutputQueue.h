@@ -1,17 +1,19 @@
 #pragma once
 
+#include "DueTimer.h"
 #include "Piece.h"
+#include "SerialLine.h"
 
 #include <QObject>
-#include <QTimer>
 
 namespace devsim {
 
-// Writes pieces in order, each after its pause, on the event loop.
+// Writes pieces in order, each after its pause, on the event loop. On a paced line the bytes of
+// a piece are written as they cross the line, a few at a time, instead of all at once.
 class OutputQueue : public QObject {
     Q_OBJECT
 public:
-    explicit OutputQueue(QObject* parent = nullptr);
+    explicit OutputQueue(int paceBaud = 0, QObject* parent = nullptr);
 
     void enqueue(const Pieces& pieces);
     // Drops what is still waiting (the connection restarts or goes away).
@@ -27,9 +29,17 @@ signals:
 private:
     void next();
     void fire();
+    // Writes what of the front piece has crossed the line; false while some is still crossing.
+    bool writeCrossed();
+    void emitBytes(const QByteArray& bytes, bool unsolicited);
 
     Pieces waiting_;
-    QTimer timer_;
+    DueTimer timer_;
+    SerialLine line_;
+    // The front piece on a paced line: when its first byte went out, and how much is written.
+    bool onLine_ = false;
+    qint64 lineStartNs_ = 0;
+    qsizetype written_ = 0;
 };
 
 } // namespace devsim

@@ -7,7 +7,8 @@ namespace devsim {
 SessionRunner::SessionRunner(Device& device, const SimOptions& options, std::uint32_t salt,
                              QObject* parent)
     : QObject(parent), options_(options), faults_(options.faults, salt),
-      controller_(device, &faults_), queue_(this) {
+      controller_(device, &faults_), input_(options.paceBaud, this),
+      queue_(options.paceBaud, this) {
     idleTimer_.setSingleShot(true);
     idleTimer_.setTimerType(Qt::PreciseTimer);
     connect(&idleTimer_, &QTimer::timeout, this, [this] {
@@ -18,12 +19,20 @@ SessionRunner::SessionRunner(Device& device, const SimOptions& options, std::uin
     });
     bannerTimer_.setSingleShot(true);
     connect(&bannerTimer_, &QTimer::timeout, this, &SessionRunner::showBanner);
+    connect(&input_, &PacedInput::crossed, this, [this](const QByteArray& bytes, bool whole) {
+        if (whole) {
+            takeCommand(bytes);
+        } else {
+            take(bytes);
+        }
+    });
     connect(&queue_, &OutputQueue::write, this, &SessionRunner::output);
     connect(&queue_, &OutputQueue::wroteUnsolicited, this, &SessionRunner::bannerOutput);
     connect(&queue_, &OutputQueue::closeRequested, this, &SessionRunner::closeRequested);
 }
 
 void SessionRunner::start() {
+    input_.clear();
     queue_.clear();
     tokenizer_.flush();
     controller_.restart();
@@ -31,6 +40,7 @@ void SessionRunner::start() {
 }
 
 void SessionRunner::startRunning() {
+    input_.clear();
     queue_.clear();
     tokenizer_.flush();
     bannerTimer_.stop();
@@ -38,6 +48,22 @@ void SessionRunner::startRunning() {
 }
 
 void SessionRunner::receive(const QByteArray& bytes) {
+    if (input_.paced()) {
+        input_.push(bytes, false);
+    } else {
+        take(bytes);
+    }
+}
+
+void SessionRunner::receiveCommand(const QByteArray& payload) {
+    if (input_.paced()) {
+        input_.push(payload, true);
+    } else {
+        takeCommand(payload);
+    }
+}
+
+void SessionRunner::take(const QByteArray& bytes) {
     for (const QByteArray& command : tokenizer_.feed(bytes)) {
         process(command);
     }
@@ -48,8 +74,8 @@ void SessionRunner::receive(const QByteArray& bytes) {
     }
 }
 
-void SessionRunner::receiveCommand(const QByteArray& payload) {
-    receive(payload);
+void SessionRunner::takeCommand(const QByteArray& payload) {
+    take(payload);
     idleTimer_.stop();
     const QByteArray rest = tokenizer_.flush();
     if (!rest.isEmpty()) {

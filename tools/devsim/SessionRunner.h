@@ -5,6 +5,7 @@
 #include "Device.h"
 #include "FaultPlan.h"
 #include "OutputQueue.h"
+#include "PacedInput.h"
 #include "SimOptions.h"
 
 #include <QObject>
@@ -15,6 +16,7 @@ namespace devsim {
 // Runs one session with a controller in real time: cuts the incoming bytes into commands
 // (line end or idle gap), lets the controller answer, repeats the restart banner while the
 // controller is restarting, and writes the answers through the fault plan and the output queue.
+// With --pace both directions run at the speed of a serial line.
 // It knows nothing of sockets: the front end feeds bytes in and takes the output pieces.
 class SessionRunner : public QObject {
     Q_OBJECT
@@ -39,6 +41,8 @@ signals:
     void closeRequested();
 
 private:
+    void take(const QByteArray& bytes);
+    void takeCommand(const QByteArray& payload);
     void process(const QByteArray& command);
     void showBanner();
     void scheduleBanner(int delayMs);
@@ -47,6 +51,7 @@ private:
     FaultPlan faults_;
     Controller controller_;
     CommandTokenizer tokenizer_;
+    PacedInput input_;
     OutputQueue queue_;
     QTimer idleTimer_;
     QTimer bannerTimer_;

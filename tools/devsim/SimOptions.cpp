@@ -103,6 +103,8 @@ QList<OptionRule> valueRules() {
         {"--ids", true, [](SimOptions& o, const QString& v) { o.ids = toIds(v); }},
         {"--idle-gap", true,
          [](SimOptions& o, const QString& v) { o.idleGapMs = toInt("--idle-gap", v, 1, 1000); }},
+        {"--pace", true,
+         [](SimOptions& o, const QString& v) { o.paceBaud = toInt("--pace", v, 0, 4000000); }},
         {"--storage", true, [](SimOptions& o, const QString& v) { o.storagePath = v; }},
         {"--image-out", true, [](SimOptions& o, const QString& v) { o.imageOutPath = v; }},
         {"--unit", true,

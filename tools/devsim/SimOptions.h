@@ -44,6 +44,7 @@ struct SimOptions {
     bool pty = false;
     QList<std::uint32_t> ids{1};
     int idleGapMs = 15;
+    int paceBaud = 0; // both directions at the speed of a serial line; 0: at once
     QString storagePath;
     QString imageOutPath;
     ControllerOptions controller;
