@@ -8,8 +8,12 @@
 // tell an answer cut by a pause from a whole one. The procedures judge the answers themselves.
 namespace AwaitedAnswers {
 
-// The command interpreter answers every command with a line. "PASSWORD" awaits "granted" or
-// "denied", "PAGEWRITE" its "OK", "REPROGRAMM" its "GOOD", each before the line end.
+// The command interpreter answers every command with a line, and each command awaits in it what
+// the procedures look for, before the line end: "PASSWORD" "granted" or "denied", "PAGEWRITE"
+// its "OK", "REPROGRAMM" its "GOOD", "VER" the "3." of the version, and a setting such as
+// "PAGENUM 70" its argument back. Other lines (the accompanying-initialisation commands) await a
+// line of any text. An answer holding what is looked for is decided, so ending its wait early
+// cannot change how it is judged; one that lacks it is waited for until its grace ends.
 AnswerExpectation interpreter(const QByteArray& command);
 // "PAGEREAD" returns `characters` characters (two per byte in hex mode) and the line end.
 AnswerExpectation pageRead(qsizetype characters);

@@ -1,6 +1,8 @@
 // velkor-cli store and readback as processes against velkor-devsim over TCP, through its
 // broker and over its pseudo-terminal, with faults injected: the stored text read back equals
-// the file, an interrupted upload resumes, and a finalisation reaches the controller's restart.
+// the file, also over a link that pauses inside answers, in the normal and the fast exchange,
+// and both put the same bytes on the wire; an interrupted upload resumes, and a finalisation
+// reaches the controller's restart.
 #include "DevsimProcess.h"
 #include "SRecordText.h"
 
@@ -8,6 +10,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -85,6 +90,52 @@ public:
 
 const QString kMatched = QStringLiteral("Загрузчик:Контрольная сумма файла совпала!");
 
+// A TCP relay between the loader and the simulator that keeps every byte of one connection,
+// each way.
+class RecordingRelay {
+public:
+    explicit RecordingRelay(quint16 simulatorPort) : simulatorPort_(simulatorPort) {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] { accept(); });
+    }
+    quint16 port() const { return server_.serverPort(); }
+    QByteArray sent;     // loader to controller
+    QByteArray received; // controller to loader
+
+private:
+    void accept() {
+        QTcpSocket* loader = server_.nextPendingConnection();
+        auto* controller = new QTcpSocket(loader);
+        controller->connectToHost(QHostAddress::LocalHost, simulatorPort_);
+        controller->waitForConnected(3000);
+        QObject::connect(loader, &QTcpSocket::readyRead, [this, loader, controller] {
+            const QByteArray bytes = loader->readAll();
+            sent += bytes;
+            controller->write(bytes);
+        });
+        QObject::connect(controller, &QTcpSocket::readyRead, [this, loader, controller] {
+            const QByteArray bytes = controller->readAll();
+            received += bytes;
+            loader->write(bytes);
+        });
+        QObject::connect(loader, &QTcpSocket::disconnected, loader, &QObject::deleteLater);
+    }
+
+    QTcpServer server_;
+    quint16 simulatorPort_;
+};
+
+// Runs velkor-cli while this process's event loop goes on (the relay lives in it).
+int cliWithEvents(const QStringList& arguments) {
+    QProcess p;
+    QSignalSpy finished(&p, &QProcess::finished);
+    p.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
+    if (!finished.wait(120000)) {
+        return -1;
+    }
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
 QStringList connection(const DevsimProcess& sim, const QString& way) {
     if (way == QStringLiteral("broker")) {
         return {QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
@@ -104,6 +155,7 @@ class StorageDevsimTest : public QObject {
 private slots:
     void storedFileReadsBackEqual_data();
     void storedFileReadsBackEqual();
+    void fastExchangePutsTheSameBytesOnTheWire();
     void closedConnectionIsResumedWhereItStopped();
     void finalisationReprogramsAndRestarts();
     void exitCodes_data();
@@ -114,31 +166,47 @@ private slots:
 void StorageDevsimTest::storedFileReadsBackEqual_data() {
     QTest::addColumn<QString>("way");
     QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("exchange"); // the loader's options of the answer wait
+    QTest::addColumn<int>("records");
     QTest::newRow("tcp, wrong counters, a lost answer")
         << QStringLiteral("tcp")
-        << QStringList{"--wrong-counter-every", "20", "--drop-every", "70", "--split", "3"};
+        << QStringList{"--wrong-counter-every", "20", "--drop-every", "70", "--split", "3"}
+        << QStringList{} << 60;
     QTest::newRow("broker, wrong counters, frames in pieces")
         << QStringLiteral("broker")
-        << QStringList{"--wrong-counter-every", "17", "--double-frame-every", "9", "--split", "2"};
+        << QStringList{"--wrong-counter-every", "17", "--double-frame-every", "9", "--split", "2"}
+        << QStringList{} << 60;
     // The second half of every ninth frame comes after the answer is taken as complete.
     QTest::newRow("broker, frames split across the next command")
         << QStringLiteral("broker")
-        << QStringList{"--split-frame-every", "9", "--split", "2", "--frame-gap", "50"};
+        << QStringList{"--split-frame-every", "9", "--split", "2", "--frame-gap", "50"}
+        << QStringList{} << 120;
     QTest::newRow("pty, wrong counters, pieces")
-        << QStringLiteral("pty") << QStringList{"--wrong-counter-every", "22", "--split", "2"};
+        << QStringLiteral("pty") << QStringList{"--wrong-counter-every", "22", "--split", "2"}
+        << QStringList{} << 60;
+    // Every answer and the banner in two halves: the three quiet ticks alone would cut them.
+    for (const char* gap : {"45", "200"}) {
+        for (const QStringList& exchange : {QStringList{}, QStringList{"--fast"}}) {
+            QTest::addRow("tcp, answers cut by %s ms%s", gap, exchange.isEmpty() ? "" : ", fast")
+                << QStringLiteral("tcp") << QStringList{"--split", "2", "--gap", gap} << exchange
+                << (gap == QByteArrayView("45") ? 30 : 8);
+        }
+    }
 }
 
 void StorageDevsimTest::storedFileReadsBackEqual() {
     QFETCH(QString, way);
     QFETCH(QStringList, faults);
+    QFETCH(QStringList, exchange);
+    QFETCH(int, records);
     DevsimProcess sim(
         QStringList{"--" + way, way == QStringLiteral("pty") ? QString() : "0"}.filter(
             QRegularExpression(QStringLiteral(".+"))) +
         faults);
     QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
-    b.writeFirmware(60); // about 6 KB
-    const QStringList link = connection(sim, way);
+    b.writeFirmware(records); // about 100 bytes each
+    const QStringList link = connection(sim, way) + exchange;
     const Run store =
         b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "3000"} + link);
     QVERIFY2(store.exitCode == 0, qPrintable(store.err));
@@ -148,6 +216,36 @@ void StorageDevsimTest::storedFileReadsBackEqual() {
     QVERIFY(readBack.err.contains(kMatched));
     QCOMPARE(b.readBack(), b.text);
     QCOMPARE(b.journal().count("------------------------------------------------------------"), 2);
+}
+
+// The fast exchange only ends waits sooner: a flash, a store and a read-back over a link that
+// cuts every answer in two carry the same bytes each way as in the normal exchange.
+void StorageDevsimTest::fastExchangePutsTheSameBytesOnTheWire() {
+    // No banner after the end record within the run: the simulator's traffic is the answers.
+    DevsimProcess sim({"--tcp", "0", "--split", "2", "--gap", "45", "--reset-delay", "60000"});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
+    Bench b;
+    b.writeFirmware(25);
+    const QList<QStringList> operations{
+        {"flash", b.file}, {"store", b.file, "--from-start"}, {"readback", b.back}};
+    QList<QByteArray> traffic[2];
+    for (const int fast : {0, 1}) {
+        for (const QStringList& operation : operations) {
+            RecordingRelay relay(sim.tcpPort());
+            const QStringList options{"--tcp", QStringLiteral("127.0.0.1:%1").arg(relay.port()),
+                                      "--data-dir", b.dir.path(), "-q"};
+            QCOMPARE(
+                cliWithEvents(operation + options + (fast ? QStringList{"--fast"} : QStringList{})),
+                0);
+            traffic[fast] << relay.sent << relay.received;
+        }
+        QCOMPARE(b.readBack(), b.text);
+    }
+    QCOMPARE(traffic[1].size(), 6);
+    for (qsizetype i = 0; i < traffic[0].size(); ++i) {
+        QVERIFY(!traffic[0][i].isEmpty());
+        QCOMPARE(traffic[1][i], traffic[0][i]);
+    }
 }
 
 void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
