@@ -84,7 +84,13 @@ void Exchange::WaitAnswer() {
     loader_.WaitAnswerTimer->start();
 
     // The loop sleeps until something happens: a reception, a timer tick, a click, or the end
-    // of the wait time.
+    // of the wait time. While nothing has been received the answer timer's ticks would only
+    // count QuietTicks down, far from 0: the timer is suspended and wakes nobody, and a
+    // reception, a click or the end of the wait resumes it with the ticks it missed.
+    struct ResumeOnExit {
+        Timer& timer;
+        ~ResumeOnExit() { timer.resume(); }
+    } resumeOnExit{*loader_.WaitAnswerTimer};
     while (s.OperationActive) {
         const std::uint32_t elapsed = rt.tickCount() - t0;
         bar.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
@@ -94,7 +100,12 @@ void Exchange::WaitAnswer() {
         if (s.AnswerReceived || s.QuietTicks == 0 || s.AnswerOverflow) {
             break;
         }
-        rt.awaitEvents(int(std::uint32_t(waitMs) - std::min(elapsed, std::uint32_t(waitMs))));
+        const int remainingMs =
+            int(std::uint32_t(waitMs) - std::min(elapsed, std::uint32_t(waitMs)));
+        if (ticksOnlyCountDown(remainingMs)) {
+            loader_.WaitAnswerTimer->suspend();
+        }
+        rt.awaitEvents(remainingMs);
     }
     bar.position = 0;
 }
@@ -138,6 +149,14 @@ void Exchange::WaitAnswerTimerTick() {
     }
 }
 
+// Nothing received, and QuietTicks cannot reach 0 before the wait ends (a click on the wait
+// bar sets it to 1, which the next tick must see).
+bool Exchange::ticksOnlyCountDown(int remainingMs) const {
+    const LoaderState& s = loader_.state;
+    const int interval = std::max(1, loader_.WaitAnswerTimer->intervalMs());
+    return s.AnswerBuffer.isEmpty() && s.QuietTicks > remainingMs / interval + 1;
+}
+
 bool Exchange::awaitingRestOfAnswer() const {
     const LoaderState& s = loader_.state;
     if (graceWaived_ || !awaited_.awaitsSomething() || s.AnswerBuffer.isEmpty() ||
@@ -151,6 +170,8 @@ bool Exchange::awaitingRestOfAnswer() const {
 
 void Exchange::answerGrew() {
     LoaderState& s = loader_.state;
+    loader_.WaitAnswerTimer->resume();
+    s.QuietTicks = 3;
     lastReceptionTick_ = loader_.runtime.tickCount();
     if (loader_.form.mnuFastExchange.checked && awaited_.isCompleteIn(s.AnswerBuffer)) {
         s.QuietTicks = 0;
@@ -159,6 +180,7 @@ void Exchange::answerGrew() {
 }
 
 void Exchange::pbWaitAnswerMouseDown() {
+    loader_.WaitAnswerTimer->resume();
     loader_.state.QuietTicks = 1;
     loader_.state.AnswerFrameIncomplete = false; // the user ends the wait now
     graceWaived_ = true;

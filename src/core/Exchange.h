@@ -37,12 +37,14 @@ public:
     // The menu item that sets the longest pause awaited inside an answer.
     void mnuAnswerGapClick();
 
-    // The receive routing calls this after every reception that left AnswerBuffer non-empty.
+    // The receive routing calls this after every reception that left AnswerBuffer non-empty:
+    // the three quiet ticks start again.
     void answerGrew();
 
 private:
     void writeCommand(const QByteArray& text);
     bool awaitingRestOfAnswer() const;
+    bool ticksOnlyCountDown(int remainingMs) const;
 
     Loader& loader_;
     // What the answer of the command being waited for looks like; nothing outside a wait.

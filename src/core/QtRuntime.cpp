@@ -4,33 +4,82 @@
 #include <QDeadlineTimer>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
+std::int64_t monotonicMs() {
+    return QDeadlineTimer::current().deadline();
+}
+
 class QtTimer : public Timer {
 public:
-    QtTimer(int intervalMs, std::function<void()> onTick) {
+    QtTimer(int intervalMs, std::function<void()> onTick) : tick_(std::move(onTick)) {
         timer_.setTimerType(Qt::PreciseTimer);
         timer_.setInterval(intervalMs);
-        QObject::connect(&timer_, &QTimer::timeout, [tick = std::move(onTick)] { tick(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] { tick_(); });
+        // After a resume the first tick keeps the old rhythm; the periodic timer follows it.
+        phase_.setTimerType(Qt::PreciseTimer);
+        phase_.setSingleShot(true);
+        QObject::connect(&phase_, &QTimer::timeout, [this] {
+            timer_.start();
+            tick_();
+        });
     }
     void setEnabled(bool enabled) override {
-        if (enabled == timer_.isActive()) {
-            return;
-        }
-        if (enabled) {
-            timer_.start();
-        } else {
+        if (!enabled) {
             timer_.stop();
+            phase_.stop();
+            suspended_ = false;
+        } else if (suspended_) {
+            resume();
+        } else if (!this->enabled()) {
+            timer_.start();
         }
     }
-    bool enabled() const override { return timer_.isActive(); }
+    bool enabled() const override { return suspended_ || timer_.isActive() || phase_.isActive(); }
     int intervalMs() const override { return timer_.interval(); }
+    void suspend() override;
+    void resume() override;
 
 private:
     QTimer timer_;
+    QTimer phase_;
+    std::function<void()> tick_;
+    bool suspended_ = false;
+    std::int64_t nextDueMs_ = 0;
 };
+
+void QtTimer::suspend() {
+    if (suspended_ || !enabled()) {
+        return;
+    }
+    const int remaining = timer_.isActive() ? timer_.remainingTime() : phase_.remainingTime();
+    nextDueMs_ = monotonicMs() + std::max(0, remaining);
+    timer_.stop();
+    phase_.stop();
+    suspended_ = true;
+}
+
+void QtTimer::resume() {
+    if (!suspended_) {
+        return;
+    }
+    suspended_ = false;
+    const std::int64_t now = monotonicMs();
+    const std::int64_t interval = std::max(1, timer_.interval());
+    std::int64_t missed = 0;
+    if (nextDueMs_ <= now) {
+        missed = 1 + (now - nextDueMs_) / interval;
+        nextDueMs_ += missed * interval;
+    }
+    phase_.start(int(nextDueMs_ - now));
+    // A tick may stop the timer (its count reached 0): the rest are then not due.
+    for (std::int64_t i = 0; i < missed && enabled() && !suspended_; ++i) {
+        tick_();
+    }
+}
 
 } // namespace
 
@@ -72,10 +121,13 @@ void QtRuntime::awaitEvents(int maxMs) {
         beforeEvents_();
     }
     // The event loop sleeps in the system until one of its sources is ready; the single-shot
-    // timer is the source that ends the sleep when nothing else does.
-    wake_.start(maxMs);
+    // timer is the source that ends the sleep when nothing else does. A wait calls this again
+    // and again towards one deadline: the timer is set again only when it would wake too late,
+    // since setting a timer costs as much as the wake itself.
+    if (!wake_.isActive() || wake_.remainingTime() > maxMs) {
+        wake_.start(maxMs);
+    }
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    wake_.stop();
 }
 
 std::unique_ptr<Timer> QtRuntime::createTimer(int intervalMs, std::function<void()> onTick) {

@@ -32,8 +32,7 @@ void ReceiveRouter::routeToTerminal(const QByteArray& chunk) {
 
 void ReceiveRouter::endReception() {
     if (!loader_.state.AnswerBuffer.isEmpty()) {
-        loader_.state.QuietTicks = 3;
-        loader_.exchange.answerGrew();
+        loader_.exchange.answerGrew(); // restarts the three quiet ticks
     }
 }
 

@@ -15,6 +15,12 @@ public:
     virtual void setEnabled(bool enabled) = 0;
     virtual bool enabled() const = 0;
     virtual int intervalMs() const = 0;
+    // Stops waking the thread while its owner knows that the ticks would only count down; the
+    // timer stays enabled. resume() runs the ticks that fell due meanwhile, one call each, and
+    // goes on in the same rhythm, so the suspension changes nothing but the wakes. Enabling a
+    // suspended timer resumes it.
+    virtual void suspend() = 0;
+    virtual void resume() = 0;
     void start() { setEnabled(true); }
     void stop() { setEnabled(false); }
 };

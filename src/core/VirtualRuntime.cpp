@@ -12,14 +12,32 @@ public:
     ~VirtualTimer() override { runtime_.unregisterTimer(this); }
 
     void setEnabled(bool enabled) override {
+        if (enabled && suspended_) {
+            resume();
+            return;
+        }
         if (enabled && !enabled_) {
             due_ = runtime_.elapsed() + std::uint64_t(interval_);
         }
         enabled_ = enabled;
+        suspended_ = false;
     }
     bool enabled() const override { return enabled_; }
     int intervalMs() const override { return interval_; }
-
+    void suspend() override { suspended_ = enabled_; }
+    void resume() override {
+        if (!suspended_) {
+            return;
+        }
+        suspended_ = false;
+        // Every tick that fell due meanwhile, in order; a tick may stop the timer.
+        while (enabled_ && !suspended_ && due_ <= runtime_.elapsed()) {
+            due_ += std::uint64_t(interval_);
+            onTick_();
+        }
+    }
+    // Whether the runtime delivers its ticks (a suspended timer wakes nobody).
+    bool ticking() const { return enabled_ && !suspended_; }
     std::uint64_t due() const { return due_; }
     // Like a real timer that fell behind, it fires once and then keeps its rhythm from now.
     void fire(std::uint64_t now) {
@@ -35,6 +53,7 @@ private:
     int interval_;
     std::function<void()> onTick_;
     bool enabled_ = false;
+    bool suspended_ = false;
     std::uint64_t due_ = 0;
 };
 
@@ -65,7 +84,7 @@ void VirtualRuntime::sleep(int ms) {
 bool VirtualRuntime::deliverOneDue() {
     VirtualTimer* timer = nullptr;
     for (VirtualTimer* t : timers_) {
-        if (t->enabled() && t->due() <= elapsed_ && (timer == nullptr || t->due() < timer->due())) {
+        if (t->ticking() && t->due() <= elapsed_ && (timer == nullptr || t->due() < timer->due())) {
             timer = t;
         }
     }
@@ -98,7 +117,7 @@ void VirtualRuntime::processEvents() {
 std::uint64_t VirtualRuntime::nextDue() const {
     std::uint64_t next = events_.empty() ? UINT64_MAX : events_.begin()->first.first;
     for (const VirtualTimer* t : timers_) {
-        if (t->enabled()) {
+        if (t->ticking()) {
             next = std::min(next, t->due());
         }
     }
