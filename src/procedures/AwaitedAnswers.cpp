@@ -43,7 +43,7 @@ AnswerExpectation pageRead(qsizetype characters) {
 }
 
 AnswerExpectation bootloaderEntry() {
-    return AnswerExpectation::anyOf({"BIOS>", "i"});
+    return AnswerExpectation::anyOf({"BIOS>"});
 }
 
 AnswerExpectation programmingStart() {

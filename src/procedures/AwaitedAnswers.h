@@ -18,7 +18,9 @@ AnswerExpectation interpreter(const QByteArray& command);
 // "PAGEREAD" returns `characters` characters (two per byte in hex mode) and the line end.
 AnswerExpectation pageRead(qsizetype characters);
 
-// The bootloader: "i" awaits its prompt "BIOS>" or the echo "i"; "f" any text at all.
+// The bootloader: "i" awaits its prompt "BIOS>" (an "i" alone may be the restart banner's
+// "i - loader" still arriving; the procedure takes it after the grace, as before); "f" any
+// text at all.
 AnswerExpectation bootloaderEntry();
 AnswerExpectation programmingStart();
 // A record of type 0 to 4 awaits "w", "@", ".N", ".SE" or "OK"; of type 5 to 9 an "O".

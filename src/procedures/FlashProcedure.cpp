@@ -308,6 +308,7 @@ void FlashProcedure::programLine(const QByteArray& line) {
         if (!loader_.Timer3->enabled() || rt.terminating() || !s.OperationActive) {
             break;
         }
+        const bool justSent = !sent;
         if (!sent) {
             recordType = std::uint8_t(line.at(1) - '0');
             s.AnswerBuffer.clear();
@@ -326,7 +327,11 @@ void FlashProcedure::programLine(const QByteArray& line) {
             loader_.setStatus(3, UiTexts::cancelledByUser());
             break;
         }
-        rt.sleep(1);
+        // Right after the send the answer is looked at again at once: the exchange returned
+        // with it, and a pause here would add a millisecond to every record.
+        if (!justSent) {
+            rt.sleep(1);
+        }
     }
 }
 
