@@ -19,17 +19,24 @@ QString answerOverflowText() {
 
 // Puts the expectation of a command in force for its exchange and gives the outer one back
 // afterwards, also when the write raises (the terminal's send line may run an exchange inside
-// a procedure's wait).
+// a procedure's wait). The answer is looked through afresh either way.
 class ExpectationInForce {
 public:
-    ExpectationInForce(AnswerExpectation& slot, const AnswerExpectation& awaited)
-        : slot_(slot), outer_(std::exchange(slot, awaited)) {}
-    ~ExpectationInForce() { slot_ = std::move(outer_); }
+    ExpectationInForce(AnswerExpectation& slot, AnswerExpectation::Scan& scan,
+                       const AnswerExpectation& awaited)
+        : slot_(slot), scan_(scan), outer_(std::exchange(slot, awaited)) {
+        scan_ = {};
+    }
+    ~ExpectationInForce() {
+        slot_ = std::move(outer_);
+        scan_ = {};
+    }
     ExpectationInForce(const ExpectationInForce&) = delete;
     ExpectationInForce& operator=(const ExpectationInForce&) = delete;
 
 private:
     AnswerExpectation& slot_;
+    AnswerExpectation::Scan& scan_;
     AnswerExpectation outer_;
 };
 
@@ -37,11 +44,12 @@ private:
 
 bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {
     LoaderState& s = loader_.state;
-    const ExpectationInForce inForce(awaited_, awaited);
+    const ExpectationInForce inForce(awaited_, scan_, awaited);
     loader_.form.terminal.edit1 = Cp1251::decode(text);
     bool answered = false;
     do {
         s.AnswerBuffer.clear();
+        scan_ = {};
         s.AnswerReceived = false;
         s.AnswerDamaged = false;
         s.AnswerOverflow = false;
@@ -160,7 +168,7 @@ bool Exchange::ticksOnlyCountDown(int remainingMs) const {
 bool Exchange::awaitingRestOfAnswer() const {
     const LoaderState& s = loader_.state;
     if (graceWaived_ || !awaited_.awaitsSomething() || s.AnswerBuffer.isEmpty() ||
-        awaited_.isCompleteIn(s.AnswerBuffer)) {
+        awaited_.isCompleteIn(s.AnswerBuffer, scan_)) {
         return false;
     }
     const auto silentMs =
@@ -173,7 +181,7 @@ void Exchange::answerGrew() {
     loader_.WaitAnswerTimer->resume();
     s.QuietTicks = 3;
     lastReceptionTick_ = loader_.runtime.tickCount();
-    if (loader_.form.mnuFastExchange.checked && awaited_.isCompleteIn(s.AnswerBuffer)) {
+    if (loader_.form.mnuFastExchange.checked && awaited_.isCompleteIn(s.AnswerBuffer, scan_)) {
         s.QuietTicks = 0;
         s.AnswerReceived = true;
     }

@@ -49,6 +49,8 @@ private:
     Loader& loader_;
     // What the answer of the command being waited for looks like; nothing outside a wait.
     AnswerExpectation awaited_;
+    // How far the answer has been looked through for it.
+    mutable AnswerExpectation::Scan scan_;
     // A click on the wait bar takes the answer as it is, without the grace.
     bool graceWaived_ = false;
     std::uint32_t lastReceptionTick_ = 0;

@@ -90,6 +90,10 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
         << false << QByteArray("PASSWORD") << halves << 200 << granted << 230;
     QTest::newRow("cut by 200 ms, fast: whole at its last piece")
         << true << QByteArray("PASSWORD") << halves << 200 << granted << 205;
+    QTest::newRow("a few bytes at a time, the token across pieces, fast: whole at its end")
+        << true << QByteArray("PASSWORD")
+        << QList<QByteArray>{"PASSWORD: ac", "cess gr", "an", "ted", "\r", "\n"} << 20 << granted
+        << 105;
     QTest::newRow("cut by 700 ms, past the grace: taken as it is")
         << false << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510;
     QTest::newRow("cut by 700 ms, fast: taken as it is")
