@@ -104,6 +104,8 @@ void SettingsTest::settingsRoundTrip() {
         l.driver.N1Click(37);
         l.setAnswerTimeout(2500);
         l.form.mnuDebug.checked = true;
+        f.find<QAction>("mnuFastExchange")->trigger();
+        l.setAnswerGap(800);
         l.form.OpenDialog1.filterIndex = 2;
         l.form.cbWaitConnectLUMET.checked = true;
         l.form.DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
@@ -136,6 +138,11 @@ void SettingsTest::settingsRoundTrip() {
     QCOMPARE(l.state.AnswerTimeoutMs, 2500);
     QCOMPARE(f.find<QAction>("mnuTimeOut")->text(), QStringLiteral("Время ожидания, 2500 мсек"));
     QVERIFY(l.form.mnuDebug.checked);
+    QVERIFY(l.form.mnuFastExchange.checked);
+    QVERIFY(f.find<QAction>("mnuFastExchange")->isChecked());
+    QCOMPARE(l.state.AnswerGapMs, 800);
+    QCOMPARE(f.find<QAction>("mnuAnswerGap")->text(),
+             QStringLiteral("Пауза внутри ответа, 800 мсек"));
     QCOMPARE(l.form.OpenDialog1.filterIndex, 2);
     QCOMPARE(l.form.OpenDialog1.defaultExt, QStringLiteral("*.s28"));
     QVERIFY(l.form.cbWaitConnectLUMET.checked);
@@ -202,6 +209,7 @@ void SettingsTest::handEditedSettingsStartSanely_data() {
                                  "StoreParams/btnConnect.ImageIndex",
                                  "StoreParams/PopupMenu1.Tag",
                                  "StoreParams/mnuTimeOut.Tag",
+                                 "StoreParams/mnuAnswerGap.Tag",
                                  "StoreParams/PortNum.Value",
                                  "StoreParams/BrokerPortEdt.Value",
                                  "StoreParams/HARDWARE_IDEdt.Value",
@@ -241,6 +249,7 @@ void SettingsTest::handEditedSettingsStartSanely() {
         QList<int>({kIconSerial, kIconTcp, kIconBroker}).contains(l.form.ToolButton1.imageIndex));
     QVERIFY(QList<int>({kModeFlash, kModeStore, kModeReadBack}).contains(l.state.OperationMode));
     QVERIFY(l.state.AnswerTimeoutMs >= 0);
+    QVERIFY(l.state.AnswerGapMs >= 0);
     QVERIFY(l.form.DopCmdMemo.size() <= 10000);
     // At most one report, of the named file.
     QVERIFY(f.dialogs.calls.size() <= 1);

@@ -63,6 +63,7 @@ class DevsimFaultsTest : public QObject {
 private slots:
     void dropEveryNthAnswer();
     void dropRateIsRepeatableForASeed();
+    void delayHoldsTheAnswerBack_data();
     void delayHoldsTheAnswerBack();
     void splitAnswerComesInPiecesWithGaps();
     void wrongCounterOnEveryNthPageWrite();
@@ -87,16 +88,27 @@ void DevsimFaultsTest::dropRateIsRepeatableForASeed() {
     QVERIFY(first.contains(true) && first.contains(false));
 }
 
+void DevsimFaultsTest::delayHoldsTheAnswerBack_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("atLeastMs");
+    QTest::newRow("processing time") << QStringList{"--delay", "200"} << 180;
+    // At 1200 baud a byte takes 8.3 ms: 11 bytes of command in, 12 of answer out, 192 ms.
+    QTest::newRow("line paced at 1200 baud") << QStringList{"--pace", "1200"} << 185;
+}
+
 void DevsimFaultsTest::delayHoldsTheAnswerBack() {
-    DevsimProcess sim({"--tcp", "0", "--delay", "200"});
+    QFETCH(QStringList, options);
+    QFETCH(int, atLeastMs);
+    DevsimProcess sim(QStringList{"--tcp", "0"} + options);
     Client client(sim.tcpPort());
     QElapsedTimer clock;
     clock.start();
-    client.send("PAGEADDR 4");
+    client.send("PAGEADDR 4\r");
     const QByteArray answer =
         readUntil(client.socket, [](const QByteArray& b) { return b.endsWith("\r\n"); });
     QCOMPARE(answer, QByteArray("PAGEADDR=4\r\n"));
-    QVERIFY2(clock.elapsed() >= 180, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() >= atLeastMs && clock.elapsed() < atLeastMs + 400,
+             qPrintable(QString::number(clock.elapsed())));
 }
 
 void DevsimFaultsTest::splitAnswerComesInPiecesWithGaps() {
@@ -178,6 +190,7 @@ void DevsimFaultsTest::helpDocumentsEveryOption() {
                                "--storage",
                                "--image-out",
                                "--idle-gap",
+                               "--pace",
                                "--seed",
                                "--drop-every",
                                "--drop-rate",
@@ -203,6 +216,7 @@ void DevsimFaultsTest::badOptionsExitWithUsageError_data() {
     QTest::newRow("port text") << QStringList{"--tcp", "abc"} << "--tcp";
     QTest::newRow("ids") << QStringList{"--broker", "0", "--ids", "1,,2"} << "--ids";
     QTest::newRow("rate") << QStringList{"--drop-rate", "2"} << "--drop-rate";
+    QTest::newRow("line speed") << QStringList{"--pace", "fast"} << "--pace";
     QTest::newRow("positional") << QStringList{"extra"} << "extra";
 }
 

@@ -253,28 +253,44 @@ void ExchangeTest::debugModeTracesEveryAttempt() {
 }
 
 void ExchangeTest::waitTimeDialog_data() {
+    QTest::addColumn<bool>("gap"); // the pause inside an answer instead of the wait time
     QTest::addColumn<std::optional<QString>>("entry");
     QTest::addColumn<int>("timeout");
-    QTest::newRow("whole number") << std::optional<QString>(QStringLiteral("5000")) << 5000;
-    QTest::newRow("zero") << std::optional<QString>(QStringLiteral("0")) << 0;
-    QTest::newRow("not a number") << std::optional<QString>(QStringLiteral("5 s")) << 1000;
-    QTest::newRow("negative") << std::optional<QString>(QStringLiteral("-20")) << 1000;
-    QTest::newRow("empty") << std::optional<QString>(QString()) << 1000;
-    QTest::newRow("cancelled") << std::optional<QString>() << 80000;
+    QTest::newRow("whole number") << false << std::optional<QString>(QStringLiteral("5000"))
+                                  << 5000;
+    QTest::newRow("zero") << false << std::optional<QString>(QStringLiteral("0")) << 0;
+    QTest::newRow("not a number") << false << std::optional<QString>(QStringLiteral("5 s")) << 1000;
+    QTest::newRow("negative") << false << std::optional<QString>(QStringLiteral("-20")) << 1000;
+    QTest::newRow("empty") << false << std::optional<QString>(QString()) << 1000;
+    QTest::newRow("cancelled") << false << std::optional<QString>() << 80000;
+    QTest::newRow("pause: whole number")
+        << true << std::optional<QString>(QStringLiteral("45")) << 45;
+    QTest::newRow("pause: not a number")
+        << true << std::optional<QString>(QStringLiteral("0,5 s")) << 500;
+    QTest::newRow("pause: cancelled") << true << std::optional<QString>() << 500;
 }
 
 void ExchangeTest::waitTimeDialog() {
+    QFETCH(bool, gap);
     QFETCH(std::optional<QString>, entry);
     QFETCH(int, timeout);
     TestLoader t;
     t.dialogs.queueInput(entry);
-    t.loader.exchange.mnuTimeOutClick();
+    if (gap) {
+        t.loader.exchange.mnuAnswerGapClick();
+    } else {
+        t.loader.exchange.mnuTimeOutClick();
+    }
     QCOMPARE(t.dialogs.calls.size(), 1);
-    QCOMPARE(t.dialogs.calls[0].caption, QStringLiteral("Время ожидания отклика"));
+    QCOMPARE(t.dialogs.calls[0].caption, gap ? QStringLiteral("Пауза внутри ответа")
+                                             : QStringLiteral("Время ожидания отклика"));
     QCOMPARE(t.dialogs.calls[0].text, QStringLiteral("Время в миллисекундах"));
-    QCOMPARE(t.dialogs.calls[0].initial, QStringLiteral("80000"));
-    QCOMPARE(t.state().AnswerTimeoutMs, timeout);
-    QCOMPARE(t.form().mnuTimeOut.caption, QStringLiteral("Время ожидания, %1 мсек").arg(timeout));
+    QCOMPARE(t.dialogs.calls[0].initial, gap ? QStringLiteral("500") : QStringLiteral("80000"));
+    QCOMPARE(gap ? t.state().AnswerGapMs : t.state().AnswerTimeoutMs, timeout);
+    QCOMPARE(gap ? t.form().mnuAnswerGap.caption : t.form().mnuTimeOut.caption,
+             (gap ? QStringLiteral("Пауза внутри ответа, %1 мсек")
+                  : QStringLiteral("Время ожидания, %1 мсек"))
+                 .arg(timeout));
 }
 
 void ExchangeTest::commandGoesToTheSendLineAndTheTerminal() {
