@@ -180,7 +180,7 @@ void StorageDevsimTest::storedFileReadsBackEqual_data() {
     QTest::newRow("broker, frames split across the next command")
         << QStringLiteral("broker")
         << QStringList{"--split-frame-every", "9", "--split", "2", "--frame-gap", "50"}
-        << QStringList{} << 120;
+        << QStringList{} << 60;
     QTest::newRow("pty, wrong counters, pieces")
         << QStringLiteral("pty") << QStringList{"--wrong-counter-every", "22", "--split", "2"}
         << QStringList{} << 60;
