@@ -1,5 +1,6 @@
 #include "AppSettings.h"
 
+#include "core/BaudRates.h"
 #include "core/Loader.h"
 #include "core/UiTexts.h"
 
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr std::array<int, 8> kBaudRates = {9600, 14400, 19200, 38400, 56000, 57600, 115200, 256000};
 const QString kDefaultIp = QStringLiteral("192.168.0.100");
 constexpr int kDefaultPortNum = 10001;
 
@@ -43,9 +43,9 @@ bool knownMode(int mode) {
 }
 
 int selectedBaudRate(const FormModel& form) {
-    const int entry = form.cmbBaudRate.itemIndex;
-    return entry >= 0 && entry < int(kBaudRates.size()) ? kBaudRates.at(std::size_t(entry))
-                                                        : kBaudRates.back();
+    int rate = BaudRates::kAll.back();
+    BaudRates::rateOf(form.cmbBaudRate.itemIndex, rate);
+    return rate;
 }
 
 } // namespace
@@ -68,12 +68,8 @@ bool AppSettings::readDebugMode() const {
 }
 
 int AppSettings::baudRateEntry(int rate) {
-    for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
-        if (kBaudRates.at(i) == rate) {
-            return int(i);
-        }
-    }
-    return int(kBaudRates.size()) - 1;
+    const int entry = BaudRates::entryOf(rate);
+    return entry >= 0 ? entry : int(BaudRates::kAll.size()) - 1;
 }
 
 WindowPlacement AppSettings::restoreForm(Loader& loader) const {
@@ -177,7 +173,7 @@ void AppSettings::createSettingsFile(const Loader& loader) const {
     ini.beginGroup(QStringLiteral("Settings"));
     const int port = loader.form.cmbComPort.itemIndex;
     ini.setValue(QStringLiteral("COM"), port >= 0 ? port + 1 : 1);
-    ini.setValue(QStringLiteral("BAUDRATE"), 115200);
+    ini.setValue(QStringLiteral("BAUDRATE"), BaudRates::kDefault);
     ini.setValue(QStringLiteral("AutoList"), 1);
     ini.setValue(QStringLiteral("File"), QString());
     ini.setValue(QStringLiteral("IP"), kDefaultIp);
@@ -200,7 +196,8 @@ void AppSettings::readSettings(Loader& loader, const std::function<void()>& fill
     }
     f.cmbComPort.select(com - 1);
     loader.state.OperationActive = false;
-    f.cmbBaudRate.select(baudRateEntry(readInt(ini, QStringLiteral("BAUDRATE"), 115200)));
+    f.cmbBaudRate.select(
+        baudRateEntry(readInt(ini, QStringLiteral("BAUDRATE"), BaudRates::kDefault)));
     loader.state.FirmwareFilePath = ini.value(QStringLiteral("File")).toString();
     f.edName.text = loader.state.FirmwareFilePath;
 }

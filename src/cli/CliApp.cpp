@@ -4,6 +4,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/FleetRunner.h"
 #include "cli/GlobalFlags.h"
+#include "cli/ShellOutput.h"
 #include "cli/StorageCommands.h"
 #include "cli/Subcommand.h"
 #include "cli/UsageError.h"
@@ -16,11 +17,6 @@
 #include <optional>
 
 namespace {
-
-void print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
 
 const Subcommand* find(const QString& name) {
     for (const Subcommand& sub : allSubcommands()) {
@@ -41,7 +37,7 @@ bool usesBroker(const QStringList& arguments) {
 }
 
 CliResult usageResult(const QString& subcommand, const QString& text) {
-    print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(subcommand, text));
+    ShellOutput::print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(subcommand, text));
     CliResult result = CliResult::withCode(kExitUsage, text);
     result.reason = text;
     return result;
@@ -101,24 +97,22 @@ CliResult runFleet(const GlobalFlags& flags, const QStringList& arguments) {
 // trail has a hole.
 void warnOfJournal(const CliResult& result) {
     if (result.journalWritten == false) {
-        print(stderr, QStringLiteral("velkor-cli: warning: the journal entry was not written to "
-                                     "%1: %2\n")
-                          .arg(result.journalFile, result.journalError));
+        ShellOutput::print(
+            stderr, QStringLiteral("velkor-cli: warning: the journal entry was not written to "
+                                   "%1: %2\n")
+                        .arg(result.journalFile, result.journalError));
     }
 }
 
 // The result goes out once: as the text of its output, or as the JSON object.
 void render(const CliResult& result, const QString& subcommand, bool json, qint64 elapsedMs) {
     if (!json) {
-        std::fwrite(result.output.constData(), 1, std::size_t(result.output.size()), stdout);
-        std::fflush(stdout);
+        ShellOutput::write(stdout, result.output);
         return;
     }
     const QByteArray text =
         QJsonDocument(result.toJson(subcommand, elapsedMs)).toJson(QJsonDocument::Compact);
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    ShellOutput::write(stdout, text + '\n');
 }
 
 } // namespace
@@ -149,25 +143,25 @@ QString CliApp::usage() {
 
 int CliApp::run() {
     if (arguments_.size() < 2) {
-        print(stderr, usage());
+        ShellOutput::print(stderr, usage());
         return kExitUsage;
     }
     const QString first = arguments_.at(1);
     if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
         first == QStringLiteral("help")) {
-        print(stdout, usage());
+        ShellOutput::print(stdout, usage());
         return kExitOk;
     }
     if (first == QStringLiteral("--version") || first == QStringLiteral("-V")) {
-        print(stdout, QStringLiteral("velkor-cli %1\ndata folder: %2\n")
-                          .arg(QStringLiteral(VELKOR_VERSION), DataDir::locate()));
+        ShellOutput::print(stdout, QStringLiteral("velkor-cli %1\ndata folder: %2\n")
+                                       .arg(QStringLiteral(VELKOR_VERSION), DataDir::locate()));
         return kExitOk;
     }
     const Subcommand* sub = find(first);
     if (sub == nullptr) {
-        print(stderr,
-              QStringLiteral("velkor-cli: unknown subcommand \"%1\"; see velkor-cli --help\n")
-                  .arg(first));
+        ShellOutput::print(
+            stderr, QStringLiteral("velkor-cli: unknown subcommand \"%1\"; see velkor-cli --help\n")
+                        .arg(first));
         return kExitUsage;
     }
     QStringList arguments = arguments_.mid(1);
@@ -177,7 +171,7 @@ int CliApp::run() {
     try {
         flags = GlobalFlags::take(arguments);
     } catch (const UsageError& e) {
-        print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
+        ShellOutput::print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
         return kExitUsage;
     }
     CliResult result;

@@ -1,6 +1,7 @@
 #include "cli/CliDialogs.h"
 
 #include "cli/ProgressDisplay.h"
+#include "cli/ShellOutput.h"
 #include "cli/UsageError.h"
 
 #include <cstdio>
@@ -12,9 +13,7 @@ void printLine(const QString& prefix, const QString& text) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
         .replace(QLatin1Char('\r'), QLatin1Char('\n'));
     ProgressDisplay::clearLine();
-    std::fprintf(stderr, "%s%s\n", prefix.toLocal8Bit().constData(),
-                 shown.toLocal8Bit().constData());
-    std::fflush(stderr);
+    ShellOutput::print(stderr, prefix + shown + QLatin1Char('\n'));
 }
 
 } // namespace

@@ -2,14 +2,10 @@
 
 #include "cli/IdList.h"
 #include "cli/UsageError.h"
+#include "core/BaudRates.h"
 #include "core/Loader.h"
 
-#include <algorithm>
-#include <iterator>
-
 namespace {
-
-const int kBaudRates[] = {9600, 14400, 19200, 38400, 56000, 57600, 115200, 256000};
 
 // HOST or HOST:PORT; the port defaults to defaultPort.
 void splitHostPort(const QString& value, const QString& option, quint16 defaultPort, QString& host,
@@ -97,11 +93,9 @@ CommonOptions CommonOptions::from(const QCommandLineParser& parser) {
     }
     if (parser.isSet(QStringLiteral("baud"))) {
         o.baud = parseNumber(parser.value(QStringLiteral("baud")), QStringLiteral("baud"), 1);
-        if (std::find(std::begin(kBaudRates), std::end(kBaudRates), o.baud) ==
-            std::end(kBaudRates)) {
-            throw UsageError(QStringLiteral("--baud: %1 is not one of 9600, 14400, 19200, 38400, "
-                                            "56000, 57600, 115200, 256000")
-                                 .arg(o.baud));
+        if (BaudRates::entryOf(o.baud) < 0) {
+            throw UsageError(
+                QStringLiteral("--baud: %1 is not one of %2").arg(o.baud).arg(BaudRates::joined()));
         }
     }
     o.ids = parser.value(QStringLiteral("id"));
@@ -130,8 +124,7 @@ void CommonOptions::applyTo(Loader& loader) const {
         f.setConnectionKind(kSerial);
         f.cmbComPort.items = {serialPort};
         f.cmbComPort.select(0);
-        const auto* rate = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud);
-        f.cmbBaudRate.select(int(rate - std::begin(kBaudRates)));
+        f.cmbBaudRate.select(BaudRates::entryOf(baud));
         break;
     }
     case Link::Tcp:

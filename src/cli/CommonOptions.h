@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BaudRates.h"
+
 #include <QCommandLineParser>
 #include <QString>
 
@@ -12,7 +14,7 @@ struct CommonOptions {
 
     Link link = Link::None;
     QString serialPort;
-    int baud = 115200;
+    int baud = BaudRates::kDefault;
     QString host;
     quint16 port = 0;
     QString ids;          // the --id text

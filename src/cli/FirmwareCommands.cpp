@@ -2,6 +2,7 @@
 
 #include "cli/CliDialogs.h"
 #include "cli/ExitCodes.h"
+#include "cli/ShellOutput.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/DataDir.h"
@@ -18,11 +19,6 @@
 #include <optional>
 
 namespace {
-
-void print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
 
 struct FileArguments {
     QString file;
@@ -70,7 +66,7 @@ struct FileSession {
         if (!quiet) {
             loader.onStatus = [](int panel, const QString& text) {
                 if (panel == 3) {
-                    print(stderr, text + QLatin1Char('\n'));
+                    ShellOutput::print(stderr, text + QLatin1Char('\n'));
                 }
             };
         }
@@ -82,7 +78,7 @@ struct FileSession {
 
 // A file that cannot be read (74), or one refused for its size (65).
 CliResult fileError(const QString& command, const QString& file, const LoaderError& e) {
-    print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(command, e.text()));
+    ShellOutput::print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(command, e.text()));
     const bool tooLarge = dynamic_cast<const FileTooLargeError*>(&e) != nullptr;
     CliResult result = CliResult::withCode(tooLarge ? kExitDataErr : kExitIoErr, e.text());
     result.file = file;
@@ -90,7 +86,8 @@ CliResult fileError(const QString& command, const QString& file, const LoaderErr
 }
 
 CliResult refused(const QString& command, const QString& file, const QString& status) {
-    print(stderr, QStringLiteral("velkor-cli %1: %2 was refused\n").arg(command, file));
+    ShellOutput::print(stderr,
+                       QStringLiteral("velkor-cli %1: %2 was refused\n").arg(command, file));
     CliResult result = CliResult::withCode(kExitDataErr, status);
     result.file = file;
     return result;
@@ -131,7 +128,7 @@ CliResult runCheck(const QStringList& arguments, const RunFlags& flags) {
     const FirmwareVerdict verdict = CheckFirmwareLines(image);
     if (!flags.quiet) {
         for (const QString& text : verdict.statusTexts()) {
-            print(stderr, text + QLatin1Char('\n'));
+            ShellOutput::print(stderr, text + QLatin1Char('\n'));
         }
     }
     if (!verdict.sound()) {

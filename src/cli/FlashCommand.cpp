@@ -1,12 +1,11 @@
 #include "cli/FlashCommand.h"
 
 #include "cli/CliSession.h"
+#include "cli/ConnectionArguments.h"
 #include "cli/ExitCodes.h"
 #include "cli/OperationSupport.h"
 #include "cli/UsageError.h"
 #include "procedures/Procedures.h"
-
-#include <QCommandLineParser>
 
 namespace {
 
@@ -25,12 +24,9 @@ const char* kHelp =
 
 constexpr int kDefaultResetWaitSeconds = 120;
 
-struct FlashArguments {
-    CommonOptions options;
+struct FlashArguments : ConnectionBasics {
     QString file;
     int resetWaitSeconds = kDefaultResetWaitSeconds;
-    bool quiet = false;
-    bool help = false;
 };
 
 int resetWaitOf(const QString& text) {
@@ -45,43 +41,30 @@ int resetWaitOf(const QString& text) {
 }
 
 FlashArguments parse(const QStringList& arguments) {
-    QCommandLineParser parser;
-    CommonOptions::addTo(parser);
-    parser.addOptions({{{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Quiet.")},
-                       {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Help.")},
-                       {QStringLiteral("reset-wait"), QStringLiteral("Restart wait."),
-                        QStringLiteral("SECONDS")}});
-    if (!parser.parse(arguments)) {
-        throw UsageError(parser.errorText());
-    }
-    FlashArguments parsed;
-    parsed.help = parser.isSet(QStringLiteral("help"));
+    const ConnectionArguments read(arguments,
+                                   {{QStringLiteral("reset-wait"), QStringLiteral("Restart wait."),
+                                     QStringLiteral("SECONDS")}},
+                                   ConnectionArguments::Dashes::Grouped);
+    auto parsed = read.start<FlashArguments>();
     if (parsed.help) {
         return parsed;
     }
-    parsed.options = CommonOptions::from(parser);
-    parsed.quiet = parser.isSet(QStringLiteral("quiet"));
-    if (parser.isSet(QStringLiteral("reset-wait"))) {
-        parsed.resetWaitSeconds = resetWaitOf(parser.value(QStringLiteral("reset-wait")));
+    if (read.isSet(QStringLiteral("reset-wait"))) {
+        parsed.resetWaitSeconds = resetWaitOf(read.value(QStringLiteral("reset-wait")));
     }
-    const QStringList files = parser.positionalArguments();
+    const QStringList files = read.positional();
     if (files.size() != 1) {
         throw UsageError(QStringLiteral("name one firmware FILE"));
     }
     parsed.file = files.first();
-    if (parsed.options.link == CommonOptions::Link::None) {
-        throw UsageError(
-            QStringLiteral("say how to reach the controller: --serial, --tcp or --broker"));
-    }
+    read.requireLink();
     return parsed;
 }
 
 CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     const FlashArguments parsed = parse(arguments);
     if (parsed.help) {
-        CliResult help;
-        help.output = QByteArray(kHelp) + CommonOptions::helpText();
-        return help;
+        return connectionHelp(kHelp);
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
     Procedures procedures(session.loader, &session.questions);

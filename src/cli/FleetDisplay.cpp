@@ -2,6 +2,7 @@
 
 #include "cli/ExitCodes.h"
 
+#include "cli/ShellOutput.h"
 #include "cli/ShellPlatform.h"
 
 #include <cstdio>
@@ -9,11 +10,6 @@
 namespace {
 
 constexpr int kBarCells = 20;
-
-void put(const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
-}
 
 QString seconds(qint64 ms) {
     return QStringLiteral("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
@@ -30,13 +26,13 @@ FleetDisplay::Mode FleetDisplay::modeFor(bool quiet) {
 
 void FleetDisplay::message(const FleetMember& member, const QString& text) {
     if (mode_ == Mode::Lines) {
-        put(QStringLiteral("[%1] %2\n").arg(member.id).arg(text));
+        ShellOutput::print(stderr, QStringLiteral("[%1] %2\n").arg(member.id).arg(text));
     }
 }
 
 void FleetDisplay::changed(const FleetMember& member, const QString& what) {
     if (mode_ == Mode::Lines) {
-        put(QStringLiteral("[%1] %2\n").arg(member.id).arg(what));
+        ShellOutput::print(stderr, QStringLiteral("[%1] %2\n").arg(member.id).arg(what));
     } else if (mode_ == Mode::Table) {
         redraw();
     }
@@ -82,7 +78,7 @@ void FleetDisplay::redraw() {
         text += QStringLiteral("\r\033[K") + lineOf(m).left(119) + QLatin1Char('\n');
     }
     drawn_ = int(members_.size());
-    put(text);
+    ShellOutput::print(stderr, text);
 }
 
 // The table of every id's outcome; a fleet with interrupted stores gets a column of the

@@ -2,6 +2,7 @@
 
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
+#include "cli/ShellOutput.h"
 #include "core/FileText.h"
 #include "firmware/FileSelection.h"
 
@@ -14,15 +15,15 @@ std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const 
         setEdName(loader, QFileInfo(path).absoluteFilePath());
         btnOpenClick(loader, false);
     } catch (const FileTooLargeError& e) {
-        report(subcommand, e.text());
+        ShellOutput::report(subcommand, e.text());
         return CliResult::withCode(kExitDataErr, e.text()); // refused, as the help says
     } catch (const LoaderError& e) {
-        report(subcommand, e.text());
+        ShellOutput::report(subcommand, e.text());
         return CliResult::withCode(kExitIoErr, e.text());
     }
     if (loader.state.FirmwareFilePath.isEmpty()) {
         const QString status = loader.form.Status[3];
-        report(subcommand, status);
+        ShellOutput::report(subcommand, status);
         CliResult refused = CliResult::withCode(kExitDataErr, status);
         refused.file = path;
         return refused;
@@ -37,20 +38,14 @@ CliResult OperationSupport::runOperation(CliSession& session, const QString& sub
     const OperationResult& operation = loader.driver.lastResult();
     CliResult result = CliResult::ofOperation(operation, loader);
     if (const QString& missing = session.questions.missingAnswer(); !missing.isEmpty()) {
-        report(subcommand, missing);
+        ShellOutput::report(subcommand, missing);
         result.exitCode = kExitUsage;
         result.outcome = exitCodeName(kExitUsage);
         result.reason = missing;
     } else if (operation.outcome == Outcome::ConnectionFailed) {
-        report(subcommand, operation.text);
+        ShellOutput::report(subcommand, operation.text);
     } else if (operation.outcome == Outcome::Cancelled && session.interrupted()) {
         result.exitCode = session.interruptedExitCode(); // 130, 143 or 129
     }
     return result;
-}
-
-void OperationSupport::report(const QString& subcommand, const QString& text) {
-    std::fprintf(stderr, "velkor-cli %s: %s\n", subcommand.toLocal8Bit().constData(),
-                 text.toLocal8Bit().constData());
-    std::fflush(stderr);
 }

@@ -22,7 +22,4 @@ std::optional<CliResult> selectFirmware(Loader& loader, const QString& subcomman
 // (64), and a connection that did not open is named on standard error.
 CliResult runOperation(CliSession& session, const QString& subcommand, int mode);
 
-// Prints "velkor-cli NAME: TEXT" on standard error.
-void report(const QString& subcommand, const QString& text);
-
 } // namespace OperationSupport

@@ -2,6 +2,7 @@
 
 #include "core/Loader.h"
 
+#include "cli/ShellOutput.h"
 #include "cli/ShellPlatform.h"
 
 #include <cstdio>
@@ -17,8 +18,7 @@ ProgressDisplay* barShown = nullptr;
 bool lineDrawn = false;
 
 void printLine(const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
+    ShellOutput::print(stderr, text + QLatin1Char('\n'));
 }
 
 } // namespace

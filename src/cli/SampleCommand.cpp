@@ -1,6 +1,7 @@
 #include "cli/SampleCommand.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/ShellOutput.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/SafeFile.h"
@@ -86,7 +87,7 @@ CliResult runSample(const QStringList& arguments, const RunFlags&) {
     const QString out = parser.positionalArguments().first();
     QString error;
     if (!writeFileSafely(out, text, &error)) {
-        std::fprintf(stderr, "velkor-cli sample: %s\n", error.toLocal8Bit().constData());
+        ShellOutput::report(QStringLiteral("sample"), error);
         return CliResult::withCode(kExitIoErr, error);
     }
     CliResult result;

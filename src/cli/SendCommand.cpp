@@ -1,13 +1,14 @@
 #include "cli/SendCommand.h"
 
 #include "cli/CliSession.h"
+#include "cli/ConnectionArguments.h"
 #include "cli/ExitCodes.h"
+#include "cli/ShellOutput.h"
 #include "cli/UsageError.h"
 #include "connections/BrokerFrame.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
 
-#include <QCommandLineParser>
 #include <QJsonArray>
 #include <cstdio>
 
@@ -26,15 +27,6 @@ const char* kHelp =
     "With --json the answers are in \"answers\". Each run that opened the connection writes\n"
     "a journal entry with the commands sent.\n\n";
 
-void print(FILE* stream, const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-void printText(FILE* stream, const QString& text) {
-    print(stream, text.toLocal8Bit());
-}
-
 QByteArray unescape(const QString& text) {
     QString out;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -50,33 +42,18 @@ QByteArray unescape(const QString& text) {
     return Cp1251::encode(out);
 }
 
-struct SendArguments {
-    CommonOptions options;
+struct SendArguments : ConnectionBasics {
     QStringList texts;
-    bool quiet = false;
-    bool help = false;
 };
 
 SendArguments parse(const QStringList& arguments) {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    CommonOptions::addTo(parser);
-    parser.addOptions({{{"q", "quiet"}, "No status messages."}, {{"h", "help"}, "Help."}});
-    if (!parser.parse(arguments)) {
-        throw UsageError(parser.errorText());
-    }
-    SendArguments parsed;
-    parsed.help = parser.isSet("help");
+    const ConnectionArguments read(arguments, {}, ConnectionArguments::Dashes::Words);
+    auto parsed = read.start<SendArguments>();
     if (parsed.help) {
         return parsed;
     }
-    parsed.options = CommonOptions::from(parser);
-    parsed.quiet = parser.isSet("quiet");
-    parsed.texts = parser.positionalArguments();
-    if (parsed.options.link == CommonOptions::Link::None) {
-        throw UsageError(QStringLiteral("say how to reach the controller: --serial, --tcp or "
-                                        "--broker"));
-    }
+    parsed.texts = read.positional();
+    read.requireLink();
     if (parsed.texts.isEmpty()) {
         throw UsageError(QStringLiteral("name at least one command TEXT"));
     }
@@ -93,13 +70,14 @@ int unanswered(CliSession& session, const QString& text, bool answered) {
         return kExitUnavailable; // the broker has no such controller; its box said so
     }
     if (!answered) {
-        printText(stderr, QStringLiteral("velkor-cli send: no answer to \"%1\"\n").arg(text));
+        ShellOutput::print(stderr,
+                           QStringLiteral("velkor-cli send: no answer to \"%1\"\n").arg(text));
         return kExitTempFail;
     }
     if (s.AnswerDamaged) {
-        printText(stderr,
-                  QStringLiteral("velkor-cli send: the answer to \"%1\" failed its CRC check\n")
-                      .arg(text));
+        ShellOutput::print(
+            stderr, QStringLiteral("velkor-cli send: the answer to \"%1\" failed its CRC check\n")
+                        .arg(text));
         return kExitTempFail;
     }
     return kExitOk;
@@ -114,7 +92,7 @@ int sendOne(CliSession& session, const QString& text, CliResult& result) {
     try {
         answered = session.loader.exchange.SendCommand(unescape(text));
     } catch (const LoaderError& e) {
-        printText(stderr, QStringLiteral("velkor-cli send: %1\n").arg(e.text()));
+        ShellOutput::print(stderr, QStringLiteral("velkor-cli send: %1\n").arg(e.text()));
         return kExitTempFail;
     }
     if (const int code = unanswered(session, text, answered); code != kExitOk) {
@@ -130,7 +108,7 @@ int sendOne(CliSession& session, const QString& text, CliResult& result) {
 int sendAll(CliSession& session, const QStringList& texts, CliResult& result) {
     for (const QString& text : texts) {
         if (!session.loader.state.ConnectionOpen) {
-            printText(stderr, QStringLiteral("velkor-cli send: the connection closed\n"));
+            ShellOutput::print(stderr, QStringLiteral("velkor-cli send: the connection closed\n"));
             return kExitTempFail;
         }
         if (const int code = sendOne(session, text, result); code != kExitOk) {
@@ -161,7 +139,7 @@ void journalSend(CliSession& session, const QStringList& texts, CliResult& resul
         result.setJournal(loader, true, QString());
     } catch (const std::exception& e) {
         result.setJournal(loader, false, errorText(e));
-        printText(
+        ShellOutput::print(
             stderr,
             QStringLiteral("velkor-cli send: %1\n").arg(UiTexts::journalError().arg(errorText(e))));
     }
@@ -185,9 +163,7 @@ void refuseOversizedCommands(const SendArguments& parsed) {
 CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
     const SendArguments parsed = parse(arguments);
     if (parsed.help) {
-        CliResult help;
-        help.output = QByteArray(kHelp) + CommonOptions::helpText();
-        return help;
+        return connectionHelp(kHelp);
     }
     refuseOversizedCommands(parsed);
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
@@ -195,7 +171,7 @@ CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
     result.connection = session.loader.journal.connectionParams();
     if (!session.beginOperation()) {
         const QString status = session.loader.form.Status[3];
-        printText(stderr, QStringLiteral("velkor-cli send: %1\n").arg(status));
+        ShellOutput::print(stderr, QStringLiteral("velkor-cli send: %1\n").arg(status));
         result.exitCode = session.interrupted() ? session.interruptedExitCode() : kExitUnavailable;
         result.status = status;
         return result;

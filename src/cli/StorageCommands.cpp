@@ -1,8 +1,10 @@
 #include "cli/StorageCommands.h"
 
 #include "cli/CliSession.h"
+#include "cli/ConnectionArguments.h"
 #include "cli/ExitCodes.h"
 #include "cli/OperationSupport.h"
+#include "cli/ShellOutput.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/FileText.h"
@@ -10,7 +12,6 @@
 #include "core/SafeFile.h"
 #include "procedures/Procedures.h"
 
-#include <QCommandLineParser>
 #include <QFileInfo>
 #include <cstdio>
 #include <optional>
@@ -93,11 +94,8 @@ ResumePosition parseResume(const QString& text) {
     return ResumePosition{values[0], values[1], values[2]};
 }
 
-struct Parsed {
-    CommonOptions options;
+struct Parsed : ConnectionBasics {
     QString path;
-    bool help = false;
-    bool quiet = false;
     std::optional<QString> password;
     // store only
     std::optional<ResumePosition> resume;
@@ -105,54 +103,49 @@ struct Parsed {
     QString initCommands;
 };
 
-Parsed parse(const QStringList& arguments, bool store) {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    CommonOptions::addTo(parser);
-    parser.addOptions({{{"q", "quiet"}, "No status messages."},
-                       {{"h", "help"}, "Help."},
-                       {"password", "Password.", "TEXT"}});
+QList<QCommandLineOption> optionsOf(bool store) {
+    QList<QCommandLineOption> options{{"password", "Password.", "TEXT"}};
     if (store) {
-        parser.addOptions({{"from-start", "Start at the beginning."},
-                           {"resume", "Resume position.", "PAGE:ADDR:LINE"},
-                           {"finalize", "Finalise."},
-                           {"init-commands", "Initialisation commands.", "FILE"}});
+        options.append({{"from-start", "Start at the beginning."},
+                        {"resume", "Resume position.", "PAGE:ADDR:LINE"},
+                        {"finalize", "Finalise."},
+                        {"init-commands", "Initialisation commands.", "FILE"}});
     }
-    if (!parser.parse(arguments)) {
-        throw UsageError(parser.errorText());
+    return options;
+}
+
+// Where the upload starts, and what follows it.
+void readStoreOptions(const ConnectionArguments& read, Parsed& p) {
+    if (read.isSet("from-start") == read.isSet("resume")) {
+        throw UsageError(QStringLiteral("say where the upload starts: --from-start or --resume "
+                                        "PAGE:ADDR:LINE"));
     }
-    Parsed p;
-    p.help = parser.isSet("help");
+    if (read.isSet("resume")) {
+        p.resume = parseResume(read.value("resume"));
+    }
+    p.finalize = read.isSet("finalize");
+    p.initCommands = read.value("init-commands");
+}
+
+Parsed parse(const QStringList& arguments, bool store) {
+    const ConnectionArguments read(arguments, optionsOf(store), ConnectionArguments::Dashes::Words);
+    auto p = read.start<Parsed>();
     if (p.help) {
         return p;
     }
-    p.options = CommonOptions::from(parser);
-    p.quiet = parser.isSet("quiet");
-    if (parser.isSet("password")) {
-        p.password = parser.value("password");
+    if (read.isSet("password")) {
+        p.password = read.value("password");
     }
-    const QStringList positional = parser.positionalArguments();
+    const QStringList positional = read.positional();
     if (positional.size() != 1) {
         throw UsageError(store ? QStringLiteral("name exactly one firmware FILE")
                                : QStringLiteral("name exactly one output file OUT"));
     }
     p.path = positional.first();
-    if (p.options.link == CommonOptions::Link::None) {
-        throw UsageError(QStringLiteral("say how to reach the controller: --serial, --tcp or "
-                                        "--broker"));
+    read.requireLink();
+    if (store) {
+        readStoreOptions(read, p);
     }
-    if (!store) {
-        return p;
-    }
-    if (parser.isSet("from-start") == parser.isSet("resume")) {
-        throw UsageError(QStringLiteral("say where the upload starts: --from-start or --resume "
-                                        "PAGE:ADDR:LINE"));
-    }
-    if (parser.isSet("resume")) {
-        p.resume = parseResume(parser.value("resume"));
-    }
-    p.finalize = parser.isSet("finalize");
-    p.initCommands = parser.value("init-commands");
     return p;
 }
 
@@ -169,9 +162,8 @@ QStringList readInitCommands(const QString& path) {
 // The interrupted upload's resume position, printed where a script or an engineer sees it.
 void reportResume(const CliResult& result) {
     if (result.resume && result.exitCode != kExitUsage) {
-        OperationSupport::report(
-            QStringLiteral("store"),
-            QStringLiteral("resume with --resume %1").arg(result.resume->text()));
+        ShellOutput::report(QStringLiteral("store"),
+                            QStringLiteral("resume with --resume %1").arg(result.resume->text()));
     }
 }
 
@@ -188,9 +180,7 @@ void answerStoreQuestions(CliQuestions& questions, const Parsed& p) {
 CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     const Parsed p = parse(arguments, true);
     if (p.help) {
-        CliResult help;
-        help.output = QByteArray(kStoreHelp) + CommonOptions::helpText();
-        return help;
+        return connectionHelp(kStoreHelp);
     }
     CliSession session(p.options, p.quiet || flags.quiet);
     Procedures procedures(session.loader, &session.questions);
@@ -201,7 +191,7 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
             initCommands = readInitCommands(p.initCommands);
         }
     } catch (const LoaderError& e) {
-        OperationSupport::report(name, e.text());
+        ShellOutput::report(name, e.text());
         return CliResult::withCode(kExitIoErr, e.text());
     }
     if (auto refused = OperationSupport::selectFirmware(session.loader, name, p.path)) {
@@ -219,7 +209,7 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
         result.output =
             QStringLiteral("stored: %1\n").arg(procedures.store.positionLine()).toLocal8Bit();
     } else if (!procedures.store.errorMessage().isEmpty()) {
-        OperationSupport::report(name, procedures.store.errorMessage());
+        ShellOutput::report(name, procedures.store.errorMessage());
     }
     reportResume(result);
     return result;
@@ -245,14 +235,12 @@ QString outputPath(const QString& out, const RunFlags& flags) {
 CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
     Parsed p = parse(arguments, false);
     if (p.help) {
-        CliResult help;
-        help.output = QByteArray(kReadbackHelp) + CommonOptions::helpText();
-        return help;
+        return connectionHelp(kReadbackHelp);
     }
     const bool toStdout = p.path == QStringLiteral("-");
     p.path = outputPath(p.path, flags);
     if (const QString problem = outputPlaceProblem(p.path); !problem.isEmpty()) {
-        OperationSupport::report(QStringLiteral("readback"), problem);
+        ShellOutput::report(QStringLiteral("readback"), problem);
         return CliResult::withCode(kExitIoErr, problem);
     }
     CliSession session(p.options, p.quiet || flags.quiet);
@@ -276,7 +264,7 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
         if (result.exitCode == kExitOk && !toStdout) {
             result.output = line;
         } else {
-            std::fputs(line.constData(), stderr);
+            ShellOutput::write(stderr, line);
         }
     }
     return result;

@@ -2,6 +2,7 @@
 
 #include "ComPort.h"
 #include "PortPermission.h"
+#include "core/BaudRates.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
 
@@ -13,7 +14,6 @@ constexpr int kSerialReceiveBufferSize = 65536;
 constexpr int kOpenAttempts = 20;
 constexpr int kOpenPauseMs = 500;
 constexpr int kDefaultBaudIndex = 6;
-const int kBaudRates[] = {9600, 14400, 19200, 38400, 56000, 57600, 115200, 256000};
 
 } // namespace
 
@@ -102,11 +102,11 @@ void Connections::openSerial() {
         f.cmbBaudRate.select(kDefaultBaudIndex);
     }
     comPort_->setPortName(name);
-    const int baudIndex = f.cmbBaudRate.itemIndex;
-    if (baudIndex < 0 || baudIndex >= int(std::size(kBaudRates))) {
+    int baud = 0;
+    if (!BaudRates::rateOf(f.cmbBaudRate.itemIndex, baud)) {
         throw LoaderError(QStringLiteral("Ошибочное значение скорости СОМ порта!"));
     }
-    comPort_->setBaudRate(kBaudRates[baudIndex]);
+    comPort_->setBaudRate(baud);
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         openSerialPort(name);
         loader_.setStatus(2, QStringLiteral("Открываем порт ") + name);

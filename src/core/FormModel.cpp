@@ -1,5 +1,6 @@
 #include "FormModel.h"
 
+#include "BaudRates.h"
 #include "LoaderState.h"
 #include "UiTexts.h"
 
@@ -18,10 +19,8 @@ FormModel::FormModel() {
     cmbComPort.hint = QStringLiteral("последовательный порт");
     tbAutoComList.caption = QStringLiteral("В системе");
     tbAutoComList.hint = QStringLiteral("Выбрать доступные порты в системе");
-    cmbBaudRate.items = {QStringLiteral("9600"),   QStringLiteral("14400"), QStringLiteral("19200"),
-                         QStringLiteral("38400"),  QStringLiteral("56000"), QStringLiteral("57600"),
-                         QStringLiteral("115200"), QStringLiteral("256000")};
-    cmbBaudRate.text = QStringLiteral("115200");
+    cmbBaudRate.items = BaudRates::texts();
+    cmbBaudRate.text = QString::number(BaudRates::kDefault);
     cmbBaudRate.hint = QStringLiteral("скорость соединения");
     IPEdit.text = QStringLiteral("192.168.0.100");
     IPEdit.hint = QStringLiteral("IP адрес сервера");

@@ -1,26 +1,14 @@
 #include "StorageDescriptor.h"
 
 #include "WholeNumber.h"
+#include "core/HexDigit.h"
 #include "core/LoaderError.h"
 
 namespace {
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 std::uint32_t hexByte(QByteArrayView text, qsizetype at) {
-    const int high = hexDigit(text.at(at));
-    const int low = hexDigit(text.at(at + 1));
+    const int high = strictHexDigit(text.at(at));
+    const int low = strictHexDigit(text.at(at + 1));
     if (high < 0 || low < 0) {
         throw LoaderError(WholeNumber::conversionError(QLatin1Char('$') +
                                                        QString::fromLatin1(text.sliced(at, 2))));

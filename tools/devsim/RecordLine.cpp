@@ -1,20 +1,9 @@
 #include "RecordLine.h"
 
+#include "core/HexDigit.h"
+
 namespace devsim {
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // The bytes written as hex digit pairs after the "Sn" prefix; nullopt if any digit is bad.
 std::optional<QByteArray> hexBytes(const QByteArray& digits) {
@@ -24,8 +13,8 @@ std::optional<QByteArray> hexBytes(const QByteArray& digits) {
     QByteArray bytes;
     bytes.reserve(digits.size() / 2);
     for (qsizetype i = 0; i < digits.size(); i += 2) {
-        const int high = hexValue(digits[i]);
-        const int low = hexValue(digits[i + 1]);
+        const int high = strictHexDigit(digits[i]);
+        const int low = strictHexDigit(digits[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

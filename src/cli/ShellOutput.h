@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdio>
+
+// What velkor-cli writes on its standard streams, each piece flushed at once so that output
+// and messages keep their order when both go to one place.
+namespace ShellOutput {
+
+// The bytes as they are.
+void write(FILE* stream, const QByteArray& bytes);
+// The text in the system's encoding.
+void print(FILE* stream, const QString& text);
+// "velkor-cli NAME: TEXT" and a line end on standard error.
+void report(const QString& subcommand, const QString& text);
+
+} // namespace ShellOutput
