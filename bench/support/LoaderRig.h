@@ -1,10 +1,8 @@
 #pragma once
 
 #include "BenchSupport.h"
-#include "connections/Connections.h"
-#include "core/Loader.h"
+#include "assembly/LoaderAssembly.h"
 #include "core/QtRuntime.h"
-#include "procedures/Procedures.h"
 
 #include <QTemporaryDir>
 
@@ -16,11 +14,10 @@ struct LoaderRig {
     QtRuntime runtime;
     SilentDialogs dialogs;
     QTemporaryDir dataDir;
-    Loader loader{runtime, dialogs, dataDir.path()};
-    Connections connections{loader};
-    Procedures procedures{loader};
+    LoaderAssembly parts{runtime, dialogs, dataDir.path()};
+    Loader& loader = parts.loader;
+    Procedures& procedures = parts.procedures;
 
-    LoaderRig() { loader.links = &connections; }
     // Selects the TCP page aimed at the simulator's port on this machine.
     void useTcp(quint16 port) {
         loader.form.setConnectionKind(kTcp);

@@ -5,10 +5,8 @@
 #include "InitCommandsWindow.h"
 #include "MainWindow.h"
 #include "QtDialogs.h"
-#include "connections/Connections.h"
 #include "firmware/FileSelection.h"
 #include "firmware/HeaderEditing.h"
-#include "procedures/Procedures.h"
 #include "terminal/TerminalWindow.h"
 
 #include <QAbstractEventDispatcher>
@@ -28,9 +26,7 @@ Dialogs& chooseDialogs(Dialogs* given, std::unique_ptr<QtDialogs>& own) {
 } // namespace
 
 Application::Application(const QString& dataDir, Dialogs* dialogs)
-    : settings(dataDir), loader(runtime, chooseDialogs(dialogs, qtDialogs_), dataDir),
-      connections(std::make_unique<Connections>(loader)),
-      procedures(std::make_unique<Procedures>(loader)) {
+    : settings(dataDir), parts(runtime, chooseDialogs(dialogs, qtDialogs_), dataDir) {
     main = std::make_unique<MainWindow>(loader, settings);
     terminal = std::make_unique<TerminalWindow>(loader);
     about = std::make_unique<AboutBox>();
@@ -70,8 +66,6 @@ Application::~Application() {
     about.reset();
     terminal.reset();
     main.reset();
-    procedures.reset();
-    connections.reset();
 }
 
 void Application::show() {
@@ -95,5 +89,5 @@ void Application::wireFirmware() {
     main->firmware.btnOpenClick = [this](bool fromButton) { btnOpenClick(loader, fromButton); };
     main->firmware.btnHeaderEditClick = [this] { btnHeaderEditClick(loader); };
     main->firmware.edNameChange = [this] { edNameChange(loader); };
-    main->ports.tbAutoComListClick = [this] { connections->tbAutoComListClick(); };
+    main->ports.tbAutoComListClick = [this] { parts.connections.tbAutoComListClick(); };
 }

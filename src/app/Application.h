@@ -1,15 +1,13 @@
 #pragma once
 
 #include "AppSettings.h"
-#include "core/Loader.h"
+#include "assembly/LoaderAssembly.h"
 #include "core/QtRuntime.h"
 
 #include <functional>
 #include <memory>
 
 class AboutBox;
-class Connections;
-class Procedures;
 class Dialogs;
 class InitCommandsWindow;
 class MainWindow;
@@ -42,9 +40,8 @@ private:
     std::unique_ptr<QtDialogs> qtDialogs_;
 
 public:
-    Loader loader;
-    std::unique_ptr<Connections> connections;
-    std::unique_ptr<Procedures> procedures;
+    LoaderAssembly parts;
+    Loader& loader = parts.loader;
     std::unique_ptr<MainWindow> main;
     std::unique_ptr<TerminalWindow> terminal;
     std::unique_ptr<AboutBox> about;

@@ -14,7 +14,7 @@ constexpr int kPollIntervalMs = 20;
 } // namespace
 
 CliSession::CliSession(const CommonOptions& options, bool quiet)
-    : loader(runtime, dialogs, DataDir::resolve(options.dataDir)), links(loader),
+    : parts(runtime, dialogs, DataDir::resolve(options.dataDir), &questions),
       progress_(loader, ProgressDisplay::modeFor(quiet)) {
     dialogs.quiet = quiet;
     options.applyTo(loader);

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "assembly/LoaderAssembly.h"
 #include "cli/CliDialogs.h"
 #include "cli/CliQuestions.h"
 #include "cli/CommonOptions.h"
 #include "cli/ProgressDisplay.h"
-#include "connections/Connections.h"
-#include "core/Loader.h"
 #include "core/QtRuntime.h"
 
 #include <QTimer>
@@ -38,8 +37,10 @@ public:
     QtRuntime runtime;
     CliDialogs dialogs;
     CliQuestions questions;
-    Loader loader;
-    Connections links;
+    LoaderAssembly parts;
+    Loader& loader = parts.loader;
+    Connections& links = parts.connections;
+    Procedures& procedures = parts.procedures;
 
 private:
     ProgressDisplay progress_;

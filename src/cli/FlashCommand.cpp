@@ -5,7 +5,6 @@
 #include "cli/ExitCodes.h"
 #include "cli/OperationSupport.h"
 #include "cli/UsageError.h"
-#include "procedures/Procedures.h"
 
 namespace {
 
@@ -67,7 +66,7 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
         return connectionHelp(kHelp);
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
-    Procedures procedures(session.loader, &session.questions);
+    Procedures& procedures = session.procedures;
     procedures.flash.cancelOperationsLeftOpen = true;
     procedures.flash.resetWaitMs = std::int64_t(parsed.resetWaitSeconds) * 1000;
     const QString name = QStringLiteral("flash");

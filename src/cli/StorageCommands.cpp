@@ -10,7 +10,6 @@
 #include "core/FileText.h"
 #include "core/LoaderError.h"
 #include "core/SafeFile.h"
-#include "procedures/Procedures.h"
 
 #include <QFileInfo>
 #include <cstdio>
@@ -183,7 +182,7 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
         return connectionHelp(kStoreHelp);
     }
     CliSession session(p.options, p.quiet || flags.quiet);
-    Procedures procedures(session.loader, &session.questions);
+    Procedures& procedures = session.procedures;
     const QString name = QStringLiteral("store");
     QStringList initCommands;
     try {
@@ -244,7 +243,7 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
         return CliResult::withCode(kExitIoErr, problem);
     }
     CliSession session(p.options, p.quiet || flags.quiet);
-    Procedures procedures(session.loader, &session.questions);
+    Procedures& procedures = session.procedures;
     session.questions.file = p.path;
     session.questions.password_ = p.password;
     session.setEndWaitOnDisconnect(true);

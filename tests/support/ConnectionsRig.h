@@ -2,8 +2,7 @@
 
 #include "FakeLinkLayers.h"
 #include "ScriptedDialogs.h"
-#include "connections/Connections.h"
-#include "core/Loader.h"
+#include "assembly/LoaderAssembly.h"
 #include "core/VirtualRuntime.h"
 
 #include <QStringList>
@@ -42,9 +41,10 @@ struct ConnectionsRig {
     QTemporaryDir dataDir;
     VirtualRuntime runtime;
     ScriptedDialogs dialogs;
-    Loader loader{runtime, dialogs, dataDir.path()};
     FakeLinks fakes{runtime};
-    Connections links{loader, fakes.factory()};
+    LoaderAssembly parts{runtime, dialogs, dataDir.path(), nullptr, fakes.factory()};
+    Loader& loader = parts.loader;
+    Connections& links = parts.connections;
     QStringList status2;
     QStringList status3;
 };

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "ScriptedDialogs.h"
-#include "connections/Connections.h"
-#include "core/Loader.h"
+#include "assembly/LoaderAssembly.h"
 #include "core/QtRuntime.h"
 
 #include <QStringList>
@@ -49,8 +48,9 @@ struct RealConnectionsRig {
     QTemporaryDir dataDir;
     QtRuntime runtime;
     ScriptedDialogs dialogs;
-    Loader loader{runtime, dialogs, dataDir.path()};
-    Connections links{loader};
+    LoaderAssembly parts{runtime, dialogs, dataDir.path()};
+    Loader& loader = parts.loader;
+    Connections& links = parts.connections;
     QStringList status2;
     QStringList status3;
 };
