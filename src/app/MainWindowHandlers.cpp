@@ -9,6 +9,7 @@
 #include "core/Links.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
+#include "core/WaitMenu.h"
 #include "terminal/TerminalWindow.h"
 
 #include <QCheckBox>
@@ -50,9 +51,9 @@ void MainWindow::connectClicks() {
     connect(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
     connect(btnExit, &QToolButton::clicked, this, [this] { btnExitClick(); });
     connect(mnuTimeOut, &QAction::triggered, this,
-            [this] { run([this] { loader_.exchange.mnuTimeOutClick(); }); });
+            [this] { run([this] { WaitMenu::mnuTimeOutClick(loader_); }); });
     connect(mnuAnswerGap, &QAction::triggered, this,
-            [this] { run([this] { loader_.exchange.mnuAnswerGapClick(); }); });
+            [this] { run([this] { WaitMenu::mnuAnswerGapClick(loader_); }); });
     pbWaitAnswer->onMouseDown = [this] {
         run([this] { loader_.exchange.pbWaitAnswerMouseDown(); });
     };

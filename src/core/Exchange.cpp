@@ -193,30 +193,3 @@ void Exchange::pbWaitAnswerMouseDown() {
     loader_.state.AnswerFrameIncomplete = false; // the user ends the wait now
     graceWaived_ = true;
 }
-
-void Exchange::mnuTimeOutClick() {
-    QString value = QString::number(loader_.state.AnswerTimeoutMs);
-    if (!loader_.dialogs.inputQuery(QStringLiteral("Время ожидания отклика"),
-                                    QStringLiteral("Время в миллисекундах"), value)) {
-        return;
-    }
-    bool ok = false;
-    int ms = value.toInt(&ok, 10);
-    // A text that is not a whole number, or a negative one, gives the 1000 ms default.
-    if (!ok || ms < 0) {
-        ms = 1000;
-    }
-    loader_.setAnswerTimeout(ms);
-}
-
-void Exchange::mnuAnswerGapClick() {
-    QString value = QString::number(loader_.state.AnswerGapMs);
-    if (!loader_.dialogs.inputQuery(QStringLiteral("Пауза внутри ответа"),
-                                    QStringLiteral("Время в миллисекундах"), value)) {
-        return;
-    }
-    bool ok = false;
-    const int ms = value.toInt(&ok, 10);
-    // A text that is not a whole number, or a negative one, gives the 500 ms default.
-    loader_.setAnswerGap(ok && ms >= 0 ? ms : kDefaultAnswerGapMs);
-}

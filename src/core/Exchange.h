@@ -32,10 +32,6 @@ public:
     void WaitAnswerTimerTick();
     // A click on the wait bar ends the current wait at the next tick.
     void pbWaitAnswerMouseDown();
-    // The menu item that sets the wait time.
-    void mnuTimeOutClick();
-    // The menu item that sets the longest pause awaited inside an answer.
-    void mnuAnswerGapClick();
 
     // The receive routing calls this after every reception that left AnswerBuffer non-empty:
     // the three quiet ticks start again.

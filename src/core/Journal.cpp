@@ -1,21 +1,23 @@
 #include "Journal.h"
 
 #include "Cp1251.h"
-#include "Loader.h"
+#include "FormModel.h"
 #include "LoaderError.h"
+#include "Runtime.h"
 #include "TimeFormat.h"
+#include "UiTexts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
 
 QString Journal::path() const {
-    return QDir(loader_.dataDir()).filePath(QStringLiteral("velkor.jnl"));
+    return QDir(dataDir_).filePath(QStringLiteral("velkor.jnl"));
 }
 
 QString Journal::connectionParams() const {
-    const FormModel& f = loader_.form;
-    switch (loader_.connectionKind()) {
+    const FormModel& f = form_;
+    switch (form_.connectionKind()) {
     case kSerial:
         return QStringLiteral("Port:%1 Baud: %2").arg(f.cmbComPort.text, f.cmbBaudRate.text);
     case kTcp:
@@ -33,7 +35,7 @@ QString Journal::connectionParams() const {
 // The entry goes out as one write of all its lines, appended under a lock that every process
 // using the data folder takes, so that entries of runs going on at once never mix.
 void Journal::WriteJournal(const QString& message) {
-    const QDateTime now = loader_.runtime.now();
+    const QDateTime now = runtime_.now();
     const QString lines[] = {
         QString(60, QLatin1Char('-')),
         QStringLiteral("Date:") + TimeFormat::shortDate(now.date()) + QLatin1Char(' ') +

@@ -2,14 +2,17 @@
 
 #include <QString>
 
-class Loader;
+class Runtime;
+struct FormModel;
 
 // The operation journal: four lines per completed operation (a rule of 60 hyphens, the date and
 // time, the connection parameters, the final message), Windows-1251, CR LF, appended to
 // velkor.jnl in the data folder. Nothing reads it back; it is the engineers' audit trail.
 class Journal {
 public:
-    explicit Journal(Loader& loader) : loader_(loader) {}
+    // Reads the clock for the date and the form for the connection parameters; nothing else.
+    Journal(const Runtime& runtime, const FormModel& form, QString dataDir)
+        : runtime_(runtime), form_(form), dataDir_(std::move(dataDir)) {}
 
     // Appends one entry; raises LoaderError with the system's text when the file cannot be
     // opened or written, or the lock shared by every process cannot be had in kLockWaitMs.
@@ -21,5 +24,7 @@ public:
     QString connectionParams() const;
 
 private:
-    Loader& loader_;
+    const Runtime& runtime_;
+    const FormModel& form_;
+    QString dataDir_;
 };

@@ -4,7 +4,7 @@
 
 Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     : runtime(runtime_), dialogs(dialogs_), exchange(*this), driver(*this), router(*this),
-      journal(*this), dataDir_(std::move(dataDir)) {
+      journal(runtime_, form, dataDir), dataDir_(std::move(dataDir)) {
     Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
     // Timer3 runs from program start and flushes the terminal even before any connection.

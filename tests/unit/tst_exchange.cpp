@@ -2,6 +2,7 @@
 // command awaits (the grace over gappy links, the fast exchange), time-outs, the retry
 // arithmetic, cancel, the wait bar, nested sends and the wait-time dialogs.
 #include "TestLoader.h"
+#include "core/WaitMenu.h"
 #include "procedures/AwaitedAnswers.h"
 
 #include <QTest>
@@ -277,9 +278,9 @@ void ExchangeTest::waitTimeDialog() {
     TestLoader t;
     t.dialogs.queueInput(entry);
     if (gap) {
-        t.loader.exchange.mnuAnswerGapClick();
+        WaitMenu::mnuAnswerGapClick(t.loader);
     } else {
-        t.loader.exchange.mnuTimeOutClick();
+        WaitMenu::mnuTimeOutClick(t.loader);
     }
     QCOMPARE(t.dialogs.calls.size(), 1);
     QCOMPARE(t.dialogs.calls[0].caption, gap ? QStringLiteral("Пауза внутри ответа")
