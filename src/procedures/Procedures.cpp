@@ -3,7 +3,7 @@
 #include "core/Loader.h"
 
 Procedures::Procedures(Loader& loader, Questions* questions)
-    : dialogQuestions_(loader.dialogs), flash(loader),
+    : loader_(loader), dialogQuestions_(loader.dialogs), flash(loader),
       store(loader, questions != nullptr ? *questions : dialogQuestions_),
       readBack(loader, questions != nullptr ? *questions : dialogQuestions_) {
     loader.driver.setProcedure(kModeFlash, [this] {
@@ -18,4 +18,10 @@ Procedures::Procedures(Loader& loader, Questions* questions)
         readBack.ReadBackStorage();
         return readBack.verdict();
     });
+}
+
+Procedures::~Procedures() {
+    for (const int mode : {kModeFlash, kModeStore, kModeReadBack}) {
+        loader_.driver.setProcedure(mode, nullptr);
+    }
 }

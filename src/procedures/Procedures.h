@@ -7,15 +7,19 @@
 
 class Loader;
 
-// The device procedures of one loader, registered with its operation driver by mode. Their
-// questions go to the front end's own answers, or, without them, to the loader's dialogs.
+// The device procedures of one loader, registered with its operation driver by mode for as
+// long as they live: the destructor takes the registrations back, so the driver never calls a
+// procedure that is gone. Their questions go to the front end's own answers, or, without them,
+// to the loader's dialogs.
 class Procedures {
 public:
     explicit Procedures(Loader& loader, Questions* questions = nullptr);
+    ~Procedures();
     Procedures(const Procedures&) = delete;
     Procedures& operator=(const Procedures&) = delete;
 
 private:
+    Loader& loader_;
     DialogQuestions dialogQuestions_;
 
 public:
