@@ -48,6 +48,69 @@ int selectedBaudRate(const FormModel& form) {
     return rate;
 }
 
+// The port, the direct connection's and the broker's addresses and the controller's id.
+void restoreAddresses(const QSettings& ini, FormModel& f) {
+    f.cmbComPort.text = ini.value(QStringLiteral("cmbComPort.Text"), f.cmbComPort.text).toString();
+    f.IPEdit.text = ini.value(QStringLiteral("IPEdit.Text"), f.IPEdit.text).toString();
+    f.PortNum.text = ini.value(QStringLiteral("PortNum.Value"), f.PortNum.text).toString();
+    f.BrokerIPEdt.text =
+        ini.value(QStringLiteral("BrokerIPEdt.Text"), f.BrokerIPEdt.text).toString();
+    f.BrokerPortEdt.text =
+        ini.value(QStringLiteral("BrokerPortEdt.Value"), f.BrokerPortEdt.text).toString();
+    f.HARDWARE_IDEdt.text =
+        ini.value(QStringLiteral("HARDWARE_IDEdt.Value"), f.HARDWARE_IDEdt.text).toString();
+}
+
+// The connection kind and the operation the main button starts.
+void restoreOperationChoice(const QSettings& ini, Loader& loader) {
+    FormModel& f = loader.form;
+    f.setConnectionKind(
+        connectionKindOfIcon(readInt(ini, QStringLiteral("ToolButton1.ImageIndex"), kIconSerial)));
+    const int buttonIcon = readInt(ini, QStringLiteral("btnConnect.ImageIndex"), kModeFlash);
+    f.btnConnect.imageIndex = knownOperationIcon(buttonIcon) ? buttonIcon : kModeFlash;
+    const int mode = readInt(ini, QStringLiteral("PopupMenu1.Tag"), kModeFlash);
+    loader.state.OperationMode = knownMode(mode) ? mode : kModeFlash;
+    f.btnConnect.hint = ini.value(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint).toString();
+}
+
+void restoreFileDialog(const QSettings& ini, FileDialogState& dialog) {
+    dialog.filterIndex =
+        readInt(ini, QStringLiteral("OpenDialog1.FilterIndex"), dialog.filterIndex);
+    dialog.initialDir =
+        ini.value(QStringLiteral("OpenDialog1.InitialDir"), dialog.initialDir).toString();
+    dialog.defaultExt =
+        ini.value(QStringLiteral("OpenDialog1.DefaultExt"), dialog.defaultExt).toString();
+}
+
+// The waits, the debug and fast-exchange menu items and the options of the firmware group.
+void restoreOptions(const QSettings& ini, Loader& loader) {
+    FormModel& f = loader.form;
+    // A negative time-out (a hand-edited file) is taken as 0, which is how the wait treats it.
+    // The caption is made from the value: a stored caption may name another one.
+    loader.setAnswerTimeout(
+        std::max(0, readInt(ini, QStringLiteral("mnuTimeOut.Tag"), loader.state.AnswerTimeoutMs)));
+    f.cbFinalization.visible = readBool(ini, QStringLiteral("cbFinalization.Visible"), false);
+    f.cbDopInitCmd.visible = readBool(ini, QStringLiteral("cbDopInitCmd.Visible"), false);
+    f.cbWaitConnectLUMET.visible =
+        readBool(ini, QStringLiteral("cbWaitConnectLUMET.Visible"), false);
+    f.mnuDebug.checked = readBool(ini, QStringLiteral("mnuDebug.Checked"), false);
+    f.mnuFastExchange.checked = readBool(ini, QStringLiteral("mnuFastExchange.Checked"), false);
+    loader.setAnswerGap(
+        std::max(0, readInt(ini, QStringLiteral("mnuAnswerGap.Tag"), kDefaultAnswerGapMs)));
+    f.cbFinalization.checked = readBool(ini, QStringLiteral("cbFinalization.Checked"), false);
+    f.cbWaitConnectLUMET.checked =
+        readBool(ini, QStringLiteral("cbWaitConnectLUMET.Checked"), false);
+}
+
+WindowPlacement readPlacement(const QSettings& ini) {
+    WindowPlacement placement;
+    placement.stored = ini.contains(QStringLiteral("Left")) && ini.contains(QStringLiteral("Top"));
+    placement.position =
+        QPoint(readInt(ini, QStringLiteral("Left"), 0), readInt(ini, QStringLiteral("Top"), 0));
+    placement.minimized = readInt(ini, QStringLiteral("WindowState"), 0) == 1;
+    return placement;
+}
+
 } // namespace
 
 AppSettings::AppSettings(QString dataDir) : dataDir_(std::move(dataDir)) {}
@@ -75,56 +138,11 @@ int AppSettings::baudRateEntry(int rate) {
 WindowPlacement AppSettings::restoreForm(Loader& loader) const {
     QSettings ini(executableIni(), QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("StoreParams"));
-    FormModel& f = loader.form;
-    LoaderState& s = loader.state;
-    f.cmbComPort.text = ini.value(QStringLiteral("cmbComPort.Text"), f.cmbComPort.text).toString();
-    f.IPEdit.text = ini.value(QStringLiteral("IPEdit.Text"), f.IPEdit.text).toString();
-    f.PortNum.text = ini.value(QStringLiteral("PortNum.Value"), f.PortNum.text).toString();
-    f.BrokerIPEdt.text =
-        ini.value(QStringLiteral("BrokerIPEdt.Text"), f.BrokerIPEdt.text).toString();
-    f.BrokerPortEdt.text =
-        ini.value(QStringLiteral("BrokerPortEdt.Value"), f.BrokerPortEdt.text).toString();
-    f.HARDWARE_IDEdt.text =
-        ini.value(QStringLiteral("HARDWARE_IDEdt.Value"), f.HARDWARE_IDEdt.text).toString();
-
-    f.setConnectionKind(
-        connectionKindOfIcon(readInt(ini, QStringLiteral("ToolButton1.ImageIndex"), kIconSerial)));
-    const int buttonIcon = readInt(ini, QStringLiteral("btnConnect.ImageIndex"), kModeFlash);
-    f.btnConnect.imageIndex = knownOperationIcon(buttonIcon) ? buttonIcon : kModeFlash;
-    const int mode = readInt(ini, QStringLiteral("PopupMenu1.Tag"), kModeFlash);
-    s.OperationMode = knownMode(mode) ? mode : kModeFlash;
-    f.btnConnect.hint = ini.value(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint).toString();
-
-    FileDialogState& dialog = f.OpenDialog1;
-    dialog.filterIndex =
-        readInt(ini, QStringLiteral("OpenDialog1.FilterIndex"), dialog.filterIndex);
-    dialog.initialDir =
-        ini.value(QStringLiteral("OpenDialog1.InitialDir"), dialog.initialDir).toString();
-    dialog.defaultExt =
-        ini.value(QStringLiteral("OpenDialog1.DefaultExt"), dialog.defaultExt).toString();
-
-    // A negative time-out (a hand-edited file) is taken as 0, which is how the wait treats it.
-    // The caption is made from the value: a stored caption may name another one.
-    loader.setAnswerTimeout(
-        std::max(0, readInt(ini, QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs)));
-    f.cbFinalization.visible = readBool(ini, QStringLiteral("cbFinalization.Visible"), false);
-    f.cbDopInitCmd.visible = readBool(ini, QStringLiteral("cbDopInitCmd.Visible"), false);
-    f.cbWaitConnectLUMET.visible =
-        readBool(ini, QStringLiteral("cbWaitConnectLUMET.Visible"), false);
-    f.mnuDebug.checked = readBool(ini, QStringLiteral("mnuDebug.Checked"), false);
-    f.mnuFastExchange.checked = readBool(ini, QStringLiteral("mnuFastExchange.Checked"), false);
-    loader.setAnswerGap(
-        std::max(0, readInt(ini, QStringLiteral("mnuAnswerGap.Tag"), kDefaultAnswerGapMs)));
-    f.cbFinalization.checked = readBool(ini, QStringLiteral("cbFinalization.Checked"), false);
-    f.cbWaitConnectLUMET.checked =
-        readBool(ini, QStringLiteral("cbWaitConnectLUMET.Checked"), false);
-
-    WindowPlacement placement;
-    placement.stored = ini.contains(QStringLiteral("Left")) && ini.contains(QStringLiteral("Top"));
-    placement.position =
-        QPoint(readInt(ini, QStringLiteral("Left"), 0), readInt(ini, QStringLiteral("Top"), 0));
-    placement.minimized = readInt(ini, QStringLiteral("WindowState"), 0) == 1;
-    return placement;
+    restoreAddresses(ini, loader.form);
+    restoreOperationChoice(ini, loader);
+    restoreFileDialog(ini, loader.form.OpenDialog1);
+    restoreOptions(ini, loader);
+    return readPlacement(ini);
 }
 
 void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placement) const {

@@ -226,8 +226,15 @@ void MainWindow::buildToolBar() {
     btnConnect->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->addWidget(btnConnect);
     bar->addSeparator();
+    bar->addWidget(buildUnitSignPanel(bar));
+    bar->addSeparator();
+    addToolButtons(bar);
+    addToolBar(Qt::TopToolBarArea, bar);
+}
 
-    auto* unitPanel = named(new QWidget(bar), "pnlUnitSign");
+// The device type the controller reported (UnitSign) under its caption.
+QWidget* MainWindow::buildUnitSignPanel(QWidget* parent) {
+    auto* unitPanel = named(new QWidget(parent), "pnlUnitSign");
     auto* unitLayout = new QVBoxLayout(unitPanel);
     unitLayout->setContentsMargins(6, 0, 6, 0);
     unitLayout->setSpacing(0);
@@ -236,9 +243,11 @@ void MainWindow::buildToolBar() {
     UnitSign->setStyleSheet(QStringLiteral("color: red;"));
     unitPanel->setMinimumWidth(130);
     unitLayout->addWidget(UnitSign);
-    bar->addWidget(unitPanel);
-    bar->addSeparator();
+    return unitPanel;
+}
 
+// The terminal and About buttons, the wait bar and, at the far end, the exit button.
+void MainWindow::addToolButtons(QToolBar* bar) {
     ToolButton5 = iconButton("ToolButton5", bar);
     ToolButton5->setIcon(Icons::icon(Icons::Terminal));
     ToolButton5->setToolTip(MainWindowTexts::terminalHint());
@@ -260,7 +269,6 @@ void MainWindow::buildToolBar() {
     btnExit->setIcon(Icons::icon(Icons::Exit));
     btnExit->setToolTip(MainWindowTexts::exitHint());
     bar->addWidget(btnExit);
-    addToolBar(Qt::TopToolBarArea, bar);
 }
 
 QWidget* MainWindow::buildConnectionGroup() {

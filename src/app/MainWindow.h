@@ -20,6 +20,7 @@ class QMenu;
 class QProgressBar;
 class QSpinBox;
 class QStackedWidget;
+class QToolBar;
 class QToolButton;
 class TerminalWindow;
 class WaitBar;
@@ -80,6 +81,8 @@ protected:
 
 private:
     void buildToolBar();
+    QWidget* buildUnitSignPanel(QWidget* parent);
+    void addToolButtons(QToolBar* bar);
     void buildMenus();
     QWidget* buildConnectionGroup();
     QWidget* buildSerialPage();
@@ -91,6 +94,7 @@ private:
     void orderTabs();
     void connectEdits();
     void connectClicks();
+    void connectFirmwareClicks();
     void syncToolBar();
     void syncConnectionGroup();
     void syncPortBox();

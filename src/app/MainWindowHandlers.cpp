@@ -82,6 +82,11 @@ void MainWindow::connectClicks() {
         f.cbDopInitCmd.checked = on;
         cbDopInitCmdClick();
     });
+    connectFirmwareClicks();
+}
+
+// The file button and the header button, through the handlers the application plugs in.
+void MainWindow::connectFirmwareClicks() {
     connect(btnOpen, &QToolButton::clicked, this, [this] {
         run([this] {
             if (firmware.btnOpenClick) {

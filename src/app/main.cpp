@@ -10,6 +10,59 @@
 #include <QTimer>
 #include <cstdio>
 
+namespace {
+
+// An option the build, the screenshots and the start-up benchmark use, left out of --help.
+QCommandLineOption hidden(const QString& name, const QString& description,
+                          const QString& valueName = QString(),
+                          const QString& defaultValue = QString()) {
+    QCommandLineOption option(name, description, valueName, defaultValue);
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+
+void describeOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Flashes, stores and reads back firmware of LUMET and DORN controllers.\n\n") +
+        DataDir::helpText().trimmed());
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("data-dir"),
+                      QStringLiteral("Folder of the settings, journal and logs."),
+                      QStringLiteral("DIR")});
+    parser.addOption(hidden(QStringLiteral("screenshots"),
+                            QStringLiteral("Save pictures of the windows and quit."),
+                            QStringLiteral("DIR")));
+    // The build renders the application's icon into the PNG of the desktop entry with this.
+    parser.addOption(hidden(QStringLiteral("write-icon"),
+                            QStringLiteral("Save the application's icon as a PNG and quit."),
+                            QStringLiteral("FILE")));
+    parser.addOption(hidden(QStringLiteral("icon-size"),
+                            QStringLiteral("Pixels of the icon --write-icon saves (32)."),
+                            QStringLiteral("N"), QStringLiteral("32")));
+    // For the start-up benchmark: once the main window has been shown and the first events
+    // after it handled, print the milliseconds since main() began and quit.
+    parser.addOption(hidden(QStringLiteral("startup-time"),
+                            QStringLiteral("Print the start-up time and quit.")));
+}
+
+// The desktop entry's icon, at each size the icon theme has a folder for.
+int writeIcon(const QCommandLineParser& parser) {
+    const QPixmap icon =
+        Icons::render(Icons::Application, parser.value(QStringLiteral("icon-size")).toInt());
+    return !icon.isNull() && icon.save(parser.value(QStringLiteral("write-icon")), "PNG") ? 0 : 1;
+}
+
+void printStartupTimeAndQuit(QApplication& qtApp, const QElapsedTimer& sinceStart) {
+    QTimer::singleShot(0, &qtApp, [&sinceStart] {
+        std::printf("startup_ms: %lld\n", sinceStart.elapsed());
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     QElapsedTimer sinceStart;
     sinceStart.start();
@@ -18,56 +71,20 @@ int main(int argc, char* argv[]) {
     QtTranslations::install();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral(
-            "Flashes, stores and reads back firmware of LUMET and DORN controllers.\n\n") +
-        DataDir::helpText().trimmed());
-    parser.addHelpOption();
-    const QCommandLineOption dataDir(QStringLiteral("data-dir"),
-                                     QStringLiteral("Folder of the settings, journal and logs."),
-                                     QStringLiteral("DIR"));
-    QCommandLineOption screenshots(QStringLiteral("screenshots"),
-                                   QStringLiteral("Save pictures of the windows and quit."),
-                                   QStringLiteral("DIR"));
-    screenshots.setFlags(QCommandLineOption::HiddenFromHelp);
-    // The build renders the application's icon into the PNG of the desktop entry with this.
-    QCommandLineOption writeIcon(QStringLiteral("write-icon"),
-                                 QStringLiteral("Save the application's icon as a PNG and quit."),
-                                 QStringLiteral("FILE"));
-    writeIcon.setFlags(QCommandLineOption::HiddenFromHelp);
-    QCommandLineOption iconSize(QStringLiteral("icon-size"),
-                                QStringLiteral("Pixels of the icon --write-icon saves (32)."),
-                                QStringLiteral("N"), QStringLiteral("32"));
-    iconSize.setFlags(QCommandLineOption::HiddenFromHelp);
-    // For the start-up benchmark: once the main window has been shown and the first events
-    // after it handled, print the milliseconds since main() began and quit.
-    QCommandLineOption startupTime(QStringLiteral("startup-time"),
-                                   QStringLiteral("Print the start-up time and quit."));
-    startupTime.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(dataDir);
-    parser.addOption(screenshots);
-    parser.addOption(writeIcon);
-    parser.addOption(iconSize);
-    parser.addOption(startupTime);
+    describeOptions(parser);
     parser.process(qtApp);
-    if (parser.isSet(writeIcon)) {
-        // The desktop entry's icon, at each size the icon theme has a folder for.
-        const QPixmap icon = Icons::render(Icons::Application, parser.value(iconSize).toInt());
-        return !icon.isNull() && icon.save(parser.value(writeIcon), "PNG") ? 0 : 1;
+    if (parser.isSet(QStringLiteral("write-icon"))) {
+        return writeIcon(parser);
     }
 
-    Application app(DataDir::resolve(parser.value(dataDir)));
+    Application app(DataDir::resolve(parser.value(QStringLiteral("data-dir"))));
     app.onQuit = [] { QCoreApplication::quit(); };
     app.show();
-    if (parser.isSet(screenshots)) {
-        Screenshots::takeAndQuit(app, parser.value(screenshots));
+    if (parser.isSet(QStringLiteral("screenshots"))) {
+        Screenshots::takeAndQuit(app, parser.value(QStringLiteral("screenshots")));
     }
-    if (parser.isSet(startupTime)) {
-        QTimer::singleShot(0, &qtApp, [&sinceStart] {
-            std::printf("startup_ms: %lld\n", sinceStart.elapsed());
-            std::fflush(stdout);
-            QCoreApplication::quit();
-        });
+    if (parser.isSet(QStringLiteral("startup-time"))) {
+        printStartupTimeAndQuit(qtApp, sinceStart);
     }
     return QApplication::exec();
 }

@@ -5,6 +5,14 @@
 #include "UiTexts.h"
 
 FormModel::FormModel() {
+    setUpToolBar();
+    setUpConnectionGroup();
+    setUpFirmwareGroup();
+    setUpStatusAndMenus();
+    DopCmdMemo = {QStringLiteral("SILENCETIME 300")};
+}
+
+void FormModel::setUpToolBar() {
     setConnectionKind(kSerial);
     btnConnect.caption = UiTexts::startButton();
     btnConnect.imageIndex = kModeFlash;
@@ -12,7 +20,9 @@ FormModel::FormModel() {
     btnConnect.dropDown = true;
     UnitSign.caption = QStringLiteral("не определен");
     pbWaitAnswer.maximum = 100;
+}
 
+void FormModel::setUpConnectionGroup() {
     Panel1.caption = QStringLiteral("Настройки соединения");
     cmbComPort.items = {QStringLiteral("COM1")};
     cmbComPort.text = QStringLiteral("COM1");
@@ -29,7 +39,9 @@ FormModel::FormModel() {
     BrokerIPEdt.text = QStringLiteral("192.168.0.100");
     BrokerPortEdt.text = QStringLiteral("10002");
     HARDWARE_IDEdt.text = QStringLiteral("0");
+}
 
+void FormModel::setUpFirmwareGroup() {
     Panel3.caption = QStringLiteral("Прошивка");
     edName.hint = QString();
     btnOpen.caption = QStringLiteral("Выбрать файл ...");
@@ -46,7 +58,9 @@ FormModel::FormModel() {
     cbDopInitCmd.caption = QStringLiteral("Сопутствующая инициализация");
     cbDopInitCmd.visible = false;
     cbDopInitCmd.enabled = false;
+}
 
+void FormModel::setUpStatusAndMenus() {
     Status = {QStringLiteral("0:0"), QString(), QStringLiteral("COMx:закрыт"), QString()};
 
     mnuTimeOut.caption = QStringLiteral("Время ожидания, 80000 мсек");
@@ -55,8 +69,6 @@ FormModel::FormModel() {
     mnuFastExchange.caption = QStringLiteral("Быстрый обмен");
     mnuAnswerGap.caption = QStringLiteral("Пауза внутри ответа, 500 мсек");
     mnuAnswerGap.tag = kDefaultAnswerGapMs;
-
-    DopCmdMemo = {QStringLiteral("SILENCETIME 300")};
 }
 
 void FormModel::lockForOperation() {

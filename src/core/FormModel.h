@@ -160,4 +160,11 @@ struct FormModel {
     QStringList DopCmdMemo;
 
     TerminalModel terminal;
+
+private:
+    // The captions, hints and first values of each part of the window.
+    void setUpToolBar();
+    void setUpConnectionGroup();
+    void setUpFirmwareGroup();
+    void setUpStatusAndMenus();
 };
