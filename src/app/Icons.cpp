@@ -37,17 +37,22 @@ void drawChip(QPainter& p, const QRectF& body, const QColor& fill) {
     p.drawRoundedRect(body, 3, 3);
 }
 
+// A closed outline through the corners, filled; the outline pen stays set.
+void drawOutlined(QPainter& p, std::initializer_list<QPointF> corners, const QBrush& fill) {
+    QPainterPath outline;
+    outline.moveTo(*corners.begin());
+    for (auto corner = corners.begin() + 1; corner != corners.end(); ++corner) {
+        outline.lineTo(*corner);
+    }
+    outline.closeSubpath();
+    p.setPen(outlinePen());
+    p.setBrush(fill);
+    p.drawPath(outline);
+}
+
 void drawSerial(QPainter& p) {
     // A nine-pin connector face.
-    QPainterPath shell;
-    shell.moveTo(3, 9);
-    shell.lineTo(29, 9);
-    shell.lineTo(25, 23);
-    shell.lineTo(7, 23);
-    shell.closeSubpath();
-    p.setPen(outlinePen());
-    p.setBrush(QColor(0x4f, 0x8f, 0xd8));
-    p.drawPath(shell);
+    drawOutlined(p, {{3, 9}, {29, 9}, {25, 23}, {7, 23}}, QColor(0x4f, 0x8f, 0xd8));
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     for (int i = 0; i < 5; ++i) {
@@ -103,16 +108,7 @@ void drawStore(QPainter& p) {
 
 void drawReadBack(QPainter& p) {
     // A page with a dog-ear and an arrow out of the controller into it.
-    QPainterPath page;
-    page.moveTo(8, 3);
-    page.lineTo(20, 3);
-    page.lineTo(26, 9);
-    page.lineTo(26, 29);
-    page.lineTo(8, 29);
-    page.closeSubpath();
-    p.setPen(outlinePen());
-    p.setBrush(Qt::white);
-    p.drawPath(page);
+    drawOutlined(p, {{8, 3}, {20, 3}, {26, 9}, {26, 29}, {8, 29}}, Qt::white);
     p.drawLine(QPointF(20, 3), QPointF(20, 9));
     p.drawLine(QPointF(20, 9), QPointF(26, 9));
     drawArrowDown(p, 17, 10, 25, QColor(0x9c, 0x6a, 0xd0));

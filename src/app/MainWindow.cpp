@@ -75,6 +75,13 @@ QSpinBox* numberField(const char* name, int maximum, QWidget* parent) {
     return spin;
 }
 
+// A field with its label before it, at row and column of the page's grid.
+void addLabelled(QGridLayout* grid, int row, int column, const QString& label, QWidget* field,
+                 int columnSpan = 1) {
+    grid->addWidget(textLabel(label, field->parentWidget()), row, column);
+    grid->addWidget(field, row, column + 1, 1, columnSpan);
+}
+
 QWidget* page(const char* name, const QString& heading, QGridLayout*& grid) {
     auto* widget = named(new QWidget, name);
     auto* layout = new QVBoxLayout(widget);
@@ -300,10 +307,8 @@ QWidget* MainWindow::buildSerialPage() {
     cmbBaudRate->setEditable(true);
     cmbBaudRate->setInsertPolicy(QComboBox::NoInsert);
     cmbBaudRate->setFixedWidth(74);
-    grid->addWidget(textLabel(QStringLiteral("Порт:"), widget), 0, 0);
-    grid->addWidget(cmbComPort, 0, 1, 1, 2);
-    grid->addWidget(textLabel(QStringLiteral(" Скорость:"), widget), 1, 0);
-    grid->addWidget(cmbBaudRate, 1, 1);
+    addLabelled(grid, 0, 0, QStringLiteral("Порт:"), cmbComPort, 2);
+    addLabelled(grid, 1, 0, QStringLiteral(" Скорость:"), cmbBaudRate);
     grid->addWidget(tbAutoComList, 1, 2);
     grid->setColumnStretch(2, 1);
     return widget;
@@ -314,10 +319,8 @@ QWidget* MainWindow::buildTcpPage() {
     QWidget* widget = page("tsTCPServer", QStringLiteral("соединение TCP/IP"), grid);
     IPEdit = named(new QLineEdit(widget), "IPEdit");
     PortNum = numberField("PortNum", 65535, widget);
-    grid->addWidget(textLabel(QStringLiteral("IP:"), widget), 0, 0);
-    grid->addWidget(IPEdit, 0, 1);
-    grid->addWidget(textLabel(QStringLiteral("Порт:"), widget), 1, 0);
-    grid->addWidget(PortNum, 1, 1);
+    addLabelled(grid, 0, 0, QStringLiteral("IP:"), IPEdit);
+    addLabelled(grid, 1, 0, QStringLiteral("Порт:"), PortNum);
     grid->setColumnStretch(1, 1);
     return widget;
 }
@@ -328,12 +331,9 @@ QWidget* MainWindow::buildBrokerPage() {
     BrokerIPEdt = named(new QLineEdit(widget), "BrokerIPEdt");
     BrokerPortEdt = numberField("BrokerPortEdt", 65535, widget);
     HARDWARE_IDEdt = numberField("HARDWARE_IDEdt", INT_MAX, widget);
-    grid->addWidget(textLabel(QStringLiteral("IP"), widget), 0, 0);
-    grid->addWidget(BrokerIPEdt, 0, 1, 1, 3);
-    grid->addWidget(textLabel(QStringLiteral("Порт"), widget), 1, 0);
-    grid->addWidget(BrokerPortEdt, 1, 1);
-    grid->addWidget(textLabel(QStringLiteral("ID"), widget), 1, 2);
-    grid->addWidget(HARDWARE_IDEdt, 1, 3);
+    addLabelled(grid, 0, 0, QStringLiteral("IP"), BrokerIPEdt, 3);
+    addLabelled(grid, 1, 0, QStringLiteral("Порт"), BrokerPortEdt);
+    addLabelled(grid, 1, 2, QStringLiteral("ID"), HARDWARE_IDEdt);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     return widget;
