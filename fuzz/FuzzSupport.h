@@ -1,8 +1,8 @@
 #pragma once
 
+#include "VirtualRuntime.h"
 #include "core/Dialogs.h"
 #include "core/Loader.h"
-#include "core/VirtualRuntime.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 
 #include "BenchSupport.h"
 #include "assembly/LoaderAssembly.h"
-#include "core/QtRuntime.h"
+#include "platform/QtRuntime.h"
 
 #include <QTemporaryDir>
 

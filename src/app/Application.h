@@ -2,7 +2,7 @@
 
 #include "AppSettings.h"
 #include "assembly/LoaderAssembly.h"
-#include "core/QtRuntime.h"
+#include "platform/QtRuntime.h"
 
 #include <functional>
 #include <memory>

@@ -5,7 +5,7 @@
 #include "cli/CliQuestions.h"
 #include "cli/CommonOptions.h"
 #include "cli/ProgressDisplay.h"
-#include "core/QtRuntime.h"
+#include "platform/QtRuntime.h"
 
 #include <QTimer>
 

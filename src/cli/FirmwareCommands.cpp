@@ -9,11 +9,11 @@
 #include "core/FileText.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
-#include "core/QtRuntime.h"
 #include "firmware/CheckFirmwareLines.h"
 #include "firmware/FileSelection.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/HeaderEditing.h"
+#include "platform/QtRuntime.h"
 
 #include <cstdio>
 #include <optional>

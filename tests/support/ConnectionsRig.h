@@ -2,8 +2,8 @@
 
 #include "FakeLinkLayers.h"
 #include "ScriptedDialogs.h"
+#include "VirtualRuntime.h"
 #include "assembly/LoaderAssembly.h"
-#include "core/VirtualRuntime.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "FakeLinkLayers.h"
 
+#include "VirtualRuntime.h"
 #include "core/LoaderError.h"
-#include "core/VirtualRuntime.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 
 #include "ScriptedDialogs.h"
 #include "assembly/LoaderAssembly.h"
-#include "core/QtRuntime.h"
+#include "platform/QtRuntime.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "ScriptedDevice.h"
 
+#include "VirtualRuntime.h"
 #include "core/Loader.h"
-#include "core/VirtualRuntime.h"
 
 ScriptedDevice::ScriptedDevice(Loader& loader, VirtualRuntime& runtime)
     : loader_(loader), runtime_(runtime) {

@@ -2,8 +2,8 @@
 
 #include "ScriptedDevice.h"
 #include "ScriptedDialogs.h"
+#include "VirtualRuntime.h"
 #include "core/Loader.h"
-#include "core/VirtualRuntime.h"
 
 #include <QTemporaryDir>
 

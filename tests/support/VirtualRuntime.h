@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Runtime.h"
+#include "core/Runtime.h"
 
 #include <QStringList>
 #include <cstdint>
