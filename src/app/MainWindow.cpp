@@ -21,6 +21,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <array>
 #include <climits>
 
 namespace {
@@ -80,6 +81,23 @@ void addLabelled(QGridLayout* grid, int row, int column, const QString& label, Q
                  int columnSpan = 1) {
     grid->addWidget(textLabel(label, field->parentWidget()), row, column);
     grid->addWidget(field, row, column + 1, 1, columnSpan);
+}
+
+struct AddressFields {
+    QLineEdit* host;
+    QSpinBox* port;
+};
+
+// A network page's host field and, under it, its port field, each after its label; the host
+// spans hostColumns columns.
+AddressFields addAddressFields(QGridLayout* grid, QWidget* page,
+                               const std::array<const char*, 2>& names,
+                               const std::array<QString, 2>& labels, int hostColumns) {
+    auto* host = named(new QLineEdit(page), names[0]);
+    QSpinBox* port = numberField(names[1], 65535, page);
+    addLabelled(grid, 0, 0, labels[0], host, hostColumns);
+    addLabelled(grid, 1, 0, labels[1], port);
+    return {host, port};
 }
 
 QWidget* page(const char* name, const QString& heading, QGridLayout*& grid) {
@@ -317,10 +335,10 @@ QWidget* MainWindow::buildSerialPage() {
 QWidget* MainWindow::buildTcpPage() {
     QGridLayout* grid = nullptr;
     QWidget* widget = page("tsTCPServer", QStringLiteral("соединение TCP/IP"), grid);
-    IPEdit = named(new QLineEdit(widget), "IPEdit");
-    PortNum = numberField("PortNum", 65535, widget);
-    addLabelled(grid, 0, 0, QStringLiteral("IP:"), IPEdit);
-    addLabelled(grid, 1, 0, QStringLiteral("Порт:"), PortNum);
+    const AddressFields fields = addAddressFields(
+        grid, widget, {"IPEdit", "PortNum"}, {QStringLiteral("IP:"), QStringLiteral("Порт:")}, 1);
+    IPEdit = fields.host;
+    PortNum = fields.port;
     grid->setColumnStretch(1, 1);
     return widget;
 }
@@ -328,11 +346,12 @@ QWidget* MainWindow::buildTcpPage() {
 QWidget* MainWindow::buildBrokerPage() {
     QGridLayout* grid = nullptr;
     QWidget* widget = page("tsBroker", QStringLiteral("соединение Korve БРОКЕР "), grid);
-    BrokerIPEdt = named(new QLineEdit(widget), "BrokerIPEdt");
-    BrokerPortEdt = numberField("BrokerPortEdt", 65535, widget);
+    const AddressFields fields =
+        addAddressFields(grid, widget, {"BrokerIPEdt", "BrokerPortEdt"},
+                         {QStringLiteral("IP"), QStringLiteral("Порт")}, 3);
+    BrokerIPEdt = fields.host;
+    BrokerPortEdt = fields.port;
     HARDWARE_IDEdt = numberField("HARDWARE_IDEdt", INT_MAX, widget);
-    addLabelled(grid, 0, 0, QStringLiteral("IP"), BrokerIPEdt, 3);
-    addLabelled(grid, 1, 0, QStringLiteral("Порт"), BrokerPortEdt);
     addLabelled(grid, 1, 2, QStringLiteral("ID"), HARDWARE_IDEdt);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
