@@ -38,6 +38,32 @@ int parseNumber(const QString& value, const QString& option, int minimum) {
     return number;
 }
 
+// Which link, and its port or address: one of --serial, --tcp and --broker at most.
+void readLink(const QCommandLineParser& parser, CommonOptions& o) {
+    using Link = CommonOptions::Link;
+    const int kinds = int(parser.isSet(QStringLiteral("serial"))) +
+                      int(parser.isSet(QStringLiteral("tcp"))) +
+                      int(parser.isSet(QStringLiteral("broker")));
+    if (kinds > 1) {
+        throw UsageError(QStringLiteral("choose one of --serial, --tcp and --broker"));
+    }
+    if (parser.isSet(QStringLiteral("serial"))) {
+        o.link = Link::Serial;
+        o.serialPort = parser.value(QStringLiteral("serial"));
+    } else if (parser.isSet(QStringLiteral("tcp"))) {
+        o.link = Link::Tcp;
+        splitHostPort(parser.value(QStringLiteral("tcp")), QStringLiteral("tcp"), 10001, o.host,
+                      o.port);
+    } else if (parser.isSet(QStringLiteral("broker"))) {
+        o.link = Link::Broker;
+        splitHostPort(parser.value(QStringLiteral("broker")), QStringLiteral("broker"), 10002,
+                      o.host, o.port);
+        if (!parser.isSet(QStringLiteral("id"))) {
+            throw UsageError(QStringLiteral("--broker needs --id N"));
+        }
+    }
+}
+
 } // namespace
 
 void CommonOptions::addTo(QCommandLineParser& parser) {
@@ -70,27 +96,7 @@ void CommonOptions::addTo(QCommandLineParser& parser) {
 
 CommonOptions CommonOptions::from(const QCommandLineParser& parser) {
     CommonOptions o;
-    const int kinds = int(parser.isSet(QStringLiteral("serial"))) +
-                      int(parser.isSet(QStringLiteral("tcp"))) +
-                      int(parser.isSet(QStringLiteral("broker")));
-    if (kinds > 1) {
-        throw UsageError(QStringLiteral("choose one of --serial, --tcp and --broker"));
-    }
-    if (parser.isSet(QStringLiteral("serial"))) {
-        o.link = Link::Serial;
-        o.serialPort = parser.value(QStringLiteral("serial"));
-    } else if (parser.isSet(QStringLiteral("tcp"))) {
-        o.link = Link::Tcp;
-        splitHostPort(parser.value(QStringLiteral("tcp")), QStringLiteral("tcp"), 10001, o.host,
-                      o.port);
-    } else if (parser.isSet(QStringLiteral("broker"))) {
-        o.link = Link::Broker;
-        splitHostPort(parser.value(QStringLiteral("broker")), QStringLiteral("broker"), 10002,
-                      o.host, o.port);
-        if (!parser.isSet(QStringLiteral("id"))) {
-            throw UsageError(QStringLiteral("--broker needs --id N"));
-        }
-    }
+    readLink(parser, o);
     if (parser.isSet(QStringLiteral("baud"))) {
         o.baud = parseNumber(parser.value(QStringLiteral("baud")), QStringLiteral("baud"), 1);
         if (BaudRates::entryOf(o.baud) < 0) {
