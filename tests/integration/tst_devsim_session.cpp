@@ -10,14 +10,27 @@
 
 namespace {
 
-devsim::SimOptions quickOptions() {
+devsim::SimOptions quickOptions(int idleGapMs = 40) {
     devsim::SimOptions options;
-    options.idleGapMs = 40;
+    options.idleGapMs = idleGapMs;
     options.controller.bannerIntervalMs = 60;
     options.controller.resetDelayMs = 10;
     options.controller.pages = 100;
     return options;
 }
+
+// A session whose interpreter already runs, its output recorded from then on.
+struct RunningSession {
+    explicit RunningSession(const devsim::SimOptions& given)
+        : options(given), device(options.controller, {}), runner(device, options, 1) {
+        runner.startRunning();
+        output.clear();
+    }
+    devsim::SimOptions options;
+    devsim::Device device;
+    devsim::SessionRunner runner;
+    QSignalSpy output{&runner, &devsim::SessionRunner::output};
+};
 
 QByteArray joined(const QSignalSpy& spy) {
     QByteArray bytes;
@@ -40,33 +53,25 @@ private slots:
 };
 
 void DevsimSessionTest::commandWithoutLineEndWaitsForTheIdleGap() {
-    devsim::SimOptions options = quickOptions();
-    options.idleGapMs = 150;
-    devsim::Device device(options.controller, {});
-    devsim::SessionRunner runner(device, options, 1);
-    runner.startRunning();
-    QSignalSpy output(&runner, &devsim::SessionRunner::output);
+    RunningSession session(quickOptions(400));
+    devsim::SessionRunner& runner = session.runner;
     runner.receive("PAGEN");
     QTest::qWait(20);
     // The gap starts again with every piece: the answer comes a whole gap after the second.
     QElapsedTimer clock;
     clock.start();
     runner.receive("UM 7");
-    QVERIFY(output.wait(5000));
-    QVERIFY2(clock.elapsed() >= 140, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(joined(output), QByteArray("PAGENUM=7\r\n"));
+    QVERIFY(session.output.wait(5000));
+    QVERIFY2(clock.elapsed() >= 390, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(joined(session.output), QByteArray("PAGENUM=7\r\n"));
 }
 
 void DevsimSessionTest::lineEndAnswersAtOnce() {
-    devsim::SimOptions options = quickOptions();
     // Far longer than the wait below: an answer that waited for the gap would come too late.
-    options.idleGapMs = 60000;
-    devsim::Device device(options.controller, {});
-    devsim::SessionRunner runner(device, options, 1);
-    runner.startRunning();
-    QSignalSpy output(&runner, &devsim::SessionRunner::output);
-    runner.receive("PAGENUM 7\r\nPAGEADDR 9\r");
-    QTRY_COMPARE_WITH_TIMEOUT(joined(output), QByteArray("PAGENUM=7\r\nPAGEADDR=9\r\n"), 10000);
+    RunningSession session(quickOptions(60000));
+    session.runner.receive("PAGENUM 7\r\nPAGEADDR 9\r");
+    QTRY_COMPARE_WITH_TIMEOUT(joined(session.output), QByteArray("PAGENUM=7\r\nPAGEADDR=9\r\n"),
+                              10000);
 }
 
 void DevsimSessionTest::bannerRepeatsUntilTheFirstCommandAndAfterReset() {
@@ -91,29 +96,22 @@ void DevsimSessionTest::bannerRepeatsUntilTheFirstCommandAndAfterReset() {
 }
 
 void DevsimSessionTest::wholeCommandFromAFrameNeedsNoGap() {
-    devsim::SimOptions options = quickOptions();
-    options.idleGapMs = 60000;
-    devsim::Device device(options.controller, {});
-    devsim::SessionRunner runner(device, options, 1);
-    runner.startRunning();
-    QSignalSpy output(&runner, &devsim::SessionRunner::output);
-    runner.receiveCommand("PAGENUM 3");
-    runner.receiveCommand("PAGEADDR 4\r");
-    QTRY_COMPARE_WITH_TIMEOUT(joined(output), QByteArray("PAGENUM=3\r\nPAGEADDR=4\r\n"), 10000);
+    RunningSession session(quickOptions(60000));
+    session.runner.receiveCommand("PAGENUM 3");
+    session.runner.receiveCommand("PAGEADDR 4\r");
+    QTRY_COMPARE_WITH_TIMEOUT(joined(session.output), QByteArray("PAGENUM=3\r\nPAGEADDR=4\r\n"),
+                              10000);
 }
 
 void DevsimSessionTest::droppedAnswersLeaveTheCommandDone() {
     devsim::SimOptions options = quickOptions();
     options.faults.dropEvery = 1;
-    devsim::Device device(options.controller, {});
-    devsim::SessionRunner runner(device, options, 1);
-    runner.startRunning();
-    QSignalSpy output(&runner, &devsim::SessionRunner::output);
-    runner.receive("PAGEWRITE kept\r");
+    RunningSession session(options);
+    session.runner.receive("PAGEWRITE kept\r");
     QTest::qWait(50);
-    QVERIFY(output.isEmpty());
-    QCOMPARE(device.storage.read(0, 4), QByteArray("kept"));
-    QCOMPARE(runner.controller().interpreter().lineCounter(), 1u);
+    QVERIFY(session.output.isEmpty());
+    QCOMPARE(session.device.storage.read(0, 4), QByteArray("kept"));
+    QCOMPARE(session.runner.controller().interpreter().lineCounter(), 1u);
 }
 
 QTEST_GUILESS_MAIN(DevsimSessionTest)
