@@ -25,13 +25,9 @@ Connections::Connections(Loader& loader, LinkFactory factory)
     comPort_->onRxChar = [this](int count) { ComPort1RxChar(count); };
     incompleteFrameTimer_ = loader_.runtime.createTimer(kIncompleteFrameTimeoutMs,
                                                         [this] { incompleteFrameTimedOut(); });
-    loader_.links = this;
 }
 
 Connections::~Connections() {
-    if (loader_.links == this) {
-        loader_.links = nullptr;
-    }
     tcpClient_.reset();
     comPort_->onAfterOpen = nullptr;
     comPort_->onAfterClose = nullptr;
