@@ -1,9 +1,13 @@
 #include "Exchange.h"
 
 #include "Cp1251.h"
+#include "FormModel.h"
 #include "Links.h"
-#include "Loader.h"
 #include "LoaderError.h"
+#include "LoaderOutput.h"
+#include "LoaderState.h"
+#include "ReceiveRouter.h"
+#include "Runtime.h"
 
 #include <algorithm>
 #include <climits>
@@ -43,9 +47,9 @@ private:
 } // namespace
 
 bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {
-    LoaderState& s = loader_.state;
+    LoaderState& s = parts_.state;
     const ExpectationInForce inForce(awaited_, scan_, awaited);
-    loader_.form.terminal.edit1 = Cp1251::decode(text);
+    parts_.form.terminal.edit1 = Cp1251::decode(text);
     bool answered = false;
     do {
         s.AnswerBuffer.clear();
@@ -55,12 +59,12 @@ bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awai
         s.AnswerOverflow = false;
         ++s.AttemptCount;
         writeCommand(text);
-        loader_.addTerminalLine(text);
-        loader_.WaitAnswerTimer->start();
-        s.ReceiveTraceTick = loader_.runtime.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
+        parts_.output.addTerminalLine(text);
+        parts_.waitTimer->start();
+        s.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
         if (s.DebugMode) {
-            loader_.runtime.debugLine(QStringLiteral("WriteStr ") + Cp1251::decode(text) +
-                                      QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
+            parts_.runtime.debugLine(QStringLiteral("WriteStr ") + Cp1251::decode(text) +
+                                     QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
         }
         WaitAnswer();
         if (s.AnswerOverflow) {
@@ -72,15 +76,15 @@ bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awai
 }
 
 void Exchange::writeCommand(const QByteArray& text) {
-    if (loader_.links != nullptr) {
-        loader_.links->write(loader_.connectionKind(), text);
+    if (parts_.links != nullptr) {
+        parts_.links->write(parts_.form.connectionKind(), text);
     }
 }
 
 void Exchange::WaitAnswer() {
-    LoaderState& s = loader_.state;
-    Runtime& rt = loader_.runtime;
-    ProgressControl& bar = loader_.form.pbWaitAnswer;
+    LoaderState& s = parts_.state;
+    Runtime& rt = parts_.runtime;
+    ProgressControl& bar = parts_.form.pbWaitAnswer;
 
     s.AnswerReceived = false;
     graceWaived_ = false;
@@ -89,7 +93,7 @@ void Exchange::WaitAnswer() {
     s.QuietTicks = waitMs;
     const std::uint32_t t0 = rt.tickCount();
     bar.setMaximum(waitMs);
-    loader_.WaitAnswerTimer->start();
+    parts_.waitTimer->start();
 
     // The loop sleeps until something happens: a reception, a timer tick, a click, or the end
     // of the wait time. While nothing has been received the answer timer's ticks would only
@@ -98,7 +102,7 @@ void Exchange::WaitAnswer() {
     struct ResumeOnExit {
         Timer& timer;
         ~ResumeOnExit() { timer.resume(); }
-    } resumeOnExit{*loader_.WaitAnswerTimer};
+    } resumeOnExit{*parts_.waitTimer};
     while (s.OperationActive) {
         const std::uint32_t elapsed = rt.tickCount() - t0;
         bar.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
@@ -111,7 +115,7 @@ void Exchange::WaitAnswer() {
         const int remainingMs =
             int(std::uint32_t(waitMs) - std::min(elapsed, std::uint32_t(waitMs)));
         if (ticksOnlyCountDown(remainingMs)) {
-            loader_.WaitAnswerTimer->suspend();
+            parts_.waitTimer->suspend();
         }
         rt.awaitEvents(remainingMs);
     }
@@ -119,24 +123,24 @@ void Exchange::WaitAnswer() {
 }
 
 bool Exchange::ShouldRetry() {
-    LoaderState& s = loader_.state;
+    LoaderState& s = parts_.state;
     ++s.AttemptCount;
-    const bool waitingForController = s.AttemptLimit > 1 && loader_.form.cbWaitConnectLUMET.checked;
+    const bool waitingForController = s.AttemptLimit > 1 && parts_.form.cbWaitConnectLUMET.checked;
     if (waitingForController) {
         --s.AttemptCount;
     }
     const bool again = s.AttemptCount < s.AttemptLimit && s.OperationActive && !s.AnswerReceived;
     if (again && waitingForController) {
         // The engineer waits for a controller to come on line: say how long it has been.
-        loader_.setStatus(3, QStringLiteral("Дожидаемся подключения LUMET: попытка %1 из %2")
-                                 .arg(s.AttemptCount + 1)
-                                 .arg(s.AttemptLimit));
+        parts_.output.setStatus(3, QStringLiteral("Дожидаемся подключения LUMET: попытка %1 из %2")
+                                       .arg(s.AttemptCount + 1)
+                                       .arg(s.AttemptLimit));
     }
     return again;
 }
 
 void Exchange::WaitAnswerTimerTick() {
-    LoaderState& s = loader_.state;
+    LoaderState& s = parts_.state;
     // The last quiet tick waits while a frame of the answer is half received (the connection
     // gives such a frame up after a while, and the answer wait has its own limit), and while
     // the answer is not yet whole by its expectation and its grace of silence lasts.
@@ -150,9 +154,9 @@ void Exchange::WaitAnswerTimerTick() {
         }
     }
     if (s.QuietTicks == 0) {
-        loader_.WaitAnswerTimer->stop();
+        parts_.waitTimer->stop();
         if (!s.AnswerReceived) {
-            loader_.setStatus(3, UiTexts::timeExpired());
+            parts_.output.setStatus(3, UiTexts::timeExpired());
         }
     }
 }
@@ -160,36 +164,36 @@ void Exchange::WaitAnswerTimerTick() {
 // Nothing received, and QuietTicks cannot reach 0 before the wait ends (a click on the wait
 // bar sets it to 1, which the next tick must see).
 bool Exchange::ticksOnlyCountDown(int remainingMs) const {
-    const LoaderState& s = loader_.state;
-    const int interval = std::max(1, loader_.WaitAnswerTimer->intervalMs());
+    const LoaderState& s = parts_.state;
+    const int interval = std::max(1, parts_.waitTimer->intervalMs());
     return s.AnswerBuffer.isEmpty() && s.QuietTicks > remainingMs / interval + 1;
 }
 
 bool Exchange::awaitingRestOfAnswer() const {
-    const LoaderState& s = loader_.state;
+    const LoaderState& s = parts_.state;
     if (graceWaived_ || !awaited_.awaitsSomething() || s.AnswerBuffer.isEmpty() ||
         awaited_.isCompleteIn(s.AnswerBuffer, scan_)) {
         return false;
     }
     const auto silentMs =
-        std::int64_t(std::int32_t(loader_.runtime.tickCount() - lastReceptionTick_));
+        std::int64_t(std::int32_t(parts_.runtime.tickCount() - lastReceptionTick_));
     return silentMs < s.AnswerGapMs;
 }
 
 void Exchange::answerGrew() {
-    LoaderState& s = loader_.state;
-    loader_.WaitAnswerTimer->resume();
+    LoaderState& s = parts_.state;
+    parts_.waitTimer->resume();
     s.QuietTicks = 3;
-    lastReceptionTick_ = loader_.runtime.tickCount();
-    if (loader_.form.mnuFastExchange.checked && awaited_.isCompleteIn(s.AnswerBuffer, scan_)) {
+    lastReceptionTick_ = parts_.runtime.tickCount();
+    if (parts_.form.mnuFastExchange.checked && awaited_.isCompleteIn(s.AnswerBuffer, scan_)) {
         s.QuietTicks = 0;
         s.AnswerReceived = true;
     }
 }
 
 void Exchange::pbWaitAnswerMouseDown() {
-    loader_.WaitAnswerTimer->resume();
-    loader_.state.QuietTicks = 1;
-    loader_.state.AnswerFrameIncomplete = false; // the user ends the wait now
+    parts_.waitTimer->resume();
+    parts_.state.QuietTicks = 1;
+    parts_.state.AnswerFrameIncomplete = false; // the user ends the wait now
     graceWaived_ = true;
 }

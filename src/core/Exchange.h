@@ -4,8 +4,26 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <memory>
 
-class Loader;
+class Links;
+class LoaderOutput;
+class Runtime;
+class Timer;
+struct FormModel;
+struct LoaderState;
+
+// What the command exchange works on: time, the exchange state, the form's send line and wait
+// bar, the links to write through, the answer timer and where its texts go. No dialogs, no
+// driver, no journal.
+struct ExchangeParts {
+    Runtime& runtime;
+    LoaderState& state;
+    FormModel& form;
+    Links* const& links;
+    std::unique_ptr<Timer>& waitTimer;
+    LoaderOutput& output;
+};
 
 // The command exchange: one command out through the connection of the visible page, then the
 // wait until the answer is complete (data followed by three quiet ticks of the 10 ms answer
@@ -18,7 +36,7 @@ class Loader;
 // once, without the quiet ticks.
 class Exchange {
 public:
-    explicit Exchange(Loader& loader) : loader_(loader) {}
+    explicit Exchange(const ExchangeParts& parts) : parts_(parts) {}
 
     // Sends the text exactly as given (no line end added) and returns whether a complete
     // answer arrived. AnswerBuffer then holds what arrived since the last attempt began.
@@ -42,7 +60,7 @@ private:
     bool awaitingRestOfAnswer() const;
     bool ticksOnlyCountDown(int remainingMs) const;
 
-    Loader& loader_;
+    ExchangeParts parts_;
     // What the answer of the command being waited for looks like; nothing outside a wait.
     AnswerExpectation awaited_;
     // How far the answer has been looked through for it.

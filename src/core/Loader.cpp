@@ -1,10 +1,10 @@
 #include "Loader.h"
 
-#include "ProgressText.h"
-
 Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
-    : runtime(runtime_), dialogs(dialogs_), exchange(*this), driver(*this), router(*this),
-      journal(runtime_, form, dataDir), dataDir_(std::move(dataDir)) {
+    : runtime(runtime_), dialogs(dialogs_), output(form),
+      exchange({runtime_, state, form, links, WaitAnswerTimer, output}), driver(*this),
+      router({runtime_, state, output, exchange}), journal(runtime_, form, dataDir),
+      dataDir_(std::move(dataDir)) {
     Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
     // Timer3 runs from program start and flushes the terminal even before any connection.
@@ -22,28 +22,15 @@ Loader::Stop Loader::stopReason() const {
 }
 
 void Loader::setStatus(int panel, const QString& text) {
-    if (panel < 0 || panel >= int(form.Status.size())) {
-        return;
-    }
-    form.Status[std::size_t(panel)] = text;
-    if (onStatus) {
-        onStatus(panel, text);
-    }
+    output.setStatus(panel, text);
 }
 
 void Loader::showProgress(const ProgressEvent& progress) {
-    setStatus(0, QStringLiteral("%1:%2").arg(progress.done).arg(progress.total));
-    form.ProgressBar1.text = ProgressText::barText(progress);
-    if (onProgress) {
-        onProgress(progress);
-    }
+    output.showProgress(progress);
 }
 
 void Loader::addTerminalLine(const QByteArray& line) {
-    form.terminal.lines.append(line);
-    if (onTerminalLine) {
-        onTerminalLine(line);
-    }
+    output.addTerminalLine(line);
 }
 
 void Loader::setAnswerTimeout(std::int32_t ms) {

@@ -4,6 +4,7 @@
 #include "Exchange.h"
 #include "FormModel.h"
 #include "Journal.h"
+#include "LoaderOutput.h"
 #include "LoaderState.h"
 #include "OperationDriver.h"
 #include "Progress.h"
@@ -38,6 +39,7 @@ public:
     // WaitAnswerTimer (10 ms): counts QuietTicks down.
     std::unique_ptr<Timer> WaitAnswerTimer;
 
+    LoaderOutput output;
     Exchange exchange;
     OperationDriver driver;
     ReceiveRouter router;
@@ -69,9 +71,9 @@ public:
     void setAnswerGap(std::int32_t ms);
 
     // Observers for front ends that show the status or the exchange as they happen.
-    std::function<void(int panel, const QString& text)> onStatus;
-    std::function<void(const QByteArray& line)> onTerminalLine;
-    std::function<void(const ProgressEvent& progress)> onProgress;
+    std::function<void(int panel, const QString& text)>& onStatus = output.onStatus;
+    std::function<void(const QByteArray& line)>& onTerminalLine = output.onTerminalLine;
+    std::function<void(const ProgressEvent& progress)>& onProgress = output.onProgress;
 
 private:
     QString dataDir_;

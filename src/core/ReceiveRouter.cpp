@@ -1,9 +1,12 @@
 #include "ReceiveRouter.h"
 
-#include "Loader.h"
+#include "Exchange.h"
+#include "LoaderOutput.h"
+#include "LoaderState.h"
+#include "Runtime.h"
 
 void ReceiveRouter::appendAnswer(const QByteArray& chunk) {
-    LoaderState& s = loader_.state;
+    LoaderState& s = parts_.state;
     if (!s.OperationActive) {
         return;
     }
@@ -15,24 +18,24 @@ void ReceiveRouter::appendAnswer(const QByteArray& chunk) {
 }
 
 void ReceiveRouter::routeToTerminal(const QByteArray& chunk) {
-    LoaderState& s = loader_.state;
+    LoaderState& s = parts_.state;
     if (s.OperationActive) {
         if (!chunk.isEmpty()) {
-            loader_.addTerminalLine(chunk);
+            parts_.output.addTerminalLine(chunk);
         }
     } else {
         s.PendingTerminalText.append(chunk);
-        s.LastReceiveTick = loader_.runtime.tickCount();
+        s.LastReceiveTick = parts_.runtime.tickCount();
         if (s.PendingTerminalText.size() >= kPendingLimit) {
-            loader_.addTerminalLine(s.PendingTerminalText);
+            parts_.output.addTerminalLine(s.PendingTerminalText);
             s.PendingTerminalText.clear();
         }
     }
 }
 
 void ReceiveRouter::endReception() {
-    if (!loader_.state.AnswerBuffer.isEmpty()) {
-        loader_.exchange.answerGrew(); // restarts the three quiet ticks
+    if (!parts_.state.AnswerBuffer.isEmpty()) {
+        parts_.exchange.answerGrew(); // restarts the three quiet ticks
     }
 }
 
@@ -43,13 +46,13 @@ void ReceiveRouter::receive(const QByteArray& chunk) {
 }
 
 void ReceiveRouter::Timer3Timer() {
-    LoaderState& s = loader_.state;
-    const std::uint32_t now = loader_.runtime.tickCount();
+    LoaderState& s = parts_.state;
+    const std::uint32_t now = parts_.runtime.tickCount();
     if (now - s.LastReceiveTick <= 70) {
         return;
     }
     if (!s.PendingTerminalText.isEmpty()) {
-        loader_.addTerminalLine(s.PendingTerminalText);
+        parts_.output.addTerminalLine(s.PendingTerminalText);
     }
     s.PendingTerminalText.clear();
     s.LastReceiveTick = now;

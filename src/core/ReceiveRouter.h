@@ -2,7 +2,19 @@
 
 #include <QByteArray>
 
-class Loader;
+class Exchange;
+class LoaderOutput;
+class Runtime;
+struct LoaderState;
+
+// What the receive routing works on: time, the state it routes into, the terminal's lines,
+// and the exchange whose quiet ticks a reception restarts.
+struct RouterParts {
+    Runtime& runtime;
+    LoaderState& state;
+    LoaderOutput& output;
+    Exchange& exchange;
+};
 
 // The received-data routing rule shared by every connection kind. During an operation each
 // reception goes to AnswerBuffer and makes its own terminal line; outside an operation the
@@ -10,7 +22,7 @@ class Loader;
 // pass without reception.
 class ReceiveRouter {
 public:
-    explicit ReceiveRouter(Loader& loader) : loader_(loader) {}
+    explicit ReceiveRouter(const RouterParts& parts) : parts_(parts) {}
 
     // Far above any real answer; a peer that sends more within one attempt sends without pause.
     static constexpr qsizetype kAnswerLimit = 4 * 1024 * 1024;
@@ -34,5 +46,5 @@ public:
     void Timer3Timer();
 
 private:
-    Loader& loader_;
+    RouterParts parts_;
 };

@@ -1,0 +1,29 @@
+#include "LoaderOutput.h"
+
+#include "FormModel.h"
+#include "ProgressText.h"
+
+void LoaderOutput::setStatus(int panel, const QString& text) {
+    if (panel < 0 || panel >= int(form_.Status.size())) {
+        return;
+    }
+    form_.Status[std::size_t(panel)] = text;
+    if (onStatus) {
+        onStatus(panel, text);
+    }
+}
+
+void LoaderOutput::showProgress(const ProgressEvent& progress) {
+    setStatus(0, QStringLiteral("%1:%2").arg(progress.done).arg(progress.total));
+    form_.ProgressBar1.text = ProgressText::barText(progress);
+    if (onProgress) {
+        onProgress(progress);
+    }
+}
+
+void LoaderOutput::addTerminalLine(const QByteArray& line) {
+    form_.terminal.lines.append(line);
+    if (onTerminalLine) {
+        onTerminalLine(line);
+    }
+}
