@@ -29,18 +29,20 @@ CliSession::~CliSession() {
     ShellPlatform::releaseStopSignals();
 }
 
-// VELKOR_WAITS ("page-write=3000,restart=5000") shortens the controller's fixed waits: for
-// tests against the simulator, where a lost answer must not cost half a minute.
+// A refused file's message is not held on screen: the shell prints it and ends. VELKOR_WAITS
+// ("page-write=3000,restart=5000") shortens the controller's fixed waits: for tests against the
+// simulator, where a lost answer must not cost half a minute.
 void CliSession::applyWaitsFromEnvironment() {
+    loader.timings.refusalShownMs = 0;
     const QString text = qEnvironmentVariable("VELKOR_WAITS");
     if (text.isEmpty()) {
         return;
     }
-    const std::optional<Timings> waits = Timings::parse(text);
+    const std::optional<Timings> waits = Timings::parse(text, loader.timings);
     if (!waits) {
         throw UsageError(QStringLiteral("VELKOR_WAITS: \"%1\" is not NAME=MS,... with the names "
                                         "page-write, reprogram, restart, programming-start, "
-                                        "bootloader-pause, connect")
+                                        "bootloader-pause, connect, refusal-shown")
                              .arg(text));
     }
     loader.timings = *waits;

@@ -3,8 +3,7 @@
 #include <QStringList>
 #include <utility>
 
-std::optional<Timings> Timings::parse(const QString& text) {
-    Timings base;
+std::optional<Timings> Timings::parse(const QString& text, Timings base) {
     const std::pair<const char*, std::int32_t Timings::*> names[] = {
         {"page-write", &Timings::pageWriteMs},
         {"reprogram", &Timings::reprogramMs},
@@ -12,6 +11,7 @@ std::optional<Timings> Timings::parse(const QString& text) {
         {"programming-start", &Timings::programmingStartMs},
         {"bootloader-pause", &Timings::bootloaderPauseMs},
         {"connect", &Timings::connectMs},
+        {"refusal-shown", &Timings::refusalShownMs},
     };
     for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString name = item.section(QLatin1Char('='), 0, 0).trimmed();

@@ -14,8 +14,10 @@ struct Timings {
     std::int32_t programmingStartMs = 3000; // the bootloader's answer to "f"
     std::int32_t bootloaderPauseMs = 500;   // after "i", before judging the answer
     std::int32_t connectMs = 10000;         // a TCP or broker connection comes up
+    std::int32_t refusalShownMs = 700;      // a refused firmware file's message stays in view
 
-    // "page-write=3000,restart=5000": the named waits changed, in milliseconds. Nothing when
-    // the text names an unknown wait or a value that is not a whole number of 0 or more.
-    static std::optional<Timings> parse(const QString& text);
+    // "page-write=3000,restart=5000": base with the named waits changed, in milliseconds.
+    // Nothing when the text names an unknown wait or a value that is not a whole number of 0
+    // or more.
+    static std::optional<Timings> parse(const QString& text, Timings base);
 };

@@ -28,7 +28,7 @@ void ShowFirmwareVerdict(Loader& loader, const FirmwareVerdict& verdict) {
         return;
     }
     loader.runtime.processEvents();
-    loader.runtime.sleep(700);
+    loader.runtime.sleep(loader.timings.refusalShownMs);
     if (texts.size() > 2) {
         loader.setStatus(3, texts.last());
     }

@@ -329,10 +329,11 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
     // Progress was kept: the position is past the start of the text, and it is printed.
     QVERIFY2(!position.startsWith("70:10:"), qPrintable(position));
     QVERIFY(run.err.contains(QStringLiteral("resume with --resume ") + position));
-    const Run resumed = runCli(QStringList{"store", firmware, "--resume", position} + common);
+    const QStringList quick = common + QStringList{"--fast"};
+    const Run resumed = runCli(QStringList{"store", firmware, "--resume", position} + quick);
     QCOMPARE(resumed.exitCode, 0);
     const QString copy = data.filePath("copy.s37");
-    QCOMPARE(runCli(QStringList{"readback", copy} + common).exitCode, 0);
+    QCOMPARE(runCli(QStringList{"readback", copy} + quick).exitCode, 0);
     QFile original(firmware);
     QFile back(copy);
     QVERIFY(original.open(QIODevice::ReadOnly) && back.open(QIODevice::ReadOnly));
@@ -383,7 +384,8 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
     QTemporaryDir data;
     const QStringList common{"--tcp",      QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
                              "--data-dir", data.path(),
-                             "--timeout",  "5000", "--fast"};
+                             "--timeout",  "5000",
+                             "--fast"};
     QCOMPARE(runCli(QStringList{"store", file("good.s37"), "--from-start"} + common).exitCode, 0);
     QFile original(file("good.s37"));
     QVERIFY(original.open(QIODevice::ReadOnly));
@@ -473,8 +475,9 @@ void CliFinishTest::fleetStoppedBySignal_data() {
 void CliFinishTest::fleetStoppedBySignal() {
     QFETCH(int, signal);
     QFETCH(bool, json);
-    DevsimProcess sim({"--broker", "0", "--ids", "1,2,3", "--delay", "60"});
     QTemporaryDir data;
+    const QString storage = data.filePath(QStringLiteral("storage"));
+    DevsimProcess sim({"--broker", "0", "--ids", "1,2,3", "--delay", "60", "--storage", storage});
     QStringList args{"store",
                      file("good.s37"),
                      "--from-start",
@@ -494,7 +497,17 @@ void CliFinishTest::fleetStoppedBySignal() {
     QProcess fleet;
     fleet.start(QStringLiteral(VELKOR_CLI_PATH), args);
     QVERIFY(fleet.waitForStarted());
-    QTest::qWait(2500);                              // every id logged in and storing
+    // Every id logged in and storing: a data record is in each controller's storage memory.
+    const auto storing = [&storage] {
+        for (const char* id : {".id1", ".id2", ".id3"}) {
+            QFile memory(storage + QLatin1String(id));
+            if (!memory.open(QIODevice::ReadOnly) || !memory.readAll().contains("S315")) {
+                return false;
+            }
+        }
+        return true;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(storing(), 10000);
     QCOMPARE(processesWithArgument(data.path()), 4); // the parent and its three children
     ::kill(pid_t(fleet.processId()), signal);
     QElapsedTimer clock;

@@ -49,6 +49,7 @@ struct FlashRun {
 // engineer resets the controller).
 FlashRun flash(const QStringList& arguments, const std::function<void()>& restart = {}) {
     QProcess cli;
+    cli.setReadChannel(QProcess::StandardError); // the status lines the restart waits for
     cli.start(QStringLiteral(VELKOR_CLI_PATH), QStringList{QStringLiteral("flash")} + arguments);
     FlashRun run;
     if (restart) {
@@ -100,7 +101,7 @@ void FlashDevsimTest::wholeFileLandsInTheSimulatedFlash() {
     const QString file = dir.filePath(QStringLiteral("fw.s37"));
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(firmware("UNIT:LUMET52 integration test", 30, data));
+    out.write(firmware("UNIT:LUMET52 integration test", 12, data));
     out.close();
     const QString image = dir.filePath(QStringLiteral("image.txt"));
 
