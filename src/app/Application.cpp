@@ -87,7 +87,7 @@ void Application::syncAll() {
 
 void Application::wireFirmware() {
     main->firmware.btnOpenClick = [this](bool fromButton) { btnOpenClick(loader, fromButton); };
-    main->firmware.btnHeaderEditClick = [this] { btnHeaderEditClick(loader); };
-    main->firmware.edNameChange = [this] { edNameChange(loader); };
+    main->firmware.btnHeaderEditClick = [this] { btnHeaderEditClick(loader.form); };
+    main->firmware.edNameChange = [this] { edNameChange(loader.form); };
     main->ports.tbAutoComListClick = [this] { parts.connections.tbAutoComListClick(); };
 }

@@ -148,7 +148,7 @@ CliResult runCheck(const QStringList& arguments, const RunFlags& flags) {
 // Takes the file as the window does at start-up: into edName, then the reload that checks it.
 // Returns the result of a file that cannot be used.
 std::optional<CliResult> chooseFile(Loader& loader, const QString& file) {
-    setEdName(loader, file);
+    setEdName(loader.form, file);
     try {
         btnOpenClick(loader, false);
     } catch (const LoaderError& e) {
@@ -162,10 +162,10 @@ std::optional<CliResult> chooseFile(Loader& loader, const QString& file) {
 
 // Writes TEXT as the header record, then reads back what is now in the file.
 std::optional<CliResult> setHeader(Loader& loader, const QString& file, const QString& text) {
-    btnHeaderEditClick(loader);
+    btnHeaderEditClick(loader.form);
     loader.form.edtUnitSign.text = text;
     try {
-        btnHeaderEditClick(loader);
+        btnHeaderEditClick(loader.form);
     } catch (const LoaderError& e) {
         return fileError(QStringLiteral("header"), file, e);
     }

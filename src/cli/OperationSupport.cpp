@@ -12,7 +12,7 @@
 std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const QString& subcommand,
                                                           const QString& path) {
     try {
-        setEdName(loader, QFileInfo(path).absoluteFilePath());
+        setEdName(loader.form, QFileInfo(path).absoluteFilePath());
         btnOpenClick(loader, false);
     } catch (const FileTooLargeError& e) {
         ShellOutput::report(subcommand, e.text());

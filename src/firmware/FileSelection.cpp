@@ -6,17 +6,17 @@
 
 #include <QFileInfo>
 
-void setEdName(Loader& loader, const QString& text) {
-    if (loader.form.edName.text == text) {
+void setEdName(FormModel& form, const QString& text) {
+    if (form.edName.text == text) {
         return;
     }
-    loader.form.edName.text = text;
-    edNameChange(loader);
+    form.edName.text = text;
+    edNameChange(form);
 }
 
-void edNameChange(Loader& loader) {
-    const QString& name = loader.form.edName.text;
-    loader.form.btnHeaderEdit.enabled = !name.isEmpty() && QFileInfo(name).isFile();
+void edNameChange(FormModel& form) {
+    const QString& name = form.edName.text;
+    form.btnHeaderEdit.enabled = !name.isEmpty() && QFileInfo(name).isFile();
 }
 
 void btnOpenClick(Loader& loader, bool fromButton) {
@@ -25,7 +25,7 @@ void btnOpenClick(Loader& loader, bool fromButton) {
         return;
     }
     if (!dialog.fileName.isEmpty()) {
-        setEdName(loader, dialog.fileName);
+        setEdName(loader.form, dialog.fileName);
     } else {
         dialog.fileName = loader.form.edName.text;
     }
@@ -34,6 +34,6 @@ void btnOpenClick(Loader& loader, bool fromButton) {
     if (!CheckFirmwareOnForm(loader, image)) {
         dialog.fileName.clear();
         loader.state.FirmwareFilePath.clear();
-        setEdName(loader, QString());
+        setEdName(loader.form, QString());
     }
 }

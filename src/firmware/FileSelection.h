@@ -2,6 +2,7 @@
 
 #include <QString>
 
+struct FormModel;
 class Loader;
 
 // The firmware file choice of the main window.
@@ -13,8 +14,8 @@ class Loader;
 void btnOpenClick(Loader& loader, bool fromButton);
 
 // Puts a file name into edName and runs edNameChange when the text changed, as the field does.
-void setEdName(Loader& loader, const QString& text);
+void setEdName(FormModel& form, const QString& text);
 
 // The handler of a change of edName: header editing is possible exactly when a file of that
 // name exists.
-void edNameChange(Loader& loader);
+void edNameChange(FormModel& form);

@@ -2,15 +2,15 @@
 
 #include "FirmwareImage.h"
 #include "WriteHeaderRecord.h"
-#include "core/Loader.h"
+#include "core/FormModel.h"
 
 #include <QFileInfo>
 
-void btnHeaderEditClick(Loader& loader) {
+void btnHeaderEditClick(FormModel& form) {
     static const QString edit = QStringLiteral("Редактировать");
     static const QString save = QStringLiteral("Сохранить");
-    ButtonControl& button = loader.form.btnHeaderEdit;
-    EditControl& field = loader.form.edtUnitSign;
+    ButtonControl& button = form.btnHeaderEdit;
+    EditControl& field = form.edtUnitSign;
     // The field's colour follows its enabled state: the hint colour while it is edited,
     // greyed otherwise.
     if (button.caption == edit) {
@@ -18,13 +18,13 @@ void btnHeaderEditClick(Loader& loader) {
         field.enabled = true;
         return;
     }
-    const QString path = loader.form.edName.text;
+    const QString path = form.edName.text;
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         return;
     }
     FirmwareImage image = FirmwareImage::load(path);
     button.caption = edit;
     field.enabled = false;
-    WriteHeaderRecord(loader, image);
+    WriteHeaderRecord(field, image);
     image.save(path);
 }

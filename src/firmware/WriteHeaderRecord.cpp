@@ -3,7 +3,7 @@
 #include "FirmwareImage.h"
 #include "HeaderRecord.h"
 #include "core/Cp1251.h"
-#include "core/Loader.h"
+#include "core/FormModel.h"
 
 #include <vector>
 
@@ -43,8 +43,7 @@ qsizetype removeOtherHeaders(FirmwareImage& image, qsizetype keep) {
 
 } // namespace
 
-void WriteHeaderRecord(Loader& loader, FirmwareImage& image) {
-    EditControl& field = loader.form.edtUnitSign;
+void WriteHeaderRecord(EditControl& field, FirmwareImage& image) {
     if (field.text.isEmpty()) {
         return;
     }

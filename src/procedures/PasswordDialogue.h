@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 
-class Loader;
+class Exchange;
+struct LoaderState;
 class Questions;
 
 // The login to the controller's command interpreter: "PASSWORD", and when the controller says
@@ -14,4 +15,4 @@ struct PasswordResult {
     QByteArray password;        // the password the user typed and that was sent, if any
 };
 
-PasswordResult PasswordDialogue(Loader& loader, Questions& questions);
+PasswordResult PasswordDialogue(Exchange& exchange, LoaderState& state, Questions& questions);

@@ -101,7 +101,7 @@ void ReadBackProcedure::ReadBackStorage() {
     building_.resize(0);
     if (!positioned()) {
         endUnanswered();
-    } else if (!PasswordDialogue(loader_, questions_).granted) {
+    } else if (!PasswordDialogue(loader_.exchange, loader_.state, questions_).granted) {
         resultMessage_ = kAccessDenied;
         end(Outcome::AccessDenied);
     } else if (!descriptorRead()) {

@@ -180,7 +180,7 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
     LoaderState& s = loader_.state;
     for (;;) {
         s.AttemptLimit = 10;
-        const PasswordResult login = PasswordDialogue(loader_, questions_);
+        const PasswordResult login = PasswordDialogue(loader_.exchange, loader_.state, questions_);
         if (!login.firstAnswered) {
             endUnanswered();
             return Login::Ended;

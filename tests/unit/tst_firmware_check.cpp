@@ -222,7 +222,7 @@ void FirmwareCheckTest::openFromButton() {
     const QString path = dir.filePath(QStringLiteral("new.s28"));
     writeFile(old, "S00441424335\r\n");
     writeFile(path, text);
-    setEdName(t.loader, old);
+    setEdName(t.loader.form, old);
     t.state().FirmwareFilePath = old;
     QVERIFY(t.form().btnHeaderEdit.enabled);
     t.dialogs.queueFile(cancel ? std::nullopt : std::optional<QString>(path));
@@ -243,7 +243,7 @@ void FirmwareCheckTest::startUpReloadKeepsTheNameThatFailedToOpen() {
     TestLoader t;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gone.s37"));
-    setEdName(t.loader, path);
+    setEdName(t.loader.form, path);
     QVERIFY_THROWS_EXCEPTION(LoaderError, btnOpenClick(t.loader, false));
     QCOMPARE(t.form().edName.text, path);
     QCOMPARE(t.state().FirmwareFilePath, path);

@@ -40,11 +40,11 @@ QByteArray readFile(const QString& path) {
 void chooseEditAndSave(TestLoader& t, const QString& path, const QString& text) {
     t.dialogs.queueFile(path);
     btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader);
+    btnHeaderEditClick(t.loader.form);
     QCOMPARE(t.form().btnHeaderEdit.caption, kSave);
     QVERIFY(t.form().edtUnitSign.enabled);
     t.form().edtUnitSign.text = text;
-    btnHeaderEditClick(t.loader);
+    btnHeaderEditClick(t.loader.form);
 }
 
 } // namespace
@@ -147,11 +147,11 @@ void HeaderEditingTest::staleHeaderIndexNeverOverwritesData() {
     writeFile(path, "S00441424335\r\n" + kS1 + "\r\n");
     t.dialogs.queueFile(path);
     btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader);
+    btnHeaderEditClick(t.loader.form);
     // Meanwhile the file is replaced by one whose header moved and whose line 0 is data.
     writeFile(path, kS1 + "\r\nS00441424335\r\n" + kS9 + "\r\n");
     t.form().edtUnitSign.text = QStringLiteral("DEF");
-    btnHeaderEditClick(t.loader);
+    btnHeaderEditClick(t.loader.form);
     QCOMPARE(readFile(path), kS1 + "\r\nS0044445462C\r\n" + kS9 + "\r\n");
     QCOMPARE(t.form().edtUnitSign.tag, 1);
 }
@@ -163,10 +163,10 @@ void HeaderEditingTest::savingWhenTheFileHasGoneDoesNothing() {
     writeFile(path, "S00441424335\r\n");
     t.dialogs.queueFile(path);
     btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader);
+    btnHeaderEditClick(t.loader.form);
     QVERIFY(QFile::remove(path));
     t.form().edtUnitSign.text = QStringLiteral("DEF");
-    btnHeaderEditClick(t.loader);
+    btnHeaderEditClick(t.loader.form);
     QCOMPARE(t.form().btnHeaderEdit.caption, kSave);
     QVERIFY(t.form().edtUnitSign.enabled);
     QVERIFY(!QFile::exists(path));
@@ -187,7 +187,7 @@ void HeaderEditingTest::failedSaveLeavesTheFileUntouched() {
     writeFile(path, original);
     t.dialogs.queueFile(path);
     btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader);
+    btnHeaderEditClick(t.loader.form);
     t.form().edtUnitSign.text = QStringLiteral("DEF");
 
     rlimit saved{};
@@ -198,7 +198,7 @@ void HeaderEditingTest::failedSaveLeavesTheFileUntouched() {
     QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
     QString error;
     try {
-        btnHeaderEditClick(t.loader);
+        btnHeaderEditClick(t.loader.form);
     } catch (const LoaderError& e) {
         error = e.text();
     }

@@ -189,7 +189,7 @@ void InterpreterTest::passwordDialogue() {
     t.device.answer("PASSWORD guess", "access denied\r\n");
     t.dialogs.queueInput(typed.isNull() ? std::nullopt : std::optional<QString>(typed.toString()));
     DialogQuestions questions(t.dialogs);
-    const PasswordResult result = PasswordDialogue(t.loader, questions);
+    const PasswordResult result = PasswordDialogue(t.loader.exchange, t.loader.state, questions);
     QCOMPARE(QByteArrayList(t.device.written), sent);
     QCOMPARE(result.firstAnswered, answered);
     QCOMPARE(result.granted, granted);
