@@ -2,7 +2,10 @@
 
 LoaderAssembly::LoaderAssembly(Runtime& runtime, Dialogs& dialogs, const QString& dataDir,
                                Questions* questions, LinkFactory factory)
-    : loader(runtime, dialogs, dataDir), connections(loader, std::move(factory)),
+    : loader(runtime, dialogs, dataDir),
+      connections({loader.runtime, loader.dialogs, loader.state, loader.form, loader.output,
+                   loader.router, loader.Timer3, loader.timings},
+                  std::move(factory)),
       procedures(loader, questions) {
     loader.links = &connections;
 }

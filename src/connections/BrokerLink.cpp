@@ -3,7 +3,6 @@
 #include "Connections.h"
 
 #include "core/Cp1251.h"
-#include "core/Loader.h"
 #include "core/LoaderError.h"
 
 namespace {
@@ -37,7 +36,7 @@ void Connections::SendBrokerFrame(const QByteArray& text) {
     // still on the way: it keeps being assembled, so that its bytes are neither taken as the
     // answer to this command nor, cut off, taken for garbage that hides the frames behind it.
     brokerReceiver_.markStale();
-    loader_.state.AnswerFrameIncomplete = false;
+    parts_.state.AnswerFrameIncomplete = false;
     BrokerFrame::Frame frame;
     frame.hardwareId = addressedId();
     frame.payload = text;
@@ -45,7 +44,7 @@ void Connections::SendBrokerFrame(const QByteArray& text) {
 }
 
 std::uint32_t Connections::addressedId() const {
-    return hardwareId(loader_.form.HARDWARE_IDEdt.text);
+    return hardwareId(parts_.form.HARDWARE_IDEdt.text);
 }
 
 bool Connections::receiveBroker(const QByteArray& chunk) {
@@ -58,14 +57,14 @@ bool Connections::receiveBroker(const QByteArray& chunk) {
             forThisController = deliverBrokerPiece(piece) || forThisController;
         }
     } catch (const std::exception& e) {
-        loader_.setStatus(3, errorText(e));
+        parts_.output.setStatus(3, errorText(e));
     }
     // A frame that stays incomplete is given up once no byte has come for a while.
     incompleteFrameTimer_->stop();
     if (brokerReceiver_.pendingSize() > 0) {
         incompleteFrameTimer_->start();
     }
-    loader_.state.AnswerFrameIncomplete =
+    parts_.state.AnswerFrameIncomplete =
         brokerReceiver_.pendingSize() > 0 && !brokerReceiver_.holdsStaleFrame();
     return forThisController;
 }
@@ -75,18 +74,19 @@ void Connections::deliverForeignFrame(const BrokerFrame::Frame& frame) {
     // meant for another client): shown marked with its id, never taken as the answer.
     const QString mark = frame.notFound() ? QStringLiteral("[контроллер %1: не найден] ")
                                           : QStringLiteral("[контроллер %1] ");
-    loader_.router.routeToTerminal(Cp1251::encode(mark.arg(frame.hardwareId)) + frame.payload);
+    parts_.router.routeToTerminal(Cp1251::encode(mark.arg(frame.hardwareId)) + frame.payload);
 }
 
 void Connections::deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece) {
     // Shown in the terminal and the status line, never added to the current answer.
     if (piece.frame) {
-        loader_.setStatus(3, QStringLiteral("Запоздавший пакет [%1 байт] пропущен")
-                                 .arg(piece.frame->payload.size()));
-        loader_.router.routeToTerminal(piece.frame->payload);
+        parts_.output.setStatus(3, QStringLiteral("Запоздавший пакет [%1 байт] пропущен")
+                                       .arg(piece.frame->payload.size()));
+        parts_.router.routeToTerminal(piece.frame->payload);
     } else {
-        loader_.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
-        loader_.router.routeToTerminal(piece.raw + kBadCrc);
+        parts_.output.setStatus(
+            3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
+        parts_.router.routeToTerminal(piece.raw + kBadCrc);
     }
 }
 
@@ -99,48 +99,50 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
         deliverForeignFrame(*piece.frame);
         return false;
     }
-    LoaderState& s = loader_.state;
+    LoaderState& s = parts_.state;
     QByteArray received;
     if (piece.frame) {
         received = piece.frame->payload;
         if (piece.frame->notFound()) {
             brokerNotFound();
         } else {
-            loader_.setStatus(3, QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
+            parts_.output.setStatus(3,
+                                    QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
         }
     } else {
-        loader_.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
+        parts_.output.setStatus(
+            3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
         received = piece.raw + kBadCrc;
         s.AnswerDamaged = s.AnswerDamaged || s.OperationActive;
     }
     setReceiveTraceTick();
     if (s.DebugMode) {
-        loader_.runtime.debugLine(QStringLiteral("TCPClientDataAvailable ") +
-                                  Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
-                                  QString::number(s.ReceiveTraceTick));
+        parts_.runtime.debugLine(QStringLiteral("TCPClientDataAvailable ") +
+                                 Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
+                                 QString::number(s.ReceiveTraceTick));
     }
-    loader_.router.appendAnswer(received);
-    loader_.router.routeToTerminal(received);
+    parts_.router.appendAnswer(received);
+    parts_.router.routeToTerminal(received);
     return true;
 }
 
 void Connections::brokerNotFound() {
-    loader_.setStatus(3, QStringLiteral("БРОКЕР:LUMET не найден..."));
-    if (loader_.form.cbWaitConnectLUMET.checked) {
+    parts_.output.setStatus(3, QStringLiteral("БРОКЕР:LUMET не найден..."));
+    if (parts_.form.cbWaitConnectLUMET.checked) {
         return;
     }
-    loader_.dialogs.showError(loader_.form.Status[3] +
-                              QStringLiteral("\r\nПовторите операцию позже..."));
-    loader_.state.ControllerNotFound = loader_.state.OperationActive;
-    loader_.state.OperationActive = false;
+    parts_.dialogs.showError(parts_.form.Status[3] +
+                             QStringLiteral("\r\nПовторите операцию позже..."));
+    parts_.state.ControllerNotFound = parts_.state.OperationActive;
+    parts_.state.OperationActive = false;
 }
 
 void Connections::incompleteFrameTimedOut() {
     incompleteFrameTimer_->stop();
-    loader_.state.AnswerFrameIncomplete = false;
+    parts_.state.AnswerFrameIncomplete = false;
     if (auto piece = brokerReceiver_.flush()) {
         if (deliverBrokerPiece(*piece) && !piece->stale) {
-            loader_.router.endReception();
+            parts_.router.endReception();
         }
     }
 }

@@ -3,7 +3,6 @@
 #include "ComPort.h"
 #include "PortPermission.h"
 #include "core/BaudRates.h"
-#include "core/Loader.h"
 #include "core/LoaderError.h"
 
 #include <cerrno>
@@ -17,14 +16,14 @@ constexpr int kDefaultBaudIndex = 6;
 
 } // namespace
 
-Connections::Connections(Loader& loader, LinkFactory factory)
-    : loader_(loader), factory_(std::move(factory)), comPort_(factory_.makeSerial()),
+Connections::Connections(const ConnectionParts& parts, LinkFactory factory)
+    : parts_(parts), factory_(std::move(factory)), comPort_(factory_.makeSerial()),
       serialReceiveBuffer_(kSerialReceiveBufferSize, '\0') {
     comPort_->onAfterOpen = [this] { ComPort1AfterOpen(); };
     comPort_->onAfterClose = [this] { ComPort1AfterClose(); };
     comPort_->onRxChar = [this](int count) { ComPort1RxChar(count); };
-    incompleteFrameTimer_ = loader_.runtime.createTimer(kIncompleteFrameTimeoutMs,
-                                                        [this] { incompleteFrameTimedOut(); });
+    incompleteFrameTimer_ = parts_.runtime.createTimer(kIncompleteFrameTimeoutMs,
+                                                       [this] { incompleteFrameTimedOut(); });
 }
 
 Connections::~Connections() {
@@ -47,10 +46,10 @@ void Connections::EnumerateSerialPorts(QStringList& list, const QString& prefix)
 }
 
 void Connections::tbAutoComListClick() {
-    ComboControl& ports = loader_.form.cmbComPort;
+    ComboControl& ports = parts_.form.cmbComPort;
     ports.items.clear();
     ports.itemIndex = -1;
-    if (loader_.form.tbAutoComList.checked) {
+    if (parts_.form.tbAutoComList.checked) {
         EnumerateSerialPorts(ports.items, QStringLiteral("COM"));
         SelectCurrentPort();
         return;
@@ -61,7 +60,7 @@ void Connections::tbAutoComListClick() {
 }
 
 bool Connections::SelectCurrentPort() {
-    ComboControl& ports = loader_.form.cmbComPort;
+    ComboControl& ports = parts_.form.cmbComPort;
     if (ports.items.contains(ports.text)) {
         return true;
     }
@@ -75,7 +74,7 @@ bool Connections::SelectCurrentPort() {
 }
 
 QString Connections::serialPortName() const {
-    FormModel& f = loader_.form;
+    FormModel& f = parts_.form;
     // A device path typed into the box is opened as typed, also when it is no entry: the
     // engineer must get the port he named, not entry 0.
     if (f.cmbComPort.text.startsWith(QLatin1Char('/'))) {
@@ -91,8 +90,8 @@ QString Connections::serialPortName() const {
 }
 
 void Connections::openSerial() {
-    FormModel& f = loader_.form;
-    Runtime& rt = loader_.runtime;
+    FormModel& f = parts_.form;
+    Runtime& rt = parts_.runtime;
     const QString name = serialPortName();
     if (f.cmbBaudRate.itemIndex < 0) {
         f.cmbBaudRate.select(kDefaultBaudIndex);
@@ -105,12 +104,12 @@ void Connections::openSerial() {
     comPort_->setBaudRate(baud);
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         openSerialPort(name);
-        loader_.setStatus(2, QStringLiteral("Открываем порт ") + name);
+        parts_.output.setStatus(2, QStringLiteral("Открываем порт ") + name);
         rt.processEvents();
         rt.sleep(kOpenPauseMs);
         if (comPort_->isOpen()) {
-            loader_.setStatus(2,
-                              QStringLiteral("Порт ") + name + QStringLiteral(" успешно открыт"));
+            parts_.output.setStatus(2, QStringLiteral("Порт ") + name +
+                                           QStringLiteral(" успешно открыт"));
             break;
         }
     }
@@ -156,21 +155,21 @@ void Connections::write(int connectionKind, const QByteArray& text) {
 }
 
 void Connections::ComPort1AfterOpen() {
-    FormModel& f = loader_.form;
+    FormModel& f = parts_.form;
     f.showLinkOpen();
-    loader_.setStatus(2, f.cmbComPort.text + QStringLiteral(":открыт"));
-    loader_.Timer3->start();
-    loader_.state.PendingTerminalText.clear();
-    loader_.state.LastReceiveTick = loader_.runtime.tickCount();
-    loader_.state.ConnectionOpen = true;
+    parts_.output.setStatus(2, f.cmbComPort.text + QStringLiteral(":открыт"));
+    parts_.timer3->start();
+    parts_.state.PendingTerminalText.clear();
+    parts_.state.LastReceiveTick = parts_.runtime.tickCount();
+    parts_.state.ConnectionOpen = true;
 }
 
 void Connections::ComPort1AfterClose() {
-    FormModel& f = loader_.form;
+    FormModel& f = parts_.form;
     f.showLinkClosed();
-    loader_.setStatus(2, f.cmbComPort.text + QStringLiteral(":закрыт"));
-    loader_.Timer3->stop();
-    loader_.state.ConnectionOpen = false;
+    parts_.output.setStatus(2, f.cmbComPort.text + QStringLiteral(":закрыт"));
+    parts_.timer3->stop();
+    parts_.state.ConnectionOpen = false;
 }
 
 void Connections::ComPort1RxChar(int count) {
@@ -181,10 +180,10 @@ void Connections::ComPort1RxChar(int count) {
             return; // nothing read: nothing changes, QuietTicks included
         }
         const QByteArray chunk(serialReceiveBuffer_.constData(), n);
-        loader_.router.appendAnswer(chunk);
-        loader_.router.routeToTerminal(chunk);
+        parts_.router.appendAnswer(chunk);
+        parts_.router.routeToTerminal(chunk);
     } catch (const std::exception& e) {
-        loader_.setStatus(3, errorText(e));
+        parts_.output.setStatus(3, errorText(e));
     }
-    loader_.router.endReception();
+    parts_.router.endReception();
 }

@@ -7,15 +7,34 @@
 #include <QStringList>
 #include <memory>
 
-class Loader;
-class Timer;
+#include "core/Dialogs.h"
+#include "core/FormModel.h"
+#include "core/LoaderOutput.h"
+#include "core/LoaderState.h"
+#include "core/ReceiveRouter.h"
+#include "core/Runtime.h"
+#include "core/Timings.h"
+
+// What the connections work on: they open by the form's settings and say how it went in its
+// status panels (an error box where the user must act), keep the link state, feed what arrives
+// to the routing rule, and run the terminal flush timer (Timer3) while a link is alive.
+struct ConnectionParts {
+    Runtime& runtime;
+    Dialogs& dialogs;
+    LoaderState& state;
+    FormModel& form;
+    LoaderOutput& output;
+    ReceiveRouter& router;
+    std::unique_ptr<Timer>& timer3;
+    const Timings& timings;
+};
 
 // The three ways to reach the controller, for one loader: the serial port ComPort1 with its
 // port list, the TCP client for the direct connection and for the broker, the broker's
 // frames, and the receive handlers that feed the exchange through the routing rule.
 class Connections : public Links {
 public:
-    explicit Connections(Loader& loader, LinkFactory factory = LinkFactory::qt());
+    explicit Connections(const ConnectionParts& parts, LinkFactory factory = LinkFactory::qt());
     ~Connections() override;
     Connections(const Connections&) = delete;
     Connections& operator=(const Connections&) = delete;
@@ -73,7 +92,7 @@ private:
     void incompleteFrameTimedOut();
     void setReceiveTraceTick();
 
-    Loader& loader_;
+    ConnectionParts parts_;
     LinkFactory factory_;
     std::unique_ptr<SerialLayer> comPort_;
     std::unique_ptr<TcpLayer> tcpClient_;

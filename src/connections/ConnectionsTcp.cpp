@@ -3,7 +3,6 @@
 #include "Connections.h"
 
 #include "core/Cp1251.h"
-#include "core/Loader.h"
 #include "core/LoaderError.h"
 
 namespace {
@@ -25,8 +24,8 @@ void Connections::attachTcpHandlers() {
 }
 
 void Connections::openTcp() {
-    Runtime& rt = loader_.runtime;
-    const FormModel& f = loader_.form;
+    Runtime& rt = parts_.runtime;
+    const FormModel& f = parts_.form;
     tcpClient_.reset();
     rt.sleep(kSettlePauseMs);
     rt.processEvents();
@@ -35,29 +34,29 @@ void Connections::openTcp() {
     rt.processEvents();
     tcpClient_->activate();
     attachTcpHandlers();
-    loader_.state.TcpConnected = false;
+    parts_.state.TcpConnected = false;
     waitForConnect(false);
 }
 
 void Connections::openBroker() {
-    Runtime& rt = loader_.runtime;
-    const FormModel& f = loader_.form;
+    Runtime& rt = parts_.runtime;
+    const FormModel& f = parts_.form;
     tcpClient_.reset();
     replaceTcpClient(f.BrokerIPEdt.text, f.BrokerPortEdt.text);
     rt.sleep(kSettlePauseMs);
     rt.processEvents();
     attachTcpHandlers();
-    loader_.state.TcpConnected = false;
+    parts_.state.TcpConnected = false;
     tcpClient_->activate();
     waitForConnect(true);
 }
 
 void Connections::waitForConnect(bool brokerWait) {
-    Runtime& rt = loader_.runtime;
-    const LoaderState& s = loader_.state;
-    const std::uint32_t limit = rt.tickCount() + std::uint32_t(loader_.timings.connectMs);
+    Runtime& rt = parts_.runtime;
+    const LoaderState& s = parts_.state;
+    const std::uint32_t limit = rt.tickCount() + std::uint32_t(parts_.timings.connectMs);
     while (std::int32_t(rt.tickCount() - limit) < 0) {
-        if (!loader_.Timer3->enabled() || rt.terminating() || !s.OperationActive) {
+        if (!parts_.timer3->enabled() || rt.terminating() || !s.OperationActive) {
             break;
         }
         rt.processEvents();
@@ -72,34 +71,34 @@ void Connections::waitForConnect(bool brokerWait) {
 void Connections::deactivateTcpClient() {
     if (tcpClient_ && tcpClient_->isActive()) {
         tcpClient_->deactivate();
-        loader_.state.TcpConnected = false;
+        parts_.state.TcpConnected = false;
     }
 }
 
 void Connections::xportTCPClientConnected() {
-    FormModel& f = loader_.form;
-    LoaderState& s = loader_.state;
+    FormModel& f = parts_.form;
+    LoaderState& s = parts_.state;
     f.showLinkOpen();
-    loader_.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') + tcpClient_->localPort() +
-                             QStringLiteral(" открыт"));
-    loader_.Timer3->start();
+    parts_.output.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') +
+                                   tcpClient_->localPort() + QStringLiteral(" открыт"));
+    parts_.timer3->start();
     s.PendingTerminalText.clear();
-    s.LastReceiveTick = loader_.runtime.tickCount();
+    s.LastReceiveTick = parts_.runtime.tickCount();
     s.TcpConnected = true;
     s.ConnectionOpen = true;
 }
 
 void Connections::xportTCPClientDisConnected() {
-    FormModel& f = loader_.form;
-    LoaderState& s = loader_.state;
-    loader_.Timer3->stop();
+    FormModel& f = parts_.form;
+    LoaderState& s = parts_.state;
+    parts_.timer3->stop();
     s.TcpConnected = false;
     f.showLinkClosed();
     if (tcpClient_) {
-        loader_.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') + tcpClient_->localPort() +
-                                 QStringLiteral(" закрыт"));
+        parts_.output.setStatus(2, tcpClient_->localHost() + QLatin1Char(':') +
+                                       tcpClient_->localPort() + QStringLiteral(" закрыт"));
     } else {
-        loader_.setStatus(2, QStringLiteral("соединение закрыто..."));
+        parts_.output.setStatus(2, QStringLiteral("соединение закрыто..."));
     }
     s.ConnectionOpen = false;
     // The rest of a frame cannot come over a closed connection.
@@ -112,14 +111,14 @@ void Connections::xportTCPClientDisConnected() {
 void Connections::xportTCPClientConnectFailed() {
     const QString reason = tcpClient_ ? tcpClient_->connectFailure() : QString();
     xportTCPClientDisConnected();
-    loader_.setStatus(2, QStringLiteral("Нет соединения с ") + tcpAddress_ +
-                             (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
+    parts_.output.setStatus(2, QStringLiteral("Нет соединения с ") + tcpAddress_ +
+                                   (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
 }
 
 void Connections::setReceiveTraceTick() {
     // No selected speed (index -1) would divide by zero; such a receive counts as entry 0.
-    const int divisor = std::max(1, loader_.form.cmbBaudRate.itemIndex + 1);
-    loader_.state.ReceiveTraceTick = loader_.runtime.tickCount() + std::uint32_t(240 / divisor);
+    const int divisor = std::max(1, parts_.form.cmbBaudRate.itemIndex + 1);
+    parts_.state.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(240 / divisor);
 }
 
 void Connections::TCPClientDataAvailable() {
@@ -128,14 +127,14 @@ void Connections::TCPClientDataAvailable() {
     }
     try {
         const QByteArray chunk = tcpClient_->readAll();
-        TerminalModel& terminal = loader_.form.terminal;
+        TerminalModel& terminal = parts_.form.terminal;
         ++terminal.receiveCounter;
         terminal.caption = QStringLiteral("Терминальное окно RxCount=%1 len=%2")
                                .arg(terminal.receiveCounter)
                                .arg(chunk.size());
         bool forThisController = true;
         if (!chunk.isEmpty()) {
-            if (loader_.form.TypeOfConnectGrpPage == kTcp) {
+            if (parts_.form.TypeOfConnectGrpPage == kTcp) {
                 receiveTcp(chunk);
             } else {
                 forThisController = receiveBroker(chunk);
@@ -143,25 +142,24 @@ void Connections::TCPClientDataAvailable() {
         }
         // Other controllers' chatter must not keep restarting the quiet ticks of an answer.
         if (forThisController) {
-            loader_.router.endReception();
+            parts_.router.endReception();
         }
     } catch (const std::exception& e) {
-        loader_.setStatus(3, errorText(e));
+        parts_.output.setStatus(3, errorText(e));
     }
 }
 
 void Connections::receiveTcp(const QByteArray& chunk) {
     try {
-        LoaderState& s = loader_.state;
-        loader_.router.appendAnswer(chunk);
+        LoaderState& s = parts_.state;
+        parts_.router.appendAnswer(chunk);
         setReceiveTraceTick();
-        loader_.router.routeToTerminal(chunk);
+        parts_.router.routeToTerminal(chunk);
         if (s.DebugMode) {
-            loader_.runtime.debugLine(QStringLiteral("TCPRxChar ") +
-                                      Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
-                                      QString::number(s.ReceiveTraceTick));
+            parts_.runtime.debugLine(QStringLiteral("TCPRxChar ") + Cp1251::decode(s.AnswerBuffer) +
+                                     QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
         }
     } catch (const std::exception& e) {
-        loader_.setStatus(3, errorText(e));
+        parts_.output.setStatus(3, errorText(e));
     }
 }
