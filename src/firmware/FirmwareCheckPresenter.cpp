@@ -4,39 +4,45 @@
 
 namespace {
 
-void showHeader(Loader& loader, const QString& header, qsizetype headerLine) {
-    loader.form.edtUnitSign.text = header;
-    loader.form.edtUnitSign.tag = int(headerLine);
+void showHeader(FormModel& form, const QString& header, qsizetype headerLine) {
+    form.edtUnitSign.text = header;
+    form.edtUnitSign.tag = int(headerLine);
 }
 
 } // namespace
 
-void ShowFirmwareVerdict(Loader& loader, const FirmwareVerdict& verdict) {
-    showHeader(loader, QString(), -1);
+void ShowFirmwareVerdict(const VerdictDisplay& display, const FirmwareVerdict& verdict) {
+    FormModel& form = display.form;
+    showHeader(form, QString(), -1);
     const QStringList texts = verdict.statusTexts();
     if (texts.isEmpty()) {
         return;
     }
     // The first text, "checking", is written only when the panel does not already hold it, so
     // observers hear of a change only.
-    if (loader.form.Status[3] != texts.first()) {
-        loader.setStatus(3, texts.first());
+    if (form.Status[3] != texts.first()) {
+        display.output.setStatus(3, texts.first());
     }
-    showHeader(loader, verdict.header, verdict.headerLine);
-    loader.setStatus(3, verdict.message);
+    showHeader(form, verdict.header, verdict.headerLine);
+    display.output.setStatus(3, verdict.message);
     if (verdict.sound()) {
         return;
     }
-    loader.runtime.processEvents();
-    loader.runtime.sleep(loader.timings.refusalShownMs);
+    display.runtime.processEvents();
+    display.runtime.sleep(display.refusalShownMs);
     if (texts.size() > 2) {
-        loader.setStatus(3, texts.last());
+        display.output.setStatus(3, texts.last());
     }
-    showHeader(loader, verdict.keptHeader(), verdict.keptHeaderLine());
+    showHeader(form, verdict.keptHeader(), verdict.keptHeaderLine());
+}
+
+bool CheckFirmwareOnForm(const VerdictDisplay& display, const FirmwareImage& image) {
+    const FirmwareVerdict verdict = CheckFirmwareLines(image);
+    ShowFirmwareVerdict(display, verdict);
+    return verdict.sound();
 }
 
 bool CheckFirmwareOnForm(Loader& loader, const FirmwareImage& image) {
-    const FirmwareVerdict verdict = CheckFirmwareLines(image);
-    ShowFirmwareVerdict(loader, verdict);
-    return verdict.sound();
+    return CheckFirmwareOnForm(
+        {loader.form, loader.output, loader.runtime, loader.timings.refusalShownMs}, image);
 }
