@@ -38,22 +38,22 @@ extern "C" void onStopSignal(int signal) {
     std::signal(signal, SIG_DFL);
 }
 
-} // namespace
-
-bool ShellPlatform::stdinIsTerminal() {
+bool isTerminal(int fd) {
 #ifdef Q_OS_UNIX
-    return isatty(STDIN_FILENO) != 0;
+    return isatty(fd) != 0;
 #else
-    return _isatty(0) != 0;
+    return _isatty(fd) != 0;
 #endif
 }
 
+} // namespace
+
+bool ShellPlatform::stdinIsTerminal() {
+    return isTerminal(0);
+}
+
 bool ShellPlatform::stderrIsTerminal() {
-#ifdef Q_OS_UNIX
-    return isatty(STDERR_FILENO) != 0;
-#else
-    return _isatty(2) != 0;
-#endif
+    return isTerminal(2);
 }
 
 int ShellPlatform::terminalColumns() {

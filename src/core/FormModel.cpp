@@ -71,25 +71,22 @@ void FormModel::setUpStatusAndMenus() {
     mnuAnswerGap.tag = kDefaultAnswerGapMs;
 }
 
+void FormModel::enableOutsideOperation(bool enabled) {
+    for (Control* control : std::initializer_list<Control*>{&ToolButton1, &Panel1, &cmbComPort,
+                                                            &btnOpen, &btnHeaderEdit, &btnExit}) {
+        control->enabled = enabled;
+    }
+}
+
 void FormModel::lockForOperation() {
-    ToolButton1.enabled = false;
-    Panel1.enabled = false;
-    cmbComPort.enabled = false;
-    btnOpen.enabled = false;
-    btnHeaderEdit.enabled = false;
-    btnExit.enabled = false;
+    enableOutsideOperation(false);
     btnConnect.caption = UiTexts::cancelButton();
     btnConnect.imageIndex = kIconCancel;
     btnConnect.dropDown = false;
 }
 
 void FormModel::releaseAfterOperation(int operationMode) {
-    ToolButton1.enabled = true;
-    Panel1.enabled = true;
-    btnHeaderEdit.enabled = true;
-    btnExit.enabled = true;
-    cmbComPort.enabled = true;
-    btnOpen.enabled = true;
+    enableOutsideOperation(true);
     btnConnect.caption = UiTexts::startButton();
     btnConnect.imageIndex = operationMode;
     btnConnect.dropDown = true;

@@ -167,4 +167,6 @@ private:
     void setUpConnectionGroup();
     void setUpFirmwareGroup();
     void setUpStatusAndMenus();
+    // The controls an operation locks: the kind, the port, the file and the exit.
+    void enableOutsideOperation(bool enabled);
 };
