@@ -17,6 +17,8 @@ int exitCodeOf(Outcome outcome) {
         return kExitIoErr;
     case Outcome::Refused:
         return kExitProtocol;
+    case Outcome::Damaged:
+    case Outcome::Unconfirmed:
     case Outcome::LinkLost:
     case Outcome::NoAnswer:
     case Outcome::Error:

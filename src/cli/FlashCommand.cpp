@@ -16,40 +16,52 @@ const char* kHelp =
     "Restart the controller (power or reset) after starting the command.\n"
     "  --reset-wait SECONDS       how long to wait for the restart (default 120; 0 waits\n"
     "                             until cancelled, as the window does)\n"
+    "  --end-wait SECONDS         how long to wait for the bootloader to confirm the end of\n"
+    "                             programming once every record was taken (default 10)\n"
     "  -q, --quiet                no status messages on standard error\n"
     "Exit codes: 0 programmed, 64 usage, 65 file refused, 69 connection failed,\n"
-    "75 the device stopped answering (or did not restart in time), 76 signature mismatch,\n"
+    "75 the device stopped answering (or did not restart in time, or did not confirm the end),\n"
+    "76 signature mismatch or a record refused by the bootloader,\n"
     "130 cancelled (Ctrl-C).\n\n";
 
 constexpr int kDefaultResetWaitSeconds = 120;
+constexpr int kDefaultEndWaitSeconds = 10;
 
 struct FlashArguments : ConnectionBasics {
     QString file;
     int resetWaitSeconds = kDefaultResetWaitSeconds;
+    int endWaitSeconds = kDefaultEndWaitSeconds;
 };
 
-int resetWaitOf(const QString& text) {
+int secondsOf(const QString& option, const QString& text, int lowest) {
     bool ok = false;
     const int seconds = text.toInt(&ok);
-    if (!ok || seconds < 0 || seconds > 86400) {
-        throw UsageError(
-            QStringLiteral("--reset-wait: \"%1\" is not a number of seconds (0 to 86400)")
-                .arg(text));
+    if (!ok || seconds < lowest || seconds > 86400) {
+        throw UsageError(QStringLiteral("--%1: \"%2\" is not a number of seconds (%3 to 86400)")
+                             .arg(option, text)
+                             .arg(lowest));
     }
     return seconds;
 }
 
 FlashArguments parse(const QStringList& arguments) {
-    const ConnectionArguments read(arguments,
-                                   {{QStringLiteral("reset-wait"), QStringLiteral("Restart wait."),
-                                     QStringLiteral("SECONDS")}},
-                                   ConnectionArguments::Dashes::Grouped);
+    const ConnectionArguments read(
+        arguments,
+        {{QStringLiteral("reset-wait"), QStringLiteral("Restart wait."), QStringLiteral("SECONDS")},
+         {QStringLiteral("end-wait"), QStringLiteral("End confirmation wait."),
+          QStringLiteral("SECONDS")}},
+        ConnectionArguments::Dashes::Grouped);
     auto parsed = read.start<FlashArguments>();
     if (parsed.help) {
         return parsed;
     }
     if (read.isSet(QStringLiteral("reset-wait"))) {
-        parsed.resetWaitSeconds = resetWaitOf(read.value(QStringLiteral("reset-wait")));
+        parsed.resetWaitSeconds =
+            secondsOf(QStringLiteral("reset-wait"), read.value(QStringLiteral("reset-wait")), 0);
+    }
+    if (read.isSet(QStringLiteral("end-wait"))) {
+        parsed.endWaitSeconds =
+            secondsOf(QStringLiteral("end-wait"), read.value(QStringLiteral("end-wait")), 1);
     }
     const QStringList files = read.positional();
     if (files.size() != 1) {
@@ -69,6 +81,7 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     Procedures& procedures = session.procedures;
     procedures.flash.cancelOperationsLeftOpen = true;
     procedures.flash.resetWaitMs = std::int64_t(parsed.resetWaitSeconds) * 1000;
+    procedures.flash.endWaitMs = std::int64_t(parsed.endWaitSeconds) * 1000;
     const QString name = QStringLiteral("flash");
     if (auto refused = OperationSupport::selectFirmware(session.loader, name, parsed.file)) {
         return *refused;

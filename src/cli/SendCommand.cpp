@@ -95,6 +95,8 @@ int sendOne(CliSession& session, const QString& text, CliResult& result) {
         ShellOutput::print(stderr, QStringLiteral("velkor-cli send: %1\n").arg(e.text()));
         return kExitTempFail;
     }
+    // A damaged frame's bytes are shown as they came, marked "bad CRC", though never judged.
+    result.output += s.DamagedText;
     if (const int code = unanswered(session, text, answered); code != kExitOk) {
         return code;
     }

@@ -17,12 +17,15 @@
 
 namespace {
 
+constexpr int kUploadLoginBound = 10;
+
 const char* kStoreHelp =
     "Usage: velkor-cli store CONNECTION FILE (--from-start | --resume PAGE:ADDR:LINE) [OPTIONS]\n"
     "Logs in to the controller's command interpreter and writes the firmware text of FILE into\n"
-    "its storage memory piece by piece, each write confirmed by the controller; an unconfirmed\n"
-    "write is sent again from the last confirmed position. Then writes the descriptor (length\n"
-    "and checksum of the text).\n"
+    "its storage memory piece by piece, each write confirmed by the controller's line counter\n"
+    "and position; an unconfirmed write is sent again from the last confirmed position, after a\n"
+    "new login (given up after 10 logins in a row without an answer). Then writes the\n"
+    "descriptor (length and checksum of the text).\n"
     "  --from-start               start at page 70, address 10, line 0\n"
     "  --resume PAGE:ADDR:LINE    resume an interrupted upload at the position it reported\n"
     "                             (\"Прошивка Num:PAGE Addr:ADDR Str:LINE\")\n"
@@ -201,6 +204,9 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     f.cbDopInitCmd.checked = !p.initCommands.isEmpty();
     f.DopCmdMemo = initCommands;
     answerStoreQuestions(session.questions, p);
+    // A controller that stops answering after the first login is given up after this many
+    // logins in a row, and the run ends with its resume position.
+    procedures.store.loginAttemptsBound = kUploadLoginBound;
     session.setEndWaitOnDisconnect(true);
     CliResult result = OperationSupport::runOperation(session, name, kModeStore);
     session.endOperation();

@@ -110,10 +110,14 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
                                     QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
         }
     } else {
+        // A damaged frame is shown, never judged: nothing in it confirms anything. Bytes that
+        // were no frame at all are noise around the answer.
         parts_.output.setStatus(
             3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
-        received = piece.raw + kBadCrc;
-        s.AnswerDamaged = s.AnswerDamaged || s.OperationActive;
+        if (piece.frameShaped && s.OperationActive) {
+            s.AnswerDamaged = true;
+            s.DamagedText += piece.raw + kBadCrc;
+        }
     }
     setReceiveTraceTick();
     if (s.DebugMode) {
@@ -121,8 +125,12 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
                                  Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
                                  QString::number(s.ReceiveTraceTick));
     }
-    parts_.router.appendAnswer(received);
-    parts_.router.routeToTerminal(received);
+    if (piece.frame) {
+        parts_.router.appendAnswer(received);
+        parts_.router.routeToTerminal(received);
+    } else {
+        parts_.router.routeToTerminal(piece.raw + kBadCrc);
+    }
     return true;
 }
 

@@ -117,6 +117,7 @@ void BrokerReceiver::append(QList<Piece>& pieces, Piece piece, bool frameShaped)
     // The first piece cut from a stale head is the stale frame. When that head was garbage,
     // the garbage right behind it belongs to it too; the next frame-shaped piece is new.
     piece.stale = stale_ && (!staleCut_ || !frameShaped);
+    piece.frameShaped = !piece.frame && frameShaped;
     staleCut_ = piece.stale;
     stale_ = stale_ && !frameShaped;
     // A run of garbage is one broken piece, however many resynchronisations it takes; the
@@ -124,6 +125,7 @@ void BrokerReceiver::append(QList<Piece>& pieces, Piece piece, bool frameShaped)
     if (!piece.frame && !pieces.isEmpty() && !pieces.last().frame &&
         pieces.last().stale == piece.stale) {
         pieces.last().raw.append(piece.raw);
+        pieces.last().frameShaped = pieces.last().frameShaped || piece.frameShaped;
         return;
     }
     pieces.append(std::move(piece));
@@ -133,7 +135,8 @@ std::optional<BrokerReceiver::Piece> BrokerReceiver::flush() {
     if (pending_.isEmpty()) {
         return std::nullopt;
     }
-    Piece piece{pending_, std::nullopt, stale_};
+    // A frame begun and never completed: the bytes of a frame, damaged.
+    Piece piece{pending_, std::nullopt, stale_, true};
     clear();
     return piece;
 }

@@ -34,6 +34,8 @@ public:
         QByteArray raw;                          // the bytes as received
         std::optional<BrokerFrame::Frame> frame; // empty for a broken piece
         bool stale = false; // the rest of a frame begun before the last command went out
+        // A broken piece whose length field made it a frame: a damaged frame, not noise.
+        bool frameShaped = false;
     };
 
     // Adds received bytes; returns the pieces they complete, in stream order.

@@ -2,6 +2,25 @@
 
 #include <algorithm>
 
+namespace {
+
+bool blankOrLineEnd(char c) {
+    return c == '\r' || c == '\n' || c == ' ' || c == '\t';
+}
+
+// The line from..to without the blanks and line ends around it.
+QByteArrayView trimmed(const QByteArray& answer, qsizetype from, qsizetype to) {
+    while (from < to && blankOrLineEnd(answer.at(from))) {
+        ++from;
+    }
+    while (to > from && blankOrLineEnd(answer.at(to - 1))) {
+        --to;
+    }
+    return QByteArrayView(answer.constData() + from, to - from);
+}
+
+} // namespace
+
 AnswerExpectation AnswerExpectation::anyText() {
     AnswerExpectation e;
     e.kind_ = Kind::AnyText;
@@ -9,75 +28,124 @@ AnswerExpectation AnswerExpectation::anyText() {
 }
 
 AnswerExpectation AnswerExpectation::anyOf(QList<QByteArray> tokens) {
-    AnswerExpectation e = line(std::move(tokens));
+    AnswerExpectation e;
     e.kind_ = Kind::AnyOf;
+    e.withBareTokens(std::move(tokens));
     return e;
 }
 
 AnswerExpectation AnswerExpectation::line(QList<QByteArray> tokens) {
     AnswerExpectation e;
     e.kind_ = Kind::Line;
-    for (const QByteArray& token : tokens) {
-        e.longestToken_ = std::max(e.longestToken_, token.size());
-    }
     e.tokens_ = std::move(tokens);
     return e;
 }
 
 AnswerExpectation AnswerExpectation::lineOfLength(qsizetype length) {
-    AnswerExpectation e = line();
+    AnswerExpectation e;
+    e.kind_ = Kind::Length;
     e.minLength_ = std::max<qsizetype>(0, length);
     return e;
 }
 
-qsizetype AnswerExpectation::findStart(const QByteArray& answer, Scan& scan) const {
-    if (tokens_.isEmpty()) {
-        for (qsizetype i = scan.searchedTo; i < answer.size(); ++i) {
-            if (answer.at(i) != '\r' && answer.at(i) != '\n') {
-                return i + 1;
-            }
-        }
-        scan.searchedTo = answer.size();
-        return -1;
+AnswerExpectation& AnswerExpectation::withBareTokens(QList<QByteArray> tokens) {
+    for (const QByteArray& token : tokens) {
+        longestBare_ = std::max(longestBare_, token.size());
     }
-    // A token may begin in the part already searched and end in the new one.
-    const qsizetype from = std::max<qsizetype>(0, scan.searchedTo - longestToken_ + 1);
-    qsizetype first = -1;
-    for (const QByteArray& token : tokens_) {
-        const qsizetype at = answer.indexOf(token, from);
-        if (at >= 0 && (first < 0 || at + token.size() < first)) {
-            first = at + token.size();
-        }
-    }
-    scan.searchedTo = answer.size();
-    return first;
+    bareTokens_ = std::move(tokens);
+    return *this;
 }
 
-bool AnswerExpectation::isCompleteIn(const QByteArray& answer, Scan& scan) const {
+AnswerExpectation& AnswerExpectation::withEcho(const QByteArray& command) {
+    echo_ = QByteArray(trimmed(command, 0, command.size()).toByteArray());
+    return *this;
+}
+
+AnswerExpectation::Judgement AnswerExpectation::judge(const QByteArray& answer, Scan& scan) const {
     if (answer.size() < scan.size) {
         scan = Scan{};
     }
     scan.size = answer.size();
+    if (scan.judgement == Judgement::Whole || scan.judgement == Judgement::Refused) {
+        return scan.judgement; // an answer once decided stays decided
+    }
     switch (kind_) {
     case Kind::Quiet:
-        return false;
+        return Judgement::Incomplete;
     case Kind::AnyText:
-        return !answer.isEmpty();
+        scan.judgement = answer.isEmpty() ? Judgement::Incomplete : Judgement::Whole;
+        break;
     case Kind::AnyOf:
+        scan.judgement = bareTokenInTail(answer, scan) ? Judgement::Whole : Judgement::Incomplete;
+        break;
     case Kind::Line:
+        scan.judgement = judgeLines(answer, scan);
+        break;
+    case Kind::Length:
+        scan.judgement = judgeLength(answer, scan);
         break;
     }
-    if (scan.start < 0) {
-        scan.start = findStart(answer, scan);
-        if (scan.start < 0) {
-            return false;
+    return scan.judgement;
+}
+
+// Each line is judged once, when its line end arrives; the line still arriving can only be
+// made whole by a token that needs no line end.
+AnswerExpectation::Judgement AnswerExpectation::judgeLines(const QByteArray& answer,
+                                                           Scan& scan) const {
+    for (;;) {
+        const qsizetype end = answer.indexOf('\n', std::max(scan.lineSearched, scan.lineStart));
+        if (end < 0) {
+            break;
         }
-        scan.lineSearched = std::max(scan.start, minLength_);
+        const Judgement line = judgeLine(answer, scan.lineStart, end);
+        scan.lineStart = end + 1;
+        scan.lineSearched = end + 1;
+        if (line == Judgement::Whole || line == Judgement::Refused) {
+            return line;
+        }
+        scan.unexpectedLine = scan.unexpectedLine || line == Judgement::Unexpected;
     }
-    if (kind_ == Kind::AnyOf) {
-        return true;
+    scan.lineSearched = answer.size();
+    if (bareTokenInTail(answer, scan)) {
+        return Judgement::Whole;
     }
-    const qsizetype lineEnd = answer.indexOf('\n', scan.lineSearched);
+    return scan.unexpectedLine ? Judgement::Unexpected : Judgement::Incomplete;
+}
+
+AnswerExpectation::Judgement AnswerExpectation::judgeLine(const QByteArray& answer, qsizetype from,
+                                                          qsizetype to) const {
+    const QByteArrayView text = trimmed(answer, from, to);
+    if (text.isEmpty()) {
+        return Judgement::Incomplete;
+    }
+    const auto holds = [&text](const QByteArray& token) { return text.contains(token); };
+    if ((tokens_.isEmpty() && bareTokens_.isEmpty()) ||
+        std::any_of(tokens_.begin(), tokens_.end(), holds) ||
+        std::any_of(bareTokens_.begin(), bareTokens_.end(), holds)) {
+        return Judgement::Whole;
+    }
+    if ((!echo_.isEmpty() && text == QByteArrayView(echo_)) || text.startsWith("UNIT:") ||
+        text.startsWith("BIOS:")) {
+        return Judgement::Incomplete;
+    }
+    return text.startsWith("ERR") ? Judgement::Refused : Judgement::Unexpected;
+}
+
+bool AnswerExpectation::bareTokenInTail(const QByteArray& answer, Scan& scan) const {
+    if (bareTokens_.isEmpty()) {
+        return false;
+    }
+    // A token may begin in the part already searched and end in the new one.
+    const qsizetype from = std::max<qsizetype>(0, scan.tailSearched - longestBare_ + 1);
+    scan.tailSearched = answer.size();
+    return std::any_of(bareTokens_.begin(), bareTokens_.end(),
+                       [&](const QByteArray& token) { return answer.indexOf(token, from) >= 0; });
+}
+
+// The data may hold line ends: the answer is whole at the first line end after its length.
+AnswerExpectation::Judgement AnswerExpectation::judgeLength(const QByteArray& answer,
+                                                            Scan& scan) const {
+    const qsizetype end = answer.indexOf('\n', std::max(scan.lineSearched, minLength_));
     scan.lineSearched = std::max(scan.lineSearched, answer.size());
-    return lineEnd >= 0;
+    return end >= 0 ? Judgement::Whole : Judgement::Incomplete;
 }

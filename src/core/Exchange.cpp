@@ -46,33 +46,103 @@ private:
 
 } // namespace
 
+Answer Exchange::ask(const Command& command) {
+    const ExpectationInForce inForce(awaited_, scan_, command.awaited);
+    parts_.form.terminal.edit1 = Cp1251::decode(command.text);
+    Answer answer;
+    for (int attempt = 1;; ++attempt) {
+        sendAttempt(command.text, command.waitMs);
+        answer = judged();
+        if (answer.status != Answer::Status::Silent) {
+            break;
+        }
+        const bool waiting = waitForController(command.attempts);
+        if (attempt >= command.attempts && !waiting) {
+            break;
+        }
+        if (waiting) {
+            parts_.output.setStatus(
+                3, QStringLiteral("Дожидаемся подключения LUMET: попытка %1").arg(attempt + 1));
+        }
+    }
+    return answer;
+}
+
+// An engineer who waits for a controller to come on line has a command that may be repeated
+// sent until the controller answers or the operation is stopped.
+bool Exchange::waitForController(int attempts) const {
+    return attempts > 1 && parts_.form.cbWaitConnectLUMET.checked;
+}
+
+Answer Exchange::judged() const {
+    const LoaderState& s = parts_.state;
+    Answer answer;
+    answer.text = s.AnswerBuffer;
+    if (!s.OperationActive) {
+        answer.status = Answer::Status::Cancelled;
+    } else if (!parts_.linkTimer->enabled() || parts_.runtime.terminating()) {
+        answer.status = Answer::Status::LinkLost;
+    } else if (s.AnswerDamaged) {
+        answer.status = Answer::Status::Damaged;
+    } else if (answer.text.isEmpty()) {
+        answer.status = Answer::Status::Silent;
+    } else {
+        switch (awaited_.judge(answer.text, scan_)) {
+        case AnswerExpectation::Judgement::Whole:
+            answer.status = Answer::Status::Whole;
+            break;
+        case AnswerExpectation::Judgement::Refused:
+        case AnswerExpectation::Judgement::Unexpected:
+            answer.status = Answer::Status::Refused;
+            break;
+        case AnswerExpectation::Judgement::Incomplete:
+            answer.status =
+                awaited_.awaitsSomething() ? Answer::Status::Partial : Answer::Status::Whole;
+            break;
+        }
+    }
+    return answer;
+}
+
 bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {
     LoaderState& s = parts_.state;
     const ExpectationInForce inForce(awaited_, scan_, awaited);
     parts_.form.terminal.edit1 = Cp1251::decode(text);
     bool answered = false;
     do {
-        s.AnswerBuffer.clear();
-        scan_ = {};
-        s.AnswerReceived = false;
-        s.AnswerDamaged = false;
-        s.AnswerOverflow = false;
         ++s.AttemptCount;
-        writeCommand(text);
-        parts_.output.addTerminalLine(text);
-        parts_.waitTimer->start();
-        s.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
-        if (s.DebugMode) {
-            parts_.runtime.debugLine(QStringLiteral("WriteStr ") + Cp1251::decode(text) +
-                                     QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
-        }
-        WaitAnswer();
-        if (s.AnswerOverflow) {
-            throw LoaderError(answerOverflowText());
-        }
+        sendAttempt(text, -1);
         answered = s.AnswerReceived;
     } while (ShouldRetry());
     return answered;
+}
+
+// One attempt: the answer so far is dropped, the text goes out, and the wait runs. Text that
+// came while nothing was waited for (the tail of an answer already judged) went to the
+// terminal only.
+void Exchange::sendAttempt(const QByteArray& text, std::int32_t waitMs) {
+    LoaderState& s = parts_.state;
+    s.AnswerBuffer.clear();
+    s.DamagedText.clear();
+    scan_ = {};
+    s.AnswerReceived = false;
+    s.AnswerDamaged = false;
+    s.AnswerOverflow = false;
+    writeCommand(text);
+    parts_.output.addTerminalLine(text);
+    parts_.waitTimer->start();
+    const std::int32_t wait = waitMs < 0 ? s.AnswerTimeoutMs : waitMs;
+    s.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(wait);
+    if (s.DebugMode) {
+        parts_.runtime.debugLine(QStringLiteral("WriteStr ") + Cp1251::decode(text) +
+                                 QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
+    }
+    WaitAnswer(wait);
+    if (s.AnswerOverflow) {
+        throw LoaderError(answerOverflowText());
+    }
+    // The wait ran out while the answer's rest was awaited: what came is an answer, never none.
+    s.AnswerReceived = s.AnswerReceived || !s.AnswerBuffer.isEmpty() || s.AnswerDamaged;
 }
 
 void Exchange::writeCommand(const QByteArray& text) {
@@ -81,7 +151,7 @@ void Exchange::writeCommand(const QByteArray& text) {
     }
 }
 
-void Exchange::WaitAnswer() {
+void Exchange::WaitAnswer(std::int32_t waitMsOrDefault) {
     LoaderState& s = parts_.state;
     Runtime& rt = parts_.runtime;
     ProgressControl& bar = parts_.form.pbWaitAnswer;
@@ -89,7 +159,8 @@ void Exchange::WaitAnswer() {
     s.AnswerReceived = false;
     graceWaived_ = false;
     // A negative wait time (possible only from a hand-edited setting) waits like 0.
-    const std::int32_t waitMs = s.AnswerTimeoutMs < 0 ? 0 : s.AnswerTimeoutMs;
+    const std::int32_t asked = waitMsOrDefault < 0 ? s.AnswerTimeoutMs : waitMsOrDefault;
+    const std::int32_t waitMs = asked < 0 ? 0 : asked;
     s.QuietTicks = waitMs;
     const std::uint32_t t0 = rt.tickCount();
     bar.setMaximum(waitMs);
@@ -150,7 +221,7 @@ void Exchange::WaitAnswerTimerTick() {
     if (s.QuietTicks != 0) {
         --s.QuietTicks;
         if (s.QuietTicks == 0) {
-            s.AnswerReceived = !s.AnswerBuffer.isEmpty();
+            s.AnswerReceived = !s.AnswerBuffer.isEmpty() || s.AnswerDamaged;
         }
     }
     if (s.QuietTicks == 0) {
@@ -172,7 +243,7 @@ bool Exchange::ticksOnlyCountDown(int remainingMs) const {
 bool Exchange::awaitingRestOfAnswer() const {
     const LoaderState& s = parts_.state;
     if (graceWaived_ || !awaited_.awaitsSomething() || s.AnswerBuffer.isEmpty() ||
-        awaited_.isCompleteIn(s.AnswerBuffer, scan_)) {
+        s.AnswerDamaged || decided()) {
         return false;
     }
     const auto silentMs =
@@ -180,12 +251,19 @@ bool Exchange::awaitingRestOfAnswer() const {
     return silentMs < s.AnswerGapMs;
 }
 
+// Whole, or refused by an error line: nothing that comes after can change the judgement.
+bool Exchange::decided() const {
+    const auto judgement = awaited_.judge(parts_.state.AnswerBuffer, scan_);
+    return judgement == AnswerExpectation::Judgement::Whole ||
+           judgement == AnswerExpectation::Judgement::Refused;
+}
+
 void Exchange::answerGrew() {
     LoaderState& s = parts_.state;
     parts_.waitTimer->resume();
     s.QuietTicks = 3;
     lastReceptionTick_ = parts_.runtime.tickCount();
-    if (parts_.form.mnuFastExchange.checked && awaited_.isCompleteIn(s.AnswerBuffer, scan_)) {
+    if (parts_.form.mnuFastExchange.checked && !s.AnswerDamaged && decided()) {
         s.QuietTicks = 0;
         s.AnswerReceived = true;
     }

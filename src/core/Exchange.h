@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Answer.h"
 #include "AnswerExpectation.h"
 
 #include <QByteArray>
@@ -23,6 +24,8 @@ struct ExchangeParts {
     Links* const& links;
     std::unique_ptr<Timer>& waitTimer;
     LoaderOutput& output;
+    // Timer3: enabled while the connection is alive.
+    std::unique_ptr<Timer>& linkTimer;
 };
 
 // The command exchange: one command out through the connection of the visible page, then the
@@ -38,11 +41,18 @@ class Exchange {
 public:
     explicit Exchange(const ExchangeParts& parts) : parts_(parts) {}
 
-    // Sends the text exactly as given (no line end added) and returns whether a complete
-    // answer arrived. AnswerBuffer then holds what arrived since the last attempt began.
+    // Sends the command (its text exactly as given, no line end added) and judges what comes
+    // back by what it awaits. It is sent again only while nothing at all comes back, at most
+    // command.attempts times in all; an answer that came, whole or not, is never sent for
+    // again. AnswerBuffer then holds what arrived in the last attempt. Bytes that arrive once
+    // the answer is judged go to the terminal: the next command's attempt starts empty.
+    Answer ask(const Command& command);
+
+    // The terminal's send line and the shell's send: the retry rule of AttemptLimit, and
+    // whether anything came back.
     bool SendCommand(const QByteArray& text, const AnswerExpectation& awaited = {});
-    // The wait of one attempt.
-    void WaitAnswer();
+    // The wait of one attempt (negative: the loader's answer wait).
+    void WaitAnswer(std::int32_t waitMs = -1);
     // The retry rule: counts the attempt and says whether to send again.
     bool ShouldRetry();
 
@@ -56,8 +66,12 @@ public:
     void answerGrew();
 
 private:
+    void sendAttempt(const QByteArray& text, std::int32_t waitMs);
+    Answer judged() const;
+    bool waitForController(int attempts) const;
     void writeCommand(const QByteArray& text);
     bool awaitingRestOfAnswer() const;
+    bool decided() const;
     bool ticksOnlyCountDown(int remainingMs) const;
 
     ExchangeParts parts_;

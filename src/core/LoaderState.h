@@ -30,6 +30,8 @@ struct LoaderState {
     std::int32_t QuietTicks = 0;
     // A broker frame of the current answer failed its CRC check: the answer is damaged.
     bool AnswerDamaged = false;
+    // The raw bytes of the damaged frames, with "bad CRC" after each: shown, never judged.
+    QByteArray DamagedText;
     // The connection holds the first part of an answer frame whose rest is still due: the
     // answer is not complete, however long the pause inside the frame.
     bool AnswerFrameIncomplete = false;

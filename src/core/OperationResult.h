@@ -12,6 +12,8 @@ enum class Outcome {
     LinkLost,         // the connection closed under the operation, or the program is closing
     NoAnswer,         // the controller stopped answering
     Refused,          // the controller answered, but refused (the reason says what)
+    Damaged,          // the answer came damaged (a broker frame failed its CRC check)
+    Unconfirmed,      // the controller's confirmation does not match what was sent
     FileRefused,      // the firmware file failed its check; nothing was sent
     ChecksumMismatch, // the text read back does not match the stored checksum
     NothingStored,    // the storage memory holds no firmware to read back

@@ -30,6 +30,10 @@ QString OutcomeText::cause(Outcome outcome, const QString& reason, const QString
         return withReason(QStringLiteral("нет ответа от устройства"), reason);
     case Outcome::Refused:
         return reason.isEmpty() ? QStringLiteral("устройство отказало") : reason;
+    case Outcome::Damaged:
+        return withReason(QStringLiteral("ответ устройства повреждён (ошибка CRC)"), reason);
+    case Outcome::Unconfirmed:
+        return withReason(QStringLiteral("устройство не подтвердило записанное"), reason);
     case Outcome::FileRefused:
         return withReason(QStringLiteral("файл прошивки отклонён"), reason);
     case Outcome::ChecksumMismatch:
@@ -69,6 +73,10 @@ QString OutcomeText::word(Outcome outcome) {
         return QStringLiteral("no-answer");
     case Outcome::Refused:
         return QStringLiteral("refused");
+    case Outcome::Damaged:
+        return QStringLiteral("damaged-answer");
+    case Outcome::Unconfirmed:
+        return QStringLiteral("unconfirmed");
     case Outcome::FileRefused:
         return QStringLiteral("file-refused");
     case Outcome::ChecksumMismatch:

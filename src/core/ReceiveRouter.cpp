@@ -34,7 +34,7 @@ void ReceiveRouter::routeToTerminal(const QByteArray& chunk) {
 }
 
 void ReceiveRouter::endReception() {
-    if (!parts_.state.AnswerBuffer.isEmpty()) {
+    if (!parts_.state.AnswerBuffer.isEmpty() || parts_.state.AnswerDamaged) {
         parts_.exchange.answerGrew(); // restarts the three quiet ticks
     }
 }

@@ -23,6 +23,12 @@ QByteArray UnitSignature::DeviceSignature(const QByteArray& answer) {
     return answer.mid(start, end - start);
 }
 
+QByteArray UnitSignature::EndedDeviceSignature(const QByteArray& answer) {
+    const QByteArray signature = DeviceSignature(answer);
+    const qsizetype end = answer.indexOf("UNIT:") + signature.size();
+    return signature.isEmpty() || end >= answer.size() ? QByteArray() : signature;
+}
+
 bool UnitSignature::Fits(const QString& fileSignature, const QByteArray& deviceSignature) {
     if (fileSignature == QStringLiteral("HDR")) {
         return true;

@@ -20,22 +20,20 @@ AnswerExpectation interpreter(const QByteArray& command) {
     const qsizetype blank = command.indexOf(' ');
     const QByteArray keyword = blank < 0 ? command : command.left(blank);
     const QByteArray argument = blank < 0 ? QByteArray() : command.mid(blank + 1);
+    AnswerExpectation awaited = AnswerExpectation::line();
     if (keyword == "PASSWORD") {
-        return AnswerExpectation::line({"granted", "denied"});
+        awaited = AnswerExpectation::line({"granted", "denied"});
+    } else if (keyword == "PAGEWRITE") {
+        awaited = AnswerExpectation::line({"OK"});
+    } else if (keyword == "REPROGRAMM") {
+        awaited = AnswerExpectation::line({"GOOD"});
+    } else if (keyword == "VER") {
+        awaited = AnswerExpectation::line({"3."});
+    } else if (!argument.isEmpty() && echoesArgument(keyword)) {
+        awaited = AnswerExpectation::line({argument});
     }
-    if (keyword == "PAGEWRITE") {
-        return AnswerExpectation::line({"OK"});
-    }
-    if (keyword == "REPROGRAMM") {
-        return AnswerExpectation::line({"GOOD"});
-    }
-    if (keyword == "VER") {
-        return AnswerExpectation::line({"3."});
-    }
-    if (!argument.isEmpty() && echoesArgument(keyword)) {
-        return AnswerExpectation::line({argument});
-    }
-    return AnswerExpectation::line();
+    awaited.withEcho(command);
+    return awaited;
 }
 
 AnswerExpectation pageRead(qsizetype characters) {
@@ -47,14 +45,16 @@ AnswerExpectation bootloaderEntry() {
 }
 
 AnswerExpectation programmingStart() {
-    return AnswerExpectation::anyText();
+    return AnswerExpectation::line().withEcho("f");
 }
 
-AnswerExpectation record(int recordType) {
+AnswerExpectation record(int recordType, const QByteArray& line) {
+    AnswerExpectation awaited = AnswerExpectation::line({recordType <= 4 ? "OK" : "O"});
     if (recordType <= 4) {
-        return AnswerExpectation::anyOf({"w", "@", ".N", ".SE", "OK"});
+        awaited.withBareTokens({"w", "@", ".N", ".SE"});
     }
-    return AnswerExpectation::anyOf({"O"});
+    awaited.withEcho(line);
+    return awaited;
 }
 
 } // namespace AwaitedAnswers

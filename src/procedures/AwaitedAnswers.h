@@ -19,11 +19,14 @@ AnswerExpectation interpreter(const QByteArray& command);
 AnswerExpectation pageRead(qsizetype characters);
 
 // The bootloader: "i" awaits its prompt "BIOS>" (an "i" alone may be the restart banner's
-// "i - loader" still arriving; the procedure takes it after the grace, as before); "f" any
-// text at all.
+// "i - loader" still arriving; the procedure takes it after the grace, as before); "f" a line
+// of any text, whole only at its line end, so that its rest is not taken for the answer to the
+// first record.
 AnswerExpectation bootloaderEntry();
 AnswerExpectation programmingStart();
-// A record of type 0 to 4 awaits "w", "@", ".N", ".SE" or "OK"; of type 5 to 9 an "O".
-AnswerExpectation record(int recordType);
+// A record of type 0 to 4 awaits "w", "@", ".N" or ".SE" (whole at once), or a line holding
+// "OK" (whole at its line end: an "OK" followed by "w" is an acknowledgement); of type 5 to 9 a
+// line holding "O". A line ended without any of them is the bootloader's refusal ("ERR SUM").
+AnswerExpectation record(int recordType, const QByteArray& line);
 
 } // namespace AwaitedAnswers

@@ -73,8 +73,14 @@ Verdict FlashProcedure::verdict() const {
     case Outcome::BadFile:
         return Verdict::failed(Outcome_::FileRefused, QStringLiteral("файл некорректен"));
     case Outcome::Mismatch:
-        return Verdict::failed(Outcome_::Refused,
-                               QStringLiteral("тип устройства не совпадает с сигнатурой файла"));
+    case Outcome::Refused:
+        return Verdict::failed(Outcome_::Refused, reason_);
+    case Outcome::Damaged:
+        return Verdict::failed(Outcome_::Damaged, reason_);
+    case Outcome::EndedEarly:
+        return Verdict::failed(Outcome_::Unconfirmed, reason_);
+    case Outcome::NoEnd:
+        return Verdict::failed(Outcome_::NoAnswer, reason_);
     case Outcome::Cancelled:
         return Verdict::failed(Outcome_::Cancelled);
     case Outcome::LinkLost:
@@ -119,7 +125,7 @@ FlashProcedure::PassResult FlashProcedure::watchBanner() {
     const QByteArray& answer = loader_.state.AnswerBuffer;
     if (answer.contains("UNIT:")) {
         loader_.setStatus(3, QStringLiteral("Разбор сигнатуры..."));
-        return checkSignature(UnitSignature::DeviceSignature(answer));
+        return checkSignature(UnitSignature::EndedDeviceSignature(answer));
     }
     if (answer.contains("BIOS")) {
         // A device without a signature line is entered without a check.
@@ -172,9 +178,14 @@ void FlashProcedure::refuseFirmware() {
     // The journal must not record a refused flash as done.
     loader_.state.OperationFailed = true;
     outcome_ = Outcome::Mismatch;
+    const QString device = loader_.form.UnitSign.caption;
+    const QString file = UnitSignature::HeaderFirstWord(loader_.form.edtUnitSign.text);
+    reason_ = QStringLiteral("тип устройства %1 не совпадает с сигнатурой файла %2")
+                  .arg(device, file.isEmpty() ? QStringLiteral("(пусто)") : file);
     loader_.dialogs.showError(loader_.form.Status[3] + QStringLiteral("\r\n") +
                                   QStringLiteral("Сигнатура файла не совпадает с переданной "
-                                                 "устройством!"),
+                                                 "устройством!\r\nУстройство: %1\r\nФайл: %2")
+                                      .arg(device, file),
                               kErrorCaption);
 }
 
@@ -224,16 +235,31 @@ void FlashProcedure::ProgramFlash(const QString& path) {
         loader_.setStatus(3, text);
         loader_.dialogs.showError(text, kErrorCaption);
         // A controller that fell silent because the connection went is not "no answer".
-        leaveOpenOperation(loader_.stopReason() == Loader::Stop::LinkLost ? Outcome::LinkLost
-                                                                          : Outcome::NoAnswer);
+        Outcome outcome = outcome_ == Outcome::None ? Outcome::NoAnswer : outcome_;
+        if (loader_.stopReason() == Loader::Stop::LinkLost) {
+            outcome = Outcome::LinkLost;
+        }
+        leaveOpenOperation(outcome);
     }
+}
+
+// Ends programming with a failure of its own kind: the message for the status line and the
+// box, the cause for the journal.
+void FlashProcedure::fail(Outcome outcome, const QString& reason, const QString& message) {
+    outcome_ = outcome;
+    reason_ = reason;
+    throw LoaderError(message);
 }
 
 void FlashProcedure::waitForProgrammingStart() {
     LoaderState& s = loader_.state;
     loader_.setStatus(3, kProgramming);
     shownPercent_ = -1;
-    loader_.exchange.SendCommand("f", AwaitedAnswers::programmingStart());
+    const Answer answer = loader_.exchange.ask({"f", AwaitedAnswers::programmingStart(), 1, -1});
+    if (answer.status == Answer::Status::Damaged) {
+        fail(Outcome::Damaged, QStringLiteral("ответ на команду начала программирования повреждён"),
+             kNoAnswer);
+    }
     const std::uint32_t deadline =
         loader_.runtime.tickCount() + std::uint32_t(loader_.timings.programmingStartMs);
     while (s.OperationActive) {
@@ -259,19 +285,56 @@ void FlashProcedure::waitForProgrammingStart() {
 void FlashProcedure::programLines(const FirmwareImage& image) {
     ProgressControl& bar = loader_.form.ProgressBar1;
     const auto count = int(image.size());
+    records_ = count;
     bar.setMaximum(count);
     bar.setPosition(0);
+    // An "OK" before the last data record has gone out does not finish programming: the
+    // controller would not hold the file.
+    int lastData = -1;
+    for (int i = 0; i < count; ++i) {
+        const char type = image.line(i).size() > 1 ? image.line(i).at(1) : '0';
+        lastData = type >= '1' && type <= '3' ? i : lastData;
+    }
     const bool programming = loader_.state.OperationActive;
     for (int i = 0; programming && i < count; ++i) {
         if (programmingStopped()) {
             return; // the counter and the bar keep how far programming really got
         }
+        record_ = i + 1;
         showProgress(i + 1, count);
-        programLine(image.line(i).toByteArray());
+        programLine(image.line(i).toByteArray(), i < lastData);
         if (programmingStopped()) {
             return;
         }
         bar.setPosition(bar.position + 1);
+    }
+    awaitEndConfirmation();
+}
+
+// Every record went out and was taken, but none was answered as the end of programming. A late
+// confirmation still counts; without one the window leaves the operation open for the engineer,
+// and a front end that set endWaitMs fails it after that long.
+void FlashProcedure::awaitEndConfirmation() {
+    if (outcome_ == Outcome::Success || endWaitMs <= 0 || !loader_.operationCanGoOn()) {
+        return;
+    }
+    Runtime& rt = loader_.runtime;
+    const std::uint32_t deadline = rt.tickCount() + std::uint32_t(endWaitMs);
+    while (loader_.operationCanGoOn()) {
+        rt.processEvents();
+        const QByteArray& answer = loader_.state.AnswerBuffer;
+        if (answer.contains("OK")) {
+            finishSuccessfully();
+            return;
+        }
+        if (deadlinePassed(deadline)) {
+            fail(Outcome::NoEnd,
+                 QStringLiteral("нет подтверждения окончания программирования: все %1 записей "
+                                "приняты, ответа \"OK\" нет")
+                     .arg(records_),
+                 QStringLiteral("Ошибка: нет подтверждения окончания программирования!"));
+        }
+        rt.sleep(1);
     }
 }
 
@@ -296,47 +359,57 @@ bool FlashProcedure::programmingStopped() const {
 }
 
 // Sends one record and waits until its answer decides it. After a success or a cancel the
-// loop does not run, so the remaining lines pass quickly; an unanswered record raises.
-void FlashProcedure::programLine(const QByteArray& line) {
+// loop does not run, so the remaining lines pass quickly; an unanswered record raises, and so
+// does one the bootloader refused.
+void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
     LoaderState& s = loader_.state;
     Runtime& rt = loader_.runtime;
-    bool sent = false;
-    int recordType = 0;
-    std::uint32_t deadline = 0;
-    while (s.OperationActive) {
+    if (!loader_.operationCanGoOn()) {
+        return;
+    }
+    const int recordType = std::uint8_t(line.at(1) - '0');
+    const Answer answer =
+        askRecord({line + '\r', AwaitedAnswers::record(recordType, line), s.AttemptLimit, -1});
+    if (answer.refused()) {
+        fail(Outcome::Refused,
+             QStringLiteral("загрузчик отказал на записи %1 из %2: %3")
+                 .arg(record_)
+                 .arg(records_)
+                 .arg(answer.words()),
+             QStringLiteral("Ошибка: загрузчик отказал: %1").arg(answer.words()));
+    }
+    if (answer.status == Answer::Status::Damaged) {
+        fail(Outcome::Damaged,
+             QStringLiteral("ответ на запись %1 из %2 повреждён").arg(record_).arg(records_),
+             QStringLiteral("Ошибка: ответ устройства повреждён!"));
+    }
+    // An answer not yet decided is looked at as the rest of it comes, until the record's wait.
+    const std::uint32_t deadline = rt.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
+    while (loader_.operationCanGoOn() && !judgeAnswer(recordType, dataFollows)) {
         rt.processEvents();
-        if (!loader_.Timer3->enabled() || rt.terminating() || !s.OperationActive) {
-            break;
+        if (deadlinePassed(deadline)) {
+            throw LoaderError(kNoAnswer);
         }
-        const bool justSent = !sent;
-        if (!sent) {
-            recordType = std::uint8_t(line.at(1) - '0');
-            s.AnswerBuffer.clear();
-            loader_.exchange.SendCommand(line + '\r', AwaitedAnswers::record(recordType));
-            deadline = rt.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
-            sent = true;
-        } else {
-            if (deadlinePassed(deadline)) {
-                throw LoaderError(kNoAnswer);
-            }
-            if (judgeAnswer(recordType)) {
-                break;
-            }
-        }
-        if (!s.OperationActive) {
-            loader_.setStatus(3, UiTexts::cancelledByUser());
-            break;
-        }
-        // Right after the send the answer is looked at again at once: the exchange returned
-        // with it, and a pause here would add a millisecond to every record.
-        if (!justSent) {
-            rt.sleep(1);
-        }
+        rt.sleep(1);
+    }
+    if (!s.OperationActive && outcome_ != Outcome::Success) {
+        loader_.setStatus(3, UiTexts::cancelledByUser());
     }
 }
 
+// A damaged answer says nothing: the record goes again (writing a record twice writes the same
+// bytes), as often as a silent one would.
+Answer FlashProcedure::askRecord(const Command& command) {
+    Answer answer = loader_.exchange.ask(command);
+    for (int again = 1; answer.status == Answer::Status::Damaged && again < command.attempts;
+         ++again) {
+        answer = loader_.exchange.ask(command);
+    }
+    return answer;
+}
+
 // True when the answer decides the record: taken (next line) or programming finished.
-bool FlashProcedure::judgeAnswer(int recordType) {
+bool FlashProcedure::judgeAnswer(int recordType, bool dataFollows) {
     const QByteArray& answer = loader_.state.AnswerBuffer;
     if (recordType <= 4) {
         if (answer.contains('w') || answer.contains('@') || answer.contains(".N") ||
@@ -344,6 +417,14 @@ bool FlashProcedure::judgeAnswer(int recordType) {
             return true;
         }
         if (answer.contains("OK")) {
+            if (dataFollows) {
+                fail(Outcome::EndedEarly,
+                     QStringLiteral("загрузчик завершил программирование на записи %1 из %2, "
+                                    "до конца файла")
+                         .arg(record_)
+                         .arg(records_),
+                     QStringLiteral("Ошибка: программирование завершено до конца файла!"));
+            }
             finishSuccessfully();
             return true;
         }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 
+#include "core/Answer.h"
 #include "core/OperationResult.h"
 
 class FirmwareImage;
@@ -26,7 +27,11 @@ public:
         Cancelled,
         LinkLost,
         NotFound,
-        NoRestart, // no restart banner came within resetWaitMs
+        NoRestart,  // no restart banner came within resetWaitMs
+        Refused,    // the bootloader refused a record ("ERR SUM")
+        Damaged,    // a record's answer came damaged every time it was sent
+        EndedEarly, // the bootloader ended programming before the file's last data record
+        NoEnd,      // every record was taken, but the end was never confirmed
     };
 
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}
@@ -47,6 +52,9 @@ public:
     // How long to wait for the controller's restart banner; 0 waits until the engineer cancels
     // (the window), a script sets a bound.
     std::int64_t resetWaitMs = 0;
+    // How long to wait for the end of programming to be confirmed once every record went out;
+    // 0 leaves the operation open for the engineer to cancel (the window).
+    std::int64_t endWaitMs = 0;
 
 private:
     enum class PassResult { Continue, LeaveLoop };
@@ -63,16 +71,22 @@ private:
 
     void waitForProgrammingStart();
     void programLines(const FirmwareImage& image);
+    void awaitEndConfirmation();
     bool programmingStopped() const;
     void showProgress(int record, int count);
-    void programLine(const QByteArray& line);
-    bool judgeAnswer(int recordType);
+    void programLine(const QByteArray& line, bool dataFollows);
+    Answer askRecord(const Command& command);
+    bool judgeAnswer(int recordType, bool dataFollows);
+    [[noreturn]] void fail(Outcome outcome, const QString& reason, const QString& message);
     void finishSuccessfully();
     bool deadlinePassed(std::uint32_t deadline) const;
 
     Loader& loader_;
     BootStage stage_ = BootStage::WaitReset;
     Outcome outcome_ = Outcome::None;
+    QString reason_; // the cause in words, for the outcomes that need one
+    int record_ = 0; // the record in flight, from 1
+    int records_ = 0;
     std::uint32_t bannerWaitStart_ = 0;
     int shownPercent_ = -1;
     int shownWaitSeconds_ = 0;

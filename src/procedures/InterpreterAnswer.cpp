@@ -14,6 +14,22 @@ bool InterpreterAnswer::containsNumber(const QByteArray& answer, std::int64_t nu
     return contains(answer, QByteArray::number(number));
 }
 
+bool InterpreterAnswer::echoesNumber(const QByteArray& answer, std::int64_t number) {
+    if (answer.contains("STR:")) {
+        return false;
+    }
+    const QByteArray digits = QByteArray::number(number);
+    const auto isDigit = [&answer](qsizetype at) {
+        return at >= 0 && at < answer.size() && answer.at(at) >= '0' && answer.at(at) <= '9';
+    };
+    for (qsizetype at = answer.indexOf(digits); at >= 0; at = answer.indexOf(digits, at + 1)) {
+        if (!isDigit(at - 1) && !isDigit(at + digits.size())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<std::uint16_t> InterpreterAnswer::valueAfterKey(const QByteArray& answer,
                                                               QByteArrayView key) {
     const qsizetype at = answer.indexOf(key);

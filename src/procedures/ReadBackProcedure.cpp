@@ -3,6 +3,7 @@
 #include "AwaitedAnswers.h"
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
+#include "SettingCommand.h"
 #include "SilenceOutcome.h"
 #include "StoreProgress.h"
 #include "core/Loader.h"
@@ -11,6 +12,9 @@
 #include "core/SafeFile.h"
 
 namespace {
+
+// A setting that goes unconfirmed (silent, cut, damaged, or answered late) is sent again.
+constexpr int kSettingAttempts = 3;
 
 const QString kReadError = QStringLiteral("Загрузчик:Ошибка выгрузки файла");
 const QString kAccessDenied = QStringLiteral("LUMET:Отказ в доступе!");
@@ -27,26 +31,41 @@ QString ReadBackProcedure::partialFileName(const QString& target) {
     return target + QStringLiteral(".partial");
 }
 
-bool ReadBackProcedure::send(const QByteArray& command) {
-    return loader_.exchange.SendCommand(command, AwaitedAnswers::interpreter(command));
+Answer ReadBackProcedure::send(const QByteArray& command) {
+    return loader_.exchange.ask(
+        {command, AwaitedAnswers::interpreter(command), loader_.state.AttemptLimit, -1});
 }
 
-bool ReadBackProcedure::readPage(qsizetype characters) {
-    return loader_.exchange.SendCommand("PAGEREAD", AwaitedAnswers::pageRead(characters));
-}
-
-const QByteArray& ReadBackProcedure::answer() const {
-    return loader_.state.AnswerBuffer;
+Answer ReadBackProcedure::readPage(qsizetype characters) {
+    return loader_.exchange.ask(
+        {"PAGEREAD", AwaitedAnswers::pageRead(characters), loader_.state.AttemptLimit, -1});
 }
 
 // Only a matched checksum with its file written counts as done for the driver and the journal.
-void ReadBackProcedure::end(Outcome outcome) {
+void ReadBackProcedure::end(Outcome outcome, const QString& reason) {
     outcome_ = outcome;
+    reason_ = reason;
     loader_.state.OperationFailed = outcome != Outcome::Completed;
 }
 
 void ReadBackProcedure::endUnanswered() {
     end(outcomeOfSilence<Outcome>(loader_));
+}
+
+// A command that got no usable answer: the controller's words name a refusal, a damaged frame
+// names the damage, and silence is a cancel, a lost link or no answer.
+void ReadBackProcedure::endWith(const Answer& answer, const QByteArray& command) {
+    const QString name = QString::fromLatin1(command);
+    if (answer.status == Answer::Status::Damaged) {
+        end(Outcome::Damaged, QStringLiteral("ответ на %1 повреждён").arg(name));
+    } else if (answer.heard() && loader_.operationCanGoOn()) {
+        const QString words = answer.words();
+        end(Outcome::Refused,
+            QStringLiteral("контроллер не подтвердил %1: %2")
+                .arg(name, words.isEmpty() ? QStringLiteral("(пустой ответ)") : words));
+    } else {
+        endUnanswered();
+    }
 }
 
 Verdict ReadBackProcedure::verdict() const {
@@ -78,9 +97,15 @@ Verdict ReadBackProcedure::verdict() const {
     case Outcome::FileError:
         v = Verdict::failed(::Outcome::FileError, fileErrorMessage_);
         break;
+    case Outcome::Refused:
+        v = Verdict::failed(::Outcome::Refused, reason_);
+        break;
+    case Outcome::Damaged:
+        v = Verdict::failed(::Outcome::Damaged, reason_);
+        break;
     case Outcome::NoAnswer:
     case Outcome::None:
-        v = Verdict::failed(::Outcome::NoAnswer);
+        v = Verdict::failed(::Outcome::NoAnswer, reason_);
         break;
     }
     v.file = writtenFile_;
@@ -99,15 +124,9 @@ void ReadBackProcedure::ReadBackStorage() {
     crc_ = TextCrc{};
     lines_ = FirmwareImage{};
     building_.resize(0);
-    if (!positioned()) {
-        endUnanswered();
-    } else if (!PasswordDialogue(loader_.exchange, loader_.state, questions_).granted) {
-        resultMessage_ = kAccessDenied;
-        end(Outcome::AccessDenied);
-    } else if (!descriptorRead()) {
-        endUnanswered();
-    } else {
-        prepareTextRead();
+    if (!positioned() || !loggedIn() || !descriptorRead()) {
+        // the step that failed named its cause
+    } else if (prepareTextRead()) {
         bool chosen = false;
         if (descriptor_.length != 0 && questions_.fileToWrite(loader_.form.OpenDialog1)) {
             chosen = true;
@@ -118,59 +137,116 @@ void ReadBackProcedure::ReadBackStorage() {
     finish();
 }
 
-bool ReadBackProcedure::positioned() {
-    send("PAGENUM 70");
-    loader_.setStatus(
-        3, QStringLiteral("Устанавливаем стартовую страницу 70 для загрузки обновления..."));
-    if (!InterpreterAnswer::contains(answer(), "70")) {
-        return false;
+// Sends the settings in turn; each must be answered whole with its value back. The first that
+// is not ends the run with its cause.
+bool ReadBackProcedure::settings(const QList<QByteArray>& commands) {
+    for (const QByteArray& command : commands) {
+        const SettingResult result = askSetting(loader_.exchange, command, kSettingAttempts);
+        if (!result.confirmed) {
+            endWith(result.answer, command);
+            return false;
+        }
     }
-    send("PAGEADDR 0");
-    if (!InterpreterAnswer::contains(answer(), "0")) {
-        return false;
-    }
-    send("PAGEHEXMODE TRUE");
-    return InterpreterAnswer::contains(answer(), "TRUE");
-}
-
-bool ReadBackProcedure::descriptorRead() {
-    send("PAGECOUNT 6");
-    readPage(StorageDescriptor::kDigits);
-    if (answer().size() < StorageDescriptor::kDigits) {
-        return false;
-    }
-    descriptor_ = StorageDescriptor::decode(answer());
     return true;
 }
 
-void ReadBackProcedure::prepareTextRead() {
+bool ReadBackProcedure::positioned() {
+    loader_.setStatus(
+        3, QStringLiteral("Устанавливаем стартовую страницу 70 для загрузки обновления..."));
+    return settings({"PAGENUM 70", "PAGEADDR 0", "PAGEHEXMODE TRUE"});
+}
+
+bool ReadBackProcedure::loggedIn() {
+    if (PasswordDialogue(loader_.exchange, loader_.state, questions_).granted) {
+        return true;
+    }
+    resultMessage_ = kAccessDenied;
+    end(Outcome::AccessDenied);
+    return false;
+}
+
+// The descriptor's twelve digits, read again from page 70, address 0 when the answer came
+// lost, cut or damaged.
+bool ReadBackProcedure::descriptorRead() {
+    if (!settings({"PAGECOUNT 6"})) {
+        return false;
+    }
+    for (int attempt = 1;; ++attempt) {
+        const Answer answer = readPage(StorageDescriptor::kDigits);
+        if (answer.whole() && answer.text.size() >= StorageDescriptor::kDigits) {
+            descriptor_ = StorageDescriptor::decode(answer.text);
+            return true;
+        }
+        const bool again =
+            answer.status == Answer::Status::Silent || answer.status == Answer::Status::Damaged ||
+            (answer.status == Answer::Status::Partial && !answer.text.contains('\n'));
+        if (!again || attempt >= kReadAttempts || !loader_.operationCanGoOn()) {
+            endWith(answer, "PAGEREAD");
+            return false;
+        }
+        if (!settings({"PAGENUM 70", "PAGEADDR 0"})) {
+            return false;
+        }
+    }
+}
+
+bool ReadBackProcedure::prepareTextRead() {
     ProgressControl& bar = loader_.form.ProgressBar1;
     bar.setMaximum(int(descriptor_.length / 1000));
     bar.setPosition(0);
     loader_.setStatus(3, QStringLiteral("LUMET:Доступ разрешен!"));
-    send("PAGEADDR 10");
-    send("PAGECOUNT " + QByteArray::number(kTextReadCount));
-    send("PAGEHEXMODE FALSE");
+    return settings(
+        {"PAGEADDR 10", "PAGECOUNT " + QByteArray::number(kTextReadCount), "PAGEHEXMODE FALSE"});
 }
 
 void ReadBackProcedure::readText() {
     int barren = 0;
+    int failedReads = 0;
     while (crc_.byteCount < descriptor_.length) {
         if (!loader_.operationCanGoOn()) {
             break;
         }
-        readPage(kTextReadCount);
-        if (answer().size() <= 2) {
+        const Answer answer = readPage(kTextReadCount);
+        // A line the controller ended is its answer, short or not (the taking rules judge it);
+        // silence, damage or a part without its line end is not.
+        const bool ended = answer.whole() ||
+                           (answer.status == Answer::Status::Partial && answer.text.contains('\n'));
+        if (!ended) {
+            // A lost, cut or damaged read is read again from the first character not taken:
+            // taking what came would stitch lines across the gap.
+            if (!loader_.operationCanGoOn()) {
+                break;
+            }
+            if (++failedReads >= kReadAttempts) {
+                endWith(answer, "PAGEREAD");
+                break;
+            }
+            if (!repositioned()) {
+                break;
+            }
+            continue;
+        }
+        failedReads = 0;
+        if (answer.text.size() <= 2) {
             break;
         }
         const std::uint32_t before = crc_.byteCount;
-        takeFrom(answer());
+        takeFrom(answer.text);
         showProgress();
         barren = crc_.byteCount == before ? barren + 1 : 0;
         if (barren >= kBarrenReadLimit) {
             break;
         }
     }
+}
+
+// Puts the controller at the first character of the text not taken yet.
+bool ReadBackProcedure::repositioned() {
+    const std::int64_t at = StorageDescriptor::kTextAddress + std::int64_t(crc_.byteCount);
+    const std::int64_t page = StorageDescriptor::kPage + at / StorageDescriptor::kPageSize;
+    const std::int64_t addr = at % StorageDescriptor::kPageSize;
+    return settings(
+        {"PAGENUM " + QByteArray::number(page), "PAGEADDR " + QByteArray::number(addr)});
 }
 
 // Takes the characters of one read answer up to its last one (the end of the controller's
@@ -226,8 +302,10 @@ void ReadBackProcedure::conclude(bool fileChosen) {
         end(Outcome::NothingStored);
     } else if (!fileChosen) {
         end(Outcome::NoFileChosen);
-    } else if (stopped) {
-        endUnanswered();
+    } else if (stopped || outcome_ != Outcome::None) {
+        if (outcome_ == Outcome::None) {
+            endUnanswered();
+        }
     } else {
         end(matched ? Outcome::Completed : Outcome::ChecksumMismatch);
     }

@@ -2,6 +2,7 @@
 
 #include "StorageDescriptor.h"
 #include "TextCrc.h"
+#include "core/Answer.h"
 #include "core/OperationResult.h"
 #include "firmware/FirmwareImage.h"
 
@@ -32,6 +33,8 @@ public:
         LinkLost,         // the connection closed or the application is closing
         NotFound,         // the broker has no controller with the id
         FileError,        // the file could not be written
+        Refused,          // the controller refused a command (reason_ has its words)
+        Damaged,          // the answers to a read came damaged as often as it was tried
     };
 
     // Reads that yield no character in a row after which the read stops: the text beyond them
@@ -39,6 +42,9 @@ public:
     static constexpr int kBarrenReadLimit = 8;
     // Bytes one read of the text returns (text mode: one character each).
     static constexpr int kTextReadCount = 250;
+    // Reads in a row that may come back lost, cut or damaged: each is read again from the
+    // first character not yet taken.
+    static constexpr int kReadAttempts = 10;
 
     ReadBackProcedure(Loader& loader, Questions& questions)
         : loader_(loader), questions_(questions) {}
@@ -58,16 +64,18 @@ public:
     static QString partialFileName(const QString& target);
 
 private:
-    void end(Outcome outcome);
+    void end(Outcome outcome, const QString& reason = QString());
     void endUnanswered();
-    bool send(const QByteArray& command);
+    void endWith(const Answer& answer, const QByteArray& command);
+    Answer send(const QByteArray& command);
     // "PAGEREAD", awaiting the characters one read returns.
-    bool readPage(qsizetype characters);
-    const QByteArray& answer() const;
-
+    Answer readPage(qsizetype characters);
+    bool settings(const QList<QByteArray>& commands);
     bool positioned();
+    bool loggedIn();
     bool descriptorRead();
-    void prepareTextRead();
+    bool repositioned();
+    bool prepareTextRead();
     void readText();
     void takeFrom(const QByteArray& answer);
     void showProgress();
@@ -78,6 +86,7 @@ private:
     Loader& loader_;
     Questions& questions_;
     Outcome outcome_ = Outcome::None;
+    QString reason_;
     QString fileErrorMessage_;
     QString writtenFile_;
     QString resultMessage_;

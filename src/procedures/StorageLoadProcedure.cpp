@@ -3,6 +3,7 @@
 #include "AwaitedAnswers.h"
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
+#include "SettingCommand.h"
 #include "SilenceOutcome.h"
 #include "StorageDescriptor.h"
 #include "TextStream.h"
@@ -34,6 +35,19 @@ QByteArray withNumber(const char* keyword, std::int64_t number) {
     return QByteArray(keyword) + ' ' + QByteArray::number(number);
 }
 
+// ": ERR syntax": the device's own words after a cause, when it said any.
+QString reasonSuffix(const QString& words) {
+    return words.isEmpty() ? QString() : QStringLiteral(": ") + words;
+}
+
+// The attempts of a login command and of the descriptor's commands while the controller is
+// silent.
+constexpr int kFirstLoginAttempts = 10;
+constexpr int kUploadLoginAttempts = 99;
+constexpr int kDescriptorAttempts = 10;
+constexpr int kAccompanyingAttempts = 3;
+constexpr int kVersionAttempts = 5;
+
 } // namespace
 
 StorageLoadProcedure::StorageLoadProcedure(Loader& loader, Questions& questions)
@@ -44,17 +58,14 @@ StorageLoadProcedure::StorageLoadProcedure(Loader& loader, Questions& questions)
 
 StorageLoadProcedure::~StorageLoadProcedure() = default;
 
-bool StorageLoadProcedure::send(const QByteArray& command) {
-    return loader_.exchange.SendCommand(command, AwaitedAnswers::interpreter(command));
-}
-
-const QByteArray& StorageLoadProcedure::answer() const {
-    return loader_.state.AnswerBuffer;
+Answer StorageLoadProcedure::send(const QByteArray& command, int attempts) {
+    return loader_.exchange.ask({command, AwaitedAnswers::interpreter(command), attempts, -1});
 }
 
 // Every end short of a stored image is a failure for the driver's report and the journal.
-void StorageLoadProcedure::end(Outcome outcome) {
+void StorageLoadProcedure::end(Outcome outcome, const QString& reason) {
     outcome_ = outcome;
+    reason_ = reason;
     loader_.state.OperationFailed = outcome != Outcome::Completed;
 }
 
@@ -65,7 +76,12 @@ void StorageLoadProcedure::endUnanswered() {
 
 Verdict StorageLoadProcedure::verdict() const {
     Verdict v = commonVerdict();
-    if (!v.succeeded() && outcome_ != Outcome::FileRefused && outcome_ != Outcome::NoSignature) {
+    // A refused file has nothing stored to resume; after the finalisation the text and its
+    // descriptor are stored whole, and a resumed run would have nothing to add.
+    const bool resumable = outcome_ != Outcome::FileRefused && outcome_ != Outcome::NoSignature &&
+                           outcome_ != Outcome::FinalisationFailed &&
+                           outcome_ != Outcome::NotUpdated;
+    if (!v.succeeded() && resumable) {
         const LoaderState& s = loader_.state;
         v.resume = ResumePosition{s.StartPage, s.PageAddr, s.LastLoadedLine};
     }
@@ -83,15 +99,26 @@ Verdict StorageLoadProcedure::commonVerdict() const {
     case Outcome::AccessDenied:
         return Verdict::failed(::Outcome::Refused, QStringLiteral("отказ в доступе"));
     case Outcome::Refused:
-        return Verdict::failed(::Outcome::Refused,
-                               QStringLiteral("контроллер не подтвердил команду входа"));
+        return Verdict::failed(::Outcome::Refused, reason_.isEmpty()
+                                                       ? QStringLiteral("контроллер не "
+                                                                        "подтвердил команду входа")
+                                                       : reason_);
     case Outcome::DescriptorRefused:
         return Verdict::failed(::Outcome::Refused,
-                               QStringLiteral("контроллер не подтвердил запись дескриптора"));
+                               QStringLiteral("контроллер не подтвердил запись дескриптора") +
+                                   reasonSuffix(reason_));
+    case Outcome::DescriptorMisplaced:
+        return Verdict::failed(::Outcome::Unconfirmed, reason_);
     case Outcome::FinalisationFailed:
         return Verdict::failed(::Outcome::Refused,
                                QStringLiteral("контроллер не подтвердил проверку прошивки "
-                                              "(REPROGRAMM W без GOOD)"));
+                                              "(REPROGRAMM W без GOOD)") +
+                                   reasonSuffix(reason_));
+    case Outcome::NotUpdated:
+        return Verdict::failed(::Outcome::Unconfirmed,
+                               QStringLiteral("после перезапуска контроллер не показал новую "
+                                              "прошивку (VER без \"3.\")") +
+                                   reasonSuffix(reason_));
     case Outcome::NoAnswerAfterReset:
         return Verdict::failed(::Outcome::NoAnswer,
                                QStringLiteral("контроллер не ответил на VER после перезапуска"));
@@ -179,7 +206,7 @@ bool StorageLoadProcedure::signatureFound() {
 StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
     LoaderState& s = loader_.state;
     for (;;) {
-        s.AttemptLimit = 10;
+        s.AttemptLimit = kFirstLoginAttempts;
         const PasswordResult login = PasswordDialogue(loader_.exchange, loader_.state, questions_);
         if (!login.firstAnswered) {
             endUnanswered();
@@ -191,18 +218,22 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
             end(Outcome::AccessDenied);
             return Login::Denied;
         }
-        send("MODEM_CON TRUE");
-        if (!InterpreterAnswer::contains(answer(), "TRUE")) {
-            if (answer().isEmpty()) {
-                endUnanswered();
+        const Answer modem = send("MODEM_CON TRUE", kFirstLoginAttempts);
+        if (!modem.whole() || !InterpreterAnswer::contains(modem.text, "TRUE")) {
+            if (modem.heard()) {
+                end(Outcome::Refused,
+                    QStringLiteral("контроллер отказал в MODEM_CON TRUE: %1").arg(modem.words()));
             } else {
-                end(Outcome::Refused);
+                endUnanswered();
             }
             return Login::Ended;
         }
-        send("DEBUG 0");
-        if (InterpreterAnswer::contains(answer(), "0")) {
+        const Answer debug = send("DEBUG 0", kFirstLoginAttempts);
+        if (debug.whole() && InterpreterAnswer::echoesNumber(debug.text, 0)) {
             return Login::Granted;
+        }
+        if (loginGivenUp()) {
+            return Login::Ended;
         }
     }
 }
@@ -292,53 +323,62 @@ bool StorageLoadProcedure::UploadLogin() {
     LoaderState& s = loader_.state;
     for (;;) {
         s.AttemptCount = 0;
-        s.AttemptLimit = 99;
-        send("PASSWORD");
-        if (answer().isEmpty()) {
-            if (!loader_.operationCanGoOn()) {
+        s.AttemptLimit = kUploadLoginAttempts;
+        const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
+        const Answer password = send("PASSWORD", attempts);
+        if (!password.heard() && password.status != Answer::Status::Damaged) {
+            if (!loader_.operationCanGoOn() || loginGivenUp()) {
                 return false;
             }
             loader_.setStatus(3, QStringLiteral("Ожидаем подключения к прибору.."));
             continue;
         }
-        if (InterpreterAnswer::contains(answer(), "denied")) {
-            send(kUploadPassword);
+        QByteArray latest = password.text;
+        if (InterpreterAnswer::contains(latest, "denied")) {
+            latest = send(kUploadPassword, attempts).text;
         }
-        if (!InterpreterAnswer::contains(answer(), "granted")) {
+        if (!InterpreterAnswer::contains(latest, "granted")) {
             // The second try uses the password the user gave at the first login, if any: a
             // controller that does not take the built-in one would otherwise refuse every
             // write for as long as the run lasts.
-            send(userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_);
+            send(userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_, attempts);
         }
         if (loginCommandsEchoed()) {
+            loginFailures_ = 0;
             return true;
         }
-        if (!loader_.operationCanGoOn()) {
+        if (!loader_.operationCanGoOn() || loginGivenUp()) {
             return false;
         }
     }
 }
 
+// A script's bound on logins that go unanswered or unconfirmed in a row; the window waits on.
+bool StorageLoadProcedure::loginGivenUp() {
+    return loginAttemptsBound > 0 && ++loginFailures_ >= loginAttemptsBound;
+}
+
 bool StorageLoadProcedure::loginCommandsEchoed() {
     const LoaderState& s = loader_.state;
-    send(withNumber("WRITECOUNTER", s.LastLoadedLine));
-    if (!InterpreterAnswer::containsNumber(answer(), s.LastLoadedLine)) {
+    const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
+    const Answer counter = send(withNumber("WRITECOUNTER", s.LastLoadedLine), attempts);
+    if (!counter.whole() || !InterpreterAnswer::echoesNumber(counter.text, s.LastLoadedLine)) {
         return false;
     }
-    send("PAGEHEXMODE FALSE");
-    if (!InterpreterAnswer::contains(answer(), "FALSE")) {
+    const Answer mode = send("PAGEHEXMODE FALSE", attempts);
+    if (!mode.whole() || !InterpreterAnswer::contains(mode.text, "FALSE")) {
         return false;
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем стартовую страницу %1 для загрузки "
                                         "обновления...")
                              .arg(s.StartPage));
-    send(withNumber("PAGENUM", s.StartPage));
-    if (!InterpreterAnswer::containsNumber(answer(), s.StartPage)) {
+    const Answer page = send(withNumber("PAGENUM", s.StartPage), attempts);
+    if (!page.whole() || !InterpreterAnswer::echoesNumber(page.text, s.StartPage)) {
         return false;
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем адрес на странице %1").arg(s.PageAddr));
-    send(withNumber("PAGEADDR", s.PageAddr));
-    return InterpreterAnswer::containsNumber(answer(), s.PageAddr);
+    const Answer addr = send(withNumber("PAGEADDR", s.PageAddr), attempts);
+    return addr.whole() && InterpreterAnswer::echoesNumber(addr.text, s.PageAddr);
 }
 
 StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
@@ -357,7 +397,6 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
             }
         }
         ++s.LinesSent;
-        s.AttemptLimit = 10;
         // Assigned directly: the menu caption that names the wait time is left as it is.
         s.AnswerTimeoutMs = loader_.timings.pageWriteMs;
         switch (writePending()) {
@@ -378,21 +417,25 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
     return Stretch::Uploaded;
 }
 
-// One piece out; an unanswered write is sent again until its limit runs down to 1. A write
-// counts as confirmed only with "OK", the next line count after "STR:", and the page and
-// address after "NUM:" and "ADDR:" that a later roll-back would return to.
+// One piece out. A write counts as confirmed only when it is answered whole with "OK", the
+// next line count after "STR:", and a page and address after "NUM:" and "ADDR:" that moved by
+// exactly this piece from the last confirmed position. Anything else, silence included, goes
+// through the roll-back and the login: a write is never sent blindly again, since the device
+// may have stored the first copy, and the answer to an abandoned write then confirms nothing.
 StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
-    LoaderState& s = loader_.state;
-    const QByteArray command = "PAGEWRITE " + pending_;
-    while (!send(command)) {
-        if (--s.AttemptLimit <= 1) {
-            return Write::Failed;
-        }
-        if (!loader_.operationCanGoOn()) {
-            return Write::Unanswered;
-        }
+    const Answer answer = send("PAGEWRITE " + pending_, 1);
+    switch (answer.status) {
+    case Answer::Status::Cancelled:
+    case Answer::Status::LinkLost:
+        return Write::Unanswered;
+    case Answer::Status::Whole:
+        return confirmation(answer.text);
+    default:
+        return Write::Failed;
     }
-    const QByteArray& a = answer();
+}
+
+StorageLoadProcedure::Write StorageLoadProcedure::confirmation(const QByteArray& a) {
     if (!InterpreterAnswer::contains(a, "OK") || !InterpreterAnswer::contains(a, "STR:")) {
         return Write::Failed;
     }
@@ -402,17 +445,42 @@ StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
     }
     const auto page = InterpreterAnswer::valueAfterKey(a, "NUM:");
     const auto addr = InterpreterAnswer::valueAfterKey(a, "ADDR:");
-    if (!page || !addr) {
+    int pageSize = pageSize_;
+    if (!page || !addr || !movedByPiece(*page, *addr, &pageSize)) {
         return Write::Failed;
     }
     acceptedLine_ = *line;
     acceptedPage_ = *page;
     acceptedAddr_ = *addr;
+    acceptedPageSize_ = pageSize;
     return Write::Accepted;
+}
+
+// The controller's position after the write is the confirmed one plus the piece: on the same
+// page, or on the next one at the place a page of the controller's size puts it. The page size
+// is learnt at the first crossing and must stay the same at every later one.
+bool StorageLoadProcedure::movedByPiece(std::uint16_t page, std::uint16_t addr,
+                                        int* pageSize) const {
+    const int end = int(confirmedAddr_) + int(pending_.size());
+    if (page == confirmedPage_) {
+        return int(addr) == end;
+    }
+    if (int(page) != int(confirmedPage_) + 1) {
+        return false;
+    }
+    const int crossedAt = end - int(addr);
+    if (crossedAt <= int(confirmedAddr_) || crossedAt > end) {
+        return false;
+    }
+    if (*pageSize == 0) {
+        *pageSize = crossedAt;
+    }
+    return crossedAt == *pageSize;
 }
 
 void StorageLoadProcedure::accept() {
     loader_.state.OperationFailed = false;
+    pageSize_ = acceptedPageSize_;
     pending_.resize(0);
     showProgress();
     confirmedPage_ = acceptedPage_;
@@ -465,27 +533,67 @@ void StorageLoadProcedure::keepConfirmedPosition() {
     s.LastLoadedLine = confirmedLine_;
 }
 
-// The descriptor goes to page 70, address 0, in hex mode; the run counts as stored only when
-// the controller accepted it.
+// The descriptor goes to page 70, address 0, in hex mode, and only once the controller has
+// confirmed each of those settings: a descriptor written in text mode or on another page would
+// overwrite the firmware's text. The run counts as stored only when the controller confirmed
+// the descriptor at page 70, address 6.
 bool StorageLoadProcedure::writeDescriptor() {
-    loader_.state.AttemptLimit = 10;
-    send("PAGENUM 70");
-    send("PAGEADDR 0");
-    send("PAGEHEXMODE TRUE");
-    const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
-    send("PAGEWRITE " + descriptor.encode());
-    if (!InterpreterAnswer::contains(answer(), "OK")) {
-        // The text is stored: a resumed run skips all of it and writes the descriptor.
+    loader_.state.AttemptLimit = kDescriptorAttempts;
+    // The text is stored whatever happens now: a resumed run skips all of it and writes the
+    // descriptor.
+    if (!positionedForDescriptor()) {
         keepConfirmedPosition();
-        if (answer().isEmpty()) {
-            endUnanswered();
+        return false;
+    }
+    const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
+    const Answer written = send("PAGEWRITE " + descriptor.encode(), kDescriptorAttempts);
+    if (!written.whole() || !InterpreterAnswer::contains(written.text, "OK")) {
+        keepConfirmedPosition();
+        if (written.heard() || written.status == Answer::Status::Damaged) {
+            end(Outcome::DescriptorRefused, written.words());
         } else {
-            end(Outcome::DescriptorRefused);
+            endUnanswered();
         }
         return false;
     }
-    send("PAGEWRITE 00000000");
+    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
+    const auto addr = InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
+    if (page != std::optional<std::uint16_t>(kFirstPage) ||
+        addr != std::optional<std::uint16_t>(StorageDescriptor::kDigits / 2)) {
+        // Six bytes went somewhere else, perhaps into the text: only a store from the start is
+        // sure to leave it whole.
+        LoaderState& s = loader_.state;
+        s.StartPage = kFirstPage;
+        s.PageAddr = kFirstAddr;
+        s.LastLoadedLine = 0;
+        end(Outcome::DescriptorMisplaced,
+            QStringLiteral("дескриптор записан не на место (ожидалось NUM:%1 ADDR:%2, ответ: %3)")
+                .arg(kFirstPage)
+                .arg(StorageDescriptor::kDigits / 2)
+                .arg(written.words()));
+        return false;
+    }
+    send("PAGEWRITE 00000000", kDescriptorAttempts);
     end(Outcome::Completed);
+    return true;
+}
+
+bool StorageLoadProcedure::positionedForDescriptor() {
+    for (const QByteArray& command :
+         {QByteArray("PAGENUM 70"), QByteArray("PAGEADDR 0"), QByteArray("PAGEHEXMODE TRUE")}) {
+        const SettingResult result = askSetting(loader_.exchange, command, kDescriptorAttempts);
+        if (result.confirmed) {
+            continue;
+        }
+        const Answer& answer = result.answer;
+        if (answer.heard() || answer.status == Answer::Status::Damaged) {
+            end(Outcome::DescriptorRefused,
+                QStringLiteral("%1: %2").arg(QString::fromLatin1(command), answer.words()));
+        } else {
+            endUnanswered();
+        }
+        return false;
+    }
     return true;
 }
 
@@ -507,29 +615,40 @@ void StorageLoadProcedure::finalise() {
     }
     s.AnswerTimeoutMs = loader_.timings.reprogramMs;
     s.AttemptLimit = 1;
-    if (!send("REPROGRAMM W") || !InterpreterAnswer::contains(answer(), "GOOD")) {
-        end(Outcome::FinalisationFailed);
+    const Answer checked = send("REPROGRAMM W", 1);
+    if (!checked.heard() && loader_.operationCanGoOn()) {
+        end(Outcome::NoAnswer, QStringLiteral("нет ответа на REPROGRAMM W"));
         return;
     }
-    s.AttemptLimit = 1;
-    send("RESET");
+    if (!checked.whole() || !InterpreterAnswer::contains(checked.text, "GOOD")) {
+        if (!loader_.operationCanGoOn()) {
+            endUnanswered();
+        } else {
+            end(Outcome::FinalisationFailed, checked.words());
+        }
+        return;
+    }
+    send("RESET", 1);
     s.AnswerTimeoutMs = loader_.timings.restartMs;
-    s.AttemptLimit = 5;
-    if (!send("VER")) {
+    s.AttemptLimit = kVersionAttempts;
+    const Answer version = send("VER", kVersionAttempts);
+    if (!version.heard()) {
         // A controller that never comes back after its restart is not updated.
         end(loader_.operationCanGoOn() ? Outcome::NoAnswerAfterReset
                                        : outcomeOfSilence<Outcome>(loader_));
         return;
     }
-    if (InterpreterAnswer::contains(answer(), "3.")) {
-        information_ =
-            QStringLiteral("Прошивка обновлена. Текущая версия:\r\n") + Cp1251::decode(answer());
-        loader_.dialogs.showInformation(information_);
+    if (!version.whole() || !InterpreterAnswer::contains(version.text, "3.")) {
+        end(Outcome::NotUpdated, version.words());
+        return;
     }
+    information_ =
+        QStringLiteral("Прошивка обновлена. Текущая версия:\r\n") + Cp1251::decode(version.text);
+    loader_.dialogs.showInformation(information_);
 }
 
 void StorageLoadProcedure::sendAccompanyingLines() {
-    loader_.state.AttemptLimit = 3;
+    loader_.state.AttemptLimit = kAccompanyingAttempts;
     for (const QString& line : loader_.form.DopCmdMemo) {
         QByteArray command = Cp1251::encode(line);
         qsizetype first = 0;
@@ -541,7 +660,7 @@ void StorageLoadProcedure::sendAccompanyingLines() {
             --last;
         }
         if (last > first) {
-            send(command.mid(first, last - first));
+            send(command.mid(first, last - first), kAccompanyingAttempts);
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "StoreProgress.h"
 #include "TextCrc.h"
+#include "core/Answer.h"
 #include "core/OperationResult.h"
 #include "core/Progress.h"
 #include "firmware/FirmwareImage.h"
@@ -27,19 +28,21 @@ public:
     // How the last run ended, for front ends that report more than the status text.
     enum class Outcome {
         None,
-        Completed,          // text and descriptor stored (and finalised when asked for)
-        FileRefused,        // the file failed its check; nothing was sent
-        NoSignature,        // the header has no remote-update signature; nothing was sent
-        NoAnswer,           // the controller stopped answering
-        AccessDenied,       // the password was refused
-        Refused,            // the controller answered a login command without the echo
-        Cancelled,          // the user cancelled
-        LinkLost,           // the connection closed or the application is closing
-        NotFound,           // the broker has no controller with the id
-        DescriptorRefused,  // the descriptor write was answered without "OK"
-        NoAnswerAfterReset, // "VER" got no answer after the controller's restart
-        Error,              // an error ended the upload (errorMessage() has its text)
-        FinalisationFailed, // "REPROGRAMM W" was not answered with "GOOD"
+        Completed,           // text and descriptor stored (and finalised when asked for)
+        FileRefused,         // the file failed its check; nothing was sent
+        NoSignature,         // the header has no remote-update signature; nothing was sent
+        NoAnswer,            // the controller stopped answering
+        AccessDenied,        // the password was refused
+        Refused,             // the controller answered a login command without the echo
+        Cancelled,           // the user cancelled
+        LinkLost,            // the connection closed or the application is closing
+        NotFound,            // the broker has no controller with the id
+        DescriptorRefused,   // the descriptor write was answered without "OK"
+        NoAnswerAfterReset,  // "VER" got no answer after the controller's restart
+        Error,               // an error ended the upload (errorMessage() has its text)
+        FinalisationFailed,  // "REPROGRAMM W" was not answered with "GOOD"
+        NotUpdated,          // after its restart the controller did not show the new version
+        DescriptorMisplaced, // the descriptor's confirmation names another place than page 70
     };
 
     StorageLoadProcedure(Loader& loader, Questions& questions);
@@ -49,6 +52,11 @@ public:
 
     // The procedure of operation mode 37.
     void LoadToStorage();
+
+    // How many times in a row the upload's login may go unanswered or unconfirmed before the
+    // run ends as unanswered (with its resume position); 0 repeats it until the engineer
+    // cancels (the window), a script sets a bound.
+    int loginAttemptsBound = 0;
 
     Outcome outcome() const { return outcome_; }
     // The outcome of the last run as the driver reports it, with the position to resume from
@@ -66,10 +74,9 @@ private:
     enum class Write { Accepted, Failed, Unanswered };
     enum class Stretch { Uploaded, Stopped, Ended };
 
-    void end(Outcome outcome);
+    void end(Outcome outcome, const QString& reason = QString());
     void endUnanswered();
-    bool send(const QByteArray& command);
-    const QByteArray& answer() const;
+    Answer send(const QByteArray& command, int attempts);
 
     bool fileAccepted();
     bool signatureFound();
@@ -82,6 +89,10 @@ private:
     bool loginCommandsEchoed();
     Stretch uploadLoop();
     Write writePending();
+    Write confirmation(const QByteArray& answer);
+    bool movedByPiece(std::uint16_t page, std::uint16_t addr, int* pageSize) const;
+    bool loginGivenUp();
+    bool positionedForDescriptor();
     void accept();
     void showProgress();
     ProgressEvent progress(std::optional<std::int64_t> remainingMs) const;
@@ -97,6 +108,7 @@ private:
     Loader& loader_;
     Questions& questions_;
     Outcome outcome_ = Outcome::None;
+    QString reason_; // the cause in the device's words, for the outcomes that carry one
     QString errorMessage_;
     QString information_;
 
@@ -114,6 +126,10 @@ private:
     std::uint16_t acceptedPage_ = 0;
     std::uint16_t acceptedAddr_ = 0;
     std::uint16_t acceptedLine_ = 0;
+    // The controller's page size, learnt at the first page a confirmed write crossed; 0 before.
+    int pageSize_ = 0;
+    int acceptedPageSize_ = 0;
+    int loginFailures_ = 0;
     QString resultMessage_;
     StoreProgress::RemainingTime remaining_;
 };

@@ -281,7 +281,8 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy_data() {
         << QStringLiteral("Операция не выполнена - связь с устройством потеряна");
     QTest::newRow("signature mismatch")
         << plain << QStringList{"flash", "dorn.s37"} << QString() << 0 << 76 << "refused"
-        << QStringLiteral("Операция не выполнена - тип устройства не совпадает с сигнатурой файла");
+        << QStringLiteral("Операция не выполнена - тип устройства UNIT:LUMET52 не совпадает с "
+                          "сигнатурой файла UNIT:DORN20");
     QTest::newRow("Ctrl-C mid-store")
         << plain << store << stored << SIGINT << 130 << "cancelled" << cancelled;
     QTest::newRow("SIGTERM mid-store") << plain << store << stored << SIGTERM << 143 << "cancelled"

@@ -210,7 +210,8 @@ void CliSendTest::peerThatNeverPausesIsCutOff_data() {
     const QStringList broker{"--broker", "--id", "1"};
     QTest::newRow("tcp") << QStringList{"--tcp"} << QByteArray(64 * 1024, 'U') << true;
     QTest::newRow("broker, frames") << broker << frames << true;
-    QTest::newRow("broker, garbage") << broker << junk << true;
+    // Bytes that are no frame never reach the answer: the wait runs out.
+    QTest::newRow("broker, garbage") << broker << junk << false;
     QTest::newRow("broker, another id's frames")
         << QStringList{"--broker", "--id", "2"} << frames << false;
 }

@@ -239,7 +239,7 @@ void TcpLinkTest::brokerFramesOverARealStream_data() {
         << QList<ScriptedServer::Write>{{5, frame("")}} << QByteArray() << "Ответ получен [0 байт]";
     // A damaged frame is cut once what follows shows that no frame starts inside it.
     QTest::newRow("crc failure") << QList<ScriptedServer::Write>{{5, damaged}, {30, frame("!")}}
-                                 << damaged + "bad CRC!"
+                                 << "!" + damaged + "bad CRC"
                                  << "Ошибка CRC пакета [16 байт]";
     // A broker is free in the lead byte, the code and bytes 8 and 9.
     QByteArray foreign = frame("3.14");
@@ -253,8 +253,7 @@ void TcpLinkTest::brokerFramesOverARealStream_data() {
     QTest::newRow("other header bytes") << QList<ScriptedServer::Write>{{5, foreign}}
                                         << QByteArray("3.14") << "Ответ получен [4 байт]";
     QTest::newRow("oversize chunk") << QList<ScriptedServer::Write>{{5, QByteArray(6000, 'z') + a}}
-                                    << QByteArray(6000, 'z') + "bad CRC3.14"
-                                    << "Ответ получен [4 байт]";
+                                    << QByteArray("3.14") << "Ответ получен [4 байт]";
 }
 
 void TcpLinkTest::brokerFramesOverARealStream() {
@@ -273,7 +272,8 @@ void TcpLinkTest::brokerFramesOverARealStream() {
     rig.operation([&] {
         rig.loader.exchange.SendCommand("VER");
         rig.pump(50); // a frame after the answer completed still arrives
-        buffer = rig.loader.state.AnswerBuffer;
+        // Damaged frames are kept apart from the answer; bytes that are no frame are noise.
+        buffer = rig.loader.state.AnswerBuffer + rig.loader.state.DamagedText;
     });
     QCOMPARE(server.received, QByteArray::fromHex("01410100000003000300564552DD17"));
     QCOMPARE(buffer, answer);

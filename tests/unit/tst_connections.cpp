@@ -90,7 +90,8 @@ void ConnectionsTest::peerThatNeverPausesIsBounded_data() {
     const QByteArray others = BrokerFrame::encode({0x41, 2, QByteArray(4000, 'U')});
     QTest::newRow("tcp") << int(kTcp) << text << true << true;
     QTest::newRow("serial") << int(kSerial) << QByteArray(8192, 'U') << true << true;
-    QTest::newRow("broker, garbage") << int(kBroker) << text << true << true;
+    // Bytes that are no frame never reach the answer: the wait runs out, memory stays bounded.
+    QTest::newRow("broker, garbage") << int(kBroker) << text << true << false;
     QTest::newRow("broker, frames") << int(kBroker) << ours.repeated(16) << true << true;
     QTest::newRow("broker, another id") << int(kBroker) << others.repeated(16) << true << false;
     QTest::newRow("tcp, a byte now and then") << int(kTcp) << QByteArray("U") << true << false;
@@ -130,7 +131,8 @@ void ConnectionsTest::peerThatNeverPausesIsBounded() {
         rig.runtime.runFor(2500);
     }
     const std::uint64_t took = rig.runtime.elapsed() - start;
-    QVERIFY(!answered);
+    // A trickle is an answer, however slowly it comes; a flood or nothing is none.
+    QCOMPARE(answered, chunk == QByteArray("U"));
     QCOMPARE(rig.loader.form.Status[3].contains("без остановки"), overflows);
     QVERIFY2(overflows ? took < 1000 : took >= 2000, qPrintable(QString::number(took)));
     QVERIFY(largestAnswer <= ReceiveRouter::kAnswerLimit);

@@ -99,9 +99,9 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
         << false << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510;
     QTest::newRow("cut by 700 ms, fast: taken as it is")
         << true << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510;
-    QTest::newRow("unexpected answer: taken as it is after the grace")
+    QTest::newRow("refusal: a line without the awaited text ends the wait at its line end")
         << true << QByteArray("PASSWORD") << QList<QByteArray>{"ERR: bad argument\r\n"} << 0
-        << QByteArray("ERR: bad argument\r\n") << 510;
+        << QByteArray("ERR: bad argument\r\n") << 5;
     QTest::newRow("send line awaits nothing: the quiet ticks alone cut it")
         << true << QByteArray() << halves << 200 << QByteArray("PASSWORD: acc") << 30;
     QTest::newRow("read of 6: a line end inside the data does not end it")
@@ -128,7 +128,7 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits() {
     if (awaits == "PAGEREAD") {
         awaited = AwaitedAnswers::pageRead(6);
     } else if (awaits == "S1") {
-        awaited = AwaitedAnswers::record(1);
+        awaited = AwaitedAnswers::record(1, "S1");
     } else if (!awaits.isEmpty()) {
         awaited = AwaitedAnswers::interpreter(awaits);
     }

@@ -115,8 +115,9 @@ void FlashTest::bannerSignatureDecidesTheEntry_data() {
     QTest::newRow("ended by LF") << bios + "UNIT:ABC5\n"
                                  << QStringLiteral("UNIT:ABC5 x") << true
                                  << QStringLiteral("UNIT:ABC5");
-    QTest::newRow("ended by the buffer end")
-        << bios + "UNIT:ABC5" << QStringLiteral("UNIT:ABC5") << true << QStringLiteral("UNIT:ABC5");
+    QTest::newRow("ended by a blank at the buffer end")
+        << bios + "UNIT:ABC5 " << QStringLiteral("UNIT:ABC5") << true
+        << QStringLiteral("UNIT:ABC5");
     QTest::newRow("HDR fits every device") << "UNIT:XYZ9 1\r\n" + bios << QStringLiteral("HDR any")
                                            << true << QStringLiteral("UNIT:XYZ9");
     QTest::newRow("longer type") << "UNIT:ABC5 v3\r\n" + bios << QStringLiteral("UNIT:ABC50 x")
@@ -163,10 +164,12 @@ void FlashTest::mismatchRestoresTheControlsAndJournalsAFailure() {
     QCOMPARE(t.dialogs.calls[0].kind, QStringLiteral("error"));
     QCOMPARE(t.dialogs.calls[0].text,
              QStringLiteral("Несовместимость прошивки...\r\nСигнатура файла не совпадает с "
-                            "переданной устройством!"));
+                            "переданной устройством!\r\nУстройство: UNIT:ABC5\r\nФайл: "
+                            "UNIT:OTHER"));
     QVERIFY(t.statuses.contains(QStringLiteral("Несовместимость прошивки...")));
-    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - тип устройства не "
-                                                "совпадает с сигнатурой файла"));
+    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - тип устройства "
+                                                "UNIT:ABC5 не совпадает с сигнатурой файла "
+                                                "UNIT:OTHER"));
     QVERIFY(t.form().ToolButton1.enabled && t.form().btnOpen.enabled);
     QCOMPARE(t.form().btnConnect.imageIndex, 18);
     QVERIFY(!t.device.isOpen());
@@ -213,8 +216,10 @@ void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming_data() {
     QTest::newRow("OK to the end record") << base << QList<QByteArray>{"w", "@", ".N", "OK"} << 4;
     QTest::newRow("w and OK count as taken")
         << base << QList<QByteArray>{"w", "OK w", ".SE", "OK"} << 4;
-    QTest::newRow("OK to a data record ends there")
-        << base << QList<QByteArray>{"w", "OK", "w", "OK"} << 2;
+    // After the last data record an "OK" ends programming; before it, it would leave the
+    // controller without the file (a failure, in the fault sweep).
+    QTest::newRow("OK to the last data record ends there")
+        << base << QList<QByteArray>{"w", "w", "OK", "OK"} << 3;
     QList<QByteArray> withCount = base;
     withCount.insert(3, record('5', QByteArray::fromHex("0002")));
     QTest::newRow("success at the count record")
