@@ -74,7 +74,8 @@ int unanswered(CliSession& session, const QString& text, bool answered) {
                            QStringLiteral("velkor-cli send: no answer to \"%1\"\n").arg(text));
         return kExitTempFail;
     }
-    if (s.AnswerDamaged) {
+    // A damaged frame beside a whole one (garbage that looked like a frame) spoils nothing.
+    if (s.AnswerDamaged && s.AnswerBuffer.isEmpty()) {
         ShellOutput::print(
             stderr, QStringLiteral("velkor-cli send: the answer to \"%1\" failed its CRC check\n")
                         .arg(text));
@@ -132,7 +133,7 @@ void journalSend(CliSession& session, const QStringList& texts, CliResult& resul
     } else if (loader.state.ControllerNotFound) {
         ending = QStringLiteral("контроллер ID %1 не найден брокером")
                      .arg(loader.form.HARDWARE_IDEdt.wholeValue());
-    } else if (loader.state.AnswerDamaged) {
+    } else if (loader.state.AnswerDamaged && loader.state.AnswerBuffer.isEmpty()) {
         ending = QStringLiteral("ответ повреждён (ошибка CRC)");
     }
     result.status = QStringLiteral("Терминал: %1 - %2").arg(texts.join(QLatin1Char(' ')), ending);

@@ -64,9 +64,38 @@ bool Connections::receiveBroker(const QByteArray& chunk) {
     if (brokerReceiver_.pendingSize() > 0) {
         incompleteFrameTimer_->start();
     }
-    parts_.state.AnswerFrameIncomplete =
-        brokerReceiver_.pendingSize() > 0 && !brokerReceiver_.holdsStaleFrame();
+    const bool ours = brokerReceiver_.pendingSize() > 0 && !brokerReceiver_.holdsStaleFrame();
+    const qsizetype damaged = ours ? brokerReceiver_.heldDamagedFrame() : 0;
+    parts_.state.AnswerFrameIncomplete = ours && damaged == 0;
+    if (damaged > 0) {
+        reportHeldDamagedFrame(damaged);
+    }
     return forThisController;
+}
+
+// A frame whole by its length that failed its CRC check is the damaged answer now, not when
+// the wait for a frame inside it is given up: the exchange ends on it with its quiet ticks.
+void Connections::reportHeldDamagedFrame(qsizetype size) {
+    LoaderState& s = parts_.state;
+    if (!s.OperationActive || s.AnswerDamaged) {
+        return;
+    }
+    parts_.output.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(size));
+    s.AnswerDamaged = true;
+    damagedShown_ = brokerReceiver_.held().left(size);
+    s.DamagedText += damagedShown_ + kBadCrc;
+    traceReception();
+    parts_.router.routeToTerminal(damagedShown_ + kBadCrc);
+}
+
+void Connections::traceReception() {
+    const LoaderState& s = parts_.state;
+    setReceiveTraceTick();
+    if (s.DebugMode) {
+        parts_.runtime.debugLine(QStringLiteral("TCPClientDataAvailable ") +
+                                 Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
+                                 QString::number(s.ReceiveTraceTick));
+    }
 }
 
 void Connections::deliverForeignFrame(const BrokerFrame::Frame& frame) {
@@ -109,9 +138,13 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
             parts_.output.setStatus(3,
                                     QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
         }
+    } else if (!damagedShown_.isEmpty() && piece.raw == damagedShown_) {
+        damagedShown_.clear(); // reported when it was held
+        return true;
     } else {
         // A damaged frame is shown, never judged: nothing in it confirms anything. Bytes that
         // were no frame at all are noise around the answer.
+        damagedShown_.clear();
         parts_.output.setStatus(
             3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
         if (piece.frameShaped && s.OperationActive) {
@@ -119,12 +152,7 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
             s.DamagedText += piece.raw + kBadCrc;
         }
     }
-    setReceiveTraceTick();
-    if (s.DebugMode) {
-        parts_.runtime.debugLine(QStringLiteral("TCPClientDataAvailable ") +
-                                 Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
-                                 QString::number(s.ReceiveTraceTick));
-    }
+    traceReception();
     if (piece.frame) {
         parts_.router.appendAnswer(received);
         parts_.router.routeToTerminal(received);

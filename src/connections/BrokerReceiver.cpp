@@ -25,6 +25,14 @@ BrokerReceiver::Head BrokerReceiver::headAt(qsizetype at) const {
     return crc_.zero(at, at + size) ? Head::Valid : Head::Broken;
 }
 
+qsizetype BrokerReceiver::heldDamagedFrame() const {
+    if (!frameDue_ || headAt(0) != Head::Broken) {
+        return 0;
+    }
+    const qsizetype size = frameSize(0);
+    return size <= kReceiveBufferSize && pending_.size() >= size ? size : 0;
+}
+
 std::optional<qsizetype> BrokerReceiver::nextValid(qsizetype from, qsizetype to) const {
     for (qsizetype at = from; at < to; ++at) {
         if (headAt(at) == Head::Valid) {

@@ -53,6 +53,10 @@ public:
 
     // Bytes of an incomplete frame held back.
     qsizetype pendingSize() const { return pending_.size(); }
+    // The bytes held start with a frame whole by its length that failed its CRC check; they are
+    // held only in case a frame that starts inside them is still arriving. Its size, or 0.
+    qsizetype heldDamagedFrame() const;
+    const QByteArray& held() const { return pending_; }
 
 private:
     enum class Head { Incomplete, Valid, Broken };

@@ -89,6 +89,8 @@ private:
     std::uint32_t addressedId() const;
     void deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece);
     void brokerNotFound();
+    void reportHeldDamagedFrame(qsizetype size);
+    void traceReception();
     void incompleteFrameTimedOut();
     void setReceiveTraceTick();
 
@@ -97,6 +99,8 @@ private:
     std::unique_ptr<SerialLayer> comPort_;
     std::unique_ptr<TcpLayer> tcpClient_;
     QString tcpAddress_; // host:port the client was made for
+    // The damaged frame reported while it was held, so that it is not reported twice.
+    QByteArray damagedShown_;
     BrokerReceiver brokerReceiver_;
     std::unique_ptr<Timer> incompleteFrameTimer_;
     QByteArray serialReceiveBuffer_;
