@@ -91,6 +91,7 @@ void restoreOptions(const QSettings& ini, Loader& loader) {
         std::max(0, readInt(ini, QStringLiteral("mnuTimeOut.Tag"), loader.state.AnswerTimeoutMs)));
     f.cbFinalization.visible = readBool(ini, QStringLiteral("cbFinalization.Visible"), false);
     f.cbDopInitCmd.visible = readBool(ini, QStringLiteral("cbDopInitCmd.Visible"), false);
+    f.cbVerifyStored.visible = readBool(ini, QStringLiteral("cbVerifyStored.Visible"), false);
     f.cbWaitConnectLUMET.visible =
         readBool(ini, QStringLiteral("cbWaitConnectLUMET.Visible"), false);
     f.mnuDebug.checked = readBool(ini, QStringLiteral("mnuDebug.Checked"), false);
@@ -98,6 +99,7 @@ void restoreOptions(const QSettings& ini, Loader& loader) {
     loader.setAnswerGap(
         std::max(0, readInt(ini, QStringLiteral("mnuAnswerGap.Tag"), kDefaultAnswerGapMs)));
     f.cbFinalization.checked = readBool(ini, QStringLiteral("cbFinalization.Checked"), false);
+    f.cbVerifyStored.checked = readBool(ini, QStringLiteral("cbVerifyStored.Checked"), false);
     f.cbWaitConnectLUMET.checked =
         readBool(ini, QStringLiteral("cbWaitConnectLUMET.Checked"), false);
 }
@@ -173,12 +175,14 @@ void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placeme
     ini.setValue(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption);
     ini.setValue(QStringLiteral("cbFinalization.Visible"), f.cbFinalization.visible ? 1 : 0);
     ini.setValue(QStringLiteral("cbDopInitCmd.Visible"), f.cbDopInitCmd.visible ? 1 : 0);
+    ini.setValue(QStringLiteral("cbVerifyStored.Visible"), f.cbVerifyStored.visible ? 1 : 0);
     ini.setValue(QStringLiteral("cbWaitConnectLUMET.Visible"),
                  f.cbWaitConnectLUMET.visible ? 1 : 0);
     ini.setValue(QStringLiteral("mnuDebug.Checked"), f.mnuDebug.checked ? 1 : 0);
     ini.setValue(QStringLiteral("mnuFastExchange.Checked"), f.mnuFastExchange.checked ? 1 : 0);
     ini.setValue(QStringLiteral("mnuAnswerGap.Tag"), s.AnswerGapMs);
     ini.setValue(QStringLiteral("cbFinalization.Checked"), f.cbFinalization.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("cbVerifyStored.Checked"), f.cbVerifyStored.checked ? 1 : 0);
     ini.setValue(QStringLiteral("cbWaitConnectLUMET.Checked"),
                  f.cbWaitConnectLUMET.checked ? 1 : 0);
     ini.setValue(QStringLiteral("Left"), placement.position.x());

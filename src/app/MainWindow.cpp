@@ -172,11 +172,27 @@ void MainWindow::fixConnectButtonWidth() {
 // Tab goes along the tool bar, then through the connection page on show, then through the
 // firmware group; hidden and disabled controls are passed over.
 void MainWindow::orderTabs() {
-    QWidget* const chain[] = {
-        ToolButton1,        btnConnect,    ToolButton5, ToolButton9, btnExit,       cmbComPort,
-        cmbBaudRate,        tbAutoComList, IPEdit,      PortNum,     BrokerIPEdt,   BrokerPortEdt,
-        HARDWARE_IDEdt,     edName,        btnOpen,     edtUnitSign, btnHeaderEdit, cbFinalization,
-        cbWaitConnectLUMET, cbDopInitCmd};
+    QWidget* const chain[] = {ToolButton1,
+                              btnConnect,
+                              ToolButton5,
+                              ToolButton9,
+                              btnExit,
+                              cmbComPort,
+                              cmbBaudRate,
+                              tbAutoComList,
+                              IPEdit,
+                              PortNum,
+                              BrokerIPEdt,
+                              BrokerPortEdt,
+                              HARDWARE_IDEdt,
+                              edName,
+                              btnOpen,
+                              edtUnitSign,
+                              btnHeaderEdit,
+                              cbFinalization,
+                              cbWaitConnectLUMET,
+                              cbDopInitCmd,
+                              cbVerifyStored};
     for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
         QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
@@ -393,9 +409,11 @@ QWidget* MainWindow::buildFirmwareGroup() {
     cbFinalization = optionBox("cbFinalization", Panel3);
     cbWaitConnectLUMET = optionBox("cbWaitConnectLUMET", Panel3);
     cbDopInitCmd = optionBox("cbDopInitCmd", Panel3);
+    cbVerifyStored = optionBox("cbVerifyStored", Panel3);
     options->addWidget(cbFinalization, 0, 0);
     options->addWidget(cbWaitConnectLUMET, 0, 1);
     options->addWidget(cbDopInitCmd, 1, 0);
+    options->addWidget(cbVerifyStored, 1, 1);
     options->setColumnStretch(2, 1);
     grid->addLayout(options, 2, 0, 1, 3);
     grid->setColumnStretch(1, 1);

@@ -152,6 +152,7 @@ private:
     QCheckBox* cbFinalization = nullptr;
     QCheckBox* cbWaitConnectLUMET = nullptr;
     QCheckBox* cbDopInitCmd = nullptr;
+    QCheckBox* cbVerifyStored = nullptr;
 
     ElidedLabel* statusPanels_[4] = {};
     QProgressBar* ProgressBar1 = nullptr;

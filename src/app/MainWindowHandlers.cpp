@@ -78,6 +78,10 @@ void MainWindow::connectClicks() {
         f.cbWaitConnectLUMET.checked = on;
         handled();
     });
+    connect(cbVerifyStored, &QCheckBox::clicked, this, [this, &f](bool on) {
+        f.cbVerifyStored.checked = on;
+        handled();
+    });
     connect(cbDopInitCmd, &QCheckBox::clicked, this, [this, &f](bool on) {
         f.cbDopInitCmd.checked = on;
         cbDopInitCmdClick();

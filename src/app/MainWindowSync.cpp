@@ -118,6 +118,7 @@ void MainWindow::syncFirmwareGroup() {
     Mirror::check(cbFinalization, f.cbFinalization);
     Mirror::check(cbWaitConnectLUMET, f.cbWaitConnectLUMET);
     Mirror::check(cbDopInitCmd, f.cbDopInitCmd);
+    Mirror::check(cbVerifyStored, f.cbVerifyStored);
     if (shownName != f.edName.text && firmware.edNameChange) {
         // The field's change handler runs whenever its text changes.
         firmware.edNameChange();

@@ -31,6 +31,8 @@ const char* kStoreHelp =
     "                             (\"Прошивка Num:PAGE Addr:ADDR Str:LINE\")\n"
     "  --password TEXT            the password, when the controller asks for one (without\n"
     "                             it, asked on the terminal when standard input is one)\n"
+    "  --verify                   then read the stored text back and compare it with FILE;\n"
+    "                             a difference fails the store (before any finalisation)\n"
     "  --finalize                 then have the controller check the stored image, reprogram\n"
     "                             itself and restart (REPROGRAMM W, RESET, VER)\n"
     "  --init-commands FILE       accompanying-initialisation commands, one per line, sent\n"
@@ -102,6 +104,7 @@ struct Parsed : ConnectionBasics {
     // store only
     std::optional<ResumePosition> resume;
     bool finalize = false;
+    bool verify = false;
     QString initCommands;
 };
 
@@ -111,6 +114,7 @@ QList<QCommandLineOption> optionsOf(bool store) {
         options.append({{"from-start", "Start at the beginning."},
                         {"resume", "Resume position.", "PAGE:ADDR:LINE"},
                         {"finalize", "Finalise."},
+                        {"verify", "Read back and compare."},
                         {"init-commands", "Initialisation commands.", "FILE"}});
     }
     return options;
@@ -126,6 +130,7 @@ void readStoreOptions(const ConnectionArguments& read, Parsed& p) {
         p.resume = parseResume(read.value("resume"));
     }
     p.finalize = read.isSet("finalize");
+    p.verify = read.isSet("verify");
     p.initCommands = read.value("init-commands");
 }
 
@@ -201,6 +206,7 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     }
     FormModel& f = session.loader.form;
     f.cbFinalization.checked = p.finalize;
+    f.cbVerifyStored.checked = p.verify;
     f.cbDopInitCmd.checked = !p.initCommands.isEmpty();
     f.DopCmdMemo = initCommands;
     answerStoreQuestions(session.questions, p);

@@ -58,6 +58,8 @@ void FormModel::setUpFirmwareGroup() {
     cbDopInitCmd.caption = QStringLiteral("Сопутствующая инициализация");
     cbDopInitCmd.visible = false;
     cbDopInitCmd.enabled = false;
+    cbVerifyStored.caption = QStringLiteral("Проверить записанное");
+    cbVerifyStored.visible = false;
 }
 
 void FormModel::setUpStatusAndMenus() {

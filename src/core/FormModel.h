@@ -142,6 +142,7 @@ struct FormModel {
     CheckControl cbFinalization;
     CheckControl cbWaitConnectLUMET;
     CheckControl cbDopInitCmd;
+    CheckControl cbVerifyStored; // read the stored text back and compare it with the file
     FileDialogState OpenDialog1; // the firmware file dialog
 
     // Status bar.

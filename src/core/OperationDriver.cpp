@@ -225,4 +225,5 @@ void OperationDriver::applyOptionVisibility() {
     f.cbFinalization.visible = storeMode;
     f.cbWaitConnectLUMET.visible = storeMode;
     f.cbDopInitCmd.visible = storeMode;
+    f.cbVerifyStored.visible = storeMode;
 }

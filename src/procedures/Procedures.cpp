@@ -6,6 +6,7 @@ Procedures::Procedures(Loader& loader, Questions* questions)
     : loader_(loader), dialogQuestions_(loader.dialogs), flash(loader),
       store(loader, questions != nullptr ? *questions : dialogQuestions_),
       readBack(loader, questions != nullptr ? *questions : dialogQuestions_) {
+    store.verifyWith(&readBack);
     loader.driver.setProcedure(kModeFlash, [this] {
         flash.EnterBootloader();
         return flash.verdict();

@@ -112,11 +112,32 @@ Verdict ReadBackProcedure::verdict() const {
     return v;
 }
 
-void ReadBackProcedure::ReadBackStorage() {
-    LoaderState& s = loader_.state;
-    loader_.Timer3->start();
-    s.OperationActive = true;
+ReadBackProcedure::StoredCopy ReadBackProcedure::readStoredCopy() {
+    startRun();
+    StoredCopy copy;
+    if (positioned() && descriptorRead() && prepareTextRead()) {
+        readText();
+        copy.descriptor = descriptor_;
+        for (qsizetype i = 0; i < lines_.size(); ++i) {
+            copy.text += lines_.line(i).toByteArray();
+        }
+        copy.text += building_;
+        copy.read = outcome_ == Outcome::None && crc_.byteCount == descriptor_.length;
+    }
+    if (!copy.read) {
+        if (outcome_ == Outcome::None) {
+            endUnanswered();
+        }
+        copy.failure = verdict();
+    }
+    lines_.release();
+    building_.resize(0);
+    return copy;
+}
+
+void ReadBackProcedure::startRun() {
     outcome_ = Outcome::None;
+    reason_.clear();
     writtenFile_.clear();
     fileErrorMessage_.clear();
     resultMessage_ = kReadError;
@@ -124,6 +145,13 @@ void ReadBackProcedure::ReadBackStorage() {
     crc_ = TextCrc{};
     lines_ = FirmwareImage{};
     building_.resize(0);
+}
+
+void ReadBackProcedure::ReadBackStorage() {
+    LoaderState& s = loader_.state;
+    loader_.Timer3->start();
+    s.OperationActive = true;
+    startRun();
     if (!positioned() || !loggedIn() || !descriptorRead()) {
         // the step that failed named its cause
     } else if (prepareTextRead()) {

@@ -52,6 +52,16 @@ public:
     // The procedure of operation mode 2.
     void ReadBackStorage();
 
+    // What the storage memory holds, read for the store's check of what it wrote: the
+    // controller is logged in already, nothing is asked and no file is written.
+    struct StoredCopy {
+        bool read = false; // the descriptor and the whole stored length were read
+        StorageDescriptor descriptor;
+        QByteArray text;
+        Verdict failure; // why the copy could not be read, when it could not
+    };
+    StoredCopy readStoredCopy();
+
     Outcome outcome() const { return outcome_; }
     // The outcome of the last run as the driver reports it, with the file the text went to.
     Verdict verdict() const;
@@ -82,6 +92,7 @@ private:
     void conclude(bool fileChosen);
     void writeLines(const QString& path);
     void finish();
+    void startRun();
 
     Loader& loader_;
     Questions& questions_;

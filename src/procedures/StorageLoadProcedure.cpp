@@ -3,6 +3,7 @@
 #include "AwaitedAnswers.h"
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
+#include "ReadBackProcedure.h"
 #include "SettingCommand.h"
 #include "SilenceOutcome.h"
 #include "StorageDescriptor.h"
@@ -10,6 +11,7 @@
 #include "core/Cp1251.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
+#include "core/OutcomeText.h"
 #include "core/Questions.h"
 
 #include "firmware/FirmwareCheckPresenter.h"
@@ -108,6 +110,7 @@ Verdict StorageLoadProcedure::commonVerdict() const {
                                QStringLiteral("контроллер не подтвердил запись дескриптора") +
                                    reasonSuffix(reason_));
     case Outcome::DescriptorMisplaced:
+    case Outcome::VerifyFailed:
         return Verdict::failed(::Outcome::Unconfirmed, reason_);
     case Outcome::FinalisationFailed:
         return Verdict::failed(::Outcome::Refused,
@@ -302,7 +305,7 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
         if (loader_.state.OperationFailed) {
             return Stretch::Stopped;
         }
-        if (writeDescriptor()) {
+        if (writeDescriptor() && storedTextVerified()) {
             finalise();
         }
         return Stretch::Uploaded;
@@ -595,6 +598,53 @@ bool StorageLoadProcedure::positionedForDescriptor() {
         return false;
     }
     return true;
+}
+
+// The check asked for after a store: the descriptor and the text read back must be what was
+// sent. A store that fails it is stored again from the start: where it went wrong is unknown.
+bool StorageLoadProcedure::storedTextVerified() {
+    if (!loader_.form.cbVerifyStored.checked || reader_ == nullptr) {
+        return true;
+    }
+    loader_.setStatus(3, QStringLiteral("Проверка записанного..."));
+    const ReadBackProcedure::StoredCopy copy = reader_->readStoredCopy();
+    if (!copy.read) {
+        // The store itself is whole as far as the controller confirmed it; only the check
+        // could not be made.
+        end(Outcome::VerifyFailed,
+            QStringLiteral("проверка записанного не выполнена: %1")
+                .arg(OutcomeText::cause(copy.failure.outcome, copy.failure.reason, QString())));
+        return false;
+    }
+    const QByteArray expected = fileText();
+    qsizetype differs = 0;
+    while (differs < expected.size() && differs < copy.text.size() &&
+           expected.at(differs) == copy.text.at(differs)) {
+        ++differs;
+    }
+    if (differs == expected.size() && copy.text.size() == expected.size() &&
+        copy.descriptor.length == crc_.byteCount && copy.descriptor.crc == crc_.value) {
+        return true;
+    }
+    LoaderState& s = loader_.state;
+    s.StartPage = kFirstPage;
+    s.PageAddr = kFirstAddr;
+    s.LastLoadedLine = 0;
+    end(Outcome::VerifyFailed,
+        QStringLiteral("записанный текст не совпадает с файлом (символ %1 из %2)")
+            .arg(differs + 1)
+            .arg(expected.size()));
+    return false;
+}
+
+// The firmware text as it is stored: the file's lines one after another, without line ends.
+QByteArray StorageLoadProcedure::fileText() const {
+    QByteArray text;
+    text.reserve(qsizetype(crc_.byteCount));
+    for (qsizetype i = 0; i < image_.size(); ++i) {
+        text += image_.line(i).toByteArray();
+    }
+    return text;
 }
 
 void StorageLoadProcedure::finalise() {

@@ -14,6 +14,7 @@
 
 class Loader;
 class Questions;
+class ReadBackProcedure;
 class TextStream;
 
 // Loading the firmware into the controller's storage memory through its command interpreter:
@@ -43,6 +44,7 @@ public:
         FinalisationFailed,  // "REPROGRAMM W" was not answered with "GOOD"
         NotUpdated,          // after its restart the controller did not show the new version
         DescriptorMisplaced, // the descriptor's confirmation names another place than page 70
+        VerifyFailed,        // the text read back after the store differs from the file
     };
 
     StorageLoadProcedure(Loader& loader, Questions& questions);
@@ -57,6 +59,9 @@ public:
     // run ends as unanswered (with its resume position); 0 repeats it until the engineer
     // cancels (the window), a script sets a bound.
     int loginAttemptsBound = 0;
+    // Reads what was stored back for the check the window's "Проверить записанное" (and the
+    // shell's --verify) asks for.
+    void verifyWith(ReadBackProcedure* reader) { reader_ = reader; }
 
     Outcome outcome() const { return outcome_; }
     // The outcome of the last run as the driver reports it, with the position to resume from
@@ -93,6 +98,8 @@ private:
     bool movedByPiece(std::uint16_t page, std::uint16_t addr, int* pageSize) const;
     bool loginGivenUp();
     bool positionedForDescriptor();
+    bool storedTextVerified();
+    QByteArray fileText() const;
     void accept();
     void showProgress();
     ProgressEvent progress(std::optional<std::int64_t> remainingMs) const;
@@ -130,6 +137,7 @@ private:
     int pageSize_ = 0;
     int acceptedPageSize_ = 0;
     int loginFailures_ = 0;
+    ReadBackProcedure* reader_ = nullptr;
     QString resultMessage_;
     StoreProgress::RemainingTime remaining_;
 };

@@ -477,9 +477,10 @@ void MainWindowTest::tabGoesThroughEveryControl() {
     }
     // The accompanying initialisation is disabled until the finalisation is checked; no file
     // is chosen, so the header cannot be edited.
-    QCOMPARE(visited, (QStringList{"ToolButton1", "btnConnect", "ToolButton5", "ToolButton9",
-                                   "btnExit", "cmbComPort", "cmbBaudRate", "tbAutoComList",
-                                   "edName", "btnOpen", "cbFinalization", "cbWaitConnectLUMET"}));
+    QCOMPARE(visited,
+             (QStringList{"ToolButton1", "btnConnect", "ToolButton5", "ToolButton9", "btnExit",
+                          "cmbComPort", "cmbBaudRate", "tbAutoComList", "edName", "btnOpen",
+                          "cbFinalization", "cbWaitConnectLUMET", "cbVerifyStored"}));
 }
 
 void MainWindowTest::keysOpenMenuAndPressButtons_data() {

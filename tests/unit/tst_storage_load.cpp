@@ -151,6 +151,8 @@ private slots:
     void cancelDuringUploadKeepsTheConfirmedPositionForResume();
     void closedConnectionStopsTheUploadAndAResumeCompletesIt();
     void refusedDescriptorIsARefusal();
+    void verifyReadsTheStoredTextBack_data();
+    void verifyReadsTheStoredTextBack();
     void finalisation_data();
     void finalisation();
     void progressTextsAndPositionLine();
@@ -558,6 +560,42 @@ void StorageLoadTest::refusedDescriptorIsARefusal() {
     QCOMPARE(t.form().Status[3], failed("контроллер не подтвердил запись дескриптора: ERROR"));
     QCOMPARE(t.loader.driver.lastResult().resume->line, t.state().LastLoadedLine);
     QVERIFY(t.state().LastLoadedLine > 0);
+}
+
+// Every write confirmed, but the memory holds other text (a byte changed behind the
+// confirmations, or a descriptor that does not describe it): only the read-back sees it, and it
+// fails the store before the finalisation installs it.
+void StorageLoadTest::verifyReadsTheStoredTextBack_data() {
+    QTest::addColumn<int>("spoilAt"); // text offset changed before the descriptor; -1: none
+    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::newRow("stored as sent") << -1 << ProcOutcome::Completed;
+    QTest::newRow("a byte changed") << 17 << ProcOutcome::VerifyFailed;
+}
+
+void StorageLoadTest::verifyReadsTheStoredTextBack() {
+    QFETCH(int, spoilAt);
+    QFETCH(ProcOutcome, outcome);
+    Store t;
+    t.useFile(firmware(4));
+    t.form().cbVerifyStored.checked = true;
+    t.form().cbFinalization.checked = true;
+    t.interpreter.rewrite = [&](const QByteArray& c, QByteArray&) {
+        if (spoilAt >= 0 && t.interpreter.hexMode && c.startsWith("PAGEWRITE ")) {
+            t.interpreter.store(10 + spoilAt, "0");
+        }
+        return true;
+    };
+    t.runFromStart();
+    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(t.interpreter.commands.contains("REPROGRAMM W"), outcome == ProcOutcome::Completed);
+    QVERIFY(t.interpreter.commands.contains("PAGECOUNT 250"));
+    if (outcome != ProcOutcome::Completed) {
+        QCOMPARE(t.form().Status[3],
+                 failed("устройство не подтвердило записанное: записанный текст не совпадает с "
+                        "файлом (символ 18 из %1)")
+                     .arg(joined(t.lines).size()));
+        QCOMPARE(t.loader.driver.lastResult().resume->line, std::uint16_t(0));
+    }
 }
 
 void StorageLoadTest::finalisation_data() {
