@@ -50,6 +50,8 @@ private slots:
     void bannerRepeatsUntilTheFirstCommandAndAfterReset();
     void wholeCommandFromAFrameNeedsNoGap();
     void droppedAnswersLeaveTheCommandDone();
+    void targetedFaultHitsOneAnswerAcrossSessions_data();
+    void targetedFaultHitsOneAnswerAcrossSessions();
 };
 
 void DevsimSessionTest::commandWithoutLineEndWaitsForTheIdleGap() {
@@ -112,6 +114,59 @@ void DevsimSessionTest::droppedAnswersLeaveTheCommandDone() {
     QVERIFY(session.output.isEmpty());
     QCOMPARE(session.device.storage.read(0, 4), QByteArray("kept"));
     QCOMPARE(session.runner.controller().interpreter().lineCounter(), 1u);
+}
+
+void DevsimSessionTest::targetedFaultHitsOneAnswerAcrossSessions_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("output"); // the second session's, all written
+    QTest::addColumn<int>("writes");
+    QTest::addColumn<bool>("damaged"); // the first write
+    QTest::addColumn<QByteArray>("stored");
+    const QByteArray write = "OK STR:1 NUM:0 ADDR:2\r\n";
+    const QByteArray page = "PAGENUM=0\r\n";
+    QTest::newRow("lost") << QStringLiteral("lost") << page << 1 << false << QByteArray("cd");
+    QTest::newRow("late, after the next answer")
+        << QStringLiteral("late") << page + write << 2 << false << QByteArray("cd");
+    QTest::newRow("doubled") << QStringLiteral("doubled") << write + write + page << 3 << false
+                             << QByteArray("cd");
+    QTest::newRow("cut") << QStringLiteral("cut") << write + page << 3 << false << QByteArray("cd");
+    QTest::newRow("damaged") << QStringLiteral("damaged") << write + page << 2 << true
+                             << QByteArray("cd");
+    QTest::newRow("refused, not done")
+        << QStringLiteral("refused") << "ERR injected\r\n" + page << 2 << false << QByteArray("ab");
+}
+
+// The fault aims at the second page write of the device: the first comes in a session of its
+// own, so the count must outlive it.
+void DevsimSessionTest::targetedFaultHitsOneAnswerAcrossSessions() {
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, output);
+    QFETCH(int, writes);
+    QFETCH(bool, damaged);
+    QFETCH(QByteArray, stored);
+    devsim::SimOptions options = quickOptions();
+    QString error;
+    options.faults.targeted = {*devsim::parseTargetedFault("PAGEWRITE:2:" + kind, &error)};
+    options.faults.lateMs = 80;
+    options.faults.cutGapMs = 30;
+    devsim::Device device(options.controller, {}, options.faults.targeted);
+    {
+        devsim::SessionRunner first(device, options, 1);
+        QSignalSpy answered(&first, &devsim::SessionRunner::output);
+        first.startRunning();
+        first.receive("PAGEWRITE ab\r");
+        QVERIFY(answered.wait(2000));
+    }
+    devsim::SessionRunner second(device, options, 2);
+    QSignalSpy out(&second, &devsim::SessionRunner::output);
+    second.startRunning();
+    second.receive("PAGEWRITE cd\rPAGENUM 0\r");
+    QTRY_COMPARE_WITH_TIMEOUT(joined(out), output, 2000);
+    QTest::qWait(150); // nothing more comes
+    QCOMPARE(joined(out), output);
+    QCOMPARE(out.size(), writes);
+    QCOMPARE(out.front().at(1).toBool(), damaged);
+    QCOMPARE(device.storage.read(0, 2), stored);
 }
 
 QTEST_GUILESS_MAIN(DevsimSessionTest)

@@ -1,5 +1,6 @@
 // The simulator's parts that sit between the wire and the controller: the command tokenizer,
 // the broker's frame reader and writer, the fault plan, the storage file and the options.
+#include "AnswerCounter.h"
 #include "AnswerShaper.h"
 #include "BrokerFrames.h"
 #include "CommandTokenizer.h"
@@ -8,6 +9,7 @@
 #include "FrameAssembler.h"
 #include "SimOptions.h"
 #include "StorageMemory.h"
+#include "TargetedFault.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -49,6 +51,9 @@ private slots:
     void frameFaultsDamageSplitAndDouble();
     void faultPlanIsRepeatableAndCountsEveryNth();
     void answerIsSplitIntoPiecesThatJoinToTheText();
+    void targetedFaultShapesItsAnswer_data();
+    void targetedFaultShapesItsAnswer();
+    void targetedFaultHitsTheNthAnswerToItsCommand();
     void storageFileKeepsTheContentAcrossRestarts();
     void storageFileOfTheWrongSizeIsRefused();
     void flashImageTextListsRunsInAddressOrder();
@@ -221,6 +226,76 @@ void DevsimPartsTest::answerIsSplitIntoPiecesThatJoinToTheText() {
     QCOMPARE(devsim::shapeText("ab", 0, options).size(), 2); // never an empty piece
 }
 
+void DevsimPartsTest::targetedFaultShapesItsAnswer_data() {
+    using Kind = devsim::FaultKind;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QList<QByteArray>>("now");
+    QTest::addColumn<QList<int>>("delays");
+    QTest::addColumn<QByteArray>("late");
+    QTest::addColumn<bool>("damaged");
+    const QByteArray a = "OK STR:1\r\n";
+    QTest::newRow("lost") << int(Kind::Lost) << QList<QByteArray>{} << QList<int>{} << QByteArray()
+                          << false;
+    QTest::newRow("late") << int(Kind::Late) << QList<QByteArray>{} << QList<int>{} << a << false;
+    QTest::newRow("doubled") << int(Kind::Doubled) << QList<QByteArray>{a, a} << QList<int>{7, 7}
+                             << QByteArray() << false;
+    QTest::newRow("cut") << int(Kind::Cut) << QList<QByteArray>{"OK ST", "R:1\r\n"}
+                         << QList<int>{7, 40} << QByteArray() << false;
+    QTest::newRow("damaged") << int(Kind::Damaged) << QList<QByteArray>{a} << QList<int>{7}
+                             << QByteArray() << true;
+    // The refusal's text replaced the answer before it was shaped.
+    QTest::newRow("refused") << int(Kind::Refused) << QList<QByteArray>{a} << QList<int>{7}
+                             << QByteArray() << false;
+}
+
+void DevsimPartsTest::targetedFaultShapesItsAnswer() {
+    QFETCH(int, kind);
+    QFETCH(QList<QByteArray>, now);
+    QFETCH(QList<int>, delays);
+    QFETCH(QByteArray, late);
+    QFETCH(bool, damaged);
+    devsim::FaultOptions options;
+    options.delayMs = 7;
+    options.cutGapMs = 40;
+    devsim::FaultPlan faults(options, 0);
+    const QByteArray text = "OK STR:1\r\n";
+    const devsim::TargetedAnswer hit = devsim::shapeTargeted(
+        text, devsim::shapeAnswer(text, faults), devsim::FaultKind(kind), options);
+    QList<QByteArray> bytes;
+    QList<int> pauses;
+    for (const devsim::Piece& piece : hit.now) {
+        bytes << piece.bytes;
+        pauses << piece.delayMs;
+        QCOMPARE(piece.damaged, damaged);
+    }
+    QCOMPARE(bytes, now);
+    QCOMPARE(pauses, delays);
+    QCOMPARE(hit.late.isEmpty() ? QByteArray() : hit.late.front().bytes, late);
+    // On a byte stream a damaged answer keeps its length and loses every token and line end.
+    const QByteArray garbled = devsim::garbled(text);
+    QCOMPARE(garbled.size(), text.size());
+    for (const char c : garbled) {
+        QVERIFY(!QChar(c).isLetterOrNumber() && !QByteArray("@.:\r\n").contains(c));
+    }
+}
+
+void DevsimPartsTest::targetedFaultHitsTheNthAnswerToItsCommand() {
+    using Kind = devsim::FaultKind;
+    devsim::AnswerCounter counter(
+        {{"PAGEWRITE", 2, Kind::Lost}, {"S3", 1, Kind::Cut}, {"record", 3, Kind::Doubled}});
+    const QList<std::pair<QByteArray, std::optional<Kind>>> answers{
+        {"PAGEWRITE abc", std::nullopt},    {"PAGENUM 70", std::nullopt},
+        {"PAGEWRITE def", Kind::Lost},      {"PAGEWRITE ghi", std::nullopt},
+        {"S00600004844521B", std::nullopt}, {"S3090000100011223344FF", Kind::Cut},
+        {"S10500001234B4", Kind::Doubled},  {"SILENCETIME 300", std::nullopt},
+    };
+    for (const auto& [command, kind] : answers) {
+        QVERIFY2(counter.count(command) == kind, command.constData());
+    }
+    QCOMPARE(devsim::faultKeys("S3090000100011223344FF"), (QList<QByteArray>{"S3", "record"}));
+    QCOMPARE(devsim::faultKeys("SILENCETIME 300"), QList<QByteArray>{"SILENCETIME"});
+}
+
 void DevsimPartsTest::storageFileKeepsTheContentAcrossRestarts() {
     QTemporaryDir dir;
     const QString path = dir.filePath("storage.bin");
@@ -282,6 +357,17 @@ void DevsimPartsTest::optionsAreCheckedAndDefaulted_data() {
     QTest::newRow("missing value") << QStringList{"--seed"} << QString("--seed");
     QTest::newRow("unit with blank") << QStringList{"--unit", "A B"} << QString("--unit");
     QTest::newRow("flag with value") << QStringList{"--pty=1"} << QString("--pty");
+    QTest::newRow("targeted faults")
+        << QStringList{"--fault", "PAGEWRITE:3:late", "--fault=S3:1:cut", "--late-ms", "900"}
+        << QString();
+    QTest::newRow("fault of an unknown kind")
+        << QStringList{"--fault", "VER:1:eaten"} << QString("KIND one of lost");
+    QTest::newRow("fault before the first answer")
+        << QStringList{"--fault", "VER:0:lost"} << QString("N a whole number from 1");
+    QTest::newRow("fault without its kind")
+        << QStringList{"--fault", "VER:1"} << QString("three parts");
+    QTest::newRow("fault without a command")
+        << QStringList{"--fault", ":1:lost"} << QString("COMMAND one word");
 }
 
 void DevsimPartsTest::optionsAreCheckedAndDefaulted() {
@@ -303,6 +389,14 @@ void DevsimPartsTest::optionsAreCheckedAndDefaulted() {
         QCOMPARE(o.brokerPort.value_or(-1), 10002);
         QCOMPARE(o.ids, (QList<std::uint32_t>{1, 2, 7}));
         QVERIFY(!o.tcpPort);
+    }
+    if (arguments.contains("--late-ms")) {
+        using Kind = devsim::FaultKind;
+        const QList<devsim::TargetedFault> expected{{"PAGEWRITE", 3, Kind::Late},
+                                                    {"S3", 1, Kind::Cut}};
+        QVERIFY(o.faults.targeted == expected);
+        QCOMPARE(o.faults.lateMs, 900);
+        QCOMPARE(o.faults.cutGapMs, 100);
     }
     if (arguments.contains("--split=3")) {
         QCOMPARE(o.tcpPort.value_or(-1), 0);

@@ -1,5 +1,7 @@
 #include "AnswerShaper.h"
 
+#include "TokenFreeBytes.h"
+
 namespace devsim {
 
 Pieces shapeText(const QByteArray& text, int firstDelayMs, const FaultOptions& options) {
@@ -21,6 +23,43 @@ Pieces shapeAnswer(const QByteArray& text, FaultPlan& faults) {
         pieces.append(Piece{faults.options().gapMs, garbage});
     }
     return pieces;
+}
+
+TargetedAnswer shapeTargeted(const QByteArray& text, const Pieces& shaped, FaultKind kind,
+                             const FaultOptions& options) {
+    switch (kind) {
+    case FaultKind::Lost:
+        return {};
+    case FaultKind::Late:
+        return {{}, shaped};
+    case FaultKind::Doubled:
+        return {shaped + shaped, {}};
+    case FaultKind::Cut: {
+        const qsizetype half = text.size() / 2;
+        const int firstDelayMs = shaped.isEmpty() ? 0 : shaped.front().delayMs;
+        return {{Piece{firstDelayMs, text.left(half)}, Piece{options.cutGapMs, text.mid(half)}},
+                {}};
+    }
+    case FaultKind::Damaged: {
+        Pieces damaged = shaped;
+        for (Piece& piece : damaged) {
+            piece.damaged = true;
+        }
+        return {damaged, {}};
+    }
+    case FaultKind::Refused:
+        break;
+    }
+    return {shaped, {}};
+}
+
+QByteArray garbled(const QByteArray& bytes) {
+    const QByteArray& alphabet = tokenFreeBytes();
+    QByteArray result(bytes.size(), '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        result[i] = alphabet[std::uint8_t(bytes[i]) % alphabet.size()];
+    }
+    return result;
 }
 
 } // namespace devsim

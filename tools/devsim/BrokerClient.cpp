@@ -33,8 +33,8 @@ void BrokerClient::read() {
     }
 }
 
-void BrokerClient::sendPiece(std::uint32_t hardwareId, const QByteArray& piece) {
-    queue_.enqueue(framePiece(hardwareId, piece, faults_));
+void BrokerClient::sendPiece(std::uint32_t hardwareId, const QByteArray& piece, bool damaged) {
+    queue_.enqueue(framePiece(hardwareId, piece, faults_, damaged));
 }
 
 void BrokerClient::sendRaw(const QByteArray& bytes) {

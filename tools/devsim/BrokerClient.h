@@ -22,7 +22,7 @@ public:
     BrokerClient(QTcpSocket* socket, const FaultOptions& faults, std::uint32_t salt,
                  QObject* parent = nullptr);
 
-    void sendPiece(std::uint32_t hardwareId, const QByteArray& piece);
+    void sendPiece(std::uint32_t hardwareId, const QByteArray& piece, bool damaged = false);
     void sendRaw(const QByteArray& bytes);
     void attach(std::uint32_t hardwareId) { attached_.insert(hardwareId); }
     bool isAttached(std::uint32_t hardwareId) const { return attached_.contains(hardwareId); }

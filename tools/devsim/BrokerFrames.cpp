@@ -3,9 +3,10 @@
 namespace devsim {
 namespace {
 
-QByteArray oneFrame(std::uint32_t hardwareId, const QByteArray& payload, FaultPlan& faults) {
+QByteArray oneFrame(std::uint32_t hardwareId, const QByteArray& payload, FaultPlan& faults,
+                    bool damaged) {
     QByteArray bytes = BrokerFrame::encode({BrokerFrame::kCommandCode, hardwareId, payload});
-    if (faults.badCrc()) {
+    if (faults.badCrc() || damaged) {
         bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0x5A);
     }
     return bytes;
@@ -13,14 +14,15 @@ QByteArray oneFrame(std::uint32_t hardwareId, const QByteArray& payload, FaultPl
 
 } // namespace
 
-Pieces framePiece(std::uint32_t hardwareId, const QByteArray& piece, FaultPlan& faults) {
+Pieces framePiece(std::uint32_t hardwareId, const QByteArray& piece, FaultPlan& faults,
+                  bool damaged) {
     QByteArray bytes;
     if (faults.doubleFrame()) {
         const qsizetype half = piece.size() / 2;
-        bytes = oneFrame(hardwareId, piece.left(half), faults);
-        bytes += oneFrame(hardwareId, piece.mid(half), faults);
+        bytes = oneFrame(hardwareId, piece.left(half), faults, damaged);
+        bytes += oneFrame(hardwareId, piece.mid(half), faults, damaged);
     } else {
-        bytes = oneFrame(hardwareId, piece, faults);
+        bytes = oneFrame(hardwareId, piece, faults, damaged);
     }
     if (faults.splitFrame()) {
         const qsizetype cut = bytes.size() / 2;

@@ -9,7 +9,7 @@ namespace devsim {
 
 struct BrokerFrontEnd::Station {
     Station(const SimOptions& options, const QString& imageOut)
-        : device(options.controller, imageOut) {}
+        : device(options.controller, imageOut, options.faults.targeted) {}
     Device device;
     SessionRunner* runner = nullptr;
 };
@@ -40,7 +40,7 @@ bool BrokerFrontEnd::createControllers(QString* error) {
         controller->runner =
             new SessionRunner(controller->device, options_, 0x42520000U + id, this);
         connect(controller->runner, &SessionRunner::output, this,
-                [this, id](const QByteArray& bytes) { deliver(id, bytes); });
+                [this, id](const QByteArray& bytes, bool damaged) { deliver(id, bytes, damaged); });
         connect(controller->runner, &SessionRunner::bannerOutput, this,
                 [this, id](const QByteArray& bytes) { announce(id, bytes); });
         connect(controller->runner, &SessionRunner::closeRequested, this,
@@ -85,10 +85,10 @@ void BrokerFrontEnd::route(BrokerClient* client, std::uint32_t hardwareId,
     (*found)->runner->receiveCommand(payload);
 }
 
-void BrokerFrontEnd::deliver(std::uint32_t hardwareId, const QByteArray& bytes) {
+void BrokerFrontEnd::deliver(std::uint32_t hardwareId, const QByteArray& bytes, bool damaged) {
     for (BrokerClient* client : std::as_const(clients_)) {
         if (client->isAttached(hardwareId)) {
-            client->sendPiece(hardwareId, bytes);
+            client->sendPiece(hardwareId, bytes, damaged);
         }
     }
 }

@@ -33,7 +33,8 @@ private:
     struct Station;
     void accept();
     void route(BrokerClient* client, std::uint32_t hardwareId, const QByteArray& payload);
-    void deliver(std::uint32_t hardwareId, const QByteArray& bytes);
+    // A damaged answer piece goes in a frame with a bad CRC.
+    void deliver(std::uint32_t hardwareId, const QByteArray& bytes, bool damaged);
     // A restart banner also reaches the clients that have not addressed any controller yet: a
     // loader that waits for a banner before it sends anything listens to every controller.
     void announce(std::uint32_t hardwareId, const QByteArray& bytes);

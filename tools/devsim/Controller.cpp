@@ -70,7 +70,7 @@ Reply Controller::bootloader(const QByteArray& command) {
     if (command == "f") {
         device_.flash.erase();
         sectors_.clear();
-        dataRecords_ = 0;
+        dataRecords_.clear();
         mode_ = Mode::Programming;
         return {"f ready\r\n"};
     }
@@ -100,7 +100,7 @@ Reply Controller::record(const QByteArray& line) {
 
 Reply Controller::dataRecord(const RecordLine& record) {
     device_.flash.write(record.address, record.data);
-    ++dataRecords_;
+    dataRecords_.insert(record.address);
     // A record that reaches into a sector not touched before makes the bootloader erase it,
     // which it reports with "@" instead of "w".
     const std::uint32_t first = record.address / kSectorSize;
@@ -115,7 +115,8 @@ Reply Controller::dataRecord(const RecordLine& record) {
 }
 
 Reply Controller::countRecord(const RecordLine& record) {
-    if (record.address != (dataRecords_ & (record.type == 5 ? 0xFFFFU : 0xFFFFFFU))) {
+    const auto written = std::uint32_t(dataRecords_.size());
+    if (record.address != (written & (record.type == 5 ? 0xFFFFU : 0xFFFFFFU))) {
         return {"ERR CNT\r\n"};
     }
     device_.publishImage();

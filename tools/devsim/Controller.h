@@ -15,7 +15,8 @@ namespace devsim {
 // the controller shows its banner (repeated by the owner while mode() is Restarting); "i" then
 // enters the bootloader, any other command starts the command interpreter. In the bootloader
 // "f" erases the flash and starts programming; record lines are checked and stored until an
-// end record finishes programming and the controller restarts.
+// end record finishes programming and the controller restarts. A count record (S5, S6) must
+// hold the number of distinct data records written.
 class Controller {
 public:
     enum class Mode { Restarting, Bootloader, Programming, Interpreter };
@@ -40,7 +41,9 @@ private:
     Device& device_;
     Interpreter interpreter_;
     Mode mode_ = Mode::Restarting;
-    std::uint32_t dataRecords_ = 0;
+    // The addresses of the data records written since "f": a record written again (its answer
+    // was lost and the loader sent it once more) is the same record, stored the same way.
+    std::set<std::uint32_t> dataRecords_;
     std::set<std::uint32_t> sectors_;
 };
 

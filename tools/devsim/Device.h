@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AnswerCounter.h"
 #include "FlashImage.h"
 #include "SimOptions.h"
 #include "StorageMemory.h"
@@ -9,11 +10,14 @@
 
 namespace devsim {
 
-// One simulated controller's lasting parts: what it says about itself, its storage memory and
-// its flash. Sessions (connections) come and go; the device and its memories stay.
+// One simulated controller's lasting parts: what it says about itself, its storage memory, its
+// flash and the count of its answers that the targeted faults aim at. Sessions (connections)
+// come and go; the device, its memories and its counts stay.
 struct Device {
-    Device(const ControllerOptions& controllerOptions, const QString& imageOut)
-        : options(controllerOptions), storage(controllerOptions.pages), imageOutPath(imageOut) {}
+    Device(const ControllerOptions& controllerOptions, const QString& imageOut,
+           const QList<TargetedFault>& targeted = {})
+        : options(controllerOptions), storage(controllerOptions.pages), imageOutPath(imageOut),
+          answers(targeted) {}
 
     // Writes the flash image to imageOutPath when one was given; false when that fails, with
     // the message in error (or in the log when error is null).
@@ -49,6 +53,7 @@ struct Device {
     StorageMemory storage;
     FlashImage flash;
     QString imageOutPath;
+    AnswerCounter answers;
 };
 
 } // namespace devsim

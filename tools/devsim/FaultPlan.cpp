@@ -1,5 +1,7 @@
 #include "FaultPlan.h"
 
+#include "TokenFreeBytes.h"
+
 namespace devsim {
 
 FaultPlan::FaultPlan(const FaultOptions& options, std::uint32_t salt)
@@ -42,9 +44,7 @@ QByteArray FaultPlan::garbageAfterAnswer() {
     if (!nth(options_.garbageEvery, answers_)) {
         return {};
     }
-    // Bytes that can never form a token the loader looks for: no letters, digits, '@', '.', ':'.
-    static const QByteArray kAlphabet =
-        QByteArray::fromHex("0102071b7f232425262a2b2d3c3e3f5b5d5e5f7b7c7d7e809fa0ff");
+    const QByteArray& kAlphabet = tokenFreeBytes();
     const int length = std::uniform_int_distribution<int>(1, 8)(random_);
     QByteArray garbage;
     for (int i = 0; i < length; ++i) {

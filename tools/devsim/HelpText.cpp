@@ -79,6 +79,27 @@ connection, for the pty, and per controller behind the broker, the frame faults 
   --frame-gap MS          pause inside a split frame (default 50)
   --double-frame-every N  broker: every Nth answer piece goes as two frames in one write
 
+Targeted faults (each hits one answer; counts run per device, across its connections, so a
+reconnect does not start them again):
+  --fault COMMAND:N:KIND  the Nth answer (from 1) to COMMAND; repeat the option for more.
+                          COMMAND is what the device received: an interpreter keyword (the
+                          first word: PASSWORD, PAGEWRITE, VER, SILENCETIME ...), "i", "f", a
+                          record line of a type ("S0" .. "S9") or any record line ("record").
+                          KIND is one of
+                            lost     the command takes effect, its answer is never sent
+                            late     the command takes effect, its answer comes --late-ms
+                                     later; the answers to later commands go out as usual
+                            doubled  the answer is sent twice
+                            cut      the answer comes in two halves, --cut-gap apart (a
+                                     one-byte answer: whole, that much later)
+                            damaged  broker: every frame of the answer has a bad CRC; TCP and
+                                     pty: every byte of the answer is replaced by one that is
+                                     no letter, digit, '@', '.', ':' or line end
+                            refused  the command does not take effect; the answer is
+                                     "ERR injected" and a line end
+  --late-ms MS            how late a "late" answer comes (default 1500)
+  --cut-gap MS            pause between the halves of a "cut" answer (default 100)
+
 Exit status: 0 on a normal end, 64 on bad options, 69 when a port cannot be opened, 74 when the
 storage or image file cannot be used.
 )");

@@ -44,7 +44,7 @@ void OutputQueue::fire() {
             return;
         }
     } else {
-        emitBytes(waiting_.front().bytes, waiting_.front().unsolicited);
+        emitBytes(waiting_.front().bytes, waiting_.front());
     }
     const Piece piece = waiting_.takeFirst();
     if (piece.closeAfter) {
@@ -66,7 +66,7 @@ bool OutputQueue::writeCrossed() {
     const qsizetype crossed =
         std::min<qsizetype>(piece.bytes.size(), qsizetype((now - lineStartNs_) / line_.byteNs()));
     if (crossed > written_) {
-        emitBytes(piece.bytes.mid(written_, crossed - written_), piece.unsolicited);
+        emitBytes(piece.bytes.mid(written_, crossed - written_), piece);
         written_ = crossed;
     }
     if (written_ < piece.bytes.size()) {
@@ -78,12 +78,12 @@ bool OutputQueue::writeCrossed() {
     return true;
 }
 
-void OutputQueue::emitBytes(const QByteArray& bytes, bool unsolicited) {
+void OutputQueue::emitBytes(const QByteArray& bytes, const Piece& piece) {
     if (bytes.isEmpty()) {
         return;
     }
-    emit write(bytes);
-    if (unsolicited) {
+    emit write(bytes, piece.damaged);
+    if (piece.unsolicited) {
         emit wroteUnsolicited(bytes);
     }
 }

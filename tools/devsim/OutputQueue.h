@@ -21,7 +21,8 @@ public:
     bool isIdle() const { return waiting_.isEmpty(); }
 
 signals:
-    void write(const QByteArray& bytes);
+    // damaged: the bytes are to reach the loader damaged (the way in decides how).
+    void write(const QByteArray& bytes, bool damaged);
     // Also emitted, after write, for the bytes of an unsolicited piece.
     void wroteUnsolicited(const QByteArray& bytes);
     void closeRequested();
@@ -31,7 +32,7 @@ private:
     void fire();
     // Writes what of the front piece has crossed the line; false while some is still crossing.
     bool writeCrossed();
-    void emitBytes(const QByteArray& bytes, bool unsolicited);
+    void emitBytes(const QByteArray& bytes, const Piece& piece);
 
     Pieces waiting_;
     DueTimer timer_;

@@ -11,6 +11,7 @@ struct Piece {
     QByteArray bytes;
     bool closeAfter = false;  // close the connection once these bytes are written
     bool unsolicited = false; // not an answer to a command (the restart banner)
+    bool damaged = false;     // to reach the loader damaged (the way in decides how)
 };
 
 using Pieces = QList<Piece>;

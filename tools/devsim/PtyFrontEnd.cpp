@@ -1,5 +1,6 @@
 #include "PtyFrontEnd.h"
 
+#include "AnswerShaper.h"
 #include "SessionRunner.h"
 
 #include <cerrno>
@@ -44,7 +45,9 @@ bool PtyFrontEnd::open(QString* error) {
     slavePath_ = QString::fromLocal8Bit(name);
 
     runner_ = new SessionRunner(device_, options_, 0x5054, this);
-    connect(runner_, &SessionRunner::output, this, &PtyFrontEnd::writeMaster);
+    connect(runner_, &SessionRunner::output, this, [this](const QByteArray& bytes, bool damaged) {
+        writeMaster(damaged ? garbled(bytes) : bytes);
+    });
     connect(runner_, &SessionRunner::closeRequested, runner_, &SessionRunner::start);
     notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyFrontEnd::readMaster);

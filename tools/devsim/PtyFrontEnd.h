@@ -14,7 +14,8 @@ class SessionRunner;
 // The controller on a pseudo-terminal, for the loader's serial connection. The simulator keeps
 // the slave side open itself (in raw mode), so the master never sees a hang-up while no program
 // has the port open; bytes that find no room in the terminal's buffer are lost, as on a serial
-// line nobody listens to. The close-after-writes fault restarts the controller here.
+// line nobody listens to. The close-after-writes fault restarts the controller here; a damaged
+// answer goes out garbled.
 class PtyFrontEnd : public QObject {
     Q_OBJECT
 public:

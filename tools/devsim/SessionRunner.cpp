@@ -6,7 +6,7 @@ namespace devsim {
 
 SessionRunner::SessionRunner(Device& device, const SimOptions& options, std::uint32_t salt,
                              QObject* parent)
-    : QObject(parent), options_(options), faults_(options.faults, salt),
+    : QObject(parent), options_(options), device_(device), faults_(options.faults, salt),
       controller_(device, &faults_), input_(options.paceBaud, this),
       queue_(options.paceBaud, this) {
     idleTimer_.setSingleShot(true);
@@ -32,6 +32,7 @@ SessionRunner::SessionRunner(Device& device, const SimOptions& options, std::uin
 }
 
 void SessionRunner::start() {
+    ++run_;
     input_.clear();
     queue_.clear();
     tokenizer_.flush();
@@ -40,6 +41,7 @@ void SessionRunner::start() {
 }
 
 void SessionRunner::startRunning() {
+    ++run_;
     input_.clear();
     queue_.clear();
     tokenizer_.flush();
@@ -84,7 +86,9 @@ void SessionRunner::takeCommand(const QByteArray& payload) {
 }
 
 void SessionRunner::process(const QByteArray& command) {
-    const Reply reply = controller_.handle(command);
+    const std::optional<FaultKind> targeted = device_.answers.count(command);
+    const Reply reply =
+        targeted == FaultKind::Refused ? Reply{injectedRefusal()} : controller_.handle(command);
     if (controller_.mode() != Controller::Mode::Restarting) {
         bannerTimer_.stop();
     }
@@ -94,11 +98,33 @@ void SessionRunner::process(const QByteArray& command) {
         return;
     }
     if (!dropped && !reply.text.isEmpty()) {
-        queue_.enqueue(shapeAnswer(reply.text, faults_));
+        answer(reply.text, targeted);
     }
     if (reply.restart) {
         scheduleBanner(options_.controller.resetDelayMs);
     }
+}
+
+void SessionRunner::answer(const QByteArray& text, std::optional<FaultKind> targeted) {
+    const Pieces shaped = shapeAnswer(text, faults_);
+    if (!targeted) {
+        queue_.enqueue(shaped);
+        return;
+    }
+    const TargetedAnswer hit = shapeTargeted(text, shaped, *targeted, options_.faults);
+    queue_.enqueue(hit.now);
+    if (!hit.late.isEmpty()) {
+        answerLate(hit.late);
+    }
+}
+
+// The answers after it go out as usual meanwhile: the late one comes between them.
+void SessionRunner::answerLate(const Pieces& pieces) {
+    QTimer::singleShot(options_.faults.lateMs, this, [this, pieces, run = run_] {
+        if (run == run_) {
+            queue_.enqueue(pieces);
+        }
+    });
 }
 
 void SessionRunner::showBanner() {

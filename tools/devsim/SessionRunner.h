@@ -15,8 +15,9 @@ namespace devsim {
 
 // Runs one session with a controller in real time: cuts the incoming bytes into commands
 // (line end or idle gap), lets the controller answer, repeats the restart banner while the
-// controller is restarting, and writes the answers through the fault plan and the output queue.
-// With --pace both directions run at the speed of a serial line.
+// controller is restarting, and writes the answers through the fault plan, the device's
+// targeted faults and the output queue. With --pace both directions run at the speed of a
+// serial line.
 // It knows nothing of sockets: the front end feeds bytes in and takes the output pieces.
 class SessionRunner : public QObject {
     Q_OBJECT
@@ -35,7 +36,8 @@ public:
     const Controller& controller() const { return controller_; }
 
 signals:
-    void output(const QByteArray& bytes);
+    // damaged: an answer a targeted fault damages; the way in garbles it or spoils its frame.
+    void output(const QByteArray& bytes, bool damaged);
     // The restart banner, also sent through output.
     void bannerOutput(const QByteArray& bytes);
     void closeRequested();
@@ -44,10 +46,13 @@ private:
     void take(const QByteArray& bytes);
     void takeCommand(const QByteArray& payload);
     void process(const QByteArray& command);
+    void answer(const QByteArray& text, std::optional<FaultKind> targeted);
+    void answerLate(const Pieces& pieces);
     void showBanner();
     void scheduleBanner(int delayMs);
 
     const SimOptions& options_;
+    Device& device_;
     FaultPlan faults_;
     Controller controller_;
     CommandTokenizer tokenizer_;
@@ -55,6 +60,8 @@ private:
     OutputQueue queue_;
     QTimer idleTimer_;
     QTimer bannerTimer_;
+    // Counts the controller's restarts by start(): a late answer of an earlier run is dropped.
+    int run_ = 0;
 };
 
 } // namespace devsim

@@ -62,6 +62,15 @@ QByteArray toText(const QString& option, const QString& value, bool allowEmpty) 
     return value.toLatin1();
 }
 
+TargetedFault toFault(const QString& value) {
+    QString problem;
+    const std::optional<TargetedFault> fault = parseTargetedFault(value, &problem);
+    if (!fault) {
+        throw UsageProblem{problem};
+    }
+    return *fault;
+}
+
 using Setter = std::function<void(SimOptions&, const QString&)>;
 
 struct OptionRule {
@@ -150,6 +159,10 @@ QList<OptionRule> valueRules() {
         count("--split-frame-every", &FaultOptions::splitFrameEvery),
         ms("--frame-gap", &FaultOptions::frameGapMs),
         count("--double-frame-every", &FaultOptions::doubleFrameEvery),
+        {"--fault", true,
+         [](SimOptions& o, const QString& v) { o.faults.targeted.append(toFault(v)); }},
+        ms("--late-ms", &FaultOptions::lateMs),
+        ms("--cut-gap", &FaultOptions::cutGapMs),
     };
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TargetedFault.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -25,6 +27,11 @@ struct FaultOptions {
     int splitFrameEvery = 0;   // broker: every Nth frame written in two parts
     int frameGapMs = 50;       // broker: pause between the two parts of a split frame
     int doubleFrameEvery = 0;  // broker: every Nth answer as two frames in one write
+    // Single answers hit on purpose (--fault), how late a "late" one comes and how far apart
+    // the halves of a "cut" one come.
+    QList<TargetedFault> targeted;
+    int lateMs = 1500;
+    int cutGapMs = 100;
 };
 
 // What the simulated controller says about itself and how it behaves.

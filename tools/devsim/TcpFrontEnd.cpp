@@ -1,7 +1,7 @@
 #include "TcpFrontEnd.h"
 
+#include "AnswerShaper.h"
 #include "Listening.h"
-
 #include "SessionRunner.h"
 
 #include <QTcpSocket>
@@ -28,7 +28,9 @@ void TcpFrontEnd::accept() {
         connect(socket, &QTcpSocket::readyRead, runner,
                 [socket, runner] { runner->receive(socket->readAll()); });
         connect(runner, &SessionRunner::output, socket,
-                [socket](const QByteArray& bytes) { socket->write(bytes); });
+                [socket](const QByteArray& bytes, bool damaged) {
+                    socket->write(damaged ? garbled(bytes) : bytes);
+                });
         connect(runner, &SessionRunner::closeRequested, socket, &QTcpSocket::disconnectFromHost);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         runner->start();

@@ -8,7 +8,8 @@
 namespace devsim {
 
 // Direct TCP connections to the controller: each connection is a session of its own (the
-// controller restarts when a connection opens), all sharing the one device.
+// controller restarts when a connection opens), all sharing the one device. A damaged answer
+// goes out garbled.
 class TcpFrontEnd : public QObject {
     Q_OBJECT
 public:

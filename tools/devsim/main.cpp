@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
     const devsim::SimOptions& options = parsed.options;
     QString error;
 
-    devsim::Device device(options.controller, options.imageOutPath);
+    devsim::Device device(options.controller, options.imageOutPath, options.faults.targeted);
     if (!options.storagePath.isEmpty() && !device.storage.attachFile(options.storagePath, &error)) {
         return fail(kIoError, error);
     }
