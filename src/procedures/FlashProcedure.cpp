@@ -203,7 +203,8 @@ void FlashProcedure::leaveOpenOperation(Outcome outcome) {
     // The journal must not record a flash that did not complete as done.
     loader_.state.OperationFailed = true;
     if (cancelOperationsLeftOpen && loader_.state.OperationActive) {
-        loader_.driver.btnConnectClick();
+        // Ended here, not cancelled: the status keeps the failure's own words.
+        restoreAfterFlash();
     }
 }
 
