@@ -11,6 +11,8 @@
 #include "core/Questions.h"
 #include "core/SafeFile.h"
 
+#include <cctype>
+
 namespace {
 
 // A setting that goes unconfirmed (silent, cut, damaged, or answered late) is sent again.
@@ -201,13 +203,27 @@ bool ReadBackProcedure::descriptorRead() {
     }
     for (int attempt = 1;; ++attempt) {
         const Answer answer = readPage(StorageDescriptor::kDigits);
-        if (answer.whole() && answer.text.size() >= StorageDescriptor::kDigits) {
+        const qsizetype at = descriptorLine(answer.text);
+        if (answer.whole() && at >= 0) {
+            descriptor_ = StorageDescriptor::decode(QByteArrayView(answer.text).sliced(at));
+            return true;
+        }
+        if (answer.whole() && answer.text.count('\n') <= 1 && !answer.refused() &&
+            !answer.words().startsWith(QStringLiteral("ERR"))) {
+            // One line, and no digits in it: the conversion error says what came.
             descriptor_ = StorageDescriptor::decode(answer.text);
             return true;
         }
+        if (answer.words().startsWith(QStringLiteral("ERR"))) {
+            endWith(answer, "PAGEREAD");
+            return false;
+        }
+        // Silence, damage, a part without its line end, or another command's late answer in
+        // its place: read again from the descriptor's place.
         const bool again =
             answer.status == Answer::Status::Silent || answer.status == Answer::Status::Damaged ||
-            (answer.status == Answer::Status::Partial && !answer.text.contains('\n'));
+            (answer.status == Answer::Status::Partial && !answer.text.contains('\n')) ||
+            (answer.whole() && at < 0);
         if (!again || attempt >= kReadAttempts || !loader_.operationCanGoOn()) {
             endWith(answer, "PAGEREAD");
             return false;
@@ -216,6 +232,27 @@ bool ReadBackProcedure::descriptorRead() {
             return false;
         }
     }
+}
+
+// Where the line of the descriptor's twelve hexadecimal digits starts in a read answer; -1 when
+// no line starts with them.
+qsizetype ReadBackProcedure::descriptorLine(const QByteArray& answer) {
+    for (qsizetype start = 0; start < answer.size();) {
+        qsizetype digits = 0;
+        while (digits < StorageDescriptor::kDigits && start + digits < answer.size() &&
+               std::isxdigit(std::uint8_t(answer.at(start + digits)))) {
+            ++digits;
+        }
+        if (digits == StorageDescriptor::kDigits) {
+            return start;
+        }
+        const qsizetype end = answer.indexOf('\n', start);
+        if (end < 0) {
+            break;
+        }
+        start = end + 1;
+    }
+    return -1;
 }
 
 bool ReadBackProcedure::prepareTextRead() {

@@ -85,6 +85,7 @@ private:
     bool loggedIn();
     bool descriptorRead();
     bool repositioned();
+    static qsizetype descriptorLine(const QByteArray& answer);
     bool prepareTextRead();
     void readText();
     void takeFrom(const QByteArray& answer);

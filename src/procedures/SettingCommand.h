@@ -18,5 +18,9 @@ struct SettingResult {
 
 SettingResult askSetting(Exchange& exchange, const QByteArray& command, int attempts);
 
+// A command that may be sent again without harm ("REPROGRAMM W", "VER"), asked until its
+// answer is whole, at most `attempts` times; an error line or a stop ends it at once.
+Answer askRepeatable(Exchange& exchange, const QByteArray& command, int attempts);
+
 // Whether a whole answer gives the setting's value back.
 bool settingEchoed(const QByteArray& command, const QByteArray& answer);

@@ -49,6 +49,7 @@ constexpr int kUploadLoginAttempts = 99;
 constexpr int kDescriptorAttempts = 10;
 constexpr int kAccompanyingAttempts = 3;
 constexpr int kVersionAttempts = 5;
+constexpr int kReprogramAttempts = 2;
 
 } // namespace
 
@@ -78,11 +79,10 @@ void StorageLoadProcedure::endUnanswered() {
 
 Verdict StorageLoadProcedure::verdict() const {
     Verdict v = commonVerdict();
-    // A refused file has nothing stored to resume; after the finalisation the text and its
-    // descriptor are stored whole, and a resumed run would have nothing to add.
-    const bool resumable = outcome_ != Outcome::FileRefused && outcome_ != Outcome::NoSignature &&
-                           outcome_ != Outcome::FinalisationFailed &&
-                           outcome_ != Outcome::NotUpdated;
+    // A refused file has nothing stored to resume. After a failed finalisation the position is
+    // the end of the stored text: a resumed run skips all of it, writes the descriptor again
+    // and finalises.
+    const bool resumable = outcome_ != Outcome::FileRefused && outcome_ != Outcome::NoSignature;
     if (!v.succeeded() && resumable) {
         const LoaderState& s = loader_.state;
         v.resume = ResumePosition{s.StartPage, s.PageAddr, s.LastLoadedLine};
@@ -307,6 +307,10 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
         }
         if (writeDescriptor() && storedTextVerified()) {
             finalise();
+            if (outcome_ != Outcome::Completed) {
+                // The text and its descriptor are stored: a resumed run starts at their end.
+                keepConfirmedPosition();
+            }
         }
         return Stretch::Uploaded;
     } catch (const std::exception& e) {
@@ -536,54 +540,72 @@ void StorageLoadProcedure::keepConfirmedPosition() {
     s.LastLoadedLine = confirmedLine_;
 }
 
-// The descriptor goes to page 70, address 0, in hex mode, and only once the controller has
-// confirmed each of those settings: a descriptor written in text mode or on another page would
-// overwrite the firmware's text. The run counts as stored only when the controller confirmed
-// the descriptor at page 70, address 6.
+// The descriptor goes to page 70, address 0, in hex mode, then four zero bytes up to the text
+// at address 10. Each is written only once the controller has confirmed the page, the address
+// and hex mode (written in text mode or on another page, it would overwrite the firmware's
+// text), and is written again only at that same place. The run counts as stored only when the
+// controller confirmed both where they belong.
 bool StorageLoadProcedure::writeDescriptor() {
     loader_.state.AttemptLimit = kDescriptorAttempts;
-    // The text is stored whatever happens now: a resumed run skips all of it and writes the
-    // descriptor.
-    if (!positionedForDescriptor()) {
-        keepConfirmedPosition();
-        return false;
-    }
     const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
-    const Answer written = send("PAGEWRITE " + descriptor.encode(), kDescriptorAttempts);
-    if (!written.whole() || !InterpreterAnswer::contains(written.text, "OK")) {
-        keepConfirmedPosition();
-        if (written.heard() || written.status == Answer::Status::Damaged) {
-            end(Outcome::DescriptorRefused, written.words());
-        } else {
-            endUnanswered();
-        }
+    if (!writeInFirmwareArea(0, descriptor.encode()) ||
+        !writeInFirmwareArea(StorageDescriptor::kDigits / 2, "00000000")) {
         return false;
     }
-    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
-    const auto addr = InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
-    if (page != std::optional<std::uint16_t>(kFirstPage) ||
-        addr != std::optional<std::uint16_t>(StorageDescriptor::kDigits / 2)) {
-        // Six bytes went somewhere else, perhaps into the text: only a store from the start is
-        // sure to leave it whole.
-        LoaderState& s = loader_.state;
-        s.StartPage = kFirstPage;
-        s.PageAddr = kFirstAddr;
-        s.LastLoadedLine = 0;
-        end(Outcome::DescriptorMisplaced,
-            QStringLiteral("дескриптор записан не на место (ожидалось NUM:%1 ADDR:%2, ответ: %3)")
-                .arg(kFirstPage)
-                .arg(StorageDescriptor::kDigits / 2)
-                .arg(written.words()));
-        return false;
-    }
-    send("PAGEWRITE 00000000", kDescriptorAttempts);
     end(Outcome::Completed);
     return true;
 }
 
-bool StorageLoadProcedure::positionedForDescriptor() {
+// One write in hex mode at page 70, `addr`. A write whose answer went missing is positioned
+// and written again, never sent blindly after itself: the controller may have stored the
+// first copy, and the second would then land behind it, in the text.
+bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex) {
+    Answer written;
+    for (int attempt = 1; attempt <= kDescriptorAttempts; ++attempt) {
+        if (!positionedInFirmwareArea(addr)) {
+            keepConfirmedPosition(); // the text is stored: a resumed run skips all of it
+            return false;
+        }
+        written = send("PAGEWRITE " + hex, 1);
+        if (written.status != Answer::Status::Silent && written.status != Answer::Status::Partial &&
+            written.status != Answer::Status::Damaged) {
+            break;
+        }
+    }
+    if (!written.whole() || !InterpreterAnswer::contains(written.text, "OK")) {
+        keepConfirmedPosition();
+        if (!loader_.operationCanGoOn() || written.status == Answer::Status::Silent) {
+            endUnanswered();
+        } else {
+            end(Outcome::DescriptorRefused, written.words());
+        }
+        return false;
+    }
+    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
+    const auto at = InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
+    const auto endAddr = std::uint16_t(addr + hex.size() / 2);
+    if (page == std::optional<std::uint16_t>(kFirstPage) &&
+        at == std::optional<std::uint16_t>(endAddr)) {
+        return true;
+    }
+    // The bytes went somewhere else, perhaps into the text: only a store from the start is sure
+    // to leave it whole.
+    LoaderState& s = loader_.state;
+    s.StartPage = kFirstPage;
+    s.PageAddr = kFirstAddr;
+    s.LastLoadedLine = 0;
+    end(Outcome::DescriptorMisplaced,
+        QStringLiteral("дескриптор записан не на место (ожидалось NUM:%1 ADDR:%2, ответ: %3)")
+            .arg(kFirstPage)
+            .arg(endAddr)
+            .arg(written.words()));
+    return false;
+}
+
+bool StorageLoadProcedure::positionedInFirmwareArea(int addr) {
     for (const QByteArray& command :
-         {QByteArray("PAGENUM 70"), QByteArray("PAGEADDR 0"), QByteArray("PAGEHEXMODE TRUE")}) {
+         {QByteArray("PAGENUM 70"), "PAGEADDR " + QByteArray::number(addr),
+          QByteArray("PAGEHEXMODE TRUE")}) {
         const SettingResult result = askSetting(loader_.exchange, command, kDescriptorAttempts);
         if (result.confirmed) {
             continue;
@@ -665,7 +687,9 @@ void StorageLoadProcedure::finalise() {
     }
     s.AnswerTimeoutMs = loader_.timings.reprogramMs;
     s.AttemptLimit = 1;
-    const Answer checked = send("REPROGRAMM W", 1);
+    // Checking and installing the stored image again does no harm: a lost or damaged answer
+    // is asked for once more.
+    const Answer checked = askRepeatable(loader_.exchange, "REPROGRAMM W", kReprogramAttempts);
     if (!checked.heard() && loader_.operationCanGoOn()) {
         end(Outcome::NoAnswer, QStringLiteral("нет ответа на REPROGRAMM W"));
         return;
@@ -681,7 +705,7 @@ void StorageLoadProcedure::finalise() {
     send("RESET", 1);
     s.AnswerTimeoutMs = loader_.timings.restartMs;
     s.AttemptLimit = kVersionAttempts;
-    const Answer version = send("VER", kVersionAttempts);
+    const Answer version = askRepeatable(loader_.exchange, "VER", kVersionAttempts);
     if (!version.heard()) {
         // A controller that never comes back after its restart is not updated.
         end(loader_.operationCanGoOn() ? Outcome::NoAnswerAfterReset

@@ -97,7 +97,8 @@ private:
     Write confirmation(const QByteArray& answer);
     bool movedByPiece(std::uint16_t page, std::uint16_t addr, int* pageSize) const;
     bool loginGivenUp();
-    bool positionedForDescriptor();
+    bool writeInFirmwareArea(int addr, const QByteArray& hex);
+    bool positionedInFirmwareArea(int addr);
     bool storedTextVerified();
     QByteArray fileText() const;
     void accept();

@@ -619,8 +619,9 @@ void StorageLoadTest::finalisation_data() {
         << QByteArrayList{"SILENCETIME 300", "MODE 2", "REPROGRAMM W", "RESET", "VER"} << updated
         << 300000 << ProcOutcome::Completed << QString();
     QTest::newRow("check failed")
-        << true << false << QByteArray("CHECK BAD\r\n") << ver << QByteArrayList{"REPROGRAMM W"}
-        << QString() << 180000 << ProcOutcome::FinalisationFailed
+        << true << false << QByteArray("CHECK BAD\r\n") << ver
+        << QByteArrayList{"REPROGRAMM W", "REPROGRAMM W"} << QString() << 180000
+        << ProcOutcome::FinalisationFailed
         << failed("контроллер не подтвердил проверку прошивки (REPROGRAMM W без GOOD): CHECK BAD");
     QTest::newRow("no answer after the restart")
         << true << false << QByteArray("CHECK GOOD\r\n") << QByteArray()
