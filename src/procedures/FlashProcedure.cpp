@@ -369,8 +369,8 @@ void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
         return;
     }
     const int recordType = std::uint8_t(line.at(1) - '0');
-    const Answer answer =
-        askRecord({line + '\r', AwaitedAnswers::record(recordType, line), s.AttemptLimit, -1});
+    const Answer answer = askRecord(
+        {line + '\r', AwaitedAnswers::record(recordType, line), s.AttemptLimit, -1}, recordType);
     if (answer.refused()) {
         fail(Outcome::Refused,
              QStringLiteral("загрузчик отказал на записи %1 из %2: %3")
@@ -399,11 +399,12 @@ void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
 }
 
 // A damaged answer says nothing: the record goes again (writing a record twice writes the same
-// bytes), as often as a silent one would.
-Answer FlashProcedure::askRecord(const Command& command) {
+// bytes), as often as a silent one would. Not an end record: after it the bootloader restarts,
+// and the record sent again would only meet the restarted controller.
+Answer FlashProcedure::askRecord(const Command& command, int recordType) {
     Answer answer = loader_.exchange.ask(command);
-    for (int again = 1; answer.status == Answer::Status::Damaged && again < command.attempts;
-         ++again) {
+    const int attempts = recordType <= 6 ? command.attempts : 1;
+    for (int again = 1; answer.status == Answer::Status::Damaged && again < attempts; ++again) {
         answer = loader_.exchange.ask(command);
     }
     return answer;

@@ -75,7 +75,7 @@ private:
     bool programmingStopped() const;
     void showProgress(int record, int count);
     void programLine(const QByteArray& line, bool dataFollows);
-    Answer askRecord(const Command& command);
+    Answer askRecord(const Command& command, int recordType);
     bool judgeAnswer(int recordType, bool dataFollows);
     [[noreturn]] void fail(Outcome outcome, const QString& reason, const QString& message);
     void finishSuccessfully();

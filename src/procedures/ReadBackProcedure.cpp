@@ -208,12 +208,6 @@ bool ReadBackProcedure::descriptorRead() {
             descriptor_ = StorageDescriptor::decode(QByteArrayView(answer.text).sliced(at));
             return true;
         }
-        if (answer.whole() && answer.text.count('\n') <= 1 && !answer.refused() &&
-            !answer.words().startsWith(QStringLiteral("ERR"))) {
-            // One line, and no digits in it: the conversion error says what came.
-            descriptor_ = StorageDescriptor::decode(answer.text);
-            return true;
-        }
         if (answer.words().startsWith(QStringLiteral("ERR"))) {
             endWith(answer, "PAGEREAD");
             return false;
@@ -224,6 +218,12 @@ bool ReadBackProcedure::descriptorRead() {
             answer.status == Answer::Status::Silent || answer.status == Answer::Status::Damaged ||
             (answer.status == Answer::Status::Partial && !answer.text.contains('\n')) ||
             (answer.whole() && at < 0);
+        if (answer.whole() && attempt >= kReadAttempts) {
+            // Read as often as it may be, and never the digits: the conversion error says what
+            // came instead.
+            descriptor_ = StorageDescriptor::decode(answer.text);
+            return true;
+        }
         if (!again || attempt >= kReadAttempts || !loader_.operationCanGoOn()) {
             endWith(answer, "PAGEREAD");
             return false;

@@ -548,21 +548,23 @@ void StorageLoadProcedure::keepConfirmedPosition() {
 bool StorageLoadProcedure::writeDescriptor() {
     loader_.state.AttemptLimit = kDescriptorAttempts;
     const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
-    if (!writeInFirmwareArea(0, descriptor.encode()) ||
-        !writeInFirmwareArea(StorageDescriptor::kDigits / 2, "00000000")) {
+    // The descriptor's confirmation leaves the controller right where the zeros go.
+    if (!writeInFirmwareArea(0, descriptor.encode(), false) ||
+        !writeInFirmwareArea(StorageDescriptor::kDigits / 2, "00000000", true)) {
         return false;
     }
     end(Outcome::Completed);
     return true;
 }
 
-// One write in hex mode at page 70, `addr`. A write whose answer went missing is positioned
-// and written again, never sent blindly after itself: the controller may have stored the
-// first copy, and the second would then land behind it, in the text.
-bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex) {
+// One write in hex mode at page 70, `addr`, positioned first unless the controller is known to
+// be there already. A write whose answer went missing is positioned and written again, never
+// sent blindly after itself: the controller may have stored the first copy, and the second
+// would then land behind it, in the text.
+bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned) {
     Answer written;
     for (int attempt = 1; attempt <= kDescriptorAttempts; ++attempt) {
-        if (!positionedInFirmwareArea(addr)) {
+        if ((attempt > 1 || !positioned) && !positionedInFirmwareArea(addr)) {
             keepConfirmedPosition(); // the text is stored: a resumed run skips all of it
             return false;
         }

@@ -97,7 +97,7 @@ private:
     Write confirmation(const QByteArray& answer);
     bool movedByPiece(std::uint16_t page, std::uint16_t addr, int* pageSize) const;
     bool loginGivenUp();
-    bool writeInFirmwareArea(int addr, const QByteArray& hex);
+    bool writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned);
     bool positionedInFirmwareArea(int addr);
     bool storedTextVerified();
     QByteArray fileText() const;
