@@ -46,7 +46,8 @@ const QByteArray kResetPrompt = "Ожидание сброса устройст�
 // What each operation sends, as the faults name it: COMMAND:N is the Nth answer to COMMAND.
 // A store sends PAGEWRITE nine times: seven text lines, the descriptor and its zero trailer;
 // with finalisation ("store") the controller then checks the stored firmware against its
-// descriptor, which a store without it ("store-plain") leaves to later. A read-back reads the
+// descriptor and installs it (the firmware counts as arrived once installed), which a store
+// without it ("store-plain") leaves to later. A read-back reads the
 // descriptor and then the text in two reads.
 struct Operation {
     QString name;
@@ -196,6 +197,8 @@ private:
     QStringList simulatorArguments(bool withFault) const;
     QStringList faultArguments() const;
     QString imageProblem(const QByteArray& image) const;
+    bool finalises() const { return operation_ == QStringLiteral("store"); }
+    QString storeProblem() const;
     QStringList cliOptions(const DevsimProcess& sim) const;
     CliRun cli(const QStringList& arguments, const DevsimProcess& sim) const;
 
@@ -319,18 +322,30 @@ Finding SweepRow::flash() {
     return judge(run, imageProblem(readFile(deviceFile("image.txt"))));
 }
 
+// Empty when the storage holds the text and its descriptor and, after a finalisation, the
+// controller installed the firmware; otherwise what is wrong.
+QString SweepRow::storeProblem() const {
+    const QString stored = StorageArea::mismatch(readFile(deviceFile("storage.bin")), stored_);
+    if (!stored.isEmpty() || !finalises()) {
+        return stored;
+    }
+    const QString installed = imageProblem(readFile(deviceFile("image.txt")));
+    return installed.isEmpty() ? QString() : QStringLiteral("stored, but ") + installed;
+}
+
 Finding SweepRow::store() {
-    DevsimProcess sim(simulatorArguments(true) << "--storage" << path("storage.bin"));
+    DevsimProcess sim(simulatorArguments(true)
+                      << "--storage" << path("storage.bin") << "--image-out" << path("image.txt"));
     if (!sim.isReady()) {
         return harness(sim.errorOutput());
     }
     QStringList store{"store", path("fw.s37"), "--from-start"};
-    if (operation_ == QStringLiteral("store")) {
+    if (finalises()) {
         store << "--finalize";
     }
     const CliRun run = cli(store, sim);
     sim.stop();
-    Finding found = judge(run, StorageArea::mismatch(readFile(deviceFile("storage.bin")), stored_));
+    Finding found = judge(run, storeProblem());
     if (!run.finished || run.exitCode == 0) {
         return found;
     }

@@ -60,7 +60,7 @@ private:
     OutputQueue queue_;
     QTimer idleTimer_;
     QTimer bannerTimer_;
-    // Counts the controller's restarts by start(): a late answer of an earlier run is dropped.
+    // Counts the session's starts: a late answer from before the last one is dropped.
     int run_ = 0;
 };
 
