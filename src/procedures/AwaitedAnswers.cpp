@@ -20,6 +20,12 @@ AnswerExpectation interpreter(const QByteArray& command) {
     const qsizetype blank = command.indexOf(' ');
     const QByteArray keyword = blank < 0 ? command : command.left(blank);
     const QByteArray argument = blank < 0 ? QByteArray() : command.mid(blank + 1);
+    if (keyword == "RESET") {
+        // Not judged, and the controller restarts behind it: the silence alone ends its answer,
+        // so that a late line of the command before cannot end the wait at once and send the
+        // next command into the same breath.
+        return AnswerExpectation();
+    }
     AnswerExpectation awaited = AnswerExpectation::line();
     if (keyword == "PASSWORD") {
         awaited = AnswerExpectation::line({"granted", "denied"});

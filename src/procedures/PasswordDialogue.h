@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Answer.h"
+
 #include <QByteArray>
 
 class Exchange;
@@ -11,8 +13,10 @@ class Questions;
 // "PASSWORD <text>".
 struct PasswordResult {
     bool firstAnswered = false; // the first "PASSWORD" got a non-empty answer
-    bool granted = false;       // the latest answer contains "granted"
+    bool granted = false;       // the latest answer is whole and contains "granted"
+    bool denied = false;        // the latest answer is whole and contains "denied"
     QByteArray password;        // the password the user typed and that was sent, if any
+    Answer latest;              // the latest answer, for a message when it said neither
 };
 
 PasswordResult PasswordDialogue(Exchange& exchange, LoaderState& state, Questions& questions);

@@ -187,8 +187,13 @@ bool ReadBackProcedure::positioned() {
 }
 
 bool ReadBackProcedure::loggedIn() {
-    if (PasswordDialogue(loader_.exchange, loader_.state, questions_).granted) {
+    const PasswordResult login = PasswordDialogue(loader_.exchange, loader_.state, questions_);
+    if (login.granted) {
         return true;
+    }
+    if (!login.denied) {
+        endWith(login.latest, "PASSWORD");
+        return false;
     }
     resultMessage_ = kAccessDenied;
     end(Outcome::AccessDenied);

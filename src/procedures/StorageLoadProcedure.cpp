@@ -216,6 +216,12 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
             return Login::Ended;
         }
         userPassword_ = login.password;
+        if (!login.granted && !login.denied) {
+            // Neither word: the controller's answer is named as it came.
+            end(Outcome::Refused,
+                QStringLiteral("контроллер не ответил на PASSWORD: %1").arg(login.latest.words()));
+            return Login::Ended;
+        }
         if (!login.granted) {
             resultMessage_ = kAccessDenied;
             end(Outcome::AccessDenied);

@@ -300,7 +300,12 @@ void BrokerTest::receivedFramesReachTheAnswer() {
             rig.fakes.tcp->receive(chunk, at);
             at += 20;
         }
+        const std::uint64_t start = rig.runtime.elapsed();
         result = rig.loader.exchange.SendCommand("VER");
+        // Every answer here, a damaged frame with nothing after it too, ends with its quiet
+        // ticks, long before the give-up on a frame that never completes.
+        const bool quick = answered && chunks != QList<QByteArray>{kAnswer.left(7)};
+        QVERIFY(!quick || rig.runtime.elapsed() - start < 200);
         // A damaged frame is kept apart from the answer, shown but never judged.
         buffer = rig.loader.state.AnswerBuffer + rig.loader.state.DamagedText;
     });
