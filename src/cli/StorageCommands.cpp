@@ -156,8 +156,15 @@ Parsed parse(const QStringList& arguments, bool store) {
     return p;
 }
 
+// The command lines of FILE. A NUL byte refuses the file: the commands after it would be lost.
 QStringList readInitCommands(const QString& path) {
-    QStringList lines = Cp1251::decode(readFileText(path)).split(QLatin1Char('\n'));
+    const QByteArray text = readFileText(path);
+    if (text.endsWith('\0')) {
+        throw LoaderError(QStringLiteral("Файл \"%1\" содержит нулевой байт: команды после него "
+                                         "были бы потеряны")
+                              .arg(path));
+    }
+    QStringList lines = Cp1251::decode(text).split(QLatin1Char('\n'));
     for (QString& line : lines) {
         if (line.endsWith(QLatin1Char('\r'))) {
             line.chop(1);

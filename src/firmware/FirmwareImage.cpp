@@ -1,6 +1,7 @@
 #include "FirmwareImage.h"
 
 #include "core/FileText.h"
+#include "core/LoaderError.h"
 #include "core/SafeFile.h"
 
 #include <algorithm>
@@ -9,6 +10,11 @@ namespace {
 
 // Size of the pieces written at a time when saving.
 constexpr qsizetype kWriteChunk = 1 << 20;
+
+// Whether the text after its last line break is empty, so that what follows begins a new line.
+bool endsWithBreak(const QByteArray& text) {
+    return text.isEmpty() || text.back() == '\n' || text.back() == '\r';
+}
 
 } // namespace
 
@@ -24,6 +30,9 @@ FirmwareImage FirmwareImage::fromText(QByteArray text) {
         image.buffer_.truncate(nul);
     }
     image.split();
+    if (nul >= 0) {
+        image.nulLine_ = endsWithBreak(image.buffer_) ? image.size() : image.size() - 1;
+    }
     return image;
 }
 
@@ -97,6 +106,12 @@ void FirmwareImage::removeLines(const std::vector<qsizetype>& indexes) {
 }
 
 void FirmwareImage::save(const QString& path) const {
+    if (nulLine_ >= 0) {
+        throw LoaderError(fileWriteError(
+            path, QStringLiteral("в нем нулевой байт в строке %1, строки после него были бы "
+                                 "потеряны")
+                      .arg(nulLine_)));
+    }
     SafeFileWriter file(path);
     QByteArray chunk;
     chunk.reserve(kWriteChunk + 4096);

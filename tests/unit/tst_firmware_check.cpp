@@ -44,28 +44,41 @@ private slots:
 void FirmwareCheckTest::linesFollowTheBreakRules_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<int>("nulLine");
     using L = QList<QByteArray>;
-    QTest::newRow("empty") << QByteArray() << L{};
-    QTest::newRow("no final break") << QByteArray("A\r\nB") << L{"A", "B"};
-    QTest::newRow("final break adds no line") << QByteArray("A\r\nB\r\n") << L{"A", "B"};
-    QTest::newRow("extra blank line") << QByteArray("A\r\n\r\n") << L{"A", ""};
-    QTest::newRow("lone break") << QByteArray("\r\n") << L{""};
-    QTest::newRow("LF and CR alone") << QByteArray("A\nB\rC") << L{"A", "B", "C"};
-    QTest::newRow("CR before CR LF") << QByteArray("A\r\r\nB") << L{"A", "", "B"};
-    QTest::newRow("LF CR is two breaks") << QByteArray("A\n\rB") << L{"A", "", "B"};
-    QTest::newRow("NUL ends the text") << QByteArray("A\r\nB\0C\r\nD", 10) << L{"A", "B"};
-    QTest::newRow("NUL first") << QByteArray("\0A", 2) << L{};
-    QTest::newRow("8-bit bytes kept") << QByteArray("\xC0\xFF\r\n") << L{"\xC0\xFF"};
+    QTest::newRow("empty") << QByteArray() << L{} << -1;
+    QTest::newRow("no final break") << QByteArray("A\r\nB") << L{"A", "B"} << -1;
+    QTest::newRow("final break adds no line") << QByteArray("A\r\nB\r\n") << L{"A", "B"} << -1;
+    QTest::newRow("extra blank line") << QByteArray("A\r\n\r\n") << L{"A", ""} << -1;
+    QTest::newRow("lone break") << QByteArray("\r\n") << L{""} << -1;
+    QTest::newRow("LF and CR alone") << QByteArray("A\nB\rC") << L{"A", "B", "C"} << -1;
+    QTest::newRow("CR before CR LF") << QByteArray("A\r\r\nB") << L{"A", "", "B"} << -1;
+    QTest::newRow("LF CR is two breaks") << QByteArray("A\n\rB") << L{"A", "", "B"} << -1;
+    QTest::newRow("8-bit bytes kept") << QByteArray("\xC0\xFF\r\n") << L{"\xC0\xFF"} << -1;
+    // A NUL ends the text in the line it stands in; the image is never saved.
+    QTest::newRow("NUL inside a line") << QByteArray("A\r\nB\0C\r\nD", 10) << L{"A", "B"} << 1;
+    QTest::newRow("NUL begins a line") << QByteArray("A\r\n\0C\r\nD", 9) << L{"A"} << 1;
+    QTest::newRow("NUL after a lone CR") << QByteArray("A\r\0", 3) << L{"A"} << 1;
+    QTest::newRow("NUL first") << QByteArray("\0A", 2) << L{} << 0;
 }
 
 void FirmwareCheckTest::linesFollowTheBreakRules() {
     QFETCH(QByteArray, text);
     QFETCH(QList<QByteArray>, lines);
+    QFETCH(int, nulLine);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f.s28"));
     writeFile(path, text);
     const FirmwareImage image = FirmwareImage::load(path);
     QCOMPARE(image.lines(), lines);
+    QCOMPARE(image.nulLine(), qsizetype(nulLine));
+    if (nulLine >= 0) {
+        QVERIFY_THROWS_EXCEPTION(LoaderError, image.save(path));
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), text);
+        return;
+    }
     // Saving ends every line with CR LF and reads back as the same lines.
     image.save(path);
     QFile saved(path);
@@ -152,6 +165,22 @@ void FirmwareCheckTest::checkVerdicts_data() {
         << QString() << -1;
     QTest::newRow("count zero") << QByteArray("S100FFFF\r\n") << false
                                 << QStringList{kChecking, kBadSum + "0"} << QString() << -1;
+    // A NUL refuses the file at its line, whatever the part before it looks like.
+    const QString nul = QStringLiteral("Нулевой байт в строке:");
+    QTest::newRow("NUL after sound records")
+        << QByteArray("S00441424335\r\n") + s3 + QByteArray("\0", 1) + s7 << false
+        << QStringList{kChecking, nul + "2", kDamaged} << QString() << -1;
+    QTest::newRow("NUL after the checksum pair")
+        << s3 + QByteArray("S70500000000FA\0", 15) + s7 << false
+        << QStringList{kChecking, nul + "1", kDamaged} << QString() << -1;
+    QTest::newRow("NUL inside a record")
+        << s3 + QByteArray("S7050000\0", 9) << false << QStringList{kChecking, nul + "1", kDamaged}
+        << QString() << -1;
+    QTest::newRow("NUL first") << QByteArray("\0", 1) + s7 << false
+                               << QStringList{kChecking, nul + "0", kDamaged} << QString() << -1;
+    QTest::newRow("bad line before the NUL")
+        << QByteArray("X\r\n\0", 4) << false << QStringList{kChecking, kBadLine + "0", kDamaged}
+        << QString() << -1;
 }
 
 void FirmwareCheckTest::checkVerdicts() {
