@@ -11,6 +11,33 @@
 #include <QFile>
 #include <QLockFile>
 
+namespace {
+
+// A text as one journal line: a line break or another control character would start a line of
+// its own, through which a typed command or a port name could forge an entry, so each is
+// written as an escape instead: CR and LF as \r and \n (as velkor-cli send takes them), any
+// other as \xNN. A tab stays.
+QString oneLine(const QString& text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\r') {
+            line += QStringLiteral("\\r");
+        } else if (u == '\n') {
+            line += QStringLiteral("\\n");
+        } else if ((u < 0x20 && u != '\t') || u == 0x7F) {
+            line +=
+                QStringLiteral("\\x") + QString::number(u, 16).rightJustified(2, u'0').toUpper();
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+} // namespace
+
 QString Journal::path() const {
     return QDir(dataDir_).filePath(QStringLiteral("velkor.jnl"));
 }
@@ -40,8 +67,8 @@ void Journal::WriteJournal(const QString& message) {
         QString(60, QLatin1Char('-')),
         QStringLiteral("Date:") + TimeFormat::shortDate(now.date()) + QLatin1Char(' ') +
             TimeFormat::longTime(now.time()),
-        QStringLiteral("Params:") + connectionParams(),
-        QStringLiteral("Msg:") + message,
+        QStringLiteral("Params:") + oneLine(connectionParams()),
+        QStringLiteral("Msg:") + oneLine(message),
     };
     QByteArray entry;
     for (const QString& line : lines) {

@@ -14,6 +14,8 @@ private slots:
     void entryHasFourLinesWithTheParamsOfTheVisiblePage_data();
     void entryHasFourLinesWithTheParamsOfTheVisiblePage();
     void laterEntriesAreAppended();
+    void controlCharactersCannotStartALine_data();
+    void controlCharactersCannotStartALine();
     void unwritableJournalIsReportedAndTheOperationStillEnds();
 };
 
@@ -60,6 +62,52 @@ void JournalTest::laterEntriesAreAppended() {
     QCOMPARE(lines[3], QByteArray("Msg:first\r"));
     QCOMPARE(lines[4], QByteArray(60, '-') + '\r');
     QCOMPARE(lines[7], QByteArray("Msg:second\r"));
+}
+
+void JournalTest::controlCharactersCannotStartALine_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("params");
+    QTest::addColumn<QByteArray>("msg");
+    const QString com = QStringLiteral("COM3");
+    const QByteArray comParams = "Params:Port:COM3 Baud: 57600";
+    QTest::newRow("a forged entry in a send text")
+        << com
+        << QStringLiteral("Терминал: VER\r\n%1\r\nDate:1 Jan 2020 00:00:00")
+               .arg(QString(60, QLatin1Char('-')))
+        << comParams
+        << "Msg:\xD2\xE5\xF0\xEC\xE8\xED\xE0\xEB: VER\\r\\n" + QByteArray(60, '-') +
+               "\\r\\nDate:1 Jan 2020 00:00:00";
+    QTest::newRow("lone LF and lone CR")
+        << com << QStringLiteral("a\nb\rc") << comParams << QByteArray("Msg:a\\nb\\rc");
+    QTest::newRow("other control characters")
+        << com << QStringLiteral("\x0B\x0C\x1B\x7F|") << comParams
+        << QByteArray("Msg:\\x0B\\x0C\\x1B\\x7F|");
+    QTest::newRow("tab and typed escapes stay")
+        << com << QStringLiteral("a\tVER\\r") << comParams << QByteArray("Msg:a\tVER\\r");
+    QTest::newRow("a port name with a break")
+        << QStringLiteral("/dev/x\nMsg:ok") << QStringLiteral("m")
+        << QByteArray("Params:Port:/dev/x\\nMsg:ok Baud: 57600") << QByteArray("Msg:m");
+}
+
+void JournalTest::controlCharactersCannotStartALine() {
+    QFETCH(QString, port);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, params);
+    QFETCH(QByteArray, msg);
+    TestLoader t;
+    t.form().setConnectionKind(0);
+    t.form().cmbComPort.text = port;
+    t.form().cmbBaudRate.text = QStringLiteral("57600");
+    t.loader.journal.WriteJournal(message);
+    QFile file(t.loader.journal.path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray entry = file.readAll();
+    QCOMPARE(entry.count('\n'), 4);
+    QCOMPARE(entry.count('\r'), 4);
+    const QList<QByteArray> lines = entry.split('\n');
+    QCOMPARE(lines[2], params + '\r');
+    QCOMPARE(lines[3], msg + '\r');
 }
 
 void JournalTest::unwritableJournalIsReportedAndTheOperationStillEnds() {
