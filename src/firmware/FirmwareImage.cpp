@@ -1,5 +1,6 @@
 #include "FirmwareImage.h"
 
+#include "HexPair.h"
 #include "core/FileText.h"
 #include "core/LoaderError.h"
 #include "core/SafeFile.h"
@@ -16,6 +17,29 @@ bool endsWithBreak(const QByteArray& text) {
     return text.isEmpty() || text.back() == '\n' || text.back() == '\r';
 }
 
+// Position of the first byte pair after "S", the type and the count.
+constexpr qsizetype kFirstPair = 4;
+
+void upperCaseDigit(char& c) {
+    if (c >= 'a' && c <= 'f') {
+        c = char(c - 'a' + 'A');
+    }
+}
+
+// Puts the hex digits of a record line in upper case: its count and the pairs the count
+// announces. The controller's read-back takes upper-case digits only, so a file written in lower
+// case is sent and stored as the same values in the usual form. Text after the record, and a
+// line that is no record, stay as they are.
+void upperCaseRecordDigits(char* line, qsizetype length) {
+    if (length < kFirstPair || line[0] != 'S' || line[1] < '0' || line[1] > '9') {
+        return;
+    }
+    upperCaseDigit(line[2]);
+    upperCaseDigit(line[3]);
+    const qsizetype pairs = 2 * qsizetype(HexPairValue(line[2], line[3]));
+    std::for_each(line + kFirstPair, line + std::min(length, kFirstPair + pairs), upperCaseDigit);
+}
+
 } // namespace
 
 FirmwareImage FirmwareImage::load(const QString& path) {
@@ -30,6 +54,10 @@ FirmwareImage FirmwareImage::fromText(QByteArray text) {
         image.buffer_.truncate(nul);
     }
     image.split();
+    char* data = image.buffer_.data();
+    for (const Span& s : image.lines_) {
+        upperCaseRecordDigits(data + s.start, s.length);
+    }
     if (nul >= 0) {
         image.nulLine_ = endsWithBreak(image.buffer_) ? image.size() : image.size() - 1;
     }

@@ -12,6 +12,8 @@
 // Line rules: a line ends at CR LF, LF or CR; a line break at the very end adds no line, an
 // extra blank line there does; a NUL byte ends the text, and the image remembers the line it
 // stood in, so that the check refuses the file and nothing saves the shortened image over it.
+// The hex digits of each record (its count and the pairs the count announces) are kept in
+// upper case, the form the controller's read-back takes.
 // Every user loads a fresh image and drops it when done: the file is not held open.
 class FirmwareImage {
 public:
