@@ -233,21 +233,20 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     return result;
 }
 
-// OUT as the file to open: "-" is standard output, which --json already uses. A name that is
-// not valid text in the system's encoding cannot be kept as it was typed, so it is refused
-// rather than written under another name.
+// OUT as the file to open: "-" is standard output, which --json already uses, as does any name
+// of what standard output is. A name that is not valid text in the system's encoding cannot be
+// kept as it was typed, so it is refused rather than written under another name.
 QString outputPath(const QString& out, const RunFlags& flags) {
     if (flags.undecodable.contains(out)) {
         throw UsageError(QStringLiteral("OUT is not valid text in the system's encoding; give a "
                                         "name that is"));
     }
-    if (out != QStringLiteral("-")) {
-        return out;
+    const QString path = out == QStringLiteral("-") ? QStringLiteral("/dev/stdout") : out;
+    if (flags.json && (out == QStringLiteral("-") || ShellOutput::isStandardOutput(path))) {
+        throw UsageError(
+            QStringLiteral("OUT \"%1\" and --json both want standard output").arg(out));
     }
-    if (flags.json) {
-        throw UsageError(QStringLiteral("OUT \"-\" and --json both want standard output"));
-    }
-    return QStringLiteral("/dev/stdout");
+    return path;
 }
 
 CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
@@ -255,7 +254,8 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
     if (p.help) {
         return connectionHelp(kReadbackHelp);
     }
-    const bool toStdout = p.path == QStringLiteral("-");
+    // Looked at before the run: a regular OUT is replaced by a new file at its end.
+    const bool toStdout = p.path == QStringLiteral("-") || ShellOutput::isStandardOutput(p.path);
     p.path = outputPath(p.path, flags);
     if (const QString problem = outputPlaceProblem(p.path); !problem.isEmpty()) {
         ShellOutput::report(QStringLiteral("readback"), problem);

@@ -373,6 +373,8 @@ void CliFinishTest::oddOutputsStayWhatTheyWere_data() {
     QTest::newRow("a FIFO") << "fifo" << 0;
     QTest::newRow("a character device (/dev/null's numbers)") << "device" << 0;
     QTest::newRow("- is standard output") << "-" << 0;
+    QTest::newRow("/dev/stdout, a pipe: the data alone") << "/dev/stdout" << 0;
+    QTest::newRow("/dev/stdout with --json") << "/dev/stdout json" << 64;
     QTest::newRow("a name that is not UTF-8") << "bytes" << 64;
 }
 
@@ -400,8 +402,8 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         if (QProcess::execute("mknod", {out, "c", "1", "3"}) != 0) {
             QSKIP("making a device node needs root");
         }
-    } else if (kind == "-") {
-        out = "-";
+    } else if (kind == "-" || kind.startsWith("/dev/stdout")) {
+        out = kind.section(' ', 0, 0);
     }
     Run run;
     if (kind == "bytes") {
@@ -414,13 +416,14 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         shell.waitForFinished(30000);
         run.exitCode = shell.exitCode();
     } else {
-        run = runCli(QStringList{"readback", out} + common);
+        const QStringList json = kind.endsWith("json") ? QStringList{"--json"} : QStringList{};
+        run = runCli(QStringList{"readback", out} + common + json);
     }
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
     if (kind == "fifo") {
         QVERIFY(reader.waitForFinished(5000));
         QCOMPARE(reader.readAllStandardOutput(), expected);
-    } else if (kind == "-") {
+    } else if (kind == "-" || kind == "/dev/stdout") {
         QCOMPARE(run.out, expected);
     } else if (kind == "new") {
         QFile written(out);
