@@ -57,25 +57,33 @@ const char* kReadbackHelp =
     "controller stopped answering, 76 access denied or a refused command, 130 cancelled.\n\n";
 
 // Why OUT could not be written, found before a read-back that may take minutes; empty when
-// nothing stands in the way that can be seen beforehand.
+// nothing stands in the way that can be seen beforehand. A symbolic link is judged by the file
+// the write ends up in, which a dangling link names too.
 QString outputPlaceProblem(const QString& path) {
-    const QFileInfo out(path);
-    if (out.isDir()) {
-        return QStringLiteral("\"%1\" is a folder; name a file to write").arg(path);
-    }
     if (isSpecialFile(path)) {
         // A FIFO or a device is written into as it is.
-        return out.isWritable() ? QString()
-                                : QStringLiteral("cannot write \"%1\": not writable").arg(path);
+        return QFileInfo(path).isWritable()
+                   ? QString()
+                   : QStringLiteral("cannot write \"%1\": not writable").arg(path);
+    }
+    const QString target = writeTarget(path);
+    const QString name = target == path ? QStringLiteral("\"%1\"").arg(path)
+                                        : QStringLiteral("\"%1\" (a link to %2)").arg(path, target);
+    const QFileInfo out(target);
+    if (out.isDir()) {
+        return QStringLiteral("%1 is a folder; name a file to write").arg(name);
+    }
+    if (out.exists() && !out.isWritable()) {
+        return QStringLiteral("cannot write %1: not writable").arg(name);
     }
     const QFileInfo folder(out.absolutePath());
     if (!folder.isDir()) {
-        return QStringLiteral("cannot write \"%1\": the folder %2 does not exist")
-            .arg(path, folder.filePath());
+        return QStringLiteral("cannot write %1: the folder %2 does not exist")
+            .arg(name, folder.filePath());
     }
     if (!folder.isWritable()) {
-        return QStringLiteral("cannot write \"%1\": the folder %2 is not writable")
-            .arg(path, folder.filePath());
+        return QStringLiteral("cannot write %1: the folder %2 is not writable")
+            .arg(name, folder.filePath());
     }
     return {};
 }

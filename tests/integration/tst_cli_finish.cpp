@@ -376,6 +376,8 @@ void CliFinishTest::oddOutputsStayWhatTheyWere_data() {
     QTest::newRow("/dev/stdout, a pipe: the data alone") << "/dev/stdout" << 0;
     QTest::newRow("/dev/stdout with --json") << "/dev/stdout json" << 64;
     QTest::newRow("a name that is not UTF-8") << "bytes" << 64;
+    QTest::newRow("a link to a new name: the target is written") << "link" << 0;
+    QTest::newRow("a link into a missing folder: refused before the read") << "dangling" << 74;
 }
 
 // A read-back writes into a FIFO or a device as it is, never replacing it with a plain file;
@@ -404,6 +406,9 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         }
     } else if (kind == "-" || kind.startsWith("/dev/stdout")) {
         out = kind.section(' ', 0, 0);
+    } else if (kind == "link" || kind == "dangling") {
+        const QString target = kind == "link" ? "target.s37" : "missing/target.s37";
+        QVERIFY(QFile::link(data.filePath(target), out));
     }
     Run run;
     if (kind == "bytes") {
@@ -436,6 +441,17 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
     }
     if (kind == "bytes") {
         QCOMPARE(QDir(data.path()).entryList({"out*"}), QStringList());
+    }
+    if (kind == "link") {
+        QVERIFY(QFileInfo(out).isSymLink());
+        QFile written(data.filePath("target.s37"));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), expected);
+    }
+    if (kind == "dangling") {
+        QVERIFY2(run.err.contains("missing"), qPrintable(run.err));
+        // Refused before connecting: the store's is the only journal entry.
+        QCOMPARE(journalOf(data.path()).count("Msg:"), 1);
     }
 }
 

@@ -73,6 +73,8 @@ private slots:
     void shortWriteKeepsTheOldFile();
     void unwritablePlaces_data();
     void unwritablePlaces();
+    void writesThroughSymbolicLinks_data();
+    void writesThroughSymbolicLinks();
     void firmwareSaveRaisesWithTheReason();
     void readsTextUpToNulAndLimit_data();
     void readsTextUpToNulAndLimit();
@@ -153,6 +155,33 @@ void FileIoTest::unwritablePlaces() {
     QVERIFY2(error.startsWith(QStringLiteral("Не удается записать файл")), qPrintable(error));
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder"))).isDir());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+}
+
+void FileIoTest::writesThroughSymbolicLinks_data() {
+    QTest::addColumn<QString>("target"); // relative to the folder; where the link points
+    QTest::addColumn<bool>("written");
+    QTest::newRow("a file") << QStringLiteral("old.s28") << true;
+    QTest::newRow("a name not yet there") << QStringLiteral("new.s28") << true;
+    QTest::newRow("a link to a file") << QStringLiteral("via.s28") << true;
+    QTest::newRow("a missing folder") << QStringLiteral("missing/new.s28") << false;
+}
+
+// A write through a link replaces the file it points to and leaves the link a link; the check
+// before a long read-back asks writeTarget where the write will end up.
+void FileIoTest::writesThroughSymbolicLinks() {
+    QFETCH(QString, target);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    const QString old = dir.filePath(QStringLiteral("old.s28"));
+    QVERIFY(writeFileSafely(old, "old"));
+    QVERIFY(QFile::link(old, dir.filePath(QStringLiteral("via.s28"))));
+    const QString link = dir.filePath(QStringLiteral("out.s28"));
+    QVERIFY(QFile::link(dir.filePath(target), link));
+    const QString end = target == QStringLiteral("via.s28") ? old : dir.filePath(target);
+    QCOMPARE(writeTarget(link), end);
+    QCOMPARE(writeFileSafely(link, "new"), written);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readFile(end), written ? QByteArray("new") : QByteArray("<unreadable>"));
 }
 
 void FileIoTest::firmwareSaveRaisesWithTheReason() {
