@@ -486,12 +486,13 @@ void CliFinishTest::fleetStoppedBySignal_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("json");
     QTest::newRow("SIGTERM, table") << SIGTERM << false;
-    QTest::newRow("SIGTERM, --json") << SIGTERM << true;
+    QTest::newRow("SIGHUP, --json") << SIGHUP << true;
     QTest::newRow("SIGKILL: the children die with their parent") << SIGKILL << true;
 }
 
 // A stopped fleet leaves no child storing to a controller nobody watches, and no id's resume
-// position is lost: the table has a column of them and the result object a field per id.
+// position is lost: the table has a column of them and the result object a field per id. The id
+// not yet started shows the exit of the signal that stopped it.
 void CliFinishTest::fleetStoppedBySignal() {
     QFETCH(int, signal);
     QFETCH(bool, json);
@@ -504,7 +505,7 @@ void CliFinishTest::fleetStoppedBySignal() {
                      "--broker",
                      QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
                      "--id",
-                     "1-3",
+                     "1-4",
                      "--jobs",
                      "3",
                      "--data-dir",
@@ -544,10 +545,14 @@ void CliFinishTest::fleetStoppedBySignal() {
     const QByteArray out = fleet.readAllStandardOutput();
     if (json) {
         const QJsonArray results = QJsonDocument::fromJson(out).object().value("results").toArray();
-        QCOMPARE(results.size(), 3);
-        for (const QJsonValue& r : results) {
-            QVERIFY2(!r.toObject().value("resume").toString().isEmpty(), out.constData());
+        QCOMPARE(results.size(), 4);
+        for (qsizetype i = 0; i < 3; ++i) {
+            QVERIFY2(!results.at(i).toObject().value("resume").toString().isEmpty(),
+                     out.constData());
         }
+        const QJsonObject waiting = results.at(3).toObject();
+        QCOMPARE(waiting.value("exitCode").toInt(), 128 + signal);
+        QCOMPARE(waiting.value("outcome").toString(), QString("cancelled"));
     } else {
         const auto positions = QRegularExpression(QStringLiteral(" \\d+:\\d+:\\d+ "))
                                    .globalMatch(QString::fromUtf8(out));
@@ -556,6 +561,8 @@ void CliFinishTest::fleetStoppedBySignal() {
             ++count;
         }
         QVERIFY2(out.contains("resume") && count == 3, out.constData());
+        const QRegularExpression waiting(QStringLiteral("\\n4 +cancelled +%1 ").arg(128 + signal));
+        QVERIFY2(QString::fromUtf8(out).contains(waiting), out.constData());
     }
 }
 
