@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QStorageInfo>
 
 namespace {
 
@@ -37,6 +38,25 @@ QString oneLine(const QString& text) {
 }
 
 } // namespace
+
+// Why the lock beside the journal could not be had, by its real cause: another process holds
+// it, the folder refuses the write, or the lock file could not be written (a full disk).
+QString Journal::lockFailure(QLockFile::LockError error) const {
+    const QString lockPath = path() + QStringLiteral(".lock");
+    switch (error) {
+    case QLockFile::LockFailedError:
+        return QStringLiteral("журнал занят другим процессом (%1)").arg(lockPath);
+    case QLockFile::PermissionError:
+        return QStringLiteral("папка журнала недоступна для записи (%1)").arg(dataDir_);
+    default:
+        break;
+    }
+    const QStorageInfo disk(dataDir_);
+    if (disk.isValid() && disk.bytesAvailable() == 0) {
+        return QStringLiteral("на диске нет свободного места (%1)").arg(dataDir_);
+    }
+    return QStringLiteral("не удается записать файл блокировки журнала (%1)").arg(lockPath);
+}
 
 QString Journal::path() const {
     return QDir(dataDir_).filePath(QStringLiteral("velkor.jnl"));
@@ -76,9 +96,7 @@ void Journal::WriteJournal(const QString& message) {
     }
     QLockFile lock(path() + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWaitMs)) {
-        throw LoaderError(QStringLiteral("журнал занят другим процессом или папка недоступна "
-                                         "для записи (%1)")
-                              .arg(path()));
+        throw LoaderError(lockFailure(lock.error()));
     }
     QFile file(path());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {

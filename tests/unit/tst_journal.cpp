@@ -2,11 +2,17 @@
 // and the failure that the driver reports.
 #include "TestLoader.h"
 #include "core/Cp1251.h"
+#include "core/LoaderError.h"
 #include "core/TimeFormat.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 class JournalTest : public QObject {
     Q_OBJECT
@@ -17,6 +23,7 @@ private slots:
     void controlCharactersCannotStartALine_data();
     void controlCharactersCannotStartALine();
     void unwritableJournalIsReportedAndTheOperationStillEnds();
+    void lockThatCannotBeWrittenIsNotCalledBusy();
 };
 
 void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage_data() {
@@ -119,6 +126,31 @@ void JournalTest::unwritableJournalIsReportedAndTheOperationStillEnds() {
     QVERIFY(t.form().Status[3].size() > 7);
     QVERIFY(!t.state().OperationActive);
     QVERIFY(t.form().btnConnect.dropDown);
+}
+
+// A file size limit of 0 fails the lock file's write as a full disk does (also for root).
+void JournalTest::lockThatCannotBeWrittenIsNotCalledBusy() {
+#ifdef Q_OS_UNIX
+    TestLoader t;
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 0;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    QString error;
+    try {
+        t.loader.journal.WriteJournal(QStringLiteral("m"));
+    } catch (const LoaderError& e) {
+        error = e.text();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY2(error.startsWith(QStringLiteral("не удается записать файл блокировки журнала")),
+             qPrintable(error));
+#else
+    QSKIP("needs a file size limit");
+#endif
 }
 
 QTEST_GUILESS_MAIN(JournalTest)
