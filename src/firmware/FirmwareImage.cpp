@@ -6,6 +6,8 @@
 #include "core/SafeFile.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -20,10 +22,10 @@ bool endsWithBreak(const QByteArray& text) {
 // Position of the first byte pair after "S", the type and the count.
 constexpr qsizetype kFirstPair = 4;
 
+// a-f to A-F, any other character as it is; without a branch, so a record's loop vectorises.
 void upperCaseDigit(char& c) {
-    if (c >= 'a' && c <= 'f') {
-        c = char(c - 'a' + 'A');
-    }
+    const auto u = static_cast<unsigned char>(c);
+    c = char(u - (static_cast<unsigned char>(u - 'a') < 6 ? 0x20 : 0));
 }
 
 // Puts the hex digits of a record line in upper case: its count and the pairs the count
@@ -40,6 +42,29 @@ void upperCaseRecordDigits(char* line, qsizetype length) {
     std::for_each(line + kFirstPair, line + std::min(length, kFirstPair + pairs), upperCaseDigit);
 }
 
+// Whether any byte is "a" (0x61) or above, eight bytes at a time: a file of upper-case records
+// has none, and then its digits need no pass of their own. For a byte below 0x80, adding 0x1F
+// sets its top bit exactly from 0x61 on, and never carries into the next byte.
+bool hasByteFromLowerA(const char* data, qsizetype n) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    constexpr std::uint64_t kToTop = 0x1F1F1F1F1F1F1F1FULL;
+    constexpr std::uint64_t kTop = 0x8080808080808080ULL;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, data + i, sizeof w);
+        if (((w | ((w & kLow7) + kToTop)) & kTop) != 0) {
+            return true;
+        }
+    }
+    for (; i < n; ++i) {
+        if (static_cast<unsigned char>(data[i]) >= 'a') {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 FirmwareImage FirmwareImage::load(const QString& path) {
@@ -54,9 +79,11 @@ FirmwareImage FirmwareImage::fromText(QByteArray text) {
         image.buffer_.truncate(nul);
     }
     image.split();
-    char* data = image.buffer_.data();
-    for (const Span& s : image.lines_) {
-        upperCaseRecordDigits(data + s.start, s.length);
+    if (hasByteFromLowerA(image.buffer_.constData(), image.buffer_.size())) {
+        char* data = image.buffer_.data();
+        for (const Span& s : image.lines_) {
+            upperCaseRecordDigits(data + s.start, s.length);
+        }
     }
     if (nul >= 0) {
         image.nulLine_ = endsWithBreak(image.buffer_) ? image.size() : image.size() - 1;
