@@ -17,7 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FirmwareVerdict verdict = CheckFirmwareLines(image);
     FUZZ_CHECK(!verdict.sound() || !image.isEmpty());
     FUZZ_CHECK(verdict.sound() == (verdict.badLine < 0 && !image.isEmpty()));
-    FUZZ_CHECK(verdict.badLine < image.size() && verdict.headerLine < image.size());
+    // A NUL that began a line of its own is refused at the line after the last.
+    FUZZ_CHECK(verdict.badLine < image.size() || verdict.badLine == image.nulLine());
+    FUZZ_CHECK(verdict.headerLine < image.size());
+    FUZZ_CHECK(image.nulLine() < 0 || !verdict.sound());
     FUZZ_CHECK(verdict.headerLine <= verdict.badLine || verdict.badLine < 0);
     return 0;
 }

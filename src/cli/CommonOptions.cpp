@@ -1,5 +1,6 @@
 #include "cli/CommonOptions.h"
 
+#include "cli/HostPort.h"
 #include "cli/IdList.h"
 #include "cli/UsageError.h"
 #include "core/BaudRates.h"
@@ -7,24 +8,11 @@
 
 namespace {
 
-// HOST or HOST:PORT; the port defaults to defaultPort.
-void splitHostPort(const QString& value, const QString& option, quint16 defaultPort, QString& host,
-                   quint16& port) {
-    const int colon = value.lastIndexOf(QLatin1Char(':'));
-    host = colon < 0 ? value : value.left(colon);
-    port = defaultPort;
-    if (colon >= 0) {
-        bool ok = false;
-        const uint number = value.mid(colon + 1).toUInt(&ok);
-        if (!ok || number == 0 || number > 65535) {
-            throw UsageError(QStringLiteral("--%1: \"%2\" is not a port number (1 to 65535)")
-                                 .arg(option, value.mid(colon + 1)));
-        }
-        port = quint16(number);
-    }
-    if (host.isEmpty()) {
-        throw UsageError(QStringLiteral("--%1: the host is missing").arg(option));
-    }
+void readHostPort(const QCommandLineParser& parser, const QString& option, quint16 defaultPort,
+                  CommonOptions& o) {
+    const HostPort parsed = HostPort::parse(parser.value(option), option, defaultPort);
+    o.host = parsed.host;
+    o.port = parsed.port;
 }
 
 int parseNumber(const QString& value, const QString& option, int minimum) {
@@ -52,12 +40,10 @@ void readLink(const QCommandLineParser& parser, CommonOptions& o) {
         o.serialPort = parser.value(QStringLiteral("serial"));
     } else if (parser.isSet(QStringLiteral("tcp"))) {
         o.link = Link::Tcp;
-        splitHostPort(parser.value(QStringLiteral("tcp")), QStringLiteral("tcp"), 10001, o.host,
-                      o.port);
+        readHostPort(parser, QStringLiteral("tcp"), 10001, o);
     } else if (parser.isSet(QStringLiteral("broker"))) {
         o.link = Link::Broker;
-        splitHostPort(parser.value(QStringLiteral("broker")), QStringLiteral("broker"), 10002,
-                      o.host, o.port);
+        readHostPort(parser, QStringLiteral("broker"), 10002, o);
         if (!parser.isSet(QStringLiteral("id"))) {
             throw UsageError(QStringLiteral("--broker needs --id N"));
         }
@@ -165,6 +151,8 @@ const char* CommonOptions::helpText() {
            "  --tcp HOST[:PORT]          the controller's network adapter (port 10001)\n"
            "  --broker HOST[:PORT] --id IDS  the broker (port 10002) and the hardware\n"
            "                             id; a list and ranges (3,7,10-12) run a fleet\n"
+           "                             (an IPv6 address with a port goes in brackets:\n"
+           "                             [::1]:10001)\n"
            "Common options:\n"
            "  --timeout MS               answer wait time (default 80000)\n"
            "  --answer-gap MS            an answer not yet whole by what its command\n"
@@ -173,8 +161,12 @@ const char* CommonOptions::helpText() {
            "                             the wait at once, not after 30 ms of silence\n"
            "  --data-dir DIR             folder of the settings, journal and logs\n"
            "  --debug                    trace the exchange on standard error\n"
-           "  --wait-controller          a controller the broker does not have is waited\n"
-           "                             for: the command is repeated, without end\n"
+           "  --wait-controller          a controller the broker does not have (yet) is no\n"
+           "                             error at once: it counts as silent, so each\n"
+           "                             subcommand's own retries decide how long it is\n"
+           "                             waited for: store logs in up to 10 times in a row,\n"
+           "                             readback asks its first setting 3 times, flash\n"
+           "                             waits as --reset-wait says, send sends once\n"
            "  -q, --quiet                no progress or status messages\n"
            "  --json                     print one result object (JSON) on standard output\n"
            "  --jobs N                   fleets: up to N controllers at once (default 1)\n";

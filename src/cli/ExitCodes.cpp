@@ -46,6 +46,8 @@ QString exitCodeName(int code) {
     case kExitProtocol:
         return QStringLiteral("refused");
     case kExitCancelled:
+    case kExitTerminated:
+    case kExitHungUp:
         return QStringLiteral("cancelled");
     default:
         return QStringLiteral("failed");

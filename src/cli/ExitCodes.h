@@ -15,6 +15,8 @@ enum ExitCode : int {
     kExitTempFail = 75,    // the device stopped answering
     kExitProtocol = 76,    // signature mismatch or a refusal by the device
     kExitCancelled = 130,  // cancelled with Ctrl-C
+    kExitTerminated = 143, // cancelled with SIGTERM (128 + 15)
+    kExitHungUp = 129,     // cancelled with SIGHUP (128 + 1)
 };
 
 // The exit code of an operation's outcome: one mapping for every subcommand.

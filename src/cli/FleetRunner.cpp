@@ -55,9 +55,12 @@ int FleetRunner::run() {
     poller.start(50);
     startNext();
     loop.exec();
+    // Ids never started were stopped by the same signal as the running ones: 130, 143 or 129.
+    const int stoppedCode =
+        stopSignal_ != 0 ? ShellPlatform::exitCodeForSignal(stopSignal_) : int(kExitCancelled);
     for (FleetMember& m : members_) {
         if (m.state == FleetMember::State::Waiting) {
-            m.exitCode = kExitCancelled;
+            m.exitCode = stoppedCode;
         }
     }
     display_.redraw();

@@ -14,5 +14,8 @@ void write(FILE* stream, const QByteArray& bytes);
 void print(FILE* stream, const QString& text);
 // "velkor-cli NAME: TEXT" and a line end on standard error.
 void report(const QString& subcommand, const QString& text);
+// Whether the path names what standard output is (/dev/stdout, /dev/fd/1, the file or pipe it
+// is redirected to): data written there and the text printed on standard output meet.
+bool isStandardOutput(const QString& path);
 
 } // namespace ShellOutput

@@ -57,25 +57,33 @@ const char* kReadbackHelp =
     "controller stopped answering, 76 access denied or a refused command, 130 cancelled.\n\n";
 
 // Why OUT could not be written, found before a read-back that may take minutes; empty when
-// nothing stands in the way that can be seen beforehand.
+// nothing stands in the way that can be seen beforehand. A symbolic link is judged by the file
+// the write ends up in, which a dangling link names too.
 QString outputPlaceProblem(const QString& path) {
-    const QFileInfo out(path);
-    if (out.isDir()) {
-        return QStringLiteral("\"%1\" is a folder; name a file to write").arg(path);
-    }
     if (isSpecialFile(path)) {
         // A FIFO or a device is written into as it is.
-        return out.isWritable() ? QString()
-                                : QStringLiteral("cannot write \"%1\": not writable").arg(path);
+        return QFileInfo(path).isWritable()
+                   ? QString()
+                   : QStringLiteral("cannot write \"%1\": not writable").arg(path);
+    }
+    const QString target = writeTarget(path);
+    const QString name = target == path ? QStringLiteral("\"%1\"").arg(path)
+                                        : QStringLiteral("\"%1\" (a link to %2)").arg(path, target);
+    const QFileInfo out(target);
+    if (out.isDir()) {
+        return QStringLiteral("%1 is a folder; name a file to write").arg(name);
+    }
+    if (out.exists() && !out.isWritable()) {
+        return QStringLiteral("cannot write %1: not writable").arg(name);
     }
     const QFileInfo folder(out.absolutePath());
     if (!folder.isDir()) {
-        return QStringLiteral("cannot write \"%1\": the folder %2 does not exist")
-            .arg(path, folder.filePath());
+        return QStringLiteral("cannot write %1: the folder %2 does not exist")
+            .arg(name, folder.filePath());
     }
     if (!folder.isWritable()) {
-        return QStringLiteral("cannot write \"%1\": the folder %2 is not writable")
-            .arg(path, folder.filePath());
+        return QStringLiteral("cannot write %1: the folder %2 is not writable")
+            .arg(name, folder.filePath());
     }
     return {};
 }
@@ -156,8 +164,15 @@ Parsed parse(const QStringList& arguments, bool store) {
     return p;
 }
 
+// The command lines of FILE. A NUL byte refuses the file: the commands after it would be lost.
 QStringList readInitCommands(const QString& path) {
-    QStringList lines = Cp1251::decode(readFileText(path)).split(QLatin1Char('\n'));
+    const QByteArray text = readFileText(path);
+    if (text.endsWith('\0')) {
+        throw LoaderError(QStringLiteral("Файл \"%1\" содержит нулевой байт: команды после него "
+                                         "были бы потеряны")
+                              .arg(path));
+    }
+    QStringList lines = Cp1251::decode(text).split(QLatin1Char('\n'));
     for (QString& line : lines) {
         if (line.endsWith(QLatin1Char('\r'))) {
             line.chop(1);
@@ -226,21 +241,20 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     return result;
 }
 
-// OUT as the file to open: "-" is standard output, which --json already uses. A name that is
-// not valid text in the system's encoding cannot be kept as it was typed, so it is refused
-// rather than written under another name.
+// OUT as the file to open: "-" is standard output, which --json already uses, as does any name
+// of what standard output is. A name that is not valid text in the system's encoding cannot be
+// kept as it was typed, so it is refused rather than written under another name.
 QString outputPath(const QString& out, const RunFlags& flags) {
     if (flags.undecodable.contains(out)) {
         throw UsageError(QStringLiteral("OUT is not valid text in the system's encoding; give a "
                                         "name that is"));
     }
-    if (out != QStringLiteral("-")) {
-        return out;
+    const QString path = out == QStringLiteral("-") ? QStringLiteral("/dev/stdout") : out;
+    if (flags.json && (out == QStringLiteral("-") || ShellOutput::isStandardOutput(path))) {
+        throw UsageError(
+            QStringLiteral("OUT \"%1\" and --json both want standard output").arg(out));
     }
-    if (flags.json) {
-        throw UsageError(QStringLiteral("OUT \"-\" and --json both want standard output"));
-    }
-    return QStringLiteral("/dev/stdout");
+    return path;
 }
 
 CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
@@ -248,7 +262,8 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
     if (p.help) {
         return connectionHelp(kReadbackHelp);
     }
-    const bool toStdout = p.path == QStringLiteral("-");
+    // Looked at before the run: a regular OUT is replaced by a new file at its end.
+    const bool toStdout = p.path == QStringLiteral("-") || ShellOutput::isStandardOutput(p.path);
     p.path = outputPath(p.path, flags);
     if (const QString problem = outputPlaceProblem(p.path); !problem.isEmpty()) {
         ShellOutput::report(QStringLiteral("readback"), problem);

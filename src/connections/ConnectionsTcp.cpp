@@ -13,7 +13,10 @@ constexpr int kSettlePauseMs = 10;
 
 void Connections::replaceTcpClient(const QString& host, const QString& port) {
     tcpClient_ = factory_.makeTcp(host, port);
-    tcpAddress_ = host + QLatin1Char(':') + port;
+    // An IPv6 address is bracketed, so its own colons are not taken for the port's.
+    const bool ipv6 = host.contains(QLatin1Char(':'));
+    tcpAddress_ =
+        (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') + port;
 }
 
 void Connections::attachTcpHandlers() {

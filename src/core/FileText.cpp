@@ -43,7 +43,7 @@ QByteArray readFileText(const QString& path, qint64 limit) {
         text.resize(before + qsizetype(got));
         const qsizetype nul = text.indexOf('\0', before);
         if (nul >= 0) {
-            text.truncate(nul);
+            text.truncate(nul + 1);
             return text;
         }
         if (text.size() > limit) {

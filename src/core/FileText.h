@@ -15,8 +15,9 @@ public:
     using LoaderError::LoaderError;
 };
 
-// The text of a file: read in pieces up to the first NUL byte, where the text ends, so that
-// an endless device such as /dev/zero ends the read at once. Raises LoaderError naming the file
-// and the reason when it cannot be opened or read, and FileTooLargeError when its text exceeds
-// limit bytes.
+// The text of a file: read in pieces up to the first NUL byte, so that an endless device such
+// as /dev/zero ends the read at once. A NUL read is kept as the text's last byte: the caller
+// learns that the file did not end there and refuses it rather than use part of it. Raises
+// LoaderError naming the file and the reason when it cannot be opened or read, and
+// FileTooLargeError when its text exceeds limit bytes.
 QByteArray readFileText(const QString& path, qint64 limit = kMaxTextFileBytes);

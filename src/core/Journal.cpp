@@ -10,6 +10,53 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QStorageInfo>
+
+namespace {
+
+// A text as one journal line: a line break or another control character would start a line of
+// its own, through which a typed command or a port name could forge an entry, so each is
+// written as an escape instead: CR and LF as \r and \n (as velkor-cli send takes them), any
+// other as \xNN. A tab stays.
+QString oneLine(const QString& text) {
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '\r') {
+            line += QStringLiteral("\\r");
+        } else if (u == '\n') {
+            line += QStringLiteral("\\n");
+        } else if ((u < 0x20 && u != '\t') || u == 0x7F) {
+            line +=
+                QStringLiteral("\\x") + QString::number(u, 16).rightJustified(2, u'0').toUpper();
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+} // namespace
+
+// Why the lock beside the journal could not be had, by its real cause: another process holds
+// it, the folder refuses the write, or the lock file could not be written (a full disk).
+QString Journal::lockFailure(QLockFile::LockError error) const {
+    const QString lockPath = path() + QStringLiteral(".lock");
+    switch (error) {
+    case QLockFile::LockFailedError:
+        return QStringLiteral("журнал занят другим процессом (%1)").arg(lockPath);
+    case QLockFile::PermissionError:
+        return QStringLiteral("папка журнала недоступна для записи (%1)").arg(dataDir_);
+    default:
+        break;
+    }
+    const QStorageInfo disk(dataDir_);
+    if (disk.isValid() && disk.bytesAvailable() == 0) {
+        return QStringLiteral("на диске нет свободного места (%1)").arg(dataDir_);
+    }
+    return QStringLiteral("не удается записать файл блокировки журнала (%1)").arg(lockPath);
+}
 
 QString Journal::path() const {
     return QDir(dataDir_).filePath(QStringLiteral("velkor.jnl"));
@@ -40,8 +87,8 @@ void Journal::WriteJournal(const QString& message) {
         QString(60, QLatin1Char('-')),
         QStringLiteral("Date:") + TimeFormat::shortDate(now.date()) + QLatin1Char(' ') +
             TimeFormat::longTime(now.time()),
-        QStringLiteral("Params:") + connectionParams(),
-        QStringLiteral("Msg:") + message,
+        QStringLiteral("Params:") + oneLine(connectionParams()),
+        QStringLiteral("Msg:") + oneLine(message),
     };
     QByteArray entry;
     for (const QString& line : lines) {
@@ -49,9 +96,7 @@ void Journal::WriteJournal(const QString& message) {
     }
     QLockFile lock(path() + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWaitMs)) {
-        throw LoaderError(QStringLiteral("журнал занят другим процессом или папка недоступна "
-                                         "для записи (%1)")
-                              .arg(path()));
+        throw LoaderError(lockFailure(lock.error()));
     }
     QFile file(path());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {

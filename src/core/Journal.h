@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLockFile>
 #include <QString>
 
 class Runtime;
@@ -24,6 +25,8 @@ public:
     QString connectionParams() const;
 
 private:
+    QString lockFailure(QLockFile::LockError error) const;
+
     const Runtime& runtime_;
     const FormModel& form_;
     QString dataDir_;

@@ -114,7 +114,8 @@ QString OperationDriver::missingController() const {
 
 // An error raised on the way is shown as its own message, as the connection layer or the
 // procedure wrote it, and closes the connection; nothing is journalled. A cancel during the
-// connection wait is a cancel, not a busy port.
+// connection wait is a cancel, not a busy port, and a controller the broker lacks is not found:
+// both are outcomes of the operation and get their journal entry.
 void OperationDriver::endWithError(const std::exception& error) {
     const Loader::Stop stop = loader_.stopReason();
     if (stop == Loader::Stop::Cancelled) {
@@ -132,6 +133,9 @@ void OperationDriver::endWithError(const std::exception& error) {
     result_.text =
         ownMessage ? result_.reason : OutcomeText::status(result_.outcome, result_.reason, {}, {});
     loader_.setStatus(3, result_.text);
+    if (!ownMessage) {
+        writeJournal();
+    }
     CloseConnection();
 }
 

@@ -11,6 +11,15 @@ QString fileWriteError(const QString& path, const QString& reason) {
         .arg(path, reason);
 }
 
+QString writeTarget(const QString& path) {
+    constexpr int kMostLinks = 40;
+    QFileInfo info(path);
+    for (int links = 0; links < kMostLinks && info.isSymLink(); ++links) {
+        info.setFile(info.symLinkTarget());
+    }
+    return info.isSymLink() ? path : info.filePath();
+}
+
 bool isSpecialFile(const QString& path) {
     const QFileInfo info(path);
     return info.exists() && !info.isFile() && !info.isDir();
@@ -23,7 +32,7 @@ SafeFileWriter::SafeFileWriter(const QString& path) : path_(path), direct_(isSpe
     if (direct_) {
         file_ = std::make_unique<QFile>(path);
     } else {
-        file_ = std::make_unique<QSaveFile>(path);
+        file_ = std::make_unique<QSaveFile>(writeTarget(path));
     }
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw LoaderError(fileWriteError(path_, file_->errorString()));

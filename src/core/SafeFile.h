@@ -10,7 +10,8 @@
 // The temporary is written unbuffered: through a buffer, a short write at commit time (a full
 // disk, a file size limit) can pass unnoticed and a truncated file would replace the original.
 // A target that exists and is not a regular file (a FIFO, a terminal, /dev/stdout, /dev/null)
-// is written into directly: replacing it would turn a device into a plain file.
+// is written into directly: replacing it would turn a device into a plain file. A symbolic link
+// is written through (writeTarget).
 class SafeFileWriter {
 public:
     // Raises LoaderError naming the file and the system's reason when it cannot be created.
@@ -31,6 +32,11 @@ private:
     std::unique_ptr<QFileDevice> file_;
     bool direct_ = false;
 };
+
+// The file a write of path ends up in: symbolic links followed to their end, also to a target
+// that does not exist yet, which the write creates; the path itself when it is no link (or the
+// links go round in a loop). The link stays a link and its target is replaced.
+QString writeTarget(const QString& path);
 
 // The path names something that exists and is neither a regular file nor a folder: a device,
 // a FIFO, a socket.

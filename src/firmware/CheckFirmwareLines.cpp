@@ -4,6 +4,8 @@
 #include "HexPair.h"
 #include "core/Cp1251.h"
 
+#include <algorithm>
+
 namespace {
 
 using Kind = FirmwareVerdict::Kind;
@@ -48,10 +50,14 @@ Kind checkLine(QByteArrayView line, qsizetype index, QByteArray& header, qsizety
 }
 
 QString refusal(Kind kind, qsizetype index) {
-    const QString text = kind == Kind::BadForm
-                             ? QStringLiteral("Неверный заголовок строки:")
-                             : QStringLiteral("Не совпадает контрольная сумма строки:");
-    return text + QString::number(index);
+    switch (kind) {
+    case Kind::BadForm:
+        return QStringLiteral("Неверный заголовок строки:") + QString::number(index);
+    case Kind::NulByte:
+        return QStringLiteral("Нулевой байт в строке:") + QString::number(index);
+    default:
+        return QStringLiteral("Не совпадает контрольная сумма строки:") + QString::number(index);
+    }
 }
 
 } // namespace
@@ -61,7 +67,7 @@ QStringList FirmwareVerdict::statusTexts() const {
         return {};
     }
     QStringList texts{checkingText(), message};
-    if (kind == Kind::BadForm) {
+    if (damaged()) {
         texts.append(QStringLiteral("Файл поврежден..."));
     }
     return texts;
@@ -73,22 +79,25 @@ QString FirmwareVerdict::finalStatus() const {
 }
 
 QString FirmwareVerdict::keptHeader() const {
-    return kind == Kind::BadForm ? QString() : header;
+    return damaged() ? QString() : header;
 }
 
 qsizetype FirmwareVerdict::keptHeaderLine() const {
-    return kind == Kind::BadForm ? -1 : headerLine;
+    return damaged() ? -1 : headerLine;
 }
 
 FirmwareVerdict CheckFirmwareLines(const FirmwareImage& image) {
     FirmwareVerdict verdict;
-    if (image.isEmpty()) {
+    const qsizetype nulLine = image.nulLine();
+    const qsizetype lines = std::max(image.size(), nulLine + 1);
+    if (lines == 0) {
         return verdict;
     }
     QByteArray header;
     verdict.kind = Kind::Sound;
-    for (qsizetype i = 0; i < image.size() && verdict.sound(); ++i) {
-        verdict.kind = checkLine(image.line(i), i, header, verdict.headerLine);
+    for (qsizetype i = 0; i < lines && verdict.sound(); ++i) {
+        verdict.kind =
+            i == nulLine ? Kind::NulByte : checkLine(image.line(i), i, header, verdict.headerLine);
         verdict.badLine = verdict.sound() ? -1 : i;
     }
     verdict.header = Cp1251::decode(header);

@@ -10,8 +10,11 @@
 // line is a slice of it, so a large file costs one read and one small index entry per line.
 //
 // Line rules: a line ends at CR LF, LF or CR; a line break at the very end adds no line, an
-// extra blank line there does; a NUL byte ends the text. Every user loads a fresh image and
-// drops it when done: the file is not held open.
+// extra blank line there does; a NUL byte ends the text, and the image remembers the line it
+// stood in, so that the check refuses the file and nothing saves the shortened image over it.
+// The hex digits of each record (its count and the pairs the count announces) are kept in
+// upper case, the form the controller's read-back takes.
+// Every user loads a fresh image and drops it when done: the file is not held open.
 class FirmwareImage {
 public:
     FirmwareImage() = default;
@@ -29,6 +32,9 @@ public:
         return QByteArrayView(buffer_.constData() + s.start, s.length);
     }
     QList<QByteArray> lines() const;
+    // The index of the line a NUL byte ended the text in (the line after the last one when the
+    // NUL began a line of its own); -1 when the text had no NUL.
+    qsizetype nulLine() const { return nulLine_; }
 
     // Replaces one line by the given lines (one or more).
     void replaceLine(qsizetype index, const QList<QByteArray>& replacement);
@@ -38,7 +44,8 @@ public:
 
     // Writes every line followed by CR LF (the last one too). The new content goes to a
     // temporary file in the same folder that then replaces the original, so a failure part way
-    // leaves the file as it was. Raises LoaderError naming the file and the reason.
+    // leaves the file as it was. Raises LoaderError naming the file and the reason, also for
+    // an image a NUL byte cut short: it would lose the lines after the NUL.
     void save(const QString& path) const;
 
     // Drops the lines and the buffer.
@@ -55,4 +62,5 @@ private:
 
     QByteArray buffer_;
     std::vector<Span> lines_;
+    qsizetype nulLine_ = -1;
 };

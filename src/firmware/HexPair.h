@@ -3,11 +3,14 @@
 #include <array>
 #include <cstdint>
 
-// Value of a hex character as the record reader takes it: a character up to "9" counts its
-// code minus that of "0", any other its code minus that of "A" plus 10. Only 0-9 and A-F give
-// their usual values; anything else (lower-case letters too) gives some other value without
-// being refused, and the record's checksum then decides.
+// Value of a hex character as the record reader takes it: the digits 0-9, A-F and a-f give
+// their values. Any other character is not refused here: one up to "9" counts its code minus
+// that of "0", one above it its code minus that of "A" plus 10, and the record's checksum then
+// decides.
 constexpr int hexCharValue(unsigned char c) {
+    if (c >= 'a' && c <= 'f') {
+        return int(c) - 'a' + 10;
+    }
     return c <= '9' ? int(c) - '0' : int(c) - 'A' + 10;
 }
 

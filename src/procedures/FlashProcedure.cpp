@@ -81,6 +81,8 @@ Verdict FlashProcedure::verdict() const {
         return Verdict::failed(Outcome_::Unconfirmed, reason_);
     case Outcome::NoEnd:
         return Verdict::failed(Outcome_::NoAnswer, reason_);
+    case Outcome::FileError:
+        return Verdict::failed(Outcome_::FileError, reason_);
     case Outcome::Cancelled:
         return Verdict::failed(Outcome_::Cancelled);
     case Outcome::LinkLost:
@@ -221,7 +223,16 @@ void FlashProcedure::ProgramFlash(const QString& path) {
         leaveOpenOperation(Outcome::NoFile);
         return;
     }
-    FirmwareImage image = FirmwareImage::load(path);
+    FirmwareImage image;
+    try {
+        image = FirmwareImage::load(path);
+    } catch (const LoaderError& e) {
+        // Gone or unreadable since it was chosen: the file's fault, not the device's.
+        reason_ = e.text();
+        loader_.setStatus(3, reason_);
+        leaveOpenOperation(Outcome::FileError);
+        return;
+    }
     if (image.isEmpty() || !CheckFirmwareOnForm(loader_, image)) {
         loader_.setStatus(3, QStringLiteral("Некорректный файл для программирования устройства."));
         leaveOpenOperation(Outcome::BadFile);

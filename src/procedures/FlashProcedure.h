@@ -32,6 +32,7 @@ public:
         Damaged,    // a record's answer came damaged every time it was sent
         EndedEarly, // the bootloader ended programming before the file's last data record
         NoEnd,      // every record was taken, but the end was never confirmed
+        FileError,  // the file could not be read when programming was to begin
     };
 
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}

@@ -373,7 +373,11 @@ void CliFinishTest::oddOutputsStayWhatTheyWere_data() {
     QTest::newRow("a FIFO") << "fifo" << 0;
     QTest::newRow("a character device (/dev/null's numbers)") << "device" << 0;
     QTest::newRow("- is standard output") << "-" << 0;
+    QTest::newRow("/dev/stdout, a pipe: the data alone") << "/dev/stdout" << 0;
+    QTest::newRow("/dev/stdout with --json") << "/dev/stdout json" << 64;
     QTest::newRow("a name that is not UTF-8") << "bytes" << 64;
+    QTest::newRow("a link to a new name: the target is written") << "link" << 0;
+    QTest::newRow("a link into a missing folder: refused before the read") << "dangling" << 74;
 }
 
 // A read-back writes into a FIFO or a device as it is, never replacing it with a plain file;
@@ -400,8 +404,11 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         if (QProcess::execute("mknod", {out, "c", "1", "3"}) != 0) {
             QSKIP("making a device node needs root");
         }
-    } else if (kind == "-") {
-        out = "-";
+    } else if (kind == "-" || kind.startsWith("/dev/stdout")) {
+        out = kind.section(' ', 0, 0);
+    } else if (kind == "link" || kind == "dangling") {
+        const QString target = kind == "link" ? "target.s37" : "missing/target.s37";
+        QVERIFY(QFile::link(data.filePath(target), out));
     }
     Run run;
     if (kind == "bytes") {
@@ -414,13 +421,14 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         shell.waitForFinished(30000);
         run.exitCode = shell.exitCode();
     } else {
-        run = runCli(QStringList{"readback", out} + common);
+        const QStringList json = kind.endsWith("json") ? QStringList{"--json"} : QStringList{};
+        run = runCli(QStringList{"readback", out} + common + json);
     }
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
     if (kind == "fifo") {
         QVERIFY(reader.waitForFinished(5000));
         QCOMPARE(reader.readAllStandardOutput(), expected);
-    } else if (kind == "-") {
+    } else if (kind == "-" || kind == "/dev/stdout") {
         QCOMPARE(run.out, expected);
     } else if (kind == "new") {
         QFile written(out);
@@ -433,6 +441,17 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
     }
     if (kind == "bytes") {
         QCOMPARE(QDir(data.path()).entryList({"out*"}), QStringList());
+    }
+    if (kind == "link") {
+        QVERIFY(QFileInfo(out).isSymLink());
+        QFile written(data.filePath("target.s37"));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), expected);
+    }
+    if (kind == "dangling") {
+        QVERIFY2(run.err.contains("missing"), qPrintable(run.err));
+        // Refused before connecting: the store's is the only journal entry.
+        QCOMPARE(journalOf(data.path()).count("Msg:"), 1);
     }
 }
 
@@ -467,12 +486,13 @@ void CliFinishTest::fleetStoppedBySignal_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("json");
     QTest::newRow("SIGTERM, table") << SIGTERM << false;
-    QTest::newRow("SIGTERM, --json") << SIGTERM << true;
+    QTest::newRow("SIGHUP, --json") << SIGHUP << true;
     QTest::newRow("SIGKILL: the children die with their parent") << SIGKILL << true;
 }
 
 // A stopped fleet leaves no child storing to a controller nobody watches, and no id's resume
-// position is lost: the table has a column of them and the result object a field per id.
+// position is lost: the table has a column of them and the result object a field per id. The id
+// not yet started shows the exit of the signal that stopped it.
 void CliFinishTest::fleetStoppedBySignal() {
     QFETCH(int, signal);
     QFETCH(bool, json);
@@ -485,7 +505,7 @@ void CliFinishTest::fleetStoppedBySignal() {
                      "--broker",
                      QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
                      "--id",
-                     "1-3",
+                     "1-4",
                      "--jobs",
                      "3",
                      "--data-dir",
@@ -525,10 +545,14 @@ void CliFinishTest::fleetStoppedBySignal() {
     const QByteArray out = fleet.readAllStandardOutput();
     if (json) {
         const QJsonArray results = QJsonDocument::fromJson(out).object().value("results").toArray();
-        QCOMPARE(results.size(), 3);
-        for (const QJsonValue& r : results) {
-            QVERIFY2(!r.toObject().value("resume").toString().isEmpty(), out.constData());
+        QCOMPARE(results.size(), 4);
+        for (qsizetype i = 0; i < 3; ++i) {
+            QVERIFY2(!results.at(i).toObject().value("resume").toString().isEmpty(),
+                     out.constData());
         }
+        const QJsonObject waiting = results.at(3).toObject();
+        QCOMPARE(waiting.value("exitCode").toInt(), 128 + signal);
+        QCOMPARE(waiting.value("outcome").toString(), QString("cancelled"));
     } else {
         const auto positions = QRegularExpression(QStringLiteral(" \\d+:\\d+:\\d+ "))
                                    .globalMatch(QString::fromUtf8(out));
@@ -537,6 +561,8 @@ void CliFinishTest::fleetStoppedBySignal() {
             ++count;
         }
         QVERIFY2(out.contains("resume") && count == 3, out.constData());
+        const QRegularExpression waiting(QStringLiteral("\\n4 +cancelled +%1 ").arg(128 + signal));
+        QVERIFY2(QString::fromUtf8(out).contains(waiting), out.constData());
     }
 }
 

@@ -49,6 +49,15 @@ void CliFirmwareTest::fileCommands_data() {
         << bad
         << QStringList{QStringLiteral("header"), f, QStringLiteral("--set"), QStringLiteral("X")}
         << 65 << QString() << QStringLiteral("refused") << bad;
+    // The seven-line file with a NUL after its third record: refused, never cut.
+    const QByteArray withNul = sound + QByteArray("\0", 1) + sound + "S9030000FC\r\n";
+    QTest::newRow("check with a NUL")
+        << withNul << QStringList{QStringLiteral("check"), f} << 65 << QString()
+        << QStringLiteral("Нулевой байт в строке:3") << withNul;
+    QTest::newRow("header set on a file with a NUL")
+        << withNul
+        << QStringList{QStringLiteral("header"), f, QStringLiteral("--set"), QStringLiteral("X")}
+        << 65 << QString() << QStringLiteral("Нулевой байт в строке:3") << withNul;
     QTest::newRow("header set without text")
         << sound << QStringList{QStringLiteral("header"), f, QStringLiteral("--set")} << 64
         << QString() << QStringLiteral("--set") << sound;

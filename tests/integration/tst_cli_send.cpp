@@ -16,9 +16,10 @@ namespace {
 // Answers every chunk it receives through reply (no answer when reply returns nothing).
 class AnswerServer : public QObject {
 public:
-    explicit AnswerServer(std::function<QByteArray(const QByteArray&)> reply)
+    explicit AnswerServer(std::function<QByteArray(const QByteArray&)> reply,
+                          const QHostAddress& at = QHostAddress::LocalHost)
         : reply_(std::move(reply)) {
-        server_.listen(QHostAddress::LocalHost);
+        server_.listen(at);
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             QTcpSocket* peer = server_.nextPendingConnection();
             connect(peer, &QTcpSocket::readyRead, this, [this, peer] {
@@ -33,7 +34,14 @@ public:
             });
         });
     }
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
+    // An IPv6 address in brackets, as --tcp and --broker take it with a port.
+    QString address() const {
+        const QHostAddress at = server_.serverAddress();
+        const QString host = at.protocol() == QAbstractSocket::IPv6Protocol
+                                 ? QLatin1Char('[') + at.toString() + QLatin1Char(']')
+                                 : at.toString();
+        return host + QLatin1Char(':') + QString::number(server_.serverPort());
+    }
     QByteArray received;
 
 private:
@@ -132,6 +140,8 @@ private slots:
     void ctrlCCancelsTheWait();
     void droppedConnectionEndsTheWaitAtOnce();
     void missingConnectionIsAUsageError();
+    void ipv6AddressesInBrackets_data();
+    void ipv6AddressesInBrackets();
 };
 
 void CliSendTest::answersArePrintedAsTheyCame() {
@@ -278,6 +288,36 @@ void CliSendTest::missingConnectionIsAUsageError() {
     const Run run = runCli({"VER"});
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.err.contains("--serial, --tcp or --broker"));
+}
+
+void CliSendTest::ipv6AddressesInBrackets_data() {
+    QTest::addColumn<QString>("link");
+    QTest::newRow("tcp") << QStringLiteral("--tcp");
+    QTest::newRow("broker") << QStringLiteral("--broker");
+}
+
+// The peer listens on the IPv6 loopback alone: only an address read as ::1 reaches it.
+void CliSendTest::ipv6AddressesInBrackets() {
+    QFETCH(QString, link);
+    const bool broker = link == QStringLiteral("--broker");
+    AnswerServer peer(
+        [broker](const QByteArray& in) {
+            const auto request = BrokerFrame::decode(in);
+            return broker && request ? BrokerFrame::encode({0x41, request->hardwareId, "OK"})
+                                     : QByteArray("OK");
+        },
+        QHostAddress::LocalHostIPv6);
+    if (!peer.address().startsWith(QLatin1Char('['))) {
+        QSKIP("no IPv6 loopback here");
+    }
+    QStringList arguments{link, peer.address(), "--timeout", "2000", "VER"};
+    if (broker) {
+        arguments << "--id"
+                  << "1";
+    }
+    const Run run = runCli(arguments);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QByteArray("OK"));
 }
 
 QTEST_GUILESS_MAIN(CliSendTest)

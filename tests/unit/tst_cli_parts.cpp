@@ -4,6 +4,7 @@
 #include "cli/CliResult.h"
 #include "cli/ExitCodes.h"
 #include "cli/GlobalFlags.h"
+#include "cli/HostPort.h"
 #include "cli/IdList.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/UsageError.h"
@@ -19,6 +20,8 @@ class CliPartsTest : public QObject {
 private slots:
     void idLists_data();
     void idLists();
+    void hostsAndPorts_data();
+    void hostsAndPorts();
     void globalFlags();
     void countsComeFromProgressEvents();
     void durations();
@@ -60,6 +63,51 @@ void CliPartsTest::idLists() {
     } else {
         QCOMPARE(IdList::parse(text), ids);
     }
+}
+
+void CliPartsTest::hostsAndPorts_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("host"); // empty: a usage error
+    QTest::addColumn<int>("port");
+    QTest::newRow("name alone") << "broker.example"
+                                << "broker.example" << 10001;
+    QTest::newRow("IPv4 and port") << "127.0.0.1:5"
+                                   << "127.0.0.1" << 5;
+    QTest::newRow("IPv6 in brackets with a port") << "[::1]:5"
+                                                  << "::1" << 5;
+    QTest::newRow("IPv6 in brackets alone") << "[fe80::1%eth0]"
+                                            << "fe80::1%eth0" << 10001;
+    QTest::newRow("IPv6 alone: ::1 is no port 1") << "::1"
+                                                  << "::1" << 10001;
+    QTest::newRow("IPv6 alone, last group a number") << "fd00::2:10002"
+                                                     << "fd00::2:10002" << 10001;
+    QTest::newRow("bracket not closed") << "[::1:5"
+                                        << "" << 0;
+    QTest::newRow("text after the bracket") << "[::1]5"
+                                            << "" << 0;
+    QTest::newRow("empty brackets") << "[]:5"
+                                    << "" << 0;
+    QTest::newRow("port 0 in brackets") << "[::1]:0"
+                                        << "" << 0;
+    QTest::newRow("no port after the colon") << "[::1]:"
+                                             << "" << 0;
+    QTest::newRow("no host") << ":5"
+                             << "" << 0;
+    QTest::newRow("port too large") << "host:65536"
+                                    << "" << 0;
+}
+
+void CliPartsTest::hostsAndPorts() {
+    QFETCH(QString, value);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    if (host.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(UsageError, HostPort::parse(value, QStringLiteral("tcp"), 10001));
+        return;
+    }
+    const HostPort parsed = HostPort::parse(value, QStringLiteral("tcp"), 10001);
+    QCOMPARE(parsed.host, host);
+    QCOMPARE(int(parsed.port), port);
 }
 
 void CliPartsTest::globalFlags() {

@@ -346,6 +346,8 @@ void ConnectionsTest::cancelEndsTheConnectWaitAtOnce() {
     QCOMPARE(rig.loader.form.Status[3],
              QStringLiteral("Операция не выполнена - отменено пользователем"));
     QCOMPARE(rig.loader.driver.lastResult().outcome, Outcome::Cancelled);
+    // A cancel is journalled like any other, not left to a warning without a reason.
+    QVERIFY(rig.loader.driver.lastResult().journalWritten);
 }
 
 void ConnectionsTest::peerCloseRunsTheCloseHandler() {

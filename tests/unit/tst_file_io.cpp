@@ -73,6 +73,8 @@ private slots:
     void shortWriteKeepsTheOldFile();
     void unwritablePlaces_data();
     void unwritablePlaces();
+    void writesThroughSymbolicLinks_data();
+    void writesThroughSymbolicLinks();
     void firmwareSaveRaisesWithTheReason();
     void readsTextUpToNulAndLimit_data();
     void readsTextUpToNulAndLimit();
@@ -155,6 +157,33 @@ void FileIoTest::unwritablePlaces() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{});
 }
 
+void FileIoTest::writesThroughSymbolicLinks_data() {
+    QTest::addColumn<QString>("target"); // relative to the folder; where the link points
+    QTest::addColumn<bool>("written");
+    QTest::newRow("a file") << QStringLiteral("old.s28") << true;
+    QTest::newRow("a name not yet there") << QStringLiteral("new.s28") << true;
+    QTest::newRow("a link to a file") << QStringLiteral("via.s28") << true;
+    QTest::newRow("a missing folder") << QStringLiteral("missing/new.s28") << false;
+}
+
+// A write through a link replaces the file it points to and leaves the link a link; the check
+// before a long read-back asks writeTarget where the write will end up.
+void FileIoTest::writesThroughSymbolicLinks() {
+    QFETCH(QString, target);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    const QString old = dir.filePath(QStringLiteral("old.s28"));
+    QVERIFY(writeFileSafely(old, "old"));
+    QVERIFY(QFile::link(old, dir.filePath(QStringLiteral("via.s28"))));
+    const QString link = dir.filePath(QStringLiteral("out.s28"));
+    QVERIFY(QFile::link(dir.filePath(target), link));
+    const QString end = target == QStringLiteral("via.s28") ? old : dir.filePath(target);
+    QCOMPARE(writeTarget(link), end);
+    QCOMPARE(writeFileSafely(link, "new"), written);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readFile(end), written ? QByteArray("new") : QByteArray("<unreadable>"));
+}
+
 void FileIoTest::firmwareSaveRaisesWithTheReason() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("missing/readback.s28"));
@@ -181,15 +210,17 @@ void FileIoTest::readsTextUpToNulAndLimit_data() {
         << QString() << lines << qint64(lines.size()) << lines << false;
     QTest::newRow("one byte over the limit")
         << QString() << lines << qint64(lines.size() - 1) << QByteArray() << true;
-    QTest::newRow("text ends at a NUL") << QString() << QByteArrayLiteral("S9030000FC\r\n\0garbage")
-                                        << qint64(1000) << QByteArray("S9030000FC\r\n") << false;
+    // The NUL stays as the last byte, so the caller knows the file went on.
+    QTest::newRow("text ends at a NUL")
+        << QString() << QByteArrayLiteral("S9030000FC\r\n\0garbage") << qint64(1000)
+        << QByteArrayLiteral("S9030000FC\r\n\0") << false;
     QTest::newRow("NUL past the limit still over it")
         << QString() << QByteArray(2000, 'S') + QByteArray(1, '\0') << qint64(1000) << QByteArray()
         << true;
 #ifdef Q_OS_UNIX
     // Endless devices: the read must end, not exhaust memory.
     QTest::newRow("/dev/zero") << QStringLiteral("/dev/zero") << QByteArray() << qint64(1000)
-                               << QByteArray() << false;
+                               << QByteArrayLiteral("\0") << false;
     QTest::newRow("/dev/null") << QStringLiteral("/dev/null") << QByteArray() << qint64(1000)
                                << QByteArray() << false;
 #endif

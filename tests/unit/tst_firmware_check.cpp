@@ -44,28 +44,44 @@ private slots:
 void FirmwareCheckTest::linesFollowTheBreakRules_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<int>("nulLine");
     using L = QList<QByteArray>;
-    QTest::newRow("empty") << QByteArray() << L{};
-    QTest::newRow("no final break") << QByteArray("A\r\nB") << L{"A", "B"};
-    QTest::newRow("final break adds no line") << QByteArray("A\r\nB\r\n") << L{"A", "B"};
-    QTest::newRow("extra blank line") << QByteArray("A\r\n\r\n") << L{"A", ""};
-    QTest::newRow("lone break") << QByteArray("\r\n") << L{""};
-    QTest::newRow("LF and CR alone") << QByteArray("A\nB\rC") << L{"A", "B", "C"};
-    QTest::newRow("CR before CR LF") << QByteArray("A\r\r\nB") << L{"A", "", "B"};
-    QTest::newRow("LF CR is two breaks") << QByteArray("A\n\rB") << L{"A", "", "B"};
-    QTest::newRow("NUL ends the text") << QByteArray("A\r\nB\0C\r\nD", 10) << L{"A", "B"};
-    QTest::newRow("NUL first") << QByteArray("\0A", 2) << L{};
-    QTest::newRow("8-bit bytes kept") << QByteArray("\xC0\xFF\r\n") << L{"\xC0\xFF"};
+    QTest::newRow("empty") << QByteArray() << L{} << -1;
+    QTest::newRow("no final break") << QByteArray("A\r\nB") << L{"A", "B"} << -1;
+    QTest::newRow("final break adds no line") << QByteArray("A\r\nB\r\n") << L{"A", "B"} << -1;
+    QTest::newRow("extra blank line") << QByteArray("A\r\n\r\n") << L{"A", ""} << -1;
+    QTest::newRow("lone break") << QByteArray("\r\n") << L{""} << -1;
+    QTest::newRow("LF and CR alone") << QByteArray("A\nB\rC") << L{"A", "B", "C"} << -1;
+    QTest::newRow("CR before CR LF") << QByteArray("A\r\r\nB") << L{"A", "", "B"} << -1;
+    QTest::newRow("LF CR is two breaks") << QByteArray("A\n\rB") << L{"A", "", "B"} << -1;
+    QTest::newRow("8-bit bytes kept") << QByteArray("\xC0\xFF\r\n") << L{"\xC0\xFF"} << -1;
+    QTest::newRow("record digits upper case, the rest kept")
+        << QByteArray("S1050000aabb95 ab\r\nab\r\nSxab") << L{"S1050000AABB95 ab", "ab", "Sxab"}
+        << -1;
+    // A NUL ends the text in the line it stands in; the image is never saved.
+    QTest::newRow("NUL inside a line") << QByteArray("A\r\nB\0C\r\nD", 10) << L{"A", "B"} << 1;
+    QTest::newRow("NUL begins a line") << QByteArray("A\r\n\0C\r\nD", 9) << L{"A"} << 1;
+    QTest::newRow("NUL after a lone CR") << QByteArray("A\r\0", 3) << L{"A"} << 1;
+    QTest::newRow("NUL first") << QByteArray("\0A", 2) << L{} << 0;
 }
 
 void FirmwareCheckTest::linesFollowTheBreakRules() {
     QFETCH(QByteArray, text);
     QFETCH(QList<QByteArray>, lines);
+    QFETCH(int, nulLine);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f.s28"));
     writeFile(path, text);
     const FirmwareImage image = FirmwareImage::load(path);
     QCOMPARE(image.lines(), lines);
+    QCOMPARE(image.nulLine(), qsizetype(nulLine));
+    if (nulLine >= 0) {
+        QVERIFY_THROWS_EXCEPTION(LoaderError, image.save(path));
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), text);
+        return;
+    }
     // Saving ends every line with CR LF and reads back as the same lines.
     image.save(path);
     QFile saved(path);
@@ -83,9 +99,12 @@ void FirmwareCheckTest::hexPairsUseTheReaderArithmetic_data() {
     QTest::newRow("00") << QByteArray("00") << 0x00;
     QTest::newRow("9A") << QByteArray("9A") << 0x9A;
     QTest::newRow("FF") << QByteArray("FF") << 0xFF;
-    // Lower case is not refused: 'f' counts 0x66 - 0x41 + 10 = 47; 16 * 47 + 47 = 799 = 0x31F.
-    QTest::newRow("ff") << QByteArray("ff") << 0x1F;
+    // Lower-case digits count their values, alone and beside capitals.
+    QTest::newRow("ff") << QByteArray("ff") << 0xFF;
     QTest::newRow("a0") << QByteArray("a0") << 0xA0;
+    QTest::newRow("bE") << QByteArray("bE") << 0xBE;
+    // Just past "f" is no digit: 'g' counts 0x67 - 0x41 + 10 = 48, so "g0" wraps to 0.
+    QTest::newRow("g0") << QByteArray("g0") << 0x00;
     // 'G' counts 16, so "G0" is 256, which wraps to 0; a blank counts -16.
     QTest::newRow("G0") << QByteArray("G0") << 0x00;
     QTest::newRow("blank 1") << QByteArray(" 1") << 0x01;
@@ -129,8 +148,14 @@ void FirmwareCheckTest::checkVerdicts_data() {
     QTest::newRow("checksum error in line 0 keeps its message and the header")
         << QByteArray("S00441424336\r\n") + s3 << false
         << QStringList{kChecking, kBadSum + QStringLiteral("0")} << abc << 0;
-    QTest::newRow("lower-case hex reaches the checksum")
-        << s3 + "S70500000000fa\r\n"
+    QTest::newRow("lower-case hex is read as its values")
+        << QByteArray("S00441424335\r\n") + "S3090000100011111111a2\r\nS70500000000fa\r\n"
+        << true << QStringList{kChecking, kSound} << abc << 0;
+    QTest::newRow("lower-case header text")
+        << QByteArray("S0060000616263d3\r\n") + s7 << true << QStringList{kChecking, kSound}
+        << QStringLiteral("abc") << 0;
+    QTest::newRow("lower-case digit with a wrong checksum")
+        << s3 + "S70500000000fb\r\n"
         << false << QStringList{kChecking, kBadSum + QStringLiteral("1")} << QString() << -1;
     QTest::newRow("extra blank line")
         << QByteArray("S00441424335\r\n") + s3 + s7 + "\r\n"
@@ -152,6 +177,22 @@ void FirmwareCheckTest::checkVerdicts_data() {
         << QString() << -1;
     QTest::newRow("count zero") << QByteArray("S100FFFF\r\n") << false
                                 << QStringList{kChecking, kBadSum + "0"} << QString() << -1;
+    // A NUL refuses the file at its line, whatever the part before it looks like.
+    const QString nul = QStringLiteral("Нулевой байт в строке:");
+    QTest::newRow("NUL after sound records")
+        << QByteArray("S00441424335\r\n") + s3 + QByteArray("\0", 1) + s7 << false
+        << QStringList{kChecking, nul + "2", kDamaged} << QString() << -1;
+    QTest::newRow("NUL after the checksum pair")
+        << s3 + QByteArray("S70500000000FA\0", 15) + s7 << false
+        << QStringList{kChecking, nul + "1", kDamaged} << QString() << -1;
+    QTest::newRow("NUL inside a record")
+        << s3 + QByteArray("S7050000\0", 9) << false << QStringList{kChecking, nul + "1", kDamaged}
+        << QString() << -1;
+    QTest::newRow("NUL first") << QByteArray("\0", 1) + s7 << false
+                               << QStringList{kChecking, nul + "0", kDamaged} << QString() << -1;
+    QTest::newRow("bad line before the NUL")
+        << QByteArray("X\r\n\0", 4) << false << QStringList{kChecking, kBadLine + "0", kDamaged}
+        << QString() << -1;
 }
 
 void FirmwareCheckTest::checkVerdicts() {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -96,7 +97,8 @@ private slots:
     void noAnswerToTheStartCommandClosesTheConnection();
     void stopAtEveryStageIsAFailure_data();
     void stopAtEveryStageIsAFailure();
-    void refusedFileLeavesTheOperationOpen();
+    void unusableFileLeavesTheOperationOpen_data();
+    void unusableFileLeavesTheOperationOpen();
     void noBannerWaitsUntilCancelled_data();
     void noBannerWaitsUntilCancelled();
 };
@@ -338,19 +340,41 @@ void FlashTest::stopAtEveryStageIsAFailure() {
     }
 }
 
-void FlashTest::refusedFileLeavesTheOperationOpen() {
+void FlashTest::unusableFileLeavesTheOperationOpen_data() {
+    QTest::addColumn<bool>("deleted"); // else a checksum error in line 2
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("refused file") << false << int(FlashProcedure::Outcome::BadFile)
+                                  << QStringLiteral("Не совпадает контрольная сумма строки:2");
+    // Deleted while the restart was awaited: a file error, journalled, not the device's silence.
+    QTest::newRow("file deleted") << true << int(FlashProcedure::Outcome::FileError)
+                                  << QStringLiteral("Операция не выполнена - ошибка файла: ");
+}
+
+void FlashTest::unusableFileLeavesTheOperationOpen() {
+    QFETCH(bool, deleted);
+    QFETCH(int, outcome);
+    QFETCH(QString, status);
     Flash t;
     QList<QByteArray> lines = sampleLines();
-    lines[2][lines[2].size() - 1] = lines[2].back() == '0' ? '1' : '0';
+    if (!deleted) {
+        lines[2][lines[2].size() - 1] = lines[2].back() == '0' ? '1' : '0';
+    }
     t.useFile(lines, QStringLiteral("UNIT:ABC5"));
+    if (deleted) {
+        QVERIFY(QFile::remove(t.state().FirmwareFilePath));
+    }
     t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
     t.procedure.cancelOperationsLeftOpen = true;
     t.press();
-    QVERIFY(t.statuses.contains(QStringLiteral("Не совпадает контрольная сумма строки:2")));
-    QVERIFY(
-        t.statuses.contains(QStringLiteral("Некорректный файл для программирования устройства.")));
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::BadFile);
+    QVERIFY2(std::any_of(t.statuses.cbegin(), t.statuses.cend(),
+                         [&](const QString& s) { return s.startsWith(status); }),
+             qPrintable(t.statuses.join(QLatin1Char('|'))));
+    QCOMPARE(int(t.procedure.outcome()), outcome);
     QCOMPARE(t.device.written, QList<QByteArray>{"i"});
+    const OperationResult& result = t.loader.driver.lastResult();
+    QCOMPARE(result.outcome, deleted ? Outcome::FileError : Outcome::FileRefused);
+    QVERIFY(result.journalWritten);
 }
 
 void FlashTest::noBannerWaitsUntilCancelled_data() {

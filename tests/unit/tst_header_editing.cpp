@@ -56,6 +56,7 @@ private slots:
     void savingWritesTheHeaderRecord();
     void longHeaderIsSplitAndReadsBackWhole();
     void staleHeaderIndexNeverOverwritesData();
+    void fileCutByANulIsNeverSaved();
     void savingWhenTheFileHasGoneDoesNothing();
     void failedSaveLeavesTheFileUntouched();
     void signatureRule_data();
@@ -154,6 +155,22 @@ void HeaderEditingTest::staleHeaderIndexNeverOverwritesData() {
     btnHeaderEditClick(t.loader.form);
     QCOMPARE(readFile(path), kS1 + "\r\nS0044445462C\r\n" + kS9 + "\r\n");
     QCOMPARE(t.form().edtUnitSign.tag, 1);
+}
+
+void HeaderEditingTest::fileCutByANulIsNeverSaved() {
+    TestLoader t;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fw.s28"));
+    writeFile(path, "S00441424335\r\n" + kS1 + "\r\n");
+    t.dialogs.queueFile(path);
+    btnOpenClick(t.loader, true);
+    btnHeaderEditClick(t.loader.form);
+    // Meanwhile a NUL gets into the file: saving the lines before it would drop the rest.
+    const QByteArray changed = "S00441424335\r\n" + kS1 + QByteArray("\r\n\0", 3) + kS9 + "\r\n";
+    writeFile(path, changed);
+    t.form().edtUnitSign.text = QStringLiteral("DEF");
+    QVERIFY_THROWS_EXCEPTION(LoaderError, btnHeaderEditClick(t.loader.form));
+    QCOMPARE(readFile(path), changed);
 }
 
 void HeaderEditingTest::savingWhenTheFileHasGoneDoesNothing() {

@@ -2,11 +2,17 @@
 // and the failure that the driver reports.
 #include "TestLoader.h"
 #include "core/Cp1251.h"
+#include "core/LoaderError.h"
 #include "core/TimeFormat.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 class JournalTest : public QObject {
     Q_OBJECT
@@ -14,7 +20,10 @@ private slots:
     void entryHasFourLinesWithTheParamsOfTheVisiblePage_data();
     void entryHasFourLinesWithTheParamsOfTheVisiblePage();
     void laterEntriesAreAppended();
+    void controlCharactersCannotStartALine_data();
+    void controlCharactersCannotStartALine();
     void unwritableJournalIsReportedAndTheOperationStillEnds();
+    void lockThatCannotBeWrittenIsNotCalledBusy();
 };
 
 void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage_data() {
@@ -62,6 +71,52 @@ void JournalTest::laterEntriesAreAppended() {
     QCOMPARE(lines[7], QByteArray("Msg:second\r"));
 }
 
+void JournalTest::controlCharactersCannotStartALine_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("params");
+    QTest::addColumn<QByteArray>("msg");
+    const QString com = QStringLiteral("COM3");
+    const QByteArray comParams = "Params:Port:COM3 Baud: 57600";
+    QTest::newRow("a forged entry in a send text")
+        << com
+        << QStringLiteral("Терминал: VER\r\n%1\r\nDate:1 Jan 2020 00:00:00")
+               .arg(QString(60, QLatin1Char('-')))
+        << comParams
+        << "Msg:\xD2\xE5\xF0\xEC\xE8\xED\xE0\xEB: VER\\r\\n" + QByteArray(60, '-') +
+               "\\r\\nDate:1 Jan 2020 00:00:00";
+    QTest::newRow("lone LF and lone CR")
+        << com << QStringLiteral("a\nb\rc") << comParams << QByteArray("Msg:a\\nb\\rc");
+    QTest::newRow("other control characters")
+        << com << QStringLiteral("\x0B\x0C\x1B\x7F|") << comParams
+        << QByteArray("Msg:\\x0B\\x0C\\x1B\\x7F|");
+    QTest::newRow("tab and typed escapes stay")
+        << com << QStringLiteral("a\tVER\\r") << comParams << QByteArray("Msg:a\tVER\\r");
+    QTest::newRow("a port name with a break")
+        << QStringLiteral("/dev/x\nMsg:ok") << QStringLiteral("m")
+        << QByteArray("Params:Port:/dev/x\\nMsg:ok Baud: 57600") << QByteArray("Msg:m");
+}
+
+void JournalTest::controlCharactersCannotStartALine() {
+    QFETCH(QString, port);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, params);
+    QFETCH(QByteArray, msg);
+    TestLoader t;
+    t.form().setConnectionKind(0);
+    t.form().cmbComPort.text = port;
+    t.form().cmbBaudRate.text = QStringLiteral("57600");
+    t.loader.journal.WriteJournal(message);
+    QFile file(t.loader.journal.path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray entry = file.readAll();
+    QCOMPARE(entry.count('\n'), 4);
+    QCOMPARE(entry.count('\r'), 4);
+    const QList<QByteArray> lines = entry.split('\n');
+    QCOMPARE(lines[2], params + '\r');
+    QCOMPARE(lines[3], msg + '\r');
+}
+
 void JournalTest::unwritableJournalIsReportedAndTheOperationStillEnds() {
     TestLoader t;
     // A folder where the journal file should be: opening it for appending fails, also as root.
@@ -71,6 +126,31 @@ void JournalTest::unwritableJournalIsReportedAndTheOperationStillEnds() {
     QVERIFY(t.form().Status[3].size() > 7);
     QVERIFY(!t.state().OperationActive);
     QVERIFY(t.form().btnConnect.dropDown);
+}
+
+// A file size limit of 0 fails the lock file's write as a full disk does (also for root).
+void JournalTest::lockThatCannotBeWrittenIsNotCalledBusy() {
+#ifdef Q_OS_UNIX
+    TestLoader t;
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 0;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    QString error;
+    try {
+        t.loader.journal.WriteJournal(QStringLiteral("m"));
+    } catch (const LoaderError& e) {
+        error = e.text();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY2(error.startsWith(QStringLiteral("не удается записать файл блокировки журнала")),
+             qPrintable(error));
+#else
+    QSKIP("needs a file size limit");
+#endif
 }
 
 QTEST_GUILESS_MAIN(JournalTest)
