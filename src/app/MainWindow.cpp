@@ -28,6 +28,7 @@ namespace {
 
 constexpr int kClientWidth = 727;
 constexpr int kClientHeight = 155;
+constexpr int kUnitSignWidth = 130;
 
 template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
@@ -273,16 +274,18 @@ void MainWindow::buildToolBar() {
     addToolBar(Qt::TopToolBarArea, bar);
 }
 
-// The device type the controller reported (UnitSign) under its caption.
+// The device type the controller reported (UnitSign) under its caption. The panel keeps its
+// width whatever the controller reports, so that nothing after it on the tool bar moves: a
+// device type too long for it is cut with an ellipsis and shown whole in its tooltip.
 QWidget* MainWindow::buildUnitSignPanel(QWidget* parent) {
     auto* unitPanel = named(new QWidget(parent), "pnlUnitSign");
     auto* unitLayout = new QVBoxLayout(unitPanel);
     unitLayout->setContentsMargins(6, 0, 6, 0);
     unitLayout->setSpacing(0);
     unitLayout->addWidget(textLabel(MainWindowTexts::unitSignLabel(), unitPanel));
-    UnitSign = named(new QLabel(unitPanel), "UnitSign");
+    UnitSign = named(new ElidedLabel(unitPanel), "UnitSign");
     UnitSign->setStyleSheet(QStringLiteral("color: red;"));
-    unitPanel->setMinimumWidth(130);
+    unitPanel->setFixedWidth(kUnitSignWidth);
     unitLayout->addWidget(UnitSign);
     return unitPanel;
 }

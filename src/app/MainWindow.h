@@ -127,7 +127,7 @@ private:
     QLabel* connectKindLabel_ = nullptr;
     QToolButton* ToolButton1 = nullptr;
     QToolButton* btnConnect = nullptr;
-    QLabel* UnitSign = nullptr;
+    ElidedLabel* UnitSign = nullptr;
     QToolButton* ToolButton5 = nullptr;
     QToolButton* ToolButton9 = nullptr;
     WaitBar* pbWaitAnswer = nullptr;

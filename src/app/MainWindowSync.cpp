@@ -58,7 +58,7 @@ void MainWindow::syncToolBar() {
         btnConnect->setPopupMode(menu != nullptr ? QToolButton::MenuButtonPopup
                                                  : QToolButton::DelayedPopup);
     }
-    Mirror::label(UnitSign, f.UnitSign.caption);
+    UnitSign->setFullText(MainWindowTexts::display(f.UnitSign.caption));
     Mirror::progress(pbWaitAnswer, f.pbWaitAnswer);
     Mirror::state(btnExit, f.btnExit);
     btnExit->setToolTip(MainWindowTexts::exitHint());
