@@ -302,7 +302,6 @@ void MainWindow::addToolButtons(QToolBar* bar) {
     bar->addWidget(ToolButton9);
     pbWaitAnswer = named(new WaitBar(bar), "pbWaitAnswer");
     pbWaitAnswer->setTextVisible(false);
-    pbWaitAnswer->setToolTip(MainWindowTexts::waitBarHint());
     pbWaitAnswer->setFixedSize(130, 16);
     pbWaitAnswer->setContextMenuPolicy(Qt::CustomContextMenu);
     bar->addWidget(pbWaitAnswer);

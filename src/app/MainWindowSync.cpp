@@ -59,7 +59,10 @@ void MainWindow::syncToolBar() {
                                                  : QToolButton::DelayedPopup);
     }
     UnitSign->setFullText(MainWindowTexts::display(f.UnitSign.caption));
-    Mirror::progress(pbWaitAnswer, f.pbWaitAnswer);
+    // The bar has no hint of its own in the model: it says what it is and how long it waits.
+    ProgressControl waitBar = f.pbWaitAnswer;
+    waitBar.hint = MainWindowTexts::waitBarHint() + QStringLiteral("\r\n") + f.mnuTimeOut.caption;
+    Mirror::progress(pbWaitAnswer, waitBar);
     Mirror::state(btnExit, f.btnExit);
     btnExit->setToolTip(MainWindowTexts::exitHint());
 }

@@ -27,8 +27,9 @@ inline QString aboutHint() {
     return QStringLiteral("О программе");
 }
 inline QString waitBarHint() {
-    return QStringLiteral("Ожидание ответа. Щелчок завершает ожидание; правая кнопка открывает "
-                          "время ожидания");
+    return QStringLiteral(
+        "Ожидание ответа. Щелчок завершает ожидание; правая кнопка (с клавиатуры: "
+        "клавиша меню или пробел) открывает меню обмена");
 }
 inline QString exitHint() {
     return QStringLiteral("Выход из программы");

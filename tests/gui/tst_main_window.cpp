@@ -1,4 +1,5 @@
 #include "GuiFixture.h"
+#include "app/ElidedLabel.h"
 #include "app/QtDialogs.h"
 #include "app/QtTranslations.h"
 
@@ -46,8 +47,8 @@ private slots:
     void keysOpenMenuAndPressButtons();
     void dialogsSpeakRussian_data();
     void dialogsSpeakRussian();
-    void multiLineHintsShowAsLines_data();
-    void multiLineHintsShowAsLines();
+    void tooltipsShowWhole_data();
+    void tooltipsShowWhole();
 };
 
 void MainWindowTest::menuItemChoosesOperationAndOptions_data() {
@@ -573,30 +574,51 @@ void MainWindowTest::dialogsSpeakRussian() {
     QVERIFY(dialog != QLatin1String("input") || titleSpace >= 100);
 }
 
-void MainWindowTest::multiLineHintsShowAsLines_data() {
+void MainWindowTest::tooltipsShowWhole_data() {
     QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("deviceType"); // the controller's device type, where it matters
     QTest::addColumn<int>("lines");
     QTest::addColumn<QString>("firstLine");
-    QTest::newRow("header edit") << "btnHeaderEdit" << 7
+    QTest::newRow("header edit") << "btnHeaderEdit"
+                                 << "" << 7
                                  << "Кнопка разрешает редактировать заголовок файла, содержащего "
                                     "обновление ПО ";
-    QTest::newRow("finalisation") << "cbFinalization" << 6 << "ПРИ АКТИВНОМ ФЛАГЕ ФИНАЛИЗАЦИИ:";
-    QTest::newRow("wait for LUMET")
-        << "cbWaitConnectLUMET" << 3 << "При активации данной опции и отсутствии LUMET ";
-    QTest::newRow("broker id") << "HARDWARE_IDEdt" << 1
-                               << "Уникальный идентификатор  LUMET5 на \"Korve Брокер\"";
+    QTest::newRow("finalisation") << "cbFinalization"
+                                  << "" << 6 << "ПРИ АКТИВНОМ ФЛАГЕ ФИНАЛИЗАЦИИ:";
+    QTest::newRow("wait for LUMET") << "cbWaitConnectLUMET"
+                                    << "" << 3 << "При активации данной опции и отсутствии LUMET ";
+    QTest::newRow("broker id") << "HARDWARE_IDEdt"
+                               << "" << 1 << "Уникальный идентификатор  LUMET5 на \"Korve Брокер\"";
+    QTest::newRow("wait bar") << "pbWaitAnswer"
+                              << "" << 2
+                              << "Ожидание ответа. Щелчок завершает ожидание; правая кнопка (с "
+                                 "клавиатуры: клавиша меню или пробел) открывает меню обмена";
+    QTest::newRow("long device type")
+        << "UnitSign"
+        << "UNIT:LUMET52X-EXTENDED-RAILWAY" << 1 << "UNIT:LUMET52X-EXTENDED-RAILWAY";
+    QTest::newRow("device type that fits") << "UnitSign"
+                                           << "UNIT:LUMET52" << 1 << "";
 }
 
-void MainWindowTest::multiLineHintsShowAsLines() {
+// Multi-line hints show as their lines; a text cut for want of room is whole in its tooltip.
+void MainWindowTest::tooltipsShowWhole() {
     QFETCH(QString, control);
+    QFETCH(QString, deviceType);
     QFETCH(int, lines);
     QFETCH(QString, firstLine);
     GuiFixture f;
     f.start();
-    const QStringList shown =
-        f.find<QWidget>(control.toLatin1().constData())->toolTip().split(QLatin1Char('\n'));
+    if (!deviceType.isEmpty()) {
+        f.loader().form.UnitSign.caption = deviceType;
+    }
+    f.app->syncAll();
+    QWidget* widget = f.find<QWidget>(control.toLatin1().constData());
+    const QStringList shown = widget->toolTip().split(QLatin1Char('\n'));
     QCOMPARE(shown.size(), lines);
     QCOMPARE(shown.at(0), firstLine);
+    if (auto* label = qobject_cast<ElidedLabel*>(widget)) {
+        QCOMPARE(label->isElided(), !firstLine.isEmpty());
+    }
 }
 
 QTEST_MAIN(MainWindowTest)
