@@ -207,7 +207,7 @@ void MainWindow::FormCreate() {
     s.DebugMode = settings_.readDebugMode();
     s.FirstActivation = true;
     s.AttemptLimit = 3;
-    f.Panel3.caption = QStringLiteral("Прошивка");
+    f.Panel3.caption = UiTexts::firmwareGroup();
     s.ConnectionOpen = false;
     f.setConnectionKind(kSerial);
     s.StartPage = 70;

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +50,8 @@ private slots:
     void dialogsSpeakRussian();
     void tooltipsShowWhole_data();
     void tooltipsShowWhole();
+    void nothingLeftOver_data();
+    void nothingLeftOver();
 };
 
 void MainWindowTest::menuItemChoosesOperationAndOptions_data() {
@@ -291,6 +294,77 @@ void MainWindowTest::statusBarMirrorsModel() {
     QCOMPARE(f.find<QLabel>("Status3")->text(), QStringLiteral("Файл в порядке"));
     QCOMPARE(f.find<QProgressBar>("ProgressBar1")->value(), 50);
     QCOMPARE(f.find<QLabel>("UnitSign")->text(), QStringLiteral("UNIT:LUMET5"));
+}
+
+void MainWindowTest::nothingLeftOver_data() {
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QString>("control"); // where the text is read
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("bar after a flash") << "done"
+                                       << "ProgressBar1"
+                                       << "100 %";
+    QTest::newRow("bar after a cancel") << "cancelled"
+                                        << "ProgressBar1"
+                                        << "25 %";
+    QTest::newRow("bar in the next wait") << "cancelled, again"
+                                          << "ProgressBar1"
+                                          << "";
+    QTest::newRow("caption in a flash after a store") << "stored, again"
+                                                      << "Panel3"
+                                                      << "Прошивка";
+    QTest::newRow("message after a kind switch") << "port refused, kind"
+                                                 << "Status3"
+                                                 << "";
+}
+
+// Texts of an operation, a store or a link do not outlive what they speak of: the bar's time left
+// ends with the operation and its share with the next start, the storage position leaves the
+// group's caption when another operation runs, a message of a link leaves with its kind.
+void MainWindowTest::nothingLeftOver() {
+    QFETCH(QString, story);
+    QFETCH(QString, control);
+    QFETCH(QString, expected);
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    Loader& l = f.loader();
+    const auto shownText = [&f, &control] {
+        QWidget* widget = f.find<QWidget>(control.toLatin1().constData());
+        if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
+            return bar->isTextVisible() ? bar->text() : QString();
+        }
+        if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+            return group->title();
+        }
+        return static_cast<QLabel*>(widget)->text();
+    };
+    const bool cancelled = story.startsWith(QLatin1String("cancelled"));
+    QString seenAtStart;
+    l.driver.setProcedure(kModeFlash, [&] {
+        f.app->syncAll();
+        seenAtStart = shownText();
+        ProgressEvent progress{cancelled ? 25 : 100, 100, std::nullopt, cancelled ? 51000 : 1000};
+        l.showProgress(progress);
+        return cancelled ? Verdict::failed(Outcome::Cancelled) : Verdict{};
+    });
+    if (story.startsWith(QLatin1String("stored"))) {
+        l.form.Panel3.caption = QStringLiteral("Прошивка: страница 70, адрес 10, строка 120");
+    }
+    if (story.startsWith(QLatin1String("port refused"))) {
+        l.setStatus(3, QStringLiteral("Unable to open com port /dev/ttyS0: отказано в доступе"));
+        QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
+    } else {
+        QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    }
+    if (story.endsWith(QLatin1String("again"))) {
+        QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+        QCOMPARE(seenAtStart, expected);
+    } else {
+        f.app->syncAll();
+        QCOMPARE(shownText(), expected);
+    }
+    f.finish();
 }
 
 void MainWindowTest::waitTimeMenuItem() {
