@@ -173,27 +173,12 @@ void MainWindow::fixConnectButtonWidth() {
 // Tab goes along the tool bar, then through the connection page on show, then through the
 // firmware group; hidden and disabled controls are passed over.
 void MainWindow::orderTabs() {
-    QWidget* const chain[] = {ToolButton1,
-                              btnConnect,
-                              ToolButton5,
-                              ToolButton9,
-                              btnExit,
-                              cmbComPort,
-                              cmbBaudRate,
-                              tbAutoComList,
-                              IPEdit,
-                              PortNum,
-                              BrokerIPEdt,
-                              BrokerPortEdt,
-                              HARDWARE_IDEdt,
-                              edName,
-                              btnOpen,
-                              edtUnitSign,
-                              btnHeaderEdit,
-                              cbFinalization,
-                              cbWaitConnectLUMET,
-                              cbDopInitCmd,
-                              cbVerifyStored};
+    QWidget* const chain[] = {ToolButton1,   btnConnect,     ToolButton5,    ToolButton9,
+                              pbWaitAnswer,  btnExit,        cmbComPort,     cmbBaudRate,
+                              tbAutoComList, IPEdit,         PortNum,        BrokerIPEdt,
+                              BrokerPortEdt, HARDWARE_IDEdt, edName,         btnOpen,
+                              edtUnitSign,   btnHeaderEdit,  cbFinalization, cbWaitConnectLUMET,
+                              cbDopInitCmd,  cbVerifyStored};
     for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
         QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
@@ -230,8 +215,8 @@ void MainWindow::buildMenus() {
         if (icon == kModeStore) {
             popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N4"));
         }
-        QAction* item =
-            popupMenu1_->addAction(Icons::icon(icon), OperationDriver::menuCaption(icon));
+        QAction* item = popupMenu1_->addAction(
+            Icons::icon(icon), MainWindowTexts::menuText(OperationDriver::menuCaption(icon)));
         item->setObjectName(QLatin1String(name));
         const int itemIcon = icon;
         connect(item, &QAction::triggered, this,

@@ -12,8 +12,10 @@
 #include "core/WaitMenu.h"
 #include "terminal/TerminalWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 
 void MainWindow::run(const std::function<void()>& handler) {
@@ -46,7 +49,6 @@ void MainWindow::connectClicks() {
     connect(ToolButton1, &QToolButton::clicked, this,
             [this] { run([this] { loader_.driver.ToolButton1Click(); }); });
     connect(btnConnect, &QToolButton::clicked, this, [this] { btnConnectClicked(); });
-    btnConnect->installEventFilter(this);
     connect(ToolButton5, &QToolButton::clicked, this, [this] { ToolButton5Click(); });
     connect(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
     connect(btnExit, &QToolButton::clicked, this, [this] { btnExitClick(); });
@@ -62,6 +64,10 @@ void MainWindow::connectClicks() {
         connect(owner, &QWidget::customContextMenuRequested, this,
                 [this, owner](QPoint at) { popupMenu2_->popup(owner->mapToGlobal(at)); });
     }
+    // From the keyboard, the exchange menu opens under the focused wait bar.
+    pbWaitAnswer->onMenuKey = [this] {
+        popupMenu2_->popup(pbWaitAnswer->mapToGlobal(QPoint(0, pbWaitAnswer->height())));
+    };
     connect(tbAutoComList, &QCheckBox::clicked, this, [this, &f](bool on) {
         f.tbAutoComList.checked = on;
         run([this] {
@@ -87,6 +93,7 @@ void MainWindow::connectClicks() {
         cbDopInitCmdClick();
     });
     connectFirmwareClicks();
+    connectMenuKeys();
 }
 
 // The file button and the header button, through the handlers the application plugs in.
@@ -129,19 +136,31 @@ void MainWindow::resumeTerminalFlush() {
     }
 }
 
-// The operation menu opens from the keyboard as a drop-down list does: Alt+Down or F4 on the
-// focused main button.
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == btnConnect && event->type() == QEvent::KeyPress && btnConnect->menu()) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool altDown =
-            key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier) != 0;
-        if (altDown || key->key() == Qt::Key_F4) {
-            btnConnect->showMenu();
-            return true;
-        }
+// The operation menu opens from the keyboard as a drop-down list does, with F4 or Alt+Down,
+// from any control of the window: the keys are the window's shortcuts, so that no button or
+// check box takes them for moving the focus. A focused drop-down list keeps them for its own
+// list.
+void MainWindow::connectMenuKeys() {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_F4), QKeySequence(Qt::ALT | Qt::Key_Down)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this] { openOperationMenu(); });
     }
-    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::openOperationMenu() {
+    QWidget* focused = QApplication::focusWidget();
+    auto* list = qobject_cast<QComboBox*>(focused);
+    if (list == nullptr && focused != nullptr) {
+        list = qobject_cast<QComboBox*>(focused->parentWidget()); // its text field has the focus
+    }
+    if (list != nullptr) {
+        list->showPopup();
+        return;
+    }
+    if (btnConnect->menu() != nullptr && btnConnect->isEnabled()) {
+        btnConnect->showMenu();
+    }
 }
 
 bool MainWindow::event(QEvent* event) {

@@ -57,4 +57,8 @@ QString display(const QString& text);
 // one ("&Загрузить прошивку").
 QString buttonText(const QString& caption);
 
+// An operation menu item's caption as shown: the item is chosen by its first letter, and the
+// first letters of the operations differ ("&Прошивка контроллера").
+QString menuText(const QString& caption);
+
 } // namespace MainWindowTexts

@@ -553,43 +553,75 @@ void MainWindowTest::tabGoesThroughEveryControl() {
     // The accompanying initialisation is disabled until the finalisation is checked; no file
     // is chosen, so the header cannot be edited.
     QCOMPARE(visited,
-             (QStringList{"ToolButton1", "btnConnect", "ToolButton5", "ToolButton9", "btnExit",
-                          "cmbComPort", "cmbBaudRate", "tbAutoComList", "edName", "btnOpen",
-                          "cbFinalization", "cbWaitConnectLUMET", "cbVerifyStored"}));
+             (QStringList{"ToolButton1", "btnConnect", "ToolButton5", "ToolButton9", "pbWaitAnswer",
+                          "btnExit", "cmbComPort", "cmbBaudRate", "tbAutoComList", "edName",
+                          "btnOpen", "cbFinalization", "cbWaitConnectLUMET", "cbVerifyStored"}));
 }
 
 void MainWindowTest::keysOpenMenuAndPressButtons_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<QString>(
-        "outcome"); // "menu": the operation menu opened; "file": the file dialog
-    QTest::newRow("F4") << int(Qt::Key_F4) << int(Qt::NoModifier) << "menu";
-    QTest::newRow("Alt+Down") << int(Qt::Key_Down) << int(Qt::AltModifier) << "menu";
-    QTest::newRow("Alt+В chooses a file") << 0x0412 << int(Qt::AltModifier) << "file";
+    QTest::addColumn<QString>("focus"); // the control that has the focus
+    // "menu": the operation menu opened; "store": it opened and its letter З chose the storage
+    // load; "exchange": the exchange menu opened; "file": the file dialog; "": none of them
+    QTest::addColumn<QString>("outcome");
+    const int alt = int(Qt::AltModifier);
+    const int none = int(Qt::NoModifier);
+    QTest::newRow("F4") << int(Qt::Key_F4) << none << "btnConnect"
+                        << "menu";
+    QTest::newRow("Alt+Down") << int(Qt::Key_Down) << alt << "btnConnect"
+                              << "store";
+    QTest::newRow("F4 in the file field") << int(Qt::Key_F4) << none << "edName"
+                                          << "store";
+    QTest::newRow("Alt+Down on a check box") << int(Qt::Key_Down) << alt << "tbAutoComList"
+                                             << "menu";
+    QTest::newRow("F4 opens the port list") << int(Qt::Key_F4) << none << "cmbComPort"
+                                            << "";
+    QTest::newRow("menu key on the wait bar") << int(Qt::Key_Menu) << none << "pbWaitAnswer"
+                                              << "exchange";
+    QTest::newRow("Space on the wait bar") << int(Qt::Key_Space) << none << "pbWaitAnswer"
+                                           << "exchange";
+    QTest::newRow("Alt+В chooses a file") << 0x0412 << alt << "btnConnect"
+                                          << "file";
 }
 
 void MainWindowTest::keysOpenMenuAndPressButtons() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
+    QFETCH(QString, focus);
     QFETCH(QString, outcome);
     GuiFixture f;
     f.start();
-    auto* button = f.find<QToolButton>("btnConnect");
-    button->setFocus();
-    bool menuShown = false;
+    QWidget* focused = f.find<QWidget>(focus.toLatin1().constData());
+    focused->setFocus();
+    QMenu* operations = f.window().popupMenu1();
+    QMenu* exchange = f.window().popupMenu2();
+    QString shown;
     QTimer::singleShot(100, [&] {
-        menuShown = f.window().popupMenu1()->isVisible();
-        f.window().popupMenu1()->close();
+        shown = operations->isVisible() ? QStringLiteral("menu")
+                : exchange->isVisible() ? QStringLiteral("exchange")
+                                        : QString();
+        if (outcome == QLatin1String("store") && operations->isVisible()) {
+            QTest::sendKeyEvent(QTest::Click, operations, Qt::Key(0x0417), QStringLiteral("з"),
+                                Qt::NoModifier);
+            shown = f.loader().state.OperationMode == kModeStore ? QStringLiteral("store")
+                                                                 : QStringLiteral("menu");
+        }
+        operations->close();
+        exchange->close();
     });
     // The text is given: QTest finds none for a Cyrillic key of its own.
     const QString text = key == 0x0412 ? QStringLiteral("в") : QString();
     for (const QTest::KeyAction action : {QTest::Press, QTest::Release}) {
-        QTest::sendKeyEvent(action, button, Qt::Key(key), text, Qt::KeyboardModifiers(modifiers));
+        QTest::sendKeyEvent(action, focused, Qt::Key(key), text, Qt::KeyboardModifiers(modifiers));
     }
     QTest::qWait(150);
-    QCOMPARE(menuShown, outcome == QLatin1String("menu"));
-    QCOMPARE(f.dialogs.calls.size() == 1 && f.dialogs.calls.at(0).kind == QLatin1String("file"),
-             outcome == QLatin1String("file"));
+    if (auto* list = qobject_cast<QComboBox*>(focused)) {
+        list->hidePopup();
+    }
+    const bool fileChosen =
+        f.dialogs.calls.size() == 1 && f.dialogs.calls.at(0).kind == QLatin1String("file");
+    QCOMPARE(fileChosen ? QStringLiteral("file") : shown, outcome);
     QVERIFY(!f.loader().state.OperationActive);
 }
 
