@@ -5,6 +5,7 @@
 #include "AboutBox.h"
 #include "InitCommandsWindow.h"
 #include "MainWindowTexts.h"
+#include "ScreenPlacement.h"
 #include "WaitBar.h"
 #include "core/Links.h"
 #include "core/Loader.h"
@@ -18,11 +19,8 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
 #include <QShortcut>
 #include <QToolButton>
 
@@ -175,12 +173,16 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         const WindowPlacement stored = settings_.restoreForm(loader_);
-        // A stored position off every screen (a monitor since removed) is not used. The
-        // position is the client area's: the frame around it is known only once a window
+        // The position is the client area's: the frame around it is known only once a window
         // manager has drawn it, so a frame origin restored as a client origin, or the other way
         // round, moves the window by the title bar's height at every start.
-        if (stored.stored && QGuiApplication::screenAt(stored.position) != nullptr) {
-            setGeometry(QRect(stored.position, size()));
+        if (stored.stored) {
+            const QMargins frame(geometry().left() - frameGeometry().left(),
+                                 geometry().top() - frameGeometry().top(),
+                                 frameGeometry().right() - geometry().right(),
+                                 frameGeometry().bottom() - geometry().bottom());
+            setGeometry(
+                QRect(ScreenPlacement::keepOnScreen(stored.position, size(), frame), size()));
         }
         FormShow();
     }
