@@ -3,6 +3,7 @@
 #include "app/QtDialogs.h"
 #include "app/QtTranslations.h"
 
+#include <QAbstractFileIconProvider>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -636,8 +637,8 @@ void MainWindowTest::dialogsSpeakRussian_data() {
                                << "OK";
 }
 
-// Qt's own texts are Russian, the read-back's file is chosen with a save dialog, and an input
-// box is wide enough for its title.
+// Qt's own texts are Russian (also the kinds of the file dialog's entries), the read-back's file is
+// chosen with a save dialog, and an input box is wide enough for its title.
 void MainWindowTest::dialogsSpeakRussian() {
     QFETCH(QString, dialog);
     QFETCH(QString, accept);
@@ -678,6 +679,9 @@ void MainWindowTest::dialogsSpeakRussian() {
     QVERIFY2(buttons.contains(QStringLiteral("Отмена")),
              qPrintable(buttons.join(QLatin1Char(','))));
     QVERIFY(dialog != QLatin1String("input") || titleSpace >= 100);
+    // The file dialog's column of kinds: a folder is a "Папка".
+    QCOMPARE(QAbstractFileIconProvider().type(QFileInfo(QDir::tempPath())),
+             QStringLiteral("Папка"));
 }
 
 void MainWindowTest::tooltipsShowWhole_data() {

@@ -114,6 +114,7 @@ void SettingsTest::settingsRoundTrip() {
         l.setAnswerGap(800);
         l.form.OpenDialog1.filterIndex = 2;
         l.form.cbWaitConnectLUMET.checked = true;
+        l.form.cbFinalization.checked = true;
         l.form.DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
                              QStringLiteral("NAME Котельная, 2")};
         f.app->syncAll();
@@ -153,6 +154,8 @@ void SettingsTest::settingsRoundTrip() {
     QCOMPARE(l.form.OpenDialog1.defaultExt, QStringLiteral("*.s28"));
     QVERIFY(l.form.cbWaitConnectLUMET.checked);
     QVERIFY(l.form.cbFinalization.visible);
+    QVERIFY(f.find<QCheckBox>("cbFinalization")->isChecked());
+    QVERIFY(f.find<QCheckBox>("cbDopInitCmd")->isEnabled());
     QCOMPARE(l.form.DopCmdMemo,
              (QStringList{QStringLiteral("SILENCETIME 300"), QStringLiteral("NAME Котельная, 2")}));
 }
