@@ -99,6 +99,8 @@ void restoreOptions(const QSettings& ini, Loader& loader) {
     loader.setAnswerGap(
         std::max(0, readInt(ini, QStringLiteral("mnuAnswerGap.Tag"), kDefaultAnswerGapMs)));
     f.cbFinalization.checked = readBool(ini, QStringLiteral("cbFinalization.Checked"), false);
+    // The accompanying initialisation follows the finalisation, as a click on it would set it.
+    f.cbDopInitCmd.enabled = f.cbFinalization.checked;
     f.cbVerifyStored.checked = readBool(ini, QStringLiteral("cbVerifyStored.Checked"), false);
     f.cbWaitConnectLUMET.checked =
         readBool(ini, QStringLiteral("cbWaitConnectLUMET.Checked"), false);

@@ -28,6 +28,7 @@ namespace {
 
 constexpr int kClientWidth = 727;
 constexpr int kClientHeight = 155;
+constexpr int kUnitSignWidth = 130;
 
 template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
@@ -172,27 +173,12 @@ void MainWindow::fixConnectButtonWidth() {
 // Tab goes along the tool bar, then through the connection page on show, then through the
 // firmware group; hidden and disabled controls are passed over.
 void MainWindow::orderTabs() {
-    QWidget* const chain[] = {ToolButton1,
-                              btnConnect,
-                              ToolButton5,
-                              ToolButton9,
-                              btnExit,
-                              cmbComPort,
-                              cmbBaudRate,
-                              tbAutoComList,
-                              IPEdit,
-                              PortNum,
-                              BrokerIPEdt,
-                              BrokerPortEdt,
-                              HARDWARE_IDEdt,
-                              edName,
-                              btnOpen,
-                              edtUnitSign,
-                              btnHeaderEdit,
-                              cbFinalization,
-                              cbWaitConnectLUMET,
-                              cbDopInitCmd,
-                              cbVerifyStored};
+    QWidget* const chain[] = {ToolButton1,   btnConnect,     ToolButton5,    ToolButton9,
+                              pbWaitAnswer,  btnExit,        cmbComPort,     cmbBaudRate,
+                              tbAutoComList, IPEdit,         PortNum,        BrokerIPEdt,
+                              BrokerPortEdt, HARDWARE_IDEdt, edName,         btnOpen,
+                              edtUnitSign,   btnHeaderEdit,  cbFinalization, cbWaitConnectLUMET,
+                              cbDopInitCmd,  cbVerifyStored};
     for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
         QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
@@ -206,7 +192,7 @@ void MainWindow::FormCreate() {
     s.DebugMode = settings_.readDebugMode();
     s.FirstActivation = true;
     s.AttemptLimit = 3;
-    f.Panel3.caption = QStringLiteral("Прошивка");
+    f.Panel3.caption = UiTexts::firmwareGroup();
     s.ConnectionOpen = false;
     f.setConnectionKind(kSerial);
     s.StartPage = 70;
@@ -229,8 +215,8 @@ void MainWindow::buildMenus() {
         if (icon == kModeStore) {
             popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N4"));
         }
-        QAction* item =
-            popupMenu1_->addAction(Icons::icon(icon), OperationDriver::menuCaption(icon));
+        QAction* item = popupMenu1_->addAction(
+            Icons::icon(icon), MainWindowTexts::menuText(OperationDriver::menuCaption(icon)));
         item->setObjectName(QLatin1String(name));
         const int itemIcon = icon;
         connect(item, &QAction::triggered, this,
@@ -273,16 +259,18 @@ void MainWindow::buildToolBar() {
     addToolBar(Qt::TopToolBarArea, bar);
 }
 
-// The device type the controller reported (UnitSign) under its caption.
+// The device type the controller reported (UnitSign) under its caption. The panel keeps its
+// width whatever the controller reports, so that nothing after it on the tool bar moves: a
+// device type too long for it is cut with an ellipsis and shown whole in its tooltip.
 QWidget* MainWindow::buildUnitSignPanel(QWidget* parent) {
     auto* unitPanel = named(new QWidget(parent), "pnlUnitSign");
     auto* unitLayout = new QVBoxLayout(unitPanel);
     unitLayout->setContentsMargins(6, 0, 6, 0);
     unitLayout->setSpacing(0);
     unitLayout->addWidget(textLabel(MainWindowTexts::unitSignLabel(), unitPanel));
-    UnitSign = named(new QLabel(unitPanel), "UnitSign");
+    UnitSign = named(new ElidedLabel(unitPanel), "UnitSign");
     UnitSign->setStyleSheet(QStringLiteral("color: red;"));
-    unitPanel->setMinimumWidth(130);
+    unitPanel->setFixedWidth(kUnitSignWidth);
     unitLayout->addWidget(UnitSign);
     return unitPanel;
 }
@@ -299,7 +287,6 @@ void MainWindow::addToolButtons(QToolBar* bar) {
     bar->addWidget(ToolButton9);
     pbWaitAnswer = named(new WaitBar(bar), "pbWaitAnswer");
     pbWaitAnswer->setTextVisible(false);
-    pbWaitAnswer->setToolTip(MainWindowTexts::waitBarHint());
     pbWaitAnswer->setFixedSize(130, 16);
     pbWaitAnswer->setContextMenuPolicy(Qt::CustomContextMenu);
     bar->addWidget(pbWaitAnswer);

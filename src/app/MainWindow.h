@@ -75,7 +75,6 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -104,6 +103,8 @@ private:
     void syncMenus();
     void reloadStoredFile();
     void btnConnectClicked();
+    void connectMenuKeys();
+    void openOperationMenu();
     void resumeTerminalFlush();
     // Runs a handler; an error it raises is shown in a message box (the default error
     // report), and the windows are brought in line with the model afterwards.
@@ -127,7 +128,7 @@ private:
     QLabel* connectKindLabel_ = nullptr;
     QToolButton* ToolButton1 = nullptr;
     QToolButton* btnConnect = nullptr;
-    QLabel* UnitSign = nullptr;
+    ElidedLabel* UnitSign = nullptr;
     QToolButton* ToolButton5 = nullptr;
     QToolButton* ToolButton9 = nullptr;
     WaitBar* pbWaitAnswer = nullptr;

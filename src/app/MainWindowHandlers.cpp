@@ -5,6 +5,7 @@
 #include "AboutBox.h"
 #include "InitCommandsWindow.h"
 #include "MainWindowTexts.h"
+#include "ScreenPlacement.h"
 #include "WaitBar.h"
 #include "core/Links.h"
 #include "core/Loader.h"
@@ -12,15 +13,15 @@
 #include "core/WaitMenu.h"
 #include "terminal/TerminalWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 
 void MainWindow::run(const std::function<void()>& handler) {
@@ -46,7 +47,6 @@ void MainWindow::connectClicks() {
     connect(ToolButton1, &QToolButton::clicked, this,
             [this] { run([this] { loader_.driver.ToolButton1Click(); }); });
     connect(btnConnect, &QToolButton::clicked, this, [this] { btnConnectClicked(); });
-    btnConnect->installEventFilter(this);
     connect(ToolButton5, &QToolButton::clicked, this, [this] { ToolButton5Click(); });
     connect(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
     connect(btnExit, &QToolButton::clicked, this, [this] { btnExitClick(); });
@@ -62,6 +62,10 @@ void MainWindow::connectClicks() {
         connect(owner, &QWidget::customContextMenuRequested, this,
                 [this, owner](QPoint at) { popupMenu2_->popup(owner->mapToGlobal(at)); });
     }
+    // From the keyboard, the exchange menu opens under the focused wait bar.
+    pbWaitAnswer->onMenuKey = [this] {
+        popupMenu2_->popup(pbWaitAnswer->mapToGlobal(QPoint(0, pbWaitAnswer->height())));
+    };
     connect(tbAutoComList, &QCheckBox::clicked, this, [this, &f](bool on) {
         f.tbAutoComList.checked = on;
         run([this] {
@@ -87,6 +91,7 @@ void MainWindow::connectClicks() {
         cbDopInitCmdClick();
     });
     connectFirmwareClicks();
+    connectMenuKeys();
 }
 
 // The file button and the header button, through the handlers the application plugs in.
@@ -129,19 +134,31 @@ void MainWindow::resumeTerminalFlush() {
     }
 }
 
-// The operation menu opens from the keyboard as a drop-down list does: Alt+Down or F4 on the
-// focused main button.
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == btnConnect && event->type() == QEvent::KeyPress && btnConnect->menu()) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const bool altDown =
-            key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier) != 0;
-        if (altDown || key->key() == Qt::Key_F4) {
-            btnConnect->showMenu();
-            return true;
-        }
+// The operation menu opens from the keyboard as a drop-down list does, with F4 or Alt+Down,
+// from any control of the window: the keys are the window's shortcuts, so that no button or
+// check box takes them for moving the focus. A focused drop-down list keeps them for its own
+// list.
+void MainWindow::connectMenuKeys() {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_F4), QKeySequence(Qt::ALT | Qt::Key_Down)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this] { openOperationMenu(); });
     }
-    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::openOperationMenu() {
+    QWidget* focused = QApplication::focusWidget();
+    auto* list = qobject_cast<QComboBox*>(focused);
+    if (list == nullptr && focused != nullptr) {
+        list = qobject_cast<QComboBox*>(focused->parentWidget()); // its text field has the focus
+    }
+    if (list != nullptr) {
+        list->showPopup();
+        return;
+    }
+    if (btnConnect->menu() != nullptr && btnConnect->isEnabled()) {
+        btnConnect->showMenu();
+    }
 }
 
 bool MainWindow::event(QEvent* event) {
@@ -156,12 +173,16 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
         const WindowPlacement stored = settings_.restoreForm(loader_);
-        // A stored position off every screen (a monitor since removed) is not used. The
-        // position is the client area's: the frame around it is known only once a window
+        // The position is the client area's: the frame around it is known only once a window
         // manager has drawn it, so a frame origin restored as a client origin, or the other way
         // round, moves the window by the title bar's height at every start.
-        if (stored.stored && QGuiApplication::screenAt(stored.position) != nullptr) {
-            setGeometry(QRect(stored.position, size()));
+        if (stored.stored) {
+            const QMargins frame(geometry().left() - frameGeometry().left(),
+                                 geometry().top() - frameGeometry().top(),
+                                 frameGeometry().right() - geometry().right(),
+                                 frameGeometry().bottom() - geometry().bottom());
+            setGeometry(
+                QRect(ScreenPlacement::keepOnScreen(stored.position, size(), frame), size()));
         }
         FormShow();
     }

@@ -58,8 +58,11 @@ void MainWindow::syncToolBar() {
         btnConnect->setPopupMode(menu != nullptr ? QToolButton::MenuButtonPopup
                                                  : QToolButton::DelayedPopup);
     }
-    Mirror::label(UnitSign, f.UnitSign.caption);
-    Mirror::progress(pbWaitAnswer, f.pbWaitAnswer);
+    UnitSign->setFullText(MainWindowTexts::display(f.UnitSign.caption));
+    // The bar has no hint of its own in the model: it says what it is and how long it waits.
+    ProgressControl waitBar = f.pbWaitAnswer;
+    waitBar.hint = MainWindowTexts::waitBarHint() + QStringLiteral("\r\n") + f.mnuTimeOut.caption;
+    Mirror::progress(pbWaitAnswer, waitBar);
     Mirror::state(btnExit, f.btnExit);
     btnExit->setToolTip(MainWindowTexts::exitHint());
 }

@@ -64,3 +64,9 @@ QString MainWindowTexts::buttonText(const QString& caption) {
     }
     return shown;
 }
+
+QString MainWindowTexts::menuText(const QString& caption) {
+    QString shown = caption;
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return shown.isEmpty() ? shown : QLatin1Char('&') + shown;
+}

@@ -27,8 +27,9 @@ inline QString aboutHint() {
     return QStringLiteral("О программе");
 }
 inline QString waitBarHint() {
-    return QStringLiteral("Ожидание ответа. Щелчок завершает ожидание; правая кнопка открывает "
-                          "время ожидания");
+    return QStringLiteral(
+        "Ожидание ответа. Щелчок завершает ожидание; правая кнопка (с клавиатуры: "
+        "клавиша меню или пробел) открывает меню обмена");
 }
 inline QString exitHint() {
     return QStringLiteral("Выход из программы");
@@ -55,5 +56,9 @@ QString display(const QString& text);
 // A button's caption as shown, with the letter that Alt presses it by underlined where it has
 // one ("&Загрузить прошивку").
 QString buttonText(const QString& caption);
+
+// An operation menu item's caption as shown: the item is chosen by its first letter, and the
+// first letters of the operations differ ("&Прошивка контроллера").
+QString menuText(const QString& caption);
 
 } // namespace MainWindowTexts

@@ -115,13 +115,6 @@ void Mirror::progress(QProgressBar* bar, const ProgressControl& control) {
     }
 }
 
-void Mirror::label(QLabel* label, const QString& text) {
-    const QString shown = MainWindowTexts::display(text);
-    if (label->text() != shown) {
-        label->setText(shown);
-    }
-}
-
 void Mirror::action(QAction* action, const MenuItem& item) {
     if (action->isEnabled() != item.enabled) {
         action->setEnabled(item.enabled);

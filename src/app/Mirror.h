@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSpinBox>
@@ -23,7 +22,6 @@ void edit(QLineEdit* edit, const EditControl& control);
 void combo(QComboBox* combo, const ComboControl& control);
 void spin(QSpinBox* spin, const SpinControl& control);
 void progress(QProgressBar* bar, const ProgressControl& control);
-void label(QLabel* label, const QString& text);
 void action(QAction* action, const MenuItem& item);
 
 } // namespace Mirror

@@ -1,5 +1,7 @@
 #include "QtTranslations.h"
 
+#include "FileKindTranslator.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QPointer>
@@ -19,5 +21,6 @@ bool QtTranslations::install() {
         return false;
     }
     translator = loaded;
+    QCoreApplication::installTranslator(new FileKindTranslator(QCoreApplication::instance()));
     return true;
 }

@@ -61,11 +61,36 @@ void printStartupTimeAndQuit(QApplication& qtApp, const QElapsedTimer& sinceStar
     });
 }
 
+bool asksForHelp(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "-?" || argument == "--help" ||
+            argument == "--help-all") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The help is printed without the window's application: that needs a display, and would fail
+// for want of one before the help is printed.
+int printHelp(int argc, char* argv[]) {
+    QCoreApplication shellApp(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velkor"));
+    QCommandLineParser parser;
+    describeOptions(parser);
+    parser.process(shellApp); // prints the help and ends the program
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    if (asksForHelp(argc, argv)) {
+        return printHelp(argc, argv);
+    }
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velkor"));
     QtTranslations::install();

@@ -5,6 +5,7 @@
 #include "core/BaudRates.h"
 #include "core/LoaderError.h"
 
+#include <QFileInfo>
 #include <cerrno>
 
 namespace {
@@ -62,6 +63,13 @@ void Connections::tbAutoComListClick() {
 bool Connections::SelectCurrentPort() {
     ComboControl& ports = parts_.form.cmbComPort;
     if (ports.items.contains(ports.text)) {
+        return true;
+    }
+    // A device path typed into the box is kept while the device is there: the system's list
+    // holds neither the stable names under /dev/serial/by-id nor pseudo-terminals, and its
+    // first entry put in their place would take the next operation to another port unnoticed.
+    if (ports.text.startsWith(QLatin1Char('/')) && QFileInfo::exists(ports.text)) {
+        ports.itemIndex = -1;
         return true;
     }
     if (!ports.items.isEmpty()) {

@@ -42,7 +42,7 @@ void FormModel::setUpConnectionGroup() {
 }
 
 void FormModel::setUpFirmwareGroup() {
-    Panel3.caption = QStringLiteral("Прошивка");
+    Panel3.caption = UiTexts::firmwareGroup();
     edName.hint = QString();
     btnOpen.caption = QStringLiteral("Выбрать файл ...");
     btnOpen.hint = QStringLiteral("Выбрать файл для загрузки");

@@ -15,10 +15,22 @@ void LoaderOutput::setStatus(int panel, const QString& text) {
 
 void LoaderOutput::showProgress(const ProgressEvent& progress) {
     setStatus(0, QStringLiteral("%1:%2").arg(progress.done).arg(progress.total));
+    last_ = progress;
     form_.ProgressBar1.text = ProgressText::barText(progress);
     if (onProgress) {
         onProgress(progress);
     }
+}
+
+void LoaderOutput::clearProgress() {
+    last_ = ProgressEvent{};
+    form_.ProgressBar1.setPosition(0);
+    form_.ProgressBar1.text.clear();
+}
+
+void LoaderOutput::endProgress() {
+    last_.remainingMs.reset();
+    form_.ProgressBar1.text = ProgressText::barText(last_);
 }
 
 void LoaderOutput::addTerminalLine(const QByteArray& line) {

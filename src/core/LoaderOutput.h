@@ -19,6 +19,11 @@ public:
     // "DONE:TOTAL" in status panel 0, the share and time left on the bar, the event to the
     // observer.
     void showProgress(const ProgressEvent& progress);
+    // An operation starts: the bar is empty and says nothing, whatever the last one left.
+    void clearProgress();
+    // The operation is over, however it ended: nothing is left to wait for, so the bar keeps
+    // how far it got without a time left.
+    void endProgress();
     // Adds one line to the terminal window's view.
     void addTerminalLine(const QByteArray& line);
 
@@ -28,4 +33,5 @@ public:
 
 private:
     FormModel& form_;
+    ProgressEvent last_;
 };

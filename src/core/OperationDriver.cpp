@@ -29,7 +29,11 @@ void OperationDriver::startOperation() {
     s.OperationActive = true;
     s.ControllerNotFound = false;
     loader_.Timer3->stop();
-    loader_.form.ProgressBar1.setPosition(0);
+    loader_.output.clearProgress();
+    // Only the storage load shows its confirmed position in the firmware group's caption.
+    if (s.OperationMode != kModeStore) {
+        loader_.form.Panel3.caption = UiTexts::firmwareGroup();
+    }
     loader_.setStatus(3, UiTexts::openingPort());
     s.OperationFailed = false;
     result_ = OperationResult{};
@@ -42,6 +46,7 @@ void OperationDriver::startOperation() {
         endWithError(e);
     }
     RestoreControls();
+    loader_.output.endProgress();
     if (onFinished) {
         onFinished(result_);
     }
@@ -200,6 +205,9 @@ void OperationDriver::ToolButton1Click() {
     FormModel& f = loader_.form;
     f.setConnectionKind((f.connectionKind() + 1) % 3);
     applyOptionVisibility();
+    // A message of the last operation or link (a port that would not open) speaks of the kind
+    // left behind.
+    loader_.setStatus(3, QString());
 }
 
 QString OperationDriver::menuCaption(int itemIcon) {

@@ -40,6 +40,9 @@ inline QString menuStore() {
 inline QString menuReadBack() {
     return QStringLiteral("Выгрузка прошивки из памяти хранения контроллера в файл...");
 }
+inline QString firmwareGroup() {
+    return QStringLiteral("Прошивка");
+}
 inline QString openingPort() {
     return QStringLiteral("Открытие порта...");
 }

@@ -72,6 +72,8 @@ TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
     layout->addWidget(linkState_);
 
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TerminalWindow::writeBackLines);
+    connect(Memo1->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+            [this](int, int maximum) { keepShowingEnd(maximum); });
     connect(Edit1, &QLineEdit::textEdited, this,
             [this](const QString& text) { loader_.form.terminal.edit1 = text; });
 
@@ -143,6 +145,18 @@ void TerminalWindow::syncLines() {
         showEnd();
     }
     showSent_ = false;
+}
+
+// A view that showed the end of the exchange goes on showing it when the range changes: when
+// lines come, and when the view becomes shorter (the send line shows again as a link opens),
+// which leaves the position short of the new maximum. A view the user scrolled up stays put.
+void TerminalWindow::keepShowingEnd(int maximum) {
+    QScrollBar* bar = Memo1->verticalScrollBar();
+    const bool showedEnd = bar->value() >= scrollMaximum_;
+    scrollMaximum_ = maximum;
+    if (showedEnd) {
+        bar->setValue(maximum);
+    }
 }
 
 void TerminalWindow::showEnd() {

@@ -46,6 +46,7 @@ protected:
 private:
     void syncLines();
     void syncLinkState();
+    void keepShowingEnd(int maximum);
     void showEnd();
     void writeBackLines();
     void handled();
@@ -59,6 +60,7 @@ private:
     TerminalMirror mirror_;
     // The user sent a line: the view shows it, wherever the user had scrolled or clicked.
     bool showSent_ = false;
+    int scrollMaximum_ = 0; // the vertical scroll bar's maximum before its last change
     bool syncing_ = false;
     bool saved_ = false;
 };

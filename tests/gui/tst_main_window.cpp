@@ -1,10 +1,13 @@
 #include "GuiFixture.h"
+#include "app/ElidedLabel.h"
 #include "app/QtDialogs.h"
 #include "app/QtTranslations.h"
 
+#include <QAbstractFileIconProvider>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,8 +49,10 @@ private slots:
     void keysOpenMenuAndPressButtons();
     void dialogsSpeakRussian_data();
     void dialogsSpeakRussian();
-    void multiLineHintsShowAsLines_data();
-    void multiLineHintsShowAsLines();
+    void tooltipsShowWhole_data();
+    void tooltipsShowWhole();
+    void nothingLeftOver_data();
+    void nothingLeftOver();
 };
 
 void MainWindowTest::menuItemChoosesOperationAndOptions_data() {
@@ -292,6 +297,77 @@ void MainWindowTest::statusBarMirrorsModel() {
     QCOMPARE(f.find<QLabel>("UnitSign")->text(), QStringLiteral("UNIT:LUMET5"));
 }
 
+void MainWindowTest::nothingLeftOver_data() {
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QString>("control"); // where the text is read
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("bar after a flash") << "done"
+                                       << "ProgressBar1"
+                                       << "100 %";
+    QTest::newRow("bar after a cancel") << "cancelled"
+                                        << "ProgressBar1"
+                                        << "25 %";
+    QTest::newRow("bar in the next wait") << "cancelled, again"
+                                          << "ProgressBar1"
+                                          << "";
+    QTest::newRow("caption in a flash after a store") << "stored, again"
+                                                      << "Panel3"
+                                                      << "Прошивка";
+    QTest::newRow("message after a kind switch") << "port refused, kind"
+                                                 << "Status3"
+                                                 << "";
+}
+
+// Texts of an operation, a store or a link do not outlive what they speak of: the bar's time left
+// ends with the operation and its share with the next start, the storage position leaves the
+// group's caption when another operation runs, a message of a link leaves with its kind.
+void MainWindowTest::nothingLeftOver() {
+    QFETCH(QString, story);
+    QFETCH(QString, control);
+    QFETCH(QString, expected);
+    GuiFixture f;
+    RecordingLinks links(f.loader());
+    f.loader().links = &links;
+    f.start();
+    Loader& l = f.loader();
+    const auto shownText = [&f, &control] {
+        QWidget* widget = f.find<QWidget>(control.toLatin1().constData());
+        if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
+            return bar->isTextVisible() ? bar->text() : QString();
+        }
+        if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+            return group->title();
+        }
+        return static_cast<QLabel*>(widget)->text();
+    };
+    const bool cancelled = story.startsWith(QLatin1String("cancelled"));
+    QString seenAtStart;
+    l.driver.setProcedure(kModeFlash, [&] {
+        f.app->syncAll();
+        seenAtStart = shownText();
+        ProgressEvent progress{cancelled ? 25 : 100, 100, std::nullopt, cancelled ? 51000 : 1000};
+        l.showProgress(progress);
+        return cancelled ? Verdict::failed(Outcome::Cancelled) : Verdict{};
+    });
+    if (story.startsWith(QLatin1String("stored"))) {
+        l.form.Panel3.caption = QStringLiteral("Прошивка: страница 70, адрес 10, строка 120");
+    }
+    if (story.startsWith(QLatin1String("port refused"))) {
+        l.setStatus(3, QStringLiteral("Unable to open com port /dev/ttyS0: отказано в доступе"));
+        QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
+    } else {
+        QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    }
+    if (story.endsWith(QLatin1String("again"))) {
+        QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+        QCOMPARE(seenAtStart, expected);
+    } else {
+        f.app->syncAll();
+        QCOMPARE(shownText(), expected);
+    }
+    f.finish();
+}
+
 void MainWindowTest::waitTimeMenuItem() {
     GuiFixture f;
     f.start();
@@ -478,43 +554,75 @@ void MainWindowTest::tabGoesThroughEveryControl() {
     // The accompanying initialisation is disabled until the finalisation is checked; no file
     // is chosen, so the header cannot be edited.
     QCOMPARE(visited,
-             (QStringList{"ToolButton1", "btnConnect", "ToolButton5", "ToolButton9", "btnExit",
-                          "cmbComPort", "cmbBaudRate", "tbAutoComList", "edName", "btnOpen",
-                          "cbFinalization", "cbWaitConnectLUMET", "cbVerifyStored"}));
+             (QStringList{"ToolButton1", "btnConnect", "ToolButton5", "ToolButton9", "pbWaitAnswer",
+                          "btnExit", "cmbComPort", "cmbBaudRate", "tbAutoComList", "edName",
+                          "btnOpen", "cbFinalization", "cbWaitConnectLUMET", "cbVerifyStored"}));
 }
 
 void MainWindowTest::keysOpenMenuAndPressButtons_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<QString>(
-        "outcome"); // "menu": the operation menu opened; "file": the file dialog
-    QTest::newRow("F4") << int(Qt::Key_F4) << int(Qt::NoModifier) << "menu";
-    QTest::newRow("Alt+Down") << int(Qt::Key_Down) << int(Qt::AltModifier) << "menu";
-    QTest::newRow("Alt+В chooses a file") << 0x0412 << int(Qt::AltModifier) << "file";
+    QTest::addColumn<QString>("focus"); // the control that has the focus
+    // "menu": the operation menu opened; "store": it opened and its letter З chose the storage
+    // load; "exchange": the exchange menu opened; "file": the file dialog; "": none of them
+    QTest::addColumn<QString>("outcome");
+    const int alt = int(Qt::AltModifier);
+    const int none = int(Qt::NoModifier);
+    QTest::newRow("F4") << int(Qt::Key_F4) << none << "btnConnect"
+                        << "menu";
+    QTest::newRow("Alt+Down") << int(Qt::Key_Down) << alt << "btnConnect"
+                              << "store";
+    QTest::newRow("F4 in the file field") << int(Qt::Key_F4) << none << "edName"
+                                          << "store";
+    QTest::newRow("Alt+Down on a check box") << int(Qt::Key_Down) << alt << "tbAutoComList"
+                                             << "menu";
+    QTest::newRow("F4 opens the port list") << int(Qt::Key_F4) << none << "cmbComPort"
+                                            << "";
+    QTest::newRow("menu key on the wait bar") << int(Qt::Key_Menu) << none << "pbWaitAnswer"
+                                              << "exchange";
+    QTest::newRow("Space on the wait bar") << int(Qt::Key_Space) << none << "pbWaitAnswer"
+                                           << "exchange";
+    QTest::newRow("Alt+В chooses a file") << 0x0412 << alt << "btnConnect"
+                                          << "file";
 }
 
 void MainWindowTest::keysOpenMenuAndPressButtons() {
     QFETCH(int, key);
     QFETCH(int, modifiers);
+    QFETCH(QString, focus);
     QFETCH(QString, outcome);
     GuiFixture f;
     f.start();
-    auto* button = f.find<QToolButton>("btnConnect");
-    button->setFocus();
-    bool menuShown = false;
+    QWidget* focused = f.find<QWidget>(focus.toLatin1().constData());
+    focused->setFocus();
+    QMenu* operations = f.window().popupMenu1();
+    QMenu* exchange = f.window().popupMenu2();
+    QString shown;
     QTimer::singleShot(100, [&] {
-        menuShown = f.window().popupMenu1()->isVisible();
-        f.window().popupMenu1()->close();
+        shown = operations->isVisible() ? QStringLiteral("menu")
+                : exchange->isVisible() ? QStringLiteral("exchange")
+                                        : QString();
+        if (outcome == QLatin1String("store") && operations->isVisible()) {
+            QTest::sendKeyEvent(QTest::Click, operations, Qt::Key(0x0417), QStringLiteral("з"),
+                                Qt::NoModifier);
+            shown = f.loader().state.OperationMode == kModeStore ? QStringLiteral("store")
+                                                                 : QStringLiteral("menu");
+        }
+        operations->close();
+        exchange->close();
     });
     // The text is given: QTest finds none for a Cyrillic key of its own.
     const QString text = key == 0x0412 ? QStringLiteral("в") : QString();
     for (const QTest::KeyAction action : {QTest::Press, QTest::Release}) {
-        QTest::sendKeyEvent(action, button, Qt::Key(key), text, Qt::KeyboardModifiers(modifiers));
+        QTest::sendKeyEvent(action, focused, Qt::Key(key), text, Qt::KeyboardModifiers(modifiers));
     }
     QTest::qWait(150);
-    QCOMPARE(menuShown, outcome == QLatin1String("menu"));
-    QCOMPARE(f.dialogs.calls.size() == 1 && f.dialogs.calls.at(0).kind == QLatin1String("file"),
-             outcome == QLatin1String("file"));
+    if (auto* list = qobject_cast<QComboBox*>(focused)) {
+        list->hidePopup();
+    }
+    const bool fileChosen =
+        f.dialogs.calls.size() == 1 && f.dialogs.calls.at(0).kind == QLatin1String("file");
+    QCOMPARE(fileChosen ? QStringLiteral("file") : shown, outcome);
     QVERIFY(!f.loader().state.OperationActive);
 }
 
@@ -529,8 +637,8 @@ void MainWindowTest::dialogsSpeakRussian_data() {
                                << "OK";
 }
 
-// Qt's own texts are Russian, the read-back's file is chosen with a save dialog, and an input
-// box is wide enough for its title.
+// Qt's own texts are Russian (also the kinds of the file dialog's entries), the read-back's file is
+// chosen with a save dialog, and an input box is wide enough for its title.
 void MainWindowTest::dialogsSpeakRussian() {
     QFETCH(QString, dialog);
     QFETCH(QString, accept);
@@ -571,32 +679,56 @@ void MainWindowTest::dialogsSpeakRussian() {
     QVERIFY2(buttons.contains(QStringLiteral("Отмена")),
              qPrintable(buttons.join(QLatin1Char(','))));
     QVERIFY(dialog != QLatin1String("input") || titleSpace >= 100);
+    // The file dialog's column of kinds: a folder is a "Папка".
+    QCOMPARE(QAbstractFileIconProvider().type(QFileInfo(QDir::tempPath())),
+             QStringLiteral("Папка"));
 }
 
-void MainWindowTest::multiLineHintsShowAsLines_data() {
+void MainWindowTest::tooltipsShowWhole_data() {
     QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("deviceType"); // the controller's device type, where it matters
     QTest::addColumn<int>("lines");
     QTest::addColumn<QString>("firstLine");
-    QTest::newRow("header edit") << "btnHeaderEdit" << 7
+    QTest::newRow("header edit") << "btnHeaderEdit"
+                                 << "" << 7
                                  << "Кнопка разрешает редактировать заголовок файла, содержащего "
                                     "обновление ПО ";
-    QTest::newRow("finalisation") << "cbFinalization" << 6 << "ПРИ АКТИВНОМ ФЛАГЕ ФИНАЛИЗАЦИИ:";
-    QTest::newRow("wait for LUMET")
-        << "cbWaitConnectLUMET" << 3 << "При активации данной опции и отсутствии LUMET ";
-    QTest::newRow("broker id") << "HARDWARE_IDEdt" << 1
-                               << "Уникальный идентификатор  LUMET5 на \"Korve Брокер\"";
+    QTest::newRow("finalisation") << "cbFinalization"
+                                  << "" << 6 << "ПРИ АКТИВНОМ ФЛАГЕ ФИНАЛИЗАЦИИ:";
+    QTest::newRow("wait for LUMET") << "cbWaitConnectLUMET"
+                                    << "" << 3 << "При активации данной опции и отсутствии LUMET ";
+    QTest::newRow("broker id") << "HARDWARE_IDEdt"
+                               << "" << 1 << "Уникальный идентификатор  LUMET5 на \"Korve Брокер\"";
+    QTest::newRow("wait bar") << "pbWaitAnswer"
+                              << "" << 2
+                              << "Ожидание ответа. Щелчок завершает ожидание; правая кнопка (с "
+                                 "клавиатуры: клавиша меню или пробел) открывает меню обмена";
+    QTest::newRow("long device type")
+        << "UnitSign"
+        << "UNIT:LUMET52X-EXTENDED-RAILWAY" << 1 << "UNIT:LUMET52X-EXTENDED-RAILWAY";
+    QTest::newRow("device type that fits") << "UnitSign"
+                                           << "UNIT:LUMET52" << 1 << "";
 }
 
-void MainWindowTest::multiLineHintsShowAsLines() {
+// Multi-line hints show as their lines; a text cut for want of room is whole in its tooltip.
+void MainWindowTest::tooltipsShowWhole() {
     QFETCH(QString, control);
+    QFETCH(QString, deviceType);
     QFETCH(int, lines);
     QFETCH(QString, firstLine);
     GuiFixture f;
     f.start();
-    const QStringList shown =
-        f.find<QWidget>(control.toLatin1().constData())->toolTip().split(QLatin1Char('\n'));
+    if (!deviceType.isEmpty()) {
+        f.loader().form.UnitSign.caption = deviceType;
+    }
+    f.app->syncAll();
+    QWidget* widget = f.find<QWidget>(control.toLatin1().constData());
+    const QStringList shown = widget->toolTip().split(QLatin1Char('\n'));
     QCOMPARE(shown.size(), lines);
     QCOMPARE(shown.at(0), firstLine);
+    if (auto* label = qobject_cast<ElidedLabel*>(widget)) {
+        QCOMPARE(label->isElided(), !firstLine.isEmpty());
+    }
 }
 
 QTEST_MAIN(MainWindowTest)

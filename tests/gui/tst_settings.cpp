@@ -1,10 +1,14 @@
 #include "GuiFixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
 #include <QStackedWidget>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +28,8 @@ private slots:
     void settingsRoundTrip();
     void debugModeIsWrittenBack();
     void windowReopensWhereItWas();
+    void typedPortIsKept_data();
+    void typedPortIsKept();
     void handEditedSettingsStartSanely_data();
     void handEditedSettingsStartSanely();
 };
@@ -108,6 +114,7 @@ void SettingsTest::settingsRoundTrip() {
         l.setAnswerGap(800);
         l.form.OpenDialog1.filterIndex = 2;
         l.form.cbWaitConnectLUMET.checked = true;
+        l.form.cbFinalization.checked = true;
         l.form.DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
                              QStringLiteral("NAME Котельная, 2")};
         f.app->syncAll();
@@ -147,6 +154,8 @@ void SettingsTest::settingsRoundTrip() {
     QCOMPARE(l.form.OpenDialog1.defaultExt, QStringLiteral("*.s28"));
     QVERIFY(l.form.cbWaitConnectLUMET.checked);
     QVERIFY(l.form.cbFinalization.visible);
+    QVERIFY(f.find<QCheckBox>("cbFinalization")->isChecked());
+    QVERIFY(f.find<QCheckBox>("cbDopInitCmd")->isEnabled());
     QCOMPARE(l.form.DopCmdMemo,
              (QStringList{QStringLiteral("SILENCETIME 300"), QStringLiteral("NAME Котельная, 2")}));
 }
@@ -177,8 +186,9 @@ void SettingsTest::windowReopensWhereItWas() {
         GuiFixture f(dir.path());
         f.start();
         if (run == 0) {
-            f.window().move(240, 180);
-            QTRY_COMPARE(f.window().pos(), QPoint(240, 180));
+            // Whole on the offscreen platform's screen of 800 × 600.
+            f.window().move(40, 180);
+            QTRY_COMPARE(f.window().pos(), QPoint(40, 180));
             placed = f.window().geometry().topLeft();
         }
         QTRY_COMPARE(f.window().geometry().topLeft(), placed);
@@ -189,6 +199,42 @@ void SettingsTest::windowReopensWhereItWas() {
                         ini.value(QStringLiteral("StoreParams/Top")).toInt()),
                  placed);
     }
+}
+
+void SettingsTest::typedPortIsKept_data() {
+    QTest::addColumn<QString>("port"); // typed into the box; "pty": a pseudo-terminal's path
+    QTest::addColumn<bool>("listed");  // "В системе": the system's ports are listed
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("pseudo-terminal, system's ports") << "pty" << true << true;
+    QTest::newRow("pseudo-terminal, fixed list") << "pty" << false << true;
+    QTest::newRow("device gone, system's ports") << "/dev/velkor-gone" << true << false;
+}
+
+// A port typed into the box (a stable name under /dev/serial/by-id, a pseudo-terminal) is the
+// port at the next start while the device is there, also when the system's list lacks it.
+void SettingsTest::typedPortIsKept() {
+    QFETCH(QString, port);
+    QFETCH(bool, listed);
+    QFETCH(bool, kept);
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const QString typed =
+        port == QLatin1String("pty") ? QString::fromLocal8Bit(ptsname(master)) : port;
+    QTemporaryDir dir;
+    {
+        GuiFixture f(dir.path());
+        f.start();
+        if (f.find<QCheckBox>("tbAutoComList")->isChecked() != listed) {
+            QTest::mouseClick(f.find<QCheckBox>("tbAutoComList"), Qt::LeftButton);
+        }
+        f.find<QComboBox>("cmbComPort")->setEditText(typed);
+        f.window().close();
+    }
+    GuiFixture f(dir.path());
+    f.start();
+    QCOMPARE(f.find<QCheckBox>("tbAutoComList")->isChecked(), listed);
+    QCOMPARE(f.find<QComboBox>("cmbComPort")->currentText() == typed, kept);
+    ::close(master);
 }
 
 // A hand-edited or damaged value in either settings file starts the program with a usable

@@ -2,6 +2,7 @@
 #include "app/ElidedLabel.h"
 #include "terminal/TerminalLog.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -42,7 +43,8 @@ private slots:
     void closingClosesSerialPortOnlyWithoutOperation_data();
     void closingClosesSerialPortOnlyWithoutOperation();
     void captionFollowsTheModel();
-    void viewShowsWhatWasSent();
+    void viewFollowsTheExchange_data();
+    void viewFollowsTheExchange();
     void refusedLinkSaysWhy();
 };
 
@@ -247,31 +249,61 @@ void TerminalTest::captionFollowsTheModel() {
     QCOMPARE(f.terminal().windowTitle(), QStringLiteral("Терминальное окно RxCount=3 len=15"));
 }
 
-// Received lines do not pull the view away from where the user reads; a line the user sends is
-// shown, even after a click left the text cursor at the top.
-void TerminalTest::viewShowsWhatWasSent() {
+void TerminalTest::viewFollowsTheExchange_data() {
+    QTest::addColumn<QString>("step"); // what happens before the next lines come
+    QTest::addColumn<bool>("atEnd");   // the view then shows the last line
+    QTest::newRow("link closed and opened again") << "reopen" << true;
+    QTest::newRow("scrolled up to read") << "scroll" << false;
+    QTest::newRow("line sent after scrolling up") << "send" << true;
+}
+
+// The view follows the exchange while it shows its end, also when the send line went and came
+// back with the link; received lines do not pull it away from where the user reads; a line the
+// user sends is shown, even after a click left the text cursor at the top.
+void TerminalTest::viewFollowsTheExchange() {
+    QFETCH(QString, step);
+    QFETCH(bool, atEnd);
     GuiFixture f;
     RecordingLinks links(f.loader());
     f.loader().links = &links;
     f.start();
     f.window().ToolButton5Click();
     for (int i = 0; i < 200; ++i) {
-        f.loader().addTerminalLine("LINE " + QByteArray::number(i));
+        f.loader().addTerminalLine("BANNER " + QByteArray::number(i));
     }
-    f.app->syncAll();
+    QTest::qWait(30);
     QPlainTextEdit* memo = f.terminal().memo();
     QScrollBar* bar = memo->verticalScrollBar();
     QCOMPARE(bar->value(), bar->maximum());
-    memo->moveCursor(QTextCursor::Start);
-    bar->setValue(0);
-    f.loader().addTerminalLine("RECEIVED");
-    f.app->syncAll();
-    QCOMPARE(bar->value(), 0);
-    QLineEdit* edit = f.terminal().edit();
-    edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("VER"));
-    QTest::keyClick(edit, Qt::Key_Return);
-    QCOMPARE(bar->value(), bar->maximum());
+    // The send line and the link's state beside it differ in height by less than a line: the
+    // link is closed and opened at heights of the window a pixel apart, one line's worth.
+    const int rounds = step == QLatin1String("reopen") ? memo->fontMetrics().lineSpacing() : 1;
+    for (int round = 0; round < rounds; ++round) {
+        if (step == QLatin1String("reopen")) {
+            f.terminal().resize(f.terminal().width(), 312 + round);
+            auto* port = f.find<QComboBox>("cmbComPort");
+            const QString chosen = port->currentText();
+            port->setEditText(chosen + QLatin1Char('1'));
+            QTest::qWait(20);
+            QVERIFY(!f.terminal().sendPanel()->isVisible());
+            port->setEditText(chosen);
+            QTest::mouseClick(f.find<QToolButton>("ToolButton5"), Qt::LeftButton);
+            QTest::qWait(20);
+            QVERIFY(f.terminal().sendPanel()->isVisible());
+        } else {
+            memo->moveCursor(QTextCursor::Start);
+            bar->setValue(0);
+        }
+        if (step == QLatin1String("send")) {
+            QTest::keyClicks(f.terminal().edit(), QStringLiteral("VER"));
+            QTest::keyClick(f.terminal().edit(), Qt::Key_Return);
+        } else {
+            f.loader().addTerminalLine("S315000000");
+            QTest::qWait(20);
+        }
+        QVERIFY2((bar->value() == bar->maximum()) == atEnd, qPrintable(QString::number(round)));
+        QCOMPARE(bar->value() == 0, !atEnd);
+    }
     f.finish();
 }
 

@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QScreen>
+#include <QSettings>
 #include <QSpinBox>
 #include <QToolButton>
 
@@ -60,6 +62,8 @@ private slots:
     void initTestCase();
     void flashShowsEveryStatusWhole();
     void storageOptionsShowWhole();
+    void restoredWindowIsOnScreen_data();
+    void restoredWindowIsOnScreen();
 
 private:
     DevSimProcess devsim_;
@@ -131,6 +135,47 @@ void WindowOnScreenTest::storageOptionsShowWhole() {
             QVERIFY2(!option.intersects(where), name);
         }
     }
+}
+
+void WindowOnScreenTest::restoredWindowIsOnScreen_data() {
+    QTest::addColumn<QPoint>("stored"); // the client area's origin, saved at 100 % on 1280 × 800
+    QTest::newRow("where it was") << QPoint(100, 120);
+    QTest::newRow("bottom right corner") << QPoint(1200, 700);
+    QTest::newRow("off the left edge") << QPoint(-600, 300);
+    QTest::newRow("off every screen") << QPoint(5000, 5000);
+}
+
+// The window restored at its stored position is on the screen, whole where it fits: also at
+// 200 % (this function runs a second time with QT_SCALE_FACTOR=2), where a position saved at
+// 100 % lies twice as far out and the window is wider than the screen.
+void WindowOnScreenTest::restoredWindowIsOnScreen() {
+    QFETCH(QPoint, stored);
+    QTemporaryDir dir;
+    {
+        QSettings ini(QDir(dir.path()).filePath(QStringLiteral("velkor.ini")),
+                      QSettings::IniFormat);
+        ini.setValue(QStringLiteral("StoreParams/Left"), stored.x());
+        ini.setValue(QStringLiteral("StoreParams/Top"), stored.y());
+    }
+    GuiFixture f(dir.path());
+    f.start();
+    QTest::qWait(50);
+    const QRect area = f.window().screen()->availableGeometry();
+    const QRect frame = f.window().frameGeometry();
+    const QString where = QStringLiteral("window %1,%2 %3×%4 on %5×%6")
+                              .arg(frame.x())
+                              .arg(frame.y())
+                              .arg(frame.width())
+                              .arg(frame.height())
+                              .arg(area.width())
+                              .arg(area.height());
+    QVERIFY2(area.contains(frame.topLeft()), qPrintable(where));
+    QVERIFY2(frame.bottom() <= area.bottom(), qPrintable(where));
+    QVERIFY2(frame.right() <= area.right() || frame.left() == area.left(), qPrintable(where));
+    if (area.contains(QRect(stored, frame.size()))) {
+        QCOMPARE(f.window().geometry().topLeft(), stored);
+    }
+    f.finish();
 }
 
 QTEST_MAIN(WindowOnScreenTest)
