@@ -68,7 +68,7 @@ Answer Exchange::ask(const Command& command) {
     return answer;
 }
 
-// An engineer who waits for a controller to come on line has a command that may be repeated
+// While the engineer waits for a controller to come on line, a command that may be repeated is
 // sent until the controller answers or the operation is stopped.
 bool Exchange::waitForController(int attempts) const {
     return attempts > 1 && parts_.form.cbWaitConnectLUMET.checked;
