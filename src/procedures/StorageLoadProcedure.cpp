@@ -598,10 +598,7 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
     }
     // The bytes went somewhere else, perhaps into the text: only a store from the start is sure
     // to leave it whole.
-    LoaderState& s = loader_.state;
-    s.StartPage = kFirstPage;
-    s.PageAddr = kFirstAddr;
-    s.LastLoadedLine = 0;
+    resumeFromStart();
     end(Outcome::DescriptorMisplaced,
         QStringLiteral("дескриптор записан не на место (ожидалось NUM:%1 ADDR:%2, ответ: %3)")
             .arg(kFirstPage)
@@ -647,19 +644,14 @@ bool StorageLoadProcedure::storedTextVerified() {
         return false;
     }
     const QByteArray expected = fileText();
-    qsizetype differs = 0;
-    while (differs < expected.size() && differs < copy.text.size() &&
-           expected.at(differs) == copy.text.at(differs)) {
-        ++differs;
-    }
+    const qsizetype differs =
+        std::mismatch(expected.begin(), expected.end(), copy.text.begin(), copy.text.end()).first -
+        expected.begin();
     if (differs == expected.size() && copy.text.size() == expected.size() &&
         copy.descriptor.length == crc_.byteCount && copy.descriptor.crc == crc_.value) {
         return true;
     }
-    LoaderState& s = loader_.state;
-    s.StartPage = kFirstPage;
-    s.PageAddr = kFirstAddr;
-    s.LastLoadedLine = 0;
+    resumeFromStart();
     end(Outcome::VerifyFailed,
         QStringLiteral("записанный текст не совпадает с файлом (символ %1 из %2)")
             .arg(differs + 1)
@@ -675,6 +667,14 @@ QByteArray StorageLoadProcedure::fileText() const {
         text += image_.line(i).toByteArray();
     }
     return text;
+}
+
+// Where the stored text cannot be trusted, a later run starts from the beginning.
+void StorageLoadProcedure::resumeFromStart() {
+    LoaderState& s = loader_.state;
+    s.StartPage = kFirstPage;
+    s.PageAddr = kFirstAddr;
+    s.LastLoadedLine = 0;
 }
 
 void StorageLoadProcedure::finalise() {

@@ -107,6 +107,7 @@ private:
     Verdict commonVerdict() const;
     void rollBack();
     void keepConfirmedPosition();
+    void resumeFromStart();
     bool writeDescriptor();
     void finalise();
     void sendAccompanyingLines();
