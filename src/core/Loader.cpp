@@ -9,6 +9,14 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
     // Timer3 runs from program start and flushes the terminal even before any connection.
     Timer3->start();
+    output.onNotice = [this](const Notice& notice) {
+        if (notice.kind == Notice::Kind::Error) {
+            dialogs.showError(notice.text, notice.caption);
+        } else {
+            dialogs.showInformation(notice.text);
+        }
+    };
+    output.onControllerNotFound = [this] { driver.stopForMissingController(); };
 }
 
 Loader::Stop Loader::stopReason() const {
