@@ -8,6 +8,7 @@
 #include "connections/BrokerFrame.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
+#include "core/OutcomeText.h"
 
 #include <QJsonArray>
 #include <cstdio>
@@ -133,6 +134,9 @@ void journalSend(CliSession& session, const QStringList& texts, CliResult& resul
     } else if (loader.state.ControllerNotFound) {
         ending = QStringLiteral("контроллер ID %1 не найден брокером")
                      .arg(loader.form.HARDWARE_IDEdt.wholeValue());
+    } else if (loader.state.Flooded) {
+        ending = OutcomeText::cause(Outcome::Flooded, {}, {});
+        result.outcome = OutcomeText::word(Outcome::Flooded);
     } else if (loader.state.AnswerDamaged && loader.state.AnswerBuffer.isEmpty()) {
         ending = QStringLiteral("ответ повреждён (ошибка CRC)");
     }
