@@ -5,6 +5,7 @@
 #include "core/Loader.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,17 @@ public:
     bool confirm(const QString&) override { return false; }
     bool inputQuery(const QString&, const QString&, QString&) override { return false; }
     bool openFile(FileDialogState&) override { return false; }
+};
+
+// Puts the temporary folders made after it into /dev/shm, where the system has it and no
+// other place was asked for (TMPDIR).
+struct InMemoryTemporaryFolders {
+    InMemoryTemporaryFolders() {
+        if (qEnvironmentVariableIsEmpty("TMPDIR") &&
+            QFileInfo(QStringLiteral("/dev/shm")).isWritable()) {
+            qputenv("TMPDIR", "/dev/shm");
+        }
+    }
 };
 
 // One loader in virtual time for the whole fuzzing run.

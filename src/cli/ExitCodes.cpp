@@ -18,6 +18,7 @@ int exitCodeOf(Outcome outcome) {
     case Outcome::Refused:
         return kExitProtocol;
     case Outcome::Damaged:
+    case Outcome::Flooded:
     case Outcome::Unconfirmed:
     case Outcome::LinkLost:
     case Outcome::NoAnswer:

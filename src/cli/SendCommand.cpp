@@ -7,6 +7,7 @@
 #include "cli/UsageError.h"
 #include "connections/BrokerFrame.h"
 #include "core/Cp1251.h"
+#include "core/OutcomeText.h"
 
 #include <QJsonArray>
 
@@ -87,6 +88,10 @@ void reportStop(const OperationResult& operation, const QStringList& texts) {
         break;
     case Outcome::LinkLost:
         message = QStringLiteral("the connection closed");
+        break;
+    case Outcome::Flooded:
+    case Outcome::Error:
+        message = OutcomeText::cause(operation.outcome, operation.reason, QString());
         break;
     default:
         return;

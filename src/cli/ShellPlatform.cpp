@@ -2,12 +2,17 @@
 
 #include <QtGlobal>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -126,6 +131,41 @@ const char* ShellPlatform::signalName(int signal) {
     default:
         return "signal";
     }
+}
+
+ShellPlatform::FifoHold::~FifoHold() {
+#ifdef Q_OS_UNIX
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+#endif
+}
+
+int ShellPlatform::FifoHold::open(const char* path, const std::function<void()>& onNoReader) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (::stat(path, &info) != 0 || !S_ISFIFO(info.st_mode)) {
+        return 0;
+    }
+    // Without O_NONBLOCK the open would wait for a reader inside the system, past any signal.
+    for (bool told = false;; told = true) {
+        fd_ = ::open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ >= 0 || errno != ENXIO) {
+            return 0; // any other failure shows when the data is written
+        }
+        if (!told) {
+            onNoReader();
+        }
+        if (const int signal = takeStopSignal(); signal != 0) {
+            return signal;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(onNoReader);
+    return 0;
+#endif
 }
 
 std::int64_t ShellPlatform::processId() {

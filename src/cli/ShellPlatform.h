@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // The shell front end's calls into the operating system, in one place: terminals, the signals
 // that stop a run, and the children of a fleet. On a system without them (Windows) each call
@@ -37,6 +38,24 @@ int takeStopSignal();
 int exitCodeForSignal(int signal);
 // "SIGTERM" and the like, for messages.
 const char* signalName(int signal);
+
+// A FIFO held open for writing while a run lasts. Opening waits for a process to read it
+// without blocking, so a stop signal still ends the wait; held, it keeps a reader that came
+// from seeing the end of the data before the run writes it.
+class FifoHold {
+public:
+    FifoHold() = default;
+    ~FifoHold();
+    FifoHold(const FifoHold&) = delete;
+    FifoHold& operator=(const FifoHold&) = delete;
+
+    // Nothing for a path that is no FIFO. Calls onNoReader once when no process reads it yet.
+    // Returns the stop signal that ended the wait, 0 when a reader came (or it is no FIFO).
+    int open(const char* path, const std::function<void()>& onNoReader);
+
+private:
+    int fd_ = -1;
+};
 
 // The process id of this process.
 std::int64_t processId();

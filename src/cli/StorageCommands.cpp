@@ -5,12 +5,14 @@
 #include "cli/ExitCodes.h"
 #include "cli/OperationSupport.h"
 #include "cli/ShellOutput.h"
+#include "cli/ShellPlatform.h"
 #include "cli/UsageError.h"
 #include "core/Cp1251.h"
 #include "core/FileText.h"
 #include "core/LoaderError.h"
 #include "core/SafeFile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <cstdio>
 #include <optional>
@@ -48,7 +50,7 @@ const char* kReadbackHelp =
     "Reads the firmware stored in the controller's storage memory back into the S-record file\n"
     "OUT and checks it against the stored length and checksum. OUT is replaced only when the\n"
     "checksum matched, and only as a whole; the lines of a read-back that did not match go to\n"
-    "OUT.partial.\n"
+    "OUT.partial. With a FIFO as OUT, the read begins once a process reads the FIFO.\n"
     "  --password TEXT            the password, when the controller asks for one (without\n"
     "                             it, asked on the terminal when standard input is one)\n"
     "  -q, --quiet                no status messages on standard error\n"
@@ -257,6 +259,26 @@ QString outputPath(const QString& out, const RunFlags& flags) {
     return path;
 }
 
+// A FIFO as OUT is opened before the read, once a process reads it: the data is not read
+// from the controller for nobody, and a stop signal ends the wait. Nothing when a reader came
+// (or OUT is no FIFO), else the result of the stopped run.
+std::optional<CliResult> awaitFifoReader(ShellPlatform::FifoHold& fifo, const QString& path) {
+    const QString name = QStringLiteral("readback");
+    const int signal = fifo.open(QFile::encodeName(path).constData(), [&] {
+        ShellOutput::report(
+            name, QStringLiteral("no process reads the FIFO \"%1\"; waiting for one (Ctrl-C "
+                                 "stops)")
+                      .arg(path));
+    });
+    if (signal == 0) {
+        return std::nullopt;
+    }
+    const QString stopped = QStringLiteral("stopped by %1 before anything was read")
+                                .arg(QLatin1String(ShellPlatform::signalName(signal)));
+    ShellOutput::report(name, stopped);
+    return CliResult::withCode(ShellPlatform::exitCodeForSignal(signal), stopped);
+}
+
 CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
     Parsed p = parse(arguments, false);
     if (p.help) {
@@ -270,6 +292,10 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
         return CliResult::withCode(kExitIoErr, problem);
     }
     CliSession session(p.options, p.quiet || flags.quiet);
+    ShellPlatform::FifoHold fifo;
+    if (auto stopped = toStdout ? std::nullopt : awaitFifoReader(fifo, p.path)) {
+        return *stopped;
+    }
     Procedures& procedures = session.procedures;
     session.questions.file = p.path;
     session.questions.password_ = p.password;

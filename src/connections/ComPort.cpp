@@ -4,7 +4,9 @@
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 namespace {
 
@@ -83,6 +85,7 @@ void ComPort::open() {
         return;
     }
     port_.setPortName(deviceFor(name_));
+    presetLineSettings();
     resetErrors();
     if (!port_.open(QIODevice::ReadWrite)) {
         const int code = systemCode(port_.error());
@@ -102,9 +105,26 @@ void ComPort::open() {
     }
 }
 
+// Handed over before the open, the settings are what the open itself puts on the line as it
+// opens the device: the line never passes through another speed or format (9600 baud, the
+// port's own default) on the way to them. A speed outside the common ones is set after the
+// open, where a device that refuses it is named as refusing the speed.
+void ComPort::presetLineSettings() {
+    static constexpr int kCommonSpeeds[] = {9600, 19200, 38400, 57600, 115200};
+    if (std::find(std::begin(kCommonSpeeds), std::end(kCommonSpeeds), baud_) !=
+        std::end(kCommonSpeeds)) {
+        port_.setBaudRate(baud_);
+    }
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+}
+
 void ComPort::applyLineSettings() {
     // The system raised DTR and RTS when it opened the device; they go down before anything
     // else, so that a controller whose reset or boot pin hangs on them sees the shortest pulse.
+    // The settings after them are confirmed: the line already has them, and stays as it is.
     dropModemLine([this] { return port_.setDataTerminalReady(false); }, QStringLiteral("DTR"));
     dropModemLine([this] { return port_.setRequestToSend(false); }, QStringLiteral("RTS"));
     require(port_.setBaudRate(baud_), QStringLiteral("скорость %1 бит/с").arg(baud_));

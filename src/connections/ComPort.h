@@ -36,6 +36,7 @@ public:
 private:
     void onError(QSerialPort::SerialPortError error);
     void onReadyRead();
+    void presetLineSettings();
     // Applies the line settings, DTR and RTS first; a refused one raises SerialError.
     void applyLineSettings();
     void dropModemLine(const std::function<bool()>& drop, const QString& line);

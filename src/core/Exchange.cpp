@@ -159,6 +159,7 @@ void Exchange::sendAttempt(const QByteArray& text, std::int32_t waitMs) {
     }
     WaitAnswer(wait);
     if (s.AnswerOverflow) {
+        s.Flooded = true;
         throw LoaderError(answerOverflowText());
     }
     // The wait ran out while the answer's rest was awaited: what came is an answer, never none.

@@ -44,6 +44,9 @@ struct LoaderState {
     // More than ReceiveRouter::kAnswerLimit bytes arrived since the attempt began: the peer
     // sends without pause, and the exchange ends with an error.
     bool AnswerOverflow = false;
+    // An exchange of this operation was cut off by such a flood: whatever the procedure made
+    // of the failure, the flood is its cause.
+    bool Flooded = false;
     std::int32_t AnswerTimeoutMs = 80000;           // kept in mnuTimeOut.Tag
     std::int32_t AnswerGapMs = kDefaultAnswerGapMs; // kept in mnuAnswerGap.Tag
     std::int32_t AttemptCount = 0;

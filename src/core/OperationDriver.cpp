@@ -49,6 +49,7 @@ void OperationDriver::start(const OperationRequest& request) {
     }
     loader_.setStatus(3, UiTexts::openingPort());
     s.OperationFailed = false;
+    s.Flooded = false;
     result_ = OperationResult{};
     result_.operation = request.operation;
     procedureStarted_ = false;
@@ -91,8 +92,8 @@ Verdict OperationDriver::runProcedure() {
 
 void OperationDriver::report(const Verdict& verdict) {
     const LoaderState& s = loader_.state;
-    result_.outcome = verdict.outcome;
-    result_.reason = reasonOf(verdict);
+    result_.outcome = outcomeOf(verdict);
+    result_.reason = result_.outcome == Outcome::Flooded ? QString() : reasonOf(verdict);
     result_.file = verdict.file;
     result_.resume = verdict.resume;
     result_.answers = verdict.answers;
@@ -100,6 +101,7 @@ void OperationDriver::report(const Verdict& verdict) {
     const QDateTime end = loader_.runtime.now();
     result_.elapsedMs = s.OperationStart.msecsTo(end);
     Verdict completed = verdict;
+    completed.outcome = result_.outcome;
     completed.reason = result_.reason;
     result_.text =
         OutcomeText::status(request_.operation, completed,
@@ -116,6 +118,14 @@ void OperationDriver::writeJournal() {
         result_.journalError = errorText(e);
         loader_.setStatus(3, UiTexts::journalError().arg(result_.journalError));
     }
+}
+
+// A flood that cut an exchange off is the cause of a failure, whatever the procedure made of it
+// (silence, a lost connection, an error of its own); a cancel stays the user's.
+Outcome OperationDriver::outcomeOf(const Verdict& verdict) const {
+    const bool flooded =
+        loader_.state.Flooded && !verdict.succeeded() && verdict.outcome != Outcome::Cancelled;
+    return flooded ? Outcome::Flooded : verdict.outcome;
 }
 
 // The verdict's reason, completed where the driver knows more: the controller the broker did
@@ -137,19 +147,23 @@ QString OperationDriver::missingController() const {
 
 // An error raised on the way is shown as its own message, as the connection layer or the
 // procedure wrote it, and closes the connection; nothing is journalled. A cancel during the
-// connection wait is a cancel, not a busy port, and a controller the broker lacks is not found:
-// both are outcomes of the operation and get their journal entry.
+// connection wait is a cancel, not a busy port, a controller the broker lacks is not found, and
+// an exchange cut off by a flood is the flood: these are outcomes of the operation and get their
+// journal entry.
 void OperationDriver::endWithError(const std::exception& error) {
     const Loader::Stop stop = loader_.stopReason();
     if (stop == Loader::Stop::Cancelled) {
         result_.outcome = Outcome::Cancelled;
     } else if (stop == Loader::Stop::NotFound) {
         result_.outcome = Outcome::NotFound;
+    } else if (loader_.state.Flooded) {
+        result_.outcome = Outcome::Flooded;
     } else {
         result_.outcome = procedureStarted_ ? Outcome::Error : Outcome::ConnectionFailed;
     }
     result_.reason = result_.outcome == Outcome::NotFound    ? missingController()
                      : result_.outcome == Outcome::Cancelled ? cancelReason_
+                     : result_.outcome == Outcome::Flooded   ? QString()
                                                              : errorText(error);
     const bool ownMessage =
         result_.outcome == Outcome::Error || result_.outcome == Outcome::ConnectionFailed;

@@ -66,6 +66,7 @@ private:
     Verdict runProcedure();
     void writeJournal();
     QString missingController() const;
+    Outcome outcomeOf(const Verdict& verdict) const;
     QString reasonOf(const Verdict& verdict) const;
     QString cancelReason_;
 

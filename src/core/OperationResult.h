@@ -17,6 +17,7 @@ enum class Outcome {
     NoAnswer,         // the controller stopped answering
     Refused,          // the controller answered, but refused (the reason says what)
     Damaged,          // the answer came damaged (a broker frame failed its CRC check)
+    Flooded,          // the controller sent without pause, and the exchange was cut off
     Unconfirmed,      // the controller's confirmation does not match what was sent
     FileRefused,      // the firmware file failed its check; nothing was sent
     ChecksumMismatch, // the text read back does not match the stored checksum

@@ -34,6 +34,8 @@ QString OutcomeText::cause(Outcome outcome, const QString& reason, const QString
         return reason.isEmpty() ? QStringLiteral("устройство отказало") : reason;
     case Outcome::Damaged:
         return withReason(QStringLiteral("ответ устройства повреждён (ошибка CRC)"), reason);
+    case Outcome::Flooded:
+        return withReason(QStringLiteral("устройство передает данные без остановки"), reason);
     case Outcome::Unconfirmed:
         return withReason(QStringLiteral("устройство не подтвердило записанное"), reason);
     case Outcome::FileRefused:
@@ -101,6 +103,8 @@ QString OutcomeText::word(Outcome outcome) {
         return QStringLiteral("refused");
     case Outcome::Damaged:
         return QStringLiteral("damaged-answer");
+    case Outcome::Flooded:
+        return QStringLiteral("flood");
     case Outcome::Unconfirmed:
         return QStringLiteral("unconfirmed");
     case Outcome::FileRefused:

@@ -14,9 +14,12 @@ qsizetype ScrollBack::rows(const QByteArray& line) {
 }
 
 void ScrollBack::append(const QByteArray& line) {
-    lines_.append(line);
+    // A chunk read from a socket may sit in the reader's whole buffer (a one-byte read keeps
+    // 16 KB): only its bytes are kept.
+    const bool roomy = line.capacity() > line.size() + kLineOverhead;
+    lines_.append(roomy ? QByteArray(line.constData(), line.size()) : line);
     rows_ += rows(line);
-    bytes_ += line.size();
+    bytes_ += cost(line);
     while (lines_.size() > 1 && (rows_ > kMaxRows || bytes_ > kMaxBytes)) {
         dropOldest();
     }
@@ -25,7 +28,7 @@ void ScrollBack::append(const QByteArray& line) {
 void ScrollBack::dropOldest() {
     const QByteArray& oldest = lines_.constFirst();
     rows_ -= rows(oldest);
-    bytes_ -= oldest.size();
+    bytes_ -= cost(oldest);
     lines_.removeFirst();
     ++first_;
 }

@@ -4,8 +4,10 @@
 #include <QList>
 
 // The terminal's lines, bounded as a terminal's scroll-back is: when they would make more than
-// kMaxRows rows or kMaxBytes bytes, the oldest lines go (the newest line always stays). So a
-// peer that never stops sending cannot grow the view or the log without limit.
+// kMaxRows rows or take more than kMaxBytes of memory, the oldest lines go (the newest line
+// always stays). So a peer that never stops sending cannot grow the view or the log without
+// limit, whatever the size of its chunks: a line is held in a block of its own size, and each
+// line counts kLineOverhead bytes besides its text.
 //
 // Lines are numbered from the start of the run and keep their numbers, so a view that mirrors
 // them tells the lines it has shown from those added since and those gone from the top.
@@ -13,6 +15,8 @@ class ScrollBack {
 public:
     static constexpr qsizetype kMaxRows = 10000;
     static constexpr qsizetype kMaxBytes = 2 * 1024 * 1024;
+    // What a line costs besides its bytes: the array's header, the allocator's and the list's.
+    static constexpr qsizetype kLineOverhead = 64;
 
     void append(const QByteArray& line);
     // Removes every line (they count as gone from the top).
@@ -39,6 +43,7 @@ public:
 
 private:
     void dropOldest();
+    static qsizetype cost(const QByteArray& line) { return line.size() + kLineOverhead; }
 
     QList<QByteArray> lines_;
     qint64 first_ = 0;

@@ -371,6 +371,7 @@ void CliFinishTest::oddOutputsStayWhatTheyWere_data() {
     QTest::addColumn<int>("exitCode");
     QTest::newRow("a new name") << "new" << 0;
     QTest::newRow("a FIFO") << "fifo" << 0;
+    QTest::newRow("a FIFO nobody reads: SIGTERM ends the wait") << "fifo unread" << 143;
     QTest::newRow("a character device (/dev/null's numbers)") << "device" << 0;
     QTest::newRow("- is standard output") << "-" << 0;
     QTest::newRow("/dev/stdout, a pipe: the data alone") << "/dev/stdout" << 0;
@@ -397,9 +398,11 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
     const QByteArray expected = original.readAll();
     QString out = data.filePath(QStringLiteral("out.s37"));
     QProcess reader; // drains the FIFO
-    if (kind == "fifo") {
+    if (kind.startsWith("fifo")) {
         QCOMPARE(QProcess::execute("mkfifo", {out}), 0);
-        reader.start("cat", {out});
+        if (kind == "fifo") {
+            reader.start("cat", {out});
+        }
     } else if (kind == "device") {
         if (QProcess::execute("mknod", {out, "c", "1", "3"}) != 0) {
             QSKIP("making a device node needs root");
@@ -420,6 +423,9 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
                         common);
         shell.waitForFinished(30000);
         run.exitCode = shell.exitCode();
+    } else if (kind == "fifo unread") {
+        run = runCli(QStringList{"readback", out} + common, "no process reads",
+                     [](QProcess& cli) { ::kill(pid_t(cli.processId()), SIGTERM); });
     } else {
         const QStringList json = kind.endsWith("json") ? QStringList{"--json"} : QStringList{};
         run = runCli(QStringList{"readback", out} + common + json);
@@ -435,7 +441,7 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), expected);
     }
-    if (kind == "fifo" || kind == "device") {
+    if (kind.startsWith("fifo") || kind == "device") {
         const QFileInfo info(out);
         QVERIFY2(info.exists() && !info.isFile(), "the node became a plain file");
     }
@@ -447,6 +453,12 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         QFile written(data.filePath("target.s37"));
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), expected);
+    }
+    if (kind == "fifo unread") {
+        QVERIFY2(run.err.contains(QStringLiteral("no process reads the FIFO \"%1\"").arg(out)),
+                 qPrintable(run.err));
+        // Stopped before the read began: the store's is the only journal entry.
+        QCOMPARE(journalOf(data.path()).count("Msg:"), 1);
     }
     if (kind == "dangling") {
         QVERIFY2(run.err.contains("missing"), qPrintable(run.err));

@@ -1,6 +1,7 @@
 // velkor-cli send as a process against small servers on loopback: answers printed as they
 // came, the exit codes, and Ctrl-C.
 #include "connections/BrokerFrame.h"
+#include "core/Cp1251.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -98,13 +99,14 @@ struct Run {
     qint64 peakKb = 0;
 };
 
-Run runCli(const QStringList& arguments, int interruptAfterMs = -1) {
+Run runCli(const QStringList& arguments, int interruptAfterMs = -1,
+           const QString& subcommand = QStringLiteral("send"), QString* journal = nullptr) {
     QTemporaryDir dataDir;
     QProcess cli;
     QElapsedTimer clock;
     clock.start();
     cli.start(QStringLiteral(VELKOR_CLI_PATH),
-              QStringList{"send", "--data-dir", dataDir.path()} + arguments);
+              QStringList{subcommand, "--data-dir", dataDir.path()} + arguments);
     cli.waitForStarted();
     bool interrupted = false;
     Run run;
@@ -121,6 +123,10 @@ Run runCli(const QStringList& arguments, int interruptAfterMs = -1) {
     run.exitCode = cli.exitCode();
     run.out = cli.readAllStandardOutput();
     run.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    QFile entries(dataDir.filePath(QStringLiteral("velkor.jnl")));
+    if (journal != nullptr && entries.open(QIODevice::ReadOnly)) {
+        *journal = Cp1251::decode(entries.readAll());
+    }
     return run;
 }
 
@@ -138,6 +144,8 @@ private slots:
     void brokerAnswersFromOtherIdsAndHeaders_data();
     void brokerAnswersFromOtherIdsAndHeaders();
     void ctrlCCancelsTheWait();
+    void versionQueryEndsAsEveryOperation_data();
+    void versionQueryEndsAsEveryOperation();
     void droppedConnectionEndsTheWaitAtOnce();
     void missingConnectionIsAUsageError();
     void ipv6AddressesInBrackets_data();
@@ -321,4 +329,51 @@ void CliSendTest::ipv6AddressesInBrackets() {
 }
 
 QTEST_GUILESS_MAIN(CliSendTest)
+// The version query runs through the same lifecycle as the operations: the same outcome words
+// and exit codes for the same causes, and a journal entry from the one mapping.
+void CliSendTest::versionQueryEndsAsEveryOperation_data() {
+    QTest::addColumn<bool>("broker");
+    QTest::addColumn<QByteArray>("answer"); // empty: silence; "<none>": the broker lacks the id
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("journal");
+    QTest::newRow("tcp, answered") << false << QByteArray("VER 3.14 LUMET52\r\n") << 0 << "success"
+                                   << "Версия контроллера: VER 3.14 LUMET52";
+    QTest::newRow("broker, answered")
+        << true << QByteArray("VER 3.14 LUMET52\r\n") << 0 << "success"
+        << "Версия контроллера: VER 3.14 LUMET52";
+    QTest::newRow("refused") << false << QByteArray("ERR 2\r\n") << 76 << "refused"
+                             << "Запрос версии не выполнен - ERR 2";
+    QTest::newRow("silent") << false << QByteArray() << 75 << "no-answer"
+                            << "Запрос версии не выполнен - нет ответа от устройства";
+    QTest::newRow("broker lacks the id") << true << QByteArray("<none>") << 69 << "not-found"
+                                         << "контроллер ID 7 не найден брокером";
+}
+
+void CliSendTest::versionQueryEndsAsEveryOperation() {
+    QFETCH(bool, broker);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, exitCode);
+    QFETCH(QString, outcome);
+    QFETCH(QString, journal);
+    AnswerServer server([&](const QByteArray& in) {
+        if (!broker) {
+            return answer;
+        }
+        const auto request = BrokerFrame::decode(in);
+        if (answer == "<none>") {
+            return BrokerFrame::encode({0xC1, 7, QByteArray()});
+        }
+        return request && !answer.isEmpty() ? BrokerFrame::encode({0x41, 7, answer}) : QByteArray();
+    });
+    const QStringList link = broker ? QStringList{"--broker", server.address(), "--id", "7"}
+                                    : QStringList{"--tcp", server.address()};
+    QString entries;
+    const Run run = runCli(link + QStringList{"--timeout", "300", "--json"}, -1,
+                           QStringLiteral("version"), &entries);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.out.contains(("\"outcome\": \"" + outcome + "\"").toUtf8()), run.out.constData());
+    QVERIFY2(entries.contains(journal), qPrintable(entries));
+}
+
 #include "tst_cli_send.moc"

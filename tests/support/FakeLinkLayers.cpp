@@ -3,6 +3,7 @@
 #include "VirtualRuntime.h"
 #include "core/LoaderError.h"
 
+#include <algorithm>
 #include <cstring>
 
 void FakeSerialLayer::open() {
@@ -120,7 +121,10 @@ void FakeTcpLayer::activate() {
 }
 
 QByteArray FakeTcpLayer::readAll() {
-    QByteArray bytes = buffer_;
+    // As a socket's readAll: the bytes come in a block of at least the socket's read chunk.
+    QByteArray bytes;
+    bytes.reserve(std::max<qsizetype>(kReadChunk, buffer_.size()));
+    bytes.append(buffer_);
     buffer_.clear();
     return bytes;
 }

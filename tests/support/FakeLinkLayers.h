@@ -70,6 +70,9 @@ public:
     void receive(const QByteArray& bytes, std::uint64_t delayMs);
     void peerClose(std::uint64_t delayMs);
 
+    // A socket's read chunk: the least block a read hands out, however few the bytes.
+    static constexpr qsizetype kReadChunk = 16 * 1024;
+
     const QString host;
     const QString port;
     QList<QByteArray> written;

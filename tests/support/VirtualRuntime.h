@@ -40,6 +40,15 @@ public:
     bool limitReached() const { return limitReached_; }
     void setTerminating(bool terminating) { terminating_ = terminating; }
 
+    // For a runtime that serves one run after another (a fuzzer's): the limit counts from now
+    // and has not been reached, and the events posted by the last run are dropped.
+    void limitTimeFromNow(std::uint64_t ms) {
+        timeLimit_ = elapsed_ + ms;
+        limitReached_ = false;
+        terminating_ = false;
+    }
+    void dropPosted() { events_.clear(); }
+
     QStringList debugLines;
 
 private:

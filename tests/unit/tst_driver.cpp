@@ -3,6 +3,7 @@
 #include "TestLoader.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
+#include "core/ReceiveRouter.h"
 
 #include <QFile>
 #include <QTest>
@@ -18,6 +19,8 @@ private slots:
     void failedProcedureIsReportedAndJournalled_data();
     void failedProcedureIsReportedAndJournalled();
     void earlierFailureIsNotReportedForTheNextOperation();
+    void floodIsTheCauseWhateverTheProcedureMadeOfIt_data();
+    void floodIsTheCauseWhateverTheProcedureMadeOfIt();
     void cancelDuringAnAnswerWaitUnwindsAndReports();
     void controlsAreRestoredAfterEveryOutcome_data();
     void controlsAreRestoredAfterEveryOutcome();
@@ -170,6 +173,57 @@ void DriverTest::earlierFailureIsNotReportedForTheNextOperation() {
     t.loader.driver.N1Click(Operation::Flash);
     t.press();
     QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+}
+
+void DriverTest::floodIsTheCauseWhateverTheProcedureMadeOfIt_data() {
+    QTest::addColumn<int>("handling"); // 0 lets the error through, else the verdict's outcome
+    QTest::addColumn<bool>("floods");  // else the device is silent
+    QTest::addColumn<int>("outcome");
+    const int flooded = int(Outcome::Flooded);
+    QTest::newRow("error let through") << 0 << true << flooded;
+    QTest::newRow("taken for silence") << int(Outcome::NoAnswer) << true << flooded;
+    QTest::newRow("taken for an error") << int(Outcome::Error) << true << flooded;
+    QTest::newRow("cancelled after it")
+        << int(Outcome::Cancelled) << true << int(Outcome::Cancelled);
+    QTest::newRow("silence without one")
+        << int(Outcome::NoAnswer) << false << int(Outcome::NoAnswer);
+}
+
+// An exchange cut off by a peer that sends without pause names the flood in the result, the
+// status and the journal, whether the procedure let the error through or made a failure of it.
+void DriverTest::floodIsTheCauseWhateverTheProcedureMadeOfIt() {
+    QFETCH(int, handling);
+    QFETCH(bool, floods);
+    QFETCH(int, outcome);
+    TestLoader t;
+    t.loader.setAnswerTimeout(300);
+    t.device.onWrite = [&](const QByteArray&) {
+        if (floods) {
+            t.device.deliver(QByteArray(ReceiveRouter::kAnswerLimit + 1, 'U'), 5);
+        }
+    };
+    t.loader.driver.setProcedure(Operation::ReadBack, [&] {
+        t.state().AttemptLimit = 1;
+        if (handling == 0) {
+            t.loader.exchange.SendCommand("PAGEREAD");
+        }
+        try {
+            t.loader.exchange.SendCommand("PAGEREAD");
+        } catch (const LoaderError& e) {
+            return Verdict::failed(Outcome(handling), e.text());
+        }
+        return Verdict::failed(Outcome(handling));
+    });
+    t.loader.driver.N1Click(Operation::ReadBack);
+    t.press();
+    const OperationResult& result = t.loader.driver.lastResult();
+    QCOMPARE(int(result.outcome), outcome);
+    QVERIFY(result.journalWritten);
+    QVERIFY(journalOf(t).endsWith("Msg:" + Cp1251::encode(result.text) + "\r\n"));
+    if (outcome == int(Outcome::Flooded)) {
+        QCOMPARE(result.text, QStringLiteral("Операция не выполнена - устройство передает данные "
+                                             "без остановки"));
+    }
 }
 
 void DriverTest::cancelDuringAnAnswerWaitUnwindsAndReports() {
