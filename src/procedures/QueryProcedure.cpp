@@ -85,12 +85,9 @@ Verdict QueryProcedure::version() {
     case Answer::Status::Damaged:
         return Verdict::failed(Outcome::Damaged);
     case Answer::Status::Cancelled:
-        return Verdict::failed(Outcome::Cancelled);
     case Answer::Status::LinkLost:
-        return Verdict::failed(Outcome::LinkLost);
     case Answer::Status::Silent:
         break;
     }
-    return Verdict::failed(loader_.stopReason() == Loader::Stop::NotFound ? Outcome::NotFound
-                                                                          : Outcome::NoAnswer);
+    return unanswered(false);
 }

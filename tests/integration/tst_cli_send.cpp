@@ -372,7 +372,7 @@ void CliSendTest::versionQueryEndsAsEveryOperation() {
     const Run run = runCli(link + QStringList{"--timeout", "300", "--json"}, -1,
                            QStringLiteral("version"), &entries);
     QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(run.out.contains(("\"outcome\": \"" + outcome + "\"").toUtf8()), run.out.constData());
+    QVERIFY2(run.out.contains(("\"outcome\":\"" + outcome + "\"").toUtf8()), run.out.constData());
     QVERIFY2(entries.contains(journal), qPrintable(entries));
 }
 
