@@ -63,3 +63,12 @@ void LoaderOutput::controllerNotFound() {
         onControllerNotFound();
     }
 }
+
+void LoaderOutput::startProgressBar(int maximum) {
+    form_.ProgressBar1.setMaximum(maximum);
+    form_.ProgressBar1.setPosition(0);
+}
+
+void LoaderOutput::moveProgressBar(int position) {
+    form_.ProgressBar1.setPosition(position);
+}

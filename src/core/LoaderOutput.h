@@ -36,6 +36,10 @@ public:
     void endProgress();
     // Adds one line to the terminal window's view.
     void addTerminalLine(const QByteArray& line);
+    // The bar's scale at the start of a run (records, or thousands of characters), and how far
+    // along it the run is.
+    void startProgressBar(int maximum);
+    void moveProgressBar(int position);
     // The device type the controller reported in its restart banner.
     void showDeviceType(const QString& deviceType);
     // The firmware group's caption with the storage upload's confirmed position.

@@ -311,11 +311,9 @@ void FlashProcedure::waitForProgrammingStart() {
 }
 
 void FlashProcedure::programLines(const FirmwareImage& image) {
-    ProgressControl& bar = loader_.form.ProgressBar1;
     const auto count = int(image.size());
     records_ = count;
-    bar.setMaximum(count);
-    bar.setPosition(0);
+    loader_.output.startProgressBar(count);
     // An "OK" before the last data record has gone out does not finish programming: the
     // controller would not hold the file.
     int lastData = -1;
@@ -334,7 +332,7 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
         if (programmingStopped()) {
             return;
         }
-        bar.setPosition(bar.position + 1);
+        loader_.output.moveProgressBar(i + 1);
     }
     awaitEndConfirmation();
 }

@@ -262,9 +262,7 @@ qsizetype ReadBackProcedure::descriptorLine(const QByteArray& answer) {
 }
 
 bool ReadBackProcedure::prepareTextRead() {
-    ProgressControl& bar = loader_.form.ProgressBar1;
-    bar.setMaximum(int(descriptor_.length / 1000));
-    bar.setPosition(0);
+    loader_.output.startProgressBar(int(descriptor_.length / 1000));
     loader_.setStatus(3, QStringLiteral("LUMET:Доступ разрешен!"));
     return settings(
         {"PAGEADDR 10", "PAGECOUNT " + QByteArray::number(kTextReadCount), "PAGEHEXMODE FALSE"});
@@ -342,7 +340,7 @@ void ReadBackProcedure::takeFrom(const QByteArray& answer) {
         }
         building_.append(c);
         crc_.add(std::uint8_t(c));
-        loader_.form.ProgressBar1.setPosition(int(crc_.byteCount / 1000));
+        loader_.output.moveProgressBar(int(crc_.byteCount / 1000));
     }
 }
 

@@ -275,9 +275,7 @@ void StorageLoadProcedure::prepare() {
     crc_ = TextCrc{};
     remaining_ = StoreProgress::RemainingTime{};
     stream_ = std::make_unique<TextStream>(image_);
-    ProgressControl& bar = loader_.form.ProgressBar1;
-    bar.setMaximum(int(stream_->size() / 1000));
-    bar.setPosition(0);
+    loader_.output.startProgressBar(int(stream_->size() / 1000));
 }
 
 // The pieces stored by an earlier run are read but not sent, so the checksum still covers the
@@ -289,7 +287,7 @@ void StorageLoadProcedure::skipPieces() {
             break;
         }
         stream_->readPiece(scratch_, crc_);
-        loader_.form.ProgressBar1.setPosition(int(stream_->position() / 1000));
+        loader_.output.moveProgressBar(int(stream_->position() / 1000));
         if (!scratch_.isEmpty()) {
             ++s.LinesSent;
             loader_.showProgress(progress(std::nullopt));
@@ -409,7 +407,7 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
         }
         if (pending_.isEmpty()) {
             stream_->readPiece(pending_, crc_);
-            loader_.form.ProgressBar1.setPosition(int(stream_->position() / 1000));
+            loader_.output.moveProgressBar(int(stream_->position() / 1000));
             if (pending_.isEmpty()) {
                 continue; // an empty line
             }
