@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QMutex>
 #include <QStorageInfo>
 
 namespace {
@@ -35,6 +36,13 @@ QString oneLine(const QString& text) {
         }
     }
     return line;
+}
+
+// The lock file keeps processes apart, not threads: one process's threads would each take it as
+// their own. Loaders running on several threads of one process (a fleet) take this first.
+QMutex& writers() {
+    static QMutex mutex;
+    return mutex;
 }
 
 } // namespace
@@ -80,7 +88,8 @@ QString Journal::connectionParams() const {
 }
 
 // The entry goes out as one write of all its lines, appended under a lock that every process
-// using the data folder takes, so that entries of runs going on at once never mix.
+// using the data folder takes (and every thread of this one), so that entries of runs going on at
+// once never mix.
 void Journal::WriteJournal(const QString& message) {
     const QDateTime now = runtime_.now();
     const QString lines[] = {
@@ -94,6 +103,7 @@ void Journal::WriteJournal(const QString& message) {
     for (const QString& line : lines) {
         entry += Cp1251::encode(line) + "\r\n";
     }
+    QMutexLocker threads(&writers());
     QLockFile lock(path() + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWaitMs)) {
         throw LoaderError(lockFailure(lock.error()));
