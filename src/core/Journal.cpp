@@ -87,6 +87,11 @@ QString Journal::connectionParams() const {
     }
 }
 
+QString Journal::params() const {
+    const QString note = paramsNote ? paramsNote() : QString();
+    return note.isEmpty() ? connectionParams() : connectionParams() + QLatin1Char(' ') + note;
+}
+
 // The entry goes out as one write of all its lines, appended under a lock that every process
 // using the data folder takes (and every thread of this one), so that entries of runs going on at
 // once never mix.
@@ -96,7 +101,7 @@ void Journal::WriteJournal(const QString& message) {
         QString(60, QLatin1Char('-')),
         QStringLiteral("Date:") + TimeFormat::shortDate(now.date()) + QLatin1Char(' ') +
             TimeFormat::longTime(now.time()),
-        QStringLiteral("Params:") + oneLine(connectionParams()),
+        QStringLiteral("Params:") + oneLine(params()),
         QStringLiteral("Msg:") + oneLine(message),
     };
     QByteArray entry;

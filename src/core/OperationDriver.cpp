@@ -238,4 +238,5 @@ void OperationDriver::applyOptionVisibility() {
     f.cbWaitConnectLUMET.visible = storeMode;
     f.cbDopInitCmd.visible = storeMode;
     f.cbVerifyStored.visible = storeMode;
+    f.cmbRestart.visible = loader_.state.OperationMode == kModeFlash;
 }

@@ -148,6 +148,13 @@ void CliFinishTest::exitCodes_data() {
     QTest::newRow("flash mismatch") << plain << QStringList{"flash", "dorn.s37", "TCP"} << 76;
     QTest::newRow("flash refused file") << plain << QStringList{"flash", "bad.s37", "TCP"} << 65;
     QTest::newRow("flash no file") << plain << QStringList{"flash", "TCP"} << 64;
+    // Behind the broker nobody restarts the controller: the loader sends "RESET" itself.
+    QTest::newRow("flash restarted by RESET through the broker")
+        << plain << QStringList{"flash",     "good.s37", "BROKER",       "--id", "1",
+                                "--restart", "command",  "--reset-wait", "5"}
+        << 0;
+    QTest::newRow("flash restart by DTR needs a serial port")
+        << plain << QStringList{"flash", "good.s37", "TCP", "--restart", "dtr"} << 64;
     QTest::newRow("flash bad reset wait")
         << plain << QStringList{"flash", "good.s37", "TCP", "--reset-wait", "-1"} << 64;
     QTest::newRow("store") << plain << QStringList{"store", "good.s37", "TCP", "--from-start"} << 0;
