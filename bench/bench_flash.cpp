@@ -119,7 +119,7 @@ void silentDeviceCpu(int seconds) {
     rig.loader.state.AttemptLimit = 1;
     double cpu = 0;
     qint64 waited = 0;
-    rig.loader.driver.setProcedure(kModeFlash, [&] {
+    rig.loader.driver.setProcedure(Operation::Flash, [&] {
         const double cpu0 = Bench::cpuMilliseconds();
         QElapsedTimer wall;
         wall.start();

@@ -34,7 +34,7 @@ StoreRun uploadSpeed(int records, const QString& idleGap, bool fast) {
     Bench::LoaderRig rig;
     rig.useTcp(sim.tcpPort);
     rig.loader.form.mnuFastExchange.checked = fast;
-    rig.loader.state.OperationMode = kModeStore;
+    rig.loader.state.OperationMode = Operation::Store;
     rig.loader.state.FirmwareFilePath = file;
     QElapsedTimer clock;
     double ms = 0;

@@ -24,3 +24,21 @@ function(velkor_check_layers root)
         endforeach()
     endforeach()
 endfunction()
+
+# Refuses, at configure time, an include of a header of src/ ("folder/Name.h") from a program
+# beside the loader (the simulator in tools/devsim) other than the few it borrows: the headers
+# listed after the folder. Its own files it includes by their bare names.
+function(velkor_check_borrowed_headers folder)
+    set(borrowed ${ARGN})
+    file(GLOB files ${folder}/*.cpp ${folder}/*.h)
+    foreach(file ${files})
+        file(STRINGS ${file} includes REGEX "^#include \"[A-Za-z_]+/")
+        foreach(line ${includes})
+            string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+            if(NOT header IN_LIST borrowed)
+                message(FATAL_ERROR "${file}: ${line} is not one of the loader's headers this "
+                                    "program borrows (${borrowed})")
+            endif()
+        endforeach()
+    endforeach()
+endfunction()

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TestLoader t;
     Procedures procedures(t.loader);
     ScriptedInterpreter interpreter(t.device);
-    t.state().OperationMode = kModeReadBack;
+    t.state().OperationMode = Operation::ReadBack;
     QByteArray descriptor;
     for (int i = 0; i < 4; ++i) {
         descriptor.append(char(length >> (8 * i)));

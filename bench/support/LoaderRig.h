@@ -20,7 +20,7 @@ struct LoaderRig {
 
     // Selects the TCP page aimed at the simulator's port on this machine.
     void useTcp(quint16 port) {
-        loader.form.setConnectionKind(kTcp);
+        loader.form.setConnectionKind(LinkKind::Tcp);
         loader.form.IPEdit.text = QStringLiteral("127.0.0.1");
         loader.form.PortNum.text = QString::number(port);
     }

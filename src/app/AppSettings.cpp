@@ -30,16 +30,14 @@ const std::array<const char*, 3> kPageNames = {"tsCOMPort", "tsTCPServer", "tsBr
 
 // The connection kind of the stored tool button icon, which decides it (the stored page is
 // written for older versions only); an icon that is none of the three is the serial port.
-int connectionKindOfIcon(int icon) {
-    return icon == kIconTcp ? kTcp : icon == kIconBroker ? kBroker : kSerial;
+LinkKind connectionKindOfIcon(int icon) {
+    return icon == kIconTcp      ? LinkKind::Tcp
+           : icon == kIconBroker ? LinkKind::Broker
+                                 : LinkKind::Serial;
 }
 
 bool knownOperationIcon(int icon) {
-    return icon == kModeFlash || icon == kModeStore || icon == kModeReadBack || icon == kIconCancel;
-}
-
-bool knownMode(int mode) {
-    return mode == kModeFlash || mode == kModeStore || mode == kModeReadBack;
+    return icon == kIconFlash || icon == kIconStore || icon == kIconReadBack || icon == kIconCancel;
 }
 
 int selectedBaudRate(const FormModel& form) {
@@ -66,10 +64,11 @@ void restoreOperationChoice(const QSettings& ini, Loader& loader) {
     FormModel& f = loader.form;
     f.setConnectionKind(
         connectionKindOfIcon(readInt(ini, QStringLiteral("ToolButton1.ImageIndex"), kIconSerial)));
-    const int buttonIcon = readInt(ini, QStringLiteral("btnConnect.ImageIndex"), kModeFlash);
-    f.btnConnect.imageIndex = knownOperationIcon(buttonIcon) ? buttonIcon : kModeFlash;
-    const int mode = readInt(ini, QStringLiteral("PopupMenu1.Tag"), kModeFlash);
-    loader.state.OperationMode = knownMode(mode) ? mode : kModeFlash;
+    const int buttonIcon = readInt(ini, QStringLiteral("btnConnect.ImageIndex"), kIconFlash);
+    f.btnConnect.imageIndex = knownOperationIcon(buttonIcon) ? buttonIcon : kIconFlash;
+    loader.state.OperationMode =
+        operationOfIcon(readInt(ini, QStringLiteral("PopupMenu1.Tag"), kIconFlash))
+            .value_or(Operation::Flash);
     f.btnConnect.hint = ini.value(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint).toString();
 }
 
@@ -168,11 +167,10 @@ void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placeme
     ini.setValue(QStringLiteral("BrokerPortEdt.Value"), f.BrokerPortEdt.roundedValue());
     ini.setValue(QStringLiteral("HARDWARE_IDEdt.Value"), f.HARDWARE_IDEdt.roundedValue());
     ini.setValue(QStringLiteral("ToolButton1.ImageIndex"), f.ToolButton1.imageIndex);
-    const int page = f.TypeOfConnectGrpPage;
     ini.setValue(QStringLiteral("TypeOfConnectGrp.ActivePage"),
-                 QLatin1String(kPageNames.at(std::size_t(page >= 0 && page <= 2 ? page : 0))));
+                 QLatin1String(kPageNames.at(std::size_t(linkKindNumber(f.TypeOfConnectGrpPage)))));
     ini.setValue(QStringLiteral("btnConnect.ImageIndex"), f.btnConnect.imageIndex);
-    ini.setValue(QStringLiteral("PopupMenu1.Tag"), s.OperationMode);
+    ini.setValue(QStringLiteral("PopupMenu1.Tag"), operationIcon(s.OperationMode));
     ini.setValue(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint);
     ini.setValue(QStringLiteral("OpenDialog1.FilterIndex"), f.OpenDialog1.filterIndex);
     ini.setValue(QStringLiteral("OpenDialog1.InitialDir"), f.OpenDialog1.initialDir);
@@ -224,7 +222,6 @@ void AppSettings::readSettings(Loader& loader, const std::function<void()>& fill
         fillPortList();
     }
     f.cmbComPort.select(com - 1);
-    loader.state.OperationActive = false;
     f.cmbBaudRate.select(
         baudRateEntry(readInt(ini, QStringLiteral("BAUDRATE"), BaudRates::kDefault)));
     loader.state.FirmwareFilePath = ini.value(QStringLiteral("File")).toString();

@@ -156,7 +156,7 @@ MainWindow::MainWindow(Loader& loader, const AppSettings& settings, QWidget* par
 // The start and the cancel caption take the same room, so that nothing on the tool bar moves
 // when one replaces the other: the wait bar would move under the mouse about to click it.
 void MainWindow::fixConnectButtonWidth() {
-    btnConnect->setIcon(Icons::icon(kModeFlash)); // every operation's icon has this size
+    btnConnect->setIcon(Icons::icon(kIconFlash)); // every operation's icon has this size
     int widest = 0;
     const std::pair<QString, QMenu*> looks[] = {{UiTexts::startButton(), popupMenu1_},
                                                 {UiTexts::cancelButton(), nullptr}};
@@ -194,7 +194,7 @@ void MainWindow::FormCreate() {
     s.AttemptLimit = 3;
     f.Panel3.caption = UiTexts::firmwareGroup();
     s.ConnectionOpen = false;
-    f.setConnectionKind(kSerial);
+    f.setConnectionKind(LinkKind::Serial);
     s.StartPage = 70;
     s.PageAddr = 10;
     s.LastLoadedLine = 0;
@@ -209,18 +209,19 @@ void MainWindow::setSecondaryWindows(TerminalWindow* terminal, AboutBox* about,
 
 void MainWindow::buildMenus() {
     popupMenu1_ = named(new QMenu(this), "PopupMenu1");
-    const std::pair<const char*, int> items[] = {
-        {"N1", kModeFlash}, {"N2", kModeStore}, {"N3", kModeReadBack}};
-    for (const auto& [name, icon] : items) {
-        if (icon == kModeStore) {
+    const std::pair<const char*, Operation> items[] = {
+        {"N1", Operation::Flash}, {"N2", Operation::Store}, {"N3", Operation::ReadBack}};
+    for (const auto& [name, operation] : items) {
+        if (operation == Operation::Store) {
             popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N4"));
         }
         QAction* item = popupMenu1_->addAction(
-            Icons::icon(icon), MainWindowTexts::menuText(OperationDriver::menuCaption(icon)));
+            Icons::icon(operationIcon(operation)),
+            MainWindowTexts::menuText(OperationDriver::menuCaption(operation)));
         item->setObjectName(QLatin1String(name));
-        const int itemIcon = icon;
+        const Operation chosen = operation;
         connect(item, &QAction::triggered, this,
-                [this, itemIcon] { run([this, itemIcon] { loader_.driver.N1Click(itemIcon); }); });
+                [this, chosen] { run([this, chosen] { loader_.driver.N1Click(chosen); }); });
     }
     popupMenu2_ = named(new QMenu(this), "PopupMenu2");
     mnuTimeOut = popupMenu2_->addAction(loader_.form.mnuTimeOut.caption);

@@ -212,8 +212,8 @@ void MainWindow::FormActivate() {
     s.FirstActivation = false;
     FormModel& f = loader_.form;
     if (f.btnConnect.imageIndex == kIconCancel) {
-        f.btnConnect.imageIndex = kModeFlash;
-        s.OperationMode = kModeFlash;
+        f.btnConnect.imageIndex = kIconFlash;
+        s.OperationMode = Operation::Flash;
     }
     reloadStoredFile();
     loader_.driver.applyOptionVisibility();
@@ -235,7 +235,7 @@ bool MainWindow::FormCloseQuery() {
         if (!loader_.dialogs.confirm(MainWindowTexts::closeQuestion())) {
             return false;
         }
-        s.OperationActive = false;
+        loader_.driver.cancel(QString());
     }
     settings_.storeForm(loader_, placement());
     return true;

@@ -73,8 +73,8 @@ void MainWindow::syncConnectionGroup() {
     if (Panel1->title() != f.Panel1.caption) {
         Panel1->setTitle(f.Panel1.caption);
     }
-    if (TypeOfConnectGrp->currentIndex() != f.TypeOfConnectGrpPage) {
-        TypeOfConnectGrp->setCurrentIndex(f.TypeOfConnectGrpPage);
+    if (TypeOfConnectGrp->currentIndex() != linkKindNumber(f.TypeOfConnectGrpPage)) {
+        TypeOfConnectGrp->setCurrentIndex(linkKindNumber(f.TypeOfConnectGrpPage));
     }
     syncPortBox();
     Mirror::check(tbAutoComList, f.tbAutoComList);

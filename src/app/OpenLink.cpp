@@ -6,9 +6,9 @@
 
 QString OpenLink::address(const FormModel& form) {
     switch (form.TypeOfConnectGrpPage) {
-    case kTcp:
+    case LinkKind::Tcp:
         return form.IPEdit.text + QLatin1Char(':') + form.PortNum.text;
-    case kBroker:
+    case LinkKind::Broker:
         return form.BrokerIPEdt.text + QLatin1Char(':') + form.BrokerPortEdt.text;
     default:
         return form.cmbComPort.text;
@@ -17,9 +17,9 @@ QString OpenLink::address(const FormModel& form) {
 
 QString OpenLink::chosen(const FormModel& form) {
     switch (form.TypeOfConnectGrpPage) {
-    case kTcp:
+    case LinkKind::Tcp:
         return QStringLiteral("TCP/IP ") + address(form);
-    case kBroker:
+    case LinkKind::Broker:
         return QStringLiteral("брокер ") + address(form);
     default:
         // The hardware id is no part of a link: every frame carries the id in the field.

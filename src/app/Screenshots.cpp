@@ -36,7 +36,7 @@ void wait(Application& app, int ms) {
     }
 }
 
-void choose(Application& app, int page, int mode) {
+void choose(Application& app, LinkKind page, Operation mode) {
     Loader& loader = app.loader;
     for (int i = 0; i < 3 && loader.form.TypeOfConnectGrpPage != page; ++i) {
         loader.driver.ToolButton1Click();
@@ -48,17 +48,17 @@ void choose(Application& app, int page, int mode) {
 // Each connection page with an operation chosen; the storage load with its options.
 void takePages(Application& app, const QDir& dir) {
     const struct {
-        int page;
-        int mode;
+        LinkKind page;
+        Operation mode;
         const char* name;
-    } pages[] = {{kSerial, kModeFlash, "main-serial.png"},
-                 {kTcp, kModeFlash, "main-tcp.png"},
-                 {kBroker, kModeReadBack, "main-broker.png"}};
+    } pages[] = {{LinkKind::Serial, Operation::Flash, "main-serial.png"},
+                 {LinkKind::Tcp, Operation::Flash, "main-tcp.png"},
+                 {LinkKind::Broker, Operation::ReadBack, "main-broker.png"}};
     for (const auto& shot : pages) {
         choose(app, shot.page, shot.mode);
         save(*app.main, dir.filePath(QLatin1String(shot.name)));
     }
-    choose(app, kTcp, kModeStore);
+    choose(app, LinkKind::Tcp, Operation::Store);
     FormModel& form = app.loader.form;
     form.cbFinalization.checked = true;
     form.cbDopInitCmd.enabled = true;
@@ -75,7 +75,7 @@ void takeRunningFlash(Application& app, const QDir& dir) {
         std::fprintf(stderr, "screenshots: no firmware file named; no picture of a flash\n");
         return;
     }
-    choose(app, kTcp, kModeFlash);
+    choose(app, LinkKind::Tcp, Operation::Flash);
     const ProgressControl& progress = app.loader.form.ProgressBar1;
     bool taken = false;
     QTimer watch;

@@ -29,10 +29,9 @@ QString CliQuestions::password() {
     return *password_;
 }
 
-bool CliQuestions::fileToWrite(FileDialogState& dialog) {
+std::optional<QString> CliQuestions::fileToWrite() {
     if (!file) {
         missing(QStringLiteral("file name"), QStringLiteral("OUT"));
     }
-    dialog.fileName = *file;
-    return true;
+    return file;
 }

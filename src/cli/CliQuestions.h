@@ -17,7 +17,7 @@ public:
 
     Start startPosition(const ResumePosition& current) override;
     QString password() override;
-    bool fileToWrite(FileDialogState& dialog) override;
+    std::optional<QString> fileToWrite() override;
 
     // The first question no option answered, as a message for the user; empty when none.
     const QString& missingAnswer() const { return missingAnswer_; }

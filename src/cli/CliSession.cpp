@@ -3,7 +3,6 @@
 #include "cli/ShellPlatform.h"
 #include "cli/UsageError.h"
 #include "core/DataDir.h"
-#include "core/LoaderError.h"
 
 #include <csignal>
 
@@ -66,27 +65,6 @@ void CliSession::poll() {
     if (endWaitOnDisconnect_ && s.OperationActive && !s.ConnectionOpen && s.QuietTicks > 1) {
         loader.exchange.pbWaitAnswerMouseDown();
     }
-}
-
-bool CliSession::beginOperation() {
-    LoaderState& s = loader.state;
-    s.OperationActive = true;
-    loader.Timer3->stop();
-    loader.setStatus(3, UiTexts::openingPort());
-    try {
-        if (!s.ConnectionOpen) {
-            loader.driver.OpenConnection();
-            if (!s.ConnectionOpen) {
-                throw LoaderError(UiTexts::portUnavailable());
-            }
-            loader.Timer3->start();
-        }
-    } catch (const std::exception& e) {
-        loader.setStatus(3, errorText(e));
-        loader.driver.CloseConnection();
-        return false;
-    }
-    return true;
 }
 
 void CliSession::endOperation() {

@@ -21,10 +21,7 @@ public:
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    // Marks an operation as running and opens the connection when it is not open, as the
-    // operation driver does. False when it could not be opened; status panel 3 says why.
-    bool beginOperation();
-    // Ends the operation and closes the connection.
+    // Closes the connection the operation left open.
     void endOperation();
     // A stop signal (Ctrl-C, SIGTERM, SIGHUP) came.
     bool interrupted() const { return stopSignal_ != 0; }

@@ -113,19 +113,19 @@ void CommonOptions::applyTo(Loader& loader) const {
     FormModel& f = loader.form;
     switch (link) {
     case Link::Serial: {
-        f.setConnectionKind(kSerial);
+        f.setConnectionKind(LinkKind::Serial);
         f.cmbComPort.items = {serialPort};
         f.cmbComPort.select(0);
         f.cmbBaudRate.select(BaudRates::entryOf(baud));
         break;
     }
     case Link::Tcp:
-        f.setConnectionKind(kTcp);
+        f.setConnectionKind(LinkKind::Tcp);
         f.IPEdit.text = host;
         f.PortNum.text = QString::number(port);
         break;
     case Link::Broker:
-        f.setConnectionKind(kBroker);
+        f.setConnectionKind(LinkKind::Broker);
         f.BrokerIPEdt.text = host;
         f.BrokerPortEdt.text = QString::number(port);
         f.HARDWARE_IDEdt.text = ids;

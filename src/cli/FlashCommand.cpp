@@ -116,7 +116,7 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
         return *refused;
     }
     session.setEndWaitOnDisconnect(true);
-    CliResult result = OperationSupport::runOperation(session, name, kModeFlash);
+    CliResult result = OperationSupport::runOperation(session, name, Operation::Flash);
     if (result.exitCode != kExitUsage && result.outcome != QStringLiteral("connection-failed")) {
         result.output = result.status.toLocal8Bit() + '\n';
     }

@@ -31,20 +31,30 @@ std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const 
     return std::nullopt;
 }
 
-CliResult OperationSupport::runOperation(CliSession& session, const QString& subcommand, int mode) {
+OperationRequest OperationSupport::request(CliSession& session, Operation operation) {
+    const Loader& loader = session.loader;
+    return OperationRequest::fromForm(operation, loader.form, loader.state);
+}
+
+CliResult OperationSupport::runOperation(CliSession& session, const QString& subcommand,
+                                         Operation operation) {
+    return runOperation(session, subcommand, request(session, operation));
+}
+
+CliResult OperationSupport::runOperation(CliSession& session, const QString& subcommand,
+                                         const OperationRequest& request) {
     Loader& loader = session.loader;
-    loader.driver.N1Click(mode);
-    loader.driver.btnConnectClick();
-    const OperationResult& operation = loader.driver.lastResult();
-    CliResult result = CliResult::ofOperation(operation, loader);
+    loader.driver.start(request);
+    const OperationResult& ended = loader.driver.lastResult();
+    CliResult result = CliResult::ofOperation(ended, loader);
     if (const QString& missing = session.questions.missingAnswer(); !missing.isEmpty()) {
         ShellOutput::report(subcommand, missing);
         result.exitCode = kExitUsage;
         result.outcome = exitCodeName(kExitUsage);
         result.reason = missing;
-    } else if (operation.outcome == Outcome::ConnectionFailed) {
-        ShellOutput::report(subcommand, operation.text);
-    } else if (operation.outcome == Outcome::Cancelled && session.interrupted()) {
+    } else if (ended.outcome == Outcome::ConnectionFailed) {
+        ShellOutput::report(subcommand, ended.text);
+    } else if (ended.outcome == Outcome::Cancelled && session.interrupted()) {
         result.exitCode = session.interruptedExitCode(); // 130, 143 or 129
     }
     return result;

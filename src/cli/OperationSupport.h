@@ -2,6 +2,8 @@
 
 #include "cli/CliResult.h"
 
+#include "core/OperationRequest.h"
+
 #include <QString>
 
 class CliSession;
@@ -17,9 +19,16 @@ namespace OperationSupport {
 std::optional<CliResult> selectFirmware(Loader& loader, const QString& subcommand,
                                         const QString& path);
 
-// Runs the operation of the mode through the driver, as a click on the main button does, and
-// returns its result as the shell reports it: a question no option answered is a usage error
-// (64), and a connection that did not open is named on standard error.
-CliResult runOperation(CliSession& session, const QString& subcommand, int mode);
+// The request of an operation or query as the shell's options (applied to the session's
+// loader) describe it.
+OperationRequest request(CliSession& session, Operation operation);
+
+// Runs the request through the driver, as every operation and query runs, and returns its
+// result as the shell reports it: a question no option answered is a usage error (64), and a
+// connection that did not open is named on standard error.
+CliResult runOperation(CliSession& session, const QString& subcommand,
+                       const OperationRequest& request);
+// The same for an operation as the options describe it.
+CliResult runOperation(CliSession& session, const QString& subcommand, Operation operation);
 
 } // namespace OperationSupport

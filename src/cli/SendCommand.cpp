@@ -2,15 +2,13 @@
 
 #include "cli/CliSession.h"
 #include "cli/ConnectionArguments.h"
-#include "cli/ExitCodes.h"
+#include "cli/OperationSupport.h"
 #include "cli/ShellOutput.h"
 #include "cli/UsageError.h"
 #include "connections/BrokerFrame.h"
 #include "core/Cp1251.h"
-#include "core/LoaderError.h"
 
 #include <QJsonArray>
-#include <cstdio>
 
 namespace {
 
@@ -60,94 +58,6 @@ SendArguments parse(const QStringList& arguments) {
     return parsed;
 }
 
-// Why a command got no usable answer, as an exit code; 0 when it was answered whole.
-int unanswered(CliSession& session, const QString& text, bool answered) {
-    const LoaderState& s = session.loader.state;
-    if (session.interrupted()) {
-        return session.interruptedExitCode();
-    }
-    if (s.ControllerNotFound) {
-        return kExitUnavailable; // the broker has no such controller; its box said so
-    }
-    if (!answered) {
-        ShellOutput::print(stderr,
-                           QStringLiteral("velkor-cli send: no answer to \"%1\"\n").arg(text));
-        return kExitTempFail;
-    }
-    // A damaged frame beside a whole one (garbage that looked like a frame) spoils nothing.
-    if (s.AnswerDamaged && s.AnswerBuffer.isEmpty()) {
-        ShellOutput::print(
-            stderr, QStringLiteral("velkor-cli send: the answer to \"%1\" failed its CRC check\n")
-                        .arg(text));
-        return kExitTempFail;
-    }
-    return kExitOk;
-}
-
-int sendOne(CliSession& session, const QString& text, CliResult& result) {
-    LoaderState& s = session.loader.state;
-    // Every command is sent once: a poke must not repeat "RESET" on its own.
-    s.AttemptCount = 0;
-    s.AttemptLimit = 1;
-    bool answered = false;
-    try {
-        answered = session.loader.exchange.SendCommand(unescape(text));
-    } catch (const LoaderError& e) {
-        ShellOutput::print(stderr, QStringLiteral("velkor-cli send: %1\n").arg(e.text()));
-        return kExitTempFail;
-    }
-    // A damaged frame's bytes are shown as they came, marked "bad CRC", though never judged.
-    result.output += s.DamagedText;
-    if (const int code = unanswered(session, text, answered); code != kExitOk) {
-        return code;
-    }
-    result.output += s.AnswerBuffer;
-    QJsonArray answers = result.extra.value(QStringLiteral("answers")).toArray();
-    answers.append(Cp1251::decode(s.AnswerBuffer));
-    result.extra.insert(QStringLiteral("answers"), answers);
-    return kExitOk;
-}
-
-int sendAll(CliSession& session, const QStringList& texts, CliResult& result) {
-    for (const QString& text : texts) {
-        if (!session.loader.state.ConnectionOpen) {
-            ShellOutput::print(stderr, QStringLiteral("velkor-cli send: the connection closed\n"));
-            return kExitTempFail;
-        }
-        if (const int code = sendOne(session, text, result); code != kExitOk) {
-            return code;
-        }
-    }
-    return kExitOk;
-}
-
-// The journal entry of a send: the commands (with \r and \n as typed) and how it ended. Like an
-// operation of the window, a run that never opened the connection leaves none.
-void journalSend(CliSession& session, const QStringList& texts, CliResult& result) {
-    Loader& loader = session.loader;
-    QString ending = QStringLiteral("нет ответа");
-    if (result.exitCode == kExitOk) {
-        ending = QStringLiteral("ответ получен");
-    } else if (session.interrupted()) {
-        ending = UiTexts::cancelledByUser();
-    } else if (loader.state.ControllerNotFound) {
-        ending = QStringLiteral("контроллер ID %1 не найден брокером")
-                     .arg(loader.form.HARDWARE_IDEdt.wholeValue());
-    } else if (loader.state.AnswerDamaged && loader.state.AnswerBuffer.isEmpty()) {
-        ending = QStringLiteral("ответ повреждён (ошибка CRC)");
-    }
-    result.status = QStringLiteral("Терминал: %1 - %2").arg(texts.join(QLatin1Char(' ')), ending);
-    try {
-        loader.journal.WriteJournal(result.status);
-        result.setJournal(loader, true, QString());
-    } catch (const std::exception& e) {
-        result.setJournal(loader, false, errorText(e));
-        ShellOutput::print(
-            stderr,
-            QStringLiteral("velkor-cli send: %1\n").arg(UiTexts::journalError().arg(errorText(e))));
-    }
-}
-
 // A command the broker cannot carry in one frame is refused before anything is opened.
 void refuseOversizedCommands(const SendArguments& parsed) {
     if (parsed.options.link != CommonOptions::Link::Broker) {
@@ -163,6 +73,37 @@ void refuseOversizedCommands(const SendArguments& parsed) {
     }
 }
 
+// Why the run stopped at a command, in the shell's words, on standard error.
+void reportStop(const OperationResult& operation, const QStringList& texts) {
+    const qsizetype at = operation.answers.size();
+    const QString text = at < texts.size() ? texts.at(at) : QString();
+    QString message;
+    switch (operation.outcome) {
+    case Outcome::NoAnswer:
+        message = QStringLiteral("no answer to \"%1\"").arg(text);
+        break;
+    case Outcome::Damaged:
+        message = QStringLiteral("the answer to \"%1\" failed its CRC check").arg(text);
+        break;
+    case Outcome::LinkLost:
+        message = QStringLiteral("the connection closed");
+        break;
+    default:
+        return;
+    }
+    ShellOutput::report(QStringLiteral("send"), message);
+}
+
+// The answers as they came, on standard output and in "answers".
+void keepAnswers(const OperationResult& operation, CliResult& result) {
+    result.output = operation.output;
+    QJsonArray answers;
+    for (const QByteArray& answer : operation.answers) {
+        answers.append(Cp1251::decode(answer));
+    }
+    result.extra.insert(QStringLiteral("answers"), answers);
+}
+
 CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
     const SendArguments parsed = parse(arguments);
     if (parsed.help) {
@@ -170,19 +111,15 @@ CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
     }
     refuseOversizedCommands(parsed);
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
-    CliResult result;
-    result.connection = session.loader.journal.connectionParams();
-    if (!session.beginOperation()) {
-        const QString status = session.loader.form.Status[3];
-        ShellOutput::print(stderr, QStringLiteral("velkor-cli send: %1\n").arg(status));
-        result.exitCode = session.interrupted() ? session.interruptedExitCode() : kExitUnavailable;
-        result.status = status;
-        return result;
-    }
     session.setEndWaitOnDisconnect(true);
-    result.exitCode = sendAll(session, parsed.texts, result);
+    OperationRequest request = OperationSupport::request(session, Operation::Send);
+    for (const QString& text : parsed.texts) {
+        request.commands.append(unescape(text));
+    }
+    CliResult result = OperationSupport::runOperation(session, QStringLiteral("send"), request);
     session.endOperation();
-    journalSend(session, parsed.texts, result);
+    keepAnswers(session.loader.driver.lastResult(), result);
+    reportStop(session.loader.driver.lastResult(), parsed.texts);
     return result;
 }
 

@@ -229,7 +229,7 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     // logins in a row, and the run ends with its resume position.
     procedures.store.loginAttemptsBound = kUploadLoginBound;
     session.setEndWaitOnDisconnect(true);
-    CliResult result = OperationSupport::runOperation(session, name, kModeStore);
+    CliResult result = OperationSupport::runOperation(session, name, Operation::Store);
     session.endOperation();
     if (result.exitCode == kExitOk) {
         result.output =
@@ -275,7 +275,7 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
     session.questions.password_ = p.password;
     session.setEndWaitOnDisconnect(true);
     CliResult result =
-        OperationSupport::runOperation(session, QStringLiteral("readback"), kModeReadBack);
+        OperationSupport::runOperation(session, QStringLiteral("readback"), Operation::ReadBack);
     session.endOperation();
     const ReadBackProcedure& readBack = procedures.readBack;
     if (result.file.isEmpty()) {

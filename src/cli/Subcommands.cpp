@@ -5,16 +5,12 @@
 #include "cli/SampleCommand.h"
 #include "cli/SendCommand.h"
 #include "cli/StorageCommands.h"
+#include "cli/VersionCommand.h"
 
 const std::vector<Subcommand>& allSubcommands() {
     static const std::vector<Subcommand> subcommands = {
-        checkSubcommand(),
-        headerSubcommand(),
-        sendSubcommand(),
-        flashSubcommand(),
-        storeSubcommand(),
-        readbackSubcommand(),
-        sampleSubcommand(),
+        checkSubcommand(), headerSubcommand(), sendSubcommand(),     versionSubcommand(),
+        flashSubcommand(), storeSubcommand(),  readbackSubcommand(), sampleSubcommand(),
     };
     return subcommands;
 }

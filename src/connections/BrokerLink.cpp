@@ -164,13 +164,14 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
 
 void Connections::brokerNotFound() {
     parts_.output.setStatus(3, QStringLiteral("БРОКЕР:LUMET не найден..."));
-    if (parts_.form.cbWaitConnectLUMET.checked) {
+    if (parts_.state.WaitForController) {
+        parts_.state.ControllerMissing = true;
         return;
     }
-    parts_.dialogs.showError(parts_.form.Status[3] +
-                             QStringLiteral("\r\nПовторите операцию позже..."));
-    parts_.state.ControllerNotFound = parts_.state.OperationActive;
-    parts_.state.OperationActive = false;
+    parts_.output.notify({Notice::Kind::Error,
+                          parts_.form.Status[3] + QStringLiteral("\r\nПовторите операцию позже..."),
+                          QString()});
+    parts_.output.controllerNotFound();
 }
 
 void Connections::incompleteFrameTimedOut() {

@@ -148,17 +148,17 @@ void Connections::closeSerialPort() {
     comPort_->close();
 }
 
-void Connections::write(int connectionKind, const QByteArray& text) {
-    switch (connectionKind) {
-    case kSerial:
+void Connections::write(LinkKind kind, const QByteArray& text) {
+    switch (kind) {
+    case LinkKind::Serial:
         comPort_->write(text);
         break;
-    case kTcp:
+    case LinkKind::Tcp:
         if (tcpClient_ && tcpClient_->isConnected()) {
             tcpClient_->write(text);
         }
         break;
-    case kBroker:
+    case LinkKind::Broker:
         SendBrokerFrame(text);
         break;
     default:

@@ -52,7 +52,7 @@ public:
     void openSerial() override;
     void openTcp() override;
     void openBroker() override;
-    void write(int connectionKind, const QByteArray& text) override;
+    void write(LinkKind kind, const QByteArray& text) override;
     void setSerialLines(bool dtr, bool rts) override;
     bool serialPortOpen() const override;
     void closeSerialPort() override;

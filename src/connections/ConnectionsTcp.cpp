@@ -137,7 +137,7 @@ void Connections::TCPClientDataAvailable() {
                                .arg(chunk.size());
         bool forThisController = true;
         if (!chunk.isEmpty()) {
-            if (parts_.form.TypeOfConnectGrpPage == kTcp) {
+            if (parts_.form.TypeOfConnectGrpPage == LinkKind::Tcp) {
                 receiveTcp(chunk);
             } else {
                 forThisController = receiveBroker(chunk);

@@ -15,6 +15,10 @@
 
 namespace {
 
+// While a controller the broker does not have yet is waited for, the command goes again at
+// least this often, whatever the answer wait is set to.
+constexpr std::int32_t kControllerRetryMs = 30000;
+
 QString answerOverflowText() {
     return QStringLiteral("Устройство передает данные без остановки: ответ длиннее %1 Мбайт, "
                           "обмен прерван")
@@ -49,29 +53,45 @@ private:
 Answer Exchange::ask(const Command& command) {
     const ExpectationInForce inForce(awaited_, scan_, command.awaited);
     parts_.form.terminal.edit1 = Cp1251::decode(command.text);
+    const bool waiting = waitForController(command.attempts);
+    const std::int32_t waitMs = waiting ? retryWait(command.waitMs) : command.waitMs;
     Answer answer;
     for (int attempt = 1;; ++attempt) {
-        sendAttempt(command.text, command.waitMs);
+        parts_.state.ControllerMissing = false;
+        sendAttempt(command.text, waitMs);
         answer = judged();
         if (answer.status != Answer::Status::Silent) {
             break;
         }
-        const bool waiting = waitForController(command.attempts);
         if (attempt >= command.attempts && !waiting) {
             break;
         }
         if (waiting) {
-            parts_.output.setStatus(
-                3, QStringLiteral("Дожидаемся подключения LUMET: попытка %1").arg(attempt + 1));
+            showControllerWait(attempt + 1);
         }
     }
     return answer;
 }
 
+// The wait of one attempt while the controller is waited for: the command's own, or the
+// answer wait, but never longer than the retry period.
+std::int32_t Exchange::retryWait(std::int32_t waitMs) const {
+    const std::int32_t own = waitMs < 0 ? parts_.state.AnswerTimeoutMs : waitMs;
+    return std::clamp(own, 0, kControllerRetryMs);
+}
+
+void Exchange::showControllerWait(int attempt) {
+    const QString cause = parts_.state.ControllerMissing
+                              ? QStringLiteral("контроллер не найден брокером, ")
+                              : QStringLiteral("нет ответа, ");
+    parts_.output.setStatus(
+        3, QStringLiteral("Дожидаемся подключения LUMET: %1попытка %2").arg(cause).arg(attempt));
+}
+
 // While the engineer waits for a controller to come on line, a command that may be repeated is
 // sent until the controller answers or the operation is stopped.
 bool Exchange::waitForController(int attempts) const {
-    return attempts > 1 && parts_.form.cbWaitConnectLUMET.checked;
+    return attempts > 1 && parts_.state.WaitForController;
 }
 
 Answer Exchange::judged() const {
@@ -196,7 +216,7 @@ void Exchange::WaitAnswer(std::int32_t waitMsOrDefault) {
 bool Exchange::ShouldRetry() {
     LoaderState& s = parts_.state;
     ++s.AttemptCount;
-    const bool waitingForController = s.AttemptLimit > 1 && parts_.form.cbWaitConnectLUMET.checked;
+    const bool waitingForController = s.AttemptLimit > 1 && s.WaitForController;
     if (waitingForController) {
         --s.AttemptCount;
     }

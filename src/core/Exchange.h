@@ -69,6 +69,8 @@ private:
     void sendAttempt(const QByteArray& text, std::int32_t waitMs);
     Answer judged() const;
     bool waitForController(int attempts) const;
+    std::int32_t retryWait(std::int32_t waitMs) const;
+    void showControllerWait(int attempt);
     void writeCommand(const QByteArray& text);
     bool awaitingRestOfAnswer() const;
     bool decided() const;

@@ -15,9 +15,9 @@ FormModel::FormModel() {
 }
 
 void FormModel::setUpToolBar() {
-    setConnectionKind(kSerial);
+    setConnectionKind(LinkKind::Serial);
     btnConnect.caption = UiTexts::startButton();
-    btnConnect.imageIndex = kModeFlash;
+    btnConnect.imageIndex = kIconFlash;
     btnConnect.hint = UiTexts::menuFlash();
     btnConnect.dropDown = true;
     UnitSign.caption = QStringLiteral("не определен");
@@ -92,10 +92,10 @@ void FormModel::lockForOperation() {
     btnConnect.dropDown = false;
 }
 
-void FormModel::releaseAfterOperation(int operationMode) {
+void FormModel::releaseAfterOperation(Operation operation) {
     enableOutsideOperation(true);
     btnConnect.caption = UiTexts::startButton();
-    btnConnect.imageIndex = operationMode;
+    btnConnect.imageIndex = operationIcon(operation);
     btnConnect.dropDown = true;
 }
 
@@ -113,16 +113,16 @@ void FormModel::showLinkClosed() {
     cmbBaudRate.enabled = true;
 }
 
-void FormModel::setConnectionKind(int kind) {
+void FormModel::setConnectionKind(LinkKind kind) {
     TypeOfConnectGrpPage = kind;
     ToolButton1.imageIndex = iconOfKind(kind);
 }
 
-int FormModel::iconOfKind(int kind) {
+int FormModel::iconOfKind(LinkKind kind) {
     switch (kind) {
-    case kTcp:
+    case LinkKind::Tcp:
         return kIconTcp;
-    case kBroker:
+    case LinkKind::Broker:
         return kIconBroker;
     default:
         return kIconSerial;

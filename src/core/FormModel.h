@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Dialogs.h"
+#include "Operation.h"
 #include "ScrollBack.h"
 
 #include <QByteArray>
@@ -102,7 +103,7 @@ struct FormModel {
     void lockForOperation();
     // The operation is over: everything is enabled again and the main button starts the
     // operation of the mode.
-    void releaseAfterOperation(int operationMode);
+    void releaseAfterOperation(Operation operation);
     // A link is open: the terminal's send line shows, the port and its speed are fixed.
     void showLinkOpen();
     // The link closed: the send line goes, the connection settings can be changed again.
@@ -110,9 +111,9 @@ struct FormModel {
 
     // The connection kind is the visible page; ToolButton1's icon is derived from it and
     // written nowhere else.
-    int connectionKind() const { return TypeOfConnectGrpPage; }
-    void setConnectionKind(int kind);
-    static int iconOfKind(int kind);
+    LinkKind connectionKind() const { return TypeOfConnectGrpPage; }
+    void setConnectionKind(LinkKind kind);
+    static int iconOfKind(LinkKind kind);
 
     // Tool bar.
     ButtonControl ToolButton1;
@@ -123,7 +124,7 @@ struct FormModel {
 
     // Connection group and its three pages.
     Control Panel1;
-    int TypeOfConnectGrpPage = 0; // ConnectionKind: 0 serial, 1 TCP/IP, 2 broker
+    LinkKind TypeOfConnectGrpPage = LinkKind::Serial;
     ComboControl cmbComPort;
     CheckControl tbAutoComList;
     ComboControl cmbBaudRate;

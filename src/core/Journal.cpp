@@ -7,6 +7,8 @@
 #include "TimeFormat.h"
 #include "UiTexts.h"
 
+#include "OneLine.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -14,29 +16,6 @@
 #include <QStorageInfo>
 
 namespace {
-
-// A text as one journal line: a line break or another control character would start a line of
-// its own, through which a typed command or a port name could forge an entry, so each is
-// written as an escape instead: CR and LF as \r and \n (as velkor-cli send takes them), any
-// other as \xNN. A tab stays.
-QString oneLine(const QString& text) {
-    QString line;
-    line.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == '\r') {
-            line += QStringLiteral("\\r");
-        } else if (u == '\n') {
-            line += QStringLiteral("\\n");
-        } else if ((u < 0x20 && u != '\t') || u == 0x7F) {
-            line +=
-                QStringLiteral("\\x") + QString::number(u, 16).rightJustified(2, u'0').toUpper();
-        } else {
-            line += c;
-        }
-    }
-    return line;
-}
 
 // The lock file keeps processes apart, not threads: one process's threads would each take it as
 // their own. Loaders running on several threads of one process (a fleet) take this first.
@@ -73,11 +52,11 @@ QString Journal::path() const {
 QString Journal::connectionParams() const {
     const FormModel& f = form_;
     switch (form_.connectionKind()) {
-    case kSerial:
+    case LinkKind::Serial:
         return QStringLiteral("Port:%1 Baud: %2").arg(f.cmbComPort.text, f.cmbBaudRate.text);
-    case kTcp:
+    case LinkKind::Tcp:
         return QStringLiteral("IP:%1 Port: %2").arg(f.IPEdit.text).arg(f.PortNum.roundedValue());
-    case kBroker:
+    case LinkKind::Broker:
         return QStringLiteral("Broker IP:%1 Port: %2 ID: %3")
             .arg(f.BrokerIPEdt.text)
             .arg(f.BrokerPortEdt.roundedValue())
@@ -101,8 +80,8 @@ void Journal::WriteJournal(const QString& message) {
         QString(60, QLatin1Char('-')),
         QStringLiteral("Date:") + TimeFormat::shortDate(now.date()) + QLatin1Char(' ') +
             TimeFormat::longTime(now.time()),
-        QStringLiteral("Params:") + oneLine(params()),
-        QStringLiteral("Msg:") + oneLine(message),
+        QStringLiteral("Params:") + asOneLine(params()),
+        QStringLiteral("Msg:") + asOneLine(message),
     };
     QByteArray entry;
     for (const QString& line : lines) {

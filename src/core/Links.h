@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Operation.h"
+
 #include <QByteArray>
 
 // The connection steps the core calls: opening the connection of the chosen kind, writing a
@@ -17,7 +19,7 @@ public:
 
     // The write of SendCommand for the connection kind of the visible page. Over TCP and the
     // broker nothing is written while the client is not connected.
-    virtual void write(int connectionKind, const QByteArray& text) = 0;
+    virtual void write(LinkKind kind, const QByteArray& text) = 0;
 
     // Sets the serial port's DTR and RTS lines (true: active); nothing on other links.
     virtual void setSerialLines(bool dtr, bool rts) {

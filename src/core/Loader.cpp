@@ -12,12 +12,20 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     // A flash the loader restarts itself says how in its journal entry.
     journal.paramsNote = [this] {
         const QString restart = FlashRestart::name(form.cmbRestart.itemIndex);
-        return state.OperationMode == kModeFlash && !restart.isEmpty()
+        return state.OperationMode == Operation::Flash && !restart.isEmpty()
                    ? QStringLiteral("Restart: ") + restart
                    : QString();
     };
     // Timer3 runs from program start and flushes the terminal even before any connection.
     Timer3->start();
+    output.onNotice = [this](const Notice& notice) {
+        if (notice.kind == Notice::Kind::Error) {
+            dialogs.showError(notice.text, notice.caption);
+        } else {
+            dialogs.showInformation(notice.text);
+        }
+    };
+    output.onControllerNotFound = [this] { driver.stopForMissingController(); };
 }
 
 Loader::Stop Loader::stopReason() const {

@@ -47,7 +47,7 @@ public:
 
     // The folder of the settings, the journal and the logs.
     const QString& dataDir() const { return dataDir_; }
-    int connectionKind() const { return form.connectionKind(); }
+    LinkKind connectionKind() const { return form.connectionKind(); }
 
     // Why a running operation cannot go on: the user cancelled (OperationActive cleared), or the
     // link is gone (Timer3 stopped) or the application is quitting.

@@ -39,3 +39,27 @@ void LoaderOutput::addTerminalLine(const QByteArray& line) {
         onTerminalLine(line);
     }
 }
+
+void LoaderOutput::showDeviceType(const QString& deviceType) {
+    form_.UnitSign.caption = deviceType;
+}
+
+void LoaderOutput::showStoredPosition(const QString& caption) {
+    form_.Panel3.caption = caption;
+}
+
+void LoaderOutput::lockTerminalInput(bool locked) {
+    form_.terminal.commandInputEnabled = !locked;
+}
+
+void LoaderOutput::notify(const Notice& notice) {
+    if (onNotice) {
+        onNotice(notice);
+    }
+}
+
+void LoaderOutput::controllerNotFound() {
+    if (onControllerNotFound) {
+        onControllerNotFound();
+    }
+}

@@ -8,8 +8,18 @@
 
 struct FormModel;
 
-// Where the loader's texts go: the status panels, the progress counter and bar, the terminal's
-// lines, each with an observer for the front end that shows them as they happen.
+// A message the user must see before going on: the window shows a box, the shell prints it.
+struct Notice {
+    enum class Kind { Error, Information };
+    Kind kind = Kind::Error;
+    QString text;
+    QString caption;
+};
+
+// The events of a running operation and where they go: the status panels, the progress counter
+// and bar, the terminal's lines, the controller's device type, the confirmed position of a
+// storage upload, notices and a missing controller. Procedures and links report here and
+// touch no control; the form model and the front end's observers render what they report.
 class LoaderOutput {
 public:
     explicit LoaderOutput(FormModel& form) : form_(form) {}
@@ -26,10 +36,22 @@ public:
     void endProgress();
     // Adds one line to the terminal window's view.
     void addTerminalLine(const QByteArray& line);
+    // The device type the controller reported in its restart banner.
+    void showDeviceType(const QString& deviceType);
+    // The firmware group's caption with the storage upload's confirmed position.
+    void showStoredPosition(const QString& caption);
+    // While the bootloader is programmed, the terminal's send line takes no command.
+    void lockTerminalInput(bool locked);
+    // A message the user must see (the window's box, the shell's standard error).
+    void notify(const Notice& notice);
+    // The broker has no controller with the hardware id.
+    void controllerNotFound();
 
     std::function<void(int panel, const QString& text)> onStatus;
     std::function<void(const QByteArray& line)> onTerminalLine;
     std::function<void(const ProgressEvent& progress)> onProgress;
+    std::function<void(const Notice& notice)> onNotice;
+    std::function<void()> onControllerNotFound;
 
 private:
     FormModel& form_;

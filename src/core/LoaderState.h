@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Operation.h"
 #include "UiTexts.h"
 
 #include <QByteArray>
@@ -15,13 +16,18 @@ inline constexpr std::int32_t kDefaultAnswerGapMs = 500;
 // Device bytes are QByteArray, one character per byte as received.
 struct LoaderState {
     // Operation driver and connection lifecycle.
-    bool OperationActive = false;   // clearing it is the cancel request
-    int OperationMode = kModeFlash; // kept in PopupMenu1.Tag
+    bool OperationActive = false;               // clearing it is the cancel request
+    Operation OperationMode = Operation::Flash; // kept in PopupMenu1.Tag as its icon
     bool ConnectionOpen = false;
     bool TcpConnected = false;
     bool OperationFailed = false;
     // The broker said it has no controller with the hardware id, and the operation stopped.
     bool ControllerNotFound = false;
+    // A broker that has no controller with the id yet is asked again until it has (the
+    // running operation's request says so).
+    bool WaitForController = false;
+    // While it is waited for, the broker said in this attempt that it has no such controller.
+    bool ControllerMissing = false;
     QDateTime OperationStart;
 
     // Command exchange.

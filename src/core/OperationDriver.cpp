@@ -6,12 +6,20 @@
 #include "OutcomeText.h"
 #include "TimeFormat.h"
 
-void OperationDriver::setProcedure(int mode, Procedure procedure) {
-    procedures_[mode] = std::move(procedure);
+void OperationDriver::setProcedure(Operation operation, Procedure procedure) {
+    procedures_[operation] = std::move(procedure);
 }
 
-OperationDriver::Procedure OperationDriver::procedure(int mode) const {
-    const auto it = procedures_.find(mode);
+void OperationDriver::setProcedure(Operation operation, const std::function<Verdict()>& procedure) {
+    if (!procedure) {
+        setProcedure(operation, Procedure());
+        return;
+    }
+    setProcedure(operation, [procedure](const OperationRequest&) { return procedure(); });
+}
+
+OperationDriver::Procedure OperationDriver::procedure(Operation operation) const {
+    const auto it = procedures_.find(operation);
     return it != procedures_.end() ? it->second : Procedure();
 }
 
@@ -19,25 +27,30 @@ void OperationDriver::btnConnectClick() {
     if (loader_.state.OperationActive) {
         cancelOperation();
     } else {
-        startOperation();
+        start(OperationRequest::fromForm(loader_.state.OperationMode, loader_.form, loader_.state));
     }
 }
 
-void OperationDriver::startOperation() {
+void OperationDriver::start(const OperationRequest& request) {
     LoaderState& s = loader_.state;
+    if (s.OperationActive) {
+        return;
+    }
+    request_ = request;
+    s.WaitForController = request.waitForController;
     loader_.form.lockForOperation();
     s.OperationActive = true;
     s.ControllerNotFound = false;
     loader_.Timer3->stop();
     loader_.output.clearProgress();
     // Only the storage load shows its confirmed position in the firmware group's caption.
-    if (s.OperationMode != kModeStore) {
+    if (request.operation != Operation::Store) {
         loader_.form.Panel3.caption = UiTexts::firmwareGroup();
     }
     loader_.setStatus(3, UiTexts::openingPort());
     s.OperationFailed = false;
     result_ = OperationResult{};
-    result_.mode = s.OperationMode;
+    result_.operation = request.operation;
     procedureStarted_ = false;
     cancelReason_.clear();
     try {
@@ -69,9 +82,9 @@ void OperationDriver::runOperation() {
 // A mode without a procedure runs nothing and succeeds.
 Verdict OperationDriver::runProcedure() {
     procedureStarted_ = true;
-    const auto it = procedures_.find(loader_.state.OperationMode);
+    const auto it = procedures_.find(request_.operation);
     if (it != procedures_.end() && it->second) {
-        return it->second();
+        return it->second(request_);
     }
     return Verdict{};
 }
@@ -82,10 +95,15 @@ void OperationDriver::report(const Verdict& verdict) {
     result_.reason = reasonOf(verdict);
     result_.file = verdict.file;
     result_.resume = verdict.resume;
+    result_.answers = verdict.answers;
+    result_.output = verdict.output;
     const QDateTime end = loader_.runtime.now();
     result_.elapsedMs = s.OperationStart.msecsTo(end);
-    result_.text = OutcomeText::status(verdict.outcome, result_.reason, verdict.file,
-                                       TimeFormat::elapsed(s.OperationStart, end));
+    Verdict completed = verdict;
+    completed.reason = result_.reason;
+    result_.text =
+        OutcomeText::status(request_.operation, completed,
+                            TimeFormat::elapsed(s.OperationStart, end), request_.commands);
     loader_.setStatus(3, result_.text);
     writeJournal();
 }
@@ -114,7 +132,7 @@ QString OperationDriver::reasonOf(const Verdict& verdict) const {
 
 // The controller the broker did not find, as the outcome's text names it.
 QString OperationDriver::missingController() const {
-    return QStringLiteral("ID %1").arg(loader_.form.HARDWARE_IDEdt.wholeValue());
+    return QStringLiteral("ID %1").arg(request_.hardwareId);
 }
 
 // An error raised on the way is shown as its own message, as the connection layer or the
@@ -135,8 +153,11 @@ void OperationDriver::endWithError(const std::exception& error) {
                                                              : errorText(error);
     const bool ownMessage =
         result_.outcome == Outcome::Error || result_.outcome == Outcome::ConnectionFailed;
-    result_.text =
-        ownMessage ? result_.reason : OutcomeText::status(result_.outcome, result_.reason, {}, {});
+    result_.text = ownMessage
+                       ? result_.reason
+                       : OutcomeText::status(request_.operation,
+                                             Verdict::failed(result_.outcome, result_.reason), {},
+                                             request_.commands);
     loader_.setStatus(3, result_.text);
     if (!ownMessage) {
         writeJournal();
@@ -149,6 +170,12 @@ void OperationDriver::cancel(const QString& reason) {
         cancelReason_ = reason;
         cancelOperation();
     }
+}
+
+void OperationDriver::stopForMissingController() {
+    LoaderState& s = loader_.state;
+    s.ControllerNotFound = s.OperationActive;
+    s.OperationActive = false;
 }
 
 void OperationDriver::cancelOperation() {
@@ -167,13 +194,13 @@ void OperationDriver::OpenConnection() {
     loader_.Timer3->start();
     if (loader_.links != nullptr) {
         switch (loader_.form.connectionKind()) {
-        case kSerial:
+        case LinkKind::Serial:
             loader_.links->openSerial();
             break;
-        case kTcp:
+        case LinkKind::Tcp:
             loader_.links->openTcp();
             break;
-        case kBroker:
+        case LinkKind::Broker:
             loader_.links->openBroker();
             break;
         default:
@@ -191,7 +218,7 @@ void OperationDriver::CloseConnection() {
     if (links == nullptr || loader_.form.terminal.visible) {
         return;
     }
-    if (loader_.form.connectionKind() == kSerial) {
+    if (loader_.form.connectionKind() == LinkKind::Serial) {
         if (links->serialPortOpen()) {
             links->closeSerialPort();
         }
@@ -203,40 +230,40 @@ void OperationDriver::CloseConnection() {
 // Serial becomes TCP/IP, TCP/IP the broker, the broker serial again.
 void OperationDriver::ToolButton1Click() {
     FormModel& f = loader_.form;
-    f.setConnectionKind((f.connectionKind() + 1) % 3);
+    f.setConnectionKind(nextLinkKind(f.connectionKind()));
     applyOptionVisibility();
     // A message of the last operation or link (a port that would not open) speaks of the kind
     // left behind.
     loader_.setStatus(3, QString());
 }
 
-QString OperationDriver::menuCaption(int itemIcon) {
-    switch (itemIcon) {
-    case kModeFlash:
+QString OperationDriver::menuCaption(Operation operation) {
+    switch (operation) {
+    case Operation::Flash:
         return UiTexts::menuFlash();
-    case kModeStore:
+    case Operation::Store:
         return UiTexts::menuStore();
-    case kModeReadBack:
+    case Operation::ReadBack:
         return UiTexts::menuReadBack();
     default:
         return QString();
     }
 }
 
-void OperationDriver::N1Click(int itemIcon) {
+void OperationDriver::N1Click(Operation operation) {
     FormModel& f = loader_.form;
-    f.btnConnect.imageIndex = itemIcon;
-    loader_.state.OperationMode = itemIcon;
-    f.btnConnect.hint = menuCaption(itemIcon);
+    f.btnConnect.imageIndex = operationIcon(operation);
+    loader_.state.OperationMode = operation;
+    f.btnConnect.hint = menuCaption(operation);
     applyOptionVisibility();
 }
 
 void OperationDriver::applyOptionVisibility() {
     FormModel& f = loader_.form;
-    const bool storeMode = loader_.state.OperationMode == kModeStore;
+    const bool storeMode = loader_.state.OperationMode == Operation::Store;
     f.cbFinalization.visible = storeMode;
     f.cbWaitConnectLUMET.visible = storeMode;
     f.cbDopInitCmd.visible = storeMode;
     f.cbVerifyStored.visible = storeMode;
-    f.cmbRestart.visible = loader_.state.OperationMode == kModeFlash;
+    f.cmbRestart.visible = loader_.state.OperationMode == Operation::Flash;
 }

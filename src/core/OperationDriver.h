@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Operation.h"
+#include "OperationRequest.h"
 #include "OperationResult.h"
 
 #include <QString>
@@ -13,20 +15,33 @@ class Loader;
 // procedure of the chosen mode, reports and journals the outcome, and gives the controls back.
 class OperationDriver {
 public:
-    // A procedure runs the operation's dialogue with the controller and says how it ended.
-    using Procedure = std::function<Verdict()>;
+    // A procedure runs the operation's dialogue with the controller as the request says, and
+    // says how it ended.
+    using Procedure = std::function<Verdict(const OperationRequest& request)>;
 
     explicit OperationDriver(Loader& loader) : loader_(loader) {}
 
-    // The procedure run for an operation mode (18, 37 or 2); a mode without one runs nothing.
-    void setProcedure(int mode, Procedure procedure);
-    Procedure procedure(int mode) const;
+    // The procedure run for an operation; an operation without one runs nothing.
+    void setProcedure(Operation operation, Procedure procedure);
+    // A procedure that needs nothing from the request.
+    void setProcedure(Operation operation, const std::function<Verdict()>& procedure);
+    Procedure procedure(Operation operation) const;
 
-    // Starts an operation, or cancels the running one.
+    // Starts an operation of the chosen mode as the window's controls describe it, or cancels
+    // the running one.
     void btnConnectClick();
+    // Runs the operation or query the request describes, unless one is running: opens the link
+    // when needed, runs the procedure, reports and journals the outcome, gives the controls
+    // back. The result is lastResult().
+    void start(const OperationRequest& request);
+    // The request of the running operation (or of the last one).
+    const OperationRequest& request() const { return request_; }
     // Cancels the running operation, as the button does, for a reason the result names (a
     // signal); an empty reason is the user's click.
     void cancel(const QString& reason);
+    // The broker has no controller with the request's id: the running operation ends for that
+    // reason, as a cancel would end it.
+    void stopForMissingController();
     // The result of the last operation that ended.
     const OperationResult& lastResult() const { return result_; }
     // Called with the result when an operation has ended and the controls are back.
@@ -35,16 +50,15 @@ public:
     void CloseConnection();
     void RestoreControls();
     void ToolButton1Click();
-    // One handler for the three operation items; the item is given by its icon number.
-    void N1Click(int itemIcon);
+    // One handler for the three operation items.
+    void N1Click(Operation operation);
     // The three storage-load options are visible exactly in mode 37.
     void applyOptionVisibility();
 
-    // The caption of the operation item with that icon number.
-    static QString menuCaption(int itemIcon);
+    // The caption of the operation's menu item.
+    static QString menuCaption(Operation operation);
 
 private:
-    void startOperation();
     void cancelOperation();
     void runOperation();
     void report(const Verdict& verdict);
@@ -56,7 +70,8 @@ private:
     QString cancelReason_;
 
     Loader& loader_;
-    std::map<int, Procedure> procedures_;
+    std::map<Operation, Procedure> procedures_;
+    OperationRequest request_;
     OperationResult result_;
     bool procedureStarted_ = false;
 };

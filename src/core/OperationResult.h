@@ -1,5 +1,9 @@
 #pragma once
 
+#include "Operation.h"
+
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -40,22 +44,26 @@ struct Verdict {
     QString reason; // the cause in the system's words, where the outcome alone does not say it
     QString file;   // a read-back: the file the received text went to
     std::optional<ResumePosition> resume; // a storage upload that did not finish
+    QList<QByteArray> answers;            // a query: each answer as it came
+    QByteArray output;                    // a query: what the terminal showed of the answers
 
     static Verdict failed(Outcome outcome, QString reason = QString()) {
-        return Verdict{outcome, std::move(reason), QString(), std::nullopt};
+        return Verdict{outcome, std::move(reason), QString(), std::nullopt, {}, {}};
     }
     bool succeeded() const { return outcome == Outcome::Success; }
 };
 
 // The one result of an operation run by the driver.
 struct OperationResult {
-    int mode = 0;
+    Operation operation = Operation::Flash;
     Outcome outcome = Outcome::Success;
     QString reason;
     QString text; // what the status bar, the journal and the shell show
     std::int64_t elapsedMs = 0;
     std::optional<ResumePosition> resume;
     QString file;
+    QList<QByteArray> answers;
+    QByteArray output;
     bool journalWritten = false;
     QString journalError; // why the journal entry could not be written
 

@@ -1,5 +1,7 @@
 #include "OutcomeText.h"
 
+#include "Cp1251.h"
+#include "OneLine.h"
 #include "UiTexts.h"
 
 namespace {
@@ -59,6 +61,30 @@ QString OutcomeText::status(Outcome outcome, const QString& reason, const QStrin
         return UiTexts::operationDoneIn() + elapsed;
     }
     return QStringLiteral("Операция не выполнена - ") + cause(outcome, reason, file);
+}
+
+QString OutcomeText::status(Operation operation, const Verdict& verdict, const QString& elapsed,
+                            const QList<QByteArray>& commands) {
+    const QString cause = OutcomeText::cause(verdict.outcome, verdict.reason, verdict.file);
+    switch (operation) {
+    case Operation::Send: {
+        QStringList texts;
+        for (const QByteArray& command : commands) {
+            texts.append(asOneLine(Cp1251::decode(command)));
+        }
+        return QStringLiteral("Терминал: %1 - %2")
+            .arg(texts.join(QLatin1Char(' ')),
+                 verdict.succeeded() ? QStringLiteral("ответ получен") : cause);
+    }
+    case Operation::Version:
+        return verdict.succeeded() ? QStringLiteral("Версия контроллера: %1").arg(verdict.reason)
+                                   : QStringLiteral("Запрос версии не выполнен - ") + cause;
+    case Operation::Flash:
+    case Operation::Store:
+    case Operation::ReadBack:
+        break;
+    }
+    return status(verdict.outcome, verdict.reason, verdict.file, elapsed);
 }
 
 QString OutcomeText::word(Outcome outcome) {

@@ -12,6 +12,11 @@ namespace OutcomeText {
 // "Операция не выполнена - " and the cause.
 QString status(Outcome outcome, const QString& reason, const QString& file, const QString& elapsed);
 
+// The status and journal text of a run of the operation: the operations' texts as above; a
+// send names its commands ("Терминал: VER\r - ответ получен"), a version query the version.
+QString status(Operation operation, const Verdict& verdict, const QString& elapsed,
+               const QList<QByteArray>& commands);
+
 // The cause of a failure alone, in the system's Russian.
 QString cause(Outcome outcome, const QString& reason, const QString& file);
 

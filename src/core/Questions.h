@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 struct FileDialogState;
 
@@ -24,7 +25,6 @@ public:
     // The access password of a locked controller; empty when the user gave none.
     virtual QString password() = 0;
 
-    // The file a read-back writes; false when the user chose none, else dialog.fileName
-    // holds it.
-    virtual bool fileToWrite(FileDialogState& dialog) = 0;
+    // The file a read-back writes; none when the user chose none.
+    virtual std::optional<QString> fileToWrite() = 0;
 };

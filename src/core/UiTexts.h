@@ -3,24 +3,15 @@
 #include <QString>
 
 // Icon numbers the behaviour depends on: the connection kind is shown by the icon of
-// ToolButton1, and the operation mode equals the icon number of its menu item.
+// ToolButton1, and the settings keep the chosen operation as the icon number of its menu item.
 enum : int {
     kIconSerial = 8,
     kIconTcp = 88,
     kIconBroker = 89,
     kIconCancel = 68,
-};
-
-enum : int {
-    kModeFlash = 18,
-    kModeStore = 37,
-    kModeReadBack = 2,
-};
-
-enum ConnectionKind : int {
-    kSerial = 0,
-    kTcp = 1,
-    kBroker = 2,
+    kIconFlash = 18,
+    kIconStore = 37,
+    kIconReadBack = 2,
 };
 
 // User-visible texts shared by several parts of the loader.

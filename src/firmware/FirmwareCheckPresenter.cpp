@@ -43,6 +43,12 @@ bool CheckFirmwareOnForm(const VerdictDisplay& display, const FirmwareImage& ima
 }
 
 bool CheckFirmwareOnForm(Loader& loader, const FirmwareImage& image) {
-    return CheckFirmwareOnForm(
-        {loader.form, loader.output, loader.runtime, loader.timings.refusalShownMs}, image);
+    return CheckFirmwareShown(loader, image).sound();
+}
+
+FirmwareVerdict CheckFirmwareShown(Loader& loader, const FirmwareImage& image) {
+    const FirmwareVerdict verdict = CheckFirmwareLines(image);
+    ShowFirmwareVerdict({loader.form, loader.output, loader.runtime, loader.timings.refusalShownMs},
+                        verdict);
+    return verdict;
 }

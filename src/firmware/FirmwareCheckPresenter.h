@@ -29,3 +29,5 @@ void ShowFirmwareVerdict(const VerdictDisplay& display, const FirmwareVerdict& v
 bool CheckFirmwareOnForm(const VerdictDisplay& display, const FirmwareImage& image);
 // The same on a loader's form, with its timings.
 bool CheckFirmwareOnForm(Loader& loader, const FirmwareImage& image);
+// The same, with the verdict (the header text the file holds now, for a procedure).
+FirmwareVerdict CheckFirmwareShown(Loader& loader, const FirmwareImage& image);

@@ -46,6 +46,9 @@ QString DialogQuestions::password() {
     return password;
 }
 
-bool DialogQuestions::fileToWrite(FileDialogState& dialog) {
-    return dialogs_.saveFile(dialog);
+std::optional<QString> DialogQuestions::fileToWrite() {
+    if (!dialogs_.saveFile(fileDialog_)) {
+        return std::nullopt;
+    }
+    return fileDialog_.fileName;
 }

@@ -24,15 +24,27 @@ constexpr int kRestartPulseMs = 100;
 
 } // namespace
 
-void FlashProcedure::EnterBootloader() {
-    LoaderState& s = loader_.state;
+bool FlashProcedure::running() const {
+    return !ended_ && loader_.state.OperationActive;
+}
+
+bool FlashProcedure::goesOn() const {
+    return !ended_ && loader_.operationCanGoOn();
+}
+
+void FlashProcedure::EnterBootloader(const OperationRequest& request) {
+    request_ = request;
+    ended_ = false;
+    deviceType_.clear();
     loader_.Timer3->start();
     stage_ = BootStage::WaitReset;
     outcome_ = Outcome::None;
-    while (s.OperationActive && loader_.operationCanGoOn()) {
+    while (goesOn()) {
         PassResult pass = PassResult::Continue;
         switch (stage_) {
         case BootStage::WaitReset:
+            // Whatever an earlier run left is no restart banner of this one.
+            loader_.state.AnswerBuffer.clear();
             loader_.setStatus(3, kWaitReset);
             requestRestart();
             stage_ = BootStage::WatchBanner;
@@ -43,9 +55,9 @@ void FlashProcedure::EnterBootloader() {
             pass = watchBanner();
             break;
         case BootStage::Programming:
-            loader_.form.terminal.commandInputEnabled = false;
+            loader_.output.lockTerminalInput(true);
             try {
-                ProgramFlash(s.FirmwareFilePath);
+                ProgramFlash(request_.firmwarePath);
             } catch (const std::exception& e) {
                 throw LoaderError(errorText(e));
             }
@@ -109,12 +121,12 @@ Verdict FlashProcedure::verdict() const {
 // a 100 ms pulse on DTR or RTS. The banner wait starts after it.
 void FlashProcedure::requestRestart() {
     Links* links = loader_.links;
-    const int kind = loader_.form.cmbRestart.itemIndex;
+    const int kind = request_.restart;
     if (links == nullptr || kind <= FlashRestart::None) {
         return;
     }
     if (kind == FlashRestart::Command) {
-        links->write(loader_.form.connectionKind(), QByteArrayLiteral("RESET\r"));
+        links->write(request_.link, QByteArrayLiteral("RESET\r"));
         return;
     }
     links->setSerialLines(kind == FlashRestart::Dtr, kind == FlashRestart::Rts);
@@ -123,10 +135,12 @@ void FlashProcedure::requestRestart() {
 }
 
 // "Ожидание сброса устройства... 15 с": how long the engineer has been waiting for the
-// restart, every 5 seconds.
+// restart, every 5 seconds, until a piece of the banner has come (noise does not stop it).
 void FlashProcedure::showBannerWait() {
     const auto seconds = int((loader_.runtime.tickCount() - bannerWaitStart_) / 1000);
-    if (seconds >= shownWaitSeconds_ + 5 && loader_.state.AnswerBuffer.isEmpty()) {
+    const QByteArray& answer = loader_.state.AnswerBuffer;
+    const bool bannerBegun = answer.contains("UNIT:") || answer.contains("BIOS");
+    if (seconds >= shownWaitSeconds_ + 5 && !bannerBegun) {
         shownWaitSeconds_ = seconds;
         loader_.setStatus(3, kWaitReset + QStringLiteral(" %1 с").arg(seconds));
     }
@@ -160,8 +174,9 @@ FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& devi
     if (deviceSignature.isEmpty()) {
         return PassResult::Continue;
     }
-    loader_.form.UnitSign.caption = Cp1251::decode(deviceSignature);
-    const QString fileSignature = UnitSignature::HeaderFirstWord(loader_.form.edtUnitSign.text);
+    deviceType_ = Cp1251::decode(deviceSignature);
+    loader_.output.showDeviceType(deviceType_);
+    const QString fileSignature = UnitSignature::HeaderFirstWord(request_.header);
     if (!UnitSignature::Fits(fileSignature, deviceSignature)) {
         refuseFirmware();
         return PassResult::LeaveLoop;
@@ -186,8 +201,7 @@ void FlashProcedure::enterBootloaderMode() {
 }
 
 void FlashProcedure::restoreAfterFlash() {
-    loader_.state.OperationActive = false;
-    loader_.form.releaseAfterOperation(kModeFlash);
+    ended_ = true;
 }
 
 void FlashProcedure::refuseFirmware() {
@@ -196,23 +210,25 @@ void FlashProcedure::refuseFirmware() {
         links->closeSerialPort();
     }
     restoreAfterFlash();
-    loader_.setStatus(3, QStringLiteral("Несовместимость прошивки..."));
+    const QString status = QStringLiteral("Несовместимость прошивки...");
+    loader_.setStatus(3, status);
     // The journal must not record a refused flash as done.
     loader_.state.OperationFailed = true;
     outcome_ = Outcome::Mismatch;
-    const QString device = loader_.form.UnitSign.caption;
-    const QString file = UnitSignature::HeaderFirstWord(loader_.form.edtUnitSign.text);
+    const QString& device = deviceType_;
+    const QString file = UnitSignature::HeaderFirstWord(request_.header);
     reason_ = QStringLiteral("тип устройства %1 не совпадает с сигнатурой файла %2")
                   .arg(device, file.isEmpty() ? QStringLiteral("(пусто)") : file);
-    loader_.dialogs.showError(loader_.form.Status[3] + QStringLiteral("\r\n") +
-                                  QStringLiteral("Сигнатура файла не совпадает с переданной "
-                                                 "устройством!\r\nУстройство: %1\r\nФайл: %2")
-                                      .arg(device, file),
-                              kErrorCaption);
+    loader_.output.notify({Notice::Kind::Error,
+                           status + QStringLiteral("\r\nСигнатура файла не совпадает с "
+                                                   "переданной устройством!\r\nУстройство: "
+                                                   "%1\r\nФайл: %2")
+                                        .arg(device, file),
+                           kErrorCaption});
 }
 
 void FlashProcedure::cleanUpAfterLoop() {
-    loader_.form.terminal.commandInputEnabled = true;
+    loader_.output.lockTerminalInput(false);
     Links* links = loader_.links;
     if (links != nullptr && links->serialPortOpen() && !loader_.form.terminal.visible) {
         links->closeSerialPort();
@@ -224,7 +240,7 @@ void FlashProcedure::leaveOpenOperation(Outcome outcome) {
     outcome_ = outcome;
     // The journal must not record a flash that did not complete as done.
     loader_.state.OperationFailed = true;
-    if (cancelOperationsLeftOpen && loader_.state.OperationActive) {
+    if (cancelOperationsLeftOpen && running()) {
         // Ended here, not cancelled: the status keeps the failure's own words.
         restoreAfterFlash();
     }
@@ -235,7 +251,7 @@ bool FlashProcedure::deadlinePassed(std::uint32_t deadline) const {
 }
 
 void FlashProcedure::ProgramFlash(const QString& path) {
-    if (!loader_.state.OperationActive) {
+    if (!running()) {
         return;
     }
     if (path.isEmpty()) {
@@ -265,7 +281,7 @@ void FlashProcedure::ProgramFlash(const QString& path) {
     } catch (const std::exception& e) {
         const QString text = errorText(e);
         loader_.setStatus(3, text);
-        loader_.dialogs.showError(text, kErrorCaption);
+        loader_.output.notify({Notice::Kind::Error, text, kErrorCaption});
         // A controller that fell silent because the connection went is not "no answer".
         Outcome outcome = outcome_ == Outcome::None ? Outcome::NoAnswer : outcome_;
         if (loader_.stopReason() == Loader::Stop::LinkLost) {
@@ -294,8 +310,8 @@ void FlashProcedure::waitForProgrammingStart() {
     }
     const std::uint32_t deadline =
         loader_.runtime.tickCount() + std::uint32_t(loader_.timings.programmingStartMs);
-    while (s.OperationActive) {
-        if (!loader_.operationCanGoOn()) {
+    while (running()) {
+        if (!goesOn()) {
             break; // the connection went: nothing will answer
         }
         loader_.runtime.processEvents();
@@ -306,7 +322,7 @@ void FlashProcedure::waitForProgrammingStart() {
         if (!s.AnswerBuffer.isEmpty()) {
             break;
         }
-        if (!s.OperationActive) {
+        if (!running()) {
             loader_.setStatus(3, UiTexts::cancelledByUser());
         }
         // Polling without a pause would keep a processor core busy for the whole wait.
@@ -327,7 +343,7 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
         const char type = image.line(i).size() > 1 ? image.line(i).at(1) : '0';
         lastData = type >= '1' && type <= '3' ? i : lastData;
     }
-    const bool programming = loader_.state.OperationActive;
+    const bool programming = running();
     for (int i = 0; programming && i < count; ++i) {
         if (programmingStopped()) {
             return; // the counter and the bar keep how far programming really got
@@ -347,12 +363,12 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
 // confirmation still counts; without one the window leaves the operation open for the engineer,
 // and a front end that set endWaitMs fails it after that long.
 void FlashProcedure::awaitEndConfirmation() {
-    if (outcome_ == Outcome::Success || endWaitMs <= 0 || !loader_.operationCanGoOn()) {
+    if (outcome_ == Outcome::Success || endWaitMs <= 0 || !goesOn()) {
         return;
     }
     Runtime& rt = loader_.runtime;
     const std::uint32_t deadline = rt.tickCount() + std::uint32_t(endWaitMs);
-    while (loader_.operationCanGoOn()) {
+    while (goesOn()) {
         rt.processEvents();
         const QByteArray& answer = loader_.state.AnswerBuffer;
         if (answer.contains("OK")) {
@@ -387,7 +403,7 @@ void FlashProcedure::showProgress(int record, int count) {
 // A cancel or a lost connection stops the records; after a success ("OK") the remaining
 // records pass without being sent.
 bool FlashProcedure::programmingStopped() const {
-    return outcome_ != Outcome::Success && !loader_.operationCanGoOn();
+    return outcome_ != Outcome::Success && !goesOn();
 }
 
 // Sends one record and waits until its answer decides it. After a success or a cancel the
@@ -396,7 +412,7 @@ bool FlashProcedure::programmingStopped() const {
 void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
     LoaderState& s = loader_.state;
     Runtime& rt = loader_.runtime;
-    if (!loader_.operationCanGoOn()) {
+    if (!goesOn()) {
         return;
     }
     const int recordType = std::uint8_t(line.at(1) - '0');
@@ -417,14 +433,14 @@ void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
     }
     // An answer not yet decided is looked at as the rest of it comes, until the record's wait.
     const std::uint32_t deadline = rt.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
-    while (loader_.operationCanGoOn() && !judgeAnswer(recordType, dataFollows)) {
+    while (goesOn() && !judgeAnswer(recordType, dataFollows)) {
         rt.processEvents();
         if (deadlinePassed(deadline)) {
             throw LoaderError(kNoAnswer);
         }
         rt.sleep(1);
     }
-    if (!s.OperationActive && outcome_ != Outcome::Success) {
+    if (!running() && outcome_ != Outcome::Success) {
         loader_.setStatus(3, UiTexts::cancelledByUser());
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OperationRequest.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -37,8 +39,8 @@ public:
 
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}
 
-    // The procedure of the flash operation.
-    void EnterBootloader();
+    // The procedure of the flash operation, for the request's file and header.
+    void EnterBootloader(const OperationRequest& request);
     // Programs the file into a bootloader that is in its command mode.
     void ProgramFlash(const QString& path);
 
@@ -59,6 +61,11 @@ public:
 
 private:
     enum class PassResult { Continue, LeaveLoop };
+
+    // The run goes on: not ended by the procedure itself, nor stopped by the driver.
+    bool running() const;
+    // ... and neither cancelled nor cut off from the controller.
+    bool goesOn() const;
 
     PassResult watchBanner();
     bool restartOverdue() const;
@@ -84,6 +91,9 @@ private:
     bool deadlinePassed(std::uint32_t deadline) const;
 
     Loader& loader_;
+    OperationRequest request_;
+    QString deviceType_; // as the restart banner named it
+    bool ended_ = false; // the procedure ended the run itself (a failure, or the end)
     BootStage stage_ = BootStage::WaitReset;
     Outcome outcome_ = Outcome::None;
     QString reason_; // the cause in words, for the outcomes that need one

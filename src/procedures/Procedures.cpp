@@ -3,26 +3,31 @@
 #include "core/Loader.h"
 
 Procedures::Procedures(Loader& loader, Questions* questions)
-    : loader_(loader), dialogQuestions_(loader.dialogs), flash(loader),
+    : loader_(loader), dialogQuestions_(loader.dialogs, loader.form.OpenDialog1), flash(loader),
       store(loader, questions != nullptr ? *questions : dialogQuestions_),
-      readBack(loader, questions != nullptr ? *questions : dialogQuestions_) {
+      readBack(loader, questions != nullptr ? *questions : dialogQuestions_), queries(loader) {
     store.verifyWith(&readBack);
-    loader.driver.setProcedure(kModeFlash, [this] {
-        flash.EnterBootloader();
+    OperationDriver& driver = loader.driver;
+    driver.setProcedure(Operation::Flash, [this](const OperationRequest& request) {
+        flash.EnterBootloader(request);
         return flash.verdict();
     });
-    loader.driver.setProcedure(kModeStore, [this] {
-        store.LoadToStorage();
+    driver.setProcedure(Operation::Store, [this](const OperationRequest& request) {
+        store.LoadToStorage(request);
         return store.verdict();
     });
-    loader.driver.setProcedure(kModeReadBack, [this] {
-        readBack.ReadBackStorage();
+    driver.setProcedure(Operation::ReadBack, [this](const OperationRequest& request) {
+        readBack.ReadBackStorage(request);
         return readBack.verdict();
     });
+    driver.setProcedure(Operation::Send,
+                        [this](const OperationRequest& request) { return queries.send(request); });
+    driver.setProcedure(Operation::Version, [this] { return queries.version(); });
 }
 
 Procedures::~Procedures() {
-    for (const int mode : {kModeFlash, kModeStore, kModeReadBack}) {
-        loader_.driver.setProcedure(mode, nullptr);
+    for (const Operation operation : {Operation::Flash, Operation::Store, Operation::ReadBack,
+                                      Operation::Send, Operation::Version}) {
+        loader_.driver.setProcedure(operation, OperationDriver::Procedure());
     }
 }

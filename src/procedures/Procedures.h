@@ -2,12 +2,13 @@
 
 #include "procedures/DialogQuestions.h"
 #include "procedures/FlashProcedure.h"
+#include "procedures/QueryProcedure.h"
 #include "procedures/ReadBackProcedure.h"
 #include "procedures/StorageLoadProcedure.h"
 
 class Loader;
 
-// The device procedures of one loader, registered with its operation driver by mode for as
+// The device procedures of one loader, registered with its operation driver by operation for as
 // long as they live: the destructor takes the registrations back, so the driver never calls a
 // procedure that is gone. Their questions go to the front end's own answers, or, without them,
 // to the loader's dialogs.
@@ -26,4 +27,5 @@ public:
     FlashProcedure flash;
     StorageLoadProcedure store;
     ReadBackProcedure readBack;
+    QueryProcedure queries;
 };

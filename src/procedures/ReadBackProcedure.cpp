@@ -149,16 +149,17 @@ void ReadBackProcedure::startRun() {
     building_.resize(0);
 }
 
-void ReadBackProcedure::ReadBackStorage() {
-    LoaderState& s = loader_.state;
+void ReadBackProcedure::ReadBackStorage(const OperationRequest& /*request*/) {
     loader_.Timer3->start();
-    s.OperationActive = true;
+    target_.clear();
     startRun();
     if (!positioned() || !loggedIn() || !descriptorRead()) {
         // the step that failed named its cause
     } else if (prepareTextRead()) {
         bool chosen = false;
-        if (descriptor_.length != 0 && questions_.fileToWrite(loader_.form.OpenDialog1)) {
+        const auto target = descriptor_.length != 0 ? questions_.fileToWrite() : std::nullopt;
+        if (target) {
+            target_ = *target;
             chosen = true;
             readText();
         }
@@ -379,7 +380,7 @@ void ReadBackProcedure::conclude(bool fileChosen) {
     } else {
         end(matched ? Outcome::Completed : Outcome::ChecksumMismatch);
     }
-    const QString& target = loader_.form.OpenDialog1.fileName;
+    const QString& target = target_;
     if (outcome_ == Outcome::Completed) {
         writeLines(target);
     } else if (!lines_.isEmpty() && !isSpecialFile(target)) {
@@ -403,6 +404,5 @@ void ReadBackProcedure::writeLines(const QString& path) {
 
 void ReadBackProcedure::finish() {
     lines_.release();
-    loader_.state.OperationActive = false;
     loader_.setStatus(3, resultMessage_);
 }

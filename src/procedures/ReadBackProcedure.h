@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OperationRequest.h"
+
 #include "StorageDescriptor.h"
 #include "TextCrc.h"
 #include "core/Answer.h"
@@ -50,7 +52,7 @@ public:
         : loader_(loader), questions_(questions) {}
 
     // The procedure of operation mode 2.
-    void ReadBackStorage();
+    void ReadBackStorage(const OperationRequest& request);
 
     // What the storage memory holds, read for the store's check of what it wrote: the
     // controller is logged in already, nothing is asked and no file is written.
@@ -96,6 +98,7 @@ private:
     void startRun();
 
     Loader& loader_;
+    QString target_; // the file the text read back goes to
     Questions& questions_;
     Outcome outcome_ = Outcome::None;
     QString reason_;

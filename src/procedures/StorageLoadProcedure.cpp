@@ -145,7 +145,8 @@ void StorageLoadProcedure::release() {
     image_.release();
 }
 
-void StorageLoadProcedure::LoadToStorage() {
+void StorageLoadProcedure::LoadToStorage(const OperationRequest& request) {
+    request_ = request;
     struct Releaser {
         StorageLoadProcedure& p;
         ~Releaser() { p.release(); }
@@ -155,7 +156,6 @@ void StorageLoadProcedure::LoadToStorage() {
     errorMessage_.clear();
     information_.clear();
     userPassword_.clear();
-    s.OperationActive = true;
     loader_.Timer3->start();
     resultMessage_ = kLoadError;
     s.OperationFailed = true;
@@ -181,9 +181,12 @@ void StorageLoadProcedure::LoadToStorage() {
 // A file that fails its check is refused before anything is sent: storing a damaged image
 // would only be found out by the controller's own check, if at all.
 bool StorageLoadProcedure::fileAccepted() {
-    image_ = FirmwareImage::load(loader_.state.FirmwareFilePath);
+    image_ = FirmwareImage::load(request_.firmwarePath);
     totalLines_ = image_.size();
-    if (CheckFirmwareOnForm(loader_, image_)) {
+    const FirmwareVerdict checked = CheckFirmwareShown(loader_, image_);
+    if (checked.sound()) {
+        // The header the file holds now, as the check read it: the one its signature is in.
+        header_ = checked.keptHeader();
         loader_.state.OperationFailed = false;
         return true;
     }
@@ -194,15 +197,17 @@ bool StorageLoadProcedure::fileAccepted() {
 }
 
 bool StorageLoadProcedure::signatureFound() {
-    const QString& header = loader_.form.edtUnitSign.text;
+    const QString& header = header_;
     if (header.contains(QStringLiteral("64")) || header.contains(QStringLiteral("2."))) {
         return true;
     }
     resultMessage_ = kNoSignature;
     loader_.setStatus(3, resultMessage_);
     end(Outcome::NoSignature);
-    loader_.dialogs.showError(QStringLiteral("Прошивка не годится для удаленного обновления!\r\n") +
-                              resultMessage_);
+    loader_.output.notify(
+        {Notice::Kind::Error,
+         QStringLiteral("Прошивка не годится для удаленного обновления!\r\n") + resultMessage_,
+         QString()});
     return false;
 }
 
@@ -500,8 +505,8 @@ void StorageLoadProcedure::accept() {
     confirmedAddr_ = acceptedAddr_;
     confirmedLine_ = acceptedLine_;
     const QString caption = positionLine();
-    loader_.form.Panel3.caption = caption;
-    if (loader_.form.mnuDebug.checked) {
+    loader_.output.showStoredPosition(caption);
+    if (request_.trace) {
         loader_.addTerminalLine(Cp1251::encode(caption));
     }
 }
@@ -630,7 +635,7 @@ bool StorageLoadProcedure::positionedInFirmwareArea(int addr) {
 // The check asked for after a store: the descriptor and the text read back must be what was
 // sent. A store that fails it is stored again from the start: where it went wrong is unknown.
 bool StorageLoadProcedure::storedTextVerified() {
-    if (!loader_.form.cbVerifyStored.checked || reader_ == nullptr) {
+    if (!request_.store.verify || reader_ == nullptr) {
         return true;
     }
     loader_.setStatus(3, QStringLiteral("Проверка записанного..."));
@@ -679,18 +684,18 @@ void StorageLoadProcedure::resumeFromStart() {
 
 void StorageLoadProcedure::finalise() {
     LoaderState& s = loader_.state;
-    if (!loader_.form.cbFinalization.checked) {
-        if (loader_.form.cbDopInitCmd.checked) {
+    if (!request_.store.finalize) {
+        if (request_.store.accompanyingInit) {
             sendAccompanyingLines();
         } else {
             information_ = QStringLiteral("Прошивка загружена. Проведите финализацию обновления "
                                           "следующими командами:\r\nREPROGRAM W\r\nRESET");
-            loader_.dialogs.showInformation(information_);
+            loader_.output.notify({Notice::Kind::Information, information_, QString()});
         }
         return;
     }
     s.AnswerTimeoutMs = loader_.timings.pageWriteMs;
-    if (loader_.form.cbDopInitCmd.checked) {
+    if (request_.store.accompanyingInit) {
         sendAccompanyingLines();
     }
     s.AnswerTimeoutMs = loader_.timings.reprogramMs;
@@ -726,12 +731,12 @@ void StorageLoadProcedure::finalise() {
     }
     information_ =
         QStringLiteral("Прошивка обновлена. Текущая версия:\r\n") + Cp1251::decode(version.text);
-    loader_.dialogs.showInformation(information_);
+    loader_.output.notify({Notice::Kind::Information, information_, QString()});
 }
 
 void StorageLoadProcedure::sendAccompanyingLines() {
     loader_.state.AttemptLimit = kAccompanyingAttempts;
-    for (const QString& line : loader_.form.DopCmdMemo) {
+    for (const QString& line : request_.store.initCommands) {
         QByteArray command = Cp1251::encode(line);
         qsizetype first = 0;
         qsizetype last = command.size();
@@ -749,6 +754,5 @@ void StorageLoadProcedure::sendAccompanyingLines() {
 
 void StorageLoadProcedure::finish() {
     release();
-    loader_.state.OperationActive = false;
     loader_.setStatus(3, loader_.state.OperationFailed ? resultMessage_ : kDone);
 }

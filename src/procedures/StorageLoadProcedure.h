@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OperationRequest.h"
+
 #include "StoreProgress.h"
 #include "TextCrc.h"
 #include "core/Answer.h"
@@ -53,7 +55,7 @@ public:
     StorageLoadProcedure& operator=(const StorageLoadProcedure&) = delete;
 
     // The procedure of operation mode 37.
-    void LoadToStorage();
+    void LoadToStorage(const OperationRequest& request);
 
     // How many times in a row the upload's login may go unanswered or unconfirmed before the
     // run ends as unanswered (with its resume position); 0 repeats it until the engineer
@@ -115,6 +117,8 @@ private:
     void release();
 
     Loader& loader_;
+    OperationRequest request_;
+    QString header_; // the checked file's header text
     Questions& questions_;
     Outcome outcome_ = Outcome::None;
     QString reason_; // the cause in the device's words, for the outcomes that carry one

@@ -31,7 +31,7 @@ public:
     }
     void openTcp() override { openClient(QStringLiteral("tcp")); }
     void openBroker() override { openClient(QStringLiteral("broker")); }
-    void write(int kind, const QByteArray& text) override { writes.append({kind, text}); }
+    void write(LinkKind kind, const QByteArray& text) override { writes.append({kind, text}); }
     bool serialPortOpen() const override { return serialOpen; }
     void closeSerialPort() override {
         serialOpen = false;
@@ -52,7 +52,7 @@ public:
     bool clientActive = false;
     int closes = 0;
     QStringList opened; // "serial", "tcp" or "broker", in order
-    QList<std::pair<int, QByteArray>> writes;
+    QList<std::pair<LinkKind, QByteArray>> writes;
 
 private:
     void openClient(const QString& kind) {

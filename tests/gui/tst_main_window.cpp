@@ -80,7 +80,7 @@ void MainWindowTest::menuItemChoosesOperationAndOptions() {
     f.find<QAction>("N3")->trigger();
     f.find<QAction>(item.toLatin1().constData())->trigger();
 
-    QCOMPARE(f.loader().state.OperationMode, mode);
+    QCOMPARE(operationIcon(f.loader().state.OperationMode), mode);
     auto* button = f.find<QToolButton>("btnConnect");
     QCOMPARE(button->property("velkorImageIndex").toInt(), mode);
     QCOMPARE(button->toolTip(), hint);
@@ -144,7 +144,7 @@ void MainWindowTest::storedCancelIconStartsWithFlash() {
     }
     GuiFixture f(dir.path());
     f.start();
-    QCOMPARE(f.loader().state.OperationMode, 18);
+    QCOMPARE(f.loader().state.OperationMode, Operation::Flash);
     QCOMPARE(f.loader().form.btnConnect.imageIndex, 18);
     QCOMPARE(f.find<QStackedWidget>("TypeOfConnectGrp")->currentIndex(), 2);
     QVERIFY(!f.find<QCheckBox>("cbFinalization")->isVisibleTo(&f.window()));
@@ -223,7 +223,7 @@ void MainWindowTest::closeRequestDuringOperationAsks() {
     RecordingLinks links(f.loader());
     f.loader().links = &links;
     bool loopEnded = false;
-    f.loader().driver.setProcedure(18, [&] {
+    f.loader().driver.setProcedure(Operation::Flash, [&] {
         Loader& l = f.loader();
         while (l.state.OperationActive && !l.runtime.terminating()) {
             l.runtime.processEvents();
@@ -342,7 +342,7 @@ void MainWindowTest::nothingLeftOver() {
     };
     const bool cancelled = story.startsWith(QLatin1String("cancelled"));
     QString seenAtStart;
-    l.driver.setProcedure(kModeFlash, [&] {
+    l.driver.setProcedure(Operation::Flash, [&] {
         f.app->syncAll();
         seenAtStart = shownText();
         ProgressEvent progress{cancelled ? 25 : 100, 100, std::nullopt, cancelled ? 51000 : 1000};
@@ -459,7 +459,7 @@ void MainWindowTest::changedLinkIsClosed() {
     QVERIFY(
         f.find<QLabel>("Status3")->text().startsWith(QStringLiteral("Прежнее соединение закрыто")));
     QCOMPARE(links.opened.size(), 1);
-    l.driver.N1Click(kModeReadBack);
+    l.driver.N1Click(Operation::ReadBack);
     l.setAnswerTimeout(20);
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
     QCOMPARE(links.opened.size(), 2);
@@ -489,7 +489,7 @@ void MainWindowTest::repliesReachTerminalAfterOperation() {
     if (terminalFirst) {
         f.window().ToolButton5Click();
     }
-    l.driver.N1Click(mode);
+    l.driver.N1Click(*operationOfIcon(mode));
     l.setAnswerTimeout(20);
     auto* button = f.find<QToolButton>("btnConnect");
     if (cancel) {
@@ -605,8 +605,8 @@ void MainWindowTest::keysOpenMenuAndPressButtons() {
         if (outcome == QLatin1String("store") && operations->isVisible()) {
             QTest::sendKeyEvent(QTest::Click, operations, Qt::Key(0x0417), QStringLiteral("з"),
                                 Qt::NoModifier);
-            shown = f.loader().state.OperationMode == kModeStore ? QStringLiteral("store")
-                                                                 : QStringLiteral("menu");
+            shown = f.loader().state.OperationMode == Operation::Store ? QStringLiteral("store")
+                                                                       : QStringLiteral("menu");
         }
         operations->close();
         exchange->close();

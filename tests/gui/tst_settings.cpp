@@ -107,7 +107,7 @@ void SettingsTest::settingsRoundTrip() {
         l.form.HARDWARE_IDEdt.text = QStringLiteral("4711");
         l.driver.ToolButton1Click();
         l.driver.ToolButton1Click();
-        l.driver.N1Click(37);
+        l.driver.N1Click(Operation::Store);
         l.setAnswerTimeout(2500);
         l.form.mnuDebug.checked = true;
         f.find<QAction>("mnuFastExchange")->trigger();
@@ -139,7 +139,7 @@ void SettingsTest::settingsRoundTrip() {
     QCOMPARE(l.form.HARDWARE_IDEdt.roundedValue(), 4711);
     QCOMPARE(l.form.ToolButton1.imageIndex, 89);
     QCOMPARE(f.find<QStackedWidget>("TypeOfConnectGrp")->currentIndex(), 2);
-    QCOMPARE(l.state.OperationMode, 37);
+    QCOMPARE(l.state.OperationMode, Operation::Store);
     QCOMPARE(l.form.btnConnect.hint,
              QStringLiteral("Загрузка прошивки в память хранения контроллера"));
     QCOMPARE(l.state.AnswerTimeoutMs, 2500);
@@ -290,10 +290,10 @@ void SettingsTest::handEditedSettingsStartSanely() {
     f.start();
     const Loader& l = f.loader();
     QVERIFY(l.form.cmbBaudRate.itemIndex >= 0 && l.form.cmbBaudRate.itemIndex < 8);
-    QVERIFY(l.form.TypeOfConnectGrpPage >= 0 && l.form.TypeOfConnectGrpPage <= 2);
+    QVERIFY(linkKindOfNumber(linkKindNumber(l.form.TypeOfConnectGrpPage)).has_value());
     QVERIFY(
         QList<int>({kIconSerial, kIconTcp, kIconBroker}).contains(l.form.ToolButton1.imageIndex));
-    QVERIFY(QList<int>({kModeFlash, kModeStore, kModeReadBack}).contains(l.state.OperationMode));
+    QVERIFY(operationIcon(l.state.OperationMode) != 0);
     QVERIFY(l.state.AnswerTimeoutMs >= 0);
     QVERIFY(l.state.AnswerGapMs >= 0);
     QVERIFY(l.form.DopCmdMemo.size() <= 10000);

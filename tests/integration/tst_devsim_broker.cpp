@@ -62,6 +62,16 @@ struct BrokerClient {
         socket.write(bytes);
         socket.flush();
     }
+    // Sends one command to id and returns the payloads from id once they hold until.
+    QByteArray exchange(quint32 id, const QByteArray& command, const QByteArray& until) {
+        socket.readAll();
+        send(frame(id, command));
+        return payloads(cutFrames(readUntil(socket,
+                                            [id, &until](const QByteArray& b) {
+                                                return payloads(cutFrames(b), id).contains(until);
+                                            })),
+                        id);
+    }
     // Sends one command to id and returns the payloads of the answer frames.
     QByteArray ask(quint32 id, const QByteArray& command) {
         socket.readAll();
@@ -86,6 +96,10 @@ private slots:
     void badCrcFault();
     void splitFrameFault();
     void doubleFrameFault();
+    void idRangesAndListsNameTheControllers();
+    void refusingControllersRefuseEveryWrite();
+    void badIdListsAreRefused_data();
+    void badIdListsAreRefused();
 };
 
 void DevsimBrokerTest::framesReachTheControllerOfTheirId() {
@@ -217,6 +231,75 @@ void DevsimBrokerTest::doubleFrameFault() {
         readUntil(client.socket, [](const QByteArray& b) { return cutFrames(b).size() >= 2; }));
     QCOMPARE(frames.size(), 2);
     QCOMPARE(payloads(frames, 1), QByteArray("PAGEADDR=9\r\n"));
+}
+
+void DevsimBrokerTest::idRangesAndListsNameTheControllers() {
+    DevsimProcess sim({"--broker", "0", "--ids", "1-3,7,10-12"});
+    QVERIFY(sim.isReady());
+    BrokerClient client;
+    QVERIFY(client.connectTo(sim.brokerPort()));
+    for (const quint32 id : {1U, 3U, 7U, 10U, 12U}) {
+        QVERIFY2(client.ask(id, "VER").contains("VER 3.14"), qPrintable(QString::number(id)));
+    }
+    for (const quint32 id : {4U, 9U, 13U}) {
+        client.socket.readAll();
+        client.send(frame(id, "VER"));
+        const QByteArray reply =
+            readUntil(client.socket, [](const QByteArray& b) { return b.size() >= 12; });
+        const auto decoded = BrokerFrame::decode(reply);
+        QVERIFY2(decoded && decoded->notFound() && decoded->hardwareId == id,
+                 qPrintable(QString::number(id)));
+    }
+}
+
+// --refuse-ids: a flash to those controllers fails at its first record line, a storage write is
+// refused and stores nothing; the other controllers take both.
+void DevsimBrokerTest::refusingControllersRefuseEveryWrite() {
+    DevsimProcess sim({"--broker", "0", "--ids", "1-3", "--refuse-ids", "2-3", "--reset-delay", "0",
+                       "--banner-interval", "100"});
+    QVERIFY(sim.isReady());
+    BrokerClient client;
+    QVERIFY(client.connectTo(sim.brokerPort()));
+    QVERIFY(client.ask(1, "PAGEWRITE one").startsWith("OK STR:1"));
+    QCOMPARE(client.ask(3, "PAGEWRITE three"), QByteArray("ERR injected\r\n"));
+    client.ask(3, "PAGEADDR 0");
+    client.ask(3, "PAGECOUNT 5");
+    QCOMPARE(client.ask(3, "PAGEREAD"), QByteArray("\xFF\xFF\xFF\xFF\xFF\r\n"));
+
+    const QByteArray header = "S00600004844521B";
+    for (const quint32 id : {1U, 2U}) {
+        QVERIFY(client.exchange(id, "RESET", "BIOS: v2.07").contains("BIOS: v2.07"));
+        QVERIFY(client.exchange(id, "i", "BIOS>").contains("BIOS>"));
+        QVERIFY(client.exchange(id, "f", "f ready\r\n").contains("f ready\r\n"));
+    }
+    QCOMPARE(client.exchange(1, header, "w"), QByteArray("w"));
+    QCOMPARE(client.exchange(2, header, "\r\n"), QByteArray("ERR injected\r\n"));
+    QCOMPARE(client.exchange(2, "S9030000FC", "\r\n"), QByteArray("ERR injected\r\n"));
+}
+
+void DevsimBrokerTest::badIdListsAreRefused_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("backwards range") << QStringList{"--broker", "0", "--ids", "10-1"}
+                                     << QString("the range \"10-1\" runs backwards");
+    QTest::newRow("too many ids") << QStringList{"--broker", "0", "--ids", "1-100001"}
+                                  << QString("more than 100000 ids");
+    QTest::newRow("not an id") << QStringList{"--broker", "0", "--ids", "1-5,x"}
+                               << QString("\"x\" is not a hardware id");
+    QTest::newRow("refusing an id without a controller")
+        << QStringList{"--broker", "0", "--ids", "1-3", "--refuse-ids", "3,9"}
+        << QString("--refuse-ids: 9 is not one of the controllers");
+    QTest::newRow("refusing without the broker")
+        << QStringList{"--tcp", "0", "--refuse-ids", "1"} << QString("it needs --broker");
+}
+
+void DevsimBrokerTest::badIdListsAreRefused() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, problem);
+    DevsimProcess sim(arguments);
+    QVERIFY(!sim.isReady());
+    const QString error = sim.errorOutput();
+    QVERIFY2(error.contains(problem), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(DevsimBrokerTest)

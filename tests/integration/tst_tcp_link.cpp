@@ -154,7 +154,7 @@ void TcpLinkTest::connectsWithLowDelayAndExchanges() {
     ScriptedServer server;
     server.script = {{5, "OK\r\n"}};
     RealConnectionsRig rig;
-    rig.useKind(kTcp);
+    rig.useKind(LinkKind::Tcp);
     rig.loader.form.IPEdit.text = "127.0.0.1";
     rig.loader.form.PortNum.text = server.port();
     bool answered = false;
@@ -184,7 +184,7 @@ void TcpLinkTest::refusedConnectEndsWellBeforeTenSeconds() {
         port = QString::number(closed.serverPort());
     }
     RealConnectionsRig rig;
-    rig.useKind(kTcp);
+    rig.useKind(LinkKind::Tcp);
     rig.loader.form.IPEdit.text = "127.0.0.1";
     rig.loader.form.PortNum.text = port;
     QElapsedTimer clock;
@@ -203,7 +203,7 @@ void TcpLinkTest::peerCloseDuringAWaitClosesTheConnection() {
     ScriptedServer server;
     server.script = {{50, QByteArray()}};
     RealConnectionsRig rig;
-    rig.useKind(kTcp);
+    rig.useKind(LinkKind::Tcp);
     rig.loader.form.IPEdit.text = "127.0.0.1";
     rig.loader.form.PortNum.text = server.port();
     rig.loader.setAnswerTimeout(400);
@@ -263,7 +263,7 @@ void TcpLinkTest::brokerFramesOverARealStream() {
     ScriptedServer server;
     server.script = script;
     RealConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.form.BrokerIPEdt.text = "127.0.0.1";
     rig.loader.form.BrokerPortEdt.text = server.port();
     rig.loader.form.HARDWARE_IDEdt.text = "1";
@@ -291,7 +291,7 @@ void TcpLinkTest::brokerNotFoundEndsTheOperationUnlessWaiting() {
     ScriptedServer server;
     server.script = {{5, frame("", 0xC1)}};
     RealConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.form.BrokerIPEdt.text = "127.0.0.1";
     rig.loader.form.BrokerPortEdt.text = server.port();
     rig.loader.form.cbWaitConnectLUMET.checked = wait;

@@ -30,10 +30,11 @@ expect() {
 }
 
 expect "store" velkor-cli st
-expect "--help --version check flash header readback send store" velkor-cli ""
+expect "--help --version check flash header readback send store version" velkor-cli ""
 expect "B.S28 a.s37 images" velkor-cli check ""
 expect "B.S28 a.s37 images notes.txt" velkor-cli readback --tcp host ""
 expect "" velkor-cli send --tcp host ""
+expect "" velkor-cli version --tcp host ""
 expect "--data-dir --help -q" velkor-cli check -
 expect "--from-start" velkor-cli store --fr
 expect "115200" velkor-cli send --baud = 11

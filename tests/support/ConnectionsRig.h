@@ -26,13 +26,13 @@ struct ConnectionsRig {
 
     // Runs an operation whose procedure is fn; returns when it has ended.
     template <typename Fn> void operation(Fn fn) {
-        loader.driver.setProcedure(kModeFlash, [fn] {
+        loader.driver.setProcedure(Operation::Flash, [fn] {
             fn();
             return Verdict{};
         });
         loader.driver.btnConnectClick();
     }
-    void useKind(int kind) {
+    void useKind(LinkKind kind) {
         while (loader.form.TypeOfConnectGrpPage != kind) {
             loader.driver.ToolButton1Click();
         }

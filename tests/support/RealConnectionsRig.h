@@ -25,13 +25,13 @@ struct RealConnectionsRig {
     }
 
     template <typename Fn> void operation(Fn fn) {
-        loader.driver.setProcedure(kModeFlash, [fn] {
+        loader.driver.setProcedure(Operation::Flash, [fn] {
             fn();
             return Verdict{};
         });
         loader.driver.btnConnectClick();
     }
-    void useKind(int kind) {
+    void useKind(LinkKind kind) {
         while (loader.form.TypeOfConnectGrpPage != kind) {
             loader.driver.ToolButton1Click();
         }

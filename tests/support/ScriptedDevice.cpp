@@ -72,12 +72,12 @@ void ScriptedDevice::deactivateTcpClient() {
     }
 }
 
-void ScriptedDevice::write(int connectionKind, const QByteArray& text) {
+void ScriptedDevice::write(LinkKind kind, const QByteArray& text) {
     if (!open_) {
         return;
     }
     written.append(text);
-    writtenKinds.append(connectionKind);
+    writtenKinds.append(kind);
     if (onWrite) {
         onWrite(text);
     }

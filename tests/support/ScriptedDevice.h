@@ -25,7 +25,7 @@ public:
 
     // Everything the loader wrote, one entry per write, with the connection kind used.
     QList<QByteArray> written;
-    QList<int> writtenKinds;
+    QList<LinkKind> writtenKinds;
 
     // Answers: an exact command gets its answer after delayMs; onWrite sees every write first
     // and may post its own answers.
@@ -44,7 +44,7 @@ public:
     void openSerial() override { open(); }
     void openTcp() override { open(); }
     void openBroker() override { open(); }
-    void write(int connectionKind, const QByteArray& text) override;
+    void write(LinkKind kind, const QByteArray& text) override;
     bool serialPortOpen() const override { return open_; }
     void closeSerialPort() override { closed(); }
     void deactivateTcpClient() override;

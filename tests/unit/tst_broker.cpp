@@ -234,7 +234,7 @@ void BrokerTest::sentFramesCarryTheIdLengthAndCrc() {
     QFETCH(QByteArray, command);
     QFETCH(QByteArray, bytes);
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.form.HARDWARE_IDEdt.text = id;
     rig.loader.setAnswerTimeout(100);
     rig.operation([&] { rig.loader.exchange.SendCommand(command); });
@@ -243,7 +243,7 @@ void BrokerTest::sentFramesCarryTheIdLengthAndCrc() {
 
 void BrokerTest::commandTooLongForAFrameIsRefusedAndNothingSent() {
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.setAnswerTimeout(100);
     rig.loader.state.AttemptLimit = 1;
     rig.operation([&] { rig.loader.exchange.SendCommand(QByteArray(2037, 'a')); });
@@ -287,7 +287,7 @@ void BrokerTest::receivedFramesReachTheAnswer() {
     QFETCH(QString, status);
     QFETCH(int, lines);
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.form.cbWaitConnectLUMET.checked = true;
     rig.loader.state.DebugMode = true;
     rig.loader.setAnswerTimeout(5000);
@@ -338,7 +338,7 @@ void BrokerTest::otherControllersFramesStayOutOfTheAnswer() {
     QFETCH(int, everyMs);
     QFETCH(QString, line);
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.form.HARDWARE_IDEdt.text = "1";
     rig.loader.setAnswerTimeout(3000);
     rig.loader.state.AttemptLimit = 1;
@@ -365,7 +365,7 @@ void BrokerTest::otherControllersFramesStayOutOfTheAnswer() {
 
 void BrokerTest::notFoundWithoutWaitingShowsTheBoxAndEndsTheWait() {
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     bool result = true;
     std::uint64_t took = 0;
     rig.operation([&] {
@@ -385,7 +385,7 @@ void BrokerTest::notFoundWithoutWaitingShowsTheBoxAndEndsTheWait() {
 
 void BrokerTest::notFoundWhileWaitingRepeatsTheCommand() {
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.form.cbWaitConnectLUMET.checked = true;
     rig.loader.setAnswerTimeout(1000);
     rig.loader.state.AttemptLimit = 3;
@@ -402,7 +402,7 @@ void BrokerTest::notFoundWhileWaitingRepeatsTheCommand() {
 
 void BrokerTest::incompleteFrameIsDroppedWhenTheNextCommandGoesOut() {
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.setAnswerTimeout(500);
     rig.loader.state.AttemptLimit = 1;
     QByteArray second;
@@ -459,7 +459,7 @@ void BrokerTest::staleFrameKeepsItsPlaceInTheStream() {
 void BrokerTest::answerWaitsForTheRestOfASplitFrame() {
     // The pause inside the frame is longer than the quiet time that completes an answer.
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.setAnswerTimeout(3000);
     rig.loader.state.AttemptLimit = 1;
     const QByteArray second = frame("second");
@@ -482,7 +482,7 @@ void BrokerTest::answerWaitsForTheRestOfASplitFrame() {
 
 void BrokerTest::frameSplitAcrossTheNextCommandStaysOutOfItsAnswer() {
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.setAnswerTimeout(60); // runs out while the frame waits for its rest
     rig.loader.state.AttemptLimit = 1;
     const QByteArray late = frame("late");
@@ -506,7 +506,7 @@ void BrokerTest::frameSplitAcrossTheNextCommandStaysOutOfItsAnswer() {
 
 void BrokerTest::framesSplitAcrossSeveralCommandsInARow() {
     ConnectionsRig rig;
-    rig.useKind(kBroker);
+    rig.useKind(LinkKind::Broker);
     rig.loader.setAnswerTimeout(60);
     rig.loader.state.AttemptLimit = 1;
     std::unique_ptr<SplittingBroker> broker;

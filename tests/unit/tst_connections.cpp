@@ -31,8 +31,8 @@ private slots:
 
 namespace {
 
-void deliver(ConnectionsRig& rig, int kind, const QByteArray& bytes, std::uint64_t delayMs) {
-    if (kind == kSerial) {
+void deliver(ConnectionsRig& rig, LinkKind kind, const QByteArray& bytes, std::uint64_t delayMs) {
+    if (kind == LinkKind::Serial) {
         rig.fakes.serial->receive(bytes, delayMs);
     } else {
         rig.fakes.tcp->receive(bytes, delayMs);
@@ -44,21 +44,21 @@ void deliver(ConnectionsRig& rig, int kind, const QByteArray& bytes, std::uint64
 void ConnectionsTest::routingRuleMakesOneLineOutsideAndALinePerReceptionInside_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("inOperation");
-    QTest::newRow("serial, no operation") << int(kSerial) << false;
-    QTest::newRow("serial, operation") << int(kSerial) << true;
-    QTest::newRow("tcp, no operation") << int(kTcp) << false;
-    QTest::newRow("tcp, operation") << int(kTcp) << true;
+    QTest::newRow("serial, no operation") << int(LinkKind::Serial) << false;
+    QTest::newRow("serial, operation") << int(LinkKind::Serial) << true;
+    QTest::newRow("tcp, no operation") << int(LinkKind::Tcp) << false;
+    QTest::newRow("tcp, operation") << int(LinkKind::Tcp) << true;
 }
 
 void ConnectionsTest::routingRuleMakesOneLineOutsideAndALinePerReceptionInside() {
     QFETCH(int, kind);
     QFETCH(bool, inOperation);
     ConnectionsRig rig;
-    rig.useKind(kind);
+    rig.useKind(LinkKind(kind));
     auto threePieces = [&] {
-        deliver(rig, kind, "AB", 5);
-        deliver(rig, kind, "CD", 25);
-        deliver(rig, kind, "EF", 45);
+        deliver(rig, LinkKind(kind), "AB", 5);
+        deliver(rig, LinkKind(kind), "CD", 25);
+        deliver(rig, LinkKind(kind), "EF", 45);
     };
     if (inOperation) {
         bool answered = false;
@@ -88,14 +88,16 @@ void ConnectionsTest::peerThatNeverPausesIsBounded_data() {
     const QByteArray text(64 * 1024, 'U');
     const QByteArray ours = BrokerFrame::encode({0x41, 1, QByteArray(4000, 'U')});
     const QByteArray others = BrokerFrame::encode({0x41, 2, QByteArray(4000, 'U')});
-    QTest::newRow("tcp") << int(kTcp) << text << true << true;
-    QTest::newRow("serial") << int(kSerial) << QByteArray(8192, 'U') << true << true;
+    QTest::newRow("tcp") << int(LinkKind::Tcp) << text << true << true;
+    QTest::newRow("serial") << int(LinkKind::Serial) << QByteArray(8192, 'U') << true << true;
     // Bytes that are no frame never reach the answer: the wait runs out, memory stays bounded.
-    QTest::newRow("broker, garbage") << int(kBroker) << text << true << false;
-    QTest::newRow("broker, frames") << int(kBroker) << ours.repeated(16) << true << true;
-    QTest::newRow("broker, another id") << int(kBroker) << others.repeated(16) << true << false;
-    QTest::newRow("tcp, a byte now and then") << int(kTcp) << QByteArray("U") << true << false;
-    QTest::newRow("tcp, no operation") << int(kTcp) << text << false << false;
+    QTest::newRow("broker, garbage") << int(LinkKind::Broker) << text << true << false;
+    QTest::newRow("broker, frames") << int(LinkKind::Broker) << ours.repeated(16) << true << true;
+    QTest::newRow("broker, another id")
+        << int(LinkKind::Broker) << others.repeated(16) << true << false;
+    QTest::newRow("tcp, a byte now and then")
+        << int(LinkKind::Tcp) << QByteArray("U") << true << false;
+    QTest::newRow("tcp, no operation") << int(LinkKind::Tcp) << text << false << false;
 }
 
 void ConnectionsTest::peerThatNeverPausesIsBounded() {
@@ -104,13 +106,13 @@ void ConnectionsTest::peerThatNeverPausesIsBounded() {
     QFETCH(bool, inOperation);
     QFETCH(bool, overflows);
     ConnectionsRig rig;
-    rig.useKind(kind);
+    rig.useKind(LinkKind(kind));
     rig.loader.setAnswerTimeout(2000);
     rig.loader.state.AttemptLimit = 1;
     qsizetype largestAnswer = 0;
     auto flood = [&] {
         for (int at = 1; at <= 2500; ++at) {
-            deliver(rig, kind, chunk, std::uint64_t(at));
+            deliver(rig, LinkKind(kind), chunk, std::uint64_t(at));
             rig.runtime.post(std::uint64_t(at), [&] {
                 largestAnswer = std::max(largestAnswer, rig.loader.state.AnswerBuffer.size());
             });
@@ -293,20 +295,20 @@ void ConnectionsTest::tcpOpenOutcomes_data() {
     const int refuse = int(FakeTcpLayer::Outcome::Refuse);
     const int silent = int(FakeTcpLayer::Outcome::Silent);
     const QString unavailable = "порт не доступен. Возможно он занят!";
-    QTest::newRow("tcp connects") << int(kTcp) << connect << "h"
+    QTest::newRow("tcp connects") << int(LinkKind::Tcp) << connect << "h"
                                   << "Операция выполнена за 00:00:00"
                                   << ":50000 открыт" << 20 << 100;
-    QTest::newRow("broker connects") << int(kBroker) << connect << "h"
+    QTest::newRow("broker connects") << int(LinkKind::Broker) << connect << "h"
                                      << "Операция выполнена за 00:00:00"
                                      << ":50000 открыт" << 20 << 100;
     // A connect that failed names where it went (there is no local port to name).
-    QTest::newRow("tcp refused") << int(kTcp) << refuse << "h" << unavailable
+    QTest::newRow("tcp refused") << int(LinkKind::Tcp) << refuse << "h" << unavailable
                                  << "Нет соединения с h:10001" << 20 << 100;
-    QTest::newRow("broker refused")
-        << int(kBroker) << refuse << "h" << unavailable << "Нет соединения с h:10002" << 20 << 100;
-    QTest::newRow("no answer") << int(kTcp) << silent << "h" << unavailable << ": закрыт" << 10000
-                               << 10100;
-    QTest::newRow("no host") << int(kTcp) << connect << ""
+    QTest::newRow("broker refused") << int(LinkKind::Broker) << refuse << "h" << unavailable
+                                    << "Нет соединения с h:10002" << 20 << 100;
+    QTest::newRow("no answer") << int(LinkKind::Tcp) << silent << "h" << unavailable << ": закрыт"
+                               << 10000 << 10100;
+    QTest::newRow("no host") << int(LinkKind::Tcp) << connect << ""
                              << "Host not set"
                              << "COMx:закрыт" << 0 << 100;
 }
@@ -320,7 +322,7 @@ void ConnectionsTest::tcpOpenOutcomes() {
     QFETCH(int, minimumMs);
     QFETCH(int, maximumMs);
     ConnectionsRig rig;
-    rig.useKind(kind);
+    rig.useKind(LinkKind(kind));
     rig.fakes.tcpOutcome = FakeTcpLayer::Outcome(outcome);
     rig.loader.form.IPEdit.text = host;
     rig.loader.form.BrokerIPEdt.text = host;
@@ -331,12 +333,13 @@ void ConnectionsTest::tcpOpenOutcomes() {
     QCOMPARE(rig.loader.form.Status[2], status2);
     QVERIFY2(took >= minimumMs && took <= maximumMs, qPrintable(QString::number(took)));
     QCOMPARE(rig.fakes.tcp->host, host);
-    QCOMPARE(rig.fakes.tcp->port, kind == kTcp ? QStringLiteral("10001") : "10002");
+    QCOMPARE(rig.fakes.tcp->port,
+             LinkKind(kind) == LinkKind::Tcp ? QStringLiteral("10001") : "10002");
 }
 
 void ConnectionsTest::cancelEndsTheConnectWaitAtOnce() {
     ConnectionsRig rig;
-    rig.useKind(kTcp);
+    rig.useKind(LinkKind::Tcp);
     rig.fakes.tcpOutcome = FakeTcpLayer::Outcome::Silent;
     const std::uint64_t start = rig.runtime.elapsed();
     rig.runtime.post(300, [&] { rig.loader.driver.btnConnectClick(); });
@@ -352,7 +355,7 @@ void ConnectionsTest::cancelEndsTheConnectWaitAtOnce() {
 
 void ConnectionsTest::peerCloseRunsTheCloseHandler() {
     ConnectionsRig rig;
-    rig.useKind(kTcp);
+    rig.useKind(LinkKind::Tcp);
     rig.loader.setAnswerTimeout(1000);
     rig.loader.state.AttemptLimit = 1;
     bool answered = true;
@@ -369,13 +372,13 @@ void ConnectionsTest::peerCloseRunsTheCloseHandler() {
 
 void ConnectionsTest::tcpWriteIsDroppedWhileNotConnected() {
     ConnectionsRig rig;
-    rig.useKind(kTcp);
-    rig.links.write(kTcp, "no client yet"); // no client: nothing happens
-    rig.loader.driver.OpenConnection();     // outside an operation: returns at once
+    rig.useKind(LinkKind::Tcp);
+    rig.links.write(LinkKind::Tcp, "no client yet"); // no client: nothing happens
+    rig.loader.driver.OpenConnection();              // outside an operation: returns at once
     QVERIFY(!rig.loader.state.ConnectionOpen);
-    rig.links.write(kTcp, "too early");
+    rig.links.write(LinkKind::Tcp, "too early");
     rig.runtime.runFor(50);
-    rig.links.write(kTcp, "VER\r");
+    rig.links.write(LinkKind::Tcp, "VER\r");
     QCOMPARE(rig.fakes.tcp->written, QList<QByteArray>({"VER\r"}));
     rig.loader.form.terminal.visible = false;
     rig.loader.driver.CloseConnection();
@@ -385,7 +388,7 @@ void ConnectionsTest::tcpWriteIsDroppedWhileNotConnected() {
 
 void ConnectionsTest::dataAvailableCountsInTheCaptionAndTraces() {
     ConnectionsRig rig;
-    rig.useKind(kTcp);
+    rig.useKind(LinkKind::Tcp);
     rig.loader.state.DebugMode = true;
     rig.loader.form.cmbBaudRate.itemIndex = -1;
     rig.loader.driver.OpenConnection();

@@ -42,7 +42,7 @@ void DriverTest::startOpensTheConnectionAndLocksTheControls() {
     TestLoader t;
     bool sawLocked = false;
     bool timer3Running = false;
-    t.loader.driver.setProcedure(kModeFlash, [&] {
+    t.loader.driver.setProcedure(Operation::Flash, [&] {
         const FormModel& f = t.form();
         sawLocked = !f.ToolButton1.enabled && !f.Panel1.enabled && !f.cmbComPort.enabled &&
                     !f.btnOpen.enabled && !f.btnHeaderEdit.enabled && !f.btnExit.enabled &&
@@ -67,7 +67,7 @@ void DriverTest::openConnectionIsReusedAndTimer3LeftStopped() {
     TestLoader t;
     t.openConnection();
     bool timer3Running = true;
-    t.loader.driver.setProcedure(kModeFlash, [&] {
+    t.loader.driver.setProcedure(Operation::Flash, [&] {
         timer3Running = t.loader.Timer3->enabled();
         return Verdict{};
     });
@@ -81,7 +81,7 @@ void DriverTest::connectionThatDoesNotOpenEndsWithPortUnavailable() {
     TestLoader t;
     t.device.openSucceeds = false;
     bool ran = false;
-    t.loader.driver.setProcedure(kModeFlash, [&] {
+    t.loader.driver.setProcedure(Operation::Flash, [&] {
         ran = true;
         return Verdict{};
     });
@@ -104,7 +104,7 @@ void DriverTest::procedureErrorIsShownClosesTheConnectionAndWritesNoJournal() {
     TestLoader t;
     t.form().terminal.visible = terminalVisible;
     t.loader.driver.setProcedure(
-        kModeFlash, []() -> Verdict { throw LoaderError(QStringLiteral("Port Not Open")); });
+        Operation::Flash, []() -> Verdict { throw LoaderError(QStringLiteral("Port Not Open")); });
     t.press();
     QCOMPARE(t.form().Status[3], QStringLiteral("Port Not Open"));
     QCOMPARE(t.loader.driver.lastResult().outcome, Outcome::Error);
@@ -150,7 +150,7 @@ void DriverTest::failedProcedureIsReportedAndJournalled() {
     QFETCH(QString, text);
     TestLoader t;
     t.form().HARDWARE_IDEdt.text = QStringLiteral("7");
-    t.loader.driver.setProcedure(kModeFlash, [&] { return verdict; });
+    t.loader.driver.setProcedure(Operation::Flash, [&] { return verdict; });
     t.press();
     const OperationResult& result = t.loader.driver.lastResult();
     QCOMPARE(result.outcome, verdict.outcome);
@@ -163,10 +163,11 @@ void DriverTest::failedProcedureIsReportedAndJournalled() {
 
 void DriverTest::earlierFailureIsNotReportedForTheNextOperation() {
     TestLoader t;
-    t.loader.driver.setProcedure(kModeStore, [] { return Verdict::failed(Outcome::NoAnswer); });
-    t.loader.driver.N1Click(kModeStore);
+    t.loader.driver.setProcedure(Operation::Store,
+                                 [] { return Verdict::failed(Outcome::NoAnswer); });
+    t.loader.driver.N1Click(Operation::Store);
     t.press();
-    t.loader.driver.N1Click(kModeFlash);
+    t.loader.driver.N1Click(Operation::Flash);
     t.press();
     QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
 }
@@ -180,7 +181,7 @@ void DriverTest::cancelDuringAnAnswerWaitUnwindsAndReports() {
         }
     };
     bool answered = true;
-    t.loader.driver.setProcedure(kModeFlash, [&] {
+    t.loader.driver.setProcedure(Operation::Flash, [&] {
         answered = t.loader.exchange.SendCommand("PASSWORD");
         return answered ? Verdict{} : Verdict::failed(Outcome::Cancelled);
     });
@@ -211,8 +212,8 @@ void DriverTest::controlsAreRestoredAfterEveryOutcome() {
     QFETCH(int, outcome);
     TestLoader t;
     t.device.openSucceeds = outcome != 3;
-    t.loader.driver.N1Click(kModeReadBack);
-    t.loader.driver.setProcedure(kModeReadBack, [&] {
+    t.loader.driver.N1Click(Operation::ReadBack);
+    t.loader.driver.setProcedure(Operation::ReadBack, [&] {
         if (outcome == 2) {
             throw LoaderError(QStringLiteral("boom"));
         }
@@ -223,7 +224,7 @@ void DriverTest::controlsAreRestoredAfterEveryOutcome() {
     QVERIFY(f.ToolButton1.enabled && f.Panel1.enabled && f.cmbComPort.enabled &&
             f.btnOpen.enabled && f.btnHeaderEdit.enabled && f.btnExit.enabled);
     QCOMPARE(f.btnConnect.caption, QStringLiteral("Загрузить прошивку"));
-    QCOMPARE(f.btnConnect.imageIndex, kModeReadBack);
+    QCOMPARE(f.btnConnect.imageIndex, kIconReadBack);
     QVERIFY(f.btnConnect.dropDown);
     QVERIFY(!t.state().OperationActive);
     QVERIFY(!t.loader.Timer3->enabled());
@@ -244,10 +245,10 @@ void DriverTest::connectionKindCycles() {
     QFETCH(int, nextIcon);
     QFETCH(int, nextPage);
     TestLoader t;
-    t.form().setConnectionKind(page);
+    t.form().setConnectionKind(*linkKindOfNumber(page));
     t.loader.driver.ToolButton1Click();
     QCOMPARE(t.form().ToolButton1.imageIndex, nextIcon);
-    QCOMPARE(t.form().TypeOfConnectGrpPage, nextPage);
+    QCOMPARE(linkKindNumber(t.form().TypeOfConnectGrpPage), nextPage);
 }
 
 void DriverTest::operationChoiceSetsModeHintAndOptions_data() {
@@ -268,9 +269,9 @@ void DriverTest::operationChoiceSetsModeHintAndOptions() {
     QFETCH(QString, hint);
     QFETCH(bool, optionsVisible);
     TestLoader t;
-    t.loader.driver.N1Click(kModeStore);
-    t.loader.driver.N1Click(icon);
-    QCOMPARE(t.state().OperationMode, icon);
+    t.loader.driver.N1Click(Operation::Store);
+    t.loader.driver.N1Click(*operationOfIcon(icon));
+    QCOMPARE(operationIcon(t.state().OperationMode), icon);
     QCOMPARE(t.form().btnConnect.imageIndex, icon);
     QCOMPARE(t.form().btnConnect.hint, hint);
     QCOMPARE(t.form().cbFinalization.visible, optionsVisible);

@@ -163,7 +163,7 @@ void ExchangeTest::silentDeviceGetsTwoAttemptsThenOne() {
 void ExchangeTest::waitForControllerOptionRepeatsUpToTheLimit() {
     Running t;
     t.loader.setAnswerTimeout(50);
-    t.form().cbWaitConnectLUMET.checked = true;
+    t.state().WaitForController = true;
     t.state().AttemptLimit = 99;
     QVERIFY(!t.send("PASSWORD"));
     QCOMPARE(t.device.written.size(), 99);
@@ -172,7 +172,7 @@ void ExchangeTest::waitForControllerOptionRepeatsUpToTheLimit() {
 void ExchangeTest::cancelStopsTheRepetitionAtOnce() {
     Running t;
     t.loader.setAnswerTimeout(50);
-    t.form().cbWaitConnectLUMET.checked = true;
+    t.state().WaitForController = true;
     t.state().AttemptLimit = 99;
     t.runtime.post(525, [&] { t.loader.driver.btnConnectClick(); });
     const auto start = t.runtime.elapsed();

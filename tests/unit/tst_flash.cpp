@@ -24,8 +24,8 @@ QList<QByteArray> sampleLines() {
 
 struct Flash : TestLoader {
     Flash() : procedure(loader) {
-        loader.driver.setProcedure(kModeFlash, [this] {
-            procedure.EnterBootloader();
+        loader.driver.setProcedure(Operation::Flash, [this](const OperationRequest& request) {
+            procedure.EnterBootloader(request);
             return procedure.verdict();
         });
         loader.setAnswerTimeout(2000);

@@ -188,7 +188,7 @@ void InterpreterTest::passwordDialogue() {
     t.device.answer("PASSWORD s3cret", "access granted\r\n");
     t.device.answer("PASSWORD guess", "access denied\r\n");
     t.dialogs.queueInput(typed.isNull() ? std::nullopt : std::optional<QString>(typed.toString()));
-    DialogQuestions questions(t.dialogs);
+    DialogQuestions questions(t.dialogs, t.form().OpenDialog1);
     const PasswordResult result = PasswordDialogue(t.loader.exchange, t.loader.state, questions);
     QCOMPARE(QByteArrayList(t.device.written), sent);
     QCOMPARE(result.firstAnswered, answered);

@@ -39,7 +39,7 @@ void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage() {
     QFETCH(int, page);
     QFETCH(QString, params);
     TestLoader t;
-    t.form().setConnectionKind(page);
+    t.form().setConnectionKind(*linkKindOfNumber(page));
     t.form().cmbComPort.text = QStringLiteral("COM3");
     t.form().cmbBaudRate.text = QStringLiteral("57600");
     t.form().IPEdit.text = QStringLiteral("10.0.0.7");
@@ -103,7 +103,7 @@ void JournalTest::controlCharactersCannotStartALine() {
     QFETCH(QByteArray, params);
     QFETCH(QByteArray, msg);
     TestLoader t;
-    t.form().setConnectionKind(0);
+    t.form().setConnectionKind(LinkKind::Serial);
     t.form().cmbComPort.text = port;
     t.form().cmbBaudRate.text = QStringLiteral("57600");
     t.loader.journal.WriteJournal(message);

@@ -44,7 +44,7 @@ const QList<QByteArray> kLines{
 
 struct ReadBack : TestLoader {
     ReadBack() : procedures(loader), interpreter(device) {
-        state().OperationMode = kModeReadBack;
+        state().OperationMode = Operation::ReadBack;
         target = QDir(dataDir.path()).filePath(QStringLiteral("back.s37"));
         loader.onStatus = [this](int panel, const QString& text) {
             if (panel == 3) {

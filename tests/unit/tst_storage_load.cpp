@@ -59,7 +59,7 @@ QList<QByteArray> piecesOf(const QList<QByteArray>& lines) {
 
 struct Store : TestLoader {
     Store() : procedures(loader), interpreter(device) {
-        state().OperationMode = kModeStore;
+        state().OperationMode = Operation::Store;
         loader.onStatus = [this](int panel, const QString& text) {
             if (panel == 3) {
                 statuses.append(text);

@@ -1,5 +1,6 @@
 #include "BrokerFrontEnd.h"
 
+#include "Bounds.h"
 #include "BrokerClient.h"
 #include "BrokerFrames.h"
 #include "Listening.h"
@@ -28,8 +29,11 @@ BrokerFrontEnd::BrokerFrontEnd(const SimOptions& options, QObject* parent)
 BrokerFrontEnd::~BrokerFrontEnd() = default;
 
 bool BrokerFrontEnd::createControllers(QString* error) {
+    const QSet<std::uint32_t> refusing(options_.refuseIds.cbegin(), options_.refuseIds.cend());
+    controllers_.reserve(options_.ids.size());
     for (const std::uint32_t id : options_.ids) {
         auto controller = std::make_shared<Station>(options_, perId(options_.imageOutPath, id));
+        controller->device.refusesWrites = refusing.contains(id);
         const QString storage = perId(options_.storagePath, id);
         if (!storage.isEmpty() && !controller->device.storage.attachFile(storage, error)) {
             return false;
@@ -45,6 +49,13 @@ bool BrokerFrontEnd::createControllers(QString* error) {
                 [this, id](const QByteArray& bytes) { announce(id, bytes); });
         connect(controller->runner, &SessionRunner::closeRequested, this,
                 [this, id] { closeClients(id); });
+        // Its answers pile up faster than they go out (--pace, --delay): the clients talking to
+        // it are dropped, and it goes on for the next ones.
+        connect(controller->runner, &SessionRunner::overflowed, this,
+                [this, id, runner = controller->runner](const QString& why) {
+                    dropClients(id, QStringLiteral("controller %1: %2").arg(id).arg(why));
+                    runner->reopen();
+                });
         controllers_.insert(id, controller);
         controller->runner->startRunning();
     }
@@ -82,7 +93,12 @@ void BrokerFrontEnd::route(BrokerClient* client, std::uint32_t hardwareId,
         return;
     }
     client->attach(hardwareId);
-    (*found)->runner->receiveCommand(payload);
+    if (!(*found)->runner->receiveCommand(payload)) {
+        client->drop(QStringLiteral("more than %1 bytes sent ahead to controller %2 on its paced "
+                                    "line")
+                         .arg(kMaxInputInFlight)
+                         .arg(hardwareId));
+    }
 }
 
 void BrokerFrontEnd::deliver(std::uint32_t hardwareId, const QByteArray& bytes, bool damaged) {
@@ -97,6 +113,14 @@ void BrokerFrontEnd::announce(std::uint32_t hardwareId, const QByteArray& bytes)
     for (BrokerClient* client : std::as_const(clients_)) {
         if (!client->isAttachedToAny()) {
             client->sendPiece(hardwareId, bytes);
+        }
+    }
+}
+
+void BrokerFrontEnd::dropClients(std::uint32_t hardwareId, const QString& why) {
+    for (BrokerClient* client : std::as_const(clients_)) {
+        if (client->isAttached(hardwareId)) {
+            client->drop(why);
         }
     }
 }

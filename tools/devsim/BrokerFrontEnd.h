@@ -39,6 +39,7 @@ private:
     // loader that waits for a banner before it sends anything listens to every controller.
     void announce(std::uint32_t hardwareId, const QByteArray& bytes);
     void closeClients(std::uint32_t hardwareId);
+    void dropClients(std::uint32_t hardwareId, const QString& why);
 
     const SimOptions& options_;
     QTcpServer server_;

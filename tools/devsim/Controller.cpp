@@ -63,6 +63,16 @@ Reply Controller::handle(const QByteArray& command) {
     return {};
 }
 
+bool Controller::writes(const QByteArray& command) const {
+    if (command == "RESET") {
+        return false;
+    }
+    if (mode_ == Mode::Bootloader || mode_ == Mode::Programming) {
+        return command.startsWith('S');
+    }
+    return command == "PAGEWRITE" || command.startsWith("PAGEWRITE ");
+}
+
 Reply Controller::bootloader(const QByteArray& command) {
     if (command == "i") {
         return {kPrompt};

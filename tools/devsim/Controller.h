@@ -29,6 +29,9 @@ public:
     // A controller that has long finished restarting: the interpreter runs, no banner is due.
     void boot();
     Reply handle(const QByteArray& command);
+    // Whether command would write: a record line to the bootloader, or a storage write
+    // ("PAGEWRITE") to the command interpreter.
+    bool writes(const QByteArray& command) const;
     const Interpreter& interpreter() const { return interpreter_; }
 
 private:

@@ -54,6 +54,9 @@ struct Device {
     FlashImage flash;
     QString imageOutPath;
     AnswerCounter answers;
+    // --refuse-ids: every write (record line, storage write) is answered with the injected
+    // refusal and does not take effect.
+    bool refusesWrites = false;
 };
 
 } // namespace devsim

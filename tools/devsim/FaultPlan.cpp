@@ -5,7 +5,14 @@
 namespace devsim {
 
 FaultPlan::FaultPlan(const FaultOptions& options, std::uint32_t salt)
-    : options_(options), random_(options.seed * 2654435761U + salt) {}
+    : options_(options), seed_(options.seed * 2654435761U + salt) {}
+
+std::mt19937& FaultPlan::random() {
+    if (!random_) {
+        random_ = std::make_unique<std::mt19937>(seed_);
+    }
+    return *random_;
+}
 
 bool FaultPlan::nth(int every, int& counter) {
     if (every <= 0) {
@@ -19,7 +26,7 @@ bool FaultPlan::dropAnswer() {
     bool drop = nth(options_.dropEvery, commands_);
     if (options_.dropRate > 0.0) {
         drop =
-            std::uniform_real_distribution<double>(0.0, 1.0)(random_) < options_.dropRate || drop;
+            std::uniform_real_distribution<double>(0.0, 1.0)(random()) < options_.dropRate || drop;
     }
     return drop;
 }
@@ -35,7 +42,7 @@ bool FaultPlan::closeAtThisWrite() {
 int FaultPlan::answerDelayMs() {
     int delay = options_.delayMs;
     if (options_.jitterMs > 0) {
-        delay += std::uniform_int_distribution<int>(0, options_.jitterMs)(random_);
+        delay += std::uniform_int_distribution<int>(0, options_.jitterMs)(random());
     }
     return delay;
 }
@@ -45,11 +52,11 @@ QByteArray FaultPlan::garbageAfterAnswer() {
         return {};
     }
     const QByteArray& kAlphabet = tokenFreeBytes();
-    const int length = std::uniform_int_distribution<int>(1, 8)(random_);
+    const int length = std::uniform_int_distribution<int>(1, 8)(random());
     QByteArray garbage;
     for (int i = 0; i < length; ++i) {
         garbage.append(
-            kAlphabet[std::uniform_int_distribution<int>(0, int(kAlphabet.size()) - 1)(random_)]);
+            kAlphabet[std::uniform_int_distribution<int>(0, int(kAlphabet.size()) - 1)(random())]);
     }
     return garbage;
 }

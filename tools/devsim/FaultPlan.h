@@ -3,6 +3,7 @@
 #include "SimOptions.h"
 
 #include <QByteArray>
+#include <memory>
 #include <random>
 
 namespace devsim {
@@ -25,9 +26,13 @@ public:
 
 private:
     static bool nth(int every, int& counter);
+    // Made at the first random choice: its 5 KB of state are not spent on the many plans (one
+    // per broker controller) whose options make none.
+    std::mt19937& random();
 
     FaultOptions options_;
-    std::mt19937 random_;
+    std::uint32_t seed_;
+    std::unique_ptr<std::mt19937> random_;
     int commands_ = 0;
     int writes_ = 0;
     int closeWrites_ = 0;

@@ -1,41 +1,48 @@
 #include "FrameAssembler.h"
 
+#include <cstring>
+
 namespace devsim {
 
+// Walks the bytes with an offset and removes what it has used once at the end: removing from
+// the front at every skipped byte would take time growing with the square of a flood of junk.
 FrameAssembler::Output FrameAssembler::feed(const QByteArray& bytes) {
     Output out;
     buffer_.append(bytes);
-    while (!buffer_.isEmpty()) {
-        if (std::uint8_t(buffer_[0]) != BrokerFrame::kLeadByte) {
-            const qsizetype lead = buffer_.indexOf(char(BrokerFrame::kLeadByte));
-            const qsizetype skip = lead < 0 ? buffer_.size() : lead;
-            out.skippedBytes += int(skip);
-            buffer_.remove(0, skip);
+    const char* data = buffer_.constData();
+    const qsizetype size = buffer_.size();
+    qsizetype at = 0;
+    while (at < size) {
+        if (std::uint8_t(data[at]) != BrokerFrame::kLeadByte) {
+            const void* lead = std::memchr(data + at, BrokerFrame::kLeadByte, size_t(size - at));
+            const qsizetype next = lead == nullptr ? size : static_cast<const char*>(lead) - data;
+            out.skippedBytes += int(next - at);
+            at = next;
             continue;
         }
-        if (buffer_.size() < BrokerFrame::kHeaderSize) {
+        if (size - at < BrokerFrame::kHeaderSize) {
             break;
         }
-        const int size = BrokerFrame::lengthField(buffer_.constData()) + BrokerFrame::kOverhead;
-        const bool headerSound = buffer_[8] == '\x03' && buffer_[9] == '\x00';
-        if (!headerSound || size > BrokerFrame::kReceiveBufferSize) {
+        const int frameSize = BrokerFrame::lengthField(data + at) + BrokerFrame::kOverhead;
+        const bool headerSound = data[at + 8] == '\x03' && data[at + 9] == '\x00';
+        if (!headerSound || frameSize > BrokerFrame::kReceiveBufferSize) {
             out.skippedBytes += 1;
-            buffer_.remove(0, 1);
+            at += 1;
             continue;
         }
-        if (buffer_.size() < size) {
+        if (size - at < frameSize) {
             break;
         }
-        const std::optional<BrokerFrame::Frame> frame =
-            BrokerFrame::decode(buffer_.constData(), size);
+        const std::optional<BrokerFrame::Frame> frame = BrokerFrame::decode(data + at, frameSize);
         if (!frame) {
             out.skippedBytes += 1;
-            buffer_.remove(0, 1);
+            at += 1;
             continue;
         }
         out.frames.append(*frame);
-        buffer_.remove(0, size);
+        at += frameSize;
     }
+    buffer_.remove(0, at);
     return out;
 }
 

@@ -19,7 +19,15 @@ Ways in (all may be given together; several connections at once):
                           frames both ways (CRC-16/MODBUS). Each frame goes to the controller of
                           its hardware id; an unknown id gets a reply with code 0xC1 and no
                           payload. Every answer piece comes back as one frame.
-  --ids LIST              hardware ids of the controllers behind the broker (default 1).
+  --ids LIST              hardware ids of the controllers behind the broker (default 1): ids
+                          and ranges FIRST-LAST separated by commas, "1,2,7" or "1-10,20,30-40",
+                          at most 100000. A controller's storage memory takes room only as it
+                          is written.
+  --refuse-ids LIST       broker controllers (ids of --ids, written the same way) that refuse
+                          every write: each record line sent to their bootloader and each
+                          PAGEWRITE is answered "ERR injected" and a line end, as the "refused"
+                          fault answers, and does not take effect, so a flash or a storage
+                          upload to them fails as refused.
   --bind ADDRESS          address to listen on (default 127.0.0.1).
 On start the simulator prints one line per way in and then "ready", and flushes:
   tcp 127.0.0.1:PORT | broker 127.0.0.1:PORT | pty /dev/pts/N | ready
@@ -28,6 +36,11 @@ The TCP and pty ways reach one controller; every broker id is a controller of it
 running when the simulator starts: send "RESET" through the broker to see its banner. A client
 hears a controller's answers once it has sent it a frame; a client that has sent no frame yet
 hears the restart banners of every controller.
+
+A TCP or broker client that leaves more than 4 MiB of answers unread, or, with --pace, sends
+more than 1 MiB ahead of what the line has carried, is dropped with a line on the simulator's
+log (standard error). On the pty, which has no client to drop, the controller restarts when its
+answers pile up past 4 MiB, and input beyond 1 MiB ahead of the line is lost.
 
 Controller:
   --unit TYPE             device type in the banner line "UNIT:TYPE VERSION" (default LUMET52)

@@ -1,5 +1,7 @@
 #include "OutputQueue.h"
 
+#include "Bounds.h"
+
 #include <algorithm>
 
 namespace devsim {
@@ -15,17 +17,35 @@ OutputQueue::OutputQueue(int paceBaud, QObject* parent) : QObject(parent), line_
 }
 
 void OutputQueue::enqueue(const Pieces& pieces) {
+    if (overflowed_) {
+        return;
+    }
     const bool wasIdle = waiting_.isEmpty();
     waiting_.append(pieces);
+    for (const Piece& piece : pieces) {
+        queued_ += piece.bytes.size() + kPieceCost;
+    }
     if (wasIdle) {
         next();
     }
+    checkBound();
 }
 
 void OutputQueue::clear() {
     waiting_.clear();
+    queued_ = 0;
     timer_.stop();
     onLine_ = false;
+    overflowed_ = false;
+}
+
+void OutputQueue::checkBound() {
+    const qsizetype unread = queued_ + (backlog_ ? backlog_() : 0);
+    if (!overflowed_ && unread > kMaxUnreadOutput) {
+        clear();
+        overflowed_ = true;
+        emit overflowed(unread);
+    }
 }
 
 void OutputQueue::next() {
@@ -41,18 +61,25 @@ void OutputQueue::fire() {
     }
     if (line_.paced() && !waiting_.front().bytes.isEmpty()) {
         if (!writeCrossed()) {
+            checkBound();
             return;
         }
     } else {
         emitBytes(waiting_.front().bytes, waiting_.front());
+        if (waiting_.isEmpty()) {
+            return; // the write cleared the queue
+        }
     }
     const Piece piece = waiting_.takeFirst();
+    queued_ -= piece.bytes.size() + kPieceCost;
     if (piece.closeAfter) {
         waiting_.clear();
+        queued_ = 0;
         emit closeRequested();
         return;
     }
     next();
+    checkBound();
 }
 
 bool OutputQueue::writeCrossed() {

@@ -17,8 +17,9 @@ public:
     explicit PacedInput(int baud, QObject* parent = nullptr);
 
     bool paced() const { return line_.paced(); }
-    // Bytes of the stream, or (whole) one whole command, put on the line now.
-    void push(const QByteArray& bytes, bool whole);
+    // Bytes of the stream, or (whole) one whole command, put on the line now. False, and nothing
+    // taken, when they would make what is still crossing pass kMaxInputInFlight (Bounds.h).
+    bool push(const QByteArray& bytes, bool whole);
     // Forgets what is still crossing (the connection restarts).
     void clear();
 
@@ -37,6 +38,8 @@ private:
 
     SerialLine line_;
     QList<InFlight> inFlight_;
+    // The bytes in flight, each piece counted with what keeping it costs (kPieceCost).
+    qsizetype held_ = 0;
     DueTimer timer_;
 };
 

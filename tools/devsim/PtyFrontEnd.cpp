@@ -1,6 +1,7 @@
 #include "PtyFrontEnd.h"
 
 #include "AnswerShaper.h"
+#include "Bounds.h"
 #include "SessionRunner.h"
 
 #include <cerrno>
@@ -49,6 +50,15 @@ bool PtyFrontEnd::open(QString* error) {
         writeMaster(damaged ? garbled(bytes) : bytes);
     });
     connect(runner_, &SessionRunner::closeRequested, runner_, &SessionRunner::start);
+    // Answers that pile up faster than the line carries them (--pace, --delay): with no peer to
+    // drop, the controller restarts, as on the close-after-writes fault.
+    connect(
+        runner_, &SessionRunner::overflowed, runner_,
+        [this](const QString& why) {
+            qWarning("velkor-devsim: pty controller restarted: %s", qPrintable(why));
+            runner_->start();
+        },
+        Qt::QueuedConnection);
     notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyFrontEnd::readMaster);
     runner_->start();
@@ -56,12 +66,14 @@ bool PtyFrontEnd::open(QString* error) {
 }
 
 void PtyFrontEnd::readMaster() {
-    QByteArray received;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    // At most kReadChunk at a time: a peer that writes as fast as the simulator reads cannot
+    // keep it here.
+    QByteArray received(kReadChunk, '\0');
+    qsizetype size = 0;
+    while (size < received.size()) {
+        const ssize_t n = ::read(master_, received.data() + size, size_t(received.size() - size));
         if (n > 0) {
-            received.append(buffer, n);
+            size += n;
             continue;
         }
         if (n < 0 && errno == EINTR) {
@@ -69,9 +81,17 @@ void PtyFrontEnd::readMaster() {
         }
         break;
     }
-    if (!received.isEmpty()) {
-        runner_->receive(received);
+    if (size == 0) {
+        return;
     }
+    received.truncate(size);
+    const bool taken = runner_->receive(received);
+    if (!taken && !overrun_) {
+        qWarning("velkor-devsim: pty input lost: more than %lld bytes waiting to cross the "
+                 "paced line",
+                 static_cast<long long>(kMaxInputInFlight));
+    }
+    overrun_ = !taken;
 }
 
 void PtyFrontEnd::writeMaster(const QByteArray& bytes) {

@@ -15,7 +15,8 @@ class SessionRunner;
 // the slave side open itself (in raw mode), so the master never sees a hang-up while no program
 // has the port open; bytes that find no room in the terminal's buffer are lost, as on a serial
 // line nobody listens to. The close-after-writes fault restarts the controller here; a damaged
-// answer goes out garbled.
+// answer goes out garbled. Input that finds no room on a paced line is lost (kMaxInputInFlight,
+// Bounds.h), and answers that pile up past kMaxUnreadOutput restart the controller.
 class PtyFrontEnd : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +37,7 @@ private:
     QString slavePath_;
     std::unique_ptr<QSocketNotifier> notifier_;
     SessionRunner* runner_ = nullptr;
+    bool overrun_ = false; // input is being lost (logged once per overrun)
 };
 
 } // namespace devsim

@@ -1,6 +1,7 @@
 #include "SessionRunner.h"
 
 #include "AnswerShaper.h"
+#include "Bounds.h"
 
 namespace devsim {
 
@@ -29,45 +30,80 @@ SessionRunner::SessionRunner(Device& device, const SimOptions& options, std::uin
     connect(&queue_, &OutputQueue::write, this, &SessionRunner::output);
     connect(&queue_, &OutputQueue::wroteUnsolicited, this, &SessionRunner::bannerOutput);
     connect(&queue_, &OutputQueue::closeRequested, this, &SessionRunner::closeRequested);
+    connect(&queue_, &OutputQueue::overflowed, this, &SessionRunner::overflow);
+}
+
+void SessionRunner::setOutputBacklog(std::function<qsizetype()> backlog) {
+    queue_.setBacklog(std::move(backlog));
+}
+
+void SessionRunner::forgetInput() {
+    ++run_;
+    input_.clear();
+    tokenizer_.flush();
+    idleTimer_.stop();
 }
 
 void SessionRunner::start() {
-    ++run_;
-    input_.clear();
+    forgetInput();
     queue_.clear();
-    tokenizer_.flush();
+    closed_ = false;
     controller_.restart();
     scheduleBanner(0);
 }
 
 void SessionRunner::startRunning() {
-    ++run_;
-    input_.clear();
+    forgetInput();
     queue_.clear();
-    tokenizer_.flush();
+    closed_ = false;
     bannerTimer_.stop();
     controller_.boot();
 }
 
-void SessionRunner::receive(const QByteArray& bytes) {
-    if (input_.paced()) {
-        input_.push(bytes, false);
-    } else {
-        take(bytes);
-    }
+void SessionRunner::reopen() {
+    queue_.clear();
+    closed_ = false;
 }
 
-void SessionRunner::receiveCommand(const QByteArray& payload) {
-    if (input_.paced()) {
-        input_.push(payload, true);
-    } else {
-        takeCommand(payload);
+void SessionRunner::overflow(qsizetype unread) {
+    forgetInput();
+    closed_ = true;
+    emit overflowed(QStringLiteral("%1 bytes of answers waiting to go out, more than %2")
+                        .arg(unread)
+                        .arg(kMaxUnreadOutput));
+}
+
+bool SessionRunner::receive(const QByteArray& bytes) {
+    if (closed_) {
+        return true;
     }
+    if (input_.paced()) {
+        return input_.push(bytes, false);
+    }
+    take(bytes);
+    return true;
+}
+
+bool SessionRunner::receiveCommand(const QByteArray& payload) {
+    if (closed_) {
+        return true;
+    }
+    if (input_.paced()) {
+        return input_.push(payload, true);
+    }
+    takeCommand(payload);
+    return true;
 }
 
 void SessionRunner::take(const QByteArray& bytes) {
     for (const QByteArray& command : tokenizer_.feed(bytes)) {
+        if (closed_) {
+            return; // the output overflowed: the rest is dropped
+        }
         process(command);
+    }
+    if (closed_) {
+        return;
     }
     if (tokenizer_.hasPending()) {
         idleTimer_.start(options_.idleGapMs);
@@ -80,15 +116,16 @@ void SessionRunner::takeCommand(const QByteArray& payload) {
     take(payload);
     idleTimer_.stop();
     const QByteArray rest = tokenizer_.flush();
-    if (!rest.isEmpty()) {
+    if (!rest.isEmpty() && !closed_) {
         process(rest);
     }
 }
 
 void SessionRunner::process(const QByteArray& command) {
     const std::optional<FaultKind> targeted = device_.answers.count(command);
-    const Reply reply =
-        targeted == FaultKind::Refused ? Reply{injectedRefusal()} : controller_.handle(command);
+    const bool refused =
+        targeted == FaultKind::Refused || (device_.refusesWrites && controller_.writes(command));
+    const Reply reply = refused ? Reply{injectedRefusal()} : controller_.handle(command);
     if (controller_.mode() != Controller::Mode::Restarting) {
         bannerTimer_.stop();
     }

@@ -19,6 +19,9 @@ namespace devsim {
 // targeted faults and the output queue. With --pace both directions run at the speed of a
 // serial line.
 // It knows nothing of sockets: the front end feeds bytes in and takes the output pieces.
+// Its unread output is bounded (OutputQueue): past the bound it drops what it holds both ways,
+// takes nothing more until it starts again (or reopen()) and says so; its front end then drops
+// the connection or restarts the controller.
 class SessionRunner : public QObject {
     Q_OBJECT
 public:
@@ -29,11 +32,17 @@ public:
     void start();
     // Starts with the controller already running (no banner until it restarts).
     void startRunning();
-    // Bytes of the incoming stream.
-    void receive(const QByteArray& bytes);
-    // One whole command (the payload of a broker frame).
-    void receiveCommand(const QByteArray& payload);
+    // Takes input again after an overflow, the controller as it was.
+    void reopen();
+    // Bytes of the incoming stream. False, and nothing taken, when they do not fit on the paced
+    // line (kMaxInputInFlight, Bounds.h).
+    bool receive(const QByteArray& bytes);
+    // One whole command (the payload of a broker frame); false as receive.
+    bool receiveCommand(const QByteArray& payload);
     const Controller& controller() const { return controller_; }
+    // The bytes written that the way out still holds for its peer (a socket's write buffer),
+    // counted with the queued output against its bound.
+    void setOutputBacklog(std::function<qsizetype()> backlog);
 
 signals:
     // damaged: an answer a targeted fault damages; the way in garbles it or spoils its frame.
@@ -41,6 +50,8 @@ signals:
     // The restart banner, also sent through output.
     void bannerOutput(const QByteArray& bytes);
     void closeRequested();
+    // The unread output passed its bound; why says by how much, for the simulator's log.
+    void overflowed(const QString& why);
 
 private:
     void take(const QByteArray& bytes);
@@ -50,6 +61,8 @@ private:
     void answerLate(const Pieces& pieces);
     void showBanner();
     void scheduleBanner(int delayMs);
+    void overflow(qsizetype unread);
+    void forgetInput();
 
     const SimOptions& options_;
     Device& device_;
@@ -62,6 +75,8 @@ private:
     QTimer bannerTimer_;
     // Counts the session's starts: a late answer from before the last one is dropped.
     int run_ = 0;
+    // Past the output bound: input is ignored until the session starts again.
+    bool closed_ = false;
 };
 
 } // namespace devsim

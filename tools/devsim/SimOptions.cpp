@@ -1,9 +1,11 @@
 #include "SimOptions.h"
 
 #include "HelpText.h"
+#include "IdRanges.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <QSet>
 #include <functional>
 #include <limits>
 
@@ -37,20 +39,13 @@ double toFraction(const QString& option, const QString& value) {
     return number;
 }
 
-QList<std::uint32_t> toIds(const QString& value) {
-    QList<std::uint32_t> ids;
-    for (const QString& part : value.split(',')) {
-        bool ok = false;
-        const qulonglong id = part.trimmed().toULongLong(&ok);
-        if (!ok || id > std::numeric_limits<std::uint32_t>::max()) {
-            throw UsageProblem{
-                QStringLiteral("--ids needs hardware ids such as 1,2,7, not \"%1\"").arg(value)};
-        }
-        if (!ids.contains(std::uint32_t(id))) {
-            ids.append(std::uint32_t(id));
-        }
+QList<std::uint32_t> toIds(const QString& option, const QString& value) {
+    QString problem;
+    std::optional<QList<std::uint32_t>> ids = parseIdRanges(option, value, &problem);
+    if (!ids) {
+        throw UsageProblem{problem};
     }
-    return ids;
+    return *ids;
 }
 
 QByteArray toText(const QString& option, const QString& value, bool allowEmpty) {
@@ -109,7 +104,9 @@ QList<OptionRule> valueRules() {
              }
              o.bindAddress = v;
          }},
-        {"--ids", true, [](SimOptions& o, const QString& v) { o.ids = toIds(v); }},
+        {"--ids", true, [](SimOptions& o, const QString& v) { o.ids = toIds("--ids", v); }},
+        {"--refuse-ids", true,
+         [](SimOptions& o, const QString& v) { o.refuseIds = toIds("--refuse-ids", v); }},
         {"--idle-gap", true,
          [](SimOptions& o, const QString& v) { o.idleGapMs = toInt("--idle-gap", v, 1, 1000); }},
         {"--pace", true,
@@ -166,6 +163,24 @@ QList<OptionRule> valueRules() {
     };
 }
 
+// The options that only make sense together.
+void checkTogether(const SimOptions& o) {
+    if (o.refuseIds.isEmpty()) {
+        return;
+    }
+    if (!o.brokerPort) {
+        throw UsageProblem{QStringLiteral("--refuse-ids names controllers behind the broker: it "
+                                          "needs --broker")};
+    }
+    const QSet<std::uint32_t> ids(o.ids.cbegin(), o.ids.cend());
+    for (const std::uint32_t id : o.refuseIds) {
+        if (!ids.contains(id)) {
+            throw UsageProblem{
+                QStringLiteral("--refuse-ids: %1 is not one of the controllers of --ids").arg(id)};
+        }
+    }
+}
+
 void applyArguments(const QStringList& arguments, SimOptions& options) {
     const QList<OptionRule> rules = valueRules();
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -209,6 +224,7 @@ ParseResult parseOptions(const QStringList& arguments) {
     }
     try {
         applyArguments(arguments, result.options);
+        checkTogether(result.options);
     } catch (const UsageProblem& problem) {
         result.kind = ParseResult::Kind::Error;
         result.message = problem.text;

@@ -50,6 +50,7 @@ struct SimOptions {
     std::optional<int> brokerPort;
     bool pty = false;
     QList<std::uint32_t> ids{1};
+    QList<std::uint32_t> refuseIds; // broker controllers that refuse every write
     int idleGapMs = 15;
     int paceBaud = 0; // both directions at the speed of a serial line; 0: at once
     QString storagePath;

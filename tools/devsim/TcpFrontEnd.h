@@ -9,7 +9,8 @@ namespace devsim {
 
 // Direct TCP connections to the controller: each connection is a session of its own (the
 // controller restarts when a connection opens), all sharing the one device. A damaged answer
-// goes out garbled.
+// goes out garbled. A client that leaves more than kMaxUnreadOutput (Bounds.h) unread, or sends
+// more than kMaxInputInFlight ahead on a paced line, is dropped with a line on the log.
 class TcpFrontEnd : public QObject {
     Q_OBJECT
 public:

@@ -1,0 +1,61 @@
+#include "cli/VersionCommand.h"
+
+#include "cli/CliSession.h"
+#include "cli/ConnectionArguments.h"
+#include "cli/OperationSupport.h"
+#include "cli/UsageError.h"
+#include "core/Cp1251.h"
+
+namespace {
+
+const char* kHelp =
+    "Usage: velkor-cli version CONNECTION [OPTIONS]\n"
+    "Asks the controller's command interpreter its firmware version (\"VER\", asked again\n"
+    "while its answer is lost) and prints the answer's line. With --id and several ids (for\n"
+    "example --id 1-1000 --jobs 64) it is the inventory of a fleet: one row per id.\n"
+    "  -q, --quiet                no status messages on standard error\n"
+    "Exit codes: 0 the version came, 69 the connection could not be opened (or the broker has\n"
+    "no controller with that id), 75 no answer (or a damaged or cut one), 76 the controller\n"
+    "refused the command, 130 cancelled (Ctrl-C).\n"
+    "With --json the version is in \"version\". Each run that opened the connection writes a\n"
+    "journal entry with the version or why there is none.\n\n";
+
+ConnectionBasics parse(const QStringList& arguments) {
+    const ConnectionArguments read(arguments, {}, ConnectionArguments::Dashes::Grouped);
+    auto parsed = read.start<ConnectionBasics>();
+    if (parsed.help) {
+        return parsed;
+    }
+    if (!read.positional().isEmpty()) {
+        throw UsageError(QStringLiteral("version takes no arguments besides the connection"));
+    }
+    read.requireLink();
+    return parsed;
+}
+
+CliResult runVersion(const QStringList& arguments, const RunFlags& flags) {
+    const ConnectionBasics parsed = parse(arguments);
+    if (parsed.help) {
+        return connectionHelp(kHelp);
+    }
+    CliSession session(parsed.options, parsed.quiet || flags.quiet);
+    session.setEndWaitOnDisconnect(true);
+    const QString name = QStringLiteral("version");
+    CliResult result = OperationSupport::runOperation(
+        session, name, OperationSupport::request(session, Operation::Version));
+    session.endOperation();
+    const OperationResult& operation = session.loader.driver.lastResult();
+    if (operation.succeeded()) {
+        const QString version = operation.reason;
+        result.output = Cp1251::encode(version) + '\n';
+        result.extra.insert(QStringLiteral("version"), version);
+    }
+    return result;
+}
+
+} // namespace
+
+Subcommand versionSubcommand() {
+    return {QStringLiteral("version"), QStringLiteral("ask the controller its firmware version"),
+            runVersion};
+}

@@ -1,0 +1,42 @@
+#include "Operation.h"
+
+#include "UiTexts.h"
+
+int operationIcon(Operation operation) {
+    switch (operation) {
+    case Operation::Flash:
+        return kIconFlash;
+    case Operation::Store:
+        return kIconStore;
+    case Operation::ReadBack:
+        return kIconReadBack;
+    case Operation::Send:
+    case Operation::Version:
+        break;
+    }
+    return 0;
+}
+
+std::optional<Operation> operationOfIcon(int icon) {
+    for (const Operation operation : {Operation::Flash, Operation::Store, Operation::ReadBack}) {
+        if (operationIcon(operation) == icon) {
+            return operation;
+        }
+    }
+    return std::nullopt;
+}
+
+int linkKindNumber(LinkKind kind) {
+    return static_cast<int>(kind);
+}
+
+std::optional<LinkKind> linkKindOfNumber(int number) {
+    if (number < 0 || number > linkKindNumber(LinkKind::Broker)) {
+        return std::nullopt;
+    }
+    return static_cast<LinkKind>(number);
+}
+
+LinkKind nextLinkKind(LinkKind kind) {
+    return *linkKindOfNumber((linkKindNumber(kind) + 1) % 3);
+}
