@@ -101,6 +101,10 @@ void restoreOptions(const QSettings& ini, Loader& loader) {
     // The accompanying initialisation follows the finalisation, as a click on it would set it.
     f.cbDopInitCmd.enabled = f.cbFinalization.checked;
     f.cbVerifyStored.checked = readBool(ini, QStringLiteral("cbVerifyStored.Checked"), false);
+    f.cmbRestart.select(readInt(ini, QStringLiteral("cmbRestart.ItemIndex"), 0));
+    if (f.cmbRestart.itemIndex < 0) {
+        f.cmbRestart.select(0); // a hand-edited index out of range: a person restarts
+    }
     f.cbWaitConnectLUMET.checked =
         readBool(ini, QStringLiteral("cbWaitConnectLUMET.Checked"), false);
 }
@@ -183,6 +187,7 @@ void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placeme
     ini.setValue(QStringLiteral("mnuAnswerGap.Tag"), s.AnswerGapMs);
     ini.setValue(QStringLiteral("cbFinalization.Checked"), f.cbFinalization.checked ? 1 : 0);
     ini.setValue(QStringLiteral("cbVerifyStored.Checked"), f.cbVerifyStored.checked ? 1 : 0);
+    ini.setValue(QStringLiteral("cmbRestart.ItemIndex"), f.cmbRestart.itemIndex);
     ini.setValue(QStringLiteral("cbWaitConnectLUMET.Checked"),
                  f.cbWaitConnectLUMET.checked ? 1 : 0);
     ini.setValue(QStringLiteral("Left"), placement.position.x());

@@ -178,7 +178,7 @@ void MainWindow::orderTabs() {
                               tbAutoComList, IPEdit,         PortNum,        BrokerIPEdt,
                               BrokerPortEdt, HARDWARE_IDEdt, edName,         btnOpen,
                               edtUnitSign,   btnHeaderEdit,  cbFinalization, cbWaitConnectLUMET,
-                              cbDopInitCmd,  cbVerifyStored};
+                              cbDopInitCmd,  cbVerifyStored, cmbRestart};
     for (std::size_t i = 0; i + 1 < std::size(chain); ++i) {
         QWidget::setTabOrder(chain[i], chain[i + 1]);
     }
@@ -402,6 +402,10 @@ QWidget* MainWindow::buildFirmwareGroup() {
     options->addWidget(cbWaitConnectLUMET, 0, 1);
     options->addWidget(cbDopInitCmd, 1, 0);
     options->addWidget(cbVerifyStored, 1, 1);
+    // The flash's restart choice shows in the flash mode only, where the storage options do not.
+    cmbRestart = named(new QComboBox(Panel3), "cmbRestart");
+    cmbRestart->setFixedHeight(kFieldHeight);
+    options->addWidget(cmbRestart, 2, 0);
     options->setColumnStretch(2, 1);
     grid->addLayout(options, 2, 0, 1, 3);
     grid->setColumnStretch(1, 1);

@@ -154,6 +154,7 @@ private:
     QCheckBox* cbWaitConnectLUMET = nullptr;
     QCheckBox* cbDopInitCmd = nullptr;
     QCheckBox* cbVerifyStored = nullptr;
+    QComboBox* cmbRestart = nullptr; // how the flash restarts the controller
 
     ElidedLabel* statusPanels_[4] = {};
     QProgressBar* ProgressBar1 = nullptr;

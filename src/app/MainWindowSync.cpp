@@ -122,6 +122,7 @@ void MainWindow::syncFirmwareGroup() {
     Mirror::check(cbWaitConnectLUMET, f.cbWaitConnectLUMET);
     Mirror::check(cbDopInitCmd, f.cbDopInitCmd);
     Mirror::check(cbVerifyStored, f.cbVerifyStored);
+    Mirror::combo(cmbRestart, f.cmbRestart);
     if (shownName != f.edName.text && firmware.edNameChange) {
         // The field's change handler runs whenever its text changes.
         firmware.edNameChange();
@@ -165,6 +166,8 @@ void MainWindow::connectEdits() {
             f.cmbComPort.itemIndex = -1;
         }
     });
+    connect(cmbRestart, &QComboBox::activated, this,
+            [&f](int index) { f.cmbRestart.select(index); });
     connect(cmbBaudRate, &QComboBox::activated, this,
             [&f](int index) { f.cmbBaudRate.select(index); });
     connect(cmbBaudRate, &QComboBox::editTextChanged, this, [this, &f](const QString& text) {

@@ -43,6 +43,17 @@ CliResult usageResult(const QString& subcommand, const QString& text) {
     return result;
 }
 
+// A journal entry that could not be written is said on standard error even with -q: the audit
+// trail has a hole.
+void warnOfJournal(const CliResult& result) {
+    if (result.journalWritten == false) {
+        ShellOutput::print(
+            stderr, QStringLiteral("velkor-cli: warning: the journal entry was not written to "
+                                   "%1: %2\n")
+                        .arg(result.journalFile, result.journalError));
+    }
+}
+
 CliResult runOne(const Subcommand& sub, const QStringList& arguments, const RunFlags& flags) {
     try {
         return sub.run(arguments, flags);
@@ -64,17 +75,23 @@ QString fleetConnection(const FleetRunner& fleet, const QString& idText) {
     return QString();
 }
 
-CliResult runFleet(const GlobalFlags& flags, const QStringList& arguments) {
-    const QString name = arguments.first();
-    if (!usesBroker(arguments)) {
-        throw UsageError(QStringLiteral("several ids need --broker"));
+// The ids a rollout left out, for the text rendering: "not started (too many failures): 7, 8".
+QString notStartedLine(const FleetRunner& fleet, QJsonArray& ids) {
+    QStringList list;
+    for (const FleetMember& m : fleet.members()) {
+        if (!m.notStarted.isEmpty()) {
+            ids.append(double(m.id));
+            list << QString::number(m.id);
+        }
     }
-    if (name == QStringLiteral("readback") && !readbackOutput(arguments).contains("{id}")) {
-        throw UsageError(QStringLiteral("a fleet reads back into one file per id: put {id} into "
-                                        "the name of OUT"));
+    if (list.isEmpty()) {
+        return QString();
     }
-    FleetRunner fleet(arguments, flags.fleet, flags.jobs, flags.quiet || flags.json);
-    CliResult result = CliResult::withCode(fleet.run());
+    return QStringLiteral("not started (%1): %2\n").arg(fleet.stopReason(), list.join(", "));
+}
+
+CliResult fleetResult(const FleetRunner& fleet, const GlobalFlags& flags, int exitCode) {
+    CliResult result = CliResult::withCode(exitCode);
     QJsonArray results;
     int succeeded = 0;
     for (const FleetMember& m : fleet.members()) {
@@ -87,21 +104,45 @@ CliResult runFleet(const GlobalFlags& flags, const QStringList& arguments) {
     result.connection = fleetConnection(fleet, flags.idText);
     result.extra.insert(QStringLiteral("results"), results);
     result.status = QStringLiteral("%1 of %2 succeeded").arg(succeeded).arg(results.size());
+    QJsonArray notStarted;
+    const QString notStartedText = notStartedLine(fleet, notStarted);
+    if (!notStarted.isEmpty()) {
+        result.extra.insert(QStringLiteral("notStarted"), notStarted);
+        result.extra.insert(QStringLiteral("stopReason"), fleet.stopReason());
+        result.status +=
+            QStringLiteral(", %1 not started: %2").arg(notStarted.size()).arg(fleet.stopReason());
+    }
     if (!flags.json) {
-        result.output = (fleet.outputs() + FleetDisplay::summary(fleet.members())).toLocal8Bit();
+        result.output = (fleet.outputs() + FleetDisplay::summary(fleet.members()) + notStartedText)
+                            .toLocal8Bit();
     }
     return result;
 }
 
-// A journal entry that could not be written is said on standard error even with -q: the audit
-// trail has a hole.
-void warnOfJournal(const CliResult& result) {
-    if (result.journalWritten == false) {
-        ShellOutput::print(
-            stderr, QStringLiteral("velkor-cli: warning: the journal entry was not written to "
-                                   "%1: %2\n")
-                        .arg(result.journalFile, result.journalError));
+CliResult runFleet(const Subcommand& sub, const GlobalFlags& flags, const QStringList& arguments,
+                   const RunFlags& runFlags) {
+    const QString name = arguments.first();
+    if (!usesBroker(arguments)) {
+        throw UsageError(QStringLiteral("several ids need --broker"));
     }
+    if (name == QStringLiteral("readback") && !readbackOutput(arguments).contains("{id}")) {
+        throw UsageError(QStringLiteral("a fleet reads back into one file per id: put {id} into "
+                                        "the name of OUT"));
+    }
+    // Each member runs as a lone velkor-cli --json would: its result is the fleet's to show.
+    const RunFlags memberFlags{false, true, runFlags.undecodable};
+    FleetRunner fleet(arguments, flags.fleet, flags.fleetOptions, flags.quiet || flags.json,
+                      [&sub, memberFlags](const QStringList& memberArguments) {
+                          CliResult result = runOne(sub, memberArguments, memberFlags);
+                          warnOfJournal(result);
+                          return result;
+                      });
+    QString error;
+    if (!fleet.prepare(error)) {
+        ShellOutput::report(name, error);
+        return CliResult::withCode(kExitIoErr, error);
+    }
+    return fleetResult(fleet, flags, fleet.run());
 }
 
 // The result goes out once: as the text of its output, or as the JSON object.
@@ -133,9 +174,15 @@ QString CliApp::usage() {
         "bar on a terminal, plain lines otherwise. Every operation writes its journal entry.\n"
         "'velkor-cli SUBCOMMAND --help' describes one subcommand.\n\n"
         "Fleets: --broker HOST --id 3,7,10-12 runs the subcommand for each id in turn, or up\n"
-        "to --jobs N at once, and ends with a table of each id's outcome and time; with --json\n"
-        "the result object has one entry per id under \"results\". In file names, {id} stands\n"
-        "for the id (a fleet read-back needs it).\n\n");
+        "to --jobs N (1 to 1024) at once, all in this one process, and ends with a table of\n"
+        "each id's outcome and time; with --json the result object has one entry per id under\n"
+        "\"results\". In file names, {id} stands for the id (a fleet read-back needs it).\n"
+        "A rollout: --wave N runs the first N ids alone and goes on only when all of them\n"
+        "succeeded; --max-failures K (or P%, a share of the ids) starts no new id once K ids\n"
+        "failed. The ids left out are listed as not started, with the reason, and the fleet\n"
+        "exits 79. --state FILE appends a JSON line per id as it ends (id, subcommand,\n"
+        "outcome, exit code, resume position, time); a later run with the same FILE skips the\n"
+        "ids that succeeded and resumes interrupted stores where they stopped.\n\n");
     text += DataDir::helpText() + QStringLiteral("\n");
     text += exitCodeHelp();
     return text;
@@ -174,11 +221,16 @@ int CliApp::run() {
         ShellOutput::print(stderr, QStringLiteral("velkor-cli %1: %2\n").arg(first, e.text()));
         return kExitUsage;
     }
+    if (flags.fleet.isEmpty() && flags.fleetOptions.rollout()) {
+        ShellOutput::report(first, QStringLiteral("--wave, --max-failures and --state need "
+                                                  "several ids in --id"));
+        return kExitUsage;
+    }
     CliResult result;
     try {
         const RunFlags runFlags{flags.quiet, flags.json, undecodable_};
-        result =
-            flags.fleet.isEmpty() ? runOne(*sub, arguments, runFlags) : runFleet(flags, arguments);
+        result = flags.fleet.isEmpty() ? runOne(*sub, arguments, runFlags)
+                                       : runFleet(*sub, flags, arguments, runFlags);
     } catch (const UsageError& e) {
         result = usageResult(first, e.text());
     }

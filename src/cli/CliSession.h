@@ -5,7 +5,7 @@
 #include "cli/CliQuestions.h"
 #include "cli/CommonOptions.h"
 #include "cli/ProgressDisplay.h"
-#include "platform/QtRuntime.h"
+#include "cli/ShellRuntime.h"
 
 #include <QTimer>
 
@@ -31,7 +31,7 @@ public:
     // (as a click on the wait bar ends it) instead of running to its time-out.
     void setEndWaitOnDisconnect(bool on) { endWaitOnDisconnect_ = on; }
 
-    QtRuntime runtime;
+    ShellRuntime runtime;
     CliDialogs dialogs;
     CliQuestions questions;
     LoaderAssembly parts;

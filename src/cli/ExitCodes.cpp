@@ -46,6 +46,8 @@ QString exitCodeName(int code) {
         return QStringLiteral("no-answer");
     case kExitProtocol:
         return QStringLiteral("refused");
+    case kExitRolloutStopped:
+        return QStringLiteral("not-started");
     case kExitCancelled:
     case kExitTerminated:
     case kExitHungUp:
@@ -65,8 +67,11 @@ QString exitCodeHelp() {
         "  74   a file could not be read or written\n"
         "  75   the device stopped answering, or the connection was lost\n"
         "  76   signature mismatch or refusal by the device\n"
+        "  79   a fleet's rollout stopped: a --wave failed or --max-failures was reached,\n"
+        "       and ids were left not started\n"
         "  130  cancelled (Ctrl-C); 143 SIGTERM, 129 SIGHUP\n"
         "The codes are the same for every subcommand. A fleet (--id with several\n"
         "ids) exits 0 when every id succeeded, 128 + the signal when one stopped it,\n"
-        "else with the code of the first id, in the order given, that failed.\n");
+        "79 when its rollout rules left ids not started, else with the code of the\n"
+        "first id, in the order given, that failed.\n");
 }

@@ -5,6 +5,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/OperationSupport.h"
 #include "cli/UsageError.h"
+#include "core/FlashRestart.h"
 
 namespace {
 
@@ -13,7 +14,12 @@ const char* kHelp =
     "Flashes FILE (Motorola S-records) into the controller through its bootloader: waits for\n"
     "the controller's restart banner, checks its device type against the signature in the\n"
     "file's header, enters the bootloader and sends the file record by record.\n"
-    "Restart the controller (power or reset) after starting the command.\n"
+    "Restart the controller (power or reset) after starting the command, or let the loader\n"
+    "restart it:\n"
+    "  --restart HOW              command: send \"RESET\" to the controller's command\n"
+    "                             interpreter (any link); dtr or rts: a 100 ms pulse on that\n"
+    "                             line of the serial port (--serial only), for adapters wired\n"
+    "                             to the reset pin; none (the default): a person restarts it\n"
     "  --reset-wait SECONDS       how long to wait for the restart (default 120; 0 waits\n"
     "                             until cancelled, as the window does)\n"
     "  --end-wait SECONDS         how long to wait for the bootloader to confirm the end of\n"
@@ -31,7 +37,24 @@ struct FlashArguments : ConnectionBasics {
     QString file;
     int resetWaitSeconds = kDefaultResetWaitSeconds;
     int endWaitSeconds = kDefaultEndWaitSeconds;
+    FlashRestart::Kind restart = FlashRestart::None;
 };
+
+// --restart: a pulse on a modem line needs a serial port.
+FlashRestart::Kind restartOf(const QString& text, CommonOptions::Link link) {
+    const std::optional<FlashRestart::Kind> kind = FlashRestart::parse(text);
+    if (!kind) {
+        throw UsageError(
+            QStringLiteral("--restart: \"%1\" is not none, command, dtr or rts").arg(text));
+    }
+    if ((*kind == FlashRestart::Dtr || *kind == FlashRestart::Rts) &&
+        link != CommonOptions::Link::Serial) {
+        throw UsageError(QStringLiteral("--restart %1 pulses a line of the serial port: it needs "
+                                        "--serial (use --restart command over TCP or the broker)")
+                             .arg(text));
+    }
+    return *kind;
+}
 
 int secondsOf(const QString& option, const QString& text, int lowest) {
     bool ok = false;
@@ -49,7 +72,9 @@ FlashArguments parse(const QStringList& arguments) {
         arguments,
         {{QStringLiteral("reset-wait"), QStringLiteral("Restart wait."), QStringLiteral("SECONDS")},
          {QStringLiteral("end-wait"), QStringLiteral("End confirmation wait."),
-          QStringLiteral("SECONDS")}},
+          QStringLiteral("SECONDS")},
+         {QStringLiteral("restart"), QStringLiteral("Restart by the loader."),
+          QStringLiteral("HOW")}},
         ConnectionArguments::Dashes::Grouped);
     auto parsed = read.start<FlashArguments>();
     if (parsed.help) {
@@ -62,6 +87,9 @@ FlashArguments parse(const QStringList& arguments) {
     if (read.isSet(QStringLiteral("end-wait"))) {
         parsed.endWaitSeconds =
             secondsOf(QStringLiteral("end-wait"), read.value(QStringLiteral("end-wait")), 1);
+    }
+    if (read.isSet(QStringLiteral("restart"))) {
+        parsed.restart = restartOf(read.value(QStringLiteral("restart")), parsed.options.link);
     }
     const QStringList files = read.positional();
     if (files.size() != 1) {
@@ -82,6 +110,7 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     procedures.flash.cancelOperationsLeftOpen = true;
     procedures.flash.resetWaitMs = std::int64_t(parsed.resetWaitSeconds) * 1000;
     procedures.flash.endWaitMs = std::int64_t(parsed.endWaitSeconds) * 1000;
+    session.loader.form.cmbRestart.select(parsed.restart);
     const QString name = QStringLiteral("flash");
     if (auto refused = OperationSupport::selectFirmware(session.loader, name, parsed.file)) {
         return *refused;

@@ -24,10 +24,16 @@ FleetDisplay::Mode FleetDisplay::modeFor(bool quiet) {
     return ShellPlatform::stderrIsTerminal() ? Mode::Table : Mode::Lines;
 }
 
-void FleetDisplay::message(const FleetMember& member, const QString& text) {
-    if (mode_ == Mode::Lines) {
-        ShellOutput::print(stderr, QStringLiteral("[%1] %2\n").arg(member.id).arg(text));
+// Each line goes out in one write, which the C library keeps whole among the threads.
+std::function<void(const QString&)> FleetDisplay::lineSink(std::uint32_t id) const {
+    if (mode_ != Mode::Lines) {
+        return nullptr;
     }
+    return [id](const QString& text) {
+        const QByteArray line = QStringLiteral("[%1] %2\n").arg(id).arg(text).toLocal8Bit();
+        std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
+        std::fflush(stderr);
+    };
 }
 
 void FleetDisplay::changed(const FleetMember& member, const QString& what) {
@@ -42,7 +48,9 @@ QString FleetDisplay::lineOf(const FleetMember& m) const {
     QString line = QStringLiteral("id %1").arg(m.id).leftJustified(12);
     switch (m.state) {
     case FleetMember::State::Waiting:
-        return line + QStringLiteral("waiting");
+        return line + (m.notStarted.isEmpty() ? QStringLiteral("waiting") : m.status());
+    case FleetMember::State::Skipped:
+        return line + m.status();
     case FleetMember::State::Done:
         return line + QStringLiteral("%1 (%2) in %3  %4%5")
                           .arg(m.outcome())
@@ -70,15 +78,56 @@ void FleetDisplay::redraw() {
     if (mode_ != Mode::Table) {
         return;
     }
+    QStringList lines;
+    const int room = ShellPlatform::terminalRows() - 1;
+    if (members_.size() <= room) {
+        for (const FleetMember& m : members_) {
+            lines << lineOf(m);
+        }
+    } else {
+        lines << countsLine();
+        for (const FleetMember& m : members_) {
+            if (m.state == FleetMember::State::Running && lines.size() < room) {
+                lines << lineOf(m);
+            }
+        }
+    }
     QString text;
     if (drawn_ > 0) {
         text += QStringLiteral("\033[%1A").arg(drawn_);
     }
-    for (const FleetMember& m : members_) {
-        text += QStringLiteral("\r\033[K") + lineOf(m).left(119) + QLatin1Char('\n');
+    for (const QString& line : lines) {
+        text += QStringLiteral("\r\033[K") + line.left(119) + QLatin1Char('\n');
     }
-    drawn_ = int(members_.size());
+    // Lines drawn before and not now are cleared; the cursor goes back below the new ones.
+    for (int i = int(lines.size()); i < drawn_; ++i) {
+        text += QStringLiteral("\r\033[K\n");
+    }
+    if (drawn_ > lines.size()) {
+        text += QStringLiteral("\033[%1A").arg(drawn_ - int(lines.size()));
+    }
+    drawn_ = int(lines.size());
     ShellOutput::print(stderr, text);
+}
+
+// "1000 ids: 412 done (3 failed), 64 running, 524 waiting".
+QString FleetDisplay::countsLine() const {
+    int done = 0;
+    int failed = 0;
+    int running = 0;
+    for (const FleetMember& m : members_) {
+        const bool ended =
+            m.state == FleetMember::State::Done || m.state == FleetMember::State::Skipped;
+        done += ended ? 1 : 0;
+        failed += ended && m.exitCode != 0 ? 1 : 0;
+        running += m.state == FleetMember::State::Running ? 1 : 0;
+    }
+    return QStringLiteral("%1 ids: %2 done (%3 failed), %4 running, %5 waiting")
+        .arg(members_.size())
+        .arg(done)
+        .arg(failed)
+        .arg(running)
+        .arg(members_.size() - done - running);
 }
 
 // The table of every id's outcome; a fleet with interrupted stores gets a column of the

@@ -3,11 +3,15 @@
 #include "cli/FleetMember.h"
 
 #include <QList>
+#include <QString>
+#include <cstdint>
+#include <functional>
 
-// What the parent of a fleet shows on standard error while the children run. On a terminal
-// each id has a line of its own, redrawn in place with cursor moves so that several running
-// children never garble each other; otherwise each message of a child is printed as it comes,
-// prefixed with its id. Quiet shows nothing.
+// What a fleet shows on standard error while its members run. On a terminal each id has a line
+// of its own, redrawn in place with cursor moves so that several running members never garble
+// each other; when the ids outnumber the terminal's lines, a line of counts and the running ids
+// take their place. Otherwise each message of a member is printed as it comes, prefixed with its
+// id. Quiet shows nothing.
 class FleetDisplay {
 public:
     enum class Mode { Off, Lines, Table };
@@ -16,9 +20,10 @@ public:
 
     static Mode modeFor(bool quiet);
 
-    // A message line of a child arrived.
-    void message(const FleetMember& member, const QString& text);
-    // A child started or ended.
+    // What prints a member's message lines, called on the member's thread; null when they are not
+    // printed as they come.
+    std::function<void(const QString&)> lineSink(std::uint32_t id) const;
+    // A member started or ended.
     void changed(const FleetMember& member, const QString& what);
     // Redraws the lines of every id (terminal only).
     void redraw();
@@ -28,6 +33,7 @@ public:
 
 private:
     QString lineOf(const FleetMember& member) const;
+    QString countsLine() const;
 
     const QList<FleetMember>& members_;
     Mode mode_;

@@ -7,13 +7,20 @@ QString FleetMember::status() const {
     if (!text.isEmpty()) {
         return text;
     }
+    if (state == State::Skipped) {
+        return QStringLiteral("succeeded in an earlier run");
+    }
     if (state == State::Waiting) {
-        return QStringLiteral("not started");
+        return notStarted.isEmpty() ? QStringLiteral("not started")
+                                    : QStringLiteral("not started: %1").arg(notStarted);
     }
     return message;
 }
 
 QString FleetMember::outcome() const {
+    if (state == State::Skipped) {
+        return QStringLiteral("skipped");
+    }
     return result.value(QStringLiteral("outcome")).toString(exitCodeName(exitCode));
 }
 
@@ -24,6 +31,12 @@ QJsonObject FleetMember::toJson() const {
     o.insert(QStringLiteral("outcome"), outcome());
     o.insert(QStringLiteral("status"), status());
     o.insert(QStringLiteral("elapsedMs"), double(elapsedMs));
+    if (!notStarted.isEmpty()) {
+        o.insert(QStringLiteral("notStarted"), notStarted);
+    }
+    if (!resumeFrom.isEmpty()) {
+        o.insert(QStringLiteral("resumedFrom"), resumeFrom);
+    }
     o.remove(QStringLiteral("subcommand"));
     return o;
 }

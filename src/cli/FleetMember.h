@@ -1,28 +1,29 @@
 #pragma once
 
-#include <QByteArray>
 #include <QJsonObject>
 #include <QString>
 #include <cstdint>
 
-// One controller of a fleet, as the parent velkor-cli follows its child process.
+// One controller of a fleet, as the fleet follows the thread that runs it.
 struct FleetMember {
-    enum class State { Waiting, Running, Done };
+    // Skipped: it succeeded in an earlier run of the same campaign file.
+    enum class State { Waiting, Running, Done, Skipped };
 
     std::uint32_t id = 0;
     State state = State::Waiting;
     int exitCode = -1;
     qint64 startMs = 0;
     qint64 elapsedMs = 0;
-    QString message; // the latest status line of the child
+    QString message; // the latest status line of the member
     qint64 done = 0;
     qint64 total = 0;
-    QJsonObject result; // the child's result object
-    QByteArray pendingErr;
+    QJsonObject result; // the member's result object
+    QString notStarted; // why it never started: "wave failed", "stopped by signal" ...
+    QString resumeFrom; // the position of an earlier run this one resumed from
 
-    // The final status text: the child's, else its last message.
+    // The final status text: the member's, else its last message.
     QString status() const;
-    // The child's outcome word; a child that left no result is named by its exit code.
+    // The member's outcome word; a member that left no result is named by its exit code.
     QString outcome() const;
     // Where an interrupted store resumes ("PAGE:ADDR:LINE"), empty when it need not.
     QString resume() const { return result.value(QStringLiteral("resume")).toString(); }

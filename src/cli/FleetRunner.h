@@ -1,53 +1,86 @@
 #pragma once
 
+#include "cli/CliResult.h"
+#include "cli/FleetCampaign.h"
 #include "cli/FleetDisplay.h"
 #include "cli/FleetMember.h"
+#include "cli/FleetOptions.h"
+#include "cli/FleetRollout.h"
 
+#include <QElapsedTimer>
 #include <QList>
+#include <QObject>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
-class QProcess;
+class QEventLoop;
 
-// A fleet: the same subcommand for several controllers behind the broker. Each id runs in a
-// child velkor-cli of its own (its own loader, connection and journal entry), with --json and
-// machine-readable progress; up to `jobs` children run at once. Several loaders cannot run at
-// once in one process, since every wait loop of the core is a nested event loop on its one
-// thread. A stop signal (Ctrl-C, SIGTERM, SIGHUP) is passed on to the running children, and ids
-// not started yet are not started; a child whose parent dies gets SIGTERM.
+// A fleet: the same subcommand for several controllers behind the broker, all in this one
+// process. Each id runs on a thread of its own with its own event loop, where the subcommand
+// builds its own loader and connection and writes its own journal entry; the core's waits are
+// nested event loops of that thread alone. Up to `jobs` ids run at once, under the rollout's
+// rules (FleetRollout). What a member prints goes to its channel (FleetChannel), which the
+// display reads. A stop signal (Ctrl-C, SIGTERM, SIGHUP) is passed on to every running member,
+// which ends as it would alone (its operation cancelled, its journal entry written, its resume
+// position kept), and ids not started yet are not started. With a campaign file each id that
+// ends gets its line there, and ids an earlier run finished are skipped or resumed.
 class FleetRunner {
 public:
+    // Runs the subcommand with the arguments on the calling thread and returns its result.
+    using Run = std::function<CliResult(const QStringList& arguments)>;
+
     // arguments: the subcommand's name first, then its options, with "--id" and its value
     // removed; "{id}" in any of them is replaced by each id.
-    FleetRunner(QStringList arguments, QList<std::uint32_t> ids, int jobs, bool quiet);
+    FleetRunner(QStringList arguments, const QList<std::uint32_t>& ids, FleetOptions options,
+                bool quiet, Run run);
     ~FleetRunner();
     FleetRunner(const FleetRunner&) = delete;
     FleetRunner& operator=(const FleetRunner&) = delete;
 
+    // Reads the campaign file, when there is one: false with the reason when it cannot be read
+    // or written. Its warnings (torn lines) are printed on standard error.
+    bool prepare(QString& error);
     // Runs every id; returns the fleet's exit code: 0 when every id succeeded, 128 + the signal
-    // when a stop signal came, else the code of the first id, in the order given, that failed.
+    // when a stop signal came, kExitRolloutStopped when the rollout's rules left ids not started,
+    // else the code of the first id, in the order given, that failed.
     int run();
 
     const QList<FleetMember>& members() const { return members_; }
-    // The output each child printed, prefixed with its id.
+    // Why ids were left not started: "wave failed", "too many failures", "stopped by signal".
+    const QString& stopReason() const { return stopReason_; }
+    // The output each member printed, prefixed with its id.
     QString outputs() const;
 
 private:
+    struct Task;
+
     void startNext();
-    void start(int index);
-    void readErr(int index);
-    void finished(int index, int exitCode, bool crashed);
+    void start(qsizetype position);
+    void finished(int index);
     void poll();
+    void leaveNotStarted(const QString& reason, int exitCode);
+    void record(const FleetMember& m);
+    QStringList argumentsOf(const FleetMember& m) const;
     int exitCode() const;
 
     QStringList arguments_;
     QList<FleetMember> members_;
-    int jobs_;
+    FleetOptions options_;
+    Run run_;
     FleetDisplay display_;
-    std::vector<std::unique_ptr<QProcess>> processes_;
-    int next_ = 0;
+    std::optional<FleetCampaign> campaign_;
+    QList<int> order_; // the members this run starts, in their order
+    std::optional<FleetRollout> rollout_;
+    std::vector<std::unique_ptr<Task>> tasks_; // by member; set while it runs
+    QObject context_;                          // receives the members' ends on this thread
+    QEventLoop* loop_ = nullptr;
+    QElapsedTimer clock_;
+    qsizetype next_ = 0;
     int running_ = 0;
-    int stopSignal_ = 0; // the stop signal that came, passed on to the running children
+    int stopSignal_ = 0; // the stop signal that came, passed on to the running members
+    QString stopReason_;
 };

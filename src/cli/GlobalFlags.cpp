@@ -24,15 +24,55 @@ bool isOption(const QString& a, const QString& name) {
     return a == name || a.startsWith(name + QLatin1Char('='));
 }
 
-int parseJobs(const QString& value) {
+int parseCount(const QString& option, const QString& value, int highest) {
     bool ok = false;
-    const int jobs = value.toInt(&ok);
-    if (!ok || jobs < 1 || jobs > GlobalFlags::kMaxJobs) {
-        throw UsageError(QStringLiteral("--jobs: \"%1\" is not a number of 1 to %2")
-                             .arg(value)
-                             .arg(GlobalFlags::kMaxJobs));
+    const int count = value.toInt(&ok);
+    if (!ok || count < 1 || count > highest) {
+        throw UsageError(QStringLiteral("%1: \"%2\" is not a number of 1 to %3")
+                             .arg(option, value)
+                             .arg(highest));
     }
-    return jobs;
+    return count;
+}
+
+// "K" failures, or "P%" of the ids (P above 0, up to 100).
+void parseMaxFailures(const QString& value, FleetOptions& options) {
+    if (!value.endsWith(QLatin1Char('%'))) {
+        options.maxFailures = parseCount(QStringLiteral("--max-failures"), value, 1 << 30);
+        return;
+    }
+    bool ok = false;
+    const double percent = value.chopped(1).toDouble(&ok);
+    if (!ok || !(percent > 0 && percent <= 100)) {
+        throw UsageError(QStringLiteral("--max-failures: \"%1\" is not a count K nor a share P% "
+                                        "of the ids (P above 0, up to 100)")
+                             .arg(value));
+    }
+    options.maxFailuresPercent = percent;
+    options.maxFailures = 1;
+}
+
+// Takes a fleet option at i; false when the argument is none of them.
+bool takeFleetOption(QStringList& arguments, qsizetype i, FleetOptions& options) {
+    const QString& a = arguments.at(i);
+    if (isOption(a, QStringLiteral("--jobs"))) {
+        options.jobs =
+            parseCount(QStringLiteral("--jobs"), takeValue(arguments, i, QStringLiteral("--jobs")),
+                       FleetOptions::kMaxJobs);
+    } else if (isOption(a, QStringLiteral("--wave"))) {
+        options.wave = parseCount(QStringLiteral("--wave"),
+                                  takeValue(arguments, i, QStringLiteral("--wave")), 1 << 30);
+    } else if (isOption(a, QStringLiteral("--max-failures"))) {
+        parseMaxFailures(takeValue(arguments, i, QStringLiteral("--max-failures")), options);
+    } else if (isOption(a, QStringLiteral("--state"))) {
+        options.statePath = takeValue(arguments, i, QStringLiteral("--state"));
+        if (options.statePath.isEmpty()) {
+            throw UsageError(QStringLiteral("--state needs a file name"));
+        }
+    } else {
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -47,8 +87,8 @@ GlobalFlags GlobalFlags::take(QStringList& arguments) {
         if (a == QStringLiteral("--json")) {
             flags.json = true;
             arguments.removeAt(i);
-        } else if (isOption(a, QStringLiteral("--jobs"))) {
-            flags.jobs = parseJobs(takeValue(arguments, i, QStringLiteral("--jobs")));
+        } else if (takeFleetOption(arguments, i, flags.fleetOptions)) {
+            continue;
         } else if (isOption(a, QStringLiteral("--id"))) {
             const QString value = takeValue(arguments, i, QStringLiteral("--id"));
             const QList<std::uint32_t> ids = IdList::parse(value);

@@ -2,6 +2,8 @@
 
 #include "cli/UsageError.h"
 
+#include <QSet>
+
 namespace {
 
 // One id of an item of the list ("7", or either end of "3-9"); a bad one is reported with the
@@ -17,13 +19,14 @@ std::uint32_t parseId(const QString& text, const QString& item) {
     return std::uint32_t(value);
 }
 
-void add(QList<std::uint32_t>& ids, std::uint32_t id) {
-    if (!ids.contains(id)) {
+void add(QList<std::uint32_t>& ids, QSet<std::uint32_t>& seen, std::uint32_t id) {
+    if (!seen.contains(id)) {
         if (ids.size() >= IdList::kMaxIds) {
             throw UsageError(
                 QStringLiteral("--id: more than %1 ids in one run").arg(IdList::kMaxIds));
         }
         ids.append(id);
+        seen.insert(id);
     }
 }
 
@@ -31,11 +34,12 @@ void add(QList<std::uint32_t>& ids, std::uint32_t id) {
 
 QList<std::uint32_t> IdList::parse(const QString& text) {
     QList<std::uint32_t> ids;
+    QSet<std::uint32_t> seen;
     const QStringList items = text.split(QLatin1Char(','));
     for (const QString& item : items) {
         const qsizetype dash = item.indexOf(QLatin1Char('-'));
         if (dash < 0) {
-            add(ids, parseId(item, item));
+            add(ids, seen, parseId(item, item));
             continue;
         }
         const std::uint32_t first = parseId(item.left(dash), item);
@@ -48,7 +52,7 @@ QList<std::uint32_t> IdList::parse(const QString& text) {
             throw UsageError(QStringLiteral("--id: more than %1 ids in one run").arg(kMaxIds));
         }
         for (std::uint32_t id = first;; ++id) {
-            add(ids, id);
+            add(ids, seen, id);
             if (id == last) {
                 break;
             }

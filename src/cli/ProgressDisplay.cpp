@@ -2,6 +2,7 @@
 
 #include "core/Loader.h"
 
+#include "cli/FleetChannel.h"
 #include "cli/ShellOutput.h"
 #include "cli/ShellPlatform.h"
 
@@ -63,7 +64,7 @@ ProgressDisplay::Mode ProgressDisplay::modeFor(bool quiet) {
     if (quiet) {
         return Mode::Off;
     }
-    if (qgetenv("VELKOR_CLI_PROGRESS") == "machine") {
+    if (FleetChannel::current() != nullptr || qgetenv("VELKOR_CLI_PROGRESS") == "machine") {
         return Mode::Machine;
     }
     return ShellPlatform::stderrIsTerminal() ? Mode::Bar : Mode::Lines;

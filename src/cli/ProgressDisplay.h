@@ -15,7 +15,8 @@ struct OperationResult;
 //   counts, the remaining time and the latest message; messages that end a stage stay above it.
 // - Lines: every message on a line of its own (standard error is a file or a pipe).
 // - Machine: as Lines, plus "@progress DONE TOTAL" lines for a parent velkor-cli that runs a
-//   fleet (chosen by the environment variable VELKOR_CLI_PROGRESS=machine).
+//   fleet (chosen by the environment variable VELKOR_CLI_PROGRESS=machine), and always on a
+//   fleet member's thread, whose fleet reads them from its channel.
 // - Off: --quiet.
 class ProgressDisplay {
 public:

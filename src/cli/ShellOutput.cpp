@@ -1,5 +1,7 @@
 #include "cli/ShellOutput.h"
 
+#include "cli/FleetChannel.h"
+
 #include <QFile>
 
 #ifdef Q_OS_UNIX
@@ -8,11 +10,19 @@
 #endif
 
 void ShellOutput::write(FILE* stream, const QByteArray& bytes) {
+    if (FleetChannel* channel = FleetChannel::current()) {
+        channel->write(stream, bytes); // a fleet member's: the fleet shows it
+        return;
+    }
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
     std::fflush(stream);
 }
 
 void ShellOutput::print(FILE* stream, const QString& text) {
+    if (FleetChannel* channel = FleetChannel::current()) {
+        channel->write(stream, text.toLocal8Bit());
+        return;
+    }
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
 }

@@ -5,7 +5,8 @@
 #include <cstdio>
 
 // What velkor-cli writes on its standard streams, each piece flushed at once so that output
-// and messages keep their order when both go to one place.
+// and messages keep their order when both go to one place. On a fleet member's thread the
+// pieces go to the member's channel instead (FleetChannel).
 namespace ShellOutput {
 
 // The bytes as they are.

@@ -1,5 +1,7 @@
 #include "cli/ShellPlatform.h"
 
+#include "cli/FleetChannel.h"
+
 #include <QtGlobal>
 #include <atomic>
 #include <cerrno>
@@ -16,12 +18,8 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
-#endif
 #ifdef Q_OS_WIN
 #include <io.h>
-#include <process.h>
 #endif
 
 namespace {
@@ -71,6 +69,16 @@ int ShellPlatform::terminalColumns() {
     return 80;
 }
 
+int ShellPlatform::terminalRows() {
+#ifdef Q_OS_UNIX
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 2) {
+        return size.ws_row;
+    }
+#endif
+    return 24;
+}
+
 ShellPlatform::EchoOff::EchoOff() {
 #ifdef Q_OS_UNIX
     static_assert(sizeof(termios) <= sizeof(saved_));
@@ -95,6 +103,9 @@ ShellPlatform::EchoOff::~EchoOff() {
 }
 
 void ShellPlatform::catchStopSignals() {
+    if (FleetChannel::current() != nullptr) {
+        return; // the fleet catches them for the whole process
+    }
     stopSignal.store(0);
     for (const int signal : kStopSignals) {
         std::signal(signal, onStopSignal);
@@ -105,12 +116,18 @@ void ShellPlatform::catchStopSignals() {
 }
 
 void ShellPlatform::releaseStopSignals() {
+    if (FleetChannel::current() != nullptr) {
+        return;
+    }
     for (const int signal : kStopSignals) {
         std::signal(signal, SIG_DFL);
     }
 }
 
 int ShellPlatform::takeStopSignal() {
+    if (FleetChannel* channel = FleetChannel::current()) {
+        return channel->takeStop(); // passed on by the fleet to each of its running members
+    }
     return stopSignal.exchange(0);
 }
 
@@ -165,39 +182,5 @@ int ShellPlatform::FifoHold::open(const char* path, const std::function<void()>&
     Q_UNUSED(path);
     Q_UNUSED(onNoReader);
     return 0;
-#endif
-}
-
-std::int64_t ShellPlatform::processId() {
-#ifdef Q_OS_UNIX
-    return std::int64_t(getpid());
-#else
-    return std::int64_t(_getpid());
-#endif
-}
-
-void ShellPlatform::prepareFleetChild(std::int64_t parentId) {
-#ifdef Q_OS_UNIX
-    setpgid(0, 0);
-#endif
-#ifdef Q_OS_LINUX
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    // The parent may have died before the line above: then nobody would ever signal us.
-    if (std::int64_t(getppid()) != parentId) {
-        raise(SIGTERM);
-    }
-#else
-    Q_UNUSED(parentId);
-#endif
-}
-
-void ShellPlatform::sendSignal(std::int64_t process, int signal) {
-#ifdef Q_OS_UNIX
-    if (process > 0) {
-        kill(pid_t(process), signal);
-    }
-#else
-    Q_UNUSED(process);
-    Q_UNUSED(signal);
 #endif
 }

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <functional>
 
-// The shell front end's calls into the operating system, in one place: terminals, the signals
-// that stop a run, and the children of a fleet. On a system without them (Windows) each call
+// The shell front end's calls into the operating system, in one place: terminals and the
+// signals that stop a run. On a system without them (Windows) each call
 // falls back to the nearest thing there is, so the rest of velkor-cli needs no edits.
 namespace ShellPlatform {
 
@@ -12,6 +12,8 @@ bool stdinIsTerminal();
 bool stderrIsTerminal();
 // The width of the terminal on standard error; 80 when it cannot be told.
 int terminalColumns();
+// Its height in lines; 24 when it cannot be told.
+int terminalRows();
 
 // Turns echo of standard input off while it lives (a password typed on the terminal).
 class EchoOff {
@@ -28,7 +30,9 @@ private:
 
 // The signals that end a run the way Ctrl-C does: SIGINT, SIGTERM and SIGHUP. Catching them
 // only notes which came; the run's own loop takes the note and cancels. A second signal of the
-// same kind ends the program at once. A closed pipe on standard output or error is ignored, so
+// same kind ends the program at once. On a fleet member's thread the process's signals are the
+// fleet's: catching and releasing do nothing there, and the member takes the stop the fleet
+// passed on to it. A closed pipe on standard output or error is ignored, so
 // a run whose terminal went away still writes its journal entry.
 void catchStopSignals();
 void releaseStopSignals();
@@ -56,14 +60,5 @@ public:
 private:
     int fd_ = -1;
 };
-
-// The process id of this process.
-std::int64_t processId();
-// Runs in a fleet's child between fork and exec: a process group of its own (a Ctrl-C on the
-// terminal reaches only the parent, which passes it on once) and, where the system has it, a
-// SIGTERM when the parent dies, so no child goes on writing to a controller nobody watches.
-void prepareFleetChild(std::int64_t parentId);
-// Sends the signal to the process.
-void sendSignal(std::int64_t process, int signal);
 
 } // namespace ShellPlatform

@@ -1,5 +1,6 @@
 #include "cli/TerminalPrompt.h"
 
+#include "cli/FleetChannel.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/ShellPlatform.h"
 
@@ -8,7 +9,9 @@
 #include <string>
 
 bool TerminalPrompt::available() {
-    return ShellPlatform::stdinIsTerminal();
+    // A fleet member never asks: the terminal is the fleet's, and a thousand prompts at once
+    // could not be answered.
+    return FleetChannel::current() == nullptr && ShellPlatform::stdinIsTerminal();
 }
 
 std::optional<QString> TerminalPrompt::ask(const QString& prompt, bool secret) {

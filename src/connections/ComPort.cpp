@@ -121,6 +121,14 @@ void ComPort::presetLineSettings() {
     port_.setFlowControl(QSerialPort::NoFlowControl);
 }
 
+void ComPort::setControlLines(bool dtr, bool rts) {
+    if (port_.isOpen()) {
+        port_.setDataTerminalReady(dtr);
+        port_.setRequestToSend(rts);
+        resetErrors(); // a pseudo-terminal has no modem lines: nothing to report
+    }
+}
+
 void ComPort::applyLineSettings() {
     // The system raised DTR and RTS when it opened the device; they go down before anything
     // else, so that a controller whose reset or boot pin hangs on them sees the shortest pulse.

@@ -21,6 +21,7 @@ public:
     int baudRate() const override { return baud_; }
 
     void open() override;
+    void setControlLines(bool dtr, bool rts) override;
     bool isOpen() const override { return port_.isOpen(); }
     void write(const QByteArray& bytes) override;
     int read(char* buffer, int count) override;

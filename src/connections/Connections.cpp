@@ -140,6 +140,10 @@ bool Connections::serialPortOpen() const {
     return comPort_->isOpen();
 }
 
+void Connections::setSerialLines(bool dtr, bool rts) {
+    comPort_->setControlLines(dtr, rts);
+}
+
 void Connections::closeSerialPort() {
     comPort_->close();
 }

@@ -53,6 +53,7 @@ public:
     void openTcp() override;
     void openBroker() override;
     void write(LinkKind kind, const QByteArray& text) override;
+    void setSerialLines(bool dtr, bool rts) override;
     bool serialPortOpen() const override;
     void closeSerialPort() override;
     void deactivateTcpClient() override;

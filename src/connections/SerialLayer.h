@@ -43,6 +43,12 @@ public:
     // Takes up to count queued bytes into buffer without waiting; returns how many.
     // "Port Not Open" while closed, "ReadFile function failed (Error: %d)" on a failure.
     virtual int read(char* buffer, int count) = 0;
+    // Sets DTR and RTS (true: active) while open: a pulse on the line wired to the controller's
+    // reset pin restarts it. A line without them (a pseudo-terminal) ignores it.
+    virtual void setControlLines(bool dtr, bool rts) {
+        (void)dtr;
+        (void)rts;
+    }
     // Discards pending input and output, closes the device and raises onAfterClose; nothing
     // when already closed.
     virtual void close() = 0;

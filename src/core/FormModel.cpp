@@ -1,5 +1,7 @@
 #include "FormModel.h"
 
+#include "FlashRestart.h"
+
 #include "BaudRates.h"
 #include "LoaderState.h"
 #include "UiTexts.h"
@@ -51,6 +53,9 @@ void FormModel::setUpFirmwareGroup() {
     edtUnitSign.tag = -1;
     btnHeaderEdit.caption = QStringLiteral("Редактировать");
     btnHeaderEdit.enabled = false;
+    cmbRestart.items = FlashRestart::captions();
+    cmbRestart.select(FlashRestart::None);
+    cmbRestart.hint = QStringLiteral("Как перезапустить контроллер перед прошивкой");
     cbFinalization.caption = QStringLiteral("Финализация устройства");
     cbFinalization.visible = false;
     cbWaitConnectLUMET.caption = QStringLiteral("Дожидаться подключения LUMET");
@@ -74,8 +79,8 @@ void FormModel::setUpStatusAndMenus() {
 }
 
 void FormModel::enableOutsideOperation(bool enabled) {
-    for (Control* control : std::initializer_list<Control*>{&ToolButton1, &Panel1, &cmbComPort,
-                                                            &btnOpen, &btnHeaderEdit, &btnExit}) {
+    for (Control* control : std::initializer_list<Control*>{
+             &ToolButton1, &Panel1, &cmbComPort, &btnOpen, &btnHeaderEdit, &btnExit, &cmbRestart}) {
         control->enabled = enabled;
     }
 }

@@ -144,6 +144,8 @@ struct FormModel {
     CheckControl cbWaitConnectLUMET;
     CheckControl cbDopInitCmd;
     CheckControl cbVerifyStored; // read the stored text back and compare it with the file
+    // How the flash restarts the controller before it waits for the banner (FlashRestart).
+    ComboControl cmbRestart;
     FileDialogState OpenDialog1; // the firmware file dialog
 
     // Status bar.

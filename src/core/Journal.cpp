@@ -12,7 +12,19 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QMutex>
 #include <QStorageInfo>
+
+namespace {
+
+// The lock file keeps processes apart, not threads: one process's threads would each take it as
+// their own. Loaders running on several threads of one process (a fleet) take this first.
+QMutex& writers() {
+    static QMutex mutex;
+    return mutex;
+}
+
+} // namespace
 
 // Why the lock beside the journal could not be had, by its real cause: another process holds
 // it, the folder refuses the write, or the lock file could not be written (a full disk).
@@ -54,21 +66,28 @@ QString Journal::connectionParams() const {
     }
 }
 
+QString Journal::params() const {
+    const QString note = paramsNote ? paramsNote() : QString();
+    return note.isEmpty() ? connectionParams() : connectionParams() + QLatin1Char(' ') + note;
+}
+
 // The entry goes out as one write of all its lines, appended under a lock that every process
-// using the data folder takes, so that entries of runs going on at once never mix.
+// using the data folder takes (and every thread of this one), so that entries of runs going on at
+// once never mix.
 void Journal::WriteJournal(const QString& message) {
     const QDateTime now = runtime_.now();
     const QString lines[] = {
         QString(60, QLatin1Char('-')),
         QStringLiteral("Date:") + TimeFormat::shortDate(now.date()) + QLatin1Char(' ') +
             TimeFormat::longTime(now.time()),
-        QStringLiteral("Params:") + asOneLine(connectionParams()),
+        QStringLiteral("Params:") + asOneLine(params()),
         QStringLiteral("Msg:") + asOneLine(message),
     };
     QByteArray entry;
     for (const QString& line : lines) {
         entry += Cp1251::encode(line) + "\r\n";
     }
+    QMutexLocker threads(&writers());
     QLockFile lock(path() + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWaitMs)) {
         throw LoaderError(lockFailure(lock.error()));

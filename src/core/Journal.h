@@ -2,6 +2,7 @@
 
 #include <QLockFile>
 #include <QString>
+#include <functional>
 
 class Runtime;
 struct FormModel;
@@ -23,9 +24,13 @@ public:
     static constexpr int kLockWaitMs = 5000;
     // The connection parameters of the visible page, as line 3 shows them.
     QString connectionParams() const;
+    // What the running operation adds to the connection parameters of line 3 ("Restart:
+    // command"); empty adds nothing.
+    std::function<QString()> paramsNote;
 
 private:
     QString lockFailure(QLockFile::LockError error) const;
+    QString params() const;
 
     const Runtime& runtime_;
     const FormModel& form_;

@@ -21,6 +21,12 @@ public:
     // broker nothing is written while the client is not connected.
     virtual void write(LinkKind kind, const QByteArray& text) = 0;
 
+    // Sets the serial port's DTR and RTS lines (true: active); nothing on other links.
+    virtual void setSerialLines(bool dtr, bool rts) {
+        (void)dtr;
+        (void)rts;
+    }
+
     virtual bool serialPortOpen() const = 0;
     virtual void closeSerialPort() = 0;
     // Deactivates the TCP client when one exists and is active, and clears TcpConnected.

@@ -1,5 +1,7 @@
 #include "Loader.h"
 
+#include "FlashRestart.h"
+
 Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     : runtime(runtime_), dialogs(dialogs_), output(form),
       exchange({runtime_, state, form, links, WaitAnswerTimer, output, Timer3}), driver(*this),
@@ -7,6 +9,13 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
       dataDir_(std::move(dataDir)) {
     Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
+    // A flash the loader restarts itself says how in its journal entry.
+    journal.paramsNote = [this] {
+        const QString restart = FlashRestart::name(form.cmbRestart.itemIndex);
+        return state.OperationMode == Operation::Flash && !restart.isEmpty()
+                   ? QStringLiteral("Restart: ") + restart
+                   : QString();
+    };
     // Timer3 runs from program start and flushes the terminal even before any connection.
     Timer3->start();
     output.onNotice = [this](const Notice& notice) {

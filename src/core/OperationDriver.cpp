@@ -279,4 +279,5 @@ void OperationDriver::applyOptionVisibility() {
     f.cbWaitConnectLUMET.visible = storeMode;
     f.cbDopInitCmd.visible = storeMode;
     f.cbVerifyStored.visible = storeMode;
+    f.cmbRestart.visible = loader_.state.OperationMode == Operation::Flash;
 }

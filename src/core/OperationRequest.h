@@ -33,6 +33,8 @@ struct OperationRequest {
     // A broker that has no controller with the id yet is asked again until it has.
     bool waitForController = false;
     bool trace = false; // every write of the storage upload on the terminal
+    // A flash: how the loader restarts the controller before the banner wait (FlashRestart).
+    int restart = 0;
     StoreOptions store;
     QList<QByteArray> commands; // a send: the texts exactly as they go out
 

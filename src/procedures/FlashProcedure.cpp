@@ -3,6 +3,7 @@
 #include "AwaitedAnswers.h"
 #include "SilenceOutcome.h"
 #include "core/Cp1251.h"
+#include "core/FlashRestart.h"
 #include "core/Links.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
@@ -19,6 +20,7 @@ const QString kErrorCaption = QStringLiteral("Ошибка");
 const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от устройства!");
 const QString kWaitReset = QStringLiteral("Ожидание сброса устройства...");
 const QString kProgramming = QStringLiteral("Идет программирование устройства...");
+constexpr int kRestartPulseMs = 100;
 
 } // namespace
 
@@ -44,6 +46,7 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
             // Whatever an earlier run left is no restart banner of this one.
             loader_.state.AnswerBuffer.clear();
             loader_.setStatus(3, kWaitReset);
+            requestRestart();
             stage_ = BootStage::WatchBanner;
             shownWaitSeconds_ = 0;
             bannerWaitStart_ = loader_.runtime.tickCount();
@@ -112,6 +115,23 @@ Verdict FlashProcedure::verdict() const {
         break;
     }
     return Verdict::failed(Outcome_::NoAnswer);
+}
+
+// The restart the loader does itself, when chosen: "RESET" and CR to the command interpreter, or
+// a 100 ms pulse on DTR or RTS. The banner wait starts after it.
+void FlashProcedure::requestRestart() {
+    Links* links = loader_.links;
+    const int kind = request_.restart;
+    if (links == nullptr || kind <= FlashRestart::None) {
+        return;
+    }
+    if (kind == FlashRestart::Command) {
+        links->write(request_.link, QByteArrayLiteral("RESET\r"));
+        return;
+    }
+    links->setSerialLines(kind == FlashRestart::Dtr, kind == FlashRestart::Rts);
+    loader_.runtime.sleep(kRestartPulseMs);
+    links->setSerialLines(false, false);
 }
 
 // "Ожидание сброса устройства... 15 с": how long the engineer has been waiting for the

@@ -70,6 +70,7 @@ private:
     PassResult watchBanner();
     bool restartOverdue() const;
     void showBannerWait();
+    void requestRestart();
     PassResult checkSignature(const QByteArray& deviceSignature);
     void enterBootloaderMode();
     void refuseFirmware();

@@ -115,7 +115,7 @@ void CliPartsTest::globalFlags() {
                      "-q",    "--id",  "4-6",    "--from-start"};
     GlobalFlags flags = GlobalFlags::take(args);
     QVERIFY(flags.json && flags.quiet);
-    QCOMPARE(flags.jobs, 3);
+    QCOMPARE(flags.fleetOptions.jobs, 3);
     QCOMPARE(flags.fleet, (Ids{4, 5, 6}));
     QCOMPARE(args, (QStringList{"store", "f.s37", "-q", "--from-start"}));
 
@@ -129,7 +129,7 @@ void CliPartsTest::globalFlags() {
     QVERIFY(!GlobalFlags::take(after).json);
     QCOMPARE(after.size(), 3);
 
-    for (const char* bad : {"0", "65", "x"}) {
+    for (const char* bad : {"0", "1025", "x"}) {
         QStringList jobs{"send", "--jobs", bad};
         QVERIFY_THROWS_EXCEPTION(UsageError, GlobalFlags::take(jobs));
     }

@@ -1,0 +1,85 @@
+#include "cli/FleetChannel.h"
+
+#include <QList>
+#include <QMutexLocker>
+
+namespace {
+
+thread_local FleetChannel* currentChannel = nullptr;
+
+// A message line longer than this is cut: a member must not grow the fleet by a line without end.
+constexpr qsizetype kMaxLine = 4096;
+
+} // namespace
+
+FleetChannel* FleetChannel::current() {
+    return currentChannel;
+}
+
+FleetChannel::Scope::Scope(FleetChannel* channel) {
+    currentChannel = channel;
+}
+
+FleetChannel::Scope::~Scope() {
+    currentChannel = nullptr;
+}
+
+void FleetChannel::write(FILE* stream, const QByteArray& bytes) {
+    if (stream != stderr) {
+        QMutexLocker lock(&mutex_);
+        const qsizetype room = qMax<qsizetype>(0, kMaxOutput - output_.size());
+        output_ += bytes.left(room);
+        dropped_ += bytes.size() - qMin(room, bytes.size());
+        return;
+    }
+    QList<QByteArray> lines;
+    {
+        QMutexLocker lock(&mutex_);
+        pendingErr_ += bytes;
+        qsizetype end = 0;
+        while ((end = pendingErr_.indexOf('\n')) >= 0) {
+            lines.append(pendingErr_.left(qMin(end, kMaxLine)));
+            pendingErr_.remove(0, end + 1);
+        }
+        if (pendingErr_.size() > kMaxLine) {
+            lines.append(pendingErr_.left(kMaxLine));
+            pendingErr_.clear();
+        }
+    }
+    for (const QByteArray& text : lines) {
+        line(text);
+    }
+}
+
+void FleetChannel::line(const QByteArray& text) {
+    if (text.startsWith("@progress ")) {
+        const QList<QByteArray> parts = text.split(' ');
+        QMutexLocker lock(&mutex_);
+        latest_.done = parts.value(1).toLongLong();
+        latest_.total = parts.value(2).toLongLong();
+        return;
+    }
+    const QString message = QString::fromLocal8Bit(text);
+    {
+        QMutexLocker lock(&mutex_);
+        latest_.message = message;
+    }
+    if (onLine_) {
+        onLine_(message);
+    }
+}
+
+FleetChannel::Snapshot FleetChannel::snapshot() const {
+    QMutexLocker lock(&mutex_);
+    return latest_;
+}
+
+QByteArray FleetChannel::output() const {
+    QMutexLocker lock(&mutex_);
+    return output_;
+}
+
+qint64 FleetChannel::droppedOutput() const {
+    QMutexLocker lock(&mutex_);
+    return dropped_;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMutex>
+#include <QString>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+
+// What a fleet member's thread has instead of the process's standard streams and stop signals.
+// Every member runs its subcommand on a thread of its own inside the one velkor-cli; whatever the
+// subcommand prints comes here rather than to the terminal: standard error as the member's
+// message lines (and the "@progress DONE TOTAL" counts), standard output as the member's output,
+// kept up to kMaxOutput bytes. The fleet reads them on its own thread and tells the member to
+// stop when a stop signal comes to the process.
+class FleetChannel {
+public:
+    static constexpr qsizetype kMaxOutput = 64 * 1024;
+
+    // Called on the member's thread for each message line (not the counts), when set.
+    explicit FleetChannel(std::function<void(const QString&)> onLine = nullptr)
+        : onLine_(std::move(onLine)) {}
+
+    // The channel of the calling thread; null outside a fleet member (the process's own streams).
+    static FleetChannel* current();
+
+    // Makes the channel the calling thread's while it lives.
+    class Scope {
+    public:
+        explicit Scope(FleetChannel* channel);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+    };
+
+    // What the member printed on a stream.
+    void write(FILE* stream, const QByteArray& bytes);
+
+    // The fleet's thread: the member is to stop as if the process had the signal.
+    void stop(int signal) { stop_.store(signal); }
+    // The member's thread: the stop signal since the last call, 0 when none.
+    int takeStop() { return stop_.exchange(0); }
+
+    struct Snapshot {
+        QString message;
+        qint64 done = 0;
+        qint64 total = 0;
+    };
+    Snapshot snapshot() const;
+    // The member's standard output as kept, and how many bytes past kMaxOutput were dropped.
+    QByteArray output() const;
+    qint64 droppedOutput() const;
+
+private:
+    void line(const QByteArray& text);
+
+    std::function<void(const QString&)> onLine_;
+    std::atomic<int> stop_{0};
+    mutable QMutex mutex_;
+    QByteArray pendingErr_; // a line not yet ended
+    Snapshot latest_;
+    QByteArray output_;
+    qint64 dropped_ = 0;
+};
