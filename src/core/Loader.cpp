@@ -9,10 +9,12 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
       dataDir_(std::move(dataDir)) {
     Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
-    // A flash the loader restarts itself says how in its journal entry.
+    // A flash the loader restarts itself says how in its journal entry: the running request's
+    // choice, not the controls (a query or another operation has none).
     journal.paramsNote = [this] {
-        const QString restart = FlashRestart::name(form.cmbRestart.itemIndex);
-        return state.OperationMode == Operation::Flash && !restart.isEmpty()
+        const OperationRequest& request = driver.request();
+        const QString restart = FlashRestart::name(request.restart);
+        return request.operation == Operation::Flash && !restart.isEmpty()
                    ? QStringLiteral("Restart: ") + restart
                    : QString();
     };
