@@ -55,6 +55,8 @@ Answer Exchange::ask(const Command& command) {
     parts_.form.terminal.edit1 = Cp1251::decode(command.text);
     const bool waiting = waitForController(command.attempts);
     const std::int32_t waitMs = waiting ? retryWait(command.waitMs) : command.waitMs;
+    const QString statusBefore = parts_.form.Status[3];
+    QString waitShown;
     Answer answer;
     for (int attempt = 1;; ++attempt) {
         parts_.state.ControllerMissing = false;
@@ -67,8 +69,13 @@ Answer Exchange::ask(const Command& command) {
             break;
         }
         if (waiting) {
-            showControllerWait(attempt + 1);
+            waitShown = showControllerWait(attempt + 1);
         }
+    }
+    // The controller came on line: the count of attempts is over, what was shown before it is
+    // shown again (a cancel or a lost link has written its own message meanwhile and keeps it).
+    if (!waitShown.isEmpty() && parts_.form.Status[3] == waitShown) {
+        parts_.output.setStatus(3, statusBefore);
     }
     return answer;
 }
@@ -80,12 +87,14 @@ std::int32_t Exchange::retryWait(std::int32_t waitMs) const {
     return std::clamp(own, 0, kControllerRetryMs);
 }
 
-void Exchange::showControllerWait(int attempt) {
+QString Exchange::showControllerWait(int attempt) {
     const QString cause = parts_.state.ControllerMissing
                               ? QStringLiteral("контроллер не найден брокером, ")
                               : QStringLiteral("нет ответа, ");
-    parts_.output.setStatus(
-        3, QStringLiteral("Дожидаемся подключения LUMET: %1попытка %2").arg(cause).arg(attempt));
+    const QString text =
+        QStringLiteral("Дожидаемся подключения LUMET: %1попытка %2").arg(cause).arg(attempt);
+    parts_.output.setStatus(3, text);
+    return text;
 }
 
 // While the engineer waits for a controller to come on line, a command that may be repeated is

@@ -70,7 +70,9 @@ private:
     Answer judged() const;
     bool waitForController(int attempts) const;
     std::int32_t retryWait(std::int32_t waitMs) const;
-    void showControllerWait(int attempt);
+    // Says which attempt comes next and why (the broker lacks the controller, or it is silent);
+    // returns the text shown.
+    QString showControllerWait(int attempt);
     void writeCommand(const QByteArray& text);
     bool awaitingRestOfAnswer() const;
     bool decided() const;

@@ -19,6 +19,8 @@ private slots:
     void silentDeviceGetsTwoAttemptsThenOne();
     void waitForControllerOptionRepeatsUpToTheLimit();
     void cancelStopsTheRepetitionAtOnce();
+    void waitingForTheControllerRetriesEvery30sAndNamesTheCause_data();
+    void waitingForTheControllerRetriesEvery30sAndNamesTheCause();
     void waitBarClickEndsTheWait_data();
     void waitBarClickEndsTheWait();
     void nestedSendDuringAWaitRunsItsOwnExchange();
@@ -180,6 +182,48 @@ void ExchangeTest::cancelStopsTheRepetitionAtOnce() {
     QVERIFY(t.device.written.size() >= 10 && t.device.written.size() <= 11);
     QVERIFY(t.runtime.elapsed() - start < 540);
     QCOMPARE(t.form().Status[3], QStringLiteral("Отменено пользователем."));
+}
+
+void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause_data() {
+    QTest::addColumn<bool>("brokerLacksIt");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("the broker lacks the controller")
+        << true << QStringLiteral("контроллер не найден брокером, ");
+    QTest::newRow("the controller is silent") << false << QStringLiteral("нет ответа, ");
+}
+
+// With the option checked a command that may be repeated goes on past its own attempts, at
+// most 30 s apart however long the answer wait is, each wait naming its cause and attempt;
+// once the controller answers, the status bar shows again what it showed before.
+void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause() {
+    QFETCH(bool, brokerLacksIt);
+    QFETCH(QString, cause);
+    Running t;
+    t.loader.setAnswerTimeout(300000);
+    t.state().WaitForController = true;
+    t.loader.output.setStatus(3, QStringLiteral("Загрузка..."));
+    QStringList shown;
+    t.loader.output.onStatus = [&](int panel, const QString& text) {
+        if (panel == 3) {
+            shown.append(text);
+        }
+    };
+    int writes = 0;
+    t.device.onWrite = [&](const QByteArray&) {
+        ++writes;
+        t.state().ControllerMissing = brokerLacksIt && writes < 5;
+        if (writes == 5) {
+            t.device.deliver("VER 3.14\r\n", 5);
+        }
+    };
+    const auto start = t.runtime.elapsed();
+    const Answer answer = t.loader.exchange.ask({"VER", AnswerExpectation::line(), 3, -1});
+    QVERIFY(answer.whole());
+    QCOMPARE(t.device.written.size(), 5);
+    QVERIFY(t.runtime.elapsed() - start < 4 * 30000 + 1000);
+    QCOMPARE(shown.value(3),
+             QStringLiteral("Дожидаемся подключения LUMET: %1попытка 5").arg(cause));
+    QCOMPARE(t.form().Status[3], QStringLiteral("Загрузка..."));
 }
 
 void ExchangeTest::waitBarClickEndsTheWait_data() {
