@@ -303,7 +303,8 @@ void FlashProcedure::waitForProgrammingStart() {
     LoaderState& s = loader_.state;
     loader_.setStatus(3, kProgramming);
     shownPercent_ = -1;
-    const Answer answer = loader_.exchange.ask({"f", AwaitedAnswers::programmingStart(), 1, -1});
+    const AnswerExpectation started = AwaitedAnswers::programmingStart();
+    const Answer answer = loader_.exchange.ask({"f", started, 1, -1});
     if (answer.status == Answer::Status::Damaged) {
         fail(Outcome::Damaged, QStringLiteral("ответ на команду начала программирования повреждён"),
              kNoAnswer);
@@ -319,7 +320,10 @@ void FlashProcedure::waitForProgrammingStart() {
             loader_.driver.CloseConnection();
             throw LoaderError(kNoAnswer);
         }
-        if (!s.AnswerBuffer.isEmpty()) {
+        // Only the answer's whole line starts programming: a slow link may bring the rest of
+        // the bootloader's prompt first, and "f"'s own line, coming after it, would then be
+        // taken for the first record's answer.
+        if (started.isCompleteIn(s.AnswerBuffer)) {
             break;
         }
         if (!running()) {

@@ -95,6 +95,7 @@ private slots:
     void recordsAreSentUntilTheAnswerFinishesProgramming();
     void endRecordWithoutCapitalOFailsOnItsDeadline();
     void noAnswerToTheStartCommandClosesTheConnection();
+    void startAnswerBehindALatePromptIsNotTakenForARecordsAnswer();
     void stopAtEveryStageIsAFailure_data();
     void stopAtEveryStageIsAFailure();
     void unusableFileLeavesTheOperationOpen_data();
@@ -260,6 +261,30 @@ void FlashTest::endRecordWithoutCapitalOFailsOnItsDeadline() {
     QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::NoAnswer);
     QCOMPARE(t.form().Status[3],
              QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+}
+
+// On a starved link the banner's last piece answers "i" (it holds an "i"), the prompt comes
+// only after "f", and "f"'s own line and every record's answer each after the answer's pauses:
+// programming starts once "f"'s line is whole, so it is not read as the first record's refusal.
+void FlashTest::startAnswerBehindALatePromptIsNotTakenForARecordsAnswer() {
+    Flash t;
+    t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
+    t.iAnswers = {", i - loader\r\n"};
+    t.loader.setAnswerTimeout(10000);
+    t.device.onWrite = [&](const QByteArray& text) {
+        if (text == "f") {
+            t.device.deliver("\r\nBIOS>", 5);
+            t.device.deliver("f ready\r\n", 1500);
+        } else if (text.endsWith('\r')) {
+            t.device.deliver(t.recordAnswers.takeFirst(), 2500);
+        } else {
+            t.reply(text);
+        }
+    };
+    t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0", 100);
+    t.press();
+    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+    QCOMPARE(t.records(), sampleLines());
 }
 
 void FlashTest::noAnswerToTheStartCommandClosesTheConnection() {
