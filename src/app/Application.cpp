@@ -89,5 +89,5 @@ void Application::wireFirmware() {
     main->firmware.btnOpenClick = [this](bool fromButton) { btnOpenClick(loader, fromButton); };
     main->firmware.btnHeaderEditClick = [this] { btnHeaderEditClick(loader.form); };
     main->firmware.edNameChange = [this] { edNameChange(loader.form); };
-    main->ports.tbAutoComListClick = [this] { parts.connections.tbAutoComListClick(); };
+    main->ports.tbAutoComListClick = [this] { parts.connections.ports().tbAutoComListClick(); };
 }

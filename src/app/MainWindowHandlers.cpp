@@ -243,8 +243,8 @@ bool MainWindow::FormCloseQuery() {
 
 void MainWindow::FormClose() {
     try {
-        if (loader_.links != nullptr && loader_.links->serialPortOpen()) {
-            loader_.links->closeSerialPort();
+        if (loader_.links != nullptr) {
+            loader_.links->releaseDevices();
         }
     } catch (const std::exception&) {
         // Closing goes on whatever the port says.

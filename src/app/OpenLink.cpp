@@ -68,11 +68,8 @@ void OpenLink::close() {
         return;
     }
     try {
-        if (links->serialPortOpen()) {
-            links->closeSerialPort();
-        }
         // Also a client still connecting: it would come up at the old address.
-        links->deactivateTcpClient();
+        links->closeAll();
     } catch (const std::exception& e) {
         loader_.setStatus(3, errorText(e));
         return;

@@ -1,6 +1,4 @@
-// The broker's half of the connections: framing the commands and cutting the answers out of
-// the byte stream.
-#include "Connections.h"
+#include "BrokerLink.h"
 
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
@@ -19,9 +17,40 @@ std::uint32_t hardwareId(const QString& text) {
     return ok ? unsignedId : 0;
 }
 
+constexpr int kSettlePauseMs = 10;
+
 } // namespace
 
-void Connections::SendBrokerFrame(const QByteArray& text) {
+BrokerLink::BrokerLink(const ConnectionParts& parts, LinkFactory& layers)
+    : parts_(parts), session_(
+                         parts, layers, [this](const QByteArray& chunk) { return receive(chunk); },
+                         [this] { closed(); }) {
+    incompleteFrameTimer_ = parts_.runtime.createTimer(kIncompleteFrameTimeoutMs,
+                                                       [this] { incompleteFrameTimedOut(); });
+}
+
+void BrokerLink::open() {
+    Runtime& rt = parts_.runtime;
+    const FormModel& f = parts_.form;
+    session_.drop();
+    session_.makeClient(f.BrokerIPEdt.text, f.BrokerPortEdt.text);
+    rt.sleep(kSettlePauseMs);
+    rt.processEvents();
+    session_.attachHandlers();
+    session_.activate();
+    session_.waitForConnect(true);
+}
+
+void BrokerLink::close() {
+    session_.deactivate();
+}
+
+void BrokerLink::closed() {
+    receiver_.clear();
+    incompleteFrameTimer_->stop();
+}
+
+void BrokerLink::write(const QByteArray& text) {
     if (text.size() > BrokerFrame::kMaxSentPayload) {
         throw LoaderError(
             QStringLiteral("Команда длиной %1 байт не помещается в пакет брокера (не более %2 "
@@ -29,43 +58,43 @@ void Connections::SendBrokerFrame(const QByteArray& text) {
                 .arg(text.size())
                 .arg(BrokerFrame::kMaxSentPayload));
     }
-    if (!tcpClient_ || !tcpClient_->isConnected()) {
+    if (!session_.isConnected()) {
         return;
     }
     // An incomplete answer frame still held belongs to an exchange that is over. Its rest is
     // still on the way: it keeps being assembled, so that its bytes are neither taken as the
     // answer to this command nor, cut off, taken for garbage that hides the frames behind it.
-    brokerReceiver_.markStale();
+    receiver_.markStale();
     parts_.state.AnswerFrameIncomplete = false;
     BrokerFrame::Frame frame;
     frame.hardwareId = addressedId();
     frame.payload = text;
-    tcpClient_->write(BrokerFrame::encode(frame));
+    session_.write(BrokerFrame::encode(frame));
 }
 
-std::uint32_t Connections::addressedId() const {
+std::uint32_t BrokerLink::addressedId() const {
     return hardwareId(parts_.form.HARDWARE_IDEdt.text);
 }
 
-bool Connections::receiveBroker(const QByteArray& chunk) {
+bool BrokerLink::receive(const QByteArray& chunk) {
     // A part of a frame may be the addressed controller's.
     bool forThisController = true;
     try {
-        const QList<BrokerReceiver::Piece> pieces = brokerReceiver_.feed(chunk);
+        const QList<BrokerReceiver::Piece> pieces = receiver_.feed(chunk);
         forThisController = pieces.isEmpty();
         for (const BrokerReceiver::Piece& piece : pieces) {
-            forThisController = deliverBrokerPiece(piece) || forThisController;
+            forThisController = deliverPiece(piece) || forThisController;
         }
     } catch (const std::exception& e) {
         parts_.output.setStatus(3, errorText(e));
     }
     // A frame that stays incomplete is given up once no byte has come for a while.
     incompleteFrameTimer_->stop();
-    if (brokerReceiver_.pendingSize() > 0) {
+    if (receiver_.pendingSize() > 0) {
         incompleteFrameTimer_->start();
     }
-    const bool ours = brokerReceiver_.pendingSize() > 0 && !brokerReceiver_.holdsStaleFrame();
-    const qsizetype damaged = ours ? brokerReceiver_.heldDamagedFrame() : 0;
+    const bool ours = receiver_.pendingSize() > 0 && !receiver_.holdsStaleFrame();
+    const qsizetype damaged = ours ? receiver_.heldDamagedFrame() : 0;
     parts_.state.AnswerFrameIncomplete = ours && damaged == 0;
     if (damaged > 0) {
         reportHeldDamagedFrame(damaged);
@@ -75,22 +104,22 @@ bool Connections::receiveBroker(const QByteArray& chunk) {
 
 // A frame whole by its length that failed its CRC check is the damaged answer now, not when
 // the wait for a frame inside it is given up: the exchange ends on it with its quiet ticks.
-void Connections::reportHeldDamagedFrame(qsizetype size) {
+void BrokerLink::reportHeldDamagedFrame(qsizetype size) {
     LoaderState& s = parts_.state;
     if (!s.OperationActive || s.AnswerDamaged) {
         return;
     }
     parts_.output.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(size));
     s.AnswerDamaged = true;
-    damagedShown_ = brokerReceiver_.held().left(size);
+    damagedShown_ = receiver_.held().left(size);
     s.DamagedText += damagedShown_ + kBadCrc;
     traceReception();
     parts_.router.routeToTerminal(damagedShown_ + kBadCrc);
 }
 
-void Connections::traceReception() {
+void BrokerLink::traceReception() {
     const LoaderState& s = parts_.state;
-    setReceiveTraceTick();
+    session_.setReceiveTraceTick();
     if (s.DebugMode) {
         parts_.runtime.debugLine(QStringLiteral("TCPClientDataAvailable ") +
                                  Cp1251::decode(s.AnswerBuffer) + QLatin1Char(' ') +
@@ -98,7 +127,7 @@ void Connections::traceReception() {
     }
 }
 
-void Connections::deliverForeignFrame(const BrokerFrame::Frame& frame) {
+void BrokerLink::deliverForeignFrame(const BrokerFrame::Frame& frame) {
     // Another controller behind the broker (its banner after someone else's RESET, an answer
     // meant for another client): shown marked with its id, never taken as the answer.
     const QString mark = frame.notFound() ? QStringLiteral("[контроллер %1: не найден] ")
@@ -106,7 +135,7 @@ void Connections::deliverForeignFrame(const BrokerFrame::Frame& frame) {
     parts_.router.routeToTerminal(Cp1251::encode(mark.arg(frame.hardwareId)) + frame.payload);
 }
 
-void Connections::deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece) {
+void BrokerLink::deliverStalePiece(const BrokerReceiver::Piece& piece) {
     // Shown in the terminal and the status line, never added to the current answer.
     if (piece.frame) {
         parts_.output.setStatus(3, QStringLiteral("Запоздавший пакет [%1 байт] пропущен")
@@ -119,9 +148,9 @@ void Connections::deliverStaleBrokerPiece(const BrokerReceiver::Piece& piece) {
     }
 }
 
-bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
+bool BrokerLink::deliverPiece(const BrokerReceiver::Piece& piece) {
     if (piece.stale) {
-        deliverStaleBrokerPiece(piece);
+        deliverStalePiece(piece);
         return true;
     }
     if (piece.frame && piece.frame->hardwareId != addressedId()) {
@@ -133,7 +162,7 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
     if (piece.frame) {
         received = piece.frame->payload;
         if (piece.frame->notFound()) {
-            brokerNotFound();
+            controllerNotFound();
         } else {
             parts_.output.setStatus(3,
                                     QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
@@ -162,7 +191,7 @@ bool Connections::deliverBrokerPiece(const BrokerReceiver::Piece& piece) {
     return true;
 }
 
-void Connections::brokerNotFound() {
+void BrokerLink::controllerNotFound() {
     parts_.output.setStatus(3, QStringLiteral("БРОКЕР:LUMET не найден..."));
     if (parts_.state.WaitForController) {
         parts_.state.ControllerMissing = true;
@@ -174,11 +203,11 @@ void Connections::brokerNotFound() {
     parts_.output.controllerNotFound();
 }
 
-void Connections::incompleteFrameTimedOut() {
+void BrokerLink::incompleteFrameTimedOut() {
     incompleteFrameTimer_->stop();
     parts_.state.AnswerFrameIncomplete = false;
-    if (auto piece = brokerReceiver_.flush()) {
-        if (deliverBrokerPiece(*piece) && !piece->stale) {
+    if (auto piece = receiver_.flush()) {
+        if (deliverPiece(*piece) && !piece->stale) {
             parts_.router.endReception();
         }
     }

@@ -4,31 +4,34 @@
 
 #include <QByteArray>
 
-// The connection steps the core calls: opening the connection of the chosen kind, writing a
-// command, and closing. The connection code implements it over the serial and TCP layers;
-// unit tests implement it with a scripted device in virtual time.
+// The links the core drives, one per kind: opening the link of the chosen kind, writing a
+// command over it, the restart pulse and the closes. The connection code implements it with
+// one link per kind; unit tests implement it with a scripted device in virtual time.
 class Links {
 public:
     virtual ~Links() = default;
 
-    // The steps of OpenConnection for each kind. Each raises LoaderError on a failure it
-    // reports itself; a connection that did not come up is seen in ConnectionOpen.
-    virtual void openSerial() = 0;
-    virtual void openTcp() = 0;
-    virtual void openBroker() = 0;
+    // The open step of OpenConnection. Raises LoaderError on a failure it reports itself; a
+    // link that did not come up is seen in ConnectionOpen.
+    virtual void open(LinkKind kind) = 0;
 
-    // The write of SendCommand for the connection kind of the visible page. Over TCP and the
-    // broker nothing is written while the client is not connected.
+    // The write of SendCommand. Over TCP and the broker nothing is written while the client is
+    // not connected.
     virtual void write(LinkKind kind, const QByteArray& text) = 0;
 
-    // Sets the serial port's DTR and RTS lines (true: active); nothing on other links.
-    virtual void setSerialLines(bool dtr, bool rts) {
+    // Sets the link's DTR and RTS lines (true: active) for a restart pulse; nothing on a link
+    // without them.
+    virtual void setControlLines(LinkKind kind, bool dtr, bool rts) {
+        (void)kind;
         (void)dtr;
         (void)rts;
     }
 
-    virtual bool serialPortOpen() const = 0;
-    virtual void closeSerialPort() = 0;
-    // Deactivates the TCP client when one exists and is active, and clears TcpConnected.
-    virtual void deactivateTcpClient() = 0;
+    // The close of CloseConnection: the serial port when open, the TCP client when active.
+    virtual void close(LinkKind kind) = 0;
+    // Closes every link, a client still connecting included.
+    virtual void closeAll() = 0;
+    // Lets go of what other programs may want while no operation uses it (an open serial
+    // port); a network connection stays as it is.
+    virtual void releaseDevices() = 0;
 };

@@ -207,19 +207,7 @@ void OperationDriver::RestoreControls() {
 void OperationDriver::OpenConnection() {
     loader_.Timer3->start();
     if (loader_.links != nullptr) {
-        switch (loader_.form.connectionKind()) {
-        case LinkKind::Serial:
-            loader_.links->openSerial();
-            break;
-        case LinkKind::Tcp:
-            loader_.links->openTcp();
-            break;
-        case LinkKind::Broker:
-            loader_.links->openBroker();
-            break;
-        default:
-            break;
-        }
+        loader_.links->open(loader_.form.connectionKind());
     }
     if (!loader_.state.ConnectionOpen) {
         loader_.Timer3->stop();
@@ -232,13 +220,7 @@ void OperationDriver::CloseConnection() {
     if (links == nullptr || loader_.form.terminal.visible) {
         return;
     }
-    if (loader_.form.connectionKind() == LinkKind::Serial) {
-        if (links->serialPortOpen()) {
-            links->closeSerialPort();
-        }
-    } else {
-        links->deactivateTcpClient();
-    }
+    links->close(loader_.form.connectionKind());
 }
 
 // Serial becomes TCP/IP, TCP/IP the broker, the broker serial again.

@@ -129,9 +129,9 @@ void FlashProcedure::requestRestart() {
         links->write(request_.link, QByteArrayLiteral("RESET\r"));
         return;
     }
-    links->setSerialLines(kind == FlashRestart::Dtr, kind == FlashRestart::Rts);
+    links->setControlLines(request_.link, kind == FlashRestart::Dtr, kind == FlashRestart::Rts);
     loader_.runtime.sleep(kRestartPulseMs);
-    links->setSerialLines(false, false);
+    links->setControlLines(request_.link, false, false);
 }
 
 // "Ожидание сброса устройства... 15 с": how long the engineer has been waiting for the
@@ -206,8 +206,8 @@ void FlashProcedure::restoreAfterFlash() {
 
 void FlashProcedure::refuseFirmware() {
     Links* links = loader_.links;
-    if (links != nullptr && links->serialPortOpen() && !loader_.form.terminal.visible) {
-        links->closeSerialPort();
+    if (links != nullptr && !loader_.form.terminal.visible) {
+        links->releaseDevices();
     }
     restoreAfterFlash();
     const QString status = QStringLiteral("Несовместимость прошивки...");
@@ -230,8 +230,8 @@ void FlashProcedure::refuseFirmware() {
 void FlashProcedure::cleanUpAfterLoop() {
     loader_.output.lockTerminalInput(false);
     Links* links = loader_.links;
-    if (links != nullptr && links->serialPortOpen() && !loader_.form.terminal.visible) {
-        links->closeSerialPort();
+    if (links != nullptr && !loader_.form.terminal.visible) {
+        links->releaseDevices();
     }
     restoreAfterFlash();
 }

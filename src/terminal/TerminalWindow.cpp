@@ -215,9 +215,7 @@ void TerminalWindow::FormClose() {
     Links* links = loader_.links;
     if (links != nullptr && !loader_.state.OperationActive) {
         try {
-            if (links->serialPortOpen()) {
-                links->closeSerialPort();
-            }
+            links->releaseDevices();
         } catch (const std::exception&) {
             // A port that will not close is left as it is.
         }

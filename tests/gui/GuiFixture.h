@@ -20,29 +20,36 @@ class RecordingLinks : public Links {
 public:
     explicit RecordingLinks(Loader& loader) : loader_(loader) {}
 
-    void openSerial() override {
-        if (!openError.isEmpty()) {
-            throw LoaderError(openError);
+    void open(LinkKind kind) override {
+        switch (kind) {
+        case LinkKind::Serial:
+            openSerial();
+            break;
+        case LinkKind::Tcp:
+            openClient(QStringLiteral("tcp"));
+            break;
+        case LinkKind::Broker:
+            openClient(QStringLiteral("broker"));
+            break;
         }
-        serialOpen = true;
-        opened.append(QStringLiteral("serial"));
-        loader_.state.ConnectionOpen = true;
-        loader_.form.terminal.sendPanelVisible = true;
     }
-    void openTcp() override { openClient(QStringLiteral("tcp")); }
-    void openBroker() override { openClient(QStringLiteral("broker")); }
     void write(LinkKind kind, const QByteArray& text) override { writes.append({kind, text}); }
-    bool serialPortOpen() const override { return serialOpen; }
-    void closeSerialPort() override {
-        serialOpen = false;
-        loader_.state.ConnectionOpen = false;
-        loader_.form.terminal.sendPanelVisible = false;
-        ++closes;
+    void close(LinkKind kind) override {
+        if (kind == LinkKind::Serial) {
+            releaseDevices();
+        } else {
+            deactivateClient();
+        }
     }
-    void deactivateTcpClient() override {
-        if (clientActive) {
-            clientActive = false;
+    void closeAll() override {
+        releaseDevices();
+        deactivateClient();
+    }
+    void releaseDevices() override {
+        if (serialOpen) {
+            serialOpen = false;
             loader_.state.ConnectionOpen = false;
+            loader_.form.terminal.sendPanelVisible = false;
             ++closes;
         }
     }
@@ -55,6 +62,22 @@ public:
     QList<std::pair<LinkKind, QByteArray>> writes;
 
 private:
+    void openSerial() {
+        if (!openError.isEmpty()) {
+            throw LoaderError(openError);
+        }
+        serialOpen = true;
+        opened.append(QStringLiteral("serial"));
+        loader_.state.ConnectionOpen = true;
+        loader_.form.terminal.sendPanelVisible = true;
+    }
+    void deactivateClient() {
+        if (clientActive) {
+            clientActive = false;
+            loader_.state.ConnectionOpen = false;
+            ++closes;
+        }
+    }
     void openClient(const QString& kind) {
         clientActive = true;
         opened.append(kind);

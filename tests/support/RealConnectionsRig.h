@@ -7,6 +7,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// What the integration tests reach past Links: the serial port's close and the TCP client
+// made last.
+struct RigLinks {
+    Connections& connections;
+    TcpLayer*& lastTcpClient;
+
+    void closeSerialPort() { connections.close(LinkKind::Serial); }
+    TcpLayer* TCPClient() { return lastTcpClient; }
+};
+
 // A loader in real time over the real serial and TCP layers: the fixture of the integration
 // tests of the connections. Waits are short so every test stays fast.
 struct RealConnectionsRig {
@@ -36,6 +46,16 @@ struct RealConnectionsRig {
             loader.driver.ToolButton1Click();
         }
     }
+    // Qt's layers, keeping the TCP client made last.
+    LinkFactory layers() {
+        LinkFactory factory = LinkFactory::qt();
+        factory.makeTcp = [this, make = factory.makeTcp](const QString& host, const QString& port) {
+            std::unique_ptr<TcpLayer> client = make(host, port);
+            tcpClient = client.get();
+            return client;
+        };
+        return factory;
+    }
     // Pumps events for ms milliseconds of real time.
     void pump(int ms) {
         const std::uint32_t end = runtime.tickCount() + std::uint32_t(ms);
@@ -48,9 +68,10 @@ struct RealConnectionsRig {
     QTemporaryDir dataDir;
     QtRuntime runtime;
     ScriptedDialogs dialogs;
-    LoaderAssembly parts{runtime, dialogs, dataDir.path()};
+    TcpLayer* tcpClient = nullptr;
+    LoaderAssembly parts{runtime, dialogs, dataDir.path(), nullptr, layers()};
     Loader& loader = parts.loader;
-    Connections& links = parts.connections;
+    RigLinks links{parts.connections, tcpClient};
     QStringList status2;
     QStringList status3;
 };

@@ -44,7 +44,8 @@ void ScriptedDevice::dropConnection(std::uint64_t delayMs) {
     });
 }
 
-void ScriptedDevice::open() {
+void ScriptedDevice::open(LinkKind kind) {
+    (void)kind;
     ++openCalls;
     if (!openSucceeds || open_) {
         return;
@@ -66,10 +67,15 @@ void ScriptedDevice::closed() {
     loader_.state.ConnectionOpen = false;
 }
 
-void ScriptedDevice::deactivateTcpClient() {
+void ScriptedDevice::closeIfOpen() {
     if (open_) {
         closed();
     }
+}
+
+void ScriptedDevice::close(LinkKind kind) {
+    (void)kind;
+    closeIfOpen();
 }
 
 void ScriptedDevice::write(LinkKind kind, const QByteArray& text) {

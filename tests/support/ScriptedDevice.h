@@ -41,19 +41,18 @@ public:
     void dropConnection(std::uint64_t delayMs = 0);
 
     // Links
-    void openSerial() override { open(); }
-    void openTcp() override { open(); }
-    void openBroker() override { open(); }
+    // Every kind reaches the same device, and every close closes it.
+    void open(LinkKind kind) override;
     void write(LinkKind kind, const QByteArray& text) override;
-    bool serialPortOpen() const override { return open_; }
-    void closeSerialPort() override { closed(); }
-    void deactivateTcpClient() override;
+    void close(LinkKind kind) override;
+    void closeAll() override { closeIfOpen(); }
+    void releaseDevices() override { closeIfOpen(); }
 
     bool isOpen() const { return open_; }
 
 private:
-    void open();
     void closed();
+    void closeIfOpen();
 
     Loader& loader_;
     VirtualRuntime& runtime_;

@@ -2,6 +2,7 @@
 // from damage, and the broker branch of the receive handler with its status texts, the
 // not-found answer and the frames sent. Frames are written out as bytes here.
 #include "ConnectionsRig.h"
+#include "connections/BrokerLink.h"
 #include "connections/BrokerReceiver.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
@@ -522,7 +523,7 @@ void BrokerTest::framesSplitAcrossSeveralCommandsInARow() {
             rig.loader.exchange.SendCommand(command);
             answers << rig.loader.state.AnswerBuffer;
         }
-        rig.runtime.runFor(Connections::kIncompleteFrameTimeoutMs + 100);
+        rig.runtime.runFor(BrokerLink::kIncompleteFrameTimeoutMs + 100);
     });
     QCOMPARE(answers, (QList<QByteArray>{"A-1", "B-1", "C-1", "D-1"}));
     QCOMPARE(rig.status3.filter("Запоздавший пакет [3 байт] пропущен").size(), 3);

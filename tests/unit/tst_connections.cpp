@@ -2,6 +2,7 @@
 // the three kinds with their status texts and waits, and the received-data routing rule.
 #include "ConnectionsRig.h"
 #include "connections/BrokerFrame.h"
+#include "connections/LinkRegistry.h"
 
 #include <QTest>
 #include <cerrno>
@@ -27,6 +28,7 @@ private slots:
     void peerCloseRunsTheCloseHandler();
     void tcpWriteIsDroppedWhileNotConnected();
     void dataAvailableCountsInTheCaptionAndTraces();
+    void everyKindHasALink();
 };
 
 namespace {
@@ -153,10 +155,10 @@ void ConnectionsTest::emptySerialReadChangesNothing() {
     rig.loader.driver.OpenConnection();
     rig.loader.state.AnswerBuffer = "old";
     rig.loader.state.QuietTicks = 77;
-    rig.links.ComPort1RxChar(5); // nothing is queued
+    rig.fakes.serial->onRxChar(5); // nothing is queued
     QCOMPARE(rig.loader.state.QuietTicks, 77);
     rig.fakes.serial->readErrno = EIO;
-    rig.links.ComPort1RxChar(5);
+    rig.fakes.serial->onRxChar(5);
     QCOMPARE(rig.status3.last(), QStringLiteral("ReadFile function failed (Error: 5)"));
     QCOMPARE(rig.loader.state.QuietTicks, 3); // the failed read still ends the reception
 }
@@ -190,7 +192,7 @@ void ConnectionsTest::portListFollowsTheCheckBox() {
     ComboControl& ports = rig.loader.form.cmbComPort;
     ports.text = typed;
     rig.loader.form.tbAutoComList.checked = system;
-    rig.links.tbAutoComListClick();
+    rig.links.ports().tbAutoComListClick();
     QCOMPARE(ports.items.size(), count);
     QCOMPARE(ports.itemIndex, index);
     QCOMPARE(ports.text, text);
@@ -215,7 +217,7 @@ void ConnectionsTest::serialOpenShowsItsStepsAndTakesHalfASecond() {
     QVERIFY(rig.loader.form.terminal.sendPanelVisible);
     QVERIFY(!rig.loader.form.cmbBaudRate.enabled);
 
-    rig.links.closeSerialPort();
+    rig.links.close(LinkKind::Serial);
     QCOMPARE(rig.status2.last(), QStringLiteral("COM1:закрыт"));
     QVERIFY(!rig.loader.state.ConnectionOpen);
     QVERIFY(!rig.loader.Timer3->enabled());
@@ -396,7 +398,7 @@ void ConnectionsTest::dataAvailableCountsInTheCaptionAndTraces() {
     rig.loader.driver.OpenConnection();
     rig.runtime.runFor(50);
     rig.loader.state.AnswerBuffer = "x";
-    rig.links.TCPClientDataAvailable(); // an event with no bytes
+    rig.fakes.tcp->onDataAvailable(); // an event with no bytes
     QCOMPARE(rig.loader.form.terminal.caption, QStringLiteral("Терминальное окно RxCount=1 len=0"));
     QCOMPARE(rig.loader.state.QuietTicks, 3);
     rig.fakes.tcp->receive("hello", 0);
@@ -405,6 +407,17 @@ void ConnectionsTest::dataAvailableCountsInTheCaptionAndTraces() {
     const std::uint32_t trace = rig.loader.state.ReceiveTraceTick;
     QCOMPARE(rig.runtime.debugLines.last(), QStringLiteral("TCPRxChar x %1").arg(trace));
     QVERIFY(trace - rig.runtime.tickCount() <= 240);
+}
+
+// A kind the connection button offers without a link would open nothing and drop every
+// command.
+void ConnectionsTest::everyKindHasALink() {
+    LinkKind kind = LinkKind::Serial;
+    do {
+        QVERIFY2(LinkRegistry::makerOf(kind) != nullptr,
+                 qPrintable(QString::number(linkKindNumber(kind))));
+        kind = nextLinkKind(kind);
+    } while (kind != LinkKind::Serial);
 }
 
 QTEST_GUILESS_MAIN(ConnectionsTest)

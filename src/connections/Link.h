@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+
+// One way to reach the controller. It opens by the form's settings and reports what happens
+// to it: opened and lost in the form, the status panels and the link state, the bytes that
+// arrive to the receive routing. It changes no operation's state. Each kind of link has one
+// implementation, made by LinkRegistry.
+class Link {
+public:
+    virtual ~Link() = default;
+
+    // Raises LoaderError on a failure it reports itself; a link that did not come up leaves
+    // ConnectionOpen false.
+    virtual void open() = 0;
+    // Writes the command's text; a network link writes nothing while not connected.
+    virtual void write(const QByteArray& text) = 0;
+    // Closes the link, a connect still under way included; nothing when it is closed.
+    virtual void close() = 0;
+    // Lets go of a local device that other programs may want while no operation uses it; a
+    // network link keeps its connection.
+    virtual void releaseDevice() {}
+    // DTR and RTS (true: active), for a restart pulse; nothing on a link without them.
+    virtual void setControlLines(bool dtr, bool rts) {
+        (void)dtr;
+        (void)rts;
+    }
+};

@@ -1,0 +1,138 @@
+#include "SerialLink.h"
+
+#include "ComPort.h"
+#include "PortPermission.h"
+#include "core/BaudRates.h"
+#include "core/LoaderError.h"
+
+#include <cerrno>
+
+namespace {
+
+constexpr int kReceiveBufferSize = 65536;
+constexpr int kOpenAttempts = 20;
+constexpr int kOpenPauseMs = 500;
+constexpr int kDefaultBaudIndex = 6;
+
+} // namespace
+
+SerialLink::SerialLink(const ConnectionParts& parts, LinkFactory& layers)
+    : parts_(parts), port_(layers.makeSerial()), receiveBuffer_(kReceiveBufferSize, '\0') {
+    port_->onAfterOpen = [this] { afterOpen(); };
+    port_->onAfterClose = [this] { afterClose(); };
+    port_->onRxChar = [this](int count) { received(count); };
+}
+
+SerialLink::~SerialLink() {
+    port_->onAfterOpen = nullptr;
+    port_->onAfterClose = nullptr;
+    port_->onRxChar = nullptr;
+}
+
+QString SerialLink::portName() const {
+    FormModel& f = parts_.form;
+    // A device path typed into the box is opened as typed, also when it is no entry: the
+    // engineer must get the port he named, not entry 0.
+    if (f.cmbComPort.text.startsWith(QLatin1Char('/'))) {
+        return f.cmbComPort.text;
+    }
+    if (f.cmbComPort.items.isEmpty()) {
+        throw LoaderError(QStringLiteral("В ситеме нет последовательных портов!!!"));
+    }
+    if (f.cmbComPort.itemIndex < 0) {
+        f.cmbComPort.select(0);
+    }
+    return f.cmbComPort.selectedText();
+}
+
+void SerialLink::open() {
+    FormModel& f = parts_.form;
+    Runtime& rt = parts_.runtime;
+    const QString name = portName();
+    if (f.cmbBaudRate.itemIndex < 0) {
+        f.cmbBaudRate.select(kDefaultBaudIndex);
+    }
+    port_->setPortName(name);
+    int baud = 0;
+    if (!BaudRates::rateOf(f.cmbBaudRate.itemIndex, baud)) {
+        throw LoaderError(QStringLiteral("Ошибочное значение скорости СОМ порта!"));
+    }
+    port_->setBaudRate(baud);
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        openPort(name);
+        parts_.output.setStatus(2, QStringLiteral("Открываем порт ") + name);
+        rt.processEvents();
+        rt.sleep(kOpenPauseMs);
+        if (port_->isOpen()) {
+            parts_.output.setStatus(2, QStringLiteral("Порт ") + name +
+                                           QStringLiteral(" успешно открыт"));
+            break;
+        }
+    }
+}
+
+void SerialLink::openPort(const QString& name) {
+    try {
+        port_->open();
+    } catch (const SerialError& e) {
+        if (e.code() != EACCES && e.code() != EPERM) {
+            throw;
+        }
+        const QString advice = PortPermission::advice(ComPort::deviceFor(name));
+        throw SerialError(advice.isEmpty() ? e.text() : e.text() + QStringLiteral(". ") + advice,
+                          e.code());
+    }
+}
+
+void SerialLink::write(const QByteArray& text) {
+    port_->write(text);
+}
+
+void SerialLink::close() {
+    if (port_->isOpen()) {
+        port_->close();
+    }
+}
+
+// A port held open keeps every other program (a terminal, another loader) off the device.
+void SerialLink::releaseDevice() {
+    close();
+}
+
+void SerialLink::setControlLines(bool dtr, bool rts) {
+    port_->setControlLines(dtr, rts);
+}
+
+void SerialLink::afterOpen() {
+    FormModel& f = parts_.form;
+    f.showLinkOpen();
+    parts_.output.setStatus(2, f.cmbComPort.text + QStringLiteral(":открыт"));
+    parts_.timer3->start();
+    parts_.state.PendingTerminalText.clear();
+    parts_.state.LastReceiveTick = parts_.runtime.tickCount();
+    parts_.state.ConnectionOpen = true;
+}
+
+void SerialLink::afterClose() {
+    FormModel& f = parts_.form;
+    f.showLinkClosed();
+    parts_.output.setStatus(2, f.cmbComPort.text + QStringLiteral(":закрыт"));
+    parts_.timer3->stop();
+    parts_.state.ConnectionOpen = false;
+}
+
+void SerialLink::received(int count) {
+    try {
+        const int wanted = std::min(count, kReceiveBufferSize);
+        const int n = port_->read(receiveBuffer_.data(), wanted);
+        if (n <= 0) {
+            return; // nothing read: nothing changes, QuietTicks included
+        }
+        const QByteArray chunk(receiveBuffer_.constData(), n);
+        parts_.router.appendAnswer(chunk);
+        parts_.router.routeToTerminal(chunk);
+    } catch (const std::exception& e) {
+        parts_.output.setStatus(3, errorText(e));
+    }
+    parts_.router.endReception();
+}

@@ -1,0 +1,53 @@
+#include "TcpLink.h"
+
+#include "core/Cp1251.h"
+#include "core/LoaderError.h"
+
+namespace {
+
+constexpr int kSettlePauseMs = 10;
+
+} // namespace
+
+TcpLink::TcpLink(const ConnectionParts& parts, LinkFactory& layers)
+    : parts_(parts),
+      session_(
+          parts, layers, [this](const QByteArray& chunk) { return receive(chunk); }, [] {}) {}
+
+void TcpLink::open() {
+    Runtime& rt = parts_.runtime;
+    const FormModel& f = parts_.form;
+    session_.drop();
+    rt.sleep(kSettlePauseMs);
+    rt.processEvents();
+    session_.makeClient(f.IPEdit.text, f.PortNum.text);
+    rt.sleep(kSettlePauseMs);
+    rt.processEvents();
+    session_.activate();
+    session_.attachHandlers();
+    session_.waitForConnect(false);
+}
+
+void TcpLink::write(const QByteArray& text) {
+    session_.write(text);
+}
+
+void TcpLink::close() {
+    session_.deactivate();
+}
+
+bool TcpLink::receive(const QByteArray& chunk) {
+    try {
+        LoaderState& s = parts_.state;
+        parts_.router.appendAnswer(chunk);
+        session_.setReceiveTraceTick();
+        parts_.router.routeToTerminal(chunk);
+        if (s.DebugMode) {
+            parts_.runtime.debugLine(QStringLiteral("TCPRxChar ") + Cp1251::decode(s.AnswerBuffer) +
+                                     QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
+        }
+    } catch (const std::exception& e) {
+        parts_.output.setStatus(3, errorText(e));
+    }
+    return true;
+}

@@ -1,0 +1,131 @@
+#include "TcpSession.h"
+
+#include "core/LoaderError.h"
+
+TcpSession::TcpSession(const ConnectionParts& parts, LinkFactory& layers, Receiver receive,
+                       std::function<void()> closed)
+    : parts_(parts), layers_(layers), receive_(std::move(receive)), closed_(std::move(closed)) {}
+
+TcpSession::~TcpSession() = default;
+
+void TcpSession::drop() {
+    client_.reset();
+}
+
+void TcpSession::makeClient(const QString& host, const QString& port) {
+    client_ = layers_.makeTcp(host, port);
+    // An IPv6 address is bracketed, so its own colons are not taken for the port's.
+    const bool ipv6 = host.contains(QLatin1Char(':'));
+    address_ = (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') + port;
+}
+
+void TcpSession::attachHandlers() {
+    client_->onDataAvailable = [this] { dataAvailable(); };
+    client_->onConnected = [this] { connected(); };
+    client_->onClose = [this] { disconnected(); };
+    client_->onConnectFailed = [this] { connectFailed(); };
+    parts_.state.TcpConnected = false;
+}
+
+void TcpSession::activate() {
+    client_->activate();
+}
+
+void TcpSession::waitForConnect(bool untilLinkOpen) {
+    Runtime& rt = parts_.runtime;
+    const LoaderState& s = parts_.state;
+    const std::uint32_t limit = rt.tickCount() + std::uint32_t(parts_.timings.connectMs);
+    while (std::int32_t(rt.tickCount() - limit) < 0) {
+        if (!parts_.timer3->enabled() || rt.terminating() || !s.OperationActive) {
+            break;
+        }
+        rt.processEvents();
+        if (s.TcpConnected || (untilLinkOpen && s.ConnectionOpen)) {
+            break;
+        }
+        // The pause keeps the wait from spinning a processor core for ten seconds.
+        rt.sleep(1);
+    }
+}
+
+bool TcpSession::isConnected() const {
+    return client_ && client_->isConnected();
+}
+
+void TcpSession::write(const QByteArray& bytes) {
+    if (isConnected()) {
+        client_->write(bytes);
+    }
+}
+
+void TcpSession::deactivate() {
+    if (client_ && client_->isActive()) {
+        client_->deactivate();
+        parts_.state.TcpConnected = false;
+    }
+}
+
+void TcpSession::connected() {
+    FormModel& f = parts_.form;
+    LoaderState& s = parts_.state;
+    f.showLinkOpen();
+    parts_.output.setStatus(2, client_->localHost() + QLatin1Char(':') + client_->localPort() +
+                                   QStringLiteral(" открыт"));
+    parts_.timer3->start();
+    s.PendingTerminalText.clear();
+    s.LastReceiveTick = parts_.runtime.tickCount();
+    s.TcpConnected = true;
+    s.ConnectionOpen = true;
+}
+
+void TcpSession::disconnected() {
+    FormModel& f = parts_.form;
+    LoaderState& s = parts_.state;
+    parts_.timer3->stop();
+    s.TcpConnected = false;
+    f.showLinkClosed();
+    if (client_) {
+        parts_.output.setStatus(2, client_->localHost() + QLatin1Char(':') + client_->localPort() +
+                                       QStringLiteral(" закрыт"));
+    } else {
+        parts_.output.setStatus(2, QStringLiteral("соединение закрыто..."));
+    }
+    s.ConnectionOpen = false;
+    // The rest of an answer frame cannot come over a closed connection.
+    closed_();
+    s.AnswerFrameIncomplete = false;
+}
+
+// Never connected: there is no local port to name, so the state says where to and why not.
+void TcpSession::connectFailed() {
+    const QString reason = client_ ? client_->connectFailure() : QString();
+    disconnected();
+    parts_.output.setStatus(2, QStringLiteral("Нет соединения с ") + address_ +
+                                   (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
+}
+
+void TcpSession::setReceiveTraceTick() {
+    // No selected speed (index -1) would divide by zero; such a receive counts as entry 0.
+    const int divisor = std::max(1, parts_.form.cmbBaudRate.itemIndex + 1);
+    parts_.state.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(240 / divisor);
+}
+
+void TcpSession::dataAvailable() {
+    if (!client_) {
+        return;
+    }
+    try {
+        const QByteArray chunk = client_->readAll();
+        TerminalModel& terminal = parts_.form.terminal;
+        ++terminal.receiveCounter;
+        terminal.caption = QStringLiteral("Терминальное окно RxCount=%1 len=%2")
+                               .arg(terminal.receiveCounter)
+                               .arg(chunk.size());
+        const bool forThisController = chunk.isEmpty() || receive_(chunk);
+        if (forThisController) {
+            parts_.router.endReception();
+        }
+    } catch (const std::exception& e) {
+        parts_.output.setStatus(3, errorText(e));
+    }
+}
