@@ -1,4 +1,4 @@
-#include "DevSimProcess.h"
+#include "DevsimProcess.h"
 #include "GuiFixture.h"
 #include "TestFirmware.h"
 
@@ -39,11 +39,12 @@ private:
     void prepare(GuiFixture& f, int port, const QString& file);
     ControlsSeen sample(GuiFixture& f);
 
-    DevSimProcess devsim_;
+    DevsimProcess devsim_;
 };
 
 void OperationTest::initTestCase() {
-    QVERIFY(devsim_.start({QStringLiteral("--banner-interval"), QStringLiteral("200")}));
+    QVERIFY(devsim_.start({QStringLiteral("--tcp"), QStringLiteral("0"),
+                           QStringLiteral("--banner-interval"), QStringLiteral("200")}));
 }
 
 void OperationTest::prepare(GuiFixture& f, int port, const QString& file) {
@@ -74,7 +75,7 @@ ControlsSeen OperationTest::sample(GuiFixture& f) {
 void OperationTest::flashOverTcpStartedByClick() {
     GuiFixture f;
     const QString file = writeTestFirmware(f.dataDir, 20);
-    prepare(f, devsim_.port, file);
+    prepare(f, devsim_.tcpPort(), file);
 
     ControlsSeen during;
     QTimer::singleShot(150, [&] { during = sample(f); });
@@ -99,7 +100,7 @@ void OperationTest::flashOverTcpStartedByClick() {
     QFile journal(QDir(f.dataDir).filePath(QStringLiteral("velkor.jnl")));
     QVERIFY(journal.open(QIODevice::ReadOnly));
     const QByteArray entry = journal.readAll();
-    QVERIFY(entry.contains("Params:IP:127.0.0.1 Port: " + QByteArray::number(devsim_.port)));
+    QVERIFY(entry.contains("Params:IP:127.0.0.1 Port: " + QByteArray::number(devsim_.tcpPort())));
     QVERIFY(
         entry.contains("Msg:\xce\xef\xe5\xf0\xe0\xf6\xe8\xff \xe2\xfb\xef\xee\xeb\xed\xe5\xed\xe0"
                        " \xe7\xe0 "));
@@ -109,7 +110,7 @@ void OperationTest::flashOverTcpStartedByClick() {
 void OperationTest::secondClickCancels() {
     GuiFixture f;
     const QString file = writeTestFirmware(f.dataDir, 2000);
-    prepare(f, devsim_.port, file);
+    prepare(f, devsim_.tcpPort(), file);
     auto* button = f.find<QToolButton>("btnConnect");
     QString statusAtCancel;
     QTimer::singleShot(600, [&] {
@@ -136,7 +137,7 @@ void OperationTest::secondClickCancels() {
 void OperationTest::storageLoadWithOptionsFromTheWindow() {
     GuiFixture f;
     const QString file = writeTestFirmware(f.dataDir, 30);
-    prepare(f, devsim_.port, file);
+    prepare(f, devsim_.tcpPort(), file);
     f.find<QAction>("N2")->trigger();
     QTest::mouseClick(f.find<QCheckBox>("cbFinalization"), Qt::LeftButton);
     QTest::mouseClick(f.find<QCheckBox>("cbDopInitCmd"), Qt::LeftButton);

@@ -1,6 +1,7 @@
 // velkor-cli as a process: help, version, and the exit code of a usage error.
+#include "CliRun.h"
+
 #include <QFileInfo>
-#include <QProcess>
 #include <QTest>
 
 class CliBasicsTest : public QObject {
@@ -49,12 +50,13 @@ void CliBasicsTest::exitCodesAndStreams() {
     QFETCH(int, exitCode);
     QFETCH(QString, stdoutHas);
     QFETCH(QString, stderrHas);
-    QProcess cli;
-    cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
-    QVERIFY(cli.waitForFinished(10000));
-    QCOMPARE(cli.exitCode(), exitCode);
-    QVERIFY(QString::fromLocal8Bit(cli.readAllStandardOutput()).contains(stdoutHas));
-    QVERIFY(QString::fromLocal8Bit(cli.readAllStandardError()).contains(stderrHas));
+    CliRun cli(arguments);
+    cli.limitMs = 10000;
+    const CliResult run = cli.run();
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(QString::fromLocal8Bit(run.out).contains(stdoutHas));
+    QVERIFY(run.err.contains(stderrHas));
 }
 
 QTEST_GUILESS_MAIN(CliBasicsTest)

@@ -1,12 +1,12 @@
 // velkor-cli as a process against velkor-devsim: the exit codes every subcommand shares, the
 // result object of --json, progress lines, the journal entries, and fleets through the broker.
+#include "CliRun.h"
 #include "DevsimProcess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,41 +21,15 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-    QJsonObject json;
-};
-
 // Runs velkor-cli with the arguments; once standard error shows marker (when not empty), calls
 // onMarker (by default a Ctrl-C to velkor-cli).
-Run runCli(const QStringList& arguments, const QString& marker = QString(),
-           std::function<void(QProcess&)> onMarker = nullptr) {
-    QProcess cli;
-    cli.setReadChannel(QProcess::StandardError);
-    cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
-    cli.waitForStarted();
-    QByteArray err;
+CliResult runCli(const QStringList& arguments, const QString& marker = QString(),
+                 std::function<void(CliRun&)> onMarker = nullptr) {
+    CliRun cli(arguments);
     if (!marker.isEmpty()) {
-        while (!QString::fromLocal8Bit(err).contains(marker) && cli.waitForReadyRead(30000)) {
-            err += cli.readAllStandardError();
-        }
-        if (cli.state() == QProcess::Running) {
-            if (onMarker) {
-                onMarker(cli);
-            } else {
-                ::kill(pid_t(cli.processId()), SIGINT);
-            }
-        }
+        cli.whenError(marker, [&] { onMarker ? onMarker(cli) : cli.signal(SIGINT); });
     }
-    cli.waitForFinished(30000);
-    Run run;
-    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2;
-    run.out = cli.readAllStandardOutput();
-    run.err = QString::fromLocal8Bit(err + cli.readAllStandardError());
-    run.json = QJsonDocument::fromJson(run.out).object();
-    return run;
+    return cli.run();
 }
 
 // How many processes have the text among their arguments (Linux: /proc/PID/cmdline).
@@ -187,9 +161,9 @@ void CliFinishTest::exitCodes() {
     QStringList args;
     for (const QString& a : arguments) {
         if (a == "TCP") {
-            args << "--tcp" << QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort());
+            args << "--tcp" << sim.tcpAddress();
         } else if (a == "BROKER") {
-            args << "--broker" << QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort());
+            args << "--broker" << sim.brokerAddress();
         } else {
             args << (a.endsWith(".s37") ? file(a) : a);
         }
@@ -201,7 +175,7 @@ void CliFinishTest::exitCodes() {
              << "1500"
              << "--fast";
     }
-    const Run run = runCli(args);
+    const CliResult run = runCli(args);
     QVERIFY2(
         run.exitCode == exitCode,
         qPrintable(
@@ -211,12 +185,12 @@ void CliFinishTest::exitCodes() {
 void CliFinishTest::jsonResultObject() {
     DevsimProcess sim({"--tcp", "0"});
     QTemporaryDir data;
-    const QString tcp = QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort());
-    const Run run = runCli({"flash", file("good.s37"), "--tcp", tcp, "--data-dir", data.path(),
-                            "--timeout", "1500", "--json"});
+    const QString tcp = sim.tcpAddress();
+    const CliResult run = runCli({"flash", file("good.s37"), "--tcp", tcp, "--data-dir",
+                                  data.path(), "--timeout", "1500", "--json"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.count('\n') == 1, run.out.constData()); // one object, nothing else
-    const QJsonObject& o = run.json;
+    const QJsonObject o = run.json();
     QCOMPARE(o.value("subcommand").toString(), QString("flash"));
     QCOMPARE(o.value("outcome").toString(), QString("success"));
     QCOMPARE(o.value("exitCode").toInt(), 0);
@@ -230,35 +204,34 @@ void CliFinishTest::jsonResultObject() {
     // A journal that cannot be written is said even with -q, and in the result object.
     QTemporaryDir blocked;
     QVERIFY(QDir(blocked.path()).mkdir("velkor.jnl"));
-    const Run unjournalled =
+    const CliResult unjournalled =
         runCli({"send", "--tcp", tcp, "--data-dir", blocked.path(), "-q", "--json", "VER\\r"});
     QCOMPARE(unjournalled.exitCode, 0);
     QVERIFY2(unjournalled.err.contains("warning: the journal entry was not written"),
              qPrintable(unjournalled.err));
-    QCOMPARE(unjournalled.json.value("journalWritten").toBool(true), false);
+    QCOMPARE(unjournalled.json().value("journalWritten").toBool(true), false);
 
-    const Run refused = runCli({"check", file("bad.s37"), "--json", "-q"});
+    const CliResult refused = runCli({"check", file("bad.s37"), "--json", "-q"});
     QCOMPARE(refused.exitCode, 65);
-    QCOMPARE(refused.json.value("outcome").toString(), QString("file-refused"));
-    QCOMPARE(refused.json.value("exitCode").toInt(), 65);
+    QCOMPARE(refused.json().value("outcome").toString(), QString("file-refused"));
+    QCOMPARE(refused.json().value("exitCode").toInt(), 65);
     QVERIFY(refused.err.isEmpty() || !refused.err.contains("Проверка"));
 }
 
 void CliFinishTest::storeAndReadBackWithProgressLines() {
     DevsimProcess sim({"--tcp", "0"});
     QTemporaryDir data;
-    const QStringList common{"--tcp",      QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
-                             "--data-dir", data.path(),
-                             "--timeout",  "1500"};
-    const Run store = runCli(QStringList{"store", file("good.s37"), "--from-start"} + common);
+    const QStringList common{"--tcp",     sim.tcpAddress(), "--data-dir",
+                             data.path(), "--timeout",      "1500"};
+    const CliResult store = runCli(QStringList{"store", file("good.s37"), "--from-start"} + common);
     QCOMPARE(store.exitCode, 0);
     // Standard error is a pipe: plain lines, one per message, never a redrawn bar.
     QVERIFY(!store.err.contains('\r'));
     QVERIFY(store.err.contains(QStringLiteral("Загружено")));
     const QString out = file("readback.s37");
-    const Run back = runCli(QStringList{"readback", out, "--json"} + common);
+    const CliResult back = runCli(QStringList{"readback", out, "--json"} + common);
     QCOMPARE(back.exitCode, 0);
-    QCOMPARE(back.json.value("outcome").toString(), QString("success"));
+    QCOMPARE(back.json().value("outcome").toString(), QString("success"));
     QFile original(file("good.s37"));
     QFile copy(out);
     QVERIFY(original.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
@@ -314,22 +287,17 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
     QTemporaryDir data;
     const QString firmware = file(arguments[1]);
     arguments[1] = firmware;
-    const QStringList common{"--tcp",      QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
-                             "--data-dir", data.path(),
-                             "--timeout",  "20000"};
-    const Run run = runCli(arguments + common + QStringList{"--json"}, marker, [&](QProcess& cli) {
-        if (signal == 0) {
-            sim.stop();
-        } else {
-            ::kill(pid_t(cli.processId()), signal);
-        }
-    });
+    const QStringList common{"--tcp",     sim.tcpAddress(), "--data-dir",
+                             data.path(), "--timeout",      "20000"};
+    const CliResult run =
+        runCli(arguments + common + QStringList{"--json"}, marker,
+               [&](CliRun& cli) { signal == 0 ? sim.stop() : cli.signal(signal); });
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
-    QCOMPARE(run.json.value("outcome").toString(), outcome);
-    QCOMPARE(run.json.value("status").toString(), status);
-    QCOMPARE(run.json.value("journalWritten").toBool(), true);
+    QCOMPARE(run.json().value("outcome").toString(), outcome);
+    QCOMPARE(run.json().value("status").toString(), status);
+    QCOMPARE(run.json().value("journalWritten").toBool(), true);
     QVERIFY(journalOf(data.path()).contains(QStringLiteral("Msg:") + status + "\r\n"));
-    const QString position = run.json.value("resume").toString();
+    const QString position = run.json().value("resume").toString();
     QCOMPARE(!position.isEmpty(), arguments.first() == "store");
     if (position.isEmpty()) {
         return;
@@ -338,7 +306,7 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
     QVERIFY2(!position.startsWith("70:10:"), qPrintable(position));
     QVERIFY(run.err.contains(QStringLiteral("resume with --resume ") + position));
     const QStringList quick = common + QStringList{"--fast"};
-    const Run resumed = runCli(QStringList{"store", firmware, "--resume", position} + quick);
+    const CliResult resumed = runCli(QStringList{"store", firmware, "--resume", position} + quick);
     QCOMPARE(resumed.exitCode, 0);
     const QString copy = data.filePath("copy.s37");
     QCOMPARE(runCli(QStringList{"readback", copy} + quick).exitCode, 0);
@@ -351,13 +319,12 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
 void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
     DevsimProcess sim({"--broker", "0", "--ids", "1,2,7"});
     QTemporaryDir data;
-    const Run run =
-        runCli({"store", file("good.s37"), "--from-start", "--broker",
-                QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id", "1-2,5,7", "--jobs",
-                "2", "--data-dir", data.path(), "--timeout", "1500", "--json"});
+    const CliResult run = runCli({"store", file("good.s37"), "--from-start", "--broker",
+                                  sim.brokerAddress(), "--id", "1-2,5,7", "--jobs", "2",
+                                  "--data-dir", data.path(), "--timeout", "1500", "--json"});
     // The first id that failed: 5, not known to the broker.
     QVERIFY2(run.exitCode == 69, qPrintable(run.err + QString::fromUtf8(run.out)));
-    const QJsonArray results = run.json.value("results").toArray();
+    const QJsonArray results = run.json().value("results").toArray();
     QCOMPARE(results.size(), 4);
     const int expected[][2] = {{1, 0}, {2, 0}, {5, 69}, {7, 0}};
     for (int i = 0; i < 4; ++i) {
@@ -366,7 +333,7 @@ void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
         QCOMPARE(r.value("exitCode").toInt(), expected[i][1]);
         QVERIFY(r.value("elapsedMs").toDouble() >= 0);
     }
-    QCOMPARE(run.json.value("status").toString(), QString("3 of 4 succeeded"));
+    QCOMPARE(run.json().value("status").toString(), QString("3 of 4 succeeded"));
     const QString journal = journalOf(data.path());
     for (const char* id : {"ID: 1\r", "ID: 2\r", "ID: 7\r"}) {
         QVERIFY2(journal.contains(QLatin1String(id)), id);
@@ -395,10 +362,8 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
     QFETCH(int, exitCode);
     DevsimProcess sim({"--tcp", "0"});
     QTemporaryDir data;
-    const QStringList common{"--tcp",      QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
-                             "--data-dir", data.path(),
-                             "--timeout",  "5000",
-                             "--fast"};
+    const QStringList common{"--tcp",     sim.tcpAddress(), "--data-dir", data.path(),
+                             "--timeout", "5000",           "--fast"};
     QCOMPARE(runCli(QStringList{"store", file("good.s37"), "--from-start"} + common).exitCode, 0);
     QFile original(file("good.s37"));
     QVERIFY(original.open(QIODevice::ReadOnly));
@@ -420,26 +385,25 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         const QString target = kind == "link" ? "target.s37" : "missing/target.s37";
         QVERIFY(QFile::link(data.filePath(target), out));
     }
-    Run run;
+    CliResult run;
     if (kind == "bytes") {
-        QProcess shell; // the name's bytes go through the shell as they are
-        shell.setWorkingDirectory(data.path());
-        shell.start("/bin/sh",
-                    QStringList{"-c", "exec \"$0\" readback \"$(printf 'out\\377.s37')\" \"$@\"",
-                                QStringLiteral(VELKOR_CLI_PATH)} +
-                        common);
-        shell.waitForFinished(30000);
-        run.exitCode = shell.exitCode();
+        // The name's bytes go through the shell as they are.
+        CliRun shell(QStringList{"-c", "exec \"$0\" readback \"$(printf 'out\\377.s37')\" \"$@\"",
+                                 QStringLiteral(VELKOR_CLI_PATH)} +
+                         common,
+                     QStringLiteral("/bin/sh"));
+        shell.workingDirectory = data.path();
+        run = shell.run();
     } else if (kind == "fifo unread") {
         run = runCli(QStringList{"readback", out} + common, "no process reads",
-                     [](QProcess& cli) { ::kill(pid_t(cli.processId()), SIGTERM); });
+                     [](CliRun& cli) { cli.signal(SIGTERM); });
     } else {
         const QStringList json = kind.endsWith("json") ? QStringList{"--json"} : QStringList{};
         run = runCli(QStringList{"readback", out} + common + json);
     }
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
     if (kind == "fifo") {
-        QVERIFY(reader.waitForFinished(5000));
+        QVERIFY(reader.state() == QProcess::NotRunning || reader.waitForFinished(5000));
         QCOMPARE(reader.readAllStandardOutput(), expected);
     } else if (kind == "-" || kind == "/dev/stdout") {
         QCOMPARE(run.out, expected);
@@ -479,15 +443,16 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
 void CliFinishTest::parallelRunsKeepTheJournalWhole() {
     DevsimProcess sim({"--tcp", "0"});
     QTemporaryDir data;
-    std::vector<std::unique_ptr<QProcess>> runs;
+    std::vector<std::unique_ptr<CliRun>> runs;
     for (int i = 0; i < 32; ++i) {
-        runs.push_back(std::make_unique<QProcess>());
-        runs.back()->start(QStringLiteral(VELKOR_CLI_PATH),
-                           {"send", "--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
-                            "--data-dir", data.path(), "-q", QStringLiteral("VER %1\\r").arg(i)});
+        runs.push_back(std::make_unique<CliRun>(QStringList{"send", "--tcp", sim.tcpAddress(), "-q",
+                                                            QStringLiteral("VER %1\\r").arg(i)}));
+        runs.back()->dataDir = data.path();
+        runs.back()->limitMs = 30000;
+        QVERIFY(runs.back()->start());
     }
     for (auto& run : runs) {
-        QVERIFY(run->waitForFinished(30000));
+        QVERIFY(run->finish().finished);
     }
     const QStringList lines = journalOf(data.path()).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 32 * 4 + 1);
@@ -522,7 +487,7 @@ void CliFinishTest::fleetStoppedBySignal() {
                      file("good.s37"),
                      "--from-start",
                      "--broker",
-                     QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
+                     sim.brokerAddress(),
                      "--id",
                      "1-4",
                      "--jobs",
@@ -534,22 +499,12 @@ void CliFinishTest::fleetStoppedBySignal() {
     if (json) {
         args << "--json";
     }
-    QProcess fleet;
-    fleet.start(QStringLiteral(VELKOR_CLI_PATH), args);
-    QVERIFY(fleet.waitForStarted());
-    // Every id logged in and storing: a data record is in each controller's storage memory.
-    const auto storing = [&storage] {
-        for (const char* id : {".id1", ".id2", ".id3"}) {
-            QFile memory(storage + QLatin1String(id));
-            if (!memory.open(QIODevice::ReadOnly) || !memory.readAll().contains("S315")) {
-                return false;
-            }
-        }
-        return true;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(storing(), 10000);
+    CliRun fleet(args);
+    QVERIFY(fleet.start());
+    // Every id logged in and storing.
+    QTRY_VERIFY_WITH_TIMEOUT(storesData(storage, {"1", "2", "3"}), 10000);
     QCOMPARE(processesWithArgument(data.path()), 1); // the fleet alone: its members are threads
-    ::kill(pid_t(fleet.processId()), signal);
+    fleet.signal(signal);
     QElapsedTimer clock;
     clock.start();
     while (processesWithArgument(data.path()) > 0 && clock.elapsed() < 1000) {
@@ -559,11 +514,11 @@ void CliFinishTest::fleetStoppedBySignal() {
     if (signal == SIGKILL) {
         return;
     }
-    QVERIFY(fleet.state() == QProcess::NotRunning || fleet.waitForFinished(3000));
-    QCOMPARE(fleet.exitCode(), 128 + signal);
-    const QByteArray out = fleet.readAllStandardOutput();
+    const CliResult stopped = fleet.finish();
+    QCOMPARE(stopped.exitCode, 128 + signal);
+    const QByteArray& out = stopped.out;
     if (json) {
-        const QJsonArray results = QJsonDocument::fromJson(out).object().value("results").toArray();
+        const QJsonArray results = stopped.json().value("results").toArray();
         QCOMPARE(results.size(), 4);
         for (qsizetype i = 0; i < 3; ++i) {
             QVERIFY2(!results.at(i).toObject().value("resume").toString().isEmpty(),
@@ -588,9 +543,8 @@ void CliFinishTest::fleetStoppedBySignal() {
 void CliFinishTest::fleetSummaryAndPrefixedLines() {
     DevsimProcess sim({"--broker", "0", "--ids", "3,4"});
     QTemporaryDir data;
-    const Run run =
-        runCli({"send", "--broker", QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id",
-                "3,4", "--data-dir", data.path(), "--timeout", "1500", "VER"});
+    const CliResult run = runCli({"send", "--broker", sim.brokerAddress(), "--id", "3,4",
+                                  "--data-dir", data.path(), "--timeout", "1500", "VER"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.contains("[3] ") && run.err.contains("[4] "), qPrintable(run.err));
     QVERIFY(!run.err.contains("\033["));
@@ -616,7 +570,7 @@ void CliFinishTest::badIdListsAreUsageErrors_data() {
 
 void CliFinishTest::badIdListsAreUsageErrors() {
     QFETCH(QStringList, arguments);
-    const Run run = runCli(QStringList{"send"} + arguments + QStringList{"VER"});
+    const CliResult run = runCli(QStringList{"send"} + arguments + QStringList{"VER"});
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.err.contains("--id") || run.err.contains("--broker"));
 }

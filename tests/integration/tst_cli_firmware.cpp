@@ -1,7 +1,8 @@
 // velkor-cli check and header as processes on generated files: exit codes, what goes to
 // standard output, and what the file holds afterwards.
+#include "CliRun.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -78,16 +79,14 @@ void CliFirmwareTest::fileCommands() {
         file.write(content);
     }
     arguments.replaceInStrings(QStringLiteral("FILE"), path);
-    arguments.insert(1, QStringLiteral("--data-dir"));
-    arguments.insert(2, dir.filePath(QStringLiteral("data")));
-    QProcess cli;
-    cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
-    QVERIFY(cli.waitForFinished(10000));
-    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
-    const QString err = QString::fromUtf8(cli.readAllStandardError());
-    QVERIFY2(cli.exitCode() == exitCode, qPrintable(err));
-    QCOMPARE(out, output);
-    QVERIFY2(err.contains(errorHas), qPrintable(err));
+    CliRun cli(arguments);
+    cli.dataDir = dir.filePath(QStringLiteral("data"));
+    cli.limitMs = 10000;
+    const CliResult run = cli.run();
+    QVERIFY(run.finished);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+    QCOMPARE(QString::fromUtf8(run.out), output);
+    QVERIFY2(run.err.contains(errorHas), qPrintable(run.err));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), contentAfter);

@@ -1,55 +1,27 @@
 // Fleets of velkor-cli against the simulator's broker: rollouts in waves, the failure limit, the
 // campaign file that a second run picks up, and a stop signal that the campaign file survives.
 // Ids the broker does not know fail at once (69): they are the failing controllers here.
+#include "CliRun.h"
 #include "DevsimProcess.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString err;
-    QJsonObject json;
-};
-
 // Runs a fleet; with a signal, sends it once every controller of `storing` has data stored.
-Run runFleet(const QStringList& arguments, int signal, const QString& storage,
-             const QStringList& storing) {
-    QProcess cli;
-    cli.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
-    cli.waitForStarted();
+CliResult runFleet(const QStringList& arguments, int signal, const QString& storage,
+                   const QStringList& storing) {
+    CliRun cli(arguments);
     if (signal != 0) {
-        const auto stored = [&] {
-            for (const QString& id : storing) {
-                QFile memory(storage + QStringLiteral(".id") + id);
-                if (!memory.open(QIODevice::ReadOnly) || !memory.readAll().contains("S315")) {
-                    return false;
-                }
-            }
-            return true;
-        };
-        QElapsedTimer clock;
-        clock.start();
-        while (!stored() && clock.elapsed() < 10000) {
-            QTest::qWait(20);
-        }
-        ::kill(pid_t(cli.processId()), signal);
+        cli.when([&] { return storesData(storage, storing) || cli.elapsedMs() >= 10000; },
+                 [&] { cli.signal(signal); });
     }
-    cli.waitForFinished(60000);
-    Run run;
-    run.exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -2;
-    run.err = QString::fromLocal8Bit(cli.readAllStandardError());
-    run.json = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
-    return run;
+    return cli.run();
 }
 
 // "1:0 2:69 3:79 4:s": each id's exit code in the result object, s for skipped.
@@ -81,10 +53,10 @@ private:
 
 void CliFleetTest::initTestCase() {
     QVERIFY(dir_.isValid());
-    QProcess sample;
-    sample.start(QStringLiteral(VELKOR_CLI_PATH), {"sample", dir_.filePath("good.s37"), "--records",
-                                                   "20", "--header", "UNIT:LUMET52 demo 2.1"});
-    QVERIFY(sample.waitForFinished(10000) && sample.exitCode() == 0);
+    CliRun sample({"sample", dir_.filePath("good.s37"), "--records", "20", "--header",
+                   "UNIT:LUMET52 demo 2.1"});
+    sample.limitMs = 10000;
+    QCOMPARE(sample.run().exitCode, 0);
 }
 
 void CliFleetTest::rollouts_data() {
@@ -142,8 +114,7 @@ void CliFleetTest::rollouts() {
         for (const QString& o : options) {
             args << (o == "STATE" ? state : o.endsWith(".s37") ? dir_.filePath(o) : o);
         }
-        args << "--broker" << QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()) << "--data-dir"
-             << data.path() << "--timeout"
+        args << "--broker" << sim.brokerAddress() << "--data-dir" << data.path() << "--timeout"
              << "1500"
              << "--json";
         if (options.first() == "send") {
@@ -151,12 +122,12 @@ void CliFleetTest::rollouts() {
         }
         return runFleet(args, signal, storage, {"1", "2", "3"});
     };
-    const Run first = run(simIds, signal != 0 ? QStringList{"--delay", "60"} : QStringList{});
-    QCOMPARE(codesOf(first.json), codes);
+    const CliResult first = run(simIds, signal != 0 ? QStringList{"--delay", "60"} : QStringList{});
+    QCOMPARE(codesOf(first.json()), codes);
     QCOMPARE(first.exitCode, exitCode);
     if (exitCode == 79) {
-        QVERIFY2(first.json.value("notStarted").toArray().size() > 0, qPrintable(first.err));
-        QVERIFY(!first.json.value("stopReason").toString().isEmpty());
+        QVERIFY2(first.json().value("notStarted").toArray().size() > 0, qPrintable(first.err));
+        QVERIFY(!first.json().value("stopReason").toString().isEmpty());
     }
     if (!before.isEmpty()) {
         QVERIFY2(first.err.contains("line 2 is not a whole record"), qPrintable(first.err));
@@ -166,10 +137,10 @@ void CliFleetTest::rollouts() {
     }
     const int stopped = signal;
     signal = 0;
-    const Run second = run(QStringLiteral("1,2,3,4"), {});
-    QCOMPARE(codesOf(second.json), again);
+    const CliResult second = run(QStringLiteral("1,2,3,4"), {});
+    QCOMPARE(codesOf(second.json()), again);
     QCOMPARE(second.exitCode, 0);
-    for (const QJsonValue& v : second.json.value("results").toArray()) {
+    for (const QJsonValue& v : second.json().value("results").toArray()) {
         // The ids that were storing went on from where they stopped, not from the start.
         const QJsonObject r = v.toObject();
         QCOMPARE(r.contains("resumedFrom"), stopped != 0 && r.value("id").toInt() <= 3);

@@ -1,11 +1,10 @@
 // velkor-cli send as a process against small servers on loopback: answers printed as they
 // came, the exit codes, and Ctrl-C.
+#include "CliRun.h"
 #include "connections/BrokerFrame.h"
 #include "core/Cp1251.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -77,52 +76,19 @@ private:
     QByteArray chunk_;
 };
 
-// The peak resident memory of a process so far, in kB (0 once it is gone).
-qint64 peakMemoryKb(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-        }
-    }
-    return 0;
-}
-
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-    qint64 ms = 0;
-    qint64 peakKb = 0;
-};
-
-Run runCli(const QStringList& arguments, int interruptAfterMs = -1,
-           const QString& subcommand = QStringLiteral("send"), QString* journal = nullptr) {
+// velkor-cli with a data folder of its own, its peak memory sampled; with interruptAfterMs, a
+// Ctrl-C then. The servers live in this process: its event loop goes on while the CLI works.
+CliResult runCli(const QStringList& arguments, int interruptAfterMs = -1,
+                 const QString& subcommand = QStringLiteral("send"), QString* journal = nullptr) {
     QTemporaryDir dataDir;
-    QProcess cli;
-    QElapsedTimer clock;
-    clock.start();
-    cli.start(QStringLiteral(VELKOR_CLI_PATH),
-              QStringList{subcommand, "--data-dir", dataDir.path()} + arguments);
-    cli.waitForStarted();
-    bool interrupted = false;
-    Run run;
-    // The servers live in this process: keep its event loop running while the CLI works.
-    while (cli.state() != QProcess::NotRunning && clock.elapsed() < 15000) {
-        if (interruptAfterMs >= 0 && !interrupted && clock.elapsed() >= interruptAfterMs) {
-            ::kill(pid_t(cli.processId()), SIGINT);
-            interrupted = true;
-        }
-        run.peakKb = std::max(run.peakKb, peakMemoryKb(cli.processId()));
-        QTest::qWait(5);
+    CliRun cli(QStringList{subcommand} + arguments);
+    cli.dataDir = dataDir.path();
+    cli.limitMs = 15000;
+    cli.samplesMemory = true;
+    if (interruptAfterMs >= 0) {
+        cli.when([&] { return cli.elapsedMs() >= interruptAfterMs; }, [&] { cli.signal(SIGINT); });
     }
-    run.ms = clock.elapsed();
-    run.exitCode = cli.exitCode();
-    run.out = cli.readAllStandardOutput();
-    run.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    const CliResult run = cli.run();
     QFile entries(dataDir.filePath(QStringLiteral("velkor.jnl")));
     if (journal != nullptr && entries.open(QIODevice::ReadOnly)) {
         *journal = Cp1251::decode(entries.readAll());
@@ -154,7 +120,8 @@ private slots:
 
 void CliSendTest::answersArePrintedAsTheyCame() {
     AnswerServer echo([](const QByteArray& in) { return "OK " + in; });
-    const Run run = runCli({"--tcp", echo.address(), "--timeout", "2000", "VER\\r", "\\\\x\\n"});
+    const CliResult run =
+        runCli({"--tcp", echo.address(), "--timeout", "2000", "VER\\r", "\\\\x\\n"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(echo.received, QByteArray("VER\r\\x\n"));
     QCOMPARE(run.out, QByteArray("OK VER\rOK \\x\n"));
@@ -162,7 +129,7 @@ void CliSendTest::answersArePrintedAsTheyCame() {
 
 void CliSendTest::silentDeviceGivesSeventyFive() {
     AnswerServer silent([](const QByteArray&) { return QByteArray(); });
-    const Run run = runCli({"--tcp", silent.address(), "--timeout", "300", "A", "B"});
+    const CliResult run = runCli({"--tcp", silent.address(), "--timeout", "300", "A", "B"});
     QCOMPARE(run.exitCode, 75);
     QCOMPARE(silent.received, QByteArray("A")); // stops at the first unanswered command
     QVERIFY(run.err.contains("no answer to \"A\""));
@@ -176,7 +143,7 @@ void CliSendTest::refusedConnectionGivesSixtyNine() {
         closed.listen(QHostAddress::LocalHost);
         port = closed.serverPort();
     }
-    const Run run = runCli({"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "VER"});
+    const CliResult run = runCli({"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "VER"});
     QCOMPARE(run.exitCode, 69);
     QVERIFY2(run.err.contains("порт не доступен. Возможно он занят!"), qPrintable(run.err));
     QVERIFY(run.ms < 5000);
@@ -188,7 +155,8 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
         return request ? BrokerFrame::encode({0x41, request->hardwareId, "got " + request->payload})
                        : QByteArray("garbage");
     });
-    const Run run = runCli({"--broker", broker.address(), "--id", "1", "--timeout", "2000", "VER"});
+    const CliResult run =
+        runCli({"--broker", broker.address(), "--id", "1", "--timeout", "2000", "VER"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(broker.received, QByteArray::fromHex("01410100000003000300564552DD17"));
     QCOMPARE(run.out, QByteArray("got VER"));
@@ -197,7 +165,7 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
     AnswerServer empty([](const QByteArray&) {
         return BrokerFrame::encode({0xC1, 1, QByteArray()}); // no controller with that id
     });
-    const Run offline = runCli({"--broker", empty.address(), "--id", "1", "VER"});
+    const CliResult offline = runCli({"--broker", empty.address(), "--id", "1", "VER"});
     QCOMPARE(offline.exitCode, 69);
     QVERIFY(offline.err.contains("БРОКЕР:LUMET не найден...\nПовторите операцию позже..."));
 
@@ -207,12 +175,13 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
         frame[frame.size() - 1] = char(frame.back() ^ 0x5A); // a damaged CRC
         return frame;
     });
-    const Run damaged = runCli({"--broker", damaging.address(), "--id", "1", "VER"});
+    const CliResult damaged = runCli({"--broker", damaging.address(), "--id", "1", "VER"});
     QCOMPARE(damaged.exitCode, 75);
     QVERIFY(damaged.err.contains("failed its CRC check"));
 
     // A command no broker frame can carry is refused before anything is opened.
-    const Run tooLong = runCli({"--broker", broker.address(), "--id", "1", QString(3000, 'A')});
+    const CliResult tooLong =
+        runCli({"--broker", broker.address(), "--id", "1", QString(3000, 'A')});
     QCOMPARE(tooLong.exitCode, 64);
 }
 
@@ -240,7 +209,7 @@ void CliSendTest::peerThatNeverPausesIsCutOff() {
     QFETCH(bool, overflows);
     FloodServer flood(chunk);
     link.insert(1, flood.address());
-    const Run run = runCli(link + QStringList{"--timeout", "2000", "VER"});
+    const CliResult run = runCli(link + QStringList{"--timeout", "2000", "VER"});
     QCOMPARE(run.exitCode, 75);
     QVERIFY2(run.err.contains(overflows ? "передает данные без остановки" : "no answer to \"VER\""),
              qPrintable(run.err));
@@ -271,14 +240,15 @@ void CliSendTest::brokerAnswersFromOtherIdsAndHeaders() {
     QFETCH(QByteArray, reply);
     QFETCH(QByteArray, out);
     AnswerServer broker([&reply](const QByteArray&) { return reply; });
-    const Run run = runCli({"--broker", broker.address(), "--id", "1", "--timeout", "2000", "VER"});
+    const CliResult run =
+        runCli({"--broker", broker.address(), "--id", "1", "--timeout", "2000", "VER"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, out);
 }
 
 void CliSendTest::ctrlCCancelsTheWait() {
     AnswerServer silent([](const QByteArray&) { return QByteArray(); });
-    const Run run = runCli({"--tcp", silent.address(), "--timeout", "20000", "VER"}, 500);
+    const CliResult run = runCli({"--tcp", silent.address(), "--timeout", "20000", "VER"}, 500);
     QCOMPARE(run.exitCode, 130);
     QVERIFY2(run.ms < 3000, qPrintable(QString::number(run.ms)));
     QVERIFY(run.err.contains("Отменено пользователем."));
@@ -286,14 +256,14 @@ void CliSendTest::ctrlCCancelsTheWait() {
 
 void CliSendTest::droppedConnectionEndsTheWaitAtOnce() {
     AnswerServer closing([](const QByteArray&) { return QByteArray("<close>"); });
-    const Run run = runCli({"--tcp", closing.address(), "--timeout", "20000", "VER", "X"});
+    const CliResult run = runCli({"--tcp", closing.address(), "--timeout", "20000", "VER", "X"});
     QCOMPARE(run.exitCode, 75);
     QCOMPARE(closing.received, QByteArray("VER"));
     QVERIFY2(run.ms < 3000, qPrintable(QString::number(run.ms)));
 }
 
 void CliSendTest::missingConnectionIsAUsageError() {
-    const Run run = runCli({"VER"});
+    const CliResult run = runCli({"VER"});
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.err.contains("--serial, --tcp or --broker"));
 }
@@ -323,7 +293,7 @@ void CliSendTest::ipv6AddressesInBrackets() {
         arguments << "--id"
                   << "1";
     }
-    const Run run = runCli(arguments);
+    const CliResult run = runCli(arguments);
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(run.out, QByteArray("OK"));
 }
@@ -369,8 +339,8 @@ void CliSendTest::versionQueryEndsAsEveryOperation() {
     const QStringList link = broker ? QStringList{"--broker", server.address(), "--id", "7"}
                                     : QStringList{"--tcp", server.address()};
     QString entries;
-    const Run run = runCli(link + QStringList{"--timeout", "300", "--json"}, -1,
-                           QStringLiteral("version"), &entries);
+    const CliResult run = runCli(link + QStringList{"--timeout", "300", "--json"}, -1,
+                                 QStringLiteral("version"), &entries);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(("\"outcome\":\"" + outcome + "\"").toUtf8()), run.out.constData());
     QVERIFY2(entries.contains(journal), qPrintable(entries));

@@ -1,9 +1,9 @@
 // velkor-devsim's fault options seen from a scripted TCP client, and its command line: the
 // help text, bad options and a port that is taken.
+#include "CliRun.h"
 #include "DevsimProcess.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -42,18 +42,11 @@ QList<bool> answeredPattern(const QStringList& options, int commands) {
     return answered;
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run runDevsim(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(VELKOR_DEVSIM_PATH), arguments);
-    process.waitForFinished(5000);
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+// velkor-devsim's command line, run to its end.
+CliResult runDevsim(const QStringList& arguments) {
+    CliRun devsim(arguments, QStringLiteral(VELKOR_DEVSIM_PATH));
+    devsim.limitMs = 5000;
+    return devsim.run();
 }
 
 } // namespace
@@ -174,7 +167,7 @@ void DevsimFaultsTest::garbageFollowsTheAnswer() {
 }
 
 void DevsimFaultsTest::helpDocumentsEveryOption() {
-    const Run run = runDevsim({"--help"});
+    const CliResult run = runDevsim({"--help"});
     QCOMPARE(run.exitCode, 0);
     for (const char* option : {"--tcp",
                                "--pty",
@@ -205,7 +198,7 @@ void DevsimFaultsTest::helpDocumentsEveryOption() {
                                "--split-frame-every",
                                "--frame-gap",
                                "--double-frame-every"}) {
-        QVERIFY2(run.out.contains(QLatin1String(option) + ' '), option);
+        QVERIFY2(run.out.contains(QByteArray(option) + ' '), option);
     }
 }
 
@@ -223,7 +216,7 @@ void DevsimFaultsTest::badOptionsExitWithUsageError_data() {
 void DevsimFaultsTest::badOptionsExitWithUsageError() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, named);
-    const Run run = runDevsim(arguments);
+    const CliResult run = runDevsim(arguments);
     QCOMPARE(run.exitCode, 64);
     QVERIFY2(run.err.contains(named), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
@@ -232,7 +225,7 @@ void DevsimFaultsTest::badOptionsExitWithUsageError() {
 void DevsimFaultsTest::takenPortExitsUnavailable() {
     QTcpServer taken;
     QVERIFY(taken.listen(QHostAddress::LocalHost));
-    const Run run = runDevsim({"--tcp", QString::number(taken.serverPort())});
+    const CliResult run = runDevsim({"--tcp", QString::number(taken.serverPort())});
     QCOMPARE(run.exitCode, 69);
     QVERIFY2(run.err.contains(QString::number(taken.serverPort())), qPrintable(run.err));
 }
@@ -249,7 +242,7 @@ void DevsimFaultsTest::unusableFilesExitWithIoError_data() {
 
 void DevsimFaultsTest::unusableFilesExitWithIoError() {
     QFETCH(QStringList, arguments);
-    const Run run = runDevsim(arguments);
+    const CliResult run = runDevsim(arguments);
     QCOMPARE(run.exitCode, 74);
     QVERIFY2(run.err.contains("/nonexistent/"), qPrintable(run.err));
     QVERIFY(!run.out.contains("ready"));

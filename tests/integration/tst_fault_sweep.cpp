@@ -12,6 +12,7 @@
 // kind of fault, spread over the links, exchanges and commands, and a clean run of each
 // operation. VELKOR_SWEEP_SHARD=I/N runs every Nth row from the Ith (from 0);
 // VELKOR_SWEEP_RESULTS=FILE appends one line per row: name, verdict, exit code, outcome, detail.
+#include "CliRun.h"
 #include "DevsimProcess.h"
 #include "SRecordText.h"
 #include "StorageArea.h"
@@ -19,9 +20,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,7 +40,7 @@ constexpr int kCutGapMs = 100;
 constexpr int kAnswerGapMs = 200;
 constexpr int kPages = 100;
 constexpr int kCliLimitMs = 60000;
-const QByteArray kResetPrompt = "Ожидание сброса устройства...";
+const QString kResetPrompt = QStringLiteral("Ожидание сброса устройства...");
 
 // What each operation sends, as the faults name it: COMMAND:N is the Nth answer to COMMAND.
 // A store sends PAGEWRITE nine times: seven text lines, the descriptor and its zero trailer;
@@ -127,14 +126,9 @@ void resetBehindBroker(quint16 brokerPort) {
     }
 }
 
-struct CliRun {
-    bool finished = false;
-    int exitCode = -1;
-    QJsonObject json;
-    QByteArray err;
-
-    QString outcome() const { return json.value(QStringLiteral("outcome")).toString(); }
-};
+QString outcomeOf(const CliResult& run) {
+    return run.json().value(QStringLiteral("outcome")).toString();
+}
 
 // What a row found: "ok" and "failed-honestly" pass; "false-success", "false-failure",
 // "silent-corruption", "unnamed-failure", "resume-failed", "failed-without-fault", "hung" and
@@ -156,8 +150,8 @@ Finding harness(const QString& why) {
 }
 
 // Exit 0 exactly when the firmware arrived whole; a failure with a named cause.
-Finding judge(const CliRun& run, const QString& contentProblem) {
-    Finding f{{}, contentProblem, run.exitCode, run.outcome()};
+Finding judge(const CliResult& run, const QString& contentProblem) {
+    Finding f{{}, contentProblem, run.exitCode, outcomeOf(run)};
     const bool holds = contentProblem.isEmpty();
     if (!run.finished) {
         f.verdict = QStringLiteral("hung");
@@ -200,7 +194,7 @@ private:
     bool finalises() const { return operation_ == QStringLiteral("store"); }
     QString storeProblem() const;
     QStringList cliOptions(const DevsimProcess& sim) const;
-    CliRun cli(const QStringList& arguments, const DevsimProcess& sim) const;
+    CliResult cli(const QStringList& arguments, const DevsimProcess& sim) const;
 
     QString operation_;
     QString way_;
@@ -253,21 +247,16 @@ QStringList SweepRow::simulatorArguments(bool withFault) const {
 }
 
 // Every wait of the loader as long as the answer wait, and the pause after "i" short.
-QProcessEnvironment shortWaits() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VELKOR_WAITS"),
-               QStringLiteral("page-write=%1,reprogram=%1,restart=%1,programming-start=%1,"
-                              "bootloader-pause=50")
-                   .arg(kWaitMs));
-    return env;
+QString shortWaits() {
+    return QStringLiteral("page-write=%1,reprogram=%1,restart=%1,programming-start=%1,"
+                          "bootloader-pause=50")
+        .arg(kWaitMs);
 }
 
 QStringList SweepRow::cliOptions(const DevsimProcess& sim) const {
-    QStringList options =
-        way_ == QStringLiteral("tcp")
-            ? QStringList{"--tcp", QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort())}
-            : QStringList{"--broker", QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()), "--id",
-                          "1"};
+    QStringList options = way_ == QStringLiteral("tcp")
+                              ? QStringList{"--tcp", sim.tcpAddress()}
+                              : QStringList{"--broker", sim.brokerAddress(), "--id", "1"};
     options << "--timeout" << QString::number(kWaitMs) << "--answer-gap"
             << QString::number(kAnswerGapMs) << "--json"
             << "--data-dir" << dir_.path();
@@ -279,27 +268,14 @@ QStringList SweepRow::cliOptions(const DevsimProcess& sim) const {
 
 // velkor-cli against the simulator; a flash through the broker gets its restart once it waits
 // for one.
-CliRun SweepRow::cli(const QStringList& arguments, const DevsimProcess& sim) const {
-    QProcess p;
-    p.setProcessEnvironment(shortWaits());
-    p.setReadChannel(QProcess::StandardError);
-    p.start(QStringLiteral(VELKOR_CLI_PATH), arguments + cliOptions(sim));
-    CliRun run;
+CliResult SweepRow::cli(const QStringList& arguments, const DevsimProcess& sim) const {
+    CliRun cli(arguments + cliOptions(sim));
+    cli.environment.insert(QStringLiteral("VELKOR_WAITS"), shortWaits());
+    cli.limitMs = kCliLimitMs;
     if (arguments.first() == QStringLiteral("flash") && way_ == QStringLiteral("broker")) {
-        while (!run.err.contains(kResetPrompt) && p.waitForReadyRead(10000)) {
-            run.err += p.readAllStandardError();
-        }
-        resetBehindBroker(sim.brokerPort());
+        cli.whenError(kResetPrompt, [&sim] { resetBehindBroker(sim.brokerPort()); });
     }
-    run.finished = p.waitForFinished(kCliLimitMs);
-    if (!run.finished) {
-        p.kill();
-        p.waitForFinished(3000);
-    }
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.json = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-    run.err += p.readAllStandardError();
-    return run;
+    return cli.run();
 }
 
 // Empty when the simulator's flash image is the firmware's data; otherwise what it is.
@@ -317,7 +293,7 @@ Finding SweepRow::flash() {
     if (!sim.isReady()) {
         return harness(sim.errorOutput());
     }
-    const CliRun run = cli({"flash", path("fw.s37"), "--reset-wait", "3"}, sim);
+    const CliResult run = cli({"flash", path("fw.s37"), "--reset-wait", "3"}, sim);
     sim.stop();
     return judge(run, imageProblem(readFile(deviceFile("image.txt"))));
 }
@@ -343,13 +319,13 @@ Finding SweepRow::store() {
     if (finalises()) {
         store << "--finalize";
     }
-    const CliRun run = cli(store, sim);
+    const CliResult run = cli(store, sim);
     sim.stop();
     Finding found = judge(run, storeProblem());
     if (!run.finished || run.exitCode == 0) {
         return found;
     }
-    const QString resume = run.json.value(QStringLiteral("resume")).toString();
+    const QString resume = run.json().value(QStringLiteral("resume")).toString();
     if (resume.isEmpty()) {
         found.verdict = QStringLiteral("unnamed-failure");
         found.detail = QStringLiteral("no resume position; ") + found.detail;
@@ -366,12 +342,12 @@ Finding SweepRow::resumeStore(Finding failed, const QString& resume) {
     if (!sim.isReady()) {
         return harness(sim.errorOutput());
     }
-    const CliRun run = cli({"store", path("fw.s37"), "--resume", resume}, sim);
+    const CliResult run = cli({"store", path("fw.s37"), "--resume", resume}, sim);
     sim.stop();
     const QString problem = StorageArea::mismatch(readFile(deviceFile("storage.bin")), stored_);
     if (!run.finished || run.exitCode != 0) {
         failed.verdict = QStringLiteral("resume-failed");
-        failed.detail += QStringLiteral(": exit %1, %2").arg(run.exitCode).arg(run.outcome());
+        failed.detail += QStringLiteral(": exit %1, %2").arg(run.exitCode).arg(outcomeOf(run));
     } else if (!problem.isEmpty()) {
         failed.verdict = QStringLiteral("silent-corruption");
         failed.detail += QStringLiteral(": resumed with exit 0, ") + problem;
@@ -388,7 +364,7 @@ Finding SweepRow::readBack() {
     if (!sim.isReady()) {
         return harness(sim.errorOutput());
     }
-    const CliRun run = cli({"readback", path("back.s37")}, sim);
+    const CliResult run = cli({"readback", path("back.s37")}, sim);
     sim.stop();
     const QByteArray back = readFile(path("back.s37"));
     Finding found = judge(run, back == firmware_.text ? QString()

@@ -1,13 +1,13 @@
 // Flashing through velkor-cli into the simulator over each way of reaching a controller: the
 // simulator's programmed image must equal the file's data, and a file for another device type
 // must not be programmed at all.
+#include "CliRun.h"
 #include "DevsimProcess.h"
 #include "SRecordText.h"
 #include "connections/BrokerFrame.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,31 +39,14 @@ QByteArray firmware(const QByteArray& header, int records, QByteArray& data) {
     return text;
 }
 
-struct FlashRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 // Runs velkor-cli flash; once it waits for the controller's restart, restart() runs (the
 // engineer resets the controller).
-FlashRun flash(const QStringList& arguments, const std::function<void()>& restart = {}) {
-    QProcess cli;
-    cli.setReadChannel(QProcess::StandardError); // the status lines the restart waits for
-    cli.start(QStringLiteral(VELKOR_CLI_PATH), QStringList{QStringLiteral("flash")} + arguments);
-    FlashRun run;
+CliResult flash(const QStringList& arguments, const std::function<void()>& restart = {}) {
+    CliRun cli(QStringList{QStringLiteral("flash")} + arguments);
     if (restart) {
-        while (!run.err.contains("Ожидание сброса устройства...") && cli.waitForReadyRead(10000)) {
-            run.err += cli.readAllStandardError();
-        }
-        restart();
+        cli.whenError(QStringLiteral("Ожидание сброса устройства..."), restart);
     }
-    if (cli.waitForFinished(60000)) {
-        run.exitCode = cli.exitCode();
-    }
-    run.out = cli.readAllStandardOutput();
-    run.err += cli.readAllStandardError();
-    return run;
+    return cli.run();
 }
 
 // Restarts the controller of a hardware id behind the broker, as a press of its reset button
@@ -114,22 +97,22 @@ void FlashDevsimTest::wholeFileLandsInTheSimulatedFlash() {
     QString imageFile = image;
     std::function<void()> restart;
     if (way == QStringLiteral("tcp")) {
-        link = {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort())};
+        link = {QStringLiteral("--tcp"), sim.tcpAddress()};
     } else if (way == QStringLiteral("broker")) {
-        link = {QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
-                QStringLiteral("--id"), QStringLiteral("2")};
+        link = {QStringLiteral("--broker"), sim.brokerAddress(), QStringLiteral("--id"),
+                QStringLiteral("2")};
         imageFile += QStringLiteral(".id2");
         // A controller behind the broker is running already: the engineer resets it.
         restart = [&sim] { resetBehindBroker(sim.brokerPort(), 2); };
     } else {
         link = {QStringLiteral("--serial"), sim.ptyPath()};
     }
-    const FlashRun run =
+    const CliResult run =
         flash(QStringList{file, QStringLiteral("--timeout"), QStringLiteral("3000"),
                           QStringLiteral("--data-dir"), dir.path()} +
                   link,
               restart);
-    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY(run.err.contains("Программирование закончено успешно."));
 
     QFile programmed(imageFile);
@@ -153,9 +136,8 @@ void FlashDevsimTest::fileForAnotherDeviceIsNotProgrammed() {
                        QStringLiteral("--banner-interval"), QStringLiteral("200"),
                        QStringLiteral("--image-out"), image});
     QVERIFY(sim.isReady());
-    const FlashRun run =
-        flash({file, QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort()),
-               QStringLiteral("--data-dir"), dir.path()});
+    const CliResult run = flash({file, QStringLiteral("--tcp"), sim.tcpAddress(),
+                                 QStringLiteral("--data-dir"), dir.path()});
     QCOMPARE(run.exitCode, 76);
     QVERIFY(run.err.contains("Несовместимость прошивки..."));
     QVERIFY(run.err.contains("Сигнатура файла не совпадает с переданной устройством!"));

@@ -3,14 +3,13 @@
 // the file, also over a link that pauses inside answers, in the normal and the fast exchange,
 // and both put the same bytes on the wire; an interrupted upload resumes, and a finalisation
 // reaches the controller's restart.
+#include "CliRun.h"
 #include "DevsimProcess.h"
 #include "SRecordText.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -36,12 +35,6 @@ QByteArray firmwareText(int records) {
     return text + record('7', QByteArray::fromHex("00008000")) + "\r\n";
 }
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 class Bench {
 public:
     Bench() {
@@ -58,19 +51,12 @@ public:
 
     // velkor-cli with the storage write's 30 s answer wait shortened: a lost answer is waited
     // for about as long as the test's --timeout, not half a minute.
-    Run cli(const QStringList& arguments, int timeoutMs = 240000) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VELKOR_WAITS"), QStringLiteral("page-write=1500"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(VELKOR_CLI_PATH),
-                arguments + QStringList{QStringLiteral("--data-dir"), dir.path()});
-        p.waitForFinished(timeoutMs);
-        Run run;
-        run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        run.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        run.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return run;
+    CliResult cli(const QStringList& arguments) {
+        CliRun run(arguments);
+        run.environment.insert(QStringLiteral("VELKOR_WAITS"), QStringLiteral("page-write=1500"));
+        run.dataDir = dir.path();
+        run.limitMs = 240000;
+        return run.run();
     }
 
     QByteArray readBack() const {
@@ -127,25 +113,21 @@ private:
 
 // Runs velkor-cli while this process's event loop goes on (the relay lives in it).
 int cliWithEvents(const QStringList& arguments) {
-    QProcess p;
-    QSignalSpy finished(&p, &QProcess::finished);
-    p.start(QStringLiteral(VELKOR_CLI_PATH), arguments);
-    if (!finished.wait(120000)) {
-        return -1;
-    }
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    CliRun cli(arguments);
+    cli.limitMs = 120000;
+    return cli.run().exitCode;
 }
 
 QStringList connection(const DevsimProcess& sim, const QString& way) {
     if (way == QStringLiteral("broker")) {
-        return {QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(sim.brokerPort()),
-                QStringLiteral("--id"), QStringLiteral("1")};
+        return {QStringLiteral("--broker"), sim.brokerAddress(), QStringLiteral("--id"),
+                QStringLiteral("1")};
     }
     if (way == QStringLiteral("pty")) {
         return {QStringLiteral("--serial"), sim.ptyPath(), QStringLiteral("--baud"),
                 QStringLiteral("115200")};
     }
-    return {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort())};
+    return {QStringLiteral("--tcp"), sim.tcpAddress()};
 }
 
 void addStorageColumns() {
@@ -169,11 +151,11 @@ void storeAndReadBack() {
     Bench b;
     b.writeFirmware(records); // about 100 bytes each
     const QStringList link = connection(sim, way) + exchange;
-    const Run store =
+    const CliResult store =
         b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "1500"} + link);
     QVERIFY2(store.exitCode == 0, qPrintable(store.err));
-    QVERIFY(store.out.startsWith(QStringLiteral("stored: Прошивка Num:")));
-    const Run readBack = b.cli(QStringList{"readback", b.back, "--timeout", "1500"} + link);
+    QVERIFY(QString::fromLocal8Bit(store.out).startsWith(QStringLiteral("stored: Прошивка Num:")));
+    const CliResult readBack = b.cli(QStringList{"readback", b.back, "--timeout", "1500"} + link);
     QVERIFY2(readBack.exitCode == 0, qPrintable(readBack.err));
     QVERIFY(readBack.err.contains(kMatched));
     QCOMPARE(b.readBack(), b.text);
@@ -273,7 +255,7 @@ void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
     Bench b;
     b.writeFirmware(50);
     const QStringList link = connection(sim, QStringLiteral("tcp"));
-    const Run first =
+    const CliResult first =
         b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "3000"} + link);
     QCOMPARE(first.exitCode, 75);
     const QRegularExpressionMatch resume =
@@ -281,11 +263,11 @@ void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
     QVERIFY2(resume.hasMatch(), qPrintable(first.err));
     QCOMPARE(resume.captured(3), QStringLiteral("29"));
     // The second connection gets its own count of writes: 30 more are plenty for the rest.
-    const Run second = b.cli(
+    const CliResult second = b.cli(
         QStringList{"store", b.file, "--resume", resume.captured(0).mid(9), "--timeout", "3000"} +
         link);
     QVERIFY2(second.exitCode == 0, qPrintable(second.err));
-    const Run readBack = b.cli(QStringList{"readback", b.back} + link);
+    const CliResult readBack = b.cli(QStringList{"readback", b.back} + link);
     QVERIFY2(readBack.exitCode == 0, qPrintable(readBack.err));
     QCOMPARE(b.readBack(), b.text);
     QVERIFY(b.journal().contains("Msg:\xce\xef\xe5\xf0\xe0\xf6\xe8\xff \xed\xe5 "));
@@ -301,7 +283,7 @@ void StorageDevsimTest::finalisationReprogramsAndRestarts() {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("  SILENCETIME 300\r\n\r\n");
     f.close();
-    const Run store =
+    const CliResult store =
         b.cli(QStringList{"store", b.file, "--from-start", "--finalize", "--init-commands", init,
                           "--password", "s3cret", "--debug"} +
               connection(sim, QStringLiteral("tcp")));
@@ -350,7 +332,7 @@ void StorageDevsimTest::exitCodes() {
     }
     arguments.replaceInStrings(QStringLiteral("FILE"), b.file);
     arguments.replaceInStrings(QStringLiteral("OUT"), b.back);
-    const Run run = b.cli(arguments + connection(sim, QStringLiteral("tcp")));
+    const CliResult run = b.cli(arguments + connection(sim, QStringLiteral("tcp")));
     QCOMPARE(run.exitCode, code);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(!QFile::exists(b.back));
@@ -361,23 +343,19 @@ void StorageDevsimTest::interruptLeavesAResumePosition() {
     QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
     b.writeFirmware(200);
-    QProcess p;
-    p.start(QStringLiteral(VELKOR_CLI_PATH),
-            QStringList{"store", b.file, "--from-start", "--data-dir", b.dir.path()} +
-                connection(sim, QStringLiteral("tcp")));
-    QVERIFY(p.waitForStarted());
+    CliRun cli(QStringList{"store", b.file, "--from-start"} +
+               connection(sim, QStringLiteral("tcp")));
+    cli.dataDir = b.dir.path();
     // Ctrl-C once pieces have been confirmed, so that the position must have moved on.
-    p.setReadChannel(QProcess::StandardError);
-    QByteArray err;
-    while (!err.contains("Str:") &&
-           !QString::fromLocal8Bit(err).contains(QStringLiteral("Загружено")) &&
-           p.waitForReadyRead(20000)) {
-        err += p.readAllStandardError();
-    }
-    ::kill(pid_t(p.processId()), SIGINT);
-    QVERIFY(p.waitForFinished(20000));
-    QCOMPARE(p.exitCode(), 130);
-    const QString text = QString::fromLocal8Bit(err + p.readAllStandardError());
+    cli.when(
+        [&cli] {
+            const QString err = cli.errorSoFar();
+            return err.contains("Str:") || err.contains(QStringLiteral("Загружено"));
+        },
+        [&cli] { cli.signal(SIGINT); });
+    const CliResult run = cli.run();
+    QCOMPARE(run.exitCode, 130);
+    const QString& text = run.err;
     QVERIFY2(text.contains(QStringLiteral("resume with --resume 7")), qPrintable(text));
     // Progress was kept: not the start of the text (page 70, address 10, line 0).
     QVERIFY2(!text.contains(QStringLiteral("resume with --resume 70:10:0")), qPrintable(text));

@@ -1,7 +1,7 @@
 // The main window on a real X server (a virtual one, xvfb-run): real fonts and real geometry,
 // which the offscreen platform does not have. A flash runs against the simulator while every
 // status text is watched for being cut without its whole in the tooltip.
-#include "DevSimProcess.h"
+#include "DevsimProcess.h"
 #include "GuiFixture.h"
 #include "TestFirmware.h"
 #include "app/ElidedLabel.h"
@@ -66,12 +66,13 @@ private slots:
     void restoredWindowIsOnScreen();
 
 private:
-    DevSimProcess devsim_;
+    DevsimProcess devsim_;
 };
 
 void WindowOnScreenTest::initTestCase() {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    QVERIFY(devsim_.start({QStringLiteral("--banner-interval"), QStringLiteral("200")}));
+    QVERIFY(devsim_.start({QStringLiteral("--tcp"), QStringLiteral("0"),
+                           QStringLiteral("--banner-interval"), QStringLiteral("200")}));
 }
 
 void WindowOnScreenTest::flashShowsEveryStatusWhole() {
@@ -80,7 +81,7 @@ void WindowOnScreenTest::flashShowsEveryStatusWhole() {
     f.start();
     QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
     f.loader().form.IPEdit.text = QStringLiteral("127.0.0.1");
-    f.find<QSpinBox>("PortNum")->setValue(devsim_.port);
+    f.find<QSpinBox>("PortNum")->setValue(devsim_.tcpPort());
     f.dialogs.queueFile(file);
     QTest::mouseClick(f.find<QToolButton>("btnOpen"), Qt::LeftButton);
     // A long message, as the storage load writes them, must be cut with its tooltip too.
@@ -100,7 +101,8 @@ void WindowOnScreenTest::flashShowsEveryStatusWhole() {
     QVERIFY2(watch.shownTexts.size() > 5, qPrintable(watch.shownTexts.join(QLatin1Char('\n'))));
     QVERIFY(watch.samples > 20);
     // The link left open is named in panel 2.
-    QCOMPARE(f.find<QLabel>("Status2")->text(), QStringLiteral("127.0.0.1:%1").arg(devsim_.port));
+    QCOMPARE(f.find<QLabel>("Status2")->text(),
+             QStringLiteral("127.0.0.1:%1").arg(devsim_.tcpPort()));
     f.finish();
 }
 

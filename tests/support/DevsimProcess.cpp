@@ -1,33 +1,53 @@
 #include "DevsimProcess.h"
 
+#include "ProcessStatus.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 
-DevsimProcess::DevsimProcess(const QStringList& arguments) {
+bool DevsimProcess::start(const QStringList& arguments) {
     process_.start(QStringLiteral(VELKOR_DEVSIM_PATH), arguments);
     QElapsedTimer clock;
     clock.start();
     QByteArray out;
-    while (!ready_ && clock.elapsed() < 5000 && process_.state() != QProcess::NotRunning) {
+    while (!ready_ && clock.elapsed() < 10000 && process_.state() != QProcess::NotRunning) {
         process_.waitForReadyRead(100);
         out += process_.readAllStandardOutput();
-        for (const QByteArray& line : out.split('\n')) {
-            const QByteArray value = line.mid(line.indexOf(' ') + 1).trimmed();
-            if (line.startsWith("tcp ")) {
-                tcpPort_ = quint16(value.mid(value.lastIndexOf(':') + 1).toUInt());
-            } else if (line.startsWith("broker ")) {
-                brokerPort_ = quint16(value.mid(value.lastIndexOf(':') + 1).toUInt());
-            } else if (line.startsWith("pty ")) {
-                ptyPath_ = QString::fromLocal8Bit(value);
-            } else if (line.trimmed() == "ready") {
-                ready_ = true;
-            }
+        readAddresses(out);
+    }
+    return ready_;
+}
+
+void DevsimProcess::readAddresses(const QByteArray& out) {
+    for (const QByteArray& line : out.split('\n')) {
+        const QByteArray value = line.mid(line.indexOf(' ') + 1).trimmed();
+        if (line.startsWith("tcp ")) {
+            tcpPort_ = quint16(value.mid(value.lastIndexOf(':') + 1).toUInt());
+        } else if (line.startsWith("broker ")) {
+            brokerPort_ = quint16(value.mid(value.lastIndexOf(':') + 1).toUInt());
+        } else if (line.startsWith("pty ")) {
+            ptyPath_ = QString::fromLocal8Bit(value);
+        } else if (line.trimmed() == "ready") {
+            ready_ = true;
         }
     }
 }
 
 DevsimProcess::~DevsimProcess() {
     stop();
+}
+
+QString DevsimProcess::tcpAddress() const {
+    return QStringLiteral("127.0.0.1:%1").arg(tcpPort_);
+}
+
+QString DevsimProcess::brokerAddress() const {
+    return QStringLiteral("127.0.0.1:%1").arg(brokerPort_);
+}
+
+qint64 DevsimProcess::memoryKb(const QByteArray& field) const {
+    return processStatusKb(process_.processId(), field);
 }
 
 QString DevsimProcess::errorOutput() {
@@ -42,6 +62,15 @@ void DevsimProcess::stop() {
             process_.waitForFinished(3000);
         }
     }
+}
+bool storesData(const QString& storage, const QStringList& ids) {
+    for (const QString& id : ids) {
+        QFile memory(storage + QStringLiteral(".id") + id);
+        if (!memory.open(QIODevice::ReadOnly) || !memory.readAll().contains("S315")) {
+            return false;
+        }
+    }
+    return true;
 }
 
 QByteArray readUntil(QIODevice& device, const std::function<bool(const QByteArray&)>& done,
