@@ -106,17 +106,17 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
         return connectionHelp(kHelp);
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
-    Procedures& procedures = session.procedures;
-    procedures.flash.cancelOperationsLeftOpen = true;
-    procedures.flash.resetWaitMs = std::int64_t(parsed.resetWaitSeconds) * 1000;
-    procedures.flash.endWaitMs = std::int64_t(parsed.endWaitSeconds) * 1000;
-    session.loader.form.cmbRestart.select(parsed.restart);
     const QString name = QStringLiteral("flash");
     if (auto refused = OperationSupport::selectFirmware(session.loader, name, parsed.file)) {
         return *refused;
     }
     session.setEndWaitOnDisconnect(true);
-    CliResult result = OperationSupport::runOperation(session, name, Operation::Flash);
+    OperationRequest request = OperationSupport::request(session, Operation::Flash);
+    request.flash.restart = parsed.restart;
+    request.flash.endOnFailure = true;
+    request.flash.resetWaitMs = std::int64_t(parsed.resetWaitSeconds) * 1000;
+    request.flash.endWaitMs = std::int64_t(parsed.endWaitSeconds) * 1000;
+    CliResult result = OperationSupport::runOperation(session, name, request);
     if (result.exitCode != kExitUsage && result.outcome != QStringLiteral("connection-failed")) {
         result.output = result.status.toLocal8Bit() + '\n';
     }

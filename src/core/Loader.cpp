@@ -13,7 +13,7 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     // choice, not the controls (a query or another operation has none).
     journal.paramsNote = [this] {
         const OperationRequest& request = driver.request();
-        const QString restart = FlashRestart::name(request.restart);
+        const QString restart = FlashRestart::name(request.flash.restart);
         return request.operation == Operation::Flash && !restart.isEmpty()
                    ? QStringLiteral("Restart: ") + restart
                    : QString();

@@ -13,7 +13,7 @@ OperationRequest OperationRequest::fromForm(Operation operation, const FormModel
     request.header = form.edtUnitSign.text;
     request.waitForController = form.cbWaitConnectLUMET.checked;
     request.trace = form.mnuDebug.checked;
-    request.restart = qMax(0, form.cmbRestart.itemIndex);
+    request.flash.restart = qMax(0, form.cmbRestart.itemIndex);
     request.store.finalize = form.cbFinalization.checked;
     request.store.accompanyingInit = form.cbDopInitCmd.checked;
     request.store.verify = form.cbVerifyStored.checked;

@@ -109,7 +109,7 @@ Verdict FlashProcedure::verdict() const {
             Outcome_::NoAnswer,
             QStringLiteral("контроллер не перезапустился за %1 с; перезапустите его (питание или "
                            "сброс) сразу после запуска прошивки")
-                .arg(resetWaitMs / 1000));
+                .arg(request_.flash.resetWaitMs / 1000));
     case Outcome::NoAnswer:
     case Outcome::None:
         break;
@@ -121,7 +121,7 @@ Verdict FlashProcedure::verdict() const {
 // a 100 ms pulse on DTR or RTS. The banner wait starts after it.
 void FlashProcedure::requestRestart() {
     Links* links = loader_.links;
-    const int kind = request_.restart;
+    const int kind = request_.flash.restart;
     if (links == nullptr || kind <= FlashRestart::None) {
         return;
     }
@@ -147,8 +147,9 @@ void FlashProcedure::showBannerWait() {
 }
 
 bool FlashProcedure::restartOverdue() const {
-    return resetWaitMs > 0 &&
-           std::int64_t(loader_.runtime.tickCount() - bannerWaitStart_) >= resetWaitMs;
+    return request_.flash.resetWaitMs > 0 &&
+           std::int64_t(loader_.runtime.tickCount() - bannerWaitStart_) >=
+               request_.flash.resetWaitMs;
 }
 
 FlashProcedure::PassResult FlashProcedure::watchBanner() {
@@ -240,7 +241,7 @@ void FlashProcedure::leaveOpenOperation(Outcome outcome) {
     outcome_ = outcome;
     // The journal must not record a flash that did not complete as done.
     loader_.state.OperationFailed = true;
-    if (cancelOperationsLeftOpen && running()) {
+    if (request_.flash.endOnFailure && running()) {
         // Ended here, not cancelled: the status keeps the failure's own words.
         restoreAfterFlash();
     }
@@ -363,13 +364,13 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
 
 // Every record went out and was taken, but none was answered as the end of programming. A late
 // confirmation still counts; without one the window leaves the operation open for the engineer,
-// and a front end that set endWaitMs fails it after that long.
+// and a front end that set an end wait fails it after that long.
 void FlashProcedure::awaitEndConfirmation() {
-    if (outcome_ == Outcome::Success || endWaitMs <= 0 || !goesOn()) {
+    if (outcome_ == Outcome::Success || request_.flash.endWaitMs <= 0 || !goesOn()) {
         return;
     }
     Runtime& rt = loader_.runtime;
-    const std::uint32_t deadline = rt.tickCount() + std::uint32_t(endWaitMs);
+    const std::uint32_t deadline = rt.tickCount() + std::uint32_t(request_.flash.endWaitMs);
     while (goesOn()) {
         rt.processEvents();
         const QByteArray& answer = loader_.state.AnswerBuffer;

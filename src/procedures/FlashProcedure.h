@@ -49,16 +49,6 @@ public:
     // The outcome of the last run as the driver reports it.
     Verdict verdict() const;
 
-    // Where the application leaves the operation open after a failure for the engineer to
-    // cancel, a front end without a cancel button has the procedure cancel it at once.
-    bool cancelOperationsLeftOpen = false;
-    // How long to wait for the controller's restart banner; 0 waits until the engineer cancels
-    // (the window), a script sets a bound.
-    std::int64_t resetWaitMs = 0;
-    // How long to wait for the end of programming to be confirmed once every record went out;
-    // 0 leaves the operation open for the engineer to cancel (the window).
-    std::int64_t endWaitMs = 0;
-
 private:
     enum class PassResult { Continue, LeaveLoop };
 

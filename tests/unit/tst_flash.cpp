@@ -390,8 +390,7 @@ void FlashTest::unusableFileLeavesTheOperationOpen() {
         QVERIFY(QFile::remove(t.state().FirmwareFilePath));
     }
     t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
-    t.procedure.cancelOperationsLeftOpen = true;
-    t.press();
+    t.press([](OperationRequest& request) { request.flash.endOnFailure = true; });
     QVERIFY2(std::any_of(t.statuses.cbegin(), t.statuses.cend(),
                          [&](const QString& s) { return s.startsWith(status); }),
              qPrintable(t.statuses.join(QLatin1Char('|'))));
@@ -419,9 +418,8 @@ void FlashTest::noBannerWaitsUntilCancelled() {
     QFETCH(QString, status);
     Flash t;
     t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
-    t.procedure.resetWaitMs = resetWaitMs;
     t.runtime.post(600000, [&] { t.loader.driver.btnConnectClick(); });
-    t.press();
+    t.press([&](OperationRequest& request) { request.flash.resetWaitMs = resetWaitMs; });
     const std::uint64_t waited = resetWaitMs == 0 ? 600000 : std::uint64_t(resetWaitMs);
     QVERIFY(t.runtime.elapsed() >= waited && t.runtime.elapsed() < waited + 1000);
     QVERIFY(t.device.written.isEmpty());
