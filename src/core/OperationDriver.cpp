@@ -223,6 +223,12 @@ void OperationDriver::CloseConnection() {
     links->close(loader_.form.connectionKind());
 }
 
+void OperationDriver::releaseDevices() {
+    if (loader_.links != nullptr && !loader_.form.terminal.visible) {
+        loader_.links->releaseDevices();
+    }
+}
+
 // Serial becomes TCP/IP, TCP/IP the broker, the broker serial again.
 void OperationDriver::ToolButton1Click() {
     FormModel& f = loader_.form;

@@ -48,6 +48,9 @@ public:
     std::function<void(const OperationResult&)> onFinished;
     void OpenConnection();
     void CloseConnection();
+    // Lets go of a device the link holds (the serial port) unless the terminal window shows the
+    // exchange; network links stay as they are.
+    void releaseDevices();
     void RestoreControls();
     void ToolButton1Click();
     // One handler for the three operation items.

@@ -206,10 +206,7 @@ void FlashProcedure::restoreAfterFlash() {
 }
 
 void FlashProcedure::refuseFirmware() {
-    Links* links = loader_.links;
-    if (links != nullptr && !loader_.form.terminal.visible) {
-        links->releaseDevices();
-    }
+    loader_.driver.releaseDevices();
     restoreAfterFlash();
     const QString status = QStringLiteral("Несовместимость прошивки...");
     loader_.setStatus(3, status);
@@ -230,10 +227,7 @@ void FlashProcedure::refuseFirmware() {
 
 void FlashProcedure::cleanUpAfterLoop() {
     loader_.output.lockTerminalInput(false);
-    Links* links = loader_.links;
-    if (links != nullptr && !loader_.form.terminal.visible) {
-        links->releaseDevices();
-    }
+    loader_.driver.releaseDevices();
     restoreAfterFlash();
 }
 
