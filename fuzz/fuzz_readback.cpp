@@ -4,19 +4,28 @@
 #include "FuzzSupport.h"
 #include "ScriptedInterpreter.h"
 #include "TestLoader.h"
-#include "core/UiTexts.h"
+#include "core/OperationRequest.h"
+#include "core/Questions.h"
 #include "procedures/Procedures.h"
-
-#include <QDir>
-#include <QFile>
 
 namespace {
 
-// One loader, its procedures and its data folder for the whole run: building them and the
-// folder for every input would cost far more than the read-back itself. What a run leaves
-// behind is cleared before the next (see reset), so every input starts alike.
+// The read-back's questions: the text goes to the null device, which takes it without a file
+// being made, renamed or left behind, so every run starts from the same folder.
+class NullDeviceQuestions : public Questions {
+public:
+    Start startPosition(const ResumePosition&) override { return {}; }
+    QString password() override { return QString(); }
+    std::optional<QString> fileToWrite() override { return QStringLiteral("/dev/null"); }
+};
+
+// One loader, its procedures and its controller for the whole run: building them for every
+// input would cost far more than the read-back itself. What a run leaves behind is cleared
+// before the next (see reset), so every input starts alike.
 struct ReadBackRig {
     ReadBackRig() {
+        // The zone's rules would be read from disk at every look at the clock.
+        qputenv("TZ", "UTC");
         interpreter.answerDelayMs = 1;
         // Each answer comes in one piece, or none comes (an empty one): the waits decide
         // nothing here. The fast exchange ends a whole answer at once, a short gap one the rules
@@ -25,51 +34,54 @@ struct ReadBackRig {
         loader.form().mnuFastExchange.checked = true;
         loader.loader.setAnswerGap(20);
         loader.loader.setAnswerTimeout(200);
+        loader.state().OperationMode = Operation::ReadBack;
     }
 
     void reset(std::uint32_t length) {
-        loader.loader.driver.CloseConnection();
         loader.runtime.dropPosted();
         loader.runtime.limitTimeFromNow(24ULL * 3600 * 1000);
         loader.device.written.clear();
         loader.device.writtenKinds.clear();
-        loader.dialogs = ScriptedDialogs();
-        loader.state().OperationMode = Operation::ReadBack;
+        loader.form().terminal.lines.clear();
         resetInterpreter();
         QByteArray descriptor;
         for (int i = 0; i < 4; ++i) {
             descriptor.append(char(length >> (8 * i)));
         }
         interpreter.store(0, descriptor.append(char(0x34)).append(char(0x12)));
-        // The journal gets an entry a run: it is started afresh now and then.
-        if (++runs % 4096 == 0) {
-            QFile::remove(loader.loader.journal.path());
-        }
     }
 
-    // The controller as it starts: its storage memory erased (kept, not made anew: a fresh
-    // block of that size costs more than the run).
+    // The controller as it starts. A read-back only reads, so its storage memory holds what
+    // the first run found there, but for the descriptor each run puts in (checked in run).
     void resetInterpreter() {
         ScriptedInterpreter& i = interpreter;
-        i.memory.fill('\xFF');
         i.page = 0;
         i.addr = 0;
         i.hexMode = false;
         i.readCount = 16;
         i.lineCounter = 0;
         i.unlocked = false;
-        i.writes = 0;
         i.commands.clear();
     }
 
-    // The data folder in memory where the system has one: a run writes the file read back and
-    // a journal entry, and each write to a disk waits for the disk.
+    // The read-back as the operation driver runs it, within an open connection, less the
+    // journal entry and the outcome's texts that follow it: those cost more than the
+    // procedure and take nothing from the controller's answers.
+    void run() {
+        loader.openConnection();
+        loader.state().OperationActive = true;
+        procedures.readBack.ReadBackStorage(request);
+        loader.loader.driver.CloseConnection();
+        FUZZ_CHECK(interpreter.writes == 0);
+    }
+
     InMemoryTemporaryFolders inMemory;
     TestLoader loader;
-    Procedures procedures{loader.loader};
+    NullDeviceQuestions questions;
+    Procedures procedures{loader.loader, &questions};
     ScriptedInterpreter interpreter{loader.device};
-    const QString target = QDir(loader.dataDir.path()).filePath(QStringLiteral("back.s37"));
-    std::uint64_t runs = 0;
+    const OperationRequest request =
+        OperationRequest::fromForm(Operation::ReadBack, loader.form(), loader.state());
 };
 
 } // namespace
@@ -89,8 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return true;
     };
-    rig.loader.dialogs.queueFile(rig.target);
-    rig.loader.press();
+    rig.run();
     const ReadBackProcedure& readBack = rig.procedures.readBack;
     FUZZ_CHECK(readBack.outcome() != ReadBackProcedure::Outcome::None);
     FUZZ_CHECK(readBack.taken() <= length);
