@@ -2,7 +2,6 @@
 // the controller's text reads return. The input's first two bytes give the stored length, the
 // rest, cut at each 0xFF byte, are the answers to the text reads in order.
 #include "FuzzSupport.h"
-#include "ScriptedInterpreter.h"
 #include "TestLoader.h"
 #include "core/OperationRequest.h"
 #include "core/Questions.h"
@@ -19,14 +18,63 @@ public:
     std::optional<QString> fileToWrite() override { return QStringLiteral("/dev/null"); }
 };
 
+// The controller as the read-back meets it: every setting echoed, the access granted, the
+// descriptor's six bytes in hexadecimal, and the text reads answered from the input (an empty
+// answer is silence). Lighter than the tests' scripted interpreter, whose command parsing and
+// memory would cost more than the procedure under test.
+class ReadBackController {
+public:
+    explicit ReadBackController(ScriptedDevice& device) : device_(device) {
+        device_.onWrite = [this](const QByteArray& command) {
+            const QByteArray reply = answer(command);
+            if (!reply.isEmpty()) {
+                device_.deliver(reply, 1);
+            }
+        };
+    }
+
+    void start(std::uint32_t length, QByteArrayList answers) {
+        QByteArray descriptor;
+        for (int i = 0; i < 4; ++i) {
+            descriptor.append(char(length >> (8 * i)));
+        }
+        descriptor_ = descriptor.append(char(0x34)).append(char(0x12)).toHex().toUpper() + "\r\n";
+        answers_ = std::move(answers);
+        hexMode_ = false;
+    }
+
+private:
+    QByteArray answer(const QByteArray& command) {
+        if (command == "PAGEREAD") {
+            return hexMode_ ? descriptor_ : nextAnswer();
+        }
+        if (command == "PASSWORD") {
+            return command + "\r\naccess granted\r\n";
+        }
+        if (command.startsWith("PAGEHEXMODE ")) {
+            hexMode_ = command.endsWith(" TRUE");
+        }
+        return command + "\r\n";
+    }
+
+    // An input's answers run out in an empty line, which ends the read.
+    QByteArray nextAnswer() {
+        return answers_.isEmpty() ? QByteArray("\r\n") : answers_.takeFirst();
+    }
+
+    ScriptedDevice& device_;
+    QByteArray descriptor_;
+    QByteArrayList answers_;
+    bool hexMode_ = false;
+};
+
 // One loader, its procedures and its controller for the whole run: building them for every
 // input would cost far more than the read-back itself. What a run leaves behind is cleared
-// before the next (see reset), so every input starts alike.
+// before the next (see start), so every input starts alike.
 struct ReadBackRig {
     ReadBackRig() {
         // The zone's rules would be read from disk at every look at the clock.
         qputenv("TZ", "UTC");
-        interpreter.answerDelayMs = 1;
         // Each answer comes in one piece, or none comes (an empty one): the waits decide
         // nothing here. The fast exchange ends a whole answer at once, a short gap one the rules
         // do not find whole, and a short time-out the silence, which the 80 s default would
@@ -37,49 +85,27 @@ struct ReadBackRig {
         loader.state().OperationMode = Operation::ReadBack;
     }
 
-    void reset(std::uint32_t length) {
+    // The read-back as the operation driver runs it, within an open connection, less the
+    // journal entry and the outcome's texts that follow it: those cost more than the
+    // procedure and take nothing from the controller's answers.
+    void run(std::uint32_t length, QByteArrayList answers) {
         loader.runtime.dropPosted();
         loader.runtime.limitTimeFromNow(24ULL * 3600 * 1000);
         loader.device.written.clear();
         loader.device.writtenKinds.clear();
         loader.form().terminal.lines.clear();
-        resetInterpreter();
-        QByteArray descriptor;
-        for (int i = 0; i < 4; ++i) {
-            descriptor.append(char(length >> (8 * i)));
-        }
-        interpreter.store(0, descriptor.append(char(0x34)).append(char(0x12)));
-    }
-
-    // The controller as it starts. A read-back only reads, so its storage memory holds what
-    // the first run found there, but for the descriptor each run puts in (checked in run).
-    void resetInterpreter() {
-        ScriptedInterpreter& i = interpreter;
-        i.page = 0;
-        i.addr = 0;
-        i.hexMode = false;
-        i.readCount = 16;
-        i.lineCounter = 0;
-        i.unlocked = false;
-        i.commands.clear();
-    }
-
-    // The read-back as the operation driver runs it, within an open connection, less the
-    // journal entry and the outcome's texts that follow it: those cost more than the
-    // procedure and take nothing from the controller's answers.
-    void run() {
+        controller.start(length, std::move(answers));
         loader.openConnection();
         loader.state().OperationActive = true;
         procedures.readBack.ReadBackStorage(request);
         loader.loader.driver.CloseConnection();
-        FUZZ_CHECK(interpreter.writes == 0);
     }
 
     InMemoryTemporaryFolders inMemory;
     TestLoader loader;
     NullDeviceQuestions questions;
     Procedures procedures{loader.loader, &questions};
-    ScriptedInterpreter interpreter{loader.device};
+    ReadBackController controller{loader.device};
     const OperationRequest request =
         OperationRequest::fromForm(Operation::ReadBack, loader.form(), loader.state());
 };
@@ -92,16 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     static ReadBackRig rig;
     const std::uint32_t length = (std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8) % 2000;
-    QByteArrayList answers = fuzzBytes(data + 2, size - 2).split('\xFF');
-    rig.reset(length);
-    ScriptedInterpreter& interpreter = rig.interpreter;
-    interpreter.rewrite = [&](const QByteArray& command, QByteArray& answer) {
-        if (command == "PAGEREAD" && !interpreter.hexMode) {
-            answer = answers.isEmpty() ? QByteArray("\r\n") : answers.takeFirst();
-        }
-        return true;
-    };
-    rig.run();
+    rig.run(length, fuzzBytes(data + 2, size - 2).split('\xFF'));
     const ReadBackProcedure& readBack = rig.procedures.readBack;
     FUZZ_CHECK(readBack.outcome() != ReadBackProcedure::Outcome::None);
     FUZZ_CHECK(readBack.taken() <= length);
