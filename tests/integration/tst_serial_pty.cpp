@@ -268,7 +268,7 @@ void SerialPtyTest::commandAndAnswerThroughTheLoader() {
     QCOMPARE(heard, QByteArray("VER\r"));
     QCOMPARE(rig.status2.last(), "Порт " + pty.devicePath + " успешно открыт");
     QVERIFY(rig.loader.state.ConnectionOpen);
-    rig.links.closeSerialPort();
+    rig.parts.connections.close(LinkKind::Serial);
     QCOMPARE(rig.loader.form.Status[2], pty.devicePath + ":закрыт");
 }
 

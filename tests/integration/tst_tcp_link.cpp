@@ -169,7 +169,7 @@ void TcpLinkTest::connectsWithLowDelayAndExchanges() {
     QCOMPARE(rig.loader.state.AnswerBuffer, QByteArray("OK\r\n"));
     QCOMPARE(server.received, QByteArray("VER\r"));
     QVERIFY(rig.loader.state.ConnectionOpen);
-    auto* client = dynamic_cast<TcpClient*>(rig.links.TCPClient());
+    auto* client = dynamic_cast<TcpClient*>(rig.tcpClient);
     QVERIFY(client != nullptr && client->lowDelay());
     QCOMPARE(rig.loader.form.Status[2], ":" + client->localPort() + " открыт");
     QVERIFY2(exchangeMs < 200, qPrintable(QString::number(exchangeMs)));

@@ -7,16 +7,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// What the integration tests reach past Links: the serial port's close and the TCP client
-// made last.
-struct RigLinks {
-    Connections& connections;
-    TcpLayer*& lastTcpClient;
-
-    void closeSerialPort() { connections.close(LinkKind::Serial); }
-    TcpLayer* TCPClient() { return lastTcpClient; }
-};
-
 // A loader in real time over the real serial and TCP layers: the fixture of the integration
 // tests of the connections. Waits are short so every test stays fast.
 struct RealConnectionsRig {
@@ -71,7 +61,6 @@ struct RealConnectionsRig {
     TcpLayer* tcpClient = nullptr;
     LoaderAssembly parts{runtime, dialogs, dataDir.path(), nullptr, layers()};
     Loader& loader = parts.loader;
-    RigLinks links{parts.connections, tcpClient};
     QStringList status2;
     QStringList status3;
 };
