@@ -31,12 +31,12 @@ int linkKindNumber(LinkKind kind) {
 }
 
 std::optional<LinkKind> linkKindOfNumber(int number) {
-    if (number < 0 || number > linkKindNumber(LinkKind::Broker)) {
+    if (number < 0 || number >= kLinkKindCount) {
         return std::nullopt;
     }
     return static_cast<LinkKind>(number);
 }
 
 LinkKind nextLinkKind(LinkKind kind) {
-    return *linkKindOfNumber((linkKindNumber(kind) + 1) % 3);
+    return *linkKindOfNumber((linkKindNumber(kind) + 1) % kLinkKindCount);
 }

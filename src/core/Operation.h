@@ -18,6 +18,8 @@ enum class LinkKind {
     Tcp,
     Broker, // the relay broker, by hardware id
 };
+// How many link kinds there are; a new kind is added last and named here instead.
+inline constexpr int kLinkKindCount = static_cast<int>(LinkKind::Broker) + 1;
 
 // The icon number of an operation's menu item, which the settings keep as the chosen mode
 // (18 flash, 37 storage upload, 2 read-back); a query has none (0).
