@@ -121,10 +121,6 @@ bool FleetRunner::prepare(QString& error) {
 }
 
 int FleetRunner::run() {
-    if (!rollout_) {
-        QString error;
-        prepare(error);
-    }
     clock_.start();
     // The program's path is worked out once, here: the members' threads only read it.
     QCoreApplication::applicationDirPath();

@@ -44,9 +44,9 @@ public:
     // Reads the campaign file, when there is one: false with the reason when it cannot be read
     // or written. Its warnings (torn lines) are printed on standard error.
     bool prepare(QString& error);
-    // Runs every id; returns the fleet's exit code: 0 when every id succeeded, 128 + the signal
-    // when a stop signal came, kExitRolloutStopped when the rollout's rules left ids not started,
-    // else the code of the first id, in the order given, that failed.
+    // Runs every id, once prepare succeeded; returns the fleet's exit code: 0 when every id
+    // succeeded, 128 + the signal when a stop signal came, kExitRolloutStopped when the rollout's
+    // rules left ids not started, else the code of the first id, in the order given, that failed.
     int run();
 
     const QList<FleetMember>& members() const { return members_; }

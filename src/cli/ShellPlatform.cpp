@@ -59,24 +59,28 @@ bool ShellPlatform::stderrIsTerminal() {
     return isTerminal(2);
 }
 
-int ShellPlatform::terminalColumns() {
+// The width (or height) of the terminal on standard error; the fallback where there is none
+// or it says no more than `least`.
+static int terminalDimension([[maybe_unused]] bool width, [[maybe_unused]] int least,
+                             int fallback) {
 #ifdef Q_OS_UNIX
     winsize size{};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20) {
-        return size.ws_col;
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0) {
+        const int value = width ? size.ws_col : size.ws_row;
+        if (value > least) {
+            return value;
+        }
     }
 #endif
-    return 80;
+    return fallback;
+}
+
+int ShellPlatform::terminalColumns() {
+    return terminalDimension(true, 20, 80);
 }
 
 int ShellPlatform::terminalRows() {
-#ifdef Q_OS_UNIX
-    winsize size{};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 2) {
-        return size.ws_row;
-    }
-#endif
-    return 24;
+    return terminalDimension(false, 2, 24);
 }
 
 ShellPlatform::EchoOff::EchoOff() {
