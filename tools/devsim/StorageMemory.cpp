@@ -6,6 +6,22 @@
 
 namespace devsim {
 
+namespace {
+
+// Walks `count` bytes from a linear offset page by page: visit(page, offset on the page, bytes
+// done before this piece, the piece's size).
+template <typename Visit> void forEachPiece(qsizetype offset, qsizetype count, Visit visit) {
+    for (qsizetype done = 0; done < count;) {
+        const qsizetype at = offset + done;
+        const qsizetype onPage = at % StorageMemory::kPageSize;
+        const qsizetype part = std::min(count - done, StorageMemory::kPageSize - onPage);
+        visit(int(at / StorageMemory::kPageSize), onPage, done, part);
+        done += part;
+    }
+}
+
+} // namespace
+
 StorageMemory::StorageMemory(int pages) : pages_(pages) {}
 
 QByteArray StorageMemory::read(qsizetype offset, qsizetype count) const {
@@ -13,30 +29,23 @@ QByteArray StorageMemory::read(qsizetype offset, qsizetype count) const {
         return {};
     }
     QByteArray bytes(std::min(count, size() - offset), kErased);
-    for (qsizetype done = 0; done < bytes.size();) {
-        const qsizetype at = offset + done;
-        const qsizetype onPage = at % kPageSize;
-        const qsizetype part = std::min(bytes.size() - done, kPageSize - onPage);
-        if (const auto page = held_.find(int(at / kPageSize)); page != held_.end()) {
-            std::memcpy(bytes.data() + done, page->second.constData() + onPage, size_t(part));
-        }
-        done += part;
-    }
+    forEachPiece(
+        offset, bytes.size(), [&](int page, qsizetype onPage, qsizetype done, qsizetype part) {
+            if (const auto held = held_.find(page); held != held_.end()) {
+                std::memcpy(bytes.data() + done, held->second.constData() + onPage, size_t(part));
+            }
+        });
     return bytes;
 }
 
 void StorageMemory::store(qsizetype offset, const char* data, qsizetype count) {
-    for (qsizetype done = 0; done < count;) {
-        const qsizetype at = offset + done;
-        const qsizetype onPage = at % kPageSize;
-        const qsizetype part = std::min(count - done, kPageSize - onPage);
-        QByteArray& page = held_[int(at / kPageSize)];
-        if (page.isEmpty()) {
-            page = QByteArray(kPageSize, kErased);
+    forEachPiece(offset, count, [&](int page, qsizetype onPage, qsizetype done, qsizetype part) {
+        QByteArray& held = held_[page];
+        if (held.isEmpty()) {
+            held = QByteArray(kPageSize, kErased);
         }
-        std::memcpy(page.data() + onPage, data + done, size_t(part));
-        done += part;
-    }
+        std::memcpy(held.data() + onPage, data + done, size_t(part));
+    });
 }
 
 bool StorageMemory::write(qsizetype offset, const QByteArray& bytes) {
