@@ -1,7 +1,7 @@
 #include "SimOptions.h"
 
 #include "HelpText.h"
-#include "IdRanges.h"
+#include "core/IdRanges.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -11,6 +11,9 @@
 
 namespace devsim {
 namespace {
+
+// The most controllers one simulator runs behind its broker.
+constexpr qsizetype kMaxIds = 100000;
 
 struct UsageProblem {
     QString text;
@@ -41,7 +44,7 @@ double toFraction(const QString& option, const QString& value) {
 
 QList<std::uint32_t> toIds(const QString& option, const QString& value) {
     QString problem;
-    std::optional<QList<std::uint32_t>> ids = parseIdRanges(option, value, &problem);
+    std::optional<QList<std::uint32_t>> ids = parseIdRanges(option, value, kMaxIds, &problem);
     if (!ids) {
         throw UsageProblem{problem};
     }

@@ -3,7 +3,6 @@
 #include <QSet>
 #include <QStringList>
 
-namespace devsim {
 namespace {
 
 struct BadIds {
@@ -23,20 +22,20 @@ std::uint32_t parseId(const QString& option, const QString& text, const QString&
     return std::uint32_t(value);
 }
 
-QString tooMany(const QString& option) {
-    return QStringLiteral("%1: more than %2 ids").arg(option).arg(kMaxIds);
+QString tooMany(const QString& option, qsizetype maxIds) {
+    return QStringLiteral("%1: more than %2 ids in one run").arg(option).arg(maxIds);
 }
 
 } // namespace
 
 std::optional<QList<std::uint32_t>> parseIdRanges(const QString& option, const QString& text,
-                                                  QString* error) {
+                                                  qsizetype maxIds, QString* error) {
     QList<std::uint32_t> ids;
     QSet<std::uint32_t> seen;
     const auto add = [&](std::uint32_t id) {
         if (!seen.contains(id)) {
-            if (ids.size() >= kMaxIds) {
-                throw BadIds{tooMany(option)};
+            if (ids.size() >= maxIds) {
+                throw BadIds{tooMany(option, maxIds)};
             }
             seen.insert(id);
             ids.append(id);
@@ -55,8 +54,8 @@ std::optional<QList<std::uint32_t>> parseIdRanges(const QString& option, const Q
                 throw BadIds{QStringLiteral("%1: the range \"%2\" runs backwards")
                                  .arg(option, item.trimmed())};
             }
-            if (last - first >= std::uint32_t(kMaxIds)) {
-                throw BadIds{tooMany(option)};
+            if (last - first >= std::uint64_t(maxIds)) {
+                throw BadIds{tooMany(option, maxIds)};
             }
             for (std::uint32_t id = first;; ++id) {
                 add(id);
@@ -71,5 +70,3 @@ std::optional<QList<std::uint32_t>> parseIdRanges(const QString& option, const Q
     }
     return ids;
 }
-
-} // namespace devsim
