@@ -52,7 +52,7 @@ void CliBasicsTest::exitCodesAndStreams() {
     QFETCH(QString, stderrHas);
     CliRun cli(arguments);
     cli.limitMs = 10000;
-    const CliResult run = cli.run();
+    const RunResult run = cli.run();
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY(QString::fromLocal8Bit(run.out).contains(stdoutHas));

@@ -23,7 +23,7 @@ namespace {
 
 // Runs velkor-cli with the arguments; once standard error shows marker (when not empty), calls
 // onMarker (by default a Ctrl-C to velkor-cli).
-CliResult runCli(const QStringList& arguments, const QString& marker = QString(),
+RunResult runCli(const QStringList& arguments, const QString& marker = QString(),
                  std::function<void(CliRun&)> onMarker = nullptr) {
     CliRun cli(arguments);
     if (!marker.isEmpty()) {
@@ -175,7 +175,7 @@ void CliFinishTest::exitCodes() {
              << "1500"
              << "--fast";
     }
-    const CliResult run = runCli(args);
+    const RunResult run = runCli(args);
     QVERIFY2(
         run.exitCode == exitCode,
         qPrintable(
@@ -186,7 +186,7 @@ void CliFinishTest::jsonResultObject() {
     DevsimProcess sim({"--tcp", "0"});
     QTemporaryDir data;
     const QString tcp = sim.tcpAddress();
-    const CliResult run = runCli({"flash", file("good.s37"), "--tcp", tcp, "--data-dir",
+    const RunResult run = runCli({"flash", file("good.s37"), "--tcp", tcp, "--data-dir",
                                   data.path(), "--timeout", "1500", "--json"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.count('\n') == 1, run.out.constData()); // one object, nothing else
@@ -204,14 +204,14 @@ void CliFinishTest::jsonResultObject() {
     // A journal that cannot be written is said even with -q, and in the result object.
     QTemporaryDir blocked;
     QVERIFY(QDir(blocked.path()).mkdir("velkor.jnl"));
-    const CliResult unjournalled =
+    const RunResult unjournalled =
         runCli({"send", "--tcp", tcp, "--data-dir", blocked.path(), "-q", "--json", "VER\\r"});
     QCOMPARE(unjournalled.exitCode, 0);
     QVERIFY2(unjournalled.err.contains("warning: the journal entry was not written"),
              qPrintable(unjournalled.err));
     QCOMPARE(unjournalled.json().value("journalWritten").toBool(true), false);
 
-    const CliResult refused = runCli({"check", file("bad.s37"), "--json", "-q"});
+    const RunResult refused = runCli({"check", file("bad.s37"), "--json", "-q"});
     QCOMPARE(refused.exitCode, 65);
     QCOMPARE(refused.json().value("outcome").toString(), QString("file-refused"));
     QCOMPARE(refused.json().value("exitCode").toInt(), 65);
@@ -223,13 +223,13 @@ void CliFinishTest::storeAndReadBackWithProgressLines() {
     QTemporaryDir data;
     const QStringList common{"--tcp",     sim.tcpAddress(), "--data-dir",
                              data.path(), "--timeout",      "1500"};
-    const CliResult store = runCli(QStringList{"store", file("good.s37"), "--from-start"} + common);
+    const RunResult store = runCli(QStringList{"store", file("good.s37"), "--from-start"} + common);
     QCOMPARE(store.exitCode, 0);
     // Standard error is a pipe: plain lines, one per message, never a redrawn bar.
     QVERIFY(!store.err.contains('\r'));
     QVERIFY(store.err.contains(QStringLiteral("Загружено")));
     const QString out = file("readback.s37");
-    const CliResult back = runCli(QStringList{"readback", out, "--json"} + common);
+    const RunResult back = runCli(QStringList{"readback", out, "--json"} + common);
     QCOMPARE(back.exitCode, 0);
     QCOMPARE(back.json().value("outcome").toString(), QString("success"));
     QFile original(file("good.s37"));
@@ -289,7 +289,7 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
     arguments[1] = firmware;
     const QStringList common{"--tcp",     sim.tcpAddress(), "--data-dir",
                              data.path(), "--timeout",      "20000"};
-    const CliResult run =
+    const RunResult run =
         runCli(arguments + common + QStringList{"--json"}, marker,
                [&](CliRun& cli) { signal == 0 ? sim.stop() : cli.signal(signal); });
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
@@ -306,7 +306,7 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
     QVERIFY2(!position.startsWith("70:10:"), qPrintable(position));
     QVERIFY(run.err.contains(QStringLiteral("resume with --resume ") + position));
     const QStringList quick = common + QStringList{"--fast"};
-    const CliResult resumed = runCli(QStringList{"store", firmware, "--resume", position} + quick);
+    const RunResult resumed = runCli(QStringList{"store", firmware, "--resume", position} + quick);
     QCOMPARE(resumed.exitCode, 0);
     const QString copy = data.filePath("copy.s37");
     QCOMPARE(runCli(QStringList{"readback", copy} + quick).exitCode, 0);
@@ -319,7 +319,7 @@ void CliFinishTest::stoppedAndRefusedRunsSayWhy() {
 void CliFinishTest::fleetWithAMissingIdAndTwoJobs() {
     DevsimProcess sim({"--broker", "0", "--ids", "1,2,7"});
     QTemporaryDir data;
-    const CliResult run = runCli({"store", file("good.s37"), "--from-start", "--broker",
+    const RunResult run = runCli({"store", file("good.s37"), "--from-start", "--broker",
                                   sim.brokerAddress(), "--id", "1-2,5,7", "--jobs", "2",
                                   "--data-dir", data.path(), "--timeout", "1500", "--json"});
     // The first id that failed: 5, not known to the broker.
@@ -385,7 +385,7 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
         const QString target = kind == "link" ? "target.s37" : "missing/target.s37";
         QVERIFY(QFile::link(data.filePath(target), out));
     }
-    CliResult run;
+    RunResult run;
     if (kind == "bytes") {
         // The name's bytes go through the shell as they are.
         CliRun shell(QStringList{"-c", "exec \"$0\" readback \"$(printf 'out\\377.s37')\" \"$@\"",
@@ -514,7 +514,7 @@ void CliFinishTest::fleetStoppedBySignal() {
     if (signal == SIGKILL) {
         return;
     }
-    const CliResult stopped = fleet.finish();
+    const RunResult stopped = fleet.finish();
     QCOMPARE(stopped.exitCode, 128 + signal);
     const QByteArray& out = stopped.out;
     if (json) {
@@ -543,7 +543,7 @@ void CliFinishTest::fleetStoppedBySignal() {
 void CliFinishTest::fleetSummaryAndPrefixedLines() {
     DevsimProcess sim({"--broker", "0", "--ids", "3,4"});
     QTemporaryDir data;
-    const CliResult run = runCli({"send", "--broker", sim.brokerAddress(), "--id", "3,4",
+    const RunResult run = runCli({"send", "--broker", sim.brokerAddress(), "--id", "3,4",
                                   "--data-dir", data.path(), "--timeout", "1500", "VER"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.contains("[3] ") && run.err.contains("[4] "), qPrintable(run.err));
@@ -570,7 +570,7 @@ void CliFinishTest::badIdListsAreUsageErrors_data() {
 
 void CliFinishTest::badIdListsAreUsageErrors() {
     QFETCH(QStringList, arguments);
-    const CliResult run = runCli(QStringList{"send"} + arguments + QStringList{"VER"});
+    const RunResult run = runCli(QStringList{"send"} + arguments + QStringList{"VER"});
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.err.contains("--id") || run.err.contains("--broker"));
 }

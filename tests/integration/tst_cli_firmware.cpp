@@ -82,7 +82,7 @@ void CliFirmwareTest::fileCommands() {
     CliRun cli(arguments);
     cli.dataDir = dir.filePath(QStringLiteral("data"));
     cli.limitMs = 10000;
-    const CliResult run = cli.run();
+    const RunResult run = cli.run();
     QVERIFY(run.finished);
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
     QCOMPARE(QString::fromUtf8(run.out), output);

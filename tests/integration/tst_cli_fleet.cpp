@@ -14,7 +14,7 @@
 namespace {
 
 // Runs a fleet; with a signal, sends it once every controller of `storing` has data stored.
-CliResult runFleet(const QStringList& arguments, int signal, const QString& storage,
+RunResult runFleet(const QStringList& arguments, int signal, const QString& storage,
                    const QStringList& storing) {
     CliRun cli(arguments);
     if (signal != 0) {
@@ -122,7 +122,7 @@ void CliFleetTest::rollouts() {
         }
         return runFleet(args, signal, storage, {"1", "2", "3"});
     };
-    const CliResult first = run(simIds, signal != 0 ? QStringList{"--delay", "60"} : QStringList{});
+    const RunResult first = run(simIds, signal != 0 ? QStringList{"--delay", "60"} : QStringList{});
     QCOMPARE(codesOf(first.json()), codes);
     QCOMPARE(first.exitCode, exitCode);
     if (exitCode == 79) {
@@ -137,7 +137,7 @@ void CliFleetTest::rollouts() {
     }
     const int stopped = signal;
     signal = 0;
-    const CliResult second = run(QStringLiteral("1,2,3,4"), {});
+    const RunResult second = run(QStringLiteral("1,2,3,4"), {});
     QCOMPARE(codesOf(second.json()), again);
     QCOMPARE(second.exitCode, 0);
     for (const QJsonValue& v : second.json().value("results").toArray()) {

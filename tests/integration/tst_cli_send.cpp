@@ -78,7 +78,7 @@ private:
 
 // velkor-cli with a data folder of its own, its peak memory sampled; with interruptAfterMs, a
 // Ctrl-C then. The servers live in this process: its event loop goes on while the CLI works.
-CliResult runCli(const QStringList& arguments, int interruptAfterMs = -1,
+RunResult runCli(const QStringList& arguments, int interruptAfterMs = -1,
                  const QString& subcommand = QStringLiteral("send"), QString* journal = nullptr) {
     QTemporaryDir dataDir;
     CliRun cli(QStringList{subcommand} + arguments);
@@ -88,7 +88,7 @@ CliResult runCli(const QStringList& arguments, int interruptAfterMs = -1,
     if (interruptAfterMs >= 0) {
         cli.when([&] { return cli.elapsedMs() >= interruptAfterMs; }, [&] { cli.signal(SIGINT); });
     }
-    const CliResult run = cli.run();
+    const RunResult run = cli.run();
     QFile entries(dataDir.filePath(QStringLiteral("velkor.jnl")));
     if (journal != nullptr && entries.open(QIODevice::ReadOnly)) {
         *journal = Cp1251::decode(entries.readAll());
@@ -120,7 +120,7 @@ private slots:
 
 void CliSendTest::answersArePrintedAsTheyCame() {
     AnswerServer echo([](const QByteArray& in) { return "OK " + in; });
-    const CliResult run =
+    const RunResult run =
         runCli({"--tcp", echo.address(), "--timeout", "2000", "VER\\r", "\\\\x\\n"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(echo.received, QByteArray("VER\r\\x\n"));
@@ -129,7 +129,7 @@ void CliSendTest::answersArePrintedAsTheyCame() {
 
 void CliSendTest::silentDeviceGivesSeventyFive() {
     AnswerServer silent([](const QByteArray&) { return QByteArray(); });
-    const CliResult run = runCli({"--tcp", silent.address(), "--timeout", "300", "A", "B"});
+    const RunResult run = runCli({"--tcp", silent.address(), "--timeout", "300", "A", "B"});
     QCOMPARE(run.exitCode, 75);
     QCOMPARE(silent.received, QByteArray("A")); // stops at the first unanswered command
     QVERIFY(run.err.contains("no answer to \"A\""));
@@ -143,7 +143,7 @@ void CliSendTest::refusedConnectionGivesSixtyNine() {
         closed.listen(QHostAddress::LocalHost);
         port = closed.serverPort();
     }
-    const CliResult run = runCli({"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "VER"});
+    const RunResult run = runCli({"--tcp", QStringLiteral("127.0.0.1:%1").arg(port), "VER"});
     QCOMPARE(run.exitCode, 69);
     QVERIFY2(run.err.contains("порт не доступен. Возможно он занят!"), qPrintable(run.err));
     QVERIFY(run.ms < 5000);
@@ -155,7 +155,7 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
         return request ? BrokerFrame::encode({0x41, request->hardwareId, "got " + request->payload})
                        : QByteArray("garbage");
     });
-    const CliResult run =
+    const RunResult run =
         runCli({"--broker", broker.address(), "--id", "1", "--timeout", "2000", "VER"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(broker.received, QByteArray::fromHex("01410100000003000300564552DD17"));
@@ -165,7 +165,7 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
     AnswerServer empty([](const QByteArray&) {
         return BrokerFrame::encode({0xC1, 1, QByteArray()}); // no controller with that id
     });
-    const CliResult offline = runCli({"--broker", empty.address(), "--id", "1", "VER"});
+    const RunResult offline = runCli({"--broker", empty.address(), "--id", "1", "VER"});
     QCOMPARE(offline.exitCode, 69);
     QVERIFY(offline.err.contains("БРОКЕР:LUMET не найден...\nПовторите операцию позже..."));
 
@@ -175,12 +175,12 @@ void CliSendTest::brokerAnswersArePrintedWithoutTheirFrames() {
         frame[frame.size() - 1] = char(frame.back() ^ 0x5A); // a damaged CRC
         return frame;
     });
-    const CliResult damaged = runCli({"--broker", damaging.address(), "--id", "1", "VER"});
+    const RunResult damaged = runCli({"--broker", damaging.address(), "--id", "1", "VER"});
     QCOMPARE(damaged.exitCode, 75);
     QVERIFY(damaged.err.contains("failed its CRC check"));
 
     // A command no broker frame can carry is refused before anything is opened.
-    const CliResult tooLong =
+    const RunResult tooLong =
         runCli({"--broker", broker.address(), "--id", "1", QString(3000, 'A')});
     QCOMPARE(tooLong.exitCode, 64);
 }
@@ -209,7 +209,7 @@ void CliSendTest::peerThatNeverPausesIsCutOff() {
     QFETCH(bool, overflows);
     FloodServer flood(chunk);
     link.insert(1, flood.address());
-    const CliResult run = runCli(link + QStringList{"--timeout", "2000", "VER"});
+    const RunResult run = runCli(link + QStringList{"--timeout", "2000", "VER"});
     QCOMPARE(run.exitCode, 75);
     QVERIFY2(run.err.contains(overflows ? "передает данные без остановки" : "no answer to \"VER\""),
              qPrintable(run.err));
@@ -240,7 +240,7 @@ void CliSendTest::brokerAnswersFromOtherIdsAndHeaders() {
     QFETCH(QByteArray, reply);
     QFETCH(QByteArray, out);
     AnswerServer broker([&reply](const QByteArray&) { return reply; });
-    const CliResult run =
+    const RunResult run =
         runCli({"--broker", broker.address(), "--id", "1", "--timeout", "2000", "VER"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, out);
@@ -248,7 +248,7 @@ void CliSendTest::brokerAnswersFromOtherIdsAndHeaders() {
 
 void CliSendTest::ctrlCCancelsTheWait() {
     AnswerServer silent([](const QByteArray&) { return QByteArray(); });
-    const CliResult run = runCli({"--tcp", silent.address(), "--timeout", "20000", "VER"}, 500);
+    const RunResult run = runCli({"--tcp", silent.address(), "--timeout", "20000", "VER"}, 500);
     QCOMPARE(run.exitCode, 130);
     QVERIFY2(run.ms < 3000, qPrintable(QString::number(run.ms)));
     QVERIFY(run.err.contains("Отменено пользователем."));
@@ -256,14 +256,14 @@ void CliSendTest::ctrlCCancelsTheWait() {
 
 void CliSendTest::droppedConnectionEndsTheWaitAtOnce() {
     AnswerServer closing([](const QByteArray&) { return QByteArray("<close>"); });
-    const CliResult run = runCli({"--tcp", closing.address(), "--timeout", "20000", "VER", "X"});
+    const RunResult run = runCli({"--tcp", closing.address(), "--timeout", "20000", "VER", "X"});
     QCOMPARE(run.exitCode, 75);
     QCOMPARE(closing.received, QByteArray("VER"));
     QVERIFY2(run.ms < 3000, qPrintable(QString::number(run.ms)));
 }
 
 void CliSendTest::missingConnectionIsAUsageError() {
-    const CliResult run = runCli({"VER"});
+    const RunResult run = runCli({"VER"});
     QCOMPARE(run.exitCode, 64);
     QVERIFY(run.err.contains("--serial, --tcp or --broker"));
 }
@@ -293,7 +293,7 @@ void CliSendTest::ipv6AddressesInBrackets() {
         arguments << "--id"
                   << "1";
     }
-    const CliResult run = runCli(arguments);
+    const RunResult run = runCli(arguments);
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(run.out, QByteArray("OK"));
 }
@@ -339,7 +339,7 @@ void CliSendTest::versionQueryEndsAsEveryOperation() {
     const QStringList link = broker ? QStringList{"--broker", server.address(), "--id", "7"}
                                     : QStringList{"--tcp", server.address()};
     QString entries;
-    const CliResult run = runCli(link + QStringList{"--timeout", "300", "--json"}, -1,
+    const RunResult run = runCli(link + QStringList{"--timeout", "300", "--json"}, -1,
                                  QStringLiteral("version"), &entries);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.out.contains(("\"outcome\":\"" + outcome + "\"").toUtf8()), run.out.constData());

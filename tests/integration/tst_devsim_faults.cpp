@@ -43,7 +43,7 @@ QList<bool> answeredPattern(const QStringList& options, int commands) {
 }
 
 // velkor-devsim's command line, run to its end.
-CliResult runDevsim(const QStringList& arguments) {
+RunResult runDevsim(const QStringList& arguments) {
     CliRun devsim(arguments, QStringLiteral(VELKOR_DEVSIM_PATH));
     devsim.limitMs = 5000;
     return devsim.run();
@@ -167,7 +167,7 @@ void DevsimFaultsTest::garbageFollowsTheAnswer() {
 }
 
 void DevsimFaultsTest::helpDocumentsEveryOption() {
-    const CliResult run = runDevsim({"--help"});
+    const RunResult run = runDevsim({"--help"});
     QCOMPARE(run.exitCode, 0);
     for (const char* option : {"--tcp",
                                "--pty",
@@ -216,7 +216,7 @@ void DevsimFaultsTest::badOptionsExitWithUsageError_data() {
 void DevsimFaultsTest::badOptionsExitWithUsageError() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, named);
-    const CliResult run = runDevsim(arguments);
+    const RunResult run = runDevsim(arguments);
     QCOMPARE(run.exitCode, 64);
     QVERIFY2(run.err.contains(named), qPrintable(run.err));
     QVERIFY(run.out.isEmpty());
@@ -225,7 +225,7 @@ void DevsimFaultsTest::badOptionsExitWithUsageError() {
 void DevsimFaultsTest::takenPortExitsUnavailable() {
     QTcpServer taken;
     QVERIFY(taken.listen(QHostAddress::LocalHost));
-    const CliResult run = runDevsim({"--tcp", QString::number(taken.serverPort())});
+    const RunResult run = runDevsim({"--tcp", QString::number(taken.serverPort())});
     QCOMPARE(run.exitCode, 69);
     QVERIFY2(run.err.contains(QString::number(taken.serverPort())), qPrintable(run.err));
 }
@@ -242,7 +242,7 @@ void DevsimFaultsTest::unusableFilesExitWithIoError_data() {
 
 void DevsimFaultsTest::unusableFilesExitWithIoError() {
     QFETCH(QStringList, arguments);
-    const CliResult run = runDevsim(arguments);
+    const RunResult run = runDevsim(arguments);
     QCOMPARE(run.exitCode, 74);
     QVERIFY2(run.err.contains("/nonexistent/"), qPrintable(run.err));
     QVERIFY(!run.out.contains("ready"));

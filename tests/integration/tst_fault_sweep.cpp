@@ -126,7 +126,7 @@ void resetBehindBroker(quint16 brokerPort) {
     }
 }
 
-QString outcomeOf(const CliResult& run) {
+QString outcomeOf(const RunResult& run) {
     return run.json().value(QStringLiteral("outcome")).toString();
 }
 
@@ -150,7 +150,7 @@ Finding harness(const QString& why) {
 }
 
 // Exit 0 exactly when the firmware arrived whole; a failure with a named cause.
-Finding judge(const CliResult& run, const QString& contentProblem) {
+Finding judge(const RunResult& run, const QString& contentProblem) {
     Finding f{{}, contentProblem, run.exitCode, outcomeOf(run)};
     const bool holds = contentProblem.isEmpty();
     if (!run.finished) {
@@ -194,7 +194,7 @@ private:
     bool finalises() const { return operation_ == QStringLiteral("store"); }
     QString storeProblem() const;
     QStringList cliOptions(const DevsimProcess& sim) const;
-    CliResult cli(const QStringList& arguments, const DevsimProcess& sim) const;
+    RunResult cli(const QStringList& arguments, const DevsimProcess& sim) const;
 
     QString operation_;
     QString way_;
@@ -268,7 +268,7 @@ QStringList SweepRow::cliOptions(const DevsimProcess& sim) const {
 
 // velkor-cli against the simulator; a flash through the broker gets its restart once it waits
 // for one.
-CliResult SweepRow::cli(const QStringList& arguments, const DevsimProcess& sim) const {
+RunResult SweepRow::cli(const QStringList& arguments, const DevsimProcess& sim) const {
     CliRun cli(arguments + cliOptions(sim));
     cli.environment.insert(QStringLiteral("VELKOR_WAITS"), shortWaits());
     cli.limitMs = kCliLimitMs;
@@ -293,7 +293,7 @@ Finding SweepRow::flash() {
     if (!sim.isReady()) {
         return harness(sim.errorOutput());
     }
-    const CliResult run = cli({"flash", path("fw.s37"), "--reset-wait", "3"}, sim);
+    const RunResult run = cli({"flash", path("fw.s37"), "--reset-wait", "3"}, sim);
     sim.stop();
     return judge(run, imageProblem(readFile(deviceFile("image.txt"))));
 }
@@ -319,7 +319,7 @@ Finding SweepRow::store() {
     if (finalises()) {
         store << "--finalize";
     }
-    const CliResult run = cli(store, sim);
+    const RunResult run = cli(store, sim);
     sim.stop();
     Finding found = judge(run, storeProblem());
     if (!run.finished || run.exitCode == 0) {
@@ -342,7 +342,7 @@ Finding SweepRow::resumeStore(Finding failed, const QString& resume) {
     if (!sim.isReady()) {
         return harness(sim.errorOutput());
     }
-    const CliResult run = cli({"store", path("fw.s37"), "--resume", resume}, sim);
+    const RunResult run = cli({"store", path("fw.s37"), "--resume", resume}, sim);
     sim.stop();
     const QString problem = StorageArea::mismatch(readFile(deviceFile("storage.bin")), stored_);
     if (!run.finished || run.exitCode != 0) {
@@ -364,7 +364,7 @@ Finding SweepRow::readBack() {
     if (!sim.isReady()) {
         return harness(sim.errorOutput());
     }
-    const CliResult run = cli({"readback", path("back.s37")}, sim);
+    const RunResult run = cli({"readback", path("back.s37")}, sim);
     sim.stop();
     const QByteArray back = readFile(path("back.s37"));
     Finding found = judge(run, back == firmware_.text ? QString()

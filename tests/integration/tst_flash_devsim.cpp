@@ -41,7 +41,7 @@ QByteArray firmware(const QByteArray& header, int records, QByteArray& data) {
 
 // Runs velkor-cli flash; once it waits for the controller's restart, restart() runs (the
 // engineer resets the controller).
-CliResult flash(const QStringList& arguments, const std::function<void()>& restart = {}) {
+RunResult flash(const QStringList& arguments, const std::function<void()>& restart = {}) {
     CliRun cli(QStringList{QStringLiteral("flash")} + arguments);
     if (restart) {
         cli.whenError(QStringLiteral("Ожидание сброса устройства..."), restart);
@@ -107,7 +107,7 @@ void FlashDevsimTest::wholeFileLandsInTheSimulatedFlash() {
     } else {
         link = {QStringLiteral("--serial"), sim.ptyPath()};
     }
-    const CliResult run =
+    const RunResult run =
         flash(QStringList{file, QStringLiteral("--timeout"), QStringLiteral("3000"),
                           QStringLiteral("--data-dir"), dir.path()} +
                   link,
@@ -136,7 +136,7 @@ void FlashDevsimTest::fileForAnotherDeviceIsNotProgrammed() {
                        QStringLiteral("--banner-interval"), QStringLiteral("200"),
                        QStringLiteral("--image-out"), image});
     QVERIFY(sim.isReady());
-    const CliResult run = flash({file, QStringLiteral("--tcp"), sim.tcpAddress(),
+    const RunResult run = flash({file, QStringLiteral("--tcp"), sim.tcpAddress(),
                                  QStringLiteral("--data-dir"), dir.path()});
     QCOMPARE(run.exitCode, 76);
     QVERIFY(run.err.contains("Несовместимость прошивки..."));

@@ -51,7 +51,7 @@ public:
 
     // velkor-cli with the storage write's 30 s answer wait shortened: a lost answer is waited
     // for about as long as the test's --timeout, not half a minute.
-    CliResult cli(const QStringList& arguments) {
+    RunResult cli(const QStringList& arguments) {
         CliRun run(arguments);
         run.environment.insert(QStringLiteral("VELKOR_WAITS"), QStringLiteral("page-write=1500"));
         run.dataDir = dir.path();
@@ -151,11 +151,11 @@ void storeAndReadBack() {
     Bench b;
     b.writeFirmware(records); // about 100 bytes each
     const QStringList link = connection(sim, way) + exchange;
-    const CliResult store =
+    const RunResult store =
         b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "1500"} + link);
     QVERIFY2(store.exitCode == 0, qPrintable(store.err));
     QVERIFY(QString::fromLocal8Bit(store.out).startsWith(QStringLiteral("stored: Прошивка Num:")));
-    const CliResult readBack = b.cli(QStringList{"readback", b.back, "--timeout", "1500"} + link);
+    const RunResult readBack = b.cli(QStringList{"readback", b.back, "--timeout", "1500"} + link);
     QVERIFY2(readBack.exitCode == 0, qPrintable(readBack.err));
     QVERIFY(readBack.err.contains(kMatched));
     QCOMPARE(b.readBack(), b.text);
@@ -255,7 +255,7 @@ void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
     Bench b;
     b.writeFirmware(50);
     const QStringList link = connection(sim, QStringLiteral("tcp"));
-    const CliResult first =
+    const RunResult first =
         b.cli(QStringList{"store", b.file, "--from-start", "--timeout", "3000"} + link);
     QCOMPARE(first.exitCode, 75);
     const QRegularExpressionMatch resume =
@@ -263,11 +263,11 @@ void StorageDevsimTest::closedConnectionIsResumedWhereItStopped() {
     QVERIFY2(resume.hasMatch(), qPrintable(first.err));
     QCOMPARE(resume.captured(3), QStringLiteral("29"));
     // The second connection gets its own count of writes: 30 more are plenty for the rest.
-    const CliResult second = b.cli(
+    const RunResult second = b.cli(
         QStringList{"store", b.file, "--resume", resume.captured(0).mid(9), "--timeout", "3000"} +
         link);
     QVERIFY2(second.exitCode == 0, qPrintable(second.err));
-    const CliResult readBack = b.cli(QStringList{"readback", b.back} + link);
+    const RunResult readBack = b.cli(QStringList{"readback", b.back} + link);
     QVERIFY2(readBack.exitCode == 0, qPrintable(readBack.err));
     QCOMPARE(b.readBack(), b.text);
     QVERIFY(b.journal().contains("Msg:\xce\xef\xe5\xf0\xe0\xf6\xe8\xff \xed\xe5 "));
@@ -283,7 +283,7 @@ void StorageDevsimTest::finalisationReprogramsAndRestarts() {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("  SILENCETIME 300\r\n\r\n");
     f.close();
-    const CliResult store =
+    const RunResult store =
         b.cli(QStringList{"store", b.file, "--from-start", "--finalize", "--init-commands", init,
                           "--password", "s3cret", "--debug"} +
               connection(sim, QStringLiteral("tcp")));
@@ -332,7 +332,7 @@ void StorageDevsimTest::exitCodes() {
     }
     arguments.replaceInStrings(QStringLiteral("FILE"), b.file);
     arguments.replaceInStrings(QStringLiteral("OUT"), b.back);
-    const CliResult run = b.cli(arguments + connection(sim, QStringLiteral("tcp")));
+    const RunResult run = b.cli(arguments + connection(sim, QStringLiteral("tcp")));
     QCOMPARE(run.exitCode, code);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(!QFile::exists(b.back));
@@ -353,7 +353,7 @@ void StorageDevsimTest::interruptLeavesAResumePosition() {
             return err.contains("Str:") || err.contains(QStringLiteral("Загружено"));
         },
         [&cli] { cli.signal(SIGINT); });
-    const CliResult run = cli.run();
+    const RunResult run = cli.run();
     QCOMPARE(run.exitCode, 130);
     const QString& text = run.err;
     QVERIFY2(text.contains(QStringLiteral("resume with --resume 7")), qPrintable(text));

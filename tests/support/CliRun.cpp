@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <csignal>
 
-QJsonObject CliResult::json() const {
+QJsonObject RunResult::json() const {
     return QJsonDocument::fromJson(out).object();
 }
 
@@ -85,8 +85,8 @@ void CliRun::waitForEnd() {
     }
 }
 
-CliResult CliRun::finish() {
-    CliResult result;
+RunResult CliRun::finish() {
+    RunResult result;
     if (!started_) {
         return result;
     }
@@ -106,7 +106,7 @@ CliResult CliRun::finish() {
     return result;
 }
 
-CliResult CliRun::run() {
+RunResult CliRun::run() {
     start();
     return finish();
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 // How one run of a program of the build ended and what it wrote.
-struct CliResult {
+struct RunResult {
     bool finished = false; // it ended within its time limit
     int exitCode = -1;     // -1: it did not start or end in time; -2: a signal ended it
     QByteArray out;
@@ -48,8 +48,8 @@ public:
 
     bool start();
     // Waits for the end, killing the program at the time limit.
-    CliResult finish();
-    CliResult run();
+    RunResult finish();
+    RunResult run();
 
     // While it runs.
     void signal(int number);
