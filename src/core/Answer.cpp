@@ -11,3 +11,20 @@ QString Answer::words() const {
     }
     return QString();
 }
+
+Answer::Status Answer::judged(const AnswerExpectation& awaited, const QByteArray& text,
+                              AnswerExpectation::Scan& scan) {
+    if (text.isEmpty()) {
+        return Status::Silent;
+    }
+    switch (awaited.judge(text, scan)) {
+    case AnswerExpectation::Judgement::Whole:
+        return Status::Whole;
+    case AnswerExpectation::Judgement::Refused:
+    case AnswerExpectation::Judgement::Unexpected:
+        return Status::Refused;
+    case AnswerExpectation::Judgement::Incomplete:
+        break;
+    }
+    return awaited.awaitsSomething() ? Status::Partial : Status::Whole;
+}

@@ -38,4 +38,9 @@ struct Answer {
     }
     // The device's own words, for a message: the answer's first line that is not blank.
     QString words() const;
+
+    // What undamaged text that came for a command awaiting `awaited` is, once the answer's
+    // pauses ran out: nothing is silence, a line ended without the awaited text a refusal.
+    static Status judged(const AnswerExpectation& awaited, const QByteArray& text,
+                         AnswerExpectation::Scan& scan);
 };

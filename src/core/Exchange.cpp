@@ -113,22 +113,8 @@ Answer Exchange::judged() const {
         answer.status = Answer::Status::LinkLost;
     } else if (s.AnswerDamaged) {
         answer.status = Answer::Status::Damaged;
-    } else if (answer.text.isEmpty()) {
-        answer.status = Answer::Status::Silent;
     } else {
-        switch (awaited_.judge(answer.text, scan_)) {
-        case AnswerExpectation::Judgement::Whole:
-            answer.status = Answer::Status::Whole;
-            break;
-        case AnswerExpectation::Judgement::Refused:
-        case AnswerExpectation::Judgement::Unexpected:
-            answer.status = Answer::Status::Refused;
-            break;
-        case AnswerExpectation::Judgement::Incomplete:
-            answer.status =
-                awaited_.awaitsSomething() ? Answer::Status::Partial : Answer::Status::Whole;
-            break;
-        }
+        answer.status = Answer::judged(awaited_, answer.text, scan_);
     }
     return answer;
 }

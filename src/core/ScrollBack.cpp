@@ -1,14 +1,31 @@
 #include "ScrollBack.h"
 
+#include <cstring>
+
+namespace {
+
+// Calls onFound with every place of c in [begin, end); memchr finds them a word at a time.
+template <typename OnFound>
+void forEachByte(const char* begin, const char* end, char c, OnFound onFound) {
+    for (const char* p = begin;
+         (p = static_cast<const char*>(std::memchr(p, c, std::size_t(end - p)))) != nullptr; ++p) {
+        onFound(p);
+    }
+}
+
+} // namespace
+
 qsizetype ScrollBack::rows(const QByteArray& line) {
+    const char* const begin = line.constData();
+    const char* const end = begin + line.size();
     qsizetype breaks = 0;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line.at(i);
-        // CR LF is one break.
-        if (c == '\n' || (c == '\r' && (i + 1 == line.size() || line.at(i + 1) != '\n'))) {
+    forEachByte(begin, end, '\n', [&](const char*) { ++breaks; });
+    // CR LF is one break: a CR counts only when no LF follows it.
+    forEachByte(begin, end, '\r', [&](const char* p) {
+        if (p + 1 == end || p[1] != '\n') {
             ++breaks;
         }
-    }
+    });
     const bool textAfter = line.isEmpty() || (!line.endsWith('\n') && !line.endsWith('\r'));
     return breaks + (textAfter ? 1 : 0);
 }

@@ -23,10 +23,6 @@ const QString kAccessDenied = QStringLiteral("LUMET:Отказ в доступе
 const QString kMatched = QStringLiteral("Загрузчик:Контрольная сумма файла совпала!");
 const QString kMismatch = QStringLiteral("Загрузчик:Контрольная сумма файла ошибочна!!!");
 
-bool takenCharacter(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'S';
-}
-
 } // namespace
 
 QString ReadBackProcedure::partialFileName(const QString& target) {
@@ -120,11 +116,8 @@ ReadBackProcedure::StoredCopy ReadBackProcedure::readStoredCopy() {
     if (positioned() && descriptorRead() && prepareTextRead()) {
         readText();
         copy.descriptor = descriptor_;
-        for (qsizetype i = 0; i < lines_.size(); ++i) {
-            copy.text += lines_.line(i).toByteArray();
-        }
-        copy.text += building_;
-        copy.read = outcome_ == Outcome::None && crc_.byteCount == descriptor_.length;
+        copy.text = text_.text();
+        copy.read = outcome_ == Outcome::None && text_.taken() == descriptor_.length;
     }
     if (!copy.read) {
         if (outcome_ == Outcome::None) {
@@ -132,8 +125,7 @@ ReadBackProcedure::StoredCopy ReadBackProcedure::readStoredCopy() {
         }
         copy.failure = verdict();
     }
-    lines_.release();
-    building_.resize(0);
+    text_.release();
     return copy;
 }
 
@@ -144,9 +136,7 @@ void ReadBackProcedure::startRun() {
     fileErrorMessage_.clear();
     resultMessage_ = kReadError;
     descriptor_ = StorageDescriptor{};
-    crc_ = TextCrc{};
-    lines_ = FirmwareImage{};
-    building_.resize(0);
+    text_ = ReadBackText{};
 }
 
 void ReadBackProcedure::ReadBackStorage(const OperationRequest& /*request*/) {
@@ -269,41 +259,23 @@ bool ReadBackProcedure::prepareTextRead() {
 }
 
 void ReadBackProcedure::readText() {
-    int barren = 0;
-    int failedReads = 0;
-    while (crc_.byteCount < descriptor_.length) {
+    text_ = ReadBackText(descriptor_.length);
+    while (!text_.complete() && loader_.operationCanGoOn()) {
+        const Answer answer = readPage(kTextReadCount);
         if (!loader_.operationCanGoOn()) {
             break;
         }
-        const Answer answer = readPage(kTextReadCount);
-        // A line the controller ended is its answer, short or not (the taking rules judge it);
-        // silence, damage or a part without its line end is not.
-        const bool ended = answer.whole() ||
-                           (answer.status == Answer::Status::Partial && answer.text.contains('\n'));
-        if (!ended) {
-            // A lost, cut or damaged read is read again from the first character not taken:
-            // taking what came would stitch lines across the gap.
-            if (!loader_.operationCanGoOn()) {
-                break;
-            }
-            if (++failedReads >= kReadAttempts) {
-                endWith(answer, "PAGEREAD");
-                break;
-            }
+        const ReadBackText::Next next = text_.take(answer);
+        if (next == ReadBackText::Next::ReadOn) {
+            showProgress();
+        } else if (next == ReadBackText::Next::ReadAgain) {
             if (!repositioned()) {
                 break;
             }
-            continue;
-        }
-        failedReads = 0;
-        if (answer.text.size() <= 2) {
-            break;
-        }
-        const std::uint32_t before = crc_.byteCount;
-        takeFrom(answer.text);
-        showProgress();
-        barren = crc_.byteCount == before ? barren + 1 : 0;
-        if (barren >= kBarrenReadLimit) {
+        } else {
+            if (next == ReadBackText::Next::GiveUp) {
+                endWith(answer, "PAGEREAD");
+            }
             break;
         }
     }
@@ -311,61 +283,35 @@ void ReadBackProcedure::readText() {
 
 // Puts the controller at the first character of the text not taken yet.
 bool ReadBackProcedure::repositioned() {
-    const std::int64_t at = StorageDescriptor::kTextAddress + std::int64_t(crc_.byteCount);
+    const std::int64_t at = StorageDescriptor::kTextAddress + std::int64_t(text_.taken());
     const std::int64_t page = StorageDescriptor::kPage + at / StorageDescriptor::kPageSize;
     const std::int64_t addr = at % StorageDescriptor::kPageSize;
     return settings(
         {"PAGENUM " + QByteArray::number(page), "PAGEADDR " + QByteArray::number(addr)});
 }
 
-// Takes the characters of one read answer up to its last one (the end of the controller's
-// line, never examined). A control character or any character that cannot be in an S-record
-// ends the answer; an "S" also ends the line being built.
-void ReadBackProcedure::takeFrom(const QByteArray& answer) {
-    const qsizetype last = answer.size() - 1;
-    for (qsizetype i = 0; i < last && crc_.byteCount < descriptor_.length; ++i) {
-        if (!loader_.operationCanGoOn()) {
-            return;
-        }
-        const char c = answer.at(i);
-        if (std::uint8_t(c) < 14) {
-            return;
-        }
-        if (c == 'S' && !building_.isEmpty()) {
-            lines_.appendLine(building_);
-            building_.resize(0);
-        }
-        if (!takenCharacter(c)) {
-            return;
-        }
-        building_.append(c);
-        crc_.add(std::uint8_t(c));
-        loader_.output.moveProgressBar(int(crc_.byteCount / 1000));
-    }
-}
-
 void ReadBackProcedure::showProgress() {
-    loader_.showProgress(ProgressEvent{crc_.byteCount, descriptor_.length,
-                                       std::int64_t(crc_.byteCount), std::nullopt});
+    const std::uint32_t taken = text_.taken();
+    loader_.output.moveProgressBar(int(taken / 1000));
+    loader_.showProgress(
+        ProgressEvent{taken, descriptor_.length, std::int64_t(taken), std::nullopt});
     try {
         loader_.setStatus(3, QStringLiteral("Загружено %1 %   байт %2")
-                                 .arg(StoreProgress::percent(crc_.byteCount, descriptor_.length))
-                                 .arg(crc_.byteCount));
+                                 .arg(StoreProgress::percent(taken, descriptor_.length))
+                                 .arg(taken));
     } catch (const std::exception& e) {
         loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorText(e)));
     }
 }
 
 void ReadBackProcedure::conclude(bool fileChosen) {
-    const bool stopped = crc_.byteCount < descriptor_.length && !loader_.operationCanGoOn();
-    if (!building_.isEmpty()) {
-        lines_.appendLine(building_);
-        building_.resize(0);
-    }
+    const bool stopped = !text_.complete() && !loader_.operationCanGoOn();
+    text_.endLine();
     // A read that ended short of the stored length never matches, even when the checksum of
     // what it took happens to equal the stored one: an erased memory's descriptor (length
     // FFFFFFFF, checksum FFFF) would otherwise pass with nothing read.
-    const bool matched = crc_.value == descriptor_.crc && crc_.byteCount == descriptor_.length;
+    const TextCrc& crc = text_.crc();
+    const bool matched = crc.value == descriptor_.crc && crc.byteCount == descriptor_.length;
     resultMessage_ = matched ? kMatched : kMismatch;
     if (descriptor_.length == 0) {
         end(Outcome::NothingStored);
@@ -381,7 +327,7 @@ void ReadBackProcedure::conclude(bool fileChosen) {
     const QString& target = target_;
     if (outcome_ == Outcome::Completed) {
         writeLines(target);
-    } else if (!lines_.isEmpty() && !isSpecialFile(target)) {
+    } else if (!text_.lines().isEmpty() && !isSpecialFile(target)) {
         // Beside a device or a pipe there is no place for the received copy.
         writeLines(partialFileName(target));
     }
@@ -391,7 +337,7 @@ void ReadBackProcedure::conclude(bool fileChosen) {
 // and the run is journalled like any other.
 void ReadBackProcedure::writeLines(const QString& path) {
     try {
-        lines_.save(path);
+        text_.lines().save(path);
     } catch (const std::exception& e) {
         fileErrorMessage_ = QStringLiteral("%1: %2").arg(path, errorText(e));
         end(Outcome::FileError);
@@ -401,6 +347,6 @@ void ReadBackProcedure::writeLines(const QString& path) {
 }
 
 void ReadBackProcedure::finish() {
-    lines_.release();
+    text_.release();
     loader_.setStatus(3, resultMessage_);
 }

@@ -2,8 +2,8 @@
 
 #include "core/OperationRequest.h"
 
+#include "ReadBackText.h"
 #include "StorageDescriptor.h"
-#include "TextCrc.h"
 #include "core/Answer.h"
 #include "core/OperationResult.h"
 #include "firmware/FirmwareImage.h"
@@ -39,14 +39,10 @@ public:
         Damaged,          // the answers to a read came damaged as often as it was tried
     };
 
-    // Reads that yield no character in a row after which the read stops: the text beyond them
-    // is not S-record text, and the controller would otherwise be read without end.
-    static constexpr int kBarrenReadLimit = 8;
     // Bytes one read of the text returns (text mode: one character each).
     static constexpr int kTextReadCount = 250;
-    // Reads in a row that may come back lost, cut or damaged: each is read again from the
-    // first character not yet taken.
-    static constexpr int kReadAttempts = 10;
+    // Descriptor reads that may come back lost, cut or damaged, as many as text reads.
+    static constexpr int kReadAttempts = ReadBackText::kReadAttempts;
 
     ReadBackProcedure(Loader& loader, Questions& questions)
         : loader_(loader), questions_(questions) {}
@@ -70,7 +66,7 @@ public:
     // The file the last run wrote, empty when it wrote none.
     const QString& writtenFile() const { return writtenFile_; }
     const StorageDescriptor& descriptor() const { return descriptor_; }
-    std::uint32_t taken() const { return crc_.byteCount; }
+    std::uint32_t taken() const { return text_.taken(); }
 
     // The name the lines of a mismatched read-back are written to.
     static QString partialFileName(const QString& target);
@@ -90,7 +86,6 @@ private:
     static qsizetype descriptorLine(const QByteArray& answer);
     bool prepareTextRead();
     void readText();
-    void takeFrom(const QByteArray& answer);
     void showProgress();
     void conclude(bool fileChosen);
     void writeLines(const QString& path);
@@ -106,7 +101,5 @@ private:
     QString writtenFile_;
     QString resultMessage_;
     StorageDescriptor descriptor_;
-    TextCrc crc_;
-    FirmwareImage lines_;
-    QByteArray building_;
+    ReadBackText text_;
 };

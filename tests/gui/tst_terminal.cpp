@@ -110,6 +110,7 @@ void TerminalTest::viewAndLogKeepTheScrollBackOnly_data() {
     QTest::newRow("short lines") << QByteArray(" OK\r\n") << 12000 << 997;
     QTest::newRow("long lines") << QByteArray(64 * 1024, 'x') << 40 << 7;
     QTest::newRow("line breaks only") << QByteArray(3000, '\n') << 10 << 3;
+    QTest::newRow("carriage returns only") << QByteArray(3000, '\r') << 10 << 3;
 }
 
 void TerminalTest::viewAndLogKeepTheScrollBackOnly() {

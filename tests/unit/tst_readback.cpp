@@ -330,7 +330,7 @@ void ReadBackTest::barrenReadsStopTheRead() {
     t.storeText("S1234", QByteArray::fromHex("FFFFFFFFFFFF"));
     t.dialogs.queueFile(t.target);
     t.press();
-    QCOMPARE(t.textReads(), qsizetype(ReadBackProcedure::kBarrenReadLimit + 1));
+    QCOMPARE(t.textReads(), qsizetype(ReadBackText::kBarrenReadLimit + 1));
     QCOMPARE(t.procedure().outcome(), ProcOutcome::ChecksumMismatch);
     QVERIFY(!QFile::exists(t.target));
 }
