@@ -1,5 +1,6 @@
 #include "cli/CliSession.h"
 
+#include "cli/FleetChannel.h"
 #include "cli/ShellPlatform.h"
 #include "cli/UsageError.h"
 #include "core/DataDir.h"
@@ -21,11 +22,32 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
     ShellPlatform::catchStopSignals();
     poller_.setInterval(kPollIntervalMs);
     QObject::connect(&poller_, &QTimer::timeout, [this] { poll(); });
-    poller_.start();
+    if (FleetChannel* channel = FleetChannel::current()) {
+        wakeOnStop(*channel);
+    } else {
+        poller_.start();
+    }
 }
 
 CliSession::~CliSession() {
+    if (FleetChannel* channel = FleetChannel::current()) {
+        channel->setWake(nullptr);
+    }
     ShellPlatform::releaseStopSignals();
+}
+
+// A fleet member polls nothing: a thousand members waking every few milliseconds would keep
+// the processors busy. The fleet wakes it when a stop comes, and the dropped connection is
+// looked for before every pass of its events.
+void CliSession::wakeOnStop(FleetChannel& channel) {
+    channel.setWake([this] {
+        QMetaObject::invokeMethod(
+            &poller_, [this] { poll(); }, Qt::QueuedConnection);
+    });
+    runtime.setBeforeEvents([this] { endWaitIfDisconnected(); });
+    // A stop that came before the wake was set is taken at the first pass.
+    QMetaObject::invokeMethod(
+        &poller_, [this] { poll(); }, Qt::QueuedConnection);
 }
 
 // A refused file's message is not held on screen: the shell prints it and ends. VELKOR_WAITS
@@ -62,6 +84,11 @@ void CliSession::poll() {
                     : QStringLiteral("получен сигнал %1").arg(ShellPlatform::signalName(signal)));
         }
     }
+    endWaitIfDisconnected();
+}
+
+void CliSession::endWaitIfDisconnected() {
+    const LoaderState& s = loader.state;
     if (endWaitOnDisconnect_ && s.OperationActive && !s.ConnectionOpen && s.QuietTicks > 1) {
         loader.exchange.pbWaitAnswerMouseDown();
     }

@@ -9,6 +9,8 @@
 
 #include <QTimer>
 
+class FleetChannel;
+
 // One loader for a subcommand that talks to a controller: the real runtime, the shell's
 // dialogs, the real connections and the shared data folder, set up from the common options.
 // Progress and status messages (panel 3) go to standard error unless quiet (ProgressDisplay).
@@ -42,6 +44,8 @@ public:
 private:
     ProgressDisplay progress_;
     void poll();
+    void endWaitIfDisconnected();
+    void wakeOnStop(FleetChannel& channel);
     void applyWaitsFromEnvironment();
 
     QTimer poller_;

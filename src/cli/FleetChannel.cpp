@@ -24,6 +24,19 @@ FleetChannel::Scope::~Scope() {
     currentChannel = nullptr;
 }
 
+void FleetChannel::stop(int signal) {
+    stop_.store(signal);
+    const QMutexLocker lock(&wakeMutex_);
+    if (wake_) {
+        wake_();
+    }
+}
+
+void FleetChannel::setWake(std::function<void()> wake) {
+    const QMutexLocker lock(&wakeMutex_);
+    wake_ = std::move(wake);
+}
+
 void FleetChannel::write(FILE* stream, const QByteArray& bytes) {
     if (stream != stderr) {
         QMutexLocker lock(&mutex_);

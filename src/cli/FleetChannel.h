@@ -36,8 +36,11 @@ public:
     // What the member printed on a stream.
     void write(FILE* stream, const QByteArray& bytes);
 
-    // The fleet's thread: the member is to stop as if the process had the signal.
-    void stop(int signal) { stop_.store(signal); }
+    // The fleet's thread: the member is to stop as if the process had the signal; its wake runs.
+    void stop(int signal);
+    // The member's thread: what wakes it when a stop comes (its event loop may be asleep), run
+    // on the fleet's thread; null to forget it before what it wakes is gone.
+    void setWake(std::function<void()> wake);
     // The member's thread: the stop signal since the last call, 0 when none.
     int takeStop() { return stop_.exchange(0); }
 
@@ -56,6 +59,8 @@ private:
 
     std::function<void(const QString&)> onLine_;
     std::atomic<int> stop_{0};
+    QMutex wakeMutex_;
+    std::function<void()> wake_;
     mutable QMutex mutex_;
     QByteArray pendingErr_; // a line not yet ended
     Snapshot latest_;

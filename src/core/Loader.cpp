@@ -5,7 +5,7 @@
 Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     : runtime(runtime_), dialogs(dialogs_), output(form),
       exchange({runtime_, state, form, links, WaitAnswerTimer, output, Timer3}), driver(*this),
-      router({runtime_, state, output, exchange}), journal(runtime_, form, dataDir),
+      router({runtime_, state, output, exchange, Timer3}), journal(runtime_, form, dataDir),
       dataDir_(std::move(dataDir)) {
     Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });

@@ -5,6 +5,8 @@
 #include "LoaderState.h"
 #include "Runtime.h"
 
+#include <memory>
+
 void ReceiveRouter::appendAnswer(const QByteArray& chunk) {
     LoaderState& s = parts_.state;
     if (!s.OperationActive) {
@@ -30,6 +32,7 @@ void ReceiveRouter::routeToTerminal(const QByteArray& chunk) {
             parts_.output.addTerminalLine(s.PendingTerminalText);
             s.PendingTerminalText.clear();
         }
+        parts_.flushTimer->resume();
     }
 }
 
@@ -48,12 +51,16 @@ void ReceiveRouter::receive(const QByteArray& chunk) {
 void ReceiveRouter::Timer3Timer() {
     LoaderState& s = parts_.state;
     const std::uint32_t now = parts_.runtime.tickCount();
-    if (now - s.LastReceiveTick <= 70) {
-        return;
+    if (now - s.LastReceiveTick > 70) {
+        if (!s.PendingTerminalText.isEmpty()) {
+            parts_.output.addTerminalLine(s.PendingTerminalText);
+        }
+        s.PendingTerminalText.clear();
+        s.LastReceiveTick = now;
     }
-    if (!s.PendingTerminalText.isEmpty()) {
-        parts_.output.addTerminalLine(s.PendingTerminalText);
+    // Further ticks would only look at the clock: a thousand fleet members, each with its
+    // connection, would wake ten thousand times a second for nothing.
+    if (s.PendingTerminalText.isEmpty()) {
+        parts_.flushTimer->suspend();
     }
-    s.PendingTerminalText.clear();
-    s.LastReceiveTick = now;
 }

@@ -2,24 +2,29 @@
 
 #include <QByteArray>
 
+#include <memory>
+
 class Exchange;
 class LoaderOutput;
 class Runtime;
+class Timer;
 struct LoaderState;
 
 // What the receive routing works on: time, the state it routes into, the terminal's lines,
-// and the exchange whose quiet ticks a reception restarts.
+// the exchange whose quiet ticks a reception restarts, and Timer3.
 struct RouterParts {
     Runtime& runtime;
     LoaderState& state;
     LoaderOutput& output;
     Exchange& exchange;
+    std::unique_ptr<Timer>& flushTimer;
 };
 
 // The received-data routing rule shared by every connection kind. During an operation each
 // reception goes to AnswerBuffer and makes its own terminal line; outside an operation the
 // bytes collect in PendingTerminalText, which the 100 ms Timer3 flushes as one line once 70 ms
-// pass without reception.
+// pass without reception. With nothing pending Timer3 sleeps (it stays enabled, the sign of a
+// live connection) and wakes nobody, until text comes outside an operation.
 class ReceiveRouter {
 public:
     explicit ReceiveRouter(const RouterParts& parts) : parts_(parts) {}

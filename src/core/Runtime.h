@@ -21,6 +21,10 @@ public:
     // suspended timer resumes it.
     virtual void suspend() = 0;
     virtual void resume() = 0;
+    // Suspends the timer for its next `ticks` ticks only: it wakes at the tick after them and
+    // runs the ones it skipped first, as resume() does. For an owner that knows those ticks
+    // would only count down. A suspended timer is woken the same way.
+    virtual void skipTicks(int ticks) = 0;
     void start() { setEnabled(true); }
     void stop() { setEnabled(false); }
 };

@@ -23,6 +23,10 @@ public:
         phase_.setTimerType(Qt::PreciseTimer);
         phase_.setSingleShot(true);
         QObject::connect(&phase_, &QTimer::timeout, [this] {
+            if (suspended_) {
+                resume(); // the wake after skipped ticks
+                return;
+            }
             timer_.start();
             tick_();
         });
@@ -42,8 +46,11 @@ public:
     int intervalMs() const override { return timer_.interval(); }
     void suspend() override;
     void resume() override;
+    void skipTicks(int ticks) override;
 
 private:
+    void stopWaking();
+
     QTimer timer_;
     QTimer phase_;
     std::function<void()> tick_;
@@ -51,15 +58,32 @@ private:
     std::int64_t nextDueMs_ = 0;
 };
 
-void QtTimer::suspend() {
-    if (suspended_ || !enabled()) {
-        return;
+// Notes when the next tick falls due and stops both timers; a suspended timer has its due time
+// already (and phase_ may hold the wake after skipped ticks, which stops too).
+void QtTimer::stopWaking() {
+    if (!suspended_) {
+        const int remaining = timer_.isActive() ? timer_.remainingTime() : phase_.remainingTime();
+        nextDueMs_ = monotonicMs() + std::max(0, remaining);
+        suspended_ = true;
     }
-    const int remaining = timer_.isActive() ? timer_.remainingTime() : phase_.remainingTime();
-    nextDueMs_ = monotonicMs() + std::max(0, remaining);
     timer_.stop();
     phase_.stop();
-    suspended_ = true;
+}
+
+void QtTimer::suspend() {
+    if (enabled()) {
+        stopWaking();
+    }
+}
+
+void QtTimer::skipTicks(int ticks) {
+    if (!enabled()) {
+        return;
+    }
+    stopWaking();
+    const std::int64_t wakeMs =
+        nextDueMs_ + std::int64_t(std::max(0, ticks)) * std::max(1, timer_.interval());
+    phase_.start(int(std::max<std::int64_t>(0, wakeMs - monotonicMs())));
 }
 
 void QtTimer::resume() {

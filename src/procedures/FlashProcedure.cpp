@@ -270,6 +270,7 @@ void FlashProcedure::ProgramFlash(const QString& path) {
         return;
     }
     loader_.state.OperationStart = loader_.runtime.now();
+    programmingStartTick_ = loader_.runtime.tickCount();
     try {
         waitForProgrammingStart();
         programLines(image);
@@ -386,7 +387,9 @@ void FlashProcedure::awaitEndConfirmation() {
 // The record in flight of the whole, with the share done and the time left; the status line
 // follows each whole percent.
 void FlashProcedure::showProgress(int record, int count) {
-    const std::int64_t elapsed = loader_.state.OperationStart.msecsTo(loader_.runtime.now());
+    // The tick counter, not the local time: a look at the local time reads the system's zone
+    // rules, three times a record.
+    const std::int64_t elapsed = loader_.runtime.tickCount() - programmingStartTick_;
     const ProgressEvent progress{record, count, std::nullopt,
                                  ProgressText::remainingMs(elapsed, record - 1, count)};
     loader_.showProgress(progress);

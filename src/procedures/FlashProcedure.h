@@ -91,5 +91,6 @@ private:
     int records_ = 0;
     std::uint32_t bannerWaitStart_ = 0;
     int shownPercent_ = -1;
+    std::uint32_t programmingStartTick_ = 0;
     int shownWaitSeconds_ = 0;
 };

@@ -21,26 +21,45 @@ public:
         }
         enabled_ = enabled;
         suspended_ = false;
+        skipping_ = false;
     }
     bool enabled() const override { return enabled_; }
     int intervalMs() const override { return interval_; }
-    void suspend() override { suspended_ = enabled_; }
+    void suspend() override {
+        suspended_ = enabled_;
+        skipping_ = false;
+    }
+    void skipTicks(int ticks) override {
+        if (!enabled_) {
+            return;
+        }
+        suspended_ = true;
+        skipping_ = true;
+        wakeAt_ = due_ + std::uint64_t(std::max(0, ticks)) * std::uint64_t(interval_);
+    }
     void resume() override {
         if (!suspended_) {
             return;
         }
         suspended_ = false;
+        skipping_ = false;
         // Every tick that fell due meanwhile, in order; a tick may stop the timer.
         while (enabled_ && !suspended_ && due_ <= runtime_.elapsed()) {
             due_ += std::uint64_t(interval_);
             onTick_();
         }
     }
-    // Whether the runtime delivers its ticks (a suspended timer wakes nobody).
-    bool ticking() const { return enabled_ && !suspended_; }
-    std::uint64_t due() const { return due_; }
-    // Like a real timer that fell behind, it fires once and then keeps its rhythm from now.
+    // Whether the runtime wakes for it (a suspended timer wakes nobody, one that skips ticks
+    // wakes after them).
+    bool ticking() const { return enabled_ && (!suspended_ || skipping_); }
+    std::uint64_t due() const { return skipping_ ? wakeAt_ : due_; }
+    // Like a real timer that fell behind, it fires once and then keeps its rhythm from now;
+    // after skipped ticks it runs them all.
     void fire(std::uint64_t now) {
+        if (skipping_) {
+            resume();
+            return;
+        }
         due_ += std::uint64_t(interval_);
         if (due_ <= now) {
             due_ = now + std::uint64_t(interval_);
@@ -54,7 +73,9 @@ private:
     std::function<void()> onTick_;
     bool enabled_ = false;
     bool suspended_ = false;
+    bool skipping_ = false;
     std::uint64_t due_ = 0;
+    std::uint64_t wakeAt_ = 0;
 };
 
 VirtualRuntime::VirtualRuntime(std::uint32_t startTick, QDateTime startTime)

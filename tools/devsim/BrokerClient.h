@@ -29,6 +29,7 @@ public:
     void attach(std::uint32_t hardwareId) { attached_.insert(hardwareId); }
     bool isAttached(std::uint32_t hardwareId) const { return attached_.contains(hardwareId); }
     bool isAttachedToAny() const { return !attached_.isEmpty(); }
+    const QSet<std::uint32_t>& attachedIds() const { return attached_; }
     // Closes the connection once what is written has gone out.
     void close();
     // Drops the connection at once, with a line on the simulator's log saying why; from then

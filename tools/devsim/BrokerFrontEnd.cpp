@@ -13,6 +13,8 @@ struct BrokerFrontEnd::Station {
         : device(options.controller, imageOut, options.faults.targeted) {}
     Device device;
     SessionRunner* runner = nullptr;
+    // The clients that sent it a frame and hear its answers.
+    QList<BrokerClient*> clients;
 };
 
 namespace {
@@ -80,6 +82,11 @@ void BrokerFrontEnd::accept() {
                 });
         connect(client, &BrokerClient::gone, this, [this, client] {
             clients_.removeOne(client);
+            for (const std::uint32_t id : client->attachedIds()) {
+                if (const auto station = controllers_.value(id)) {
+                    station->clients.removeOne(client);
+                }
+            }
             client->deleteLater();
         });
     }
@@ -92,7 +99,10 @@ void BrokerFrontEnd::route(BrokerClient* client, std::uint32_t hardwareId,
         client->sendRaw(notFoundFrame(hardwareId));
         return;
     }
-    client->attach(hardwareId);
+    if (!client->isAttached(hardwareId)) {
+        client->attach(hardwareId);
+        (*found)->clients.append(client);
+    }
     if (!(*found)->runner->receiveCommand(payload)) {
         client->drop(QStringLiteral("more than %1 bytes sent ahead to controller %2 on its paced "
                                     "line")
@@ -101,11 +111,17 @@ void BrokerFrontEnd::route(BrokerClient* client, std::uint32_t hardwareId,
     }
 }
 
+// Only the controller's own clients are looked at: with a thousand controllers, each behind a
+// client of its own, going through every client for every answer cost the simulator more than
+// answering.
+QList<BrokerClient*> BrokerFrontEnd::clientsOf(std::uint32_t hardwareId) const {
+    const auto station = controllers_.value(hardwareId);
+    return station ? station->clients : QList<BrokerClient*>();
+}
+
 void BrokerFrontEnd::deliver(std::uint32_t hardwareId, const QByteArray& bytes, bool damaged) {
-    for (BrokerClient* client : std::as_const(clients_)) {
-        if (client->isAttached(hardwareId)) {
-            client->sendPiece(hardwareId, bytes, damaged);
-        }
+    for (BrokerClient* client : clientsOf(hardwareId)) {
+        client->sendPiece(hardwareId, bytes, damaged);
     }
 }
 
@@ -118,18 +134,14 @@ void BrokerFrontEnd::announce(std::uint32_t hardwareId, const QByteArray& bytes)
 }
 
 void BrokerFrontEnd::dropClients(std::uint32_t hardwareId, const QString& why) {
-    for (BrokerClient* client : std::as_const(clients_)) {
-        if (client->isAttached(hardwareId)) {
-            client->drop(why);
-        }
+    for (BrokerClient* client : clientsOf(hardwareId)) {
+        client->drop(why);
     }
 }
 
 void BrokerFrontEnd::closeClients(std::uint32_t hardwareId) {
-    for (BrokerClient* client : std::as_const(clients_)) {
-        if (client->isAttached(hardwareId)) {
-            client->close();
-        }
+    for (BrokerClient* client : clientsOf(hardwareId)) {
+        client->close();
     }
 }
 

@@ -38,6 +38,8 @@ private:
     // A restart banner also reaches the clients that have not addressed any controller yet: a
     // loader that waits for a banner before it sends anything listens to every controller.
     void announce(std::uint32_t hardwareId, const QByteArray& bytes);
+    // A copy: dropping or closing a client may take it off the list.
+    QList<BrokerClient*> clientsOf(std::uint32_t hardwareId) const;
     void closeClients(std::uint32_t hardwareId);
     void dropClients(std::uint32_t hardwareId, const QString& why);
 
