@@ -34,8 +34,10 @@ TcpClient::TcpClient(QString host, QString port)
                      Qt::QueuedConnection);
     QObject::connect(socket_, &QTcpSocket::disconnected, context_,
                      relay(&TcpClient::socketDisconnected), Qt::QueuedConnection);
-    QObject::connect(socket_, &QTcpSocket::readyRead, context_, relay(&TcpClient::socketReadyRead),
-                     Qt::QueuedConnection);
+    // Received bytes are handled as they are announced, as the serial port's are: they come
+    // only from the event loop, never from a call of the loader's, and their handler runs no
+    // loop of its own. Queued, each reception cost the thread a second wake.
+    QObject::connect(socket_, &QTcpSocket::readyRead, context_, relay(&TcpClient::socketReadyRead));
 }
 
 TcpClient::~TcpClient() {
@@ -159,7 +161,7 @@ void TcpClient::socketDisconnected() {
 }
 
 void TcpClient::socketReadyRead() {
-    // Several queued notices may find the bytes already taken by an earlier readAll.
+    // A notice may find the bytes already taken by an earlier readAll.
     if (active_ && socket_->bytesAvailable() > 0 && onDataAvailable) {
         onDataAvailable();
     }
