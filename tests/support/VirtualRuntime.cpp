@@ -117,6 +117,7 @@ bool VirtualRuntime::deliverOneDue() {
         return true;
     }
     if (timer != nullptr) {
+        ++timerWakes_;
         timer->fire(elapsed_);
         return true;
     }

@@ -27,6 +27,8 @@ public:
     void debugLine(const QString& line) override { debugLines.append(line); }
 
     // Milliseconds of virtual time since the runtime was made.
+    // How often a timer woke the loop (a suspended one wakes nobody).
+    std::uint64_t timerWakes() const { return timerWakes_; }
     std::uint64_t elapsed() const { return elapsed_; }
     // Runs fn from the event loop once delayMs of virtual time have passed.
     void post(std::uint64_t delayMs, std::function<void()> fn);
@@ -68,6 +70,7 @@ private:
     std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::function<void()>> events_;
     std::vector<VirtualTimer*> timers_;
     int idlePumps_ = 0;
+    std::uint64_t timerWakes_ = 0;
     std::uint64_t timeLimit_ = 0;
     bool limitReached_ = false;
     bool terminating_ = false;

@@ -15,6 +15,7 @@ private slots:
     void lateDataIsAppendedAfterReturnWhileTheOperationRuns();
     void answersAreJudgedByWhatTheCommandAwaits_data();
     void answersAreJudgedByWhatTheCommandAwaits();
+    void quietTicksWakeTheLoopOnce();
     void zeroWaitTimeEndsAtTheFirstCheck();
     void silentDeviceGetsTwoAttemptsThenOne();
     void waitForControllerOptionRepeatsUpToTheLimit();
@@ -139,6 +140,19 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits() {
     QCOMPARE(int(t.runtime.elapsed() - start), endsAtMs);
     QCOMPARE(t.state().AnswerBuffer, answer);
     QCOMPARE(t.device.written.size(), 1);
+}
+
+// The quiet ticks before the last only count down, and Timer3 has nothing to flush: an answer
+// wakes the loop once after it came, not three times (a fleet pays each wake a thousand times).
+void ExchangeTest::quietTicksWakeTheLoopOnce() {
+    Running t;
+    t.runtime.runFor(200);
+    t.device.onWrite = [&](const QByteArray&) { t.device.deliver("VER 1.0\r\n", 5); };
+    const std::uint64_t wakes = t.runtime.timerWakes();
+    const auto start = t.runtime.elapsed();
+    QVERIFY(t.send("VER"));
+    QCOMPARE(int(t.runtime.elapsed() - start), 30);
+    QCOMPARE(t.runtime.timerWakes() - wakes, std::uint64_t(1));
 }
 
 void ExchangeTest::zeroWaitTimeEndsAtTheFirstCheck() {
