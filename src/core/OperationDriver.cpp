@@ -68,6 +68,9 @@ void OperationDriver::start(const OperationRequest& request) {
 
 void OperationDriver::runOperation() {
     LoaderState& s = loader_.state;
+    // What an earlier run left is no answer of this one; what comes from here on is, also what
+    // comes while the connection opens.
+    s.AnswerBuffer.clear();
     if (!s.ConnectionOpen) {
         OpenConnection();
         s.OperationFailed = false;

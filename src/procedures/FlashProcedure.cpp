@@ -43,8 +43,9 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
         PassResult pass = PassResult::Continue;
         switch (stage_) {
         case BootStage::WaitReset:
-            // Whatever an earlier run left is no restart banner of this one.
-            loader_.state.AnswerBuffer.clear();
+            // What an earlier run left is gone already (the driver empties the answer when the
+            // operation starts); what came since, while the connection opened, may be the
+            // banner of a controller that greets every new connection.
             loader_.setStatus(3, kWaitReset);
             requestRestart();
             stage_ = BootStage::WatchBanner;
