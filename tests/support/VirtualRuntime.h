@@ -27,9 +27,9 @@ public:
     void debugLine(const QString& line) override { debugLines.append(line); }
 
     // Milliseconds of virtual time since the runtime was made.
+    std::uint64_t elapsed() const { return elapsed_; }
     // How often a timer woke the loop (a suspended one wakes nobody).
     std::uint64_t timerWakes() const { return timerWakes_; }
-    std::uint64_t elapsed() const { return elapsed_; }
     // Runs fn from the event loop once delayMs of virtual time have passed.
     void post(std::uint64_t delayMs, std::function<void()> fn);
     void postAt(std::uint64_t atElapsed, std::function<void()> fn);
