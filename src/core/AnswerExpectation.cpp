@@ -19,6 +19,26 @@ QByteArrayView trimmed(const QByteArray& answer, qsizetype from, qsizetype to) {
     return QByteArrayView(answer.constData() + from, to - from);
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Whether the line holds the token. A token that is a number is held only as a whole number:
+// the "0" of "PAGEADDR 0" is not in "PAGENUM=70", a late answer to the command before.
+bool holds(QByteArrayView line, const QByteArray& token) {
+    if (token.isEmpty() || !std::all_of(token.begin(), token.end(), isDigit)) {
+        return line.contains(token);
+    }
+    for (qsizetype at = line.indexOf(token); at >= 0; at = line.indexOf(token, at + 1)) {
+        const qsizetype after = at + token.size();
+        if ((at == 0 || !isDigit(line[at - 1])) &&
+            (after == line.size() || !isDigit(line[after]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 AnswerExpectation AnswerExpectation::anyText() {
@@ -118,10 +138,10 @@ AnswerExpectation::Judgement AnswerExpectation::judgeLine(const QByteArray& answ
     if (text.isEmpty()) {
         return Judgement::Incomplete;
     }
-    const auto holds = [&text](const QByteArray& token) { return text.contains(token); };
+    const auto held = [&text](const QByteArray& token) { return holds(text, token); };
     if ((tokens_.isEmpty() && bareTokens_.isEmpty()) ||
-        std::any_of(tokens_.begin(), tokens_.end(), holds) ||
-        std::any_of(bareTokens_.begin(), bareTokens_.end(), holds)) {
+        std::any_of(tokens_.begin(), tokens_.end(), held) ||
+        std::any_of(bareTokens_.begin(), bareTokens_.end(), held)) {
         return Judgement::Whole;
     }
     if ((!echo_.isEmpty() && text == QByteArrayView(echo_)) || text.startsWith("UNIT:") ||

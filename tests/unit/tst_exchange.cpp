@@ -107,6 +107,9 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
         << QByteArray("ERR: bad argument\r\n") << 5;
     QTest::newRow("send line awaits nothing: the quiet ticks alone cut it")
         << true << QByteArray() << halves << 200 << QByteArray("PASSWORD: acc") << 30;
+    QTest::newRow("a number is its own: the late answer of the command before is not it, fast")
+        << true << QByteArray("PAGEADDR 0") << QList<QByteArray>{"PAGENUM=70\r\n", "PAGEADDR=0\r\n"}
+        << 20 << QByteArray("PAGENUM=70\r\nPAGEADDR=0\r\n") << 25;
     QTest::newRow("read of 6: a line end inside the data does not end it")
         << true << QByteArray("PAGEREAD") << QList<QByteArray>{"AB\nCD", "EF\r\n"} << 100
         << QByteArray("AB\nCDEF\r\n") << 105;
