@@ -40,12 +40,14 @@ CliSession::~CliSession() {
 // the processors busy. The fleet wakes it when a stop comes, and the dropped connection is
 // looked for before every pass of its events.
 void CliSession::wakeOnStop(FleetChannel& channel) {
-    channel.setWake([this] {
-        QMetaObject::invokeMethod(
-            &poller_, [this] { poll(); }, Qt::QueuedConnection);
-    });
+    channel.setWake([this] { pollSoon(); });
     runtime.setBeforeEvents([this] { endWaitIfDisconnected(); });
     // A stop that came before the wake was set is taken at the first pass.
+    pollSoon();
+}
+
+// Runs poll from this session's own event loop, whichever thread asks.
+void CliSession::pollSoon() {
     QMetaObject::invokeMethod(
         &poller_, [this] { poll(); }, Qt::QueuedConnection);
 }

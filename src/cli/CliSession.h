@@ -44,6 +44,7 @@ public:
 private:
     ProgressDisplay progress_;
     void poll();
+    void pollSoon();
     void endWaitIfDisconnected();
     void wakeOnStop(FleetChannel& channel);
     void applyWaitsFromEnvironment();

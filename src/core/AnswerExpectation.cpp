@@ -29,17 +29,21 @@ bool holds(QByteArrayView line, const QByteArray& token) {
     if (token.isEmpty() || !std::all_of(token.begin(), token.end(), isDigit)) {
         return line.contains(token);
     }
-    for (qsizetype at = line.indexOf(token); at >= 0; at = line.indexOf(token, at + 1)) {
-        const qsizetype after = at + token.size();
-        if ((at == 0 || !isDigit(line[at - 1])) &&
-            (after == line.size() || !isDigit(line[after]))) {
+    return AnswerExpectation::holdsNumber(line, token);
+}
+
+} // namespace
+
+bool AnswerExpectation::holdsNumber(QByteArrayView text, QByteArrayView digits) {
+    for (qsizetype at = text.indexOf(digits); at >= 0; at = text.indexOf(digits, at + 1)) {
+        const qsizetype after = at + digits.size();
+        if ((at == 0 || !isDigit(text[at - 1])) &&
+            (after == text.size() || !isDigit(text[after]))) {
             return true;
         }
     }
     return false;
 }
-
-} // namespace
 
 AnswerExpectation AnswerExpectation::anyText() {
     AnswerExpectation e;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 // What the complete answer to a command looks like, and what a refusal looks like. The exchange
@@ -63,6 +64,10 @@ public:
     }
     // Whole, refused, or not decided yet; looks only at what is new since the last look.
     Judgement judge(const QByteArray& answer, Scan& scan) const;
+
+    // Whether the text holds the decimal digits as a number of its own: no digit right before
+    // or after them, so "70" is not found in "170" nor "0" in "PAGENUM=70".
+    static bool holdsNumber(QByteArrayView text, QByteArrayView digits);
 
 private:
     enum class Kind { Quiet, AnyText, AnyOf, Line, Length };

@@ -5,8 +5,6 @@
 #include "LoaderState.h"
 #include "Runtime.h"
 
-#include <memory>
-
 void ReceiveRouter::appendAnswer(const QByteArray& chunk) {
     LoaderState& s = parts_.state;
     if (!s.OperationActive) {

@@ -1,6 +1,7 @@
 #include "InterpreterAnswer.h"
 
 #include "WholeNumber.h"
+#include "core/AnswerExpectation.h"
 
 namespace {
 constexpr qsizetype kMaxKeyDigits = 11;
@@ -15,19 +16,8 @@ bool InterpreterAnswer::containsNumber(const QByteArray& answer, std::int64_t nu
 }
 
 bool InterpreterAnswer::echoesNumber(const QByteArray& answer, std::int64_t number) {
-    if (answer.contains("STR:")) {
-        return false;
-    }
-    const QByteArray digits = QByteArray::number(number);
-    const auto isDigit = [&answer](qsizetype at) {
-        return at >= 0 && at < answer.size() && answer.at(at) >= '0' && answer.at(at) <= '9';
-    };
-    for (qsizetype at = answer.indexOf(digits); at >= 0; at = answer.indexOf(digits, at + 1)) {
-        if (!isDigit(at - 1) && !isDigit(at + digits.size())) {
-            return true;
-        }
-    }
-    return false;
+    return !answer.contains("STR:") &&
+           AnswerExpectation::holdsNumber(answer, QByteArray::number(number));
 }
 
 std::optional<std::uint16_t> InterpreterAnswer::valueAfterKey(const QByteArray& answer,
