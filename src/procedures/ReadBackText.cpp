@@ -23,7 +23,16 @@ ReadBackText::Next ReadBackText::take(const Answer& answer) {
     }
     const std::uint32_t before = crc_.byteCount;
     takeFrom(answer.text);
-    barren_ = crc_.byteCount == before ? barren_ + 1 : 0;
+    const bool yielded = crc_.byteCount != before;
+    // A line that yields nothing may be another command's late answer that came in place of
+    // this read's (its own then comes late, or not at all): the place is read once more before
+    // the line counts as text that is no S-record.
+    if (!yielded && !rereadingBarren_) {
+        rereadingBarren_ = true;
+        return Next::ReadAgain;
+    }
+    rereadingBarren_ = false;
+    barren_ = yielded ? 0 : barren_ + 1;
     return barren_ >= kBarrenReadLimit ? Next::Stop : Next::ReadOn;
 }
 
