@@ -569,7 +569,10 @@ bool StorageLoadProcedure::writeDescriptor() {
 // One write in hex mode at page 70, `addr`, positioned first unless the controller is known to
 // be there already. A write whose answer went missing is positioned and written again, never
 // sent blindly after itself: the controller may have stored the first copy, and the second
-// would then land behind it, in the text.
+// would then land behind it, in the text. So is a write answered with the place where it
+// starts: no write of bytes ends there, so that is the write before's answer, come again or
+// late, and this write's own answer is still out; it is let in first, so that the positioning
+// does not reach the controller in the same breath as the write.
 bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned) {
     Answer written;
     for (int attempt = 1; attempt <= kDescriptorAttempts; ++attempt) {
@@ -578,6 +581,10 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
             return false;
         }
         written = send("PAGEWRITE " + hex, 1);
+        if (written.whole() && reportsPlace(written, addr)) {
+            letAnswerArrive();
+            continue;
+        }
         if (written.status != Answer::Status::Silent && written.status != Answer::Status::Partial &&
             written.status != Answer::Status::Damaged) {
             break;
@@ -592,11 +599,8 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
         }
         return false;
     }
-    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
-    const auto at = InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
-    const auto endAddr = std::uint16_t(addr + hex.size() / 2);
-    if (page == std::optional<std::uint16_t>(kFirstPage) &&
-        at == std::optional<std::uint16_t>(endAddr)) {
+    const int endAddr = addr + int(hex.size() / 2);
+    if (reportsPlace(written, endAddr)) {
         return true;
     }
     // The bytes went somewhere else, perhaps into the text: only a store from the start is sure
@@ -608,6 +612,24 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
             .arg(endAddr)
             .arg(written.words()));
     return false;
+}
+
+// Waits out the longest pause inside an answer, taking what arrives meanwhile as stray text.
+void StorageLoadProcedure::letAnswerArrive() {
+    Runtime& rt = loader_.runtime;
+    const std::uint32_t until = rt.tickCount() + std::uint32_t(loader_.state.AnswerGapMs);
+    for (std::int32_t left = std::int32_t(until - rt.tickCount());
+         left > 0 && loader_.operationCanGoOn(); left = std::int32_t(until - rt.tickCount())) {
+        rt.awaitEvents(left);
+    }
+}
+
+// Whether a write's answer puts the controller at page 70, `addr`.
+bool StorageLoadProcedure::reportsPlace(const Answer& written, int addr) {
+    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
+    const auto at = InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
+    return page == std::optional<std::uint16_t>(kFirstPage) &&
+           at == std::optional<std::uint16_t>(std::uint16_t(addr));
 }
 
 bool StorageLoadProcedure::positionedInFirmwareArea(int addr) {

@@ -101,6 +101,8 @@ private:
     bool loginGivenUp();
     bool writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned);
     bool positionedInFirmwareArea(int addr);
+    static bool reportsPlace(const Answer& written, int addr);
+    void letAnswerArrive();
     bool storedTextVerified();
     QByteArray fileText() const;
     void accept();

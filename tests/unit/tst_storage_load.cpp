@@ -150,7 +150,8 @@ private slots:
     void uploadLoginWaitsForTheControllerWithoutLimit();
     void cancelDuringUploadKeepsTheConfirmedPositionForResume();
     void closedConnectionStopsTheUploadAndAResumeCompletesIt();
-    void refusedDescriptorIsARefusal();
+    void descriptorWriteAnswers_data();
+    void descriptorWriteAnswers();
     void verifyReadsTheStoredTextBack_data();
     void verifyReadsTheStoredTextBack();
     void finalisation_data();
@@ -546,22 +547,46 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
     t.verifyStored();
 }
 
-// A descriptor write answered without "OK" is the controller's refusal, not its silence; the
-// text is stored, so the resume position skips all of it.
-void StorageLoadTest::refusedDescriptorIsARefusal() {
+// The answers to the descriptor's writes. Without "OK" it is the controller's refusal, not its
+// silence; the text is stored, so the resume position skips all of it. The place where the
+// write started is the write before's answer come again: the write is positioned and sent again
+// at its place. Any other place means the bytes went elsewhere, perhaps into the text.
+void StorageLoadTest::descriptorWriteAnswers_data() {
+    QTest::addColumn<QByteArray>("answer"); // the first answer to the write of the zeros
+    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<int>("zeroWrites");
+    QTest::newRow("refused") << QByteArray("ERROR\r\n") << ProcOutcome::DescriptorRefused << 1;
+    QTest::newRow("the write before's answer again")
+        << QByteArray("OK STR:9 NUM:70 ADDR:6\r\n") << ProcOutcome::Completed << 2;
+    QTest::newRow("written elsewhere")
+        << QByteArray("OK STR:9 NUM:70 ADDR:14\r\n") << ProcOutcome::DescriptorMisplaced << 1;
+}
+
+void StorageLoadTest::descriptorWriteAnswers() {
+    QFETCH(QByteArray, answer);
+    QFETCH(ProcOutcome, outcome);
+    QFETCH(int, zeroWrites);
     Store t;
     t.useFile(firmware(3));
+    bool answered = false;
     t.interpreter.rewrite = [&](const QByteArray& c, QByteArray& a) {
-        if (t.interpreter.hexMode && c.startsWith("PAGEWRITE ")) {
-            a = "ERROR\r\n";
+        if (c == "PAGEWRITE 00000000" && !std::exchange(answered, true)) {
+            a = answer;
         }
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::DescriptorRefused);
-    QCOMPARE(t.form().Status[3], failed("контроллер не подтвердил запись дескриптора: ERROR"));
-    QCOMPARE(t.loader.driver.lastResult().resume->line, t.state().LastLoadedLine);
-    QVERIFY(t.state().LastLoadedLine > 0);
+    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(t.interpreter.commands.count("PAGEWRITE 00000000"), zeroWrites);
+    if (outcome == ProcOutcome::Completed) {
+        t.verifyStored();
+    } else if (outcome == ProcOutcome::DescriptorRefused) {
+        QCOMPARE(t.form().Status[3], failed("контроллер не подтвердил запись дескриптора: ERROR"));
+        QCOMPARE(t.loader.driver.lastResult().resume->line, t.state().LastLoadedLine);
+        QVERIFY(t.state().LastLoadedLine > 0);
+    } else {
+        QCOMPARE(t.loader.driver.lastResult().resume->line, std::uint16_t(0));
+    }
 }
 
 // Every write confirmed, but the memory holds other text (a byte changed behind the
