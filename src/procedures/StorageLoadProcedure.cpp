@@ -557,6 +557,7 @@ void StorageLoadProcedure::keepConfirmedPosition() {
 bool StorageLoadProcedure::writeDescriptor() {
     loader_.state.AttemptLimit = kDescriptorAttempts;
     const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
+    lastLineTaken_ = confirmedLine_;
     // The descriptor's confirmation leaves the controller right where the zeros go.
     if (!writeInFirmwareArea(0, descriptor.encode(), false) ||
         !writeInFirmwareArea(StorageDescriptor::kDigits / 2, "00000000", true)) {
@@ -569,10 +570,9 @@ bool StorageLoadProcedure::writeDescriptor() {
 // One write in hex mode at page 70, `addr`, positioned first unless the controller is known to
 // be there already. A write whose answer went missing is positioned and written again, never
 // sent blindly after itself: the controller may have stored the first copy, and the second
-// would then land behind it, in the text. So is a write answered with the place where it
-// starts: no write of bytes ends there, so that is the write before's answer, come again or
-// late, and this write's own answer is still out; it is let in first, so that the positioning
-// does not reach the controller in the same breath as the write.
+// would then land behind it, in the text. So is a write answered with an earlier write's
+// answer, come again or late (earlierAnswer): this write's own answer is still out, and it is
+// let in first, so that the positioning does not reach the controller in the same breath.
 bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned) {
     Answer written;
     for (int attempt = 1; attempt <= kDescriptorAttempts; ++attempt) {
@@ -581,7 +581,7 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
             return false;
         }
         written = send("PAGEWRITE " + hex, 1);
-        if (written.whole() && reportsPlace(written, addr)) {
+        if (written.whole() && earlierAnswer(written, addr)) {
             letAnswerArrive();
             continue;
         }
@@ -601,6 +601,8 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
     }
     const int endAddr = addr + int(hex.size() / 2);
     if (reportsPlace(written, endAddr)) {
+        lastLineTaken_ =
+            InterpreterAnswer::valueAfterKey(written.text, "STR:").value_or(lastLineTaken_);
         return true;
     }
     // The bytes went somewhere else, perhaps into the text: only a store from the start is sure
@@ -622,6 +624,18 @@ void StorageLoadProcedure::letAnswerArrive() {
          left > 0 && loader_.operationCanGoOn(); left = std::int32_t(until - rt.tickCount())) {
         rt.awaitEvents(left);
     }
+}
+
+// Whether the answer to a write at page 70, `addr`, is one that an earlier write had: it puts
+// the controller where this write starts (no write of bytes ends there), or on page 70 with a
+// line count no higher than the last one taken (the count only grows, write by write).
+bool StorageLoadProcedure::earlierAnswer(const Answer& written, int addr) const {
+    if (reportsPlace(written, addr)) {
+        return true;
+    }
+    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
+    const auto line = InterpreterAnswer::valueAfterKey(written.text, "STR:");
+    return page == std::optional<std::uint16_t>(kFirstPage) && line && *line <= lastLineTaken_;
 }
 
 // Whether a write's answer puts the controller at page 70, `addr`.

@@ -102,6 +102,7 @@ private:
     bool writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned);
     bool positionedInFirmwareArea(int addr);
     static bool reportsPlace(const Answer& written, int addr);
+    bool earlierAnswer(const Answer& written, int addr) const;
     void letAnswerArrive();
     bool storedTextVerified();
     QByteArray fileText() const;
@@ -138,6 +139,8 @@ private:
     std::uint16_t confirmedPage_ = 0;
     std::uint16_t confirmedAddr_ = 0;
     std::uint16_t confirmedLine_ = 0;
+    // The line count of the last write answer taken, in the text or the descriptor area.
+    std::uint16_t lastLineTaken_ = 0;
     std::uint16_t acceptedPage_ = 0;
     std::uint16_t acceptedAddr_ = 0;
     std::uint16_t acceptedLine_ = 0;

@@ -549,8 +549,9 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
 
 // The answers to the descriptor's writes. Without "OK" it is the controller's refusal, not its
 // silence; the text is stored, so the resume position skips all of it. The place where the
-// write started is the write before's answer come again: the write is positioned and sent again
-// at its place. Any other place means the bytes went elsewhere, perhaps into the text.
+// write started, or a line count already taken, is an earlier write's answer come again or
+// late: the write is positioned and sent again at its place. Any other place means the bytes
+// went elsewhere, perhaps into the text.
 void StorageLoadTest::descriptorWriteAnswers_data() {
     QTest::addColumn<QByteArray>("answer"); // the first answer to the write of the zeros
     QTest::addColumn<ProcOutcome>("outcome");
@@ -558,6 +559,8 @@ void StorageLoadTest::descriptorWriteAnswers_data() {
     QTest::newRow("refused") << QByteArray("ERROR\r\n") << ProcOutcome::DescriptorRefused << 1;
     QTest::newRow("the write before's answer again")
         << QByteArray("OK STR:9 NUM:70 ADDR:6\r\n") << ProcOutcome::Completed << 2;
+    QTest::newRow("a text write's late answer")
+        << QByteArray("OK STR:3 NUM:70 ADDR:14\r\n") << ProcOutcome::Completed << 2;
     QTest::newRow("written elsewhere")
         << QByteArray("OK STR:9 NUM:70 ADDR:14\r\n") << ProcOutcome::DescriptorMisplaced << 1;
 }
