@@ -5,9 +5,11 @@
 // answers run out the controller sends an empty line, which ends the read.
 #include "FuzzSupport.h"
 #include "core/Crc16.h"
-#include "procedures/AwaitedAnswers.h"
+#include "procedures/CommandTable.h"
 #include "procedures/ReadBackProcedure.h"
 #include "procedures/ReadBackText.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -27,7 +29,9 @@ Answer answerOf(const QByteArray& piece, const AnswerExpectation& awaited) {
         break;
     default: {
         AnswerExpectation::Scan scan;
-        answer.status = Answer::judged(awaited, answer.text, scan);
+        answer.status = Answer::judged(awaited, answer.text, scan, {1000, 500, true});
+        answer.errorLine = answer.status == Answer::Status::Refused;
+        answer.dataFrom = std::clamp<qsizetype>(scan.ownStart, 0, answer.text.size());
     }
     }
     return answer;
@@ -56,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     static const AnswerExpectation awaited =
-        AwaitedAnswers::pageRead(ReadBackProcedure::kTextReadCount);
+        CommandTable::pageRead(ReadBackProcedure::kTextReadCount).awaited;
     const std::uint32_t length = std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8;
     QByteArrayList answers = fuzzBytes(data + 2, size - 2).split('\xFF');
     answers.append("\x02\r\n");

@@ -1,49 +1,39 @@
 #include "AnswerExpectation.h"
 
+#include "AnswerLine.h"
+
 #include <algorithm>
+#include <cstring>
+
+using AnswerLine::trimmed;
 
 namespace {
 
-bool blankOrLineEnd(char c) {
-    return c == '\r' || c == '\n' || c == ' ' || c == '\t';
+// Enough of a line still open to tell whether its first word is an error word.
+constexpr qsizetype kFirstWordWindow = 64;
+
+// Where the next line end (CR or LF) is, from `from` on; -1 when none has arrived.
+qsizetype nextLineEnd(const QByteArray& answer, qsizetype from) {
+    const char* data = answer.constData();
+    const qsizetype size = answer.size();
+    for (qsizetype at = from; at < size; ++at) {
+        if (AnswerLine::isLineEnd(data[at])) {
+            return at;
+        }
+    }
+    return -1;
 }
 
-// The line from..to without the blanks and line ends around it.
-QByteArrayView trimmed(const QByteArray& answer, qsizetype from, qsizetype to) {
-    while (from < to && blankOrLineEnd(answer.at(from))) {
-        ++from;
-    }
-    while (to > from && blankOrLineEnd(answer.at(to - 1))) {
-        --to;
-    }
+QByteArrayView slice(const QByteArray& answer, qsizetype from, qsizetype to) {
     return QByteArrayView(answer.constData() + from, to - from);
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Whether the line holds the token. A token that is a number is held only as a whole number:
-// the "0" of "PAGEADDR 0" is not in "PAGENUM=70", a late answer to the command before.
-bool holds(QByteArrayView line, const QByteArray& token) {
-    if (token.isEmpty() || !std::all_of(token.begin(), token.end(), isDigit)) {
-        return line.contains(token);
-    }
-    return AnswerExpectation::holdsNumber(line, token);
+bool decided(AnswerExpectation::Judgement judgement) {
+    return judgement == AnswerExpectation::Judgement::Whole ||
+           judgement == AnswerExpectation::Judgement::Refused;
 }
 
 } // namespace
-
-bool AnswerExpectation::holdsNumber(QByteArrayView text, QByteArrayView digits) {
-    for (qsizetype at = text.indexOf(digits); at >= 0; at = text.indexOf(digits, at + 1)) {
-        const qsizetype after = at + digits.size();
-        if ((at == 0 || !isDigit(text[at - 1])) &&
-            (after == text.size() || !isDigit(text[after]))) {
-            return true;
-        }
-    }
-    return false;
-}
 
 AnswerExpectation AnswerExpectation::anyText() {
     AnswerExpectation e;
@@ -81,8 +71,95 @@ AnswerExpectation& AnswerExpectation::withBareTokens(QList<QByteArray> tokens) {
 }
 
 AnswerExpectation& AnswerExpectation::withEcho(const QByteArray& command) {
-    echo_ = QByteArray(trimmed(command, 0, command.size()).toByteArray());
+    echo_ = trimmed(command).toByteArray();
     return *this;
+}
+
+AnswerExpectation& AnswerExpectation::withOtherCommands(QList<QByteArray> keywords,
+                                                        QList<QByteArray> marks, bool otherData) {
+    otherKeywords_ = std::move(keywords);
+    otherMarks_ = std::move(marks);
+    otherData_ = otherData;
+    return *this;
+}
+
+AnswerExpectation& AnswerExpectation::passingProgressLines() {
+    passProgress_ = true;
+    return *this;
+}
+
+bool AnswerExpectation::holdsToken(QByteArrayView text) const {
+    const auto held = [text](const QByteArray& token) { return text.contains(token); };
+    return std::any_of(tokens_.begin(), tokens_.end(), held) ||
+           std::any_of(bareTokens_.begin(), bareTokens_.end(), held);
+}
+
+// A controller may answer with the command itself: where nothing else comes, an echo that holds
+// what is awaited (any text, for a command that awaits any) is the answer.
+bool AnswerExpectation::echoMayAnswer(QByteArrayView echo) const {
+    return kind_ == Kind::AnyText || holdsToken(echo);
+}
+
+bool AnswerExpectation::answersAnotherCommand(QByteArrayView text) const {
+    const auto opens = [text](const QByteArray& keyword) {
+        return AnswerLine::startsWithKeyword(text, keyword);
+    };
+    const auto holds = [text](const QByteArray& mark) { return text.contains(mark); };
+    return std::any_of(otherKeywords_.begin(), otherKeywords_.end(), opens) ||
+           std::any_of(otherMarks_.begin(), otherMarks_.end(), holds) ||
+           (otherData_ && AnswerLine::isReadData(text));
+}
+
+AnswerExpectation::LineKind AnswerExpectation::classify(QByteArrayView line) const {
+    const QByteArrayView whole = trimmed(line);
+    if (whole.isEmpty()) {
+        return LineKind::PassedOver;
+    }
+    if (kind_ == Kind::AnyText) {
+        // Anything at all, a bare prompt included, but the echo and an error line.
+        if (whole == QByteArrayView(echo_)) {
+            return LineKind::Echo;
+        }
+        return AnswerLine::isErrorLine(whole) ? LineKind::Error : LineKind::Awaited;
+    }
+    QByteArrayView text = trimmed(AnswerLine::withoutPrompt(whole));
+    if (text.isEmpty()) {
+        return LineKind::PassedOver; // a prompt alone
+    }
+    if (!echo_.isEmpty() && text.startsWith(echo_)) {
+        if (text.size() == echo_.size()) {
+            return LineKind::Echo;
+        }
+        if (text[echo_.size()] == ' ') {
+            // The echo and the answer on one line (a controller that ends no lines).
+            text = trimmed(text.sliced(echo_.size()));
+        }
+    }
+    return classifyOwn(text);
+}
+
+// Where the command's own text starts in a line: after blanks, a prompt and the echo.
+qsizetype AnswerExpectation::ownOffset(QByteArrayView line) const {
+    QByteArrayView text = trimmed(AnswerLine::withoutPrompt(trimmed(line)));
+    if (!echo_.isEmpty() && text.startsWith(echo_) && text.size() > echo_.size() &&
+        text[echo_.size()] == ' ') {
+        text = trimmed(text.sliced(echo_.size()));
+    }
+    return text.isEmpty() ? line.size() : text.constData() - line.constData();
+}
+
+AnswerExpectation::LineKind AnswerExpectation::classifyOwn(QByteArrayView text) const {
+    if (AnswerLine::isErrorLine(text)) {
+        return LineKind::Error;
+    }
+    if (text.startsWith("UNIT:") || text.startsWith("BIOS:") || answersAnotherCommand(text)) {
+        return LineKind::PassedOver;
+    }
+    if (holdsToken(text)) {
+        return LineKind::Awaited;
+    }
+    const bool anyLine = kind_ == Kind::Line && tokens_.isEmpty() && bareTokens_.isEmpty();
+    return anyLine ? LineKind::Awaited : LineKind::Other;
 }
 
 AnswerExpectation::Judgement AnswerExpectation::judge(const QByteArray& answer, Scan& scan) const {
@@ -90,86 +167,203 @@ AnswerExpectation::Judgement AnswerExpectation::judge(const QByteArray& answer, 
         scan = Scan{};
     }
     scan.size = answer.size();
-    if (scan.judgement == Judgement::Whole || scan.judgement == Judgement::Refused) {
+    if (decided(scan.judgement)) {
         return scan.judgement; // an answer once decided stays decided
     }
     switch (kind_) {
     case Kind::Quiet:
         return Judgement::Incomplete;
+    case Kind::Length:
+        scan.judgement = judgeRead(answer, scan);
+        break;
     case Kind::AnyText:
-        scan.judgement = answer.isEmpty() ? Judgement::Incomplete : Judgement::Whole;
-        break;
     case Kind::AnyOf:
-        scan.judgement = bareTokenInTail(answer, scan) ? Judgement::Whole : Judgement::Incomplete;
-        break;
     case Kind::Line:
         scan.judgement = judgeLines(answer, scan);
-        break;
-    case Kind::Length:
-        scan.judgement = judgeLength(answer, scan);
         break;
     }
     return scan.judgement;
 }
 
-// Each line is judged once, when its line end arrives; the line still arriving can only be
-// made whole by a token that needs no line end.
+// Each line is judged once, when its line end arrives; the line still open can only be made
+// whole by a token that needs no line end.
 AnswerExpectation::Judgement AnswerExpectation::judgeLines(const QByteArray& answer,
                                                            Scan& scan) const {
     for (;;) {
-        const qsizetype end = answer.indexOf('\n', std::max(scan.lineSearched, scan.lineStart));
+        const qsizetype end = nextLineEnd(answer, std::max(scan.lineSearched, scan.lineStart));
         if (end < 0) {
             break;
         }
-        const Judgement line = judgeLine(answer, scan.lineStart, end);
+        const Judgement line = judgeEndedLine(slice(answer, scan.lineStart, end), scan);
         scan.lineStart = end + 1;
         scan.lineSearched = end + 1;
-        if (line == Judgement::Whole || line == Judgement::Refused) {
+        if (decided(line)) {
+            scan.decidedBy = DecidedBy::EndedLine;
             return line;
         }
-        scan.unexpectedLine = scan.unexpectedLine || line == Judgement::Unexpected;
     }
     scan.lineSearched = answer.size();
-    if (bareTokenInTail(answer, scan)) {
+    if (bareTokenInOpenLine(answer, scan)) {
+        scan.decidedBy = DecidedBy::BareToken;
         return Judgement::Whole;
     }
-    return scan.unexpectedLine ? Judgement::Unexpected : Judgement::Incomplete;
+    return Judgement::Incomplete;
 }
 
-AnswerExpectation::Judgement AnswerExpectation::judgeLine(const QByteArray& answer, qsizetype from,
-                                                          qsizetype to) const {
-    const QByteArrayView text = trimmed(answer, from, to);
-    if (text.isEmpty()) {
-        return Judgement::Incomplete;
-    }
-    const auto held = [&text](const QByteArray& token) { return holds(text, token); };
-    if ((tokens_.isEmpty() && bareTokens_.isEmpty()) ||
-        std::any_of(tokens_.begin(), tokens_.end(), held) ||
-        std::any_of(bareTokens_.begin(), bareTokens_.end(), held)) {
+AnswerExpectation::Judgement AnswerExpectation::judgeEndedLine(QByteArrayView line,
+                                                               Scan& scan) const {
+    switch (classify(line)) {
+    case LineKind::Error:
+        return Judgement::Refused;
+    case LineKind::Awaited:
         return Judgement::Whole;
+    case LineKind::Other:
+        scan.otherOwnLine = true;
+        break;
+    case LineKind::Echo:
+        scan.echoHoldsToken = scan.echoHoldsToken || echoMayAnswer(trimmed(line));
+        break;
+    case LineKind::PassedOver:
+        break;
     }
-    if ((!echo_.isEmpty() && text == QByteArrayView(echo_)) || text.startsWith("UNIT:") ||
-        text.startsWith("BIOS:")) {
-        return Judgement::Incomplete;
-    }
-    return text.startsWith("ERR") ? Judgement::Refused : Judgement::Unexpected;
+    return Judgement::Incomplete;
 }
 
-bool AnswerExpectation::bareTokenInTail(const QByteArray& answer, Scan& scan) const {
-    if (bareTokens_.isEmpty()) {
+bool AnswerExpectation::bareTokenInOpenLine(const QByteArray& answer, Scan& scan) const {
+    if (bareTokens_.isEmpty() || scan.lineStart >= answer.size()) {
+        return false;
+    }
+    const qsizetype open = answer.size() - scan.lineStart;
+    if (AnswerLine::mayBeErrorLine(
+            slice(answer, scan.lineStart, scan.lineStart + std::min(open, kFirstWordWindow)))) {
+        // "ERR: flash write failed" holds a "w": the line is judged when it has ended.
+        scan.tailSearched = scan.lineStart;
         return false;
     }
     // A token may begin in the part already searched and end in the new one.
-    const qsizetype from = std::max<qsizetype>(0, scan.tailSearched - longestBare_ + 1);
+    const qsizetype from = std::max(scan.lineStart, scan.tailSearched - longestBare_ + 1);
     scan.tailSearched = answer.size();
+    const QByteArrayView tail = slice(answer, from, answer.size());
     return std::any_of(bareTokens_.begin(), bareTokens_.end(),
-                       [&](const QByteArray& token) { return answer.indexOf(token, from) >= 0; });
+                       [tail](const QByteArray& token) { return tail.contains(token); });
 }
 
-// The data may hold line ends: the answer is whole at the first line end after its length.
-AnswerExpectation::Judgement AnswerExpectation::judgeLength(const QByteArray& answer,
-                                                            Scan& scan) const {
-    const qsizetype end = answer.indexOf('\n', std::max(scan.lineSearched, minLength_));
+// The data starts after what is passed over (its echo, blank lines, a prompt, another
+// command's late answer) and may itself hold line ends: the answer is whole at the first line
+// end after its length.
+AnswerExpectation::Judgement AnswerExpectation::judgeRead(const QByteArray& answer,
+                                                          Scan& scan) const {
+    while (scan.ownStart < 0) {
+        const qsizetype end = nextLineEnd(answer, scan.lineStart);
+        if (end < 0) {
+            return Judgement::Incomplete;
+        }
+        const LineKind kind = classify(slice(answer, scan.lineStart, end));
+        if (kind == LineKind::Error) {
+            scan.decidedBy = DecidedBy::EndedLine;
+            return Judgement::Refused;
+        }
+        if (kind == LineKind::PassedOver || kind == LineKind::Echo) {
+            scan.otherCommand =
+                scan.otherCommand || answersAnotherCommand(trimmed(AnswerLine::withoutPrompt(
+                                         trimmed(slice(answer, scan.lineStart, end)))));
+            scan.lineStart = end + 1;
+            continue;
+        }
+        scan.ownStart = scan.lineStart + ownOffset(slice(answer, scan.lineStart, end));
+    }
+    const qsizetype end =
+        nextLineEnd(answer, std::max(scan.lineSearched, scan.ownStart + minLength_));
     scan.lineSearched = std::max(scan.lineSearched, answer.size());
-    return end >= 0 ? Judgement::Whole : Judgement::Incomplete;
+    if (end < 0) {
+        return Judgement::Incomplete;
+    }
+    scan.decidedBy = DecidedBy::EndedLine;
+    return Judgement::Whole;
+}
+
+AnswerExpectation::Judgement AnswerExpectation::atSilence(const QByteArray& answer, Scan& scan,
+                                                          const Silence& silence) const {
+    const Judgement judged = judge(answer, scan);
+    if (judged != Judgement::Incomplete || kind_ == Kind::Quiet) {
+        return judged;
+    }
+    const Judgement quiet = kind_ == Kind::Length ? readAtSilence(answer, scan, silence)
+                                                  : openLineAtSilence(answer, scan, silence);
+    if (decided(quiet)) {
+        if (scan.decidedBy == DecidedBy::Nothing) {
+            scan.decidedBy = DecidedBy::OpenLine;
+        }
+        scan.judgement = quiet;
+    }
+    return quiet;
+}
+
+// The open line taken as ended. What it awaits, from a controller that ends its lines, may be
+// the first half of a cut answer: it counts once the grace has passed. Text that says something
+// else counts as unexpected after the grace, unless the command passes progress lines; an echo
+// holding what the command awaits is its answer when nothing else came.
+AnswerExpectation::Judgement AnswerExpectation::openLineAtSilence(const QByteArray& answer,
+                                                                  Scan& scan,
+                                                                  const Silence& silence) const {
+    const bool graceOver = silence.silentMs >= silence.graceMs;
+    const QByteArrayView open = slice(answer, scan.lineStart, answer.size());
+    const LineKind kind = classify(open);
+    if (kind == LineKind::Error) {
+        return Judgement::Refused;
+    }
+    if (kind == LineKind::Awaited) {
+        return silence.lineEndsExpected && !graceOver ? Judgement::Incomplete : Judgement::Whole;
+    }
+    if (scan.otherOwnLine || (kind == LineKind::Other && !silence.lineEndsExpected)) {
+        // A line that said something else.
+        return passProgress_ || !graceOver ? Judgement::Incomplete : Judgement::Unexpected;
+    }
+    if (kind == LineKind::Other) {
+        // Said something else, or only the start of what is awaited.
+        return passProgress_ || !graceOver ? Judgement::Incomplete : Judgement::Cut;
+    }
+    if (scan.echoHoldsToken && graceOver) {
+        scan.decidedBy = DecidedBy::EndedLine; // the echo's line was ended
+        return Judgement::Whole;
+    }
+    const bool echoAnswers = kind == LineKind::Echo && echoMayAnswer(trimmed(open));
+    return echoAnswers && graceOver ? Judgement::Whole : Judgement::Incomplete;
+}
+
+AnswerExpectation::Judgement AnswerExpectation::readAtSilence(const QByteArray& answer, Scan& scan,
+                                                              const Silence& silence) const {
+    const bool graceOver = silence.silentMs >= silence.graceMs;
+    if (scan.ownStart >= 0) {
+        // Fewer characters than asked for, ended by a line end (a prompt may follow it): the
+        // text's end was read.
+        qsizetype lastEnd = answer.size() - 1;
+        while (lastEnd >= scan.ownStart && !AnswerLine::isLineEnd(answer[lastEnd])) {
+            --lastEnd;
+        }
+        if (lastEnd >= scan.ownStart &&
+            classify(slice(answer, lastEnd + 1, answer.size())) == LineKind::PassedOver) {
+            return Judgement::Whole;
+        }
+    } else {
+        const QByteArrayView open = slice(answer, scan.lineStart, answer.size());
+        const LineKind kind = classify(open);
+        if (kind == LineKind::Error) {
+            return Judgement::Refused;
+        }
+        if (kind == LineKind::PassedOver || kind == LineKind::Echo) {
+            // Only blank lines, a prompt or the echo, ended: the read returned nothing (the
+            // text's end). Another command's late line is no answer of the read.
+            const bool empty = scan.lineStart > 0 && !scan.otherCommand &&
+                               trimmed(AnswerLine::withoutPrompt(trimmed(open))).isEmpty();
+            return empty && graceOver ? Judgement::Whole : Judgement::Incomplete;
+        }
+        scan.ownStart = scan.lineStart + ownOffset(open);
+    }
+    // Data the controller did not end: whole from a controller that ends no lines, the first
+    // part of a cut read from one that does.
+    if (!silence.lineEndsExpected) {
+        return Judgement::Whole;
+    }
+    return graceOver ? Judgement::Cut : Judgement::Incomplete;
 }

@@ -4,78 +4,104 @@
 #include <QByteArrayView>
 #include <QList>
 
-// What the complete answer to a command looks like, and what a refusal looks like. The exchange
-// still ends an answer by its quiet ticks; an expectation lets it tell an answer cut by a pause
-// on a gappy link (wait a little more) from one that is whole (done, and in the fast exchange
-// done at once), and both from a refusal: a line that the device ended without any of the
-// awaited texts in it ("ERR SUM", "ERR: bad argument").
+// What the whole answer to a command looks like, what refuses it, and what is passed over on the
+// way. The exchange still ends an answer by silence; an expectation tells it whether what came is
+// the answer (whole: done, in the fast exchange at once), a refusal (an error line, judged before
+// any awaited text), text it passes over (the command's echo, blank lines, prompts, the lines of a
+// restart banner, another command's late answer, a progress line), or an answer still arriving.
+//
+// A line ends at CR or LF. A controller that ends no line at all is understood too: at silence
+// the line still open is judged as ended. Until the exchange has seen that the controller ends
+// no lines, such a line is given a pause of grace first, so that an answer cut in two by a slow
+// link is not taken by its first half.
 class AnswerExpectation {
 public:
-    // Unexpected: a line ended without the awaited text, but it is not an error line; the answer
-    // may still come behind it (a late answer to an abandoned command went first). It counts
-    // as a refusal only once the answer's pauses have run out.
-    enum class Judgement { Incomplete, Whole, Refused, Unexpected };
+    // Unexpected: the answer said something else than what is awaited, and it is not an error
+    // line (a setting answered with another value); it is a refusal in other words.
+    // Cut: a line the controller did not end and that does not hold what is awaited, quiet for
+    // longer than the grace: the rest of the answer was lost.
+    enum class Judgement { Incomplete, Whole, Refused, Unexpected, Cut };
+    // Where the judgement came from: an ended line, the line still open at silence, or a token
+    // that needs no line end. Tells the exchange whether the controller ends its lines.
+    enum class DecidedBy { Nothing, EndedLine, OpenLine, BareToken };
 
     // How far a growing answer has been looked through, so that each reception costs only its
-    // own bytes: a peer that sends megabytes in small pieces is not searched from the start
-    // every time. An answer shorter than last time (emptied, or cut at its front) starts over.
+    // own bytes. An answer shorter than last time (emptied, or cut at its front) starts over.
     struct Scan {
-        qsizetype size = 0;         // the answer's size at the last look
+        qsizetype size = 0;
         qsizetype lineStart = 0;    // where the line not yet ended starts
         qsizetype lineSearched = 0; // line end sought up to here
         qsizetype tailSearched = 0; // tokens that need no line end sought up to here
+        qsizetype ownStart = -1;    // a read: where the data starts, after what is passed over
         Judgement judgement = Judgement::Incomplete; // Whole or Refused: decided for good
-        bool unexpectedLine = false;
+        DecidedBy decidedBy = DecidedBy::Nothing;
+        bool otherOwnLine = false;   // an ended line said something else than what is awaited
+        bool echoHoldsToken = false; // an ended line was the echo, and holds the awaited text
+        bool otherCommand = false;   // an ended line was another command's answer
+    };
+
+    // What the exchange knows when an answer has gone quiet.
+    struct Silence {
+        int silentMs = 0;             // since the last reception
+        int graceMs = 0;              // the longest pause inside an answer
+        bool lineEndsExpected = true; // the controller has not been seen to end no lines
     };
 
     // Nothing in particular: the quiet ticks alone end the answer (the terminal's send line).
     AnswerExpectation() = default;
 
-    // Any text at all.
+    // Any text at all but an error line: the bootloader's ready answer.
     static AnswerExpectation anyText();
     // Text holding one of the tokens anywhere, with or without a line end (the bootloader's
-    // prompt); never a refusal.
+    // prompt).
     static AnswerExpectation anyOf(QList<QByteArray> tokens);
-    // A line of text ended by LF. With tokens, the answer is whole once a line holding one of
-    // them has ended (the echo of a setting holding its value is its answer), and refused once
-    // an error line ("ERR ...") has ended. Blank lines, the bare echo of the command and the
-    // lines of a restart banner ("UNIT:", "BIOS:") are passed over; any other line without a
-    // token is unexpected. Without tokens, any line that is not blank makes it whole.
+    // A line holding one of the tokens, or, without tokens, any line of the command's own.
     static AnswerExpectation line(QList<QByteArray> tokens = {});
-    // A read of a known length: at least `length` characters before the line end (the data
-    // itself may hold line ends).
+    // A read of a known length: at least `length` characters of data before the line end (the
+    // data itself may hold line ends), or fewer ended by a line end at silence.
     static AnswerExpectation lineOfLength(qsizetype length);
 
     // Tokens that make the answer whole the moment they arrive, without a line end (the
-    // bootloader's one-character acknowledgements); a line holding one is whole too.
+    // bootloader's one-character acknowledgements), unless their line is an error line.
     AnswerExpectation& withBareTokens(QList<QByteArray> tokens);
-    // The command as sent: a line that repeats it is the device's echo, not its answer.
+    // The command as sent: a line that repeats it is the controller's echo, passed over (and
+    // taken as the answer only when nothing else comes).
     AnswerExpectation& withEcho(const QByteArray& command);
+    // Lines that begin with one of these keywords answer another command, as does a line
+    // holding one of the marks ("STR:" of a write's confirmation), and, with otherData, a line
+    // of data a read returned: they are passed over.
+    AnswerExpectation& withOtherCommands(QList<QByteArray> keywords, QList<QByteArray> marks,
+                                         bool otherData);
+    // A line that says something else is a progress line ("Erasing sector"): the answer is
+    // waited for until the command's wait ends, not taken as an unexpected one.
+    AnswerExpectation& passingProgressLines();
 
     // Whether the expectation says anything; without one the quiet ticks decide alone.
     bool awaitsSomething() const { return kind_ != Kind::Quiet; }
-    // Whether the answer received so far is whole by this expectation.
-    bool isCompleteIn(const QByteArray& answer) const {
-        Scan fresh;
-        return judge(answer, fresh) == Judgement::Whole;
-    }
-    bool isCompleteIn(const QByteArray& answer, Scan& scan) const {
-        return judge(answer, scan) == Judgement::Whole;
-    }
-    // Whole, refused, or not decided yet; looks only at what is new since the last look.
+    // Whole or refused by what has arrived, its ended lines and bare tokens; looks only at what
+    // is new since the last look.
     Judgement judge(const QByteArray& answer, Scan& scan) const;
-
-    // Whether the text holds the decimal digits as a number of its own: no digit right before
-    // or after them, so "70" is not found in "170" nor "0" in "PAGENUM=70".
-    static bool holdsNumber(QByteArrayView text, QByteArrayView digits);
+    // What the answer is, now that it has been quiet for a while: the open line taken as
+    // ended. Incomplete while the answer is waited for on.
+    Judgement atSilence(const QByteArray& answer, Scan& scan, const Silence& silence) const;
 
 private:
     enum class Kind { Quiet, AnyText, AnyOf, Line, Length };
+    // What one line is to this command.
+    enum class LineKind { PassedOver, Echo, Error, Awaited, Other };
 
+    LineKind classify(QByteArrayView line) const;
+    LineKind classifyOwn(QByteArrayView text) const;
+    qsizetype ownOffset(QByteArrayView line) const;
+    bool holdsToken(QByteArrayView text) const;
+    bool echoMayAnswer(QByteArrayView echo) const;
+    bool answersAnotherCommand(QByteArrayView text) const;
     Judgement judgeLines(const QByteArray& answer, Scan& scan) const;
-    Judgement judgeLine(const QByteArray& answer, qsizetype from, qsizetype to) const;
-    bool bareTokenInTail(const QByteArray& answer, Scan& scan) const;
-    Judgement judgeLength(const QByteArray& answer, Scan& scan) const;
+    Judgement judgeEndedLine(QByteArrayView line, Scan& scan) const;
+    bool bareTokenInOpenLine(const QByteArray& answer, Scan& scan) const;
+    Judgement judgeRead(const QByteArray& answer, Scan& scan) const;
+    Judgement openLineAtSilence(const QByteArray& answer, Scan& scan, const Silence& silence) const;
+    Judgement readAtSilence(const QByteArray& answer, Scan& scan, const Silence& silence) const;
 
     Kind kind_ = Kind::Quiet;
     QList<QByteArray> tokens_;     // whole at the end of a line holding one
@@ -83,4 +109,8 @@ private:
     qsizetype longestBare_ = 0;
     qsizetype minLength_ = 0;
     QByteArray echo_;
+    QList<QByteArray> otherKeywords_;
+    QList<QByteArray> otherMarks_;
+    bool otherData_ = false;
+    bool passProgress_ = false;
 };

@@ -62,6 +62,8 @@ Answer Exchange::ask(const Command& command) {
         parts_.state.ControllerMissing = false;
         sendAttempt(command.text, waitMs);
         answer = judged();
+        answer.sent = command.text;
+        answer.sends = attempt;
         if (answer.status != Answer::Status::Silent) {
             break;
         }
@@ -103,7 +105,7 @@ bool Exchange::waitForController(int attempts) const {
     return attempts > 1 && parts_.state.WaitForController;
 }
 
-Answer Exchange::judged() const {
+Answer Exchange::judged() {
     const LoaderState& s = parts_.state;
     Answer answer;
     answer.text = s.AnswerBuffer;
@@ -114,9 +116,52 @@ Answer Exchange::judged() const {
     } else if (s.AnswerDamaged) {
         answer.status = Answer::Status::Damaged;
     } else {
-        answer.status = Answer::judged(awaited_, answer.text, scan_);
+        answer.status = Answer::judged(awaited_, answer.text, scan_, silence());
+        answer.errorLine = answer.status == Answer::Status::Refused &&
+                           scan_.judgement == AnswerExpectation::Judgement::Refused;
+        answer.dataFrom = std::clamp<qsizetype>(scan_.ownStart, 0, answer.text.size());
+        if (answer.status == Answer::Status::Whole) {
+            learnLineEnds();
+        }
     }
     return answer;
+}
+
+AnswerExpectation::Silence Exchange::silence() const {
+    const auto silentMs =
+        std::int64_t(std::int32_t(parts_.runtime.tickCount() - lastReceptionTick_));
+    return {int(std::clamp<std::int64_t>(silentMs, 0, INT_MAX)), parts_.state.AnswerGapMs,
+            lineEnds_ != LineEnds::None};
+}
+
+// An answer its line end decided shows a controller that ends its lines; one whole only when
+// its open line was taken at silence, a controller that does not.
+void Exchange::learnLineEnds() {
+    if (scan_.decidedBy == AnswerExpectation::DecidedBy::EndedLine) {
+        lineEnds_ = LineEnds::Seen;
+    } else if (scan_.decidedBy == AnswerExpectation::DecidedBy::OpenLine && !graceWaived_) {
+        lineEnds_ = LineEnds::None;
+    }
+}
+
+Answer Exchange::listen(std::int32_t waitMs, const AnswerExpectation& until) {
+    const ExpectationInForce inForce(awaited_, scan_, until);
+    Runtime& rt = parts_.runtime;
+    const std::uint32_t t0 = rt.tickCount();
+    for (;;) {
+        const auto elapsed = std::int64_t(rt.tickCount() - t0);
+        if (elapsed >= waitMs || !parts_.state.OperationActive || !parts_.linkTimer->enabled() ||
+            rt.terminating() || parts_.state.AnswerOverflow ||
+            (until.awaitsSomething() && decided())) {
+            break;
+        }
+        rt.awaitEvents(int(waitMs - elapsed));
+    }
+    if (parts_.state.AnswerOverflow) {
+        parts_.state.Flooded = true;
+        throw LoaderError(answerOverflowText());
+    }
+    return judged();
 }
 
 bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {
@@ -237,6 +282,10 @@ void Exchange::WaitAnswerTimerTick() {
     // gives such a frame up after a while, and the answer wait has its own limit), and while
     // the answer is not yet whole by its expectation and its grace of silence lasts.
     if (s.QuietTicks == 1 && (s.AnswerFrameIncomplete || awaitingRestOfAnswer())) {
+        if (!s.AnswerFrameIncomplete && !changesWithSilence()) {
+            // Only a reception or the end of the wait can decide it now: no tick needed.
+            parts_.waitTimer->suspend();
+        }
         return;
     }
     if (s.QuietTicks != 0) {
@@ -261,15 +310,17 @@ bool Exchange::ticksOnlyCountDown(int remainingMs) const {
     return s.AnswerBuffer.isEmpty() && s.QuietTicks > remainingMs / interval + 1;
 }
 
+// The answer has gone quiet, but what it awaits may still come: the open line may be the first
+// half of a cut answer, or only text that is passed over has come (an echo, a progress line,
+// another command's late answer).
 bool Exchange::awaitingRestOfAnswer() const {
     const LoaderState& s = parts_.state;
     if (graceWaived_ || !awaited_.awaitsSomething() || s.AnswerBuffer.isEmpty() ||
-        s.AnswerDamaged || decided()) {
+        s.AnswerDamaged) {
         return false;
     }
-    const auto silentMs =
-        std::int64_t(std::int32_t(parts_.runtime.tickCount() - lastReceptionTick_));
-    return silentMs < s.AnswerGapMs;
+    return awaited_.atSilence(s.AnswerBuffer, scan_, silence()) ==
+           AnswerExpectation::Judgement::Incomplete;
 }
 
 // Whole, or refused by an error line: nothing that comes after can change the judgement.
@@ -277,6 +328,11 @@ bool Exchange::decided() const {
     const auto judgement = awaited_.judge(parts_.state.AnswerBuffer, scan_);
     return judgement == AnswerExpectation::Judgement::Whole ||
            judgement == AnswerExpectation::Judgement::Refused;
+}
+
+// Whether more silence alone could still decide the answer: not once the grace has passed.
+bool Exchange::changesWithSilence() const {
+    return silence().silentMs < parts_.state.AnswerGapMs;
 }
 
 void Exchange::answerGrew() {

@@ -33,10 +33,14 @@ struct ExchangeParts {
 // timer), the wait time runs out, or the user cancels; repeated as the retry rule says.
 //
 // A command may carry what its complete answer looks like. When the quiet ticks end on an
-// answer that is not whole by it, the wait goes on for up to AnswerGapMs of silence, so a
-// pause inside an answer on a gappy link does not cut it; an answer still not whole then is
-// taken as it is. In the fast exchange an answer whole by its expectation ends the wait at
-// once, without the quiet ticks.
+// answer that it has not decided, the wait goes on: for up to AnswerGapMs of silence where the
+// open line may be the first half of a cut answer or says something unexpected, and until the
+// wait ends where only text that is passed over came (an echo, a progress line, another
+// command's late answer). In the fast exchange an answer whole by its expectation ends the wait
+// at once, without the quiet ticks.
+//
+// The exchange learns from the answers whether the controller ends its lines: one that does
+// not has each answer taken at its silence, without the grace.
 class Exchange {
 public:
     explicit Exchange(const ExchangeParts& parts) : parts_(parts) {}
@@ -47,6 +51,13 @@ public:
     // again. AnswerBuffer then holds what arrived in the last attempt. Bytes that arrive once
     // the answer is judged go to the terminal: the next command's attempt starts empty.
     Answer ask(const Command& command);
+    // Sends nothing and empties nothing: waits up to waitMs for more of the answer that is
+    // arriving (a restart banner, the rest of an answer judged already), and ends early once it
+    // is whole or refused by `until`. The answer holds everything received since the last
+    // command was sent.
+    Answer listen(std::int32_t waitMs, const AnswerExpectation& until = {});
+    // A new operation talks to a controller whose manner is not known yet.
+    void meetController() { lineEnds_ = LineEnds::Unknown; }
 
     // The terminal's send line and the shell's send: the retry rule of AttemptLimit, and
     // whether anything came back.
@@ -66,8 +77,12 @@ public:
     void answerGrew();
 
 private:
+    enum class LineEnds { Unknown, Seen, None };
+
     void sendAttempt(const QByteArray& text, std::int32_t waitMs);
-    Answer judged() const;
+    Answer judged();
+    AnswerExpectation::Silence silence() const;
+    void learnLineEnds();
     bool waitForController(int attempts) const;
     std::int32_t retryWait(std::int32_t waitMs) const;
     // Says which attempt comes next and why (the broker lacks the controller, or it is silent);
@@ -76,6 +91,7 @@ private:
     void writeCommand(const QByteArray& text);
     bool awaitingRestOfAnswer() const;
     bool decided() const;
+    bool changesWithSilence() const;
     bool ticksOnlyCountDown(int remainingMs) const;
 
     ExchangeParts parts_;
@@ -86,4 +102,5 @@ private:
     // A click on the wait bar takes the answer as it is, without the grace.
     bool graceWaived_ = false;
     std::uint32_t lastReceptionTick_ = 0;
+    LineEnds lineEnds_ = LineEnds::Unknown;
 };

@@ -71,6 +71,7 @@ void OperationDriver::runOperation() {
     // What an earlier run left is no answer of this one; what comes from here on is, also what
     // comes while the connection opens.
     s.AnswerBuffer.clear();
+    loader_.exchange.meetController();
     if (!s.ConnectionOpen) {
         OpenConnection();
         s.OperationFailed = false;

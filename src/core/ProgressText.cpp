@@ -56,3 +56,21 @@ std::optional<std::int64_t> ProgressText::remainingMs(std::int64_t elapsedMs, st
     }
     return elapsedMs * (total - done) / done;
 }
+
+QString ProgressText::counted(std::int64_t n, const QString& one, const QString& few,
+                              const QString& many) {
+    const std::int64_t tens = n % 100;
+    const std::int64_t units = n % 10;
+    const QString& noun = (tens >= 11 && tens <= 14)   ? many
+                          : units == 1                 ? one
+                          : (units >= 2 && units <= 4) ? few
+                                                       : many;
+    return QStringLiteral("%1 %2").arg(n).arg(noun);
+}
+
+QString ProgressText::recordsTaken(std::int64_t n) {
+    const QString records =
+        counted(n, QStringLiteral("запись"), QStringLiteral("записи"), QStringLiteral("записей"));
+    return n == 1 ? records + QStringLiteral(" принята")
+                  : QStringLiteral("все %1 приняты").arg(records);
+}

@@ -16,4 +16,10 @@ QString suffix(const ProgressEvent& progress);
 std::optional<std::int64_t> remainingMs(std::int64_t elapsedMs, std::int64_t done,
                                         std::int64_t total);
 
+// "n" with the noun in the form Russian gives that count: 1 запись, 3 записи, 5 записей,
+// 21 запись, 11 записей.
+QString counted(std::int64_t n, const QString& one, const QString& few, const QString& many);
+// "все 4 записи приняты", "1 запись принята": every record of the file taken.
+QString recordsTaken(std::int64_t n);
+
 } // namespace ProgressText

@@ -1,6 +1,6 @@
 #include "FlashProcedure.h"
 
-#include "AwaitedAnswers.h"
+#include "CommandTable.h"
 #include "SilenceOutcome.h"
 #include "core/Cp1251.h"
 #include "core/FlashRestart.h"
@@ -12,6 +12,8 @@
 #include "firmware/FirmwareImage.h"
 #include "firmware/UnitSignature.h"
 
+#include <utility>
+
 namespace {
 
 using Outcome_ = ::Outcome;
@@ -21,6 +23,8 @@ const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от
 const QString kWaitReset = QStringLiteral("Ожидание сброса устройства...");
 const QString kProgramming = QStringLiteral("Идет программирование устройства...");
 constexpr int kRestartPulseMs = 100;
+// How often the restart banner is looked at while it is awaited.
+constexpr int kBannerLookMs = 100;
 
 } // namespace
 
@@ -35,7 +39,9 @@ bool FlashProcedure::goesOn() const {
 void FlashProcedure::EnterBootloader(const OperationRequest& request) {
     request_ = request;
     ended_ = false;
+    bannerSeen_ = false;
     deviceType_.clear();
+    image_ = readFirmware();
     loader_.Timer3->start();
     stage_ = BootStage::WaitReset;
     outcome_ = Outcome::None;
@@ -60,6 +66,7 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
             try {
                 ProgramFlash(request_.firmwarePath);
             } catch (const std::exception& e) {
+                image_.reset();
                 throw LoaderError(errorText(e));
             }
             stage_ = BootStage::Finished;
@@ -77,7 +84,24 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
         // Left the loop without a verdict: cancelled, cut off, or the broker has no controller.
         outcome_ = outcomeOfSilence<Outcome>(loader_);
     }
+    image_.reset();
     cleanUpAfterLoop();
+}
+
+// The file is read once, before the controller restarts: the records programmed are those of
+// the file whose header the signature is checked against, whatever happens to the file
+// meanwhile. One that cannot be read is reported where programming would begin.
+std::optional<FirmwareImage> FlashProcedure::readFirmware() {
+    readError_.clear();
+    if (request_.firmwarePath.isEmpty()) {
+        return std::nullopt;
+    }
+    try {
+        return FirmwareImage::load(request_.firmwarePath);
+    } catch (const LoaderError& e) {
+        readError_ = e.text();
+    }
+    return std::nullopt;
 }
 
 Verdict FlashProcedure::verdict() const {
@@ -105,6 +129,11 @@ Verdict FlashProcedure::verdict() const {
         return Verdict::failed(Outcome_::LinkLost);
     case Outcome::NotFound:
         return Verdict::failed(Outcome_::NotFound);
+    case Outcome::NoBootloader:
+        return Verdict::failed(
+            Outcome_::NoAnswer,
+            QStringLiteral("контроллер перезапустился (%1), но загрузчик не ответил на \"i\"")
+                .arg(deviceType_.isEmpty() ? QStringLiteral("BIOS") : deviceType_));
     case Outcome::NoRestart:
         return Verdict::failed(
             Outcome_::NoAnswer,
@@ -137,10 +166,9 @@ void FlashProcedure::requestRestart() {
 
 // "Ожидание сброса устройства... 15 с": how long the engineer has been waiting for the
 // restart, every 5 seconds, until a piece of the banner has come (noise does not stop it).
-void FlashProcedure::showBannerWait() {
+void FlashProcedure::showBannerWait(const QByteArray& heard) {
     const auto seconds = int((loader_.runtime.tickCount() - bannerWaitStart_) / 1000);
-    const QByteArray& answer = loader_.state.AnswerBuffer;
-    const bool bannerBegun = answer.contains("UNIT:") || answer.contains("BIOS");
+    const bool bannerBegun = heard.contains("UNIT:") || heard.contains("BIOS");
     if (seconds >= shownWaitSeconds_ + 5 && !bannerBegun) {
         shownWaitSeconds_ = seconds;
         loader_.setStatus(3, kWaitReset + QStringLiteral(" %1 с").arg(seconds));
@@ -155,24 +183,27 @@ bool FlashProcedure::restartOverdue() const {
 
 FlashProcedure::PassResult FlashProcedure::watchBanner() {
     if (restartOverdue()) {
-        outcome_ = Outcome::NoRestart;
+        // A controller that showed its banner restarted: its bootloader did not answer.
+        outcome_ = bannerSeen_ ? Outcome::NoBootloader : Outcome::NoRestart;
         return PassResult::LeaveLoop;
     }
-    loader_.runtime.sleep(100);
-    showBannerWait();
-    const QByteArray& answer = loader_.state.AnswerBuffer;
-    if (answer.contains("UNIT:")) {
+    const Answer heard = loader_.exchange.listen(kBannerLookMs);
+    showBannerWait(heard.text);
+    if (heard.text.contains("UNIT:")) {
+        bannerSeen_ = true;
         loader_.setStatus(3, QStringLiteral("Разбор сигнатуры..."));
-        return checkSignature(UnitSignature::EndedDeviceSignature(answer));
+        return checkSignature(UnitSignature::EndedDeviceSignature(heard.text), heard.text);
     }
-    if (answer.contains("BIOS")) {
+    if (heard.text.contains("BIOS")) {
         // A device without a signature line is entered without a check.
+        bannerSeen_ = true;
         enterBootloaderMode();
     }
     return PassResult::Continue;
 }
 
-FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& deviceSignature) {
+FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& deviceSignature,
+                                                          const QByteArray& banner) {
     if (deviceSignature.isEmpty()) {
         return PassResult::Continue;
     }
@@ -184,20 +215,20 @@ FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& devi
         return PassResult::LeaveLoop;
     }
     loader_.setStatus(3, QStringLiteral("Сигнатура принята..."));
-    if (loader_.state.AnswerBuffer.contains("BIOS:")) {
+    if (banner.contains("BIOS:")) {
         loader_.setStatus(3, QStringLiteral("Выполняется вход в загрузчик..."));
         enterBootloaderMode();
     }
     return PassResult::Continue;
 }
 
+// "i", then the pause in which the rest of its answer comes; the bootloader is in its command
+// mode when the answer holds its prompt or an "i".
 void FlashProcedure::enterBootloaderMode() {
-    loader_.exchange.SendCommand("i", AwaitedAnswers::bootloaderEntry());
-    loader_.runtime.sleep(loader_.timings.bootloaderPauseMs);
-    QByteArray& answer = loader_.state.AnswerBuffer;
-    if (answer.contains("BIOS>") || answer.contains('i')) {
+    loader_.exchange.ask(CommandTable::bootloaderEntry());
+    const Answer answer = loader_.exchange.listen(loader_.timings.bootloaderPauseMs);
+    if (answer.text.contains("BIOS>") || answer.text.contains('i')) {
         loader_.setStatus(3, QStringLiteral("Вошли в загрузчик."));
-        answer.clear();
         stage_ = BootStage::Programming;
     }
 }
@@ -255,16 +286,14 @@ void FlashProcedure::ProgramFlash(const QString& path) {
         leaveOpenOperation(Outcome::NoFile);
         return;
     }
-    FirmwareImage image;
-    try {
-        image = FirmwareImage::load(path);
-    } catch (const LoaderError& e) {
+    if (!image_) {
         // Gone or unreadable since it was chosen: the file's fault, not the device's.
-        reason_ = e.text();
+        reason_ = readError_;
         loader_.setStatus(3, reason_);
         leaveOpenOperation(Outcome::FileError);
         return;
     }
+    const FirmwareImage& image = *image_;
     if (image.isEmpty() || !CheckFirmwareOnForm(loader_, image)) {
         loader_.setStatus(3, QStringLiteral("Некорректный файл для программирования устройства."));
         leaveOpenOperation(Outcome::BadFile);
@@ -296,39 +325,38 @@ void FlashProcedure::fail(Outcome outcome, const QString& reason, const QString&
     throw LoaderError(message);
 }
 
+// "f" is answered by any text but an error; what arrives before its silence belongs to it, so
+// that its rest is never taken for the first record's answer. A bootloader that stays silent
+// gets a little longer before the connection is closed.
 void FlashProcedure::waitForProgrammingStart() {
-    LoaderState& s = loader_.state;
     loader_.setStatus(3, kProgramming);
     shownPercent_ = -1;
-    const AnswerExpectation started = AwaitedAnswers::programmingStart();
-    const Answer answer = loader_.exchange.ask({"f", started, 1, -1});
-    if (answer.status == Answer::Status::Damaged) {
+    const Command start = CommandTable::programmingStart();
+    Answer answer = loader_.exchange.ask(start);
+    if (answer.status == Answer::Status::Silent) {
+        answer = loader_.exchange.listen(loader_.timings.programmingStartMs, start.awaited);
+    }
+    switch (answer.status) {
+    case Answer::Status::Whole:
+    case Answer::Status::Partial:
+        return;
+    case Answer::Status::Refused:
+        fail(Outcome::Refused,
+             QStringLiteral("загрузчик отказал в начале программирования: %1").arg(answer.words()),
+             QStringLiteral("Ошибка: загрузчик отказал: %1").arg(answer.words()));
+    case Answer::Status::Damaged:
         fail(Outcome::Damaged, QStringLiteral("ответ на команду начала программирования повреждён"),
              kNoAnswer);
+    case Answer::Status::Cancelled:
+        loader_.setStatus(3, UiTexts::cancelledByUser());
+        return;
+    case Answer::Status::LinkLost:
+        return;
+    case Answer::Status::Silent:
+        break;
     }
-    const std::uint32_t deadline =
-        loader_.runtime.tickCount() + std::uint32_t(loader_.timings.programmingStartMs);
-    while (running()) {
-        if (!goesOn()) {
-            break; // the connection went: nothing will answer
-        }
-        loader_.runtime.processEvents();
-        if (deadlinePassed(deadline)) {
-            loader_.driver.CloseConnection();
-            throw LoaderError(kNoAnswer);
-        }
-        // Only the answer's whole line starts programming: a slow link may bring the rest of
-        // the bootloader's prompt first, and "f"'s own line, coming after it, would then be
-        // taken for the first record's answer.
-        if (started.isCompleteIn(s.AnswerBuffer)) {
-            break;
-        }
-        if (!running()) {
-            loader_.setStatus(3, UiTexts::cancelledByUser());
-        }
-        // Polling without a pause would keep a processor core busy for the whole wait.
-        loader_.runtime.sleep(1);
-    }
+    loader_.driver.CloseConnection();
+    throw LoaderError(kNoAnswer);
 }
 
 void FlashProcedure::programLines(const FirmwareImage& image) {
@@ -365,24 +393,20 @@ void FlashProcedure::awaitEndConfirmation() {
     if (outcome_ == Outcome::Success || request_.flash.endWaitMs <= 0 || !goesOn()) {
         return;
     }
-    Runtime& rt = loader_.runtime;
-    const std::uint32_t deadline = rt.tickCount() + std::uint32_t(request_.flash.endWaitMs);
-    while (goesOn()) {
-        rt.processEvents();
-        const QByteArray& answer = loader_.state.AnswerBuffer;
-        if (answer.contains("OK")) {
-            finishSuccessfully();
-            return;
-        }
-        if (deadlinePassed(deadline)) {
-            fail(Outcome::NoEnd,
-                 QStringLiteral("нет подтверждения окончания программирования: все %1 записей "
-                                "приняты, ответа \"OK\" нет")
-                     .arg(records_),
-                 QStringLiteral("Ошибка: нет подтверждения окончания программирования!"));
-        }
-        rt.sleep(1);
+    const auto waitMs = std::int32_t(std::min<std::int64_t>(request_.flash.endWaitMs, INT32_MAX));
+    const Answer answer = loader_.exchange.listen(waitMs, AnswerExpectation::line({"OK"}));
+    if (answer.whole() && answer.text.contains("OK")) {
+        finishSuccessfully();
+        return;
     }
+    if (!goesOn()) {
+        return;
+    }
+    fail(Outcome::NoEnd,
+         QStringLiteral("нет подтверждения окончания программирования: %1 приняты, ответа "
+                        "\"OK\" нет")
+             .arg(ProgressText::recordsTaken(records_)),
+         QStringLiteral("Ошибка: нет подтверждения окончания программирования!"));
 }
 
 // The record in flight of the whole, with the share done and the time left; the status line
@@ -407,84 +431,62 @@ bool FlashProcedure::programmingStopped() const {
     return outcome_ != Outcome::Success && !goesOn();
 }
 
-// Sends one record and waits until its answer decides it. After a success or a cancel the
-// loop does not run, so the remaining lines pass quickly; an unanswered record raises, and so
-// does one the bootloader refused.
+// Sends one record, once, and judges its answer: taken (next line), the end of programming, or
+// a failure. An error line refuses it whatever letters it holds; a progress line before the
+// acknowledgement is waited through; silence, an answer without any awaited text and a damaged
+// one fail the programming, since the record may have been written (a record is never sent
+// twice). After a success or a cancel the remaining lines pass quickly.
 void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
-    LoaderState& s = loader_.state;
-    Runtime& rt = loader_.runtime;
     if (!goesOn()) {
         return;
     }
-    const int recordType = std::uint8_t(line.at(1) - '0');
-    const Answer answer = askRecord(
-        {line + '\r', AwaitedAnswers::record(recordType, line), s.AttemptLimit, -1}, recordType);
-    if (answer.refused()) {
+    const std::int32_t waitMs = std::int32_t(std::min<std::int64_t>(
+        2 * std::int64_t(std::max(0, loader_.state.AnswerTimeoutMs)), INT32_MAX));
+    const Answer answer = loader_.exchange.ask(CommandTable::record(line, waitMs));
+    switch (answer.status) {
+    case Answer::Status::Whole:
+        judgeAnswer(std::uint8_t(line.at(1) - '0'), answer.text, dataFollows);
+        break;
+    case Answer::Status::Refused:
         fail(Outcome::Refused,
              QStringLiteral("загрузчик отказал на записи %1 из %2: %3")
                  .arg(record_)
                  .arg(records_)
                  .arg(answer.words()),
              QStringLiteral("Ошибка: загрузчик отказал: %1").arg(answer.words()));
-    }
-    if (answer.status == Answer::Status::Damaged) {
+    case Answer::Status::Damaged:
         fail(Outcome::Damaged,
              QStringLiteral("ответ на запись %1 из %2 повреждён").arg(record_).arg(records_),
              QStringLiteral("Ошибка: ответ устройства повреждён!"));
-    }
-    // An answer not yet decided is looked at as the rest of it comes, until the record's wait.
-    const std::uint32_t deadline = rt.tickCount() + std::uint32_t(s.AnswerTimeoutMs);
-    while (goesOn() && !judgeAnswer(recordType, dataFollows)) {
-        rt.processEvents();
-        if (deadlinePassed(deadline)) {
-            throw LoaderError(kNoAnswer);
-        }
-        rt.sleep(1);
+    case Answer::Status::Silent:
+    case Answer::Status::Partial:
+        fail(Outcome::NoAnswer,
+             QStringLiteral("нет ответа на запись %1 из %2").arg(record_).arg(records_), kNoAnswer);
+    case Answer::Status::Cancelled:
+    case Answer::Status::LinkLost:
+        break;
     }
     if (!running() && outcome_ != Outcome::Success) {
         loader_.setStatus(3, UiTexts::cancelledByUser());
     }
 }
 
-// A damaged answer says nothing: the record goes again (writing a record twice writes the same
-// bytes), as often as a silent one would. Not an end record: after it the bootloader restarts,
-// and the record sent again would only meet the restarted controller.
-Answer FlashProcedure::askRecord(const Command& command, int recordType) {
-    Answer answer = loader_.exchange.ask(command);
-    const int attempts = recordType <= 6 ? command.attempts : 1;
-    for (int again = 1; answer.status == Answer::Status::Damaged && again < attempts; ++again) {
-        answer = loader_.exchange.ask(command);
-    }
-    return answer;
-}
-
-// True when the answer decides the record: taken (next line) or programming finished.
-bool FlashProcedure::judgeAnswer(int recordType, bool dataFollows) {
-    const QByteArray& answer = loader_.state.AnswerBuffer;
+// A whole answer: taken, or programming finished.
+void FlashProcedure::judgeAnswer(int recordType, const QByteArray& answer, bool dataFollows) {
     if (recordType <= 4) {
-        if (answer.contains('w') || answer.contains('@') || answer.contains(".N") ||
-            answer.contains(".SE")) {
-            return true;
+        if (CommandTable::acknowledgesRecord(answer)) {
+            return;
         }
-        if (answer.contains("OK")) {
-            if (dataFollows) {
-                fail(Outcome::EndedEarly,
-                     QStringLiteral("загрузчик завершил программирование на записи %1 из %2, "
-                                    "до конца файла")
-                         .arg(record_)
-                         .arg(records_),
-                     QStringLiteral("Ошибка: программирование завершено до конца файла!"));
-            }
-            finishSuccessfully();
-            return true;
+        if (dataFollows) {
+            fail(Outcome::EndedEarly,
+                 QStringLiteral("загрузчик завершил программирование на записи %1 из %2, "
+                                "до конца файла")
+                     .arg(record_)
+                     .arg(records_),
+                 QStringLiteral("Ошибка: программирование завершено до конца файла!"));
         }
-        return false;
     }
-    if (answer.contains('O')) {
-        finishSuccessfully();
-        return true;
-    }
-    return false;
+    finishSuccessfully();
 }
 
 void FlashProcedure::finishSuccessfully() {

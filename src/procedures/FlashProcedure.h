@@ -8,8 +8,10 @@
 
 #include "core/Answer.h"
 #include "core/OperationResult.h"
+#include "firmware/FirmwareImage.h"
 
-class FirmwareImage;
+#include <optional>
+
 class Loader;
 
 // Flashing the controller: wait for its restart, take the device-type signature from its
@@ -29,12 +31,13 @@ public:
         Cancelled,
         LinkLost,
         NotFound,
-        NoRestart,  // no restart banner came within resetWaitMs
-        Refused,    // the bootloader refused a record ("ERR SUM")
-        Damaged,    // a record's answer came damaged every time it was sent
-        EndedEarly, // the bootloader ended programming before the file's last data record
-        NoEnd,      // every record was taken, but the end was never confirmed
-        FileError,  // the file could not be read when programming was to begin
+        NoRestart,    // no restart banner came within resetWaitMs
+        NoBootloader, // the banner came, but the bootloader did not answer "i" within resetWaitMs
+        Refused,      // the bootloader refused a record ("ERR SUM")
+        Damaged,      // a record's answer came damaged every time it was sent
+        EndedEarly,   // the bootloader ended programming before the file's last data record
+        NoEnd,        // every record was taken, but the end was never confirmed
+        FileError,    // the file could not be read when programming was to begin
     };
 
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}
@@ -59,9 +62,10 @@ private:
 
     PassResult watchBanner();
     bool restartOverdue() const;
-    void showBannerWait();
+    std::optional<FirmwareImage> readFirmware();
+    void showBannerWait(const QByteArray& heard);
     void requestRestart();
-    PassResult checkSignature(const QByteArray& deviceSignature);
+    PassResult checkSignature(const QByteArray& deviceSignature, const QByteArray& banner);
     void enterBootloaderMode();
     void refuseFirmware();
     void restoreAfterFlash();
@@ -74,8 +78,7 @@ private:
     bool programmingStopped() const;
     void showProgress(int record, int count);
     void programLine(const QByteArray& line, bool dataFollows);
-    Answer askRecord(const Command& command, int recordType);
-    bool judgeAnswer(int recordType, bool dataFollows);
+    void judgeAnswer(int recordType, const QByteArray& answer, bool dataFollows);
     [[noreturn]] void fail(Outcome outcome, const QString& reason, const QString& message);
     void finishSuccessfully();
     bool deadlinePassed(std::uint32_t deadline) const;
@@ -83,6 +86,10 @@ private:
     Loader& loader_;
     OperationRequest request_;
     QString deviceType_; // as the restart banner named it
+    bool bannerSeen_ = false;
+    // The file as it was read when the run began, programmed as it was read.
+    std::optional<FirmwareImage> image_;
+    QString readError_;  // why the file could not be read, when it could not
     bool ended_ = false; // the procedure ended the run itself (a failure, or the end)
     BootStage stage_ = BootStage::WaitReset;
     Outcome outcome_ = Outcome::None;

@@ -1,7 +1,6 @@
 #include "InterpreterAnswer.h"
 
 #include "WholeNumber.h"
-#include "core/AnswerExpectation.h"
 
 namespace {
 constexpr qsizetype kMaxKeyDigits = 11;
@@ -13,11 +12,6 @@ bool InterpreterAnswer::contains(const QByteArray& answer, QByteArrayView text) 
 
 bool InterpreterAnswer::containsNumber(const QByteArray& answer, std::int64_t number) {
     return contains(answer, QByteArray::number(number));
-}
-
-bool InterpreterAnswer::echoesNumber(const QByteArray& answer, std::int64_t number) {
-    return !answer.contains("STR:") &&
-           AnswerExpectation::holdsNumber(answer, QByteArray::number(number));
 }
 
 std::optional<std::uint16_t> InterpreterAnswer::valueAfterKey(const QByteArray& answer,

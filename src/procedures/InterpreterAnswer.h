@@ -11,10 +11,6 @@ namespace InterpreterAnswer {
 bool contains(const QByteArray& answer, QByteArrayView text);
 // Whether the answer contains the decimal text of the number (the echo of a numeric argument).
 bool containsNumber(const QByteArray& answer, std::int64_t number);
-// The echo of a setting's number: the number stands alone (no digit right before or after it,
-// so "70" is not found in "170"), and the answer is not a page write's confirmation ("STR:"),
-// which a setting never answers with.
-bool echoesNumber(const QByteArray& answer, std::int64_t number);
 
 // The number right after the first occurrence of key ("STR:", "NUM:", "ADDR:"): at most 11
 // decimal digits, kept as their low 16 bits. Empty when the key is absent or no digit follows

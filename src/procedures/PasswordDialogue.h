@@ -5,7 +5,6 @@
 #include <QByteArray>
 
 class Exchange;
-struct LoaderState;
 class Questions;
 
 // The login to the controller's command interpreter: "PASSWORD", and when the controller says
@@ -19,4 +18,5 @@ struct PasswordResult {
     Answer latest;              // the latest answer, for a message when it said neither
 };
 
-PasswordResult PasswordDialogue(Exchange& exchange, LoaderState& state, Questions& questions);
+// Each "PASSWORD" is asked up to `attempts` times while its answer is missing, cut or damaged.
+PasswordResult PasswordDialogue(Exchange& exchange, int attempts, Questions& questions);

@@ -25,30 +25,28 @@ Verdict QueryProcedure::send(const OperationRequest& request) {
     return verdict;
 }
 
-// One command, sent once: a poke must not repeat "RESET" on its own. A damaged frame's bytes
-// are shown as they came, marked "bad CRC", though never judged.
+// One command, sent once: a poke must not repeat "RESET" on its own, and its answer is whatever
+// comes before the silence. A damaged frame's bytes are shown as they came, marked "bad CRC",
+// though never judged.
 Verdict QueryProcedure::sendOne(const QByteArray& text, Verdict& verdict) {
-    LoaderState& s = loader_.state;
-    s.AttemptCount = 0;
-    s.AttemptLimit = 1;
-    bool answered = false;
+    Answer answer;
     try {
-        answered = loader_.exchange.SendCommand(text);
+        answer = loader_.exchange.ask({text, AnswerExpectation(), 1, -1});
     } catch (const LoaderError& e) {
         return Verdict::failed(Outcome::Error, e.text());
     }
-    verdict.output += s.DamagedText;
-    if (const Verdict failed = unanswered(answered); !failed.succeeded()) {
+    verdict.output += loader_.state.DamagedText;
+    if (const Verdict failed = unanswered(answer); !failed.succeeded()) {
         return failed;
     }
-    verdict.output += s.AnswerBuffer;
-    verdict.answers.append(s.AnswerBuffer);
+    verdict.output += answer.text;
+    verdict.answers.append(answer.text);
     return Verdict{};
 }
 
-// Why a command got no usable answer; a success when it was answered.
-Verdict QueryProcedure::unanswered(bool answered) const {
-    const LoaderState& s = loader_.state;
+// Why a command got no usable answer; a success when it was answered. A damaged frame beside a
+// whole one (garbage that looked like a frame) spoils nothing.
+Verdict QueryProcedure::unanswered(const Answer& answer) const {
     switch (loader_.stopReason()) {
     case Loader::Stop::Cancelled:
         return Verdict::failed(Outcome::Cancelled);
@@ -59,14 +57,10 @@ Verdict QueryProcedure::unanswered(bool answered) const {
     case Loader::Stop::None:
         break;
     }
-    if (!answered) {
-        return Verdict::failed(Outcome::NoAnswer);
-    }
-    // A damaged frame beside a whole one (garbage that looked like a frame) spoils nothing.
-    if (s.AnswerDamaged && s.AnswerBuffer.isEmpty()) {
+    if (answer.status == Answer::Status::Damaged && answer.text.isEmpty()) {
         return Verdict::failed(Outcome::Damaged);
     }
-    return Verdict{};
+    return answer.text.isEmpty() ? Verdict::failed(Outcome::NoAnswer) : Verdict{};
 }
 
 Verdict QueryProcedure::version() {
@@ -89,5 +83,5 @@ Verdict QueryProcedure::version() {
     case Answer::Status::Silent:
         break;
     }
-    return unanswered(false);
+    return unanswered(Answer{});
 }

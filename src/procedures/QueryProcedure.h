@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Answer.h"
 #include "core/OperationRequest.h"
 #include "core/OperationResult.h"
 
@@ -19,7 +20,7 @@ public:
 
 private:
     Verdict sendOne(const QByteArray& text, Verdict& verdict);
-    Verdict unanswered(bool answered) const;
+    Verdict unanswered(const Answer& answer) const;
 
     Loader& loader_;
 };

@@ -1,6 +1,6 @@
 #include "ReadBackProcedure.h"
 
-#include "AwaitedAnswers.h"
+#include "CommandTable.h"
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
 #include "SettingCommand.h"
@@ -29,14 +29,8 @@ QString ReadBackProcedure::partialFileName(const QString& target) {
     return target + QStringLiteral(".partial");
 }
 
-Answer ReadBackProcedure::send(const QByteArray& command) {
-    return loader_.exchange.ask(
-        {command, AwaitedAnswers::interpreter(command), loader_.state.AttemptLimit, -1});
-}
-
 Answer ReadBackProcedure::readPage(qsizetype characters) {
-    return loader_.exchange.ask(
-        {"PAGEREAD", AwaitedAnswers::pageRead(characters), loader_.state.AttemptLimit, -1});
+    return loader_.exchange.ask(CommandTable::pageRead(characters));
 }
 
 // Only a matched checksum with its file written counts as done for the driver and the journal.
@@ -178,7 +172,8 @@ bool ReadBackProcedure::positioned() {
 }
 
 bool ReadBackProcedure::loggedIn() {
-    const PasswordResult login = PasswordDialogue(loader_.exchange, loader_.state, questions_);
+    const PasswordResult login =
+        PasswordDialogue(loader_.exchange, CommandTable::attempts("PASSWORD"), questions_);
     if (login.granted) {
         return true;
     }
@@ -191,36 +186,29 @@ bool ReadBackProcedure::loggedIn() {
     return false;
 }
 
-// The descriptor's twelve digits, read again from page 70, address 0 when the answer came
-// lost, cut or damaged.
+// The descriptor's twelve digits, read again from page 70, address 0 when the answer came lost,
+// cut or damaged (the read moved the controller's position: it is positioned first). An answer
+// shorter than the descriptor, or an error line, ends the read-back.
 bool ReadBackProcedure::descriptorRead() {
     if (!settings({"PAGECOUNT 6"})) {
         return false;
     }
     for (int attempt = 1;; ++attempt) {
         const Answer answer = readPage(StorageDescriptor::kDigits);
-        const qsizetype at = descriptorLine(answer.text);
-        if (answer.whole() && at >= 0) {
-            descriptor_ = StorageDescriptor::decode(QByteArrayView(answer.text).sliced(at));
+        if (answer.whole()) {
+            const QByteArray data = answer.text.mid(answer.dataFrom);
+            const qsizetype at = descriptorLine(data);
+            if (at < 0 && data.trimmed().size() < StorageDescriptor::kDigits) {
+                endWith(answer, "PAGEREAD");
+                return false;
+            }
+            // Digits that are not hexadecimal raise the conversion error, which says what came.
+            descriptor_ =
+                StorageDescriptor::decode(QByteArrayView(data).sliced(std::max<qsizetype>(at, 0)));
             return true;
         }
-        if (answer.words().startsWith(QStringLiteral("ERR"))) {
-            endWith(answer, "PAGEREAD");
-            return false;
-        }
-        // Silence, damage, a part without its line end, or another command's late answer in
-        // its place: read again from the descriptor's place.
-        const bool again =
-            answer.status == Answer::Status::Silent || answer.status == Answer::Status::Damaged ||
-            (answer.status == Answer::Status::Partial && !answer.text.contains('\n')) ||
-            (answer.whole() && at < 0);
-        if (answer.whole() && attempt >= kReadAttempts) {
-            // Read as often as it may be, and never the digits: the conversion error says what
-            // came instead.
-            descriptor_ = StorageDescriptor::decode(answer.text);
-            return true;
-        }
-        if (!again || attempt >= kReadAttempts || !loader_.operationCanGoOn()) {
+        if (answer.errorLine || answer.stopped() || attempt >= kReadAttempts ||
+            !loader_.operationCanGoOn()) {
             endWith(answer, "PAGEREAD");
             return false;
         }
@@ -260,6 +248,7 @@ bool ReadBackProcedure::prepareTextRead() {
 
 void ReadBackProcedure::readText() {
     text_ = ReadBackText(descriptor_.length);
+    rereads_ = 0;
     while (!text_.complete() && loader_.operationCanGoOn()) {
         const Answer answer = readPage(kTextReadCount);
         if (!loader_.operationCanGoOn()) {
@@ -281,13 +270,25 @@ void ReadBackProcedure::readText() {
     }
 }
 
-// Puts the controller at the first character of the text not taken yet.
+// A read whose answer was lost, cut or damaged has moved the controller's read position by an
+// unknown amount: it is never sent again without positioning first. With the controller's page
+// size known (a store learns it from its confirmations) the position is that of the first
+// character not taken yet; without it the text is read again from its start (the loader does
+// no page arithmetic on a size of its own), as often as kReadAttempts.
 bool ReadBackProcedure::repositioned() {
-    const std::int64_t at = StorageDescriptor::kTextAddress + std::int64_t(text_.taken());
-    const std::int64_t page = StorageDescriptor::kPage + at / StorageDescriptor::kPageSize;
-    const std::int64_t addr = at % StorageDescriptor::kPageSize;
-    return settings(
-        {"PAGENUM " + QByteArray::number(page), "PAGEADDR " + QByteArray::number(addr)});
+    if (pageSize_ > 0) {
+        const std::int64_t at = StorageDescriptor::kTextAddress + std::int64_t(text_.taken());
+        return settings({"PAGENUM " + QByteArray::number(StorageDescriptor::kPage + at / pageSize_),
+                         "PAGEADDR " + QByteArray::number(at % pageSize_)});
+    }
+    if (++rereads_ > kReadAttempts) {
+        end(Outcome::NoAnswer, QStringLiteral("текст прочитан заново %1 раз, и снова не полностью")
+                                   .arg(kReadAttempts));
+        return false;
+    }
+    text_.restart();
+    return settings({"PAGENUM " + QByteArray::number(StorageDescriptor::kPage),
+                     "PAGEADDR " + QByteArray::number(StorageDescriptor::kTextAddress)});
 }
 
 void ReadBackProcedure::showProgress() {

@@ -68,6 +68,11 @@ public:
     const StorageDescriptor& descriptor() const { return descriptor_; }
     std::uint32_t taken() const { return text_.taken(); }
 
+    // The controller's page size where it is known (a store learnt it from its confirmations):
+    // a read that went wrong is then positioned at the first character not taken, instead of
+    // reading the text again from its start. 0: not known.
+    void knowPageSize(int pageSize) { pageSize_ = pageSize; }
+
     // The name the lines of a mismatched read-back are written to.
     static QString partialFileName(const QString& target);
 
@@ -75,7 +80,6 @@ private:
     void end(Outcome outcome, const QString& reason = QString());
     void endUnanswered();
     void endWith(const Answer& answer, const QByteArray& command);
-    Answer send(const QByteArray& command);
     // "PAGEREAD", awaiting the characters one read returns.
     Answer readPage(qsizetype characters);
     bool settings(const QList<QByteArray>& commands);
@@ -102,4 +106,6 @@ private:
     QString resultMessage_;
     StorageDescriptor descriptor_;
     ReadBackText text_;
+    int pageSize_ = 0;
+    int rereads_ = 0; // the text read again from its start in this run
 };

@@ -9,39 +9,32 @@ bool takenCharacter(char c) {
 } // namespace
 
 ReadBackText::Next ReadBackText::take(const Answer& answer) {
-    // A line the controller ended is its answer, short or not (the taking rules judge it);
-    // silence, damage or a part without its line end is not.
-    const bool ended =
-        answer.whole() || (answer.status == Answer::Status::Partial && answer.text.contains('\n'));
-    if (!ended) {
+    if (answer.errorLine) {
+        return Next::GiveUp; // the controller refused the read: nothing in it is text
+    }
+    // A whole answer is the read's, short or not (the taking rules judge it); silence, damage
+    // or an answer still arriving is not.
+    if (!answer.whole()) {
         // Taking what came would stitch lines across the gap.
         return ++failedReads_ >= kReadAttempts ? Next::GiveUp : Next::ReadAgain;
     }
     failedReads_ = 0;
-    if (answer.text.size() <= 2) {
+    const QByteArrayView data = QByteArrayView(answer.text).sliced(answer.dataFrom);
+    if (data.size() <= 2) {
         return Next::Stop;
     }
     const std::uint32_t before = crc_.byteCount;
-    takeFrom(answer.text);
-    const bool yielded = crc_.byteCount != before;
-    // A line that yields nothing may be another command's late answer that came in place of
-    // this read's (its own then comes late, or not at all): the place is read once more before
-    // the line counts as text that is no S-record.
-    if (!yielded && !rereadingBarren_) {
-        rereadingBarren_ = true;
-        return Next::ReadAgain;
-    }
-    rereadingBarren_ = false;
-    barren_ = yielded ? 0 : barren_ + 1;
+    takeFrom(data);
+    barren_ = crc_.byteCount != before ? 0 : barren_ + 1;
     return barren_ >= kBarrenReadLimit ? Next::Stop : Next::ReadOn;
 }
 
-// Takes the characters of one read answer up to its last one (the end of the controller's
-// line, never examined). A control character or any character that cannot be in an S-record
-// ends the answer; an "S" also ends the line being built.
-void ReadBackText::takeFrom(const QByteArray& answer) {
-    const qsizetype last = answer.size() - 1;
-    for (qsizetype i = 0; i < last && crc_.byteCount < length_; ++i) {
+// Takes the characters of one read answer, its data only (after its echo or a prompt). A
+// control character (the end of the controller's line, among others) or any character that
+// cannot be in an S-record ends the answer; an "S" also ends the line being built. The last
+// character is taken too when it is data: a controller that ends no lines sends none after it.
+void ReadBackText::takeFrom(QByteArrayView answer) {
+    for (qsizetype i = 0; i < answer.size() && crc_.byteCount < length_; ++i) {
         const char c = answer[i];
         if (std::uint8_t(c) < 14) {
             return;
@@ -76,4 +69,10 @@ QByteArray ReadBackText::text() const {
 void ReadBackText::release() {
     lines_.release();
     building_.resize(0);
+}
+
+void ReadBackText::restart() {
+    release();
+    crc_ = TextCrc{};
+    barren_ = 0;
 }

@@ -14,8 +14,7 @@
 class ReadBackText {
 public:
     // Reads that yield no character in a row after which the read stops: the text beyond them
-    // is not S-record text, and the controller would otherwise be read without end. Each such
-    // place is read twice before it counts (the first line may be a late answer).
+    // is not S-record text, and the controller would otherwise be read without end.
     static constexpr int kBarrenReadLimit = 8;
     // Reads in a row that may come back lost, cut or damaged: each is read again from the
     // first character not yet taken.
@@ -43,15 +42,16 @@ public:
     QByteArray text() const;
     // Gives the memory of the lines back.
     void release();
+    // Forgets everything taken: the text is read again from its start.
+    void restart();
 
 private:
-    void takeFrom(const QByteArray& answer);
+    void takeFrom(QByteArrayView answer);
 
     std::uint32_t length_;
     TextCrc crc_;
     FirmwareImage lines_;
     QByteArray building_;
     int barren_ = 0;
-    bool rereadingBarren_ = false; // the read now is the second at a place that yielded nothing
     int failedReads_ = 0;
 };

@@ -6,21 +6,18 @@
 
 class Exchange;
 
-// A setting of the command interpreter ("PAGENUM 70", "PAGEHEXMODE TRUE"): confirmed when the
-// answer is whole and gives the value back (a number standing alone, or the word). A setting
-// can be sent again without harm, so one that got no confirmation (silence, a cut or damaged
-// answer, or the late answer of an earlier command in its place) is sent again, at most
-// `attempts` times in all; an error line ("ERR ...") or a stop ends it at once.
+// A command that may be sent again without harm: a setting ("PAGENUM 70", "PAGEHEXMODE TRUE"), a
+// login, "VER". It is asked until its answer is whole, at most `attempts` times in all: sent again
+// while the controller is silent (the exchange does that, waiting for a controller that is not
+// on line yet where the engineer asked for it) and while the answer is cut, damaged or says
+// something else. An error line, a cancel or a lost connection ends it at once.
+Answer askRepeatable(Exchange& exchange, const QByteArray& command, int attempts);
+
+// A setting is confirmed when its answer is whole: a line of its own (not its echo, nor another
+// command's late answer) holds the value it sets.
 struct SettingResult {
     Answer answer; // the last answer
     bool confirmed = false;
 };
 
 SettingResult askSetting(Exchange& exchange, const QByteArray& command, int attempts);
-
-// A command that may be sent again without harm ("REPROGRAMM W", "VER"), asked until its
-// answer is whole, at most `attempts` times; an error line or a stop ends it at once.
-Answer askRepeatable(Exchange& exchange, const QByteArray& command, int attempts);
-
-// Whether a whole answer gives the setting's value back.
-bool settingEchoed(const QByteArray& command, const QByteArray& answer);

@@ -13,10 +13,9 @@ struct StorageDescriptor {
 
     static constexpr qsizetype kDigits = 12;
     // Where the firmware area lies: the descriptor at page 70, address 0, the text from address
-    // 10 on, across the controller's pages of 528 bytes.
+    // 10 on, across the controller's pages (whose size is the controller's own).
     static constexpr int kPage = 70;
     static constexpr int kTextAddress = 10;
-    static constexpr int kPageSize = 528;
 
     // The 12 digits written after "PAGEWRITE " in hex mode.
     QByteArray encode() const;

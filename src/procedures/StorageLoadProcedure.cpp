@@ -1,6 +1,6 @@
 #include "StorageLoadProcedure.h"
 
-#include "AwaitedAnswers.h"
+#include "CommandTable.h"
 #include "InterpreterAnswer.h"
 #include "PasswordDialogue.h"
 #include "ReadBackProcedure.h"
@@ -47,9 +47,8 @@ QString reasonSuffix(const QString& words) {
 constexpr int kFirstLoginAttempts = 10;
 constexpr int kUploadLoginAttempts = 99;
 constexpr int kDescriptorAttempts = 10;
-constexpr int kAccompanyingAttempts = 3;
-constexpr int kVersionAttempts = 5;
-constexpr int kReprogramAttempts = 2;
+// Writes of one piece that the controller, logged in again each time, does not confirm.
+constexpr int kPieceAttempts = 10;
 
 } // namespace
 
@@ -62,7 +61,32 @@ StorageLoadProcedure::StorageLoadProcedure(Loader& loader, Questions& questions)
 StorageLoadProcedure::~StorageLoadProcedure() = default;
 
 Answer StorageLoadProcedure::send(const QByteArray& command, int attempts) {
-    return loader_.exchange.ask({command, AwaitedAnswers::interpreter(command), attempts, -1});
+    return loader_.exchange.ask(CommandTable::interpreter(command, attempts));
+}
+
+// Why a login command was not confirmed, in the controller's words where it said any; false
+// when the controller fell silent (the caller names the silence).
+bool StorageLoadProcedure::endWithAnswer(const QByteArray& command, const Answer& answer) {
+    const QString name = QString::fromLatin1(command);
+    switch (answer.status) {
+    case Answer::Status::Refused:
+    case Answer::Status::Whole:
+        end(Outcome::Refused,
+            QStringLiteral("контроллер отказал в %1: %2").arg(name, answer.words()));
+        return true;
+    case Answer::Status::Partial:
+        end(Outcome::NoAnswer,
+            QStringLiteral("ответ на %1 пришёл не полностью: %2").arg(name, answer.words()));
+        return true;
+    case Answer::Status::Damaged:
+        end(Outcome::NoAnswer, QStringLiteral("ответ на %1 повреждён").arg(name));
+        return true;
+    case Answer::Status::Silent:
+    case Answer::Status::Cancelled:
+    case Answer::Status::LinkLost:
+        break;
+    }
+    return false;
 }
 
 // Every end short of a stored image is a failure for the driver's report and the journal.
@@ -79,6 +103,9 @@ void StorageLoadProcedure::endUnanswered() {
 
 Verdict StorageLoadProcedure::verdict() const {
     Verdict v = commonVerdict();
+    if (!version_.isEmpty()) {
+        v.answers.append(version_);
+    }
     // A refused file has nothing stored to resume. After a failed finalisation the position is
     // the end of the stored text: a resumed run skips all of it, writes the descriptor again
     // and finalises.
@@ -117,11 +144,6 @@ Verdict StorageLoadProcedure::commonVerdict() const {
                                QStringLiteral("контроллер не подтвердил проверку прошивки "
                                               "(REPROGRAMM W без GOOD)") +
                                    reasonSuffix(reason_));
-    case Outcome::NotUpdated:
-        return Verdict::failed(::Outcome::Unconfirmed,
-                               QStringLiteral("после перезапуска контроллер не показал новую "
-                                              "прошивку (VER без \"3.\")") +
-                                   reasonSuffix(reason_));
     case Outcome::NoAnswerAfterReset:
         return Verdict::failed(::Outcome::NoAnswer,
                                QStringLiteral("контроллер не ответил на VER после перезапуска"));
@@ -155,6 +177,7 @@ void StorageLoadProcedure::LoadToStorage(const OperationRequest& request) {
     outcome_ = Outcome::None;
     errorMessage_.clear();
     information_.clear();
+    version_.clear();
     userPassword_.clear();
     loader_.Timer3->start();
     resultMessage_ = kLoadError;
@@ -212,10 +235,9 @@ bool StorageLoadProcedure::signatureFound() {
 }
 
 StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
-    LoaderState& s = loader_.state;
     for (;;) {
-        s.AttemptLimit = kFirstLoginAttempts;
-        const PasswordResult login = PasswordDialogue(loader_.exchange, loader_.state, questions_);
+        const PasswordResult login =
+            PasswordDialogue(loader_.exchange, kFirstLoginAttempts, questions_);
         if (!login.firstAnswered) {
             endUnanswered();
             return Login::Ended;
@@ -223,8 +245,9 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
         userPassword_ = login.password;
         if (!login.granted && !login.denied) {
             // Neither word: the controller's answer is named as it came.
-            end(Outcome::Refused,
-                QStringLiteral("контроллер не ответил на PASSWORD: %1").arg(login.latest.words()));
+            if (!endWithAnswer("PASSWORD", login.latest)) {
+                endUnanswered();
+            }
             return Login::Ended;
         }
         if (!login.granted) {
@@ -232,18 +255,15 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
             end(Outcome::AccessDenied);
             return Login::Denied;
         }
-        const Answer modem = send("MODEM_CON TRUE", kFirstLoginAttempts);
-        if (!modem.whole() || !InterpreterAnswer::contains(modem.text, "TRUE")) {
-            if (modem.heard()) {
-                end(Outcome::Refused,
-                    QStringLiteral("контроллер отказал в MODEM_CON TRUE: %1").arg(modem.words()));
-            } else {
+        const SettingResult modem =
+            askSetting(loader_.exchange, "MODEM_CON TRUE", kFirstLoginAttempts);
+        if (!modem.confirmed) {
+            if (!endWithAnswer("MODEM_CON TRUE", modem.answer)) {
                 endUnanswered();
             }
             return Login::Ended;
         }
-        const Answer debug = send("DEBUG 0", kFirstLoginAttempts);
-        if (debug.whole() && InterpreterAnswer::echoesNumber(debug.text, 0)) {
+        if (askSetting(loader_.exchange, "DEBUG 0", kFirstLoginAttempts).confirmed) {
             return Login::Granted;
         }
         if (loginGivenUp()) {
@@ -269,6 +289,8 @@ void StorageLoadProcedure::chooseStartPosition() {
     confirmedPage_ = s.StartPage;
     confirmedAddr_ = s.PageAddr;
     confirmedLine_ = s.LastLoadedLine;
+    anchor_ = Position{s.StartPage, s.PageAddr, s.LastLoadedLine, 0, true};
+    positionKnown_ = true;
 }
 
 void StorageLoadProcedure::prepare() {
@@ -336,12 +358,9 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
 // without limit while the controller is silent or does not echo a command; false when the user
 // cancelled or the connection is gone.
 bool StorageLoadProcedure::UploadLogin() {
-    LoaderState& s = loader_.state;
     for (;;) {
-        s.AttemptCount = 0;
-        s.AttemptLimit = kUploadLoginAttempts;
         const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
-        const Answer password = send("PASSWORD", attempts);
+        const Answer password = askRepeatable(loader_.exchange, "PASSWORD", attempts);
         if (!password.heard() && password.status != Answer::Status::Damaged) {
             if (!loader_.operationCanGoOn() || loginGivenUp()) {
                 return false;
@@ -351,13 +370,15 @@ bool StorageLoadProcedure::UploadLogin() {
         }
         QByteArray latest = password.text;
         if (InterpreterAnswer::contains(latest, "denied")) {
-            latest = send(kUploadPassword, attempts).text;
+            latest = askRepeatable(loader_.exchange, kUploadPassword, attempts).text;
         }
         if (!InterpreterAnswer::contains(latest, "granted")) {
             // The second try uses the password the user gave at the first login, if any: a
             // controller that does not take the built-in one would otherwise refuse every
             // write for as long as the run lasts.
-            send(userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_, attempts);
+            askRepeatable(loader_.exchange,
+                          userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_,
+                          attempts);
         }
         if (loginCommandsEchoed()) {
             loginFailures_ = 0;
@@ -377,28 +398,24 @@ bool StorageLoadProcedure::loginGivenUp() {
 bool StorageLoadProcedure::loginCommandsEchoed() {
     const LoaderState& s = loader_.state;
     const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
-    const Answer counter = send(withNumber("WRITECOUNTER", s.LastLoadedLine), attempts);
-    if (!counter.whole() || !InterpreterAnswer::echoesNumber(counter.text, s.LastLoadedLine)) {
-        return false;
-    }
-    const Answer mode = send("PAGEHEXMODE FALSE", attempts);
-    if (!mode.whole() || !InterpreterAnswer::contains(mode.text, "FALSE")) {
+    if (!askSetting(loader_.exchange, withNumber("WRITECOUNTER", s.LastLoadedLine), attempts)
+             .confirmed ||
+        !askSetting(loader_.exchange, "PAGEHEXMODE FALSE", attempts).confirmed) {
         return false;
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем стартовую страницу %1 для загрузки "
                                         "обновления...")
                              .arg(s.StartPage));
-    const Answer page = send(withNumber("PAGENUM", s.StartPage), attempts);
-    if (!page.whole() || !InterpreterAnswer::echoesNumber(page.text, s.StartPage)) {
+    if (!askSetting(loader_.exchange, withNumber("PAGENUM", s.StartPage), attempts).confirmed) {
         return false;
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем адрес на странице %1").arg(s.PageAddr));
-    const Answer addr = send(withNumber("PAGEADDR", s.PageAddr), attempts);
-    return addr.whole() && InterpreterAnswer::echoesNumber(addr.text, s.PageAddr);
+    return askSetting(loader_.exchange, withNumber("PAGEADDR", s.PageAddr), attempts).confirmed;
 }
 
 StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
     LoaderState& s = loader_.state;
+    pieceFailures_ = 0;
     while (!stream_->atEnd() || !pending_.isEmpty()) {
         if (!loader_.operationCanGoOn()) {
             keepConfirmedPosition();
@@ -420,6 +437,9 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
             accept();
             break;
         case Write::Failed:
+            if (++pieceFailures_ >= kPieceAttempts) {
+                return pieceGivenUp();
+            }
             rollBack();
             if (s.OperationActive && !UploadLogin()) {
                 endUnanswered();
@@ -433,19 +453,32 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
     return Stretch::Uploaded;
 }
 
-// One piece out. A write counts as confirmed only when it is answered whole with "OK", the
-// next line count after "STR:", and a page and address after "NUM:" and "ADDR:" that moved by
-// exactly this piece from the last confirmed position. Anything else, silence included, goes
-// through the roll-back and the login: a write is never sent blindly again, since the device
-// may have stored the first copy, and the answer to an abandoned write then confirms nothing.
+// The controller logs in every time and still does not confirm the same piece: it will not,
+// and the run ends with the position to resume from rather than logging in for ever.
+StorageLoadProcedure::Stretch StorageLoadProcedure::pieceGivenUp() {
+    rollBack();
+    const QString words = lastWrite_.words();
+    end(Outcome::Refused, QStringLiteral("контроллер не подтвердил запись строки %1 (%2 попыток)%3")
+                              .arg(int(confirmedLine_) + 1)
+                              .arg(kPieceAttempts)
+                              .arg(reasonSuffix(words.isEmpty() ? QString() : words)));
+    return Stretch::Ended;
+}
+
+// One piece out. A write counts as confirmed only when it is answered whole with "OK" and the
+// next line count after "STR:", and, where the controller says where it is ("NUM:", "ADDR:"),
+// a position moved by exactly this piece from the last confirmed one. Anything else, silence
+// included, goes through the roll-back and the login: a write is never sent blindly again,
+// since the device may have stored the first copy, and the answer to an abandoned write then
+// confirms nothing.
 StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
-    const Answer answer = send("PAGEWRITE " + pending_, 1);
-    switch (answer.status) {
+    lastWrite_ = send("PAGEWRITE " + pending_, 1);
+    switch (lastWrite_.status) {
     case Answer::Status::Cancelled:
     case Answer::Status::LinkLost:
         return Write::Unanswered;
     case Answer::Status::Whole:
-        return confirmation(answer.text);
+        return confirmation(lastWrite_.text);
     default:
         return Write::Failed;
     }
@@ -459,49 +492,66 @@ StorageLoadProcedure::Write StorageLoadProcedure::confirmation(const QByteArray&
     if (!line || int(*line) != int(confirmedLine_) + 1) {
         return Write::Failed;
     }
+    accepted_ = Position{};
+    accepted_.line = *line;
+    accepted_.pageSize = pageSize_;
     const auto page = InterpreterAnswer::valueAfterKey(a, "NUM:");
     const auto addr = InterpreterAnswer::valueAfterKey(a, "ADDR:");
-    int pageSize = pageSize_;
-    if (!page || !addr || !movedByPiece(*page, *addr, &pageSize)) {
+    if (!page || !addr) {
+        // A controller that does not say where it is: the count alone confirms the write.
+        return Write::Accepted;
+    }
+    if (positionKnown_ && !movedByPiece(*page, *addr, &accepted_.pageSize)) {
         return Write::Failed;
     }
-    acceptedLine_ = *line;
-    acceptedPage_ = *page;
-    acceptedAddr_ = *addr;
-    acceptedPageSize_ = pageSize;
+    accepted_.known = true;
+    accepted_.page = *page;
+    accepted_.addr = *addr;
     return Write::Accepted;
 }
 
-// The controller's position after the write is the confirmed one plus the piece: on the same
-// page, or on the next one at the place a page of the controller's size puts it. The page size
-// is learnt at the first crossing and must stay the same at every later one.
+// The controller's position after the write is the confirmed one moved on by the piece: on the
+// same page, or one or more pages on (pages smaller than a piece), where pages of the
+// controller's size put it. The size is learnt at the first crossing and must stay the same at
+// every later one. A controller may report a page it filled to its end as "ADDR:<size>" and
+// move on to the next page only at the next write.
 bool StorageLoadProcedure::movedByPiece(std::uint16_t page, std::uint16_t addr,
                                         int* pageSize) const {
-    const int end = int(confirmedAddr_) + int(pending_.size());
-    if (page == confirmedPage_) {
+    const int from = int(confirmedAddr_);
+    const int end = from + int(pending_.size());
+    const int pages = int(page) - int(confirmedPage_);
+    if (pages == 0) {
         return int(addr) == end;
     }
-    if (int(page) != int(confirmedPage_) + 1) {
+    const int span = end - int(addr);
+    if (pages < 0 || span <= 0 || span % pages != 0) {
         return false;
     }
-    const int crossedAt = end - int(addr);
-    if (crossedAt <= int(confirmedAddr_) || crossedAt > end) {
+    const int size = span / pages;
+    if (size <= kFirstAddr || size < from || int(addr) > size) {
         return false;
     }
     if (*pageSize == 0) {
-        *pageSize = crossedAt;
+        *pageSize = size;
     }
-    return crossedAt == *pageSize;
+    return size == *pageSize;
 }
 
 void StorageLoadProcedure::accept() {
     loader_.state.OperationFailed = false;
-    pageSize_ = acceptedPageSize_;
+    pieceFailures_ = 0;
+    pageSize_ = accepted_.pageSize;
     pending_.resize(0);
     showProgress();
-    confirmedPage_ = acceptedPage_;
-    confirmedAddr_ = acceptedAddr_;
-    confirmedLine_ = acceptedLine_;
+    confirmedLine_ = accepted_.line;
+    if (accepted_.known) {
+        confirmedPage_ = accepted_.page;
+        confirmedAddr_ = accepted_.addr;
+        positionKnown_ = true;
+        anchor_ = accepted_;
+    } else {
+        positionKnown_ = false;
+    }
     const QString caption = positionLine();
     loader_.output.showStoredPosition(caption);
     if (request_.trace) {
@@ -536,17 +586,38 @@ QString StorageLoadProcedure::positionLine() const {
     return StoreProgress::positionLine(confirmedPage_, confirmedAddr_, confirmedLine_, crc_.value);
 }
 
+// Back to the last position both sides agree on. Where the controller confirmed writes without
+// saying where it is, that is the last place it did say, and the pieces since are sent again.
 void StorageLoadProcedure::rollBack() {
     keepConfirmedPosition();
     loader_.state.OperationFailed = true;
+    if (!positionKnown_) {
+        rewindToAnchor();
+    }
 }
 
-// The last confirmed position is where a later run resumes.
+// Reads the text again up to the anchor's line, as a resumed run does, so that the next piece
+// sent is the first one after it.
+void StorageLoadProcedure::rewindToAnchor() {
+    LoaderState& s = loader_.state;
+    confirmedPage_ = anchor_.page;
+    confirmedAddr_ = anchor_.addr;
+    confirmedLine_ = anchor_.line;
+    positionKnown_ = true;
+    pending_.resize(0);
+    s.LinesSent = 0;
+    prepare();
+    skipPieces();
+}
+
+// The last confirmed position is where a later run resumes; where the controller stopped
+// saying where it is, the last place it said.
 void StorageLoadProcedure::keepConfirmedPosition() {
     LoaderState& s = loader_.state;
-    s.StartPage = confirmedPage_;
-    s.PageAddr = confirmedAddr_;
-    s.LastLoadedLine = confirmedLine_;
+    const bool known = positionKnown_;
+    s.StartPage = known ? confirmedPage_ : anchor_.page;
+    s.PageAddr = known ? confirmedAddr_ : anchor_.addr;
+    s.LastLoadedLine = known ? confirmedLine_ : anchor_.line;
 }
 
 // The descriptor goes to page 70, address 0, in hex mode, then four zero bytes up to the text
@@ -555,7 +626,6 @@ void StorageLoadProcedure::keepConfirmedPosition() {
 // text), and is written again only at that same place. The run counts as stored only when the
 // controller confirmed both where they belong.
 bool StorageLoadProcedure::writeDescriptor() {
-    loader_.state.AttemptLimit = kDescriptorAttempts;
     const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
     lastLineTaken_ = confirmedLine_;
     // The descriptor's confirmation leaves the controller right where the zeros go.
@@ -600,7 +670,8 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
         return false;
     }
     const int endAddr = addr + int(hex.size() / 2);
-    if (reportsPlace(written, endAddr)) {
+    if (reportsPlace(written, endAddr) || !saysWhere(written)) {
+        // Where the controller does not say where it is, its count confirms the write.
         lastLineTaken_ =
             InterpreterAnswer::valueAfterKey(written.text, "STR:").value_or(lastLineTaken_);
         return true;
@@ -618,24 +689,20 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
 
 // Waits out the longest pause inside an answer, taking what arrives meanwhile as stray text.
 void StorageLoadProcedure::letAnswerArrive() {
-    Runtime& rt = loader_.runtime;
-    const std::uint32_t until = rt.tickCount() + std::uint32_t(loader_.state.AnswerGapMs);
-    for (std::int32_t left = std::int32_t(until - rt.tickCount());
-         left > 0 && loader_.operationCanGoOn(); left = std::int32_t(until - rt.tickCount())) {
-        rt.awaitEvents(left);
-    }
+    loader_.exchange.listen(loader_.state.AnswerGapMs);
 }
 
-// Whether the answer to a write at page 70, `addr`, is one that an earlier write had: it puts
-// the controller where this write starts (no write of bytes ends there), or on page 70 with a
-// line count no higher than the last one taken (the count only grows, write by write).
+// Whether the answer to a write at page 70, `addr`, is one that an earlier write had: a line
+// count no higher than the last one taken (the count only grows, write by write), or a place
+// where this write starts (no write of bytes ends there).
 bool StorageLoadProcedure::earlierAnswer(const Answer& written, int addr) const {
-    if (reportsPlace(written, addr)) {
-        return true;
-    }
-    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
     const auto line = InterpreterAnswer::valueAfterKey(written.text, "STR:");
-    return page == std::optional<std::uint16_t>(kFirstPage) && line && *line <= lastLineTaken_;
+    return (line && *line <= lastLineTaken_) || reportsPlace(written, addr);
+}
+
+bool StorageLoadProcedure::saysWhere(const Answer& written) {
+    return InterpreterAnswer::valueAfterKey(written.text, "NUM:") &&
+           InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
 }
 
 // Whether a write's answer puts the controller at page 70, `addr`.
@@ -733,12 +800,12 @@ void StorageLoadProcedure::finalise() {
         sendAccompanyingLines();
     }
     s.AnswerTimeoutMs = loader_.timings.reprogramMs;
-    s.AttemptLimit = 1;
-    // Checking and installing the stored image again does no harm: a lost or damaged answer
-    // is asked for once more.
-    const Answer checked = askRepeatable(loader_.exchange, "REPROGRAMM W", kReprogramAttempts);
+    // Once: the controller checks and installs the stored image when it is asked to.
+    const Answer checked = send("REPROGRAMM W", 1);
     if (!checked.heard() && loader_.operationCanGoOn()) {
-        end(Outcome::NoAnswer, QStringLiteral("нет ответа на REPROGRAMM W"));
+        end(Outcome::NoAnswer, checked.status == Answer::Status::Damaged
+                                   ? QStringLiteral("ответ на REPROGRAMM W повреждён")
+                                   : QStringLiteral("нет ответа на REPROGRAMM W"));
         return;
     }
     if (!checked.whole() || !InterpreterAnswer::contains(checked.text, "GOOD")) {
@@ -751,25 +818,29 @@ void StorageLoadProcedure::finalise() {
     }
     send("RESET", 1);
     s.AnswerTimeoutMs = loader_.timings.restartMs;
-    s.AttemptLimit = kVersionAttempts;
-    const Answer version = askRepeatable(loader_.exchange, "VER", kVersionAttempts);
-    if (!version.heard()) {
-        // A controller that never comes back after its restart is not updated.
+    showVersion(askRepeatable(loader_.exchange, "VER", CommandTable::attempts("VER")));
+}
+
+// After its restart the controller says its version. A controller that never comes back is not
+// updated; one that answers is, and its version is shown where it is a version 3 (any answer
+// is kept for the report).
+void StorageLoadProcedure::showVersion(const Answer& version) {
+    if (!version.heard() && version.status != Answer::Status::Damaged) {
         end(loader_.operationCanGoOn() ? Outcome::NoAnswerAfterReset
                                        : outcomeOfSilence<Outcome>(loader_));
         return;
     }
-    if (!version.whole() || !InterpreterAnswer::contains(version.text, "3.")) {
-        end(Outcome::NotUpdated, version.words());
-        return;
+    version_ = version.text;
+    if (version.whole() && InterpreterAnswer::contains(version.text, "3.")) {
+        information_ = QStringLiteral("Прошивка обновлена. Текущая версия:\r\n") +
+                       Cp1251::decode(version.text);
+        loader_.output.notify({Notice::Kind::Information, information_, QString()});
     }
-    information_ =
-        QStringLiteral("Прошивка обновлена. Текущая версия:\r\n") + Cp1251::decode(version.text);
-    loader_.output.notify({Notice::Kind::Information, information_, QString()});
 }
 
+// The accompanying-initialisation lines, each trimmed, each sent once: what a line the
+// controller's language does not define does is unknown, so it is not repeated.
 void StorageLoadProcedure::sendAccompanyingLines() {
-    loader_.state.AttemptLimit = kAccompanyingAttempts;
     for (const QString& line : request_.store.initCommands) {
         QByteArray command = Cp1251::encode(line);
         qsizetype first = 0;
@@ -781,7 +852,7 @@ void StorageLoadProcedure::sendAccompanyingLines() {
             --last;
         }
         if (last > first) {
-            send(command.mid(first, last - first), kAccompanyingAttempts);
+            send(command.mid(first, last - first), 1);
         }
     }
 }

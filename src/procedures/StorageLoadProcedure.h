@@ -44,7 +44,6 @@ public:
         NoAnswerAfterReset,  // "VER" got no answer after the controller's restart
         Error,               // an error ended the upload (errorMessage() has its text)
         FinalisationFailed,  // "REPROGRAMM W" was not answered with "GOOD"
-        NotUpdated,          // after its restart the controller did not show the new version
         DescriptorMisplaced, // the descriptor's confirmation names another place than page 70
         VerifyFailed,        // the text read back after the store differs from the file
     };
@@ -80,10 +79,19 @@ private:
     enum class Login { Granted, Denied, Ended };
     enum class Write { Accepted, Failed, Unanswered };
     enum class Stretch { Uploaded, Stopped, Ended };
+    // A place in the storage memory as the controller confirmed it, with the line count there.
+    struct Position {
+        std::uint16_t page = 0;
+        std::uint16_t addr = 0;
+        std::uint16_t line = 0;
+        int pageSize = 0;   // the controller's page size as learnt by then; 0 before
+        bool known = false; // the controller said where it is
+    };
 
     void end(Outcome outcome, const QString& reason = QString());
     void endUnanswered();
     Answer send(const QByteArray& command, int attempts);
+    bool endWithAnswer(const QByteArray& command, const Answer& answer);
 
     bool fileAccepted();
     bool signatureFound();
@@ -95,6 +103,7 @@ private:
     bool UploadLogin();
     bool loginCommandsEchoed();
     Stretch uploadLoop();
+    Stretch pieceGivenUp();
     Write writePending();
     Write confirmation(const QByteArray& answer);
     bool movedByPiece(std::uint16_t page, std::uint16_t addr, int* pageSize) const;
@@ -102,6 +111,7 @@ private:
     bool writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned);
     bool positionedInFirmwareArea(int addr);
     static bool reportsPlace(const Answer& written, int addr);
+    static bool saysWhere(const Answer& written);
     bool earlierAnswer(const Answer& written, int addr) const;
     void letAnswerArrive();
     bool storedTextVerified();
@@ -111,10 +121,12 @@ private:
     ProgressEvent progress(std::optional<std::int64_t> remainingMs) const;
     Verdict commonVerdict() const;
     void rollBack();
+    void rewindToAnchor();
     void keepConfirmedPosition();
     void resumeFromStart();
     bool writeDescriptor();
     void finalise();
+    void showVersion(const Answer& version);
     void sendAccompanyingLines();
     void finish();
     void release();
@@ -127,6 +139,7 @@ private:
     QString reason_; // the cause in the device's words, for the outcomes that carry one
     QString errorMessage_;
     QString information_;
+    QByteArray version_; // the controller's answer to "VER" after its restart
 
     // The state of one run.
     FirmwareImage image_;
@@ -141,13 +154,17 @@ private:
     std::uint16_t confirmedLine_ = 0;
     // The line count of the last write answer taken, in the text or the descriptor area.
     std::uint16_t lastLineTaken_ = 0;
-    std::uint16_t acceptedPage_ = 0;
-    std::uint16_t acceptedAddr_ = 0;
-    std::uint16_t acceptedLine_ = 0;
+    // The position the write being judged confirms.
+    Position accepted_;
+    // The last confirmed position the controller said in full: where a roll-back goes while the
+    // controller confirms writes without saying where it is (positionKnown_ false).
+    Position anchor_;
+    bool positionKnown_ = true;
     // The controller's page size, learnt at the first page a confirmed write crossed; 0 before.
     int pageSize_ = 0;
-    int acceptedPageSize_ = 0;
     int loginFailures_ = 0;
+    int pieceFailures_ = 0; // failed writes of the piece in flight, in a row
+    Answer lastWrite_;
     ReadBackProcedure* reader_ = nullptr;
     QString resultMessage_;
     StoreProgress::RemainingTime remaining_;

@@ -1,11 +1,15 @@
 // The command exchange in virtual time: quiet-tick completion, answers judged by what their
-// command awaits (the grace over gappy links, the fast exchange), time-outs, the retry
-// arithmetic, cancel, the wait bar, nested sends and the wait-time dialogs.
+// command awaits in every manner a controller may answer (line ends CR, LF or none, echoes,
+// prompts, progress lines, error texts holding acknowledgement letters; the grace over gappy
+// links, the fast exchange), time-outs, the retry arithmetic, cancel, the wait bar, nested
+// sends and the wait-time dialogs.
 #include "TestLoader.h"
 #include "core/WaitMenu.h"
-#include "procedures/AwaitedAnswers.h"
+#include "procedures/CommandTable.h"
 
 #include <QTest>
+
+Q_DECLARE_METATYPE(Answer::Status)
 
 class ExchangeTest : public QObject {
     Q_OBJECT
@@ -76,72 +80,134 @@ void ExchangeTest::lateDataIsAppendedAfterReturnWhileTheOperationRuns() {
 
 void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
     QTest::addColumn<bool>("fast");
-    QTest::addColumn<QByteArray>("awaits");
+    QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QList<QByteArray>>("pieces");
     QTest::addColumn<int>("gapMs");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<int>("endsAtMs");
-    const QList<QByteArray> whole{"PASSWORD: access granted\r\n"};
-    const QList<QByteArray> halves{"PASSWORD: acc", "ess granted\r\n"};
+    QTest::addColumn<Answer::Status>("status");
+    using S = Answer::Status;
+    using L = QList<QByteArray>;
+    const L whole{"PASSWORD: access granted\r\n"};
+    const L halves{"PASSWORD: acc", "ess granted\r\n"};
     const QByteArray granted = whole.first();
     // The first piece arrives 5 ms after the command; the answer timer ticks every 10 ms from
     // the command on, so three quiet ticks after a piece at t end the wait at the third tick.
+    // The grace for a pause inside an answer is 500 ms.
     QTest::newRow("whole at once: three quiet ticks")
-        << false << QByteArray("PASSWORD") << whole << 0 << granted << 30;
+        << false << QByteArray("PASSWORD") << whole << 0 << granted << 30 << S::Whole;
     QTest::newRow("whole at once, fast: at once")
-        << true << QByteArray("PASSWORD") << whole << 0 << granted << 5;
+        << true << QByteArray("PASSWORD") << whole << 0 << granted << 5 << S::Whole;
     QTest::newRow("cut by 200 ms, within the grace: whole")
-        << false << QByteArray("PASSWORD") << halves << 200 << granted << 230;
+        << false << QByteArray("PASSWORD") << halves << 200 << granted << 230 << S::Whole;
     QTest::newRow("cut by 200 ms, fast: whole at its last piece")
-        << true << QByteArray("PASSWORD") << halves << 200 << granted << 205;
+        << true << QByteArray("PASSWORD") << halves << 200 << granted << 205 << S::Whole;
     QTest::newRow("a few bytes at a time, the token across pieces, fast: whole at its end")
-        << true << QByteArray("PASSWORD")
-        << QList<QByteArray>{"PASSWORD: ac", "cess gr", "an", "ted", "\r", "\n"} << 20 << granted
-        << 105;
-    QTest::newRow("cut by 700 ms, past the grace: taken as it is")
-        << false << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510;
-    QTest::newRow("cut by 700 ms, fast: taken as it is")
-        << true << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510;
-    QTest::newRow("refusal: a line without the awaited text ends the wait at its line end")
-        << true << QByteArray("PASSWORD") << QList<QByteArray>{"ERR: bad argument\r\n"} << 0
-        << QByteArray("ERR: bad argument\r\n") << 5;
+        << true << QByteArray("PASSWORD") << L{"PASSWORD: ac", "cess gr", "an", "ted", "\r", "\n"}
+        << 20 << QByteArray("PASSWORD: access granted\r") << 85 << S::Whole;
+    QTest::newRow("cut by 700 ms, past the grace: partial")
+        << false << QByteArray("PASSWORD") << halves << 700 << QByteArray("PASSWORD: acc") << 510
+        << S::Partial;
+    QTest::newRow("error line, fast: refused at its line end")
+        << true << QByteArray("PASSWORD") << L{"ERR: bad argument\r\n"} << 0
+        << QByteArray("ERR: bad argument\r\n") << 5 << S::Refused;
     QTest::newRow("send line awaits nothing: the quiet ticks alone cut it")
-        << true << QByteArray() << halves << 200 << QByteArray("PASSWORD: acc") << 30;
-    QTest::newRow("a number is its own: the late answer of the command before is not it, fast")
-        << true << QByteArray("PAGEADDR 0") << QList<QByteArray>{"PAGENUM=70\r\n", "PAGEADDR=0\r\n"}
-        << 20 << QByteArray("PAGENUM=70\r\nPAGEADDR=0\r\n") << 25;
+        << true << QByteArray() << halves << 200 << QByteArray("PASSWORD: acc") << 30 << S::Whole;
+    QTest::newRow("another command's late answer is passed over, fast")
+        << true << QByteArray("PAGEADDR 0") << L{"PAGENUM=70\r\n", "PAGEADDR=0\r\n"} << 20
+        << QByteArray("PAGENUM=70\r\nPAGEADDR=0\r\n") << 25 << S::Whole;
     QTest::newRow("read of 6: a line end inside the data does not end it")
-        << true << QByteArray("PAGEREAD") << QList<QByteArray>{"AB\nCD", "EF\r\n"} << 100
-        << QByteArray("AB\nCDEF\r\n") << 105;
+        << true << QByteArray("PAGEREAD 6") << L{"AB\nCD", "EF\r\n"} << 100
+        << QByteArray("AB\nCDEF\r\n") << 105 << S::Whole;
+    QTest::newRow("i: its prompt cut after a letter an error word could start with, fast")
+        << true << QByteArray("i") << L{"\r\nB", "IOS>"} << 40 << QByteArray("\r\nBIOS>") << 45
+        << S::Whole;
     QTest::newRow("record: its token ends the answer")
-        << true << QByteArray("S1") << QList<QByteArray>{"w"} << 0 << QByteArray("w") << 5;
+        << true << QByteArray("S1") << L{"w"} << 0 << QByteArray("w") << 5 << S::Whole;
+    // Controllers that answer in other manners.
+    QTest::newRow("line ended by CR alone, fast")
+        << true << QByteArray("PASSWORD") << L{"PASSWORD: access granted\r"} << 0
+        << QByteArray("PASSWORD: access granted\r") << 5 << S::Whole;
+    QTest::newRow("no line end: whole once quiet past the grace")
+        << false << QByteArray("PASSWORD") << L{"PASSWORD: access granted"} << 0
+        << QByteArray("PASSWORD: access granted") << 510 << S::Whole;
+    QTest::newRow("echo holding the number, then the answer, fast")
+        << true << QByteArray("PAGENUM 70") << L{"PAGENUM 70\r\n", "PAGENUM=70\r\n"} << 20
+        << QByteArray("PAGENUM 70\r\nPAGENUM=70\r\n") << 25 << S::Whole;
+    QTest::newRow("a controller whose answer is the echo: taken past the grace")
+        << false << QByteArray("PAGENUM 70") << L{"PAGENUM 70\r\n"} << 0
+        << QByteArray("PAGENUM 70\r\n") << 510 << S::Whole;
+    QTest::newRow("value zero-padded, then a prompt, fast")
+        << true << QByteArray("PAGENUM 70") << L{"PAGENUM=0070\r\n> "} << 0
+        << QByteArray("PAGENUM=0070\r\n> ") << 5 << S::Whole;
+    QTest::newRow("another value: refused past the grace")
+        << false << QByteArray("PAGENUM 70") << L{"PAGENUM=71\r\n"} << 0
+        << QByteArray("PAGENUM=71\r\n") << 510 << S::Refused;
+    QTest::newRow("record refused in words holding its token letter, fast")
+        << true << QByteArray("S1") << L{"ERR: flash ", "write failed\r\n"} << 20
+        << QByteArray("ERR: flash write failed\r\n") << 25 << S::Refused;
+    QTest::newRow("end record refused by ERROR without a line end")
+        << false << QByteArray("S7") << L{"ERROR"} << 0 << QByteArray("ERROR") << 30 << S::Refused;
+    QTest::newRow("record: a progress line, its acknowledgement 700 ms later, fast")
+        << true << QByteArray("S1") << L{"Erasing sector\r\n", "w"} << 700
+        << QByteArray("Erasing sector\r\nw") << 705 << S::Whole;
+    QTest::newRow("f: its bare echo does not end the answer, OK byte by byte, fast")
+        << true << QByteArray("f") << L{"f\r\n", "O", "K", "\r", "\n"} << 5
+        << QByteArray("f\r\nOK\r") << 20 << S::Whole;
+    QTest::newRow("f: a prompt without a line end, past the grace")
+        << false << QByteArray("f") << L{"\r\nBOOT>"} << 0 << QByteArray("\r\nBOOT>") << 510
+        << S::Whole;
+    QTest::newRow("read: its echo passed over, fast")
+        << true << QByteArray("PAGEREAD 6") << L{"PAGEREAD\r\n", "ABCDEF\r\n"} << 20
+        << QByteArray("PAGEREAD\r\nABCDEF\r\n") << 25 << S::Whole;
+    QTest::newRow("VER after a restart: banner lines passed over, fast")
+        << true << QByteArray("VER") << L{"UNIT:LUMET52 3.14\r\nBIOS: v2.07\r\n", "ver 4.01\r\n"}
+        << 20 << QByteArray("UNIT:LUMET52 3.14\r\nBIOS: v2.07\r\nver 4.01\r\n") << 25 << S::Whole;
 }
+
+namespace {
+
+// The command as the table of commands makes it: "PAGEREAD 6" reads six characters, "S1" is a
+// data record, "S7" an end record, an empty text awaits nothing.
+Command tableCommand(const QByteArray& command) {
+    if (command.startsWith("PAGEREAD")) {
+        return CommandTable::pageRead(command.mid(9).toInt());
+    }
+    if (command == "f") {
+        return CommandTable::programmingStart();
+    }
+    if (command == "i") {
+        return CommandTable::bootloaderEntry();
+    }
+    if (command.startsWith('S')) {
+        return CommandTable::record(command + "0300007C", 1000);
+    }
+    if (command.isEmpty()) {
+        return {"CMD", AnswerExpectation(), 1, -1};
+    }
+    return CommandTable::interpreter(command, 1);
+}
+
+} // namespace
 
 void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits() {
     QFETCH(bool, fast);
-    QFETCH(QByteArray, awaits);
+    QFETCH(QByteArray, command);
     QFETCH(QList<QByteArray>, pieces);
     QFETCH(int, gapMs);
     QFETCH(QByteArray, answer);
     QFETCH(int, endsAtMs);
+    QFETCH(Answer::Status, status);
     Running t;
     t.form().mnuFastExchange.checked = fast;
-    t.state().AttemptLimit = 1;
     t.device.onWrite = [&](const QByteArray&) {
         t.device.deliverPieces(pieces, 5, std::uint64_t(gapMs));
     };
-    AnswerExpectation awaited;
-    if (awaits == "PAGEREAD") {
-        awaited = AwaitedAnswers::pageRead(6);
-    } else if (awaits == "S1") {
-        awaited = AwaitedAnswers::record(1, "S1");
-    } else if (!awaits.isEmpty()) {
-        awaited = AwaitedAnswers::interpreter(awaits);
-    }
     const auto start = t.runtime.elapsed();
-    QVERIFY(t.loader.exchange.SendCommand("CMD", awaited));
+    const Answer got = t.loader.exchange.ask(tableCommand(command));
     QCOMPARE(int(t.runtime.elapsed() - start), endsAtMs);
-    QCOMPARE(t.state().AnswerBuffer, answer);
+    QCOMPARE(got.text, answer);
+    QCOMPARE(got.status, status);
     QCOMPARE(t.device.written.size(), 1);
 }
 

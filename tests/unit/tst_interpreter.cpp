@@ -181,7 +181,6 @@ void InterpreterTest::passwordDialogue() {
     t.openConnection();
     t.state().OperationActive = true;
     t.state().AnswerTimeoutMs = 500;
-    t.state().AttemptLimit = 1;
     if (!first.isEmpty()) {
         t.device.answer("PASSWORD", first + "\r\n");
     }
@@ -189,7 +188,7 @@ void InterpreterTest::passwordDialogue() {
     t.device.answer("PASSWORD guess", "access denied\r\n");
     t.dialogs.queueInput(typed.isNull() ? std::nullopt : std::optional<QString>(typed.toString()));
     DialogQuestions questions(t.dialogs, t.form().OpenDialog1);
-    const PasswordResult result = PasswordDialogue(t.loader.exchange, t.loader.state, questions);
+    const PasswordResult result = PasswordDialogue(t.loader.exchange, 1, questions);
     QCOMPARE(QByteArrayList(t.device.written), sent);
     QCOMPARE(result.firstAnswered, answered);
     QCOMPARE(result.granted, granted);

@@ -62,13 +62,12 @@ struct ReadBack : TestLoader {
     }
 
     // Replaces the answers to the text reads (those after "PAGEHEXMODE FALSE") in order; a null
-    // entry keeps the stored text's own answer.
+    // entry, and every read after the list, keeps the stored text's own answer.
     void scriptTextReads(QByteArrayList answers) {
         interpreter.rewrite = [this, answers](const QByteArray& command,
                                               QByteArray& answer) mutable {
             if (command == "PAGEREAD" && !interpreter.hexMode) {
-                const QByteArray next =
-                    answers.isEmpty() ? QByteArray("\r\n") : answers.takeFirst();
+                const QByteArray next = answers.isEmpty() ? QByteArray() : answers.takeFirst();
                 if (!next.isNull()) {
                     answer = next;
                 }
@@ -182,16 +181,18 @@ void ReadBackTest::takingRules_data() {
     QTest::newRow("250 characters and CR LF")
         << s300.left(250) << QByteArrayList{s300.left(250) + "\r\n"}
         << QByteArrayList{s300.left(250)} << 1 << true;
-    // A read whose line end never came is read again from the first character not taken, so
-    // no line is stitched across a gap.
+    // A read whose line end never came moved the controller by an unknown amount: the text is
+    // read again from its start, so no line is stitched across a gap.
     QTest::newRow("answer without its line end is read again")
         << QByteArray("S1234") << QByteArrayList{"S12", "S1234\r\n"} << QByteArrayList{"S1234"} << 2
         << true;
-    // Another command's late line came in place of the read's answer: the place is read again,
-    // not skipped.
+    // Another command's late line came in place of the read's answer, which never came: the
+    // text is read again from its start, not skipped.
     QTest::newRow("late line in place of an answer is read again")
-        << s300 << QByteArrayList{QByteArray(), "PAGENUM=70\r\n", QByteArray()}
-        << QByteArrayList{s300} << 3 << true;
+        << s300 << QByteArrayList{QByteArray(), "PAGENUM=70\r\n"} << QByteArrayList{s300} << 4
+        << true;
+    QTest::newRow("a refused read is not text")
+        << QByteArray("S1234") << QByteArrayList{"ERR range\r\n"} << QByteArrayList{} << 1 << false;
     QTest::newRow("short answer ends the read")
         << QByteArray("S1234") << QByteArrayList{"S1\r\n", "\r\n", "234\r\n"}
         << QByteArrayList{"S1"} << 2 << false;
@@ -340,8 +341,7 @@ void ReadBackTest::barrenReadsStopTheRead() {
     t.storeText("S1234", QByteArray::fromHex("FFFFFFFFFFFF"));
     t.dialogs.queueFile(t.target);
     t.press();
-    // Each barren place is read twice: its first line may be another command's late answer.
-    QCOMPARE(t.textReads(), qsizetype(2 * ReadBackText::kBarrenReadLimit + 1));
+    QCOMPARE(t.textReads(), qsizetype(ReadBackText::kBarrenReadLimit + 1)); // the text, then none
     QCOMPARE(t.procedure().outcome(), ProcOutcome::ChecksumMismatch);
     QVERIFY(!QFile::exists(t.target));
 }

@@ -142,6 +142,8 @@ private slots:
     void longLineIsWrittenInTwoPieces();
     void unconfirmedWritesRollBackAndSendThePieceAgain_data();
     void unconfirmedWritesRollBackAndSendThePieceAgain();
+    void confirmationsWithoutAPlace_data();
+    void confirmationsWithoutAPlace();
     void oversizedLineCounterEndsTheUploadAsAnError();
     void earlyEndsAreReportedAsFailures_data();
     void earlyEndsAreReportedAsFailures();
@@ -316,8 +318,6 @@ void StorageLoadTest::unconfirmedWritesRollBackAndSendThePieceAgain_data() {
     QTest::newRow("first write unconfirmed") << QStringLiteral("skew") << 1 << 1 << 1;
     QTest::newRow("last piece fails") << QStringLiteral("skew") << 7 << 1 << 1;
     QTest::newRow("no OK") << QStringLiteral("no OK") << 3 << 1 << 1;
-    QTest::newRow("no NUM") << QStringLiteral("no NUM") << 3 << 1 << 1;
-    QTest::newRow("no ADDR") << QStringLiteral("no ADDR") << 3 << 1 << 1;
     QTest::newRow("no STR digits") << QStringLiteral("no STR digits") << 3 << 1 << 1;
     // A lost answer: the controller may have stored the piece and counted it, so the piece is
     // never sent blindly again; every loss goes through the login that puts the controller
@@ -345,10 +345,6 @@ void StorageLoadTest::unconfirmedWritesRollBackAndSendThePieceAgain() {
             if (command.startsWith("PAGEWRITE") && t.interpreter.writes == write) {
                 if (fault == QStringLiteral("no OK")) {
                     answer.replace("OK ", "");
-                } else if (fault == QStringLiteral("no NUM")) {
-                    answer.replace("NUM:", "PG:");
-                } else if (fault == QStringLiteral("no ADDR")) {
-                    answer.replace("ADDR:", "AD:");
                 } else {
                     answer.replace("STR:", "STR:x");
                 }
@@ -373,6 +369,45 @@ void StorageLoadTest::unconfirmedWritesRollBackAndSendThePieceAgain() {
              (QByteArrayList{counter, "PAGEHEXMODE FALSE", "PAGENUM 70",
                              "PAGEADDR " + QByteArray::number(confirmedEnd), piece}));
     QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+}
+
+// A controller that confirms its writes by the line count alone ("OK STR:n") stores the file; a
+// write it does not confirm rolls back to the last place it named (here the start), and a piece
+// it never confirms ends the run with that place to resume from instead of logging in for ever.
+void StorageLoadTest::confirmationsWithoutAPlace_data() {
+    QTest::addColumn<QList<int>>("unconfirmed"); // the writes answered with another line count
+    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<int>("logins");
+    QTest::newRow("all confirmed") << QList<int>{} << ProcOutcome::Completed << 1;
+    QTest::newRow("the fifth write unconfirmed: all sent again")
+        << QList<int>{5} << ProcOutcome::Completed << 2;
+    QTest::newRow("the third piece never confirmed")
+        << QList<int>{3, 4, 5, 6, 7, 8, 9, 10, 11, 12} << ProcOutcome::Refused << 10;
+}
+
+void StorageLoadTest::confirmationsWithoutAPlace() {
+    QFETCH(QList<int>, unconfirmed);
+    QFETCH(ProcOutcome, outcome);
+    QFETCH(int, logins);
+    Store t;
+    t.useFile(firmware(5));
+    for (const int write : unconfirmed) {
+        t.interpreter.skewedWrites.insert(write);
+    }
+    t.interpreter.rewrite = [](const QByteArray& command, QByteArray& answer) {
+        if (command.startsWith("PAGEWRITE") && answer.contains("STR:")) {
+            answer = answer.left(answer.indexOf(" NUM:")) + "\r\n";
+        }
+        return true;
+    };
+    t.runFromStart();
+    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(t.interpreter.commands.count("WRITECOUNTER 0"), logins);
+    if (outcome == ProcOutcome::Completed) {
+        t.verifyStored();
+    } else {
+        QCOMPARE(t.procedure().verdict().resume, (ResumePosition{70, 10, 0}));
+    }
 }
 
 void StorageLoadTest::oversizedLineCounterEndsTheUploadAsAnError() {
@@ -649,10 +684,13 @@ void StorageLoadTest::finalisation_data() {
         << QByteArrayList{"SILENCETIME 300", "MODE 2", "REPROGRAMM W", "RESET", "VER"} << updated
         << 300000 << ProcOutcome::Completed << QString();
     QTest::newRow("check failed")
-        << true << false << QByteArray("CHECK BAD\r\n") << ver
-        << QByteArrayList{"REPROGRAMM W", "REPROGRAMM W"} << QString() << 180000
-        << ProcOutcome::FinalisationFailed
+        << true << false << QByteArray("CHECK BAD\r\n") << ver << QByteArrayList{"REPROGRAMM W"}
+        << QString() << 180000 << ProcOutcome::FinalisationFailed
         << failed("контроллер не подтвердил проверку прошивки (REPROGRAMM W без GOOD): CHECK BAD");
+    QTest::newRow("another version: stored and installed, nothing shown")
+        << true << false << QByteArray("CHECK GOOD\r\n") << QByteArray("ver 4.01\r\n")
+        << QByteArrayList{"REPROGRAMM W", "RESET", "VER"} << QString() << 300000
+        << ProcOutcome::Completed << QString();
     QTest::newRow("no answer after the restart")
         << true << false << QByteArray("CHECK GOOD\r\n") << QByteArray()
         << QByteArrayList{"REPROGRAMM W", "RESET", "VER", "VER", "VER", "VER", "VER"} << QString()
