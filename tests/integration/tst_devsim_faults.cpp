@@ -197,7 +197,9 @@ void DevsimFaultsTest::helpDocumentsEveryOption() {
                                "--bad-crc-every",
                                "--split-frame-every",
                                "--frame-gap",
-                               "--double-frame-every"}) {
+                               "--double-frame-every",
+                               "--dialect",
+                               "--progress-ms"}) {
         QVERIFY2(run.out.contains(QByteArray(option) + ' '), option);
     }
 }
@@ -210,6 +212,7 @@ void DevsimFaultsTest::badOptionsExitWithUsageError_data() {
     QTest::newRow("ids") << QStringList{"--broker", "0", "--ids", "1,,2"} << "--ids";
     QTest::newRow("rate") << QStringList{"--drop-rate", "2"} << "--drop-rate";
     QTest::newRow("line speed") << QStringList{"--pace", "fast"} << "--pace";
+    QTest::newRow("dialect") << QStringList{"--dialect", "crlf,loud"} << "loud";
     QTest::newRow("positional") << QStringList{"extra"} << "extra";
 }
 

@@ -3,7 +3,10 @@
 namespace StorageArea {
 namespace {
 
-constexpr qsizetype kBase = qsizetype(kFirmwarePage) * kPageSize;
+// Where the area starts in the storage file.
+qsizetype areaStart(int pageSize) {
+    return qsizetype(kFirmwarePage) * pageSize;
+}
 
 quint16 crcModbus(const QByteArray& bytes) {
     quint16 crc = 0xFFFF;
@@ -57,23 +60,25 @@ QByteArray descriptor(const QByteArray& text) {
     return bytes;
 }
 
-QByteArray holding(int pages, const QByteArray& text) {
-    QByteArray storage(qsizetype(pages) * kPageSize, '\xFF');
-    storage.replace(kBase, 6, descriptor(text));
-    storage.replace(kBase + 6, 4, QByteArray(4, '\0'));
-    storage.replace(kBase + kTextAddress, text.size(), text);
+QByteArray holding(int pages, const QByteArray& text, int pageSize) {
+    const qsizetype base = areaStart(pageSize);
+    QByteArray storage(qsizetype(pages) * pageSize, '\xFF');
+    storage.replace(base, 6, descriptor(text));
+    storage.replace(base + 6, 4, QByteArray(4, '\0'));
+    storage.replace(base + kTextAddress, text.size(), text);
     return storage;
 }
 
-QString mismatch(const QByteArray& storage, const QByteArray& text) {
-    if (storage.size() < kBase + kTextAddress + text.size()) {
+QString mismatch(const QByteArray& storage, const QByteArray& text, int pageSize) {
+    const qsizetype base = areaStart(pageSize);
+    if (storage.size() < base + kTextAddress + text.size()) {
         return QStringLiteral("storage of %1 bytes, too short").arg(storage.size());
     }
-    const QByteArray found = storage.mid(kBase + kTextAddress, text.size());
+    const QByteArray found = storage.mid(base + kTextAddress, text.size());
     if (found != text) {
         return firstDifference(found, text);
     }
-    const QByteArray head = storage.mid(kBase, 6);
+    const QByteArray head = storage.mid(base, 6);
     if (head != descriptor(text)) {
         return QStringLiteral("descriptor %1 instead of %2")
             .arg(QString::fromLatin1(head.toHex()), QString::fromLatin1(descriptor(text).toHex()));

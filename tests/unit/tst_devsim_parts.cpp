@@ -368,6 +368,13 @@ void DevsimPartsTest::optionsAreCheckedAndDefaulted_data() {
         << QStringList{"--fault", "VER:1"} << QString("three parts");
     QTest::newRow("fault without a command")
         << QStringList{"--fault", ":1:lost"} << QString("COMMAND one word");
+    QTest::newRow("dialect feature unknown")
+        << QStringList{"--dialect", "cr,bold"} << QString("the known ones are cr, lf, crlf");
+    QTest::newRow("dialect with two line ends")
+        << QStringList{"--dialect", "cr,echo", "--dialect=noeol"}
+        << QString("\"cr\" and \"noeol\" both choose the line end");
+    QTest::newRow("dialect page too small")
+        << QStringList{"--dialect", "page=32"} << QString("page size N from 64 to 4096");
 }
 
 void DevsimPartsTest::optionsAreCheckedAndDefaulted() {

@@ -16,8 +16,12 @@ Pieces shapeText(const QByteArray& text, int firstDelayMs, const FaultOptions& o
     return pieces;
 }
 
-Pieces shapeAnswer(const QByteArray& text, FaultPlan& faults) {
+Pieces shapeAnswer(const QByteArray& text, FaultPlan& faults, const QByteArray& later,
+                   int laterMs) {
     Pieces pieces = shapeText(text, faults.answerDelayMs(), faults.options());
+    if (!later.isEmpty()) {
+        pieces += shapeText(later, laterMs, faults.options());
+    }
     const QByteArray garbage = faults.garbageAfterAnswer();
     if (!garbage.isEmpty()) {
         pieces.append(Piece{faults.options().gapMs, garbage});
@@ -29,6 +33,7 @@ TargetedAnswer shapeTargeted(const QByteArray& text, const Pieces& shaped, Fault
                              const FaultOptions& options) {
     switch (kind) {
     case FaultKind::Lost:
+    case FaultKind::Unheard:
         return {};
     case FaultKind::Late:
         return {{}, shaped};

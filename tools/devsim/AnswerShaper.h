@@ -8,8 +8,11 @@ namespace devsim {
 
 // Cuts a text into the pieces a slow or faulty line delivers: --split pieces of nearly equal
 // size, --gap apart, the first after `firstDelayMs`; then, for answers, the garbage fault.
+// An answer's `later` part (the rest of a slow answer) is cut the same way, the first of its
+// pieces `laterMs` after the last of the first part's.
 Pieces shapeText(const QByteArray& text, int firstDelayMs, const FaultOptions& options);
-Pieces shapeAnswer(const QByteArray& text, FaultPlan& faults);
+Pieces shapeAnswer(const QByteArray& text, FaultPlan& faults, const QByteArray& later = {},
+                   int laterMs = 0);
 
 // An answer hit by a targeted fault: the pieces to send now, and those to send --late-ms later.
 struct TargetedAnswer {

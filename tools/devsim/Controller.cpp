@@ -5,20 +5,24 @@
 namespace devsim {
 namespace {
 
-const QByteArray kPrompt = "\r\nBIOS>";
 constexpr std::uint32_t kSectorSize = 4096;
 
 QByteArray recordError(RecordError error) {
     switch (error) {
     case RecordError::Type:
-        return "ERR TYPE\r\n";
+        return "ERR TYPE";
     case RecordError::Length:
-        return "ERR LEN\r\n";
+        return "ERR LEN";
     case RecordError::Checksum:
-        return "ERR SUM\r\n";
+        return "ERR SUM";
     default:
-        return "ERR FMT\r\n";
+        return "ERR FMT";
     }
+}
+
+// A count (S5, S6) or end record (S7, S8, S9): the loader awaits an "O" in its answer.
+bool endsProgramming(const QByteArray& line) {
+    return line.size() >= 2 && line[1] >= '5' && line[1] <= '9';
 }
 
 } // namespace
@@ -27,8 +31,12 @@ Controller::Controller(Device& device, FaultPlan* faults)
     : device_(device), interpreter_(device, faults) {}
 
 QByteArray Controller::banner() const {
-    return "\r\nUNIT:" + device_.options.unitType + " " + device_.options.version +
-           "\r\nBIOS: v2.07, i - loader\r\n";
+    return dialect().lines({"", "UNIT:" + device_.options.unitType + " " + device_.options.version,
+                            "BIOS: v2.07, i - loader"});
+}
+
+QByteArray Controller::bootloaderPrompt() const {
+    return dialect().lines({""}) + "BIOS>";
 }
 
 void Controller::restart() {
@@ -44,13 +52,13 @@ void Controller::boot() {
 Reply Controller::handle(const QByteArray& command) {
     if (command == "RESET") {
         restart();
-        return {"RESET\r\n", false, true};
+        return {dialect().line("RESET"), false, true};
     }
     switch (mode_) {
     case Mode::Restarting:
         if (command == "i") {
             mode_ = Mode::Bootloader;
-            return {kPrompt};
+            return {bootloaderPrompt()};
         }
         mode_ = Mode::Interpreter;
         return interpreter_.handle(command);
@@ -75,32 +83,63 @@ bool Controller::writes(const QByteArray& command) const {
 
 Reply Controller::bootloader(const QByteArray& command) {
     if (command == "i") {
-        return {kPrompt};
+        return {bootloaderPrompt()};
     }
     if (command == "f") {
         device_.flash.erase();
         sectors_.clear();
         dataRecords_.clear();
         mode_ = Mode::Programming;
-        return {"f ready\r\n"};
+        return {dialect().line("f ready")};
     }
     if (command.startsWith('S')) {
-        return mode_ == Mode::Programming ? record(command) : Reply{"ERR SEQ\r\n"};
+        return mode_ == Mode::Programming ? record(command)
+                                          : Reply{recordRefusal(command, "ERR SEQ")};
     }
-    return {"ERR CMD\r\n"};
+    return {dialect().line("ERR CMD")};
+}
+
+Reply Controller::refusal(const QByteArray& command) const {
+    const QByteArray plain = "ERR injected";
+    if (!dialect().tokenErrors) {
+        return {dialect().line(plain)};
+    }
+    const bool toBootloader = mode_ == Mode::Bootloader || mode_ == Mode::Programming ||
+                              (mode_ == Mode::Restarting && command == "i");
+    if (!toBootloader) {
+        return {dialect().interpreterError("injected")};
+    }
+    return {command.startsWith('S') ? recordRefusal(command, plain) : dialect().line("ERROR")};
+}
+
+QByteArray Controller::recordRefusal(const QByteArray& line, const QByteArray& plain,
+                                     std::optional<std::uint32_t> badChecksumAt) const {
+    if (!dialect().tokenErrors) {
+        return dialect().line(plain);
+    }
+    if (endsProgramming(line)) {
+        return dialect().line("ERROR");
+    }
+    if (badChecksumAt) {
+        return dialect().line(
+            "ERR @" + QByteArray::number(*badChecksumAt, 16).toUpper().rightJustified(8, '0'));
+    }
+    return dialect().line("ERR: flash write failed");
 }
 
 Reply Controller::record(const QByteArray& line) {
     const RecordResult result = parseRecordLine(line);
     if (!result.record) {
-        return {recordError(result.error)};
+        const bool badChecksum = result.error == RecordError::Checksum;
+        return {recordRefusal(line, recordError(result.error),
+                              badChecksum ? std::optional(result.address) : std::nullopt)};
     }
     const RecordLine& record = *result.record;
     if (record.isData()) {
         return dataRecord(record);
     }
     if (record.isCount()) {
-        return countRecord(record);
+        return countRecord(line, record);
     }
     if (record.isEnd()) {
         return endRecord();
@@ -121,22 +160,24 @@ Reply Controller::dataRecord(const RecordLine& record) {
     for (std::uint32_t sector = first; sector <= last && sector >= first; ++sector) {
         erased = sectors_.insert(sector).second || erased;
     }
-    return {erased ? "@" : "w"};
+    Reply reply{erased ? "@" : "w"};
+    reply.slow = true;
+    return reply;
 }
 
-Reply Controller::countRecord(const RecordLine& record) {
+Reply Controller::countRecord(const QByteArray& line, const RecordLine& record) {
     const auto written = std::uint32_t(dataRecords_.size());
     if (record.address != (written & (record.type == 5 ? 0xFFFFU : 0xFFFFFFU))) {
-        return {"ERR CNT\r\n"};
+        return {recordRefusal(line, "ERR CNT")};
     }
     device_.publishImage();
-    return {"CNT OK\r\n"};
+    return {dialect().line("CNT OK")};
 }
 
 Reply Controller::endRecord() {
     device_.publishImage();
     restart();
-    return {"\r\nOK\r\n", false, true};
+    return {dialect().lines({"", "OK"}), false, true};
 }
 
 } // namespace devsim

@@ -7,6 +7,7 @@
 #include "Reply.h"
 
 #include <QByteArray>
+#include <optional>
 #include <set>
 
 namespace devsim {
@@ -29,16 +30,27 @@ public:
     // A controller that has long finished restarting: the interpreter runs, no banner is due.
     void boot();
     Reply handle(const QByteArray& command);
+    // The answer to a command refused on purpose (the "refused" fault, --refuse-ids), which then
+    // does not take effect: "ERR injected", or with token-errors the refusal of the bootloader
+    // or the interpreter, whichever would have taken the command.
+    Reply refusal(const QByteArray& command) const;
     // Whether command would write: a record line to the bootloader, or a storage write
     // ("PAGEWRITE") to the command interpreter.
     bool writes(const QByteArray& command) const;
     const Interpreter& interpreter() const { return interpreter_; }
 
 private:
+    const Dialect& dialect() const { return device_.options.dialect; }
+    QByteArray bootloaderPrompt() const;
+    // A record line refused: the plain text, or with token-errors one that holds the letters
+    // the loader awaits ("ERROR" for a count or end record, "ERR @address" for a bad checksum,
+    // "ERR: flash write failed" for any other).
+    QByteArray recordRefusal(const QByteArray& line, const QByteArray& plain,
+                             std::optional<std::uint32_t> badChecksumAt = std::nullopt) const;
     Reply bootloader(const QByteArray& command);
     Reply record(const QByteArray& line);
     Reply dataRecord(const RecordLine& record);
-    Reply countRecord(const RecordLine& record);
+    Reply countRecord(const QByteArray& line, const RecordLine& record);
     Reply endRecord();
 
     Device& device_;

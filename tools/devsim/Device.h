@@ -16,8 +16,9 @@ namespace devsim {
 struct Device {
     Device(const ControllerOptions& controllerOptions, const QString& imageOut,
            const QList<TargetedFault>& targeted = {})
-        : options(controllerOptions), storage(controllerOptions.pages), imageOutPath(imageOut),
-          answers(targeted) {}
+        : options(controllerOptions),
+          storage(controllerOptions.pages, controllerOptions.dialect.pageSize),
+          imageOutPath(imageOut), answers(targeted) {}
 
     // Writes the flash image to imageOutPath when one was given; false when that fails, with
     // the message in error (or in the log when error is null).

@@ -28,7 +28,7 @@ QList<QByteArray> splitStoredRecords(const QByteArray& text) {
 
 FirmwareCheck checkFirmwareArea(const StorageMemory& storage, int page, int textAddress) {
     FirmwareCheck check;
-    const qsizetype base = qsizetype(page) * StorageMemory::kPageSize;
+    const qsizetype base = qsizetype(page) * storage.pageSize();
     const QByteArray descriptor = storage.read(base, 6);
     const std::uint32_t length = littleEndian(descriptor.left(4));
     const auto storedCrc = std::uint16_t(littleEndian(descriptor.mid(4, 2)));

@@ -25,7 +25,7 @@ Ways in (all may be given together; several connections at once):
                           is written.
   --refuse-ids LIST       broker controllers (ids of --ids, written the same way) that refuse
                           every write: each record line sent to their bootloader and each
-                          PAGEWRITE is answered "ERR injected" and a line end, as the "refused"
+                          PAGEWRITE is answered with the injected refusal, as the "refused"
                           fault answers, and does not take effect, so a flash or a storage
                           upload to them fails as refused.
   --bind ADDRESS          address to listen on (default 127.0.0.1).
@@ -52,7 +52,8 @@ Controller:
                           interpreter.
   --reset-delay MS        pause between the answer to RESET (or to the end record) and the
                           banner (default 200)
-  --pages N               storage memory pages of 528 bytes (default 4096)
+  --pages N               storage memory pages (default 4096) of 528 bytes, or of the size
+                          that --dialect page=N gives
   --storage FILE          keep the storage memory in FILE (raw pages, written through on every
                           write; created filled with FF). Broker controller N uses FILE.idN.
   --image-out FILE        write the programmed flash image to FILE whenever programming ends
@@ -60,6 +61,40 @@ Controller:
                           file means nothing was programmed. One line per run of
                           consecutive bytes, "AAAAAAAA HEXBYTES", address in 8 hex digits,
                           ascending. Broker controller N writes FILE.idN.
+  --dialect LIST          how the controller words what it prints, as other controllers of the
+                          family do: features separated by commas, combined freely (the option
+                          may be repeated). Without it every byte is as this text says.
+                            cr, lf, crlf, noeol
+                                     the line end of every line the controller prints: the
+                                     banner's, the bootloader's, the interpreter's (crlf by
+                                     default). noeol: none at all; a single blank separates
+                                     two lines of one banner or answer and follows the echo
+                                     and the progress line, the prompt follows the answer
+                                     at once. The acknowledgements "w" and "@" stay bare.
+                            echo     every command is first echoed as received (without its
+                                     line end), as a line, then answered
+                            prompt   "> " (no line end) after every answer to a command
+                            progress a line "Erasing sector" at once, and --progress-ms later
+                                     the answer, for the acknowledgement of a data record, an
+                                     accepted PAGEWRITE and REPROGRAMM W
+                            padded   a setting's number has at least four digits
+                                     ("PAGENUM=0070", "DEBUG=0000")
+                            bare     a setting is answered with its value alone ("70", "TRUE")
+                            str-only a page write is confirmed "OK STR:n" alone
+                            page-end a write that ends at a page's end reports that page and
+                                     the page size ("NUM:70 ADDR:528"); the next write or read
+                                     goes on from the next page
+                            page=N   pages of N bytes (64 to 4096): PAGEADDR takes 0 to N-1,
+                                     and the storage file holds --pages times N bytes
+                            token-errors
+                                     error texts that hold the loader's acknowledgement
+                                     letters: a refused data record "ERR: flash write failed",
+                                     a bad checksum "ERR @0800A010" (the record's address), a
+                                     refused count or end record "ERROR", every interpreter
+                                     error "ERROR: ..." instead of "ERR: ..."; the injected
+                                     refusal takes the same form ("ERROR: injected" in the
+                                     interpreter)
+  --progress-ms MS        how long after its progress line a slow answer comes (default 700)
 
 How commands are read:
   A command ends at CR or LF (CR LF counts once; empty lines are ignored), or, when it arrives
@@ -99,7 +134,10 @@ reconnect does not start them again):
                           first word: PASSWORD, PAGEWRITE, VER, SILENCETIME ...), "i", "f", a
                           record line of a type ("S0" .. "S9") or any record line ("record").
                           KIND is one of
-                            lost     the command takes effect, its answer is never sent
+                            lost     the command reached the controller and takes effect; its
+                                     answer is never sent
+                            unheard  the command never reached the controller: no effect at
+                                     all, no answer (sent again, it is the next one counted)
                             late     the command takes effect, its answer comes --late-ms
                                      later; the answers to later commands go out as usual
                             doubled  the answer is sent twice
@@ -108,8 +146,10 @@ reconnect does not start them again):
                             damaged  broker: every frame of the answer has a bad CRC; TCP and
                                      pty: every byte of the answer is replaced by one that is
                                      no letter, digit, '@', '.', ':' or line end
-                            refused  the command does not take effect; the answer is
-                                     "ERR injected" and a line end
+                            refused  the command does not take effect; the answer is the
+                                     injected refusal, "ERR injected" and a line end
+                          The echo, the progress line and the prompt of a --dialect belong
+                          to the answer a fault hits.
   --late-ms MS            how late a "late" answer comes (default 1500)
   --cut-gap MS            pause between the halves of a "cut" answer (default 100)
 

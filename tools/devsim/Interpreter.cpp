@@ -8,10 +8,6 @@
 namespace devsim {
 namespace {
 
-const QByteArray kUnknown = "ERR: unknown command\r\n";
-const QByteArray kBadArgument = "ERR: bad argument\r\n";
-const QByteArray kNoAccess = "ERR: no access\r\n";
-
 // A decimal number of at most 9 digits and nothing else.
 std::optional<long> decimal(const QByteArray& text) {
     if (text.isEmpty() || text.size() > 9) {
@@ -25,10 +21,6 @@ std::optional<long> decimal(const QByteArray& text) {
     return text.toLong();
 }
 
-QByteArray line(const QByteArray& text) {
-    return text + "\r\n";
-}
-
 } // namespace
 
 Interpreter::Interpreter(Device& device, FaultPlan* faults) : device_(device), faults_(faults) {}
@@ -38,7 +30,16 @@ void Interpreter::reset() {
     hexMode_ = false;
     readCount_ = 16;
     position_ = 0;
+    atPageEnd_ = false;
     counter_ = 0;
+}
+
+int Interpreter::page() const {
+    return int(position_ / pageSize()) - (atPageEnd_ ? 1 : 0);
+}
+
+int Interpreter::address() const {
+    return atPageEnd_ ? pageSize() : int(position_ % pageSize());
 }
 
 bool Interpreter::accessAllowed() const {
@@ -90,31 +91,31 @@ Reply Interpreter::handle(const QByteArray& command) {
         return reprogram(argument);
     }
     if (command == "RESET") {
-        return {line("RESET"), false, true};
+        return {dialect().line("RESET"), false, true};
     }
     if (command == "VER") {
-        return {line("VER " + device_.options.version + " " + device_.options.unitType)};
+        return {dialect().line("VER " + device_.options.version + " " + device_.options.unitType)};
     }
-    return {kUnknown};
+    return {dialect().interpreterError("unknown command")};
 }
 
 Reply Interpreter::password(const QByteArray& argument) {
     const QByteArray& expected = device_.options.password;
     if (expected.isEmpty() || (!argument.isEmpty() && argument == expected)) {
         granted_ = true;
-        return {line("PASSWORD: access granted")};
+        return {dialect().line("PASSWORD: access granted")};
     }
     granted_ = false;
-    return {line("PASSWORD: access denied")};
+    return {dialect().line("PASSWORD: access denied")};
 }
 
 Reply Interpreter::setFlag(const QByteArray& keyword, const QByteArray& argument, bool* flag) {
     if (argument == "TRUE" || argument == "FALSE") {
         *flag = argument == "TRUE";
     } else if (!argument.isEmpty()) {
-        return {kBadArgument};
+        return {dialect().interpreterError("bad argument")};
     }
-    return {line(keyword + "=" + (*flag ? "TRUE" : "FALSE"))};
+    return {dialect().setting(keyword, *flag ? "TRUE" : "FALSE")};
 }
 
 Reply Interpreter::setNumber(const QByteArray& keyword, const QByteArray& argument, long low,
@@ -122,74 +123,87 @@ Reply Interpreter::setNumber(const QByteArray& keyword, const QByteArray& argume
     if (!argument.isEmpty()) {
         const std::optional<long> number = decimal(argument);
         if (!number || *number < low || *number > high) {
-            return {kBadArgument};
+            return {dialect().interpreterError("bad argument")};
         }
         *value = *number;
     }
-    return {line(keyword + "=" + QByteArray::number(*value))};
+    return {dialect().setting(keyword, *value)};
 }
 
 Reply Interpreter::pageNumber(const QByteArray& argument) {
     long number = page();
     Reply reply = setNumber("PAGENUM", argument, 0, device_.storage.pages() - 1, &number);
-    position_ = qsizetype(number) * StorageMemory::kPageSize + address();
+    position_ = qsizetype(number) * pageSize() + address();
     return reply;
 }
 
 Reply Interpreter::pageAddress(const QByteArray& argument) {
     long number = address();
-    Reply reply = setNumber("PAGEADDR", argument, 0, StorageMemory::kPageSize - 1, &number);
-    position_ = qsizetype(page()) * StorageMemory::kPageSize + number;
+    Reply reply = setNumber("PAGEADDR", argument, 0, pageSize() - 1, &number);
+    position_ = qsizetype(page()) * pageSize() + number;
+    atPageEnd_ = false;
     return reply;
 }
 
 Reply Interpreter::pageWrite(const QByteArray& argument) {
     if (!accessAllowed()) {
-        return {kNoAccess};
+        return {dialect().interpreterError("no access")};
     }
     QByteArray data = argument;
     if (hexMode_) {
         static const QRegularExpression kHexPairs("^([0-9A-Fa-f]{2})+$");
         if (!kHexPairs.match(QString::fromLatin1(argument)).hasMatch()) {
-            return {line("ERR: bad hex data")};
+            return {dialect().interpreterError("bad hex data")};
         }
         data = QByteArray::fromHex(argument);
     }
     if (data.isEmpty()) {
-        return {kBadArgument};
+        return {dialect().interpreterError("bad argument")};
     }
     if (!device_.storage.write(position_, data)) {
-        return {line("ERR: storage full")};
+        return {dialect().interpreterError("storage full")};
     }
     position_ += data.size();
+    atPageEnd_ = dialect().pageEnd && position_ % pageSize() == 0;
     ++counter_;
     const std::uint32_t reported =
         (faults_ != nullptr && faults_->wrongCounter()) ? counter_ + 1 : counter_;
-    const QByteArray text = "OK STR:" + QByteArray::number(reported) +
-                            " NUM:" + QByteArray::number(page()) +
-                            " ADDR:" + QByteArray::number(address());
-    return {line(text), true, false};
+    Reply reply{writeConfirmation(reported), true, false};
+    reply.slow = true;
+    return reply;
+}
+
+QByteArray Interpreter::writeConfirmation(std::uint32_t counter) const {
+    QByteArray text = "OK STR:" + QByteArray::number(counter);
+    if (!dialect().strOnly) {
+        text += " NUM:" + QByteArray::number(page()) + " ADDR:" + QByteArray::number(address());
+    }
+    return dialect().line(text);
 }
 
 Reply Interpreter::pageRead() {
     if (!accessAllowed()) {
-        return {kNoAccess};
+        return {dialect().interpreterError("no access")};
     }
     const QByteArray data = device_.storage.read(position_, readCount_);
     position_ += data.size();
-    return {line(hexMode_ ? data.toHex().toUpper() : data)};
+    atPageEnd_ = false;
+    return {dialect().line(hexMode_ ? data.toHex().toUpper() : data)};
 }
 
 Reply Interpreter::reprogram(const QByteArray& argument) {
     if (argument != "W") {
-        return {kBadArgument};
+        return {dialect().interpreterError("bad argument")};
     }
     if (!accessAllowed()) {
-        return {kNoAccess};
+        return {dialect().interpreterError("no access")};
     }
+    Reply reply{dialect().line("GOOD")};
+    reply.slow = true;
     const FirmwareCheck check = checkFirmwareArea(device_.storage, kFirmwarePage, kTextAddress);
     if (check.verdict != FirmwareCheck::Verdict::Good) {
-        return {line("BAD " + check.detail)};
+        reply.text = dialect().line("BAD " + check.detail);
+        return reply;
     }
     device_.flash.erase();
     for (const RecordLine& record : check.records) {
@@ -198,7 +212,7 @@ Reply Interpreter::reprogram(const QByteArray& argument) {
         }
     }
     device_.publishImage();
-    return {line("GOOD")};
+    return reply;
 }
 
 } // namespace devsim

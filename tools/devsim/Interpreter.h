@@ -27,13 +27,18 @@ public:
     void reset();
     Reply handle(const QByteArray& command);
 
-    // Session state, visible for tests.
+    // Session state, visible for tests. After a write that ended at a page's end, with the
+    // dialect's page-end, the position is that page's end (the address is the page size) until
+    // the next write or read moves on to the next page.
     bool hexMode() const { return hexMode_; }
-    int page() const { return int(position_ / StorageMemory::kPageSize); }
-    int address() const { return int(position_ % StorageMemory::kPageSize); }
+    int page() const;
+    int address() const;
     std::uint32_t lineCounter() const { return counter_; }
 
 private:
+    const Dialect& dialect() const { return device_.options.dialect; }
+    int pageSize() const { return device_.storage.pageSize(); }
+    QByteArray writeConfirmation(std::uint32_t counter) const;
     Reply password(const QByteArray& argument);
     Reply setFlag(const QByteArray& keyword, const QByteArray& argument, bool* flag);
     Reply setNumber(const QByteArray& keyword, const QByteArray& argument, long low, long high,
@@ -54,6 +59,7 @@ private:
     long silence_ = 0;
     long readCount_ = 16;
     qsizetype position_ = 0;
+    bool atPageEnd_ = false;
     std::uint32_t counter_ = 0;
 };
 

@@ -61,17 +61,17 @@ RecordResult parseRecordLine(const QByteArray& line) {
     if (count != bytes->size() - 1 || count < width + 1) {
         return {std::nullopt, RecordError::Length};
     }
+    RecordLine record;
+    record.type = type;
+    for (int i = 0; i < width; ++i) {
+        record.address = (record.address << 8) | std::uint8_t(bytes->at(1 + i));
+    }
     unsigned sum = 0;
     for (qsizetype i = 0; i < bytes->size() - 1; ++i) {
         sum += std::uint8_t(bytes->at(i));
     }
     if (std::uint8_t(~sum & 0xFFU) != std::uint8_t(bytes->back())) {
-        return {std::nullopt, RecordError::Checksum};
-    }
-    RecordLine record;
-    record.type = type;
-    for (int i = 0; i < width; ++i) {
-        record.address = (record.address << 8) | std::uint8_t(bytes->at(1 + i));
+        return {std::nullopt, RecordError::Checksum, record.address};
     }
     record.data = bytes->mid(1 + width, count - width - 1);
     return {record, RecordError::None};

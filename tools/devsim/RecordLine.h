@@ -24,6 +24,8 @@ enum class RecordError { None, Form, Type, Length, Checksum };
 struct RecordResult {
     std::optional<RecordLine> record;
     RecordError error = RecordError::None;
+    // The address field of a line whose checksum alone is wrong (the bootloader names it).
+    std::uint32_t address = 0;
 };
 
 // Checks one line (without its line end). Hex digits of either case are accepted.

@@ -123,9 +123,12 @@ void SessionRunner::takeCommand(const QByteArray& payload) {
 
 void SessionRunner::process(const QByteArray& command) {
     const std::optional<FaultKind> targeted = device_.answers.count(command);
+    if (targeted == FaultKind::Unheard) {
+        return; // lost on its way: the controller knows nothing of it
+    }
     const bool refused =
         targeted == FaultKind::Refused || (device_.refusesWrites && controller_.writes(command));
-    const Reply reply = refused ? Reply{injectedRefusal()} : controller_.handle(command);
+    const Reply reply = refused ? controller_.refusal(command) : controller_.handle(command);
     if (controller_.mode() != Controller::Mode::Restarting) {
         bannerTimer_.stop();
     }
@@ -134,21 +137,23 @@ void SessionRunner::process(const QByteArray& command) {
         queue_.enqueue({Piece{0, {}, true}});
         return;
     }
-    if (!dropped && !reply.text.isEmpty()) {
-        answer(reply.text, targeted);
+    const SpokenAnswer spoken = speak(device_.options.dialect, command, reply);
+    if (!dropped && !spoken.isEmpty()) {
+        answer(spoken, targeted);
     }
     if (reply.restart) {
         scheduleBanner(options_.controller.resetDelayMs);
     }
 }
 
-void SessionRunner::answer(const QByteArray& text, std::optional<FaultKind> targeted) {
-    const Pieces shaped = shapeAnswer(text, faults_);
+void SessionRunner::answer(const SpokenAnswer& spoken, std::optional<FaultKind> targeted) {
+    const Pieces shaped =
+        shapeAnswer(spoken.now, faults_, spoken.later, device_.options.dialect.progressMs);
     if (!targeted) {
         queue_.enqueue(shaped);
         return;
     }
-    const TargetedAnswer hit = shapeTargeted(text, shaped, *targeted, options_.faults);
+    const TargetedAnswer hit = shapeTargeted(spoken.whole(), shaped, *targeted, options_.faults);
     queue_.enqueue(hit.now);
     if (!hit.late.isEmpty()) {
         answerLate(hit.late);

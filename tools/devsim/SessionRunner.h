@@ -7,6 +7,7 @@
 #include "OutputQueue.h"
 #include "PacedInput.h"
 #include "SimOptions.h"
+#include "SpokenAnswer.h"
 
 #include <QObject>
 #include <QTimer>
@@ -57,7 +58,7 @@ private:
     void take(const QByteArray& bytes);
     void takeCommand(const QByteArray& payload);
     void process(const QByteArray& command);
-    void answer(const QByteArray& text, std::optional<FaultKind> targeted);
+    void answer(const SpokenAnswer& spoken, std::optional<FaultKind> targeted);
     void answerLate(const Pieces& pieces);
     void showBanner();
     void scheduleBanner(int delayMs);

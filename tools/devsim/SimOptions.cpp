@@ -140,6 +140,12 @@ QList<OptionRule> valueRules() {
          [](SimOptions& o, const QString& v) {
              o.controller.pages = toInt("--pages", v, 71, 65536);
          }},
+        {"--dialect", true,
+         [](SimOptions& o, const QString& v) { o.dialectFeatures += v.split(','); }},
+        {"--progress-ms", true,
+         [](SimOptions& o, const QString& v) {
+             o.controller.dialect.progressMs = toInt("--progress-ms", v, 0, kMaxMs);
+         }},
         {"--seed", true,
          [](SimOptions& o, const QString& v) {
              o.faults.seed = std::uint32_t(toInt("--seed", v, 0, std::numeric_limits<int>::max()));
@@ -182,6 +188,16 @@ void checkTogether(const SimOptions& o) {
                 QStringLiteral("--refuse-ids: %1 is not one of the controllers of --ids").arg(id)};
         }
     }
+}
+
+void applyDialect(SimOptions& o) {
+    QString problem;
+    const std::optional<Dialect> dialect =
+        parseDialect(o.dialectFeatures, o.controller.dialect, &problem);
+    if (!dialect) {
+        throw UsageProblem{problem};
+    }
+    o.controller.dialect = *dialect;
 }
 
 void applyArguments(const QStringList& arguments, SimOptions& options) {
@@ -227,6 +243,7 @@ ParseResult parseOptions(const QStringList& arguments) {
     }
     try {
         applyArguments(arguments, result.options);
+        applyDialect(result.options);
         checkTogether(result.options);
     } catch (const UsageProblem& problem) {
         result.kind = ParseResult::Kind::Error;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Dialect.h"
 #include "TargetedFault.h"
 
 #include <QByteArray>
@@ -42,6 +43,7 @@ struct ControllerOptions {
     int bannerIntervalMs = 1000;
     int resetDelayMs = 200;
     int pages = 4096;
+    Dialect dialect;
 };
 
 struct SimOptions {
@@ -55,6 +57,7 @@ struct SimOptions {
     int paceBaud = 0; // both directions at the speed of a serial line; 0: at once
     QString storagePath;
     QString imageOutPath;
+    QStringList dialectFeatures; // --dialect as given, applied to controller.dialect
     ControllerOptions controller;
     FaultOptions faults;
 };

@@ -8,20 +8,21 @@
 
 namespace devsim {
 
-// The controller's storage memory: pages of 528 bytes, erased to FF. Position = page and address
-// on the page; a linear offset page * 528 + address runs across page ends. A page takes memory
-// only once something is written into it (a page never written reads as erased), so a simulator
-// with many controllers holds only what they were sent. With a file attached every write goes
-// straight through to it, so the content survives a restart of the simulator.
+// The controller's storage memory: pages of 528 bytes (or another size), erased to FF. Position =
+// page and address on the page; a linear offset page * page size + address runs across page ends. A
+// page takes memory only once something is written into it (a page never written reads as erased),
+// so a simulator with many controllers holds only what they were sent. With a file attached every
+// write goes straight through to it, so the content survives a restart of the simulator.
 class StorageMemory {
 public:
-    static constexpr int kPageSize = 528;
+    static constexpr int kDefaultPageSize = 528;
     static constexpr char kErased = '\xFF';
 
-    explicit StorageMemory(int pages);
+    explicit StorageMemory(int pages, int pageSize = kDefaultPageSize);
 
     int pages() const { return pages_; }
-    qsizetype size() const { return qsizetype(pages_) * kPageSize; }
+    int pageSize() const { return pageSize_; }
+    qsizetype size() const { return qsizetype(pages_) * pageSize_; }
     // Bytes from a linear offset, as many as the memory holds up to count.
     QByteArray read(qsizetype offset, qsizetype count) const;
     // Stores bytes at a linear offset; false (nothing stored) when they do not fit.
@@ -38,7 +39,8 @@ private:
     void store(qsizetype offset, const char* data, qsizetype count);
 
     int pages_;
-    std::map<int, QByteArray> held_; // page number -> its kPageSize bytes
+    int pageSize_;
+    std::map<int, QByteArray> held_; // page number -> its pageSize_ bytes
     std::unique_ptr<QFile> file_;
 };
 

@@ -8,13 +8,14 @@
 namespace devsim {
 namespace {
 
-constexpr std::array<std::pair<const char*, FaultKind>, 6> kKinds{{
+constexpr std::array<std::pair<const char*, FaultKind>, 7> kKinds{{
     {"lost", FaultKind::Lost},
     {"late", FaultKind::Late},
     {"doubled", FaultKind::Doubled},
     {"cut", FaultKind::Cut},
     {"damaged", FaultKind::Damaged},
     {"refused", FaultKind::Refused},
+    {"unheard", FaultKind::Unheard},
 }};
 
 std::optional<FaultKind> kindNamed(const QString& name) {
@@ -39,10 +40,6 @@ bool isRecordLine(const QByteArray& command) {
 
 } // namespace
 
-QByteArray injectedRefusal() {
-    return "ERR injected\r\n";
-}
-
 std::optional<TargetedFault> parseTargetedFault(const QString& spec, QString* error) {
     const QStringList parts = spec.split(QLatin1Char(':'));
     const auto refuse = [&](const QString& why) {
@@ -63,7 +60,8 @@ std::optional<TargetedFault> parseTargetedFault(const QString& spec, QString* er
     }
     const std::optional<FaultKind> kind = kindNamed(parts[2]);
     if (!kind) {
-        return refuse(QStringLiteral("KIND one of lost, late, doubled, cut, damaged, refused"));
+        return refuse(
+            QStringLiteral("KIND one of lost, late, doubled, cut, damaged, refused, unheard"));
     }
     return TargetedFault{command.toLatin1(), nth, *kind};
 }

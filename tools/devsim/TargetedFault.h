@@ -15,6 +15,7 @@ enum class FaultKind {
     Cut,     // the answer comes in two halves, --cut-gap apart
     Damaged, // broker: the answer's frames have a bad CRC; TCP, pty: every byte garbled
     Refused, // the command does not take effect; the answer is the injected refusal
+    Unheard, // the command never reached the controller: no effect, no answer
 };
 
 // "--fault COMMAND:N:KIND": the Nth answer (from 1) of one device to COMMAND. COMMAND names
@@ -28,9 +29,6 @@ struct TargetedFault {
 
     bool operator==(const TargetedFault&) const = default;
 };
-
-// The answer of a command a "refused" fault keeps from taking effect.
-QByteArray injectedRefusal();
 
 // Reads one "COMMAND:N:KIND"; nothing, with the reason in error, when it is not one.
 std::optional<TargetedFault> parseTargetedFault(const QString& spec, QString* error);
