@@ -25,7 +25,7 @@ std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const 
         const QString status = loader.form.Status[3];
         ShellOutput::report(subcommand, status);
         CliResult refused = CliResult::withCode(kExitDataErr, status);
-        refused.file = path;
+        refused.file = QFileInfo(path).absoluteFilePath();
         return refused;
     }
     return std::nullopt;

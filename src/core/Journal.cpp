@@ -66,9 +66,11 @@ QString Journal::connectionParams() const {
     }
 }
 
-QString Journal::params() const {
-    const QString note = paramsNote ? paramsNote() : QString();
-    return note.isEmpty() ? connectionParams() : connectionParams() + QLatin1Char(' ') + note;
+// The message, with the note of the running operation after it (the Params line keeps the
+// connection alone, as tools that read the journal expect it).
+QString Journal::messageWithNote(const QString& message) const {
+    const QString note = messageNote ? messageNote() : QString();
+    return note.isEmpty() ? message : message + QLatin1Char(' ') + note;
 }
 
 // The entry goes out as one write of all its lines, appended under a lock that every process
@@ -80,8 +82,8 @@ void Journal::WriteJournal(const QString& message) {
         QString(60, QLatin1Char('-')),
         QStringLiteral("Date:") + TimeFormat::shortDate(now.date()) + QLatin1Char(' ') +
             TimeFormat::longTime(now.time()),
-        QStringLiteral("Params:") + asOneLine(params()),
-        QStringLiteral("Msg:") + asOneLine(message),
+        QStringLiteral("Params:") + asOneLine(connectionParams()),
+        QStringLiteral("Msg:") + asOneLine(messageWithNote(message)),
     };
     QByteArray entry;
     for (const QString& line : lines) {

@@ -24,13 +24,13 @@ public:
     static constexpr int kLockWaitMs = 5000;
     // The connection parameters of the visible page, as line 3 shows them.
     QString connectionParams() const;
-    // What the running operation adds to the connection parameters of line 3 ("Restart:
-    // command"); empty adds nothing.
-    std::function<QString()> paramsNote;
+    // What the running operation adds after the message of line 4 ("Restart: command"); empty
+    // adds nothing.
+    std::function<QString()> messageNote;
 
 private:
     QString lockFailure(QLockFile::LockError error) const;
-    QString params() const;
+    QString messageWithNote(const QString& message) const;
 
     const Runtime& runtime_;
     const FormModel& form_;

@@ -9,9 +9,9 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
       dataDir_(std::move(dataDir)) {
     Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
-    // A flash the loader restarts itself says how in its journal entry: the running request's
-    // choice, not the controls (a query or another operation has none).
-    journal.paramsNote = [this] {
+    // A flash the loader restarts itself says how at the end of its journal entry's message: the
+    // running request's choice, not the controls (a query or another operation has none).
+    journal.messageNote = [this] {
         const OperationRequest& request = driver.request();
         const QString restart = FlashRestart::name(request.flash.restart);
         return request.operation == Operation::Flash && !restart.isEmpty()

@@ -29,16 +29,22 @@ private slots:
 void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage_data() {
     QTest::addColumn<int>("page");
     QTest::addColumn<QString>("params");
-    QTest::newRow("serial") << 0 << QStringLiteral("Port:COM3 Baud: 57600");
-    QTest::newRow("TCP/IP") << 1 << QStringLiteral("IP:10.0.0.7 Port: 10001");
+    QTest::addColumn<QString>("note"); // the running operation's note, after the message
+    QTest::newRow("serial") << 0 << QStringLiteral("Port:COM3 Baud: 57600") << QString();
+    QTest::newRow("TCP/IP") << 1 << QStringLiteral("IP:10.0.0.7 Port: 10001") << QString();
     QTest::newRow("broker first start")
-        << 2 << QStringLiteral("Broker IP:192.168.0.100 Port: 10002 ID: 0");
+        << 2 << QStringLiteral("Broker IP:192.168.0.100 Port: 10002 ID: 0") << QString();
+    QTest::newRow("a flash restarted by command: Params as ever, the note after the message")
+        << 2 << QStringLiteral("Broker IP:192.168.0.100 Port: 10002 ID: 0")
+        << QStringLiteral("Restart: command");
 }
 
 void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage() {
     QFETCH(int, page);
     QFETCH(QString, params);
+    QFETCH(QString, note);
     TestLoader t;
+    t.loader.journal.messageNote = [note] { return note; };
     t.form().setConnectionKind(*linkKindOfNumber(page));
     t.form().cmbComPort.text = QStringLiteral("COM3");
     t.form().cmbBaudRate.text = QStringLiteral("57600");
@@ -54,7 +60,8 @@ void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage() {
         " " + now.time().toString(QStringLiteral("HH:mm:ss")).toLatin1() + "\r\n" +
         "Params:" + params.toLatin1() + "\r\n" +
         "Msg:\xCE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xE2\xFB\xEF\xEE\xEB\xED\xE5\xED\xE0 \xE7\xE0 "
-        "00:00:05\r\n";
+        "00:00:05" +
+        (note.isEmpty() ? QByteArray() : " " + note.toLatin1()) + "\r\n";
     QCOMPARE(file.readAll(), expected);
 }
 
