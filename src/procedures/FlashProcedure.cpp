@@ -376,6 +376,7 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
             return; // the counter and the bar keep how far programming really got
         }
         record_ = i + 1;
+        lastRecordEnds_ = image.line(i).size() > 1 && image.line(i).at(1) >= '5';
         showProgress(i + 1, count);
         programLine(image.line(i).toByteArray(), i < lastData);
         if (programmingStopped()) {
@@ -394,8 +395,10 @@ void FlashProcedure::awaitEndConfirmation() {
         return;
     }
     const auto waitMs = std::int32_t(std::min<std::int64_t>(request_.flash.endWaitMs, INT32_MAX));
-    const Answer answer = loader_.exchange.listen(waitMs, AnswerExpectation::line({"OK"}));
-    if (answer.whole() && answer.text.contains("OK")) {
+    // The end record is confirmed by an "O", a data record ending the programming by "OK".
+    const QByteArray end = lastRecordEnds_ ? "O" : "OK";
+    const Answer answer = loader_.exchange.listen(waitMs, AnswerExpectation::line({end}));
+    if (answer.whole() && answer.text.contains(end)) {
         finishSuccessfully();
         return;
     }
@@ -460,6 +463,11 @@ void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
              QStringLiteral("Ошибка: ответ устройства повреждён!"));
     case Answer::Status::Silent:
     case Answer::Status::Partial:
+        if (line.at(1) >= '5' && request_.flash.endWaitMs > 0) {
+            // The end record took long to answer: its confirmation may still come, and the
+            // end wait looks for it.
+            break;
+        }
         fail(Outcome::NoAnswer,
              QStringLiteral("нет ответа на запись %1 из %2").arg(record_).arg(records_), kNoAnswer);
     case Answer::Status::Cancelled:

@@ -93,8 +93,9 @@ private:
     bool ended_ = false; // the procedure ended the run itself (a failure, or the end)
     BootStage stage_ = BootStage::WaitReset;
     Outcome outcome_ = Outcome::None;
-    QString reason_; // the cause in words, for the outcomes that need one
-    int record_ = 0; // the record in flight, from 1
+    QString reason_;              // the cause in words, for the outcomes that need one
+    int record_ = 0;              // the record in flight, from 1
+    bool lastRecordEnds_ = false; // the record sent last is an end or count record
     int records_ = 0;
     std::uint32_t bannerWaitStart_ = 0;
     int shownPercent_ = -1;

@@ -215,27 +215,40 @@ void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming_data() {
     QTest::addColumn<QList<QByteArray>>("lines");
     QTest::addColumn<QList<QByteArray>>("answers");
     QTest::addColumn<int>("recordsSent");
+    QTest::addColumn<QList<QByteArray>>("replacement"); // the file's lines during the banner wait
     const QList<QByteArray> base = sampleLines();
-    QTest::newRow("OK to the end record") << base << QList<QByteArray>{"w", "@", ".N", "OK"} << 4;
+    QTest::newRow("OK to the end record")
+        << base << QList<QByteArray>{"w", "@", ".N", "OK"} << 4 << QList<QByteArray>{};
     QTest::newRow("w and OK count as taken")
-        << base << QList<QByteArray>{"w", "OK w", ".SE", "OK"} << 4;
+        << base << QList<QByteArray>{"w", "OK w", ".SE", "OK"} << 4 << QList<QByteArray>{};
     // After the last data record an "OK" ends programming; before it, it would leave the
     // controller without the file (a failure, in the fault sweep).
     QTest::newRow("OK to the last data record ends there")
-        << base << QList<QByteArray>{"w", "w", "OK", "OK"} << 3;
+        << base << QList<QByteArray>{"w", "w", "OK", "OK"} << 3 << QList<QByteArray>{};
     QList<QByteArray> withCount = base;
     withCount.insert(3, record('5', QByteArray::fromHex("0002")));
     QTest::newRow("success at the count record")
-        << withCount << QList<QByteArray>{"w", "w", "w", "O"} << 4;
+        << withCount << QList<QByteArray>{"w", "w", "w", "O"} << 4 << QList<QByteArray>{};
+    // The records programmed are those of the file whose header was checked, not what the file
+    // holds by the time the controller has restarted.
+    QList<QByteArray> otherDevice = base;
+    otherDevice[0] = record('0', QByteArray::fromHex("0000") + "UNIT:DORN77 other");
+    otherDevice[1] = record('3', QByteArray::fromHex("00002000") + QByteArray(4, '\x55'));
+    QTest::newRow("the file replaced while the controller restarts")
+        << base << QList<QByteArray>{"w", "w", "w", "OK"} << 4 << otherDevice;
 }
 
 void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming() {
     QFETCH(QList<QByteArray>, lines);
     QFETCH(QList<QByteArray>, answers);
     QFETCH(int, recordsSent);
+    QFETCH(QList<QByteArray>, replacement);
     Flash t;
     t.useFile(lines, QStringLiteral("UNIT:ABC5"));
     t.recordAnswers = answers;
+    if (!replacement.isEmpty()) {
+        t.runtime.post(50, [&] { t.useFile(replacement, QStringLiteral("UNIT:ABC5")); });
+    }
     t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
     t.press();
     QCOMPARE(t.records(), lines.mid(0, recordsSent));
