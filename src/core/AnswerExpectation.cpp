@@ -233,19 +233,36 @@ bool AnswerExpectation::bareTokenInOpenLine(const QByteArray& answer, Scan& scan
     if (bareTokens_.isEmpty() || scan.lineStart >= answer.size()) {
         return false;
     }
-    const qsizetype open = answer.size() - scan.lineStart;
-    if (AnswerLine::mayBeErrorLine(
-            slice(answer, scan.lineStart, scan.lineStart + std::min(open, kFirstWordWindow)))) {
-        // "ERR: flash write failed" holds a "w": the line is judged when it has ended.
+    const QByteArrayView open = slice(answer, scan.lineStart, answer.size());
+    const QByteArrayView start = trimmed(AnswerLine::withoutPrompt(trimmed(open)));
+    const bool mayBeEcho = !echo_.isEmpty() && !start.isEmpty() && echo_.startsWith(start);
+    const qsizetype own = ownOffset(open);
+    const QByteArrayView ownStart = open.sliced(own, std::min(open.size() - own, kFirstWordWindow));
+    if (mayBeEcho || AnswerLine::mayBeErrorLine(ownStart)) {
+        // The echo still arriving, or a line that may be an error ("ERR: flash write failed"
+        // holds a "w", also behind the echo of a controller that ends no lines): the line is
+        // judged when it has ended.
         scan.tailSearched = scan.lineStart;
         return false;
     }
-    // A token may begin in the part already searched and end in the new one.
-    const qsizetype from = std::max(scan.lineStart, scan.tailSearched - longestBare_ + 1);
+    // Tokens count in the prompt and the answer, not in the echo. One may begin in the part
+    // already searched and end in the new one.
+    const qsizetype from =
+        std::max(scan.lineStart + echoEnd(open), scan.tailSearched - longestBare_ + 1);
     scan.tailSearched = answer.size();
     const QByteArrayView tail = slice(answer, from, answer.size());
     return std::any_of(bareTokens_.begin(), bareTokens_.end(),
                        [tail](const QByteArray& token) { return tail.contains(token); });
+}
+
+// Where the echo ends in a line that starts with it, followed by the answer; 0 without one.
+qsizetype AnswerExpectation::echoEnd(QByteArrayView line) const {
+    const QByteArrayView text = trimmed(AnswerLine::withoutPrompt(trimmed(line)));
+    if (echo_.isEmpty() || !text.startsWith(echo_) || text.size() <= echo_.size() ||
+        text[echo_.size()] != ' ') {
+        return 0;
+    }
+    return text.constData() - line.constData() + echo_.size();
 }
 
 // The data starts after what is passed over (its echo, blank lines, a prompt, another

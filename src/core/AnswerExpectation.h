@@ -93,6 +93,7 @@ private:
     LineKind classify(QByteArrayView line) const;
     LineKind classifyOwn(QByteArrayView text) const;
     qsizetype ownOffset(QByteArrayView line) const;
+    qsizetype echoEnd(QByteArrayView line) const;
     bool holdsToken(QByteArrayView text) const;
     bool echoMayAnswer(QByteArrayView echo) const;
     bool answersAnotherCommand(QByteArrayView text) const;

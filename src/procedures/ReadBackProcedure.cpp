@@ -104,8 +104,9 @@ Verdict ReadBackProcedure::verdict() const {
     return v;
 }
 
-ReadBackProcedure::StoredCopy ReadBackProcedure::readStoredCopy() {
+ReadBackProcedure::StoredCopy ReadBackProcedure::readStoredCopy(int pageSize) {
     startRun();
+    pageSize_ = pageSize;
     StoredCopy copy;
     if (positioned() && descriptorRead() && prepareTextRead()) {
         readText();
@@ -131,6 +132,7 @@ void ReadBackProcedure::startRun() {
     resultMessage_ = kReadError;
     descriptor_ = StorageDescriptor{};
     text_ = ReadBackText{};
+    pageSize_ = 0;
 }
 
 void ReadBackProcedure::ReadBackStorage(const OperationRequest& /*request*/) {

@@ -51,14 +51,17 @@ public:
     void ReadBackStorage(const OperationRequest& request);
 
     // What the storage memory holds, read for the store's check of what it wrote: the
-    // controller is logged in already, nothing is asked and no file is written.
+    // controller is logged in already, nothing is asked and no file is written. With the
+    // controller's page size known (the store learnt it from its confirmations; 0 when not), a
+    // read that went wrong is positioned at the first character not taken, instead of reading
+    // the text again from its start.
     struct StoredCopy {
         bool read = false; // the descriptor and the whole stored length were read
         StorageDescriptor descriptor;
         QByteArray text;
         Verdict failure; // why the copy could not be read, when it could not
     };
-    StoredCopy readStoredCopy();
+    StoredCopy readStoredCopy(int pageSize);
 
     Outcome outcome() const { return outcome_; }
     // The outcome of the last run as the driver reports it, with the file the text went to.
@@ -67,11 +70,6 @@ public:
     const QString& writtenFile() const { return writtenFile_; }
     const StorageDescriptor& descriptor() const { return descriptor_; }
     std::uint32_t taken() const { return text_.taken(); }
-
-    // The controller's page size where it is known (a store learnt it from its confirmations):
-    // a read that went wrong is then positioned at the first character not taken, instead of
-    // reading the text again from its start. 0: not known.
-    void knowPageSize(int pageSize) { pageSize_ = pageSize; }
 
     // The name the lines of a mismatched read-back are written to.
     static QString partialFileName(const QString& target);
@@ -106,6 +104,6 @@ private:
     QString resultMessage_;
     StorageDescriptor descriptor_;
     ReadBackText text_;
-    int pageSize_ = 0;
-    int rereads_ = 0; // the text read again from its start in this run
+    int pageSize_ = 0; // the controller's page size where known, 0 where not
+    int rereads_ = 0;  // the text read again from its start in this run
 };

@@ -740,7 +740,7 @@ bool StorageLoadProcedure::storedTextVerified() {
         return true;
     }
     loader_.setStatus(3, QStringLiteral("Проверка записанного..."));
-    const ReadBackProcedure::StoredCopy copy = reader_->readStoredCopy();
+    const ReadBackProcedure::StoredCopy copy = reader_->readStoredCopy(pageSize_);
     if (!copy.read) {
         // The store itself is whole as far as the controller confirmed it; only the check
         // could not be made.

@@ -146,6 +146,9 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
     QTest::newRow("record refused in words holding its token letter, fast")
         << true << QByteArray("S1") << L{"ERR: flash ", "write failed\r\n"} << 20
         << QByteArray("ERR: flash write failed\r\n") << 25 << S::Refused;
+    QTest::newRow("record refused behind its echo, no line ends, fast: not its letters")
+        << true << QByteArray("S1") << L{"S10300007C ERR: flash write failed"} << 0
+        << QByteArray("S10300007C ERR: flash write failed") << 30 << S::Refused;
     QTest::newRow("end record refused by ERROR without a line end")
         << false << QByteArray("S7") << L{"ERROR"} << 0 << QByteArray("ERROR") << 30 << S::Refused;
     QTest::newRow("record: a progress line, its acknowledgement 700 ms later, fast")
