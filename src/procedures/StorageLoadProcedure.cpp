@@ -140,7 +140,9 @@ Verdict StorageLoadProcedure::commonVerdict() const {
     case Outcome::VerifyFailed:
         return Verdict::failed(::Outcome::Unconfirmed, reason_);
     case Outcome::FinalisationFailed:
-        return Verdict::failed(::Outcome::Refused,
+    case Outcome::FinalisationUnconfirmed:
+        return Verdict::failed(outcome_ == Outcome::FinalisationFailed ? ::Outcome::Refused
+                                                                       : ::Outcome::Unconfirmed,
                                QStringLiteral("контроллер не подтвердил проверку прошивки "
                                               "(REPROGRAMM W без GOOD)") +
                                    reasonSuffix(reason_));
@@ -812,7 +814,9 @@ void StorageLoadProcedure::finalise() {
         if (!loader_.operationCanGoOn()) {
             endUnanswered();
         } else {
-            end(Outcome::FinalisationFailed, checked.words());
+            // Refused in words, or only text that never became the answer (garbled, cut).
+            end(checked.refused() ? Outcome::FinalisationFailed : Outcome::FinalisationUnconfirmed,
+                checked.words());
         }
         return;
     }

@@ -43,7 +43,8 @@ public:
         DescriptorRefused,   // the descriptor write was answered without "OK"
         NoAnswerAfterReset,  // "VER" got no answer after the controller's restart
         Error,               // an error ended the upload (errorMessage() has its text)
-        FinalisationFailed,  // "REPROGRAMM W" was not answered with "GOOD"
+        FinalisationFailed,  // "REPROGRAMM W" was refused
+        FinalisationUnconfirmed, // "REPROGRAMM W" was answered, but "GOOD" never came
         DescriptorMisplaced, // the descriptor's confirmation names another place than page 70
         VerifyFailed,        // the text read back after the store differs from the file
     };
