@@ -95,8 +95,8 @@ FleetRunner::~FleetRunner() {
 
 bool FleetRunner::prepare(QString& error) {
     if (!options_.statePath.isEmpty()) {
-        campaign_.emplace(options_.statePath);
-        if (!campaign_->open(arguments_.first(), error)) {
+        campaign_.emplace(options_.statePath, purpose);
+        if (!campaign_->open(error)) {
             return false;
         }
         for (const QString& warning : campaign_->warnings()) {
@@ -259,7 +259,6 @@ void FleetRunner::record(const FleetMember& m) {
     }
     QJsonObject line{
         {QStringLiteral("id"), double(m.id)},
-        {QStringLiteral("subcommand"), arguments_.first()},
         {QStringLiteral("outcome"), m.outcome()},
         {QStringLiteral("exitCode"), m.exitCode},
         {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
@@ -284,12 +283,20 @@ int FleetRunner::exitCode() const {
     if (!stopReason_.isEmpty()) {
         return kExitRolloutStopped;
     }
+    const FleetMember* first = deciding();
+    return first != nullptr ? first->exitCode : kExitOk;
+}
+
+const FleetMember* FleetRunner::deciding() const {
+    if (stopSignal_ != 0 || !stopReason_.isEmpty()) {
+        return nullptr;
+    }
     for (const FleetMember& m : members_) {
         if (m.exitCode != kExitOk) {
-            return m.exitCode;
+            return &m;
         }
     }
-    return kExitOk;
+    return nullptr;
 }
 
 QString FleetRunner::outputs() const {

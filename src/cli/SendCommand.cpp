@@ -131,6 +131,8 @@ CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
 } // namespace
 
 Subcommand sendSubcommand() {
-    return {QStringLiteral("send"), QStringLiteral("send command texts and print the answers"),
-            runSend};
+    Subcommand send{QStringLiteral("send"),
+                    QStringLiteral("send command texts and print the answers"), runSend};
+    send.operands = [](const QStringList& arguments) { return parse(arguments).texts; };
+    return send;
 }

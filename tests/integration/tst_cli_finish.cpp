@@ -201,12 +201,13 @@ void CliFinishTest::jsonResultObject() {
              QStringLiteral("IP:127.0.0.1 Port: %1").arg(sim.tcpPort()));
     QVERIFY(journalOf(data.path()).contains(QStringLiteral("Port: %1").arg(sim.tcpPort())));
 
-    // A journal that cannot be written is said even with -q, and in the result object.
+    // A journal that cannot be written is said even with -q, and in the result object; the run
+    // is no success.
     QTemporaryDir blocked;
     QVERIFY(QDir(blocked.path()).mkdir("velkor.jnl"));
     const RunResult unjournalled =
         runCli({"send", "--tcp", tcp, "--data-dir", blocked.path(), "-q", "--json", "VER\\r"});
-    QCOMPARE(unjournalled.exitCode, 0);
+    QCOMPARE(unjournalled.exitCode, 74);
     QVERIFY2(unjournalled.err.contains("warning: the journal entry was not written"),
              qPrintable(unjournalled.err));
     QCOMPARE(unjournalled.json().value("journalWritten").toBool(true), false);

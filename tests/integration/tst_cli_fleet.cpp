@@ -85,8 +85,9 @@ void CliFleetTest::rollouts_data() {
         << QByteArray() << 0 << "1:0 2:0 3:69" << 69 << "1:s 2:s 3:0";
     QTest::newRow("a torn last line is ignored")
         << "1,2" << QStringList{"send", "--id", "1-2", "--state", "STATE"}
-        << QByteArray("{\"id\":1,\"subcommand\":\"send\",\"exitCode\":0}\n{\"id\":2,\"exitC") << 0
-        << "1:s 2:0" << 0 << "";
+        << QByteArray("{\"id\":1,\"subcommand\":\"send\",\"broker\":\"BROKER\",\"operands\":"
+                      "[\"VER\"],\"exitCode\":0}\n{\"id\":2,\"exitC")
+        << 0 << "1:s 2:0" << 0 << "";
     QTest::newRow("SIGTERM: stores resume from the campaign file")
         << "1,2,3,4" << QStringList{"store",  "good.s37", "--from-start", "--id", "1-4",
                                     "--jobs", "3",        "--state",      "STATE"}
@@ -104,12 +105,19 @@ void CliFleetTest::rollouts() {
     QTemporaryDir data;
     const QString state = data.filePath("campaign.jsonl");
     const QString storage = data.filePath("storage");
-    if (!before.isEmpty()) {
-        QFile file(state);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-    }
+    const bool written = !before.isEmpty();
+    // The second run reaches the same broker, as a campaign must: on the first one's port.
+    QString port = QStringLiteral("0");
     const auto run = [&](const QString& ids, const QStringList& slow) {
-        DevsimProcess sim(QStringList{"--broker", "0", "--ids", ids, "--storage", storage} + slow);
+        DevsimProcess sim(QStringList{"--broker", port, "--ids", ids, "--storage", storage} + slow);
+        port = QString::number(sim.brokerPort());
+        if (!before.isEmpty()) {
+            QFile file(state);
+            before.replace("BROKER", sim.brokerAddress().toLatin1());
+            file.open(QIODevice::WriteOnly);
+            file.write(before);
+            before.clear();
+        }
         QStringList args;
         for (const QString& o : options) {
             args << (o == "STATE" ? state : o.endsWith(".s37") ? dir_.filePath(o) : o);
@@ -129,7 +137,7 @@ void CliFleetTest::rollouts() {
         QVERIFY2(first.json().value("notStarted").toArray().size() > 0, qPrintable(first.err));
         QVERIFY(!first.json().value("stopReason").toString().isEmpty());
     }
-    if (!before.isEmpty()) {
+    if (written) {
         QVERIFY2(first.err.contains("line 2 is not a whole record"), qPrintable(first.err));
     }
     if (again.isEmpty()) {
