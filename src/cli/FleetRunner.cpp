@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QJsonArray>
 #include <QThread>
 #include <QTimer>
 #include <csignal>
@@ -32,8 +33,28 @@ struct FleetRunner::Task {
 
 namespace {
 
-// The result as the fleet keeps it: the member's output (what it printed on standard output, then
-// its result's) is cut to the channel's bound, and the bytes left out are counted.
+// A send's answers as the fleet keeps them: together no longer than the output's bound; the
+// characters left out are counted.
+qint64 keepAnswers(QJsonObject& extra) {
+    const QJsonArray answers = extra.value(QStringLiteral("answers")).toArray();
+    QJsonArray kept;
+    qint64 room = FleetChannel::kMaxOutput;
+    qint64 dropped = 0;
+    for (const QJsonValue& answer : answers) {
+        const QString text = answer.toString();
+        kept.append(text.left(qsizetype(room)));
+        dropped += std::max<qint64>(0, text.size() - room);
+        room = std::max<qint64>(0, room - text.size());
+    }
+    if (!answers.isEmpty()) {
+        extra.insert(QStringLiteral("answers"), kept);
+    }
+    return dropped;
+}
+
+// The result as the fleet keeps it, whatever the controller answered: the member's output (what
+// it printed on standard output, then its result's) and its answers are cut to the channel's
+// bound, and what was left out is counted.
 QJsonObject keptResult(const CliResult& result, FleetChannel& channel, const QString& name,
                        qint64 elapsedMs) {
     CliResult kept = result;
@@ -41,9 +62,13 @@ QJsonObject keptResult(const CliResult& result, FleetChannel& channel, const QSt
     const qint64 dropped =
         channel.droppedOutput() + qMax<qint64>(0, output.size() - FleetChannel::kMaxOutput);
     kept.output = output.left(FleetChannel::kMaxOutput);
+    const qint64 answersDropped = keepAnswers(kept.extra);
     QJsonObject o = kept.toJson(name, elapsedMs);
     if (dropped > 0) {
         o.insert(QStringLiteral("outputDropped"), double(dropped));
+    }
+    if (answersDropped > 0) {
+        o.insert(QStringLiteral("answersDropped"), double(answersDropped));
     }
     return o;
 }
@@ -206,6 +231,7 @@ void FleetRunner::start(qsizetype position) {
     FleetMember& m = members_[index];
     auto task = std::make_unique<Task>(display_.lineSink(m.id));
     task->position = position;
+    task->channel.answerLimit = FleetChannel::answerLimitFor(options_.jobs);
     Task* t = task.get();
     const QStringList arguments = argumentsOf(m);
     task->thread.reset(QThread::create([t, run = run_, arguments] {
