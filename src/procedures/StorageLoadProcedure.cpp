@@ -337,6 +337,9 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
 // cancelled or the connection is gone.
 bool StorageLoadProcedure::UploadLogin() {
     LoaderState& s = loader_.state;
+    if (loginWaitMs > 0) {
+        s.AnswerTimeoutMs = loginWaitMs; // the next write sets its own wait again
+    }
     for (;;) {
         s.AttemptCount = 0;
         s.AttemptLimit = kUploadLoginAttempts;
