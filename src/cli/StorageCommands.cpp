@@ -253,6 +253,10 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     // A controller that stops answering after the first login is given up after this many
     // logins in a row, and the run ends with its resume position.
     procedures.store.loginAttemptsBound = kUploadLoginBound;
+    // Each of those logins waits the answer wait (--timeout), no longer than a write's.
+    const LoaderState& state = session.loader.state;
+    procedures.store.loginWaitMs =
+        std::min(state.AnswerTimeoutMs, session.loader.timings.pageWriteMs);
     session.setEndWaitOnDisconnect(true);
     CliResult result = OperationSupport::runOperation(session, name, Operation::Store);
     session.endOperation();
