@@ -247,9 +247,12 @@ QString CliApp::usage() {
         "A rollout: --wave N runs the first N ids alone and goes on only when all of them\n"
         "succeeded; --max-failures K (or P%, a share of the ids) starts no new id once K ids\n"
         "failed. The ids left out are listed as not started, with the reason, and the fleet\n"
-        "exits 79. --state FILE appends a JSON line per id as it ends (id, subcommand,\n"
-        "outcome, exit code, resume position, time); a later run with the same FILE skips the\n"
-        "ids that succeeded and resumes interrupted stores where they stopped.\n\n");
+        "exits 79. --state FILE appends a JSON line per id as it ends (id, outcome, exit code,\n"
+        "resume position, time, and the subcommand, broker, firmware SHA-256 and operands it\n"
+        "is for); a later run of the same campaign with the same FILE skips the ids that\n"
+        "succeeded and resumes interrupted stores where they stopped, and a run of another\n"
+        "campaign refuses the FILE. The ids running at once share 32 MB of answers: an answer\n"
+        "longer than an id's share (4 MB alone, 400 KB with --jobs 80) is a flood.\n\n");
     text += DataDir::helpText() + QStringLiteral("\n");
     text += exitCodeHelp();
     return text;
