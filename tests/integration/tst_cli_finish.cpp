@@ -97,6 +97,7 @@ void CliFinishTest::initTestCase() {
     bad.write("S00600004844521B\r\nS1130000FFFFFFFF\r\n");
     bad.close();
     QVERIFY(QFile::exists(sample("good.s37", "UNIT:LUMET52 demo 2.1")));
+    QVERIFY(QFile::link(file("loop.s37"), file("loop.s37"))); // a link that names itself
     QVERIFY(QFile::exists(sample("dorn.s37", "UNIT:DORN20 demo 2.1")));
 }
 
@@ -143,6 +144,12 @@ void CliFinishTest::exitCodes_data() {
         << plain << QStringList{"readback", "erased.s37", "TCP"} << 65;
     QTest::newRow("readback into a missing folder")
         << plain << QStringList{"readback", "missing/out.s37", "TCP"} << 74;
+    // Refused before connecting, not after the whole read.
+    QTest::newRow("readback into links in a loop")
+        << plain << QStringList{"readback", "loop.s37", "TCP"} << 74;
+    QTest::newRow("readback into a folder that takes no file")
+        << plain << QStringList{"readback", "/proc/version", "TCP"} << 74;
+    QTest::newRow("readback into no name") << plain << QStringList{"readback", "", "TCP"} << 64;
     QTest::newRow("check an endless device") << plain << QStringList{"check", "/dev/zero"} << 65;
     QTest::newRow("bad jobs") << plain << QStringList{"send", "TCP", "--jobs", "0", "V"} << 64;
     // {id} elsewhere than in OUT would let every id write the one file.
