@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
-#include <QJsonArray>
 #include <QThread>
 #include <QTimer>
 #include <csignal>
@@ -33,28 +32,9 @@ struct FleetRunner::Task {
 
 namespace {
 
-// A send's answers as the fleet keeps them: together no longer than the output's bound; the
-// characters left out are counted.
-qint64 keepAnswers(QJsonObject& extra) {
-    const QJsonArray answers = extra.value(QStringLiteral("answers")).toArray();
-    QJsonArray kept;
-    qint64 room = FleetChannel::kMaxOutput;
-    qint64 dropped = 0;
-    for (const QJsonValue& answer : answers) {
-        const QString text = answer.toString();
-        kept.append(text.left(qsizetype(room)));
-        dropped += std::max<qint64>(0, text.size() - room);
-        room = std::max<qint64>(0, room - text.size());
-    }
-    if (!answers.isEmpty()) {
-        extra.insert(QStringLiteral("answers"), kept);
-    }
-    return dropped;
-}
-
 // The result as the fleet keeps it, whatever the controller answered: the member's output (what
-// it printed on standard output, then its result's) and its answers are cut to the channel's
-// bound, and what was left out is counted.
+// it printed on standard output, then its result's) is cut to the channel's bound, and the bytes
+// left out are counted.
 QJsonObject keptResult(const CliResult& result, FleetChannel& channel, const QString& name,
                        qint64 elapsedMs) {
     CliResult kept = result;
@@ -62,13 +42,9 @@ QJsonObject keptResult(const CliResult& result, FleetChannel& channel, const QSt
     const qint64 dropped =
         channel.droppedOutput() + qMax<qint64>(0, output.size() - FleetChannel::kMaxOutput);
     kept.output = output.left(FleetChannel::kMaxOutput);
-    const qint64 answersDropped = keepAnswers(kept.extra);
     QJsonObject o = kept.toJson(name, elapsedMs);
     if (dropped > 0) {
         o.insert(QStringLiteral("outputDropped"), double(dropped));
-    }
-    if (answersDropped > 0) {
-        o.insert(QStringLiteral("answersDropped"), double(answersDropped));
     }
     return o;
 }
