@@ -4,12 +4,15 @@
 #include "cli/ExitCodes.h"
 #include "cli/FleetRunner.h"
 #include "cli/GlobalFlags.h"
+#include "cli/HostPort.h"
 #include "cli/ShellOutput.h"
-#include "cli/StorageCommands.h"
 #include "cli/Subcommand.h"
 #include "cli/UsageError.h"
 #include "core/DataDir.h"
+#include "core/FileText.h"
+#include "core/LoaderError.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,12 +57,25 @@ void warnOfJournal(const CliResult& result) {
     }
 }
 
+// Nor does such a run pass for a success, though the controller did what it was asked: it
+// exits 74 (the result object says journalWritten false).
+void failUnjournalled(CliResult& result) {
+    if (result.journalWritten == false && result.exitCode == kExitOk) {
+        result.exitCode = kExitIoErr;
+        result.reason =
+            QStringLiteral("the journal entry was not written: %1").arg(result.journalError);
+    }
+}
+
 CliResult runOne(const Subcommand& sub, const QStringList& arguments, const RunFlags& flags) {
+    CliResult result;
     try {
-        return sub.run(arguments, flags);
+        result = sub.run(arguments, flags);
     } catch (const UsageError& e) {
         return usageResult(sub.name, e.text());
     }
+    failUnjournalled(result);
+    return result;
 }
 
 // The broker of every id, with the list of ids, from the connection of the first id that had
@@ -92,6 +108,12 @@ QString notStartedLine(const FleetRunner& fleet, QJsonArray& ids) {
 
 CliResult fleetResult(const FleetRunner& fleet, const GlobalFlags& flags, int exitCode) {
     CliResult result = CliResult::withCode(exitCode);
+    // The outcome of the id that gave the fleet its exit code ("not-found", not the code's
+    // "connection-failed"); a stop or a rollout is named by the code.
+    if (const FleetMember* deciding = fleet.deciding()) {
+        result.outcome = deciding->outcome();
+        result.reason = QStringLiteral("id %1: %2").arg(deciding->id).arg(deciding->status());
+    }
     QJsonArray results;
     int succeeded = 0;
     for (const FleetMember& m : fleet.members()) {
@@ -119,13 +141,51 @@ CliResult fleetResult(const FleetRunner& fleet, const GlobalFlags& flags, int ex
     return result;
 }
 
+// The broker the arguments name, as "host:port".
+QString brokerOf(const QStringList& arguments) {
+    const QString option = QStringLiteral("--broker");
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        const QString value = a == option                               ? arguments.value(i + 1)
+                              : a.startsWith(option + QLatin1Char('=')) ? a.mid(option.size() + 1)
+                                                                        : QString();
+        if (!value.isEmpty()) {
+            const HostPort broker = HostPort::parse(value, option, 10002);
+            return broker.host + QLatin1Char(':') + QString::number(broker.port);
+        }
+    }
+    return QString();
+}
+
+// What the campaign file is bound to: the subcommand, the broker, the firmware's SHA-256 and
+// the other operands. Raises LoaderError when the firmware file cannot be read.
+FleetCampaign::Purpose campaignPurpose(const Subcommand& sub, const QStringList& arguments,
+                                       QStringList operands) {
+    FleetCampaign::Purpose purpose;
+    purpose.subcommand = sub.name;
+    purpose.broker = brokerOf(arguments);
+    if (sub.firmwareOperand && !operands.isEmpty()) {
+        purpose.sha256 = QString::fromLatin1(
+            QCryptographicHash::hash(readFileText(operands.takeFirst()), QCryptographicHash::Sha256)
+                .toHex());
+    }
+    purpose.operands = operands;
+    return purpose;
+}
+
 CliResult runFleet(const Subcommand& sub, const GlobalFlags& flags, const QStringList& arguments,
                    const RunFlags& runFlags) {
     const QString name = arguments.first();
     if (!usesBroker(arguments)) {
         throw UsageError(QStringLiteral("several ids need --broker"));
     }
-    if (name == QStringLiteral("readback") && !readbackOutput(arguments).contains("{id}")) {
+    if (!sub.operands) {
+        throw UsageError(QStringLiteral("%1 does not run over several ids").arg(name));
+    }
+    // The operands as the first id's member reads them: a bad command line fails here once.
+    const QStringList operands = sub.operands(
+        arguments + QStringList{QStringLiteral("--id"), QString::number(flags.fleet.first())});
+    if (name == QStringLiteral("readback") && !operands.value(0).contains("{id}")) {
         throw UsageError(QStringLiteral("a fleet reads back into one file per id: put {id} into "
                                         "the name of OUT"));
     }
@@ -133,12 +193,19 @@ CliResult runFleet(const Subcommand& sub, const GlobalFlags& flags, const QStrin
     const RunFlags memberFlags{false, true, runFlags.undecodable};
     FleetRunner fleet(arguments, flags.fleet, flags.fleetOptions, flags.quiet || flags.json,
                       [&sub, memberFlags](const QStringList& memberArguments) {
-                          CliResult result = runOne(sub, memberArguments, memberFlags);
+                          const CliResult result = runOne(sub, memberArguments, memberFlags);
                           warnOfJournal(result);
                           return result;
                       });
     QString error;
-    if (!fleet.prepare(error)) {
+    try {
+        if (!flags.fleetOptions.statePath.isEmpty()) {
+            fleet.purpose = campaignPurpose(sub, arguments, operands);
+        }
+    } catch (const LoaderError& e) {
+        error = e.text();
+    }
+    if (!error.isEmpty() || !fleet.prepare(error)) {
         ShellOutput::report(name, error);
         return CliResult::withCode(kExitIoErr, error);
     }
@@ -180,9 +247,12 @@ QString CliApp::usage() {
         "A rollout: --wave N runs the first N ids alone and goes on only when all of them\n"
         "succeeded; --max-failures K (or P%, a share of the ids) starts no new id once K ids\n"
         "failed. The ids left out are listed as not started, with the reason, and the fleet\n"
-        "exits 79. --state FILE appends a JSON line per id as it ends (id, subcommand,\n"
-        "outcome, exit code, resume position, time); a later run with the same FILE skips the\n"
-        "ids that succeeded and resumes interrupted stores where they stopped.\n\n");
+        "exits 79. --state FILE appends a JSON line per id as it ends (id, outcome, exit code,\n"
+        "resume position, time, and the subcommand, broker, firmware SHA-256 and operands it\n"
+        "is for); a later run of the same campaign with the same FILE skips the ids that\n"
+        "succeeded and resumes interrupted stores where they stopped, and a run of another\n"
+        "campaign refuses the FILE. The ids running at once share 32 MB of answers: an answer\n"
+        "longer than an id's share (4 MB alone, 400 KB with --jobs 80) is a flood.\n\n");
     text += DataDir::helpText() + QStringLiteral("\n");
     text += exitCodeHelp();
     return text;

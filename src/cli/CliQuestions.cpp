@@ -3,6 +3,7 @@
 #include "cli/TerminalPrompt.h"
 #include "cli/UsageError.h"
 #include "core/Dialogs.h"
+#include "core/LoaderError.h"
 
 void CliQuestions::missing(const QString& question, const QString& option) {
     missingAnswer_ =
@@ -20,8 +21,14 @@ Questions::Start CliQuestions::startPosition(const ResumePosition&) {
 
 QString CliQuestions::password() {
     if (!password_ && TerminalPrompt::available()) {
-        password_ =
-            TerminalPrompt::ask(QStringLiteral("Прибор блокирован (Пароль доступа): "), true);
+        bool stopped = false;
+        password_ = TerminalPrompt::ask(QStringLiteral("Прибор блокирован (Пароль доступа): "),
+                                        true, stopped);
+        if (stopped) {
+            // The session has cancelled the operation: it ends as cancelled, with its journal
+            // entry, not as a refusal of an empty password.
+            throw LoaderError(QStringLiteral("ввод пароля прерван"));
+        }
     }
     if (!password_) {
         missing(QStringLiteral("Прибор блокирован: Пароль доступа"), QStringLiteral("--password"));

@@ -47,6 +47,9 @@ QJsonObject CliResult::toJson(const QString& subcommand, qint64 elapsedMs) const
     if (resume) {
         o.insert(QStringLiteral("resume"), resume->text());
     }
+    if (!noJournalEntry.isEmpty()) {
+        o.insert(QStringLiteral("noJournalEntry"), noJournalEntry);
+    }
     if (journalWritten) {
         o.insert(QStringLiteral("journal"), journalFile);
         o.insert(QStringLiteral("journalWritten"), *journalWritten);

@@ -22,8 +22,9 @@ struct CliResult {
     QString journalFile;
     std::optional<bool> journalWritten; // not set: the run writes no journal entry
     QString journalError;
-    QByteArray output; // printed on standard output by the text rendering
-    QJsonObject extra; // further fields of the subcommand ("header", "answers", "results" ...)
+    QString noJournalEntry; // why a run that writes entries wrote none (stopped before asking)
+    QByteArray output;      // printed on standard output by the text rendering
+    QJsonObject extra;      // further fields of the subcommand ("header", "answers", "results" ...)
 
     static CliResult withCode(int exitCode, const QString& status = QString());
     // The result of an operation the driver ran, on the loader that ran it.

@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kPollIntervalMs = 20;
+constexpr qsizetype kTerminalRows = 100;
+constexpr qsizetype kTerminalBytes = 64 * 1024;
 
 } // namespace
 
@@ -18,11 +20,14 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
       progress_(loader, ProgressDisplay::modeFor(quiet)) {
     dialogs.quiet = quiet;
     options.applyTo(loader);
+    // Nobody looks at the terminal's lines here: a few are kept, not megabytes.
+    loader.form.terminal.lines.setLimits(kTerminalRows, kTerminalBytes);
     applyWaitsFromEnvironment();
     ShellPlatform::catchStopSignals();
     poller_.setInterval(kPollIntervalMs);
     QObject::connect(&poller_, &QTimer::timeout, [this] { poll(); });
     if (FleetChannel* channel = FleetChannel::current()) {
+        loader.state.AnswerLimit = channel->answerLimit;
         wakeOnStop(*channel);
     } else {
         poller_.start();

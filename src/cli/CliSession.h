@@ -6,6 +6,7 @@
 #include "cli/CommonOptions.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/ShellRuntime.h"
+#include "core/StoppableIo.h"
 
 #include <QTimer>
 
@@ -15,7 +16,8 @@ class FleetChannel;
 // dialogs, the real connections and the shared data folder, set up from the common options.
 // Progress and status messages (panel 3) go to standard error unless quiet (ProgressDisplay).
 // Ctrl-C, SIGTERM and SIGHUP do what the cancel button does: while an operation runs they
-// cancel it; a second signal of the same kind ends the program.
+// cancel it, also while the thread waits on a file or stream outside the event loop; a second
+// signal of the same kind ends the program.
 class CliSession {
 public:
     CliSession(const CommonOptions& options, bool quiet);
@@ -29,6 +31,8 @@ public:
     bool interrupted() const { return stopSignal_ != 0; }
     // The exit code of a run the signal stopped: 130, 143 or 129.
     int interruptedExitCode() const;
+    // The signal that stopped the run; 0 when none did.
+    int stopSignal() const { return stopSignal_; }
     // While an operation runs and the connection drops, the current answer wait ends at once
     // (as a click on the wait bar ends it) instead of running to its time-out.
     void setEndWaitOnDisconnect(bool on) { endWaitOnDisconnect_ = on; }
@@ -52,4 +56,10 @@ private:
     QTimer poller_;
     int stopSignal_ = 0;
     bool endWaitOnDisconnect_ = false;
+    // A file or stream read or written outside the event loop (a FIFO, a pipe, the terminal)
+    // takes the stop signal as the loop would: the operation is cancelled, the wait ends.
+    StoppableIo::StopCheckScope stopCheck_{[this] {
+        poll();
+        return interrupted();
+    }};
 };

@@ -27,7 +27,8 @@ struct FileArguments {
     bool help = false;
 };
 
-// FILE, --data-dir DIR and, where allowed, --set TEXT, in any order.
+// FILE, --data-dir DIR and, where allowed, --set TEXT, in any order; after "--" every argument
+// is a file name, also one that begins with a dash.
 FileArguments parseArguments(const QStringList& arguments, bool allowSet) {
     FileArguments parsed;
     QStringList positional;
@@ -35,6 +36,10 @@ FileArguments parseArguments(const QStringList& arguments, bool allowSet) {
         const QString& a = arguments.at(i);
         const bool takesValue =
             a == QStringLiteral("--data-dir") || (allowSet && a == QStringLiteral("--set"));
+        if (a == QStringLiteral("--")) {
+            positional += arguments.mid(i + 1);
+            break;
+        }
         if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
             parsed.help = true;
         } else if (a == QStringLiteral("--quiet") || a == QStringLiteral("-q")) {

@@ -107,7 +107,7 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
     const QString name = QStringLiteral("flash");
-    if (auto refused = OperationSupport::selectFirmware(session.loader, name, parsed.file)) {
+    if (auto refused = OperationSupport::selectFirmware(session, name, parsed.file)) {
         return *refused;
     }
     session.setEndWaitOnDisconnect(true);
@@ -127,6 +127,12 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
 } // namespace
 
 Subcommand flashSubcommand() {
-    return {QStringLiteral("flash"),
-            QStringLiteral("flash a firmware file through the controller's bootloader"), runFlash};
+    Subcommand flash{QStringLiteral("flash"),
+                     QStringLiteral("flash a firmware file through the controller's bootloader"),
+                     runFlash};
+    flash.operands = [](const QStringList& arguments) {
+        return QStringList{parse(arguments).file};
+    };
+    flash.firmwareOperand = true;
+    return flash;
 }

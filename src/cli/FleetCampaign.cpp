@@ -1,66 +1,124 @@
 #include "cli/FleetCampaign.h"
 
+#include "core/LockedAppend.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QLockFile>
-#include <QMutex>
 
-namespace {
-
-constexpr int kLockWaitMs = 5000;
-
-QString lockPath(const QString& path) {
-    return path + QStringLiteral(".lock");
+void FleetCampaign::Purpose::addTo(QJsonObject& line) const {
+    line.insert(QStringLiteral("subcommand"), subcommand);
+    line.insert(QStringLiteral("broker"), broker);
+    if (!sha256.isEmpty()) {
+        line.insert(QStringLiteral("sha256"), sha256);
+    }
+    if (!operands.isEmpty()) {
+        line.insert(QStringLiteral("operands"), QJsonArray::fromStringList(operands));
+    }
 }
 
-} // namespace
+bool FleetCampaign::Purpose::isOf(const QJsonObject& line) const {
+    QJsonObject mine;
+    addTo(mine);
+    for (const char* key : {"subcommand", "broker", "sha256", "operands"}) {
+        if (line.value(QLatin1String(key)) != mine.value(QLatin1String(key))) {
+            return false;
+        }
+    }
+    return true;
+}
 
-bool FleetCampaign::open(const QString& subcommand, QString& error) {
+QString FleetCampaign::Purpose::describe(const QJsonObject& line) {
+    QString text = line.value(QStringLiteral("subcommand")).toString(QStringLiteral("?"));
+    if (const QString sha = line.value(QStringLiteral("sha256")).toString(); !sha.isEmpty()) {
+        text += QStringLiteral(" of the file with SHA-256 %1").arg(sha);
+    }
+    const QJsonArray operands = line.value(QStringLiteral("operands")).toArray();
+    if (!operands.isEmpty()) {
+        QStringList texts;
+        for (const QJsonValue& v : operands) {
+            texts << v.toString();
+        }
+        text += QStringLiteral(" of \"%1\"").arg(texts.join(QStringLiteral("\" \"")));
+    }
+    const QString broker = line.value(QStringLiteral("broker")).toString();
+    return text + (broker.isEmpty() ? QStringLiteral(", no broker named")
+                                    : QStringLiteral(", broker %1").arg(broker));
+}
+
+bool FleetCampaign::open(QString& error) {
     QFile file(path_);
-    if (!file.exists()) {
+    const QFileInfo info(path_);
+    if (!info.exists()) {
         // Created now: a file that cannot be written is found before any controller is touched.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            error = QStringLiteral("%1: %2").arg(path_, file.errorString());
+        if (const QString failed = LockedAppend::append(path_, QByteArrayView());
+            !failed.isEmpty()) {
+            error = QStringLiteral("%1: %2").arg(path_, failed);
             return false;
         }
         return true;
     }
-    if (!QFileInfo(path_).isFile()) {
+    if (!info.isFile()) {
         error = QStringLiteral("%1: not a plain file").arg(path_);
         return false;
     }
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("%1: %2").arg(path_, file.errorString());
         return false;
     }
-    file.seek(0);
-    read(file.readAll(), subcommand);
+    return read(file, error);
+}
+
+// Line by line, each at most kMaxLine long: whatever the file holds, the campaign keeps one
+// entry per id.
+bool FleetCampaign::read(QIODevice& file, QString& error) {
+    qint64 number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        QByteArray text = file.readLine(kMaxLine + 1);
+        const bool overlong = text.size() > kMaxLine && !text.endsWith('\n');
+        while (overlong && !file.atEnd() && !file.readLine(kMaxLine + 1).endsWith('\n')) {
+        }
+        if (overlong) {
+            text.clear(); // its end was cut off: torn
+            text += '!';
+        }
+        if (!take(text, number, error)) {
+            return false;
+        }
+    }
     return true;
 }
 
-void FleetCampaign::read(const QByteArray& text, const QString& subcommand) {
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].trimmed().isEmpty()) {
-            continue;
-        }
-        QJsonParseError parsed{};
-        const QJsonObject o = QJsonDocument::fromJson(lines[i], &parsed).object();
-        const bool whole = parsed.error == QJsonParseError::NoError && o.contains("id") &&
-                           o.value("exitCode").isDouble();
-        if (!whole) {
-            warnings_ << QStringLiteral("%1: line %2 is not a whole record; it is ignored")
-                             .arg(path_)
-                             .arg(i + 1);
-            continue;
-        }
-        if (o.value("subcommand").toString() == subcommand) {
-            earlier_.insert(std::uint32_t(o.value("id").toDouble()),
-                            Earlier{o.value("exitCode").toInt(), o.value("resume").toString()});
-        }
+bool FleetCampaign::take(const QByteArray& text, qint64 number, QString& error) {
+    if (text.trimmed().isEmpty()) {
+        return true;
     }
+    QJsonParseError parsed{};
+    const QJsonObject o = QJsonDocument::fromJson(text, &parsed).object();
+    const bool whole = parsed.error == QJsonParseError::NoError && o.contains("id") &&
+                       o.value("exitCode").isDouble();
+    if (!whole) {
+        warnings_ << QStringLiteral("%1: line %2 is not a whole record; it is ignored")
+                         .arg(path_)
+                         .arg(number);
+        return true;
+    }
+    if (!purpose_.isOf(o)) {
+        QJsonObject mine;
+        purpose_.addTo(mine);
+        error = QStringLiteral("%1 is the campaign of %2 (line %3), not of this run's %4: "
+                               "give this run a campaign file of its own")
+                    .arg(path_, Purpose::describe(o))
+                    .arg(number)
+                    .arg(Purpose::describe(mine));
+        return false;
+    }
+    earlier_.insert(std::uint32_t(o.value("id").toDouble()),
+                    Earlier{o.value("exitCode").toInt(), o.value("resume").toString()});
+    return true;
 }
 
 std::optional<FleetCampaign::Earlier> FleetCampaign::earlier(std::uint32_t id) const {
@@ -71,37 +129,15 @@ std::optional<FleetCampaign::Earlier> FleetCampaign::earlier(std::uint32_t id) c
     return *it;
 }
 
-// One write of the whole line, under the lock file (other processes) and a mutex (this one).
-bool FleetCampaign::append(const QJsonObject& line, QString& error) {
-    static QMutex threads;
-    QMutexLocker locked(&threads);
-    QLockFile lock(lockPath(path_));
-    if (!lock.tryLock(kLockWaitMs)) {
-        error = QStringLiteral("%1: the lock %2 could not be had").arg(path_, lockPath(path_));
-        return false;
-    }
-    QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-    if (endsInTornLine()) {
-        bytes.prepend('\n');
-    }
-    QFile file(path_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) ||
-        file.write(bytes) != bytes.size()) {
-        error = QStringLiteral("%1: %2").arg(path_, file.errorString());
+// One write of the whole line, on a line of its own, under the kernel's lock.
+bool FleetCampaign::append(QJsonObject line, QString& error) {
+    purpose_.addTo(line);
+    const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    if (const QString failed = LockedAppend::append(path_, bytes, true); !failed.isEmpty()) {
+        error = QStringLiteral("%1: %2").arg(path_, failed);
         return false;
     }
     return true;
-}
-
-// A writer that died in the middle of a line (this run's earlier self, or another run sharing the
-// file) left it without its end: the next line must not be glued to it.
-bool FleetCampaign::endsInTornLine() const {
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly) || file.size() == 0) {
-        return false;
-    }
-    file.seek(file.size() - 1);
-    return file.read(1) != "\n";
 }
 
 QStringList FleetCampaign::resumed(QStringList arguments, const QString& position) {

@@ -2,6 +2,9 @@
 
 #include <QList>
 #include <QMutexLocker>
+#include <algorithm>
+
+#include "core/LoaderState.h"
 
 namespace {
 
@@ -11,6 +14,10 @@ thread_local FleetChannel* currentChannel = nullptr;
 constexpr qsizetype kMaxLine = 4096;
 
 } // namespace
+
+qsizetype FleetChannel::answerLimitFor(int jobs) {
+    return std::clamp<qsizetype>(kAnswerBudget / std::max(1, jobs), 64 * 1024, kDefaultAnswerLimit);
+}
 
 FleetChannel* FleetChannel::current() {
     return currentChannel;

@@ -16,6 +16,10 @@
 class FleetChannel {
 public:
     static constexpr qsizetype kMaxOutput = 64 * 1024;
+    // What the members running at once may hold of their answers together: each takes an
+    // answer up to its share (at most the usual 4 MB, at least 64 KB); a longer one is a flood.
+    static constexpr qsizetype kAnswerBudget = 32 * 1024 * 1024;
+    static qsizetype answerLimitFor(int jobs);
 
     // Called on the member's thread for each message line (not the counts), when set.
     explicit FleetChannel(std::function<void(const QString&)> onLine = nullptr)
@@ -50,6 +54,9 @@ public:
         qint64 total = 0;
     };
     Snapshot snapshot() const;
+    // The longest answer the member's loader takes (answerLimitFor the fleet's jobs).
+    qsizetype answerLimit = answerLimitFor(1);
+
     // The member's standard output as kept, and how many bytes past kMaxOutput were dropped.
     QByteArray output() const;
     qint64 droppedOutput() const;

@@ -24,15 +24,14 @@ FleetDisplay::Mode FleetDisplay::modeFor(bool quiet) {
     return ShellPlatform::stderrIsTerminal() ? Mode::Table : Mode::Lines;
 }
 
-// Each line goes out in one write, which the C library keeps whole among the threads.
+// Each line goes out whole among the threads, to the process's standard error.
 std::function<void(const QString&)> FleetDisplay::lineSink(std::uint32_t id) const {
     if (mode_ != Mode::Lines) {
         return nullptr;
     }
     return [id](const QString& text) {
-        const QByteArray line = QStringLiteral("[%1] %2\n").arg(id).arg(text).toLocal8Bit();
-        std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
-        std::fflush(stderr);
+        ShellOutput::writeToProcess(stderr,
+                                    QStringLiteral("[%1] %2\n").arg(id).arg(text).toLocal8Bit());
     };
 }
 

@@ -32,8 +32,9 @@ struct FleetRunner::Task {
 
 namespace {
 
-// The result as the fleet keeps it: the member's output (what it printed on standard output, then
-// its result's) is cut to the channel's bound, and the bytes left out are counted.
+// The result as the fleet keeps it, whatever the controller answered: the member's output (what
+// it printed on standard output, then its result's) is cut to the channel's bound, and the bytes
+// left out are counted.
 QJsonObject keptResult(const CliResult& result, FleetChannel& channel, const QString& name,
                        qint64 elapsedMs) {
     CliResult kept = result;
@@ -95,8 +96,8 @@ FleetRunner::~FleetRunner() {
 
 bool FleetRunner::prepare(QString& error) {
     if (!options_.statePath.isEmpty()) {
-        campaign_.emplace(options_.statePath);
-        if (!campaign_->open(arguments_.first(), error)) {
+        campaign_.emplace(options_.statePath, purpose);
+        if (!campaign_->open(error)) {
             return false;
         }
         for (const QString& warning : campaign_->warnings()) {
@@ -206,6 +207,7 @@ void FleetRunner::start(qsizetype position) {
     FleetMember& m = members_[index];
     auto task = std::make_unique<Task>(display_.lineSink(m.id));
     task->position = position;
+    task->channel.answerLimit = FleetChannel::answerLimitFor(options_.jobs);
     Task* t = task.get();
     const QStringList arguments = argumentsOf(m);
     task->thread.reset(QThread::create([t, run = run_, arguments] {
@@ -259,7 +261,6 @@ void FleetRunner::record(const FleetMember& m) {
     }
     QJsonObject line{
         {QStringLiteral("id"), double(m.id)},
-        {QStringLiteral("subcommand"), arguments_.first()},
         {QStringLiteral("outcome"), m.outcome()},
         {QStringLiteral("exitCode"), m.exitCode},
         {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
@@ -284,12 +285,20 @@ int FleetRunner::exitCode() const {
     if (!stopReason_.isEmpty()) {
         return kExitRolloutStopped;
     }
+    const FleetMember* first = deciding();
+    return first != nullptr ? first->exitCode : kExitOk;
+}
+
+const FleetMember* FleetRunner::deciding() const {
+    if (stopSignal_ != 0 || !stopReason_.isEmpty()) {
+        return nullptr;
+    }
     for (const FleetMember& m : members_) {
         if (m.exitCode != kExitOk) {
-            return m.exitCode;
+            return &m;
         }
     }
-    return kExitOk;
+    return nullptr;
 }
 
 QString FleetRunner::outputs() const {

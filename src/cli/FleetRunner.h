@@ -37,12 +37,16 @@ public:
     // removed; "{id}" in any of them is replaced by each id.
     FleetRunner(QStringList arguments, const QList<std::uint32_t>& ids, FleetOptions options,
                 bool quiet, Run run);
+
+    // What the campaign file, when there is one, is bound to; set before prepare.
+    FleetCampaign::Purpose purpose;
     ~FleetRunner();
     FleetRunner(const FleetRunner&) = delete;
     FleetRunner& operator=(const FleetRunner&) = delete;
 
     // Reads the campaign file, when there is one: false with the reason when it cannot be read
-    // or written. Its warnings (torn lines) are printed on standard error.
+    // or written, or is another campaign's. Its warnings (torn lines) are printed on standard
+    // error.
     bool prepare(QString& error);
     // Runs every id, once prepare succeeded; returns the fleet's exit code: 0 when every id
     // succeeded, 128 + the signal when a stop signal came, kExitRolloutStopped when the rollout's
@@ -52,6 +56,8 @@ public:
     const QList<FleetMember>& members() const { return members_; }
     // Why ids were left not started: "wave failed", "too many failures", "stopped by signal".
     const QString& stopReason() const { return stopReason_; }
+    // The member whose exit code is the fleet's, when one is (not for a stop or a rollout).
+    const FleetMember* deciding() const;
     // The output each member printed, prefixed with its id.
     QString outputs() const;
 

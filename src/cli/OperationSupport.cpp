@@ -3,14 +3,17 @@
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
 #include "cli/ShellOutput.h"
+#include "cli/ShellPlatform.h"
 #include "core/FileText.h"
 #include "firmware/FileSelection.h"
 
 #include <QFileInfo>
 #include <cstdio>
 
-std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const QString& subcommand,
+std::optional<CliResult> OperationSupport::selectFirmware(CliSession& session,
+                                                          const QString& subcommand,
                                                           const QString& path) {
+    Loader& loader = session.loader;
     try {
         setEdName(loader.form, QFileInfo(path).absoluteFilePath());
         btnOpenClick(loader, false);
@@ -18,6 +21,9 @@ std::optional<CliResult> OperationSupport::selectFirmware(Loader& loader, const 
         ShellOutput::report(subcommand, e.text());
         return CliResult::withCode(kExitDataErr, e.text()); // refused, as the help says
     } catch (const LoaderError& e) {
+        if (session.interrupted()) {
+            return stoppedBeforeAsking(session.stopSignal(), subcommand);
+        }
         ShellOutput::report(subcommand, e.text());
         return CliResult::withCode(kExitIoErr, e.text());
     }
@@ -54,8 +60,18 @@ CliResult OperationSupport::runOperation(CliSession& session, const QString& sub
         result.reason = missing;
     } else if (ended.outcome == Outcome::ConnectionFailed) {
         ShellOutput::report(subcommand, ended.text);
-    } else if (ended.outcome == Outcome::Cancelled && session.interrupted()) {
+    } else if (!ended.succeeded() && session.interrupted()) {
+        // Cancelled, or ended by what the signal cut short (a write into a stalled FIFO).
         result.exitCode = session.interruptedExitCode(); // 130, 143 or 129
     }
+    return result;
+}
+
+CliResult OperationSupport::stoppedBeforeAsking(int signal, const QString& subcommand) {
+    const QString stopped = QStringLiteral("stopped by %1 before the controller was asked")
+                                .arg(QLatin1String(ShellPlatform::signalName(signal)));
+    ShellOutput::report(subcommand, stopped);
+    CliResult result = CliResult::withCode(ShellPlatform::exitCodeForSignal(signal), stopped);
+    result.noJournalEntry = stopped + QStringLiteral(": nothing was done to journal");
     return result;
 }

@@ -14,10 +14,15 @@ class Loader;
 namespace OperationSupport {
 
 // Selects the file and checks it (its status texts go where the session sends them). Empty
-// when the file was taken; else the result of the refusal (65), or of a file that cannot be
-// read (74), with its message printed on standard error.
-std::optional<CliResult> selectFirmware(Loader& loader, const QString& subcommand,
+// when the file was taken; else the result of the refusal (65), of a file that cannot be read
+// (74), or of a stop signal that came while it was read (a FIFO), with its message printed on
+// standard error.
+std::optional<CliResult> selectFirmware(CliSession& session, const QString& subcommand,
                                         const QString& path);
+
+// The result of a run a stop signal ended before the controller was asked anything: its exit
+// code, the message on standard error, and in the result object why there is no journal entry.
+CliResult stoppedBeforeAsking(int signal, const QString& subcommand);
 
 // The request of an operation or query as the shell's options (applied to the session's
 // loader) describe it.

@@ -72,8 +72,7 @@ ProgressDisplay::Mode ProgressDisplay::modeFor(bool quiet) {
 
 void ProgressDisplay::clearLine() {
     if (lineDrawn) {
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
+        ShellOutput::write(stderr, QByteArrayLiteral("\r\033[K"));
         lineDrawn = false;
     }
 }
@@ -190,7 +189,6 @@ QString ProgressDisplay::barLine(int width) {
 
 void ProgressDisplay::drawBar() {
     const QString line = barLine(ShellPlatform::terminalColumns());
-    std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    ShellOutput::write(stderr, "\r\033[K" + line.toLocal8Bit());
     lineDrawn = true;
 }

@@ -2,6 +2,7 @@
 
 #include "cli/CliSession.h"
 #include "cli/ConnectionArguments.h"
+#include "cli/FleetChannel.h"
 #include "cli/OperationSupport.h"
 #include "cli/ShellOutput.h"
 #include "cli/UsageError.h"
@@ -10,6 +11,8 @@
 #include "core/OutcomeText.h"
 
 #include <QJsonArray>
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -99,14 +102,25 @@ void reportStop(const OperationResult& operation, const QStringList& texts) {
     ShellOutput::report(QStringLiteral("send"), message);
 }
 
-// The answers as they came, on standard output and in "answers".
+// The answers as they came, on standard output and in "answers". A fleet member keeps of its
+// answers no more than of its output (answersDropped counts the rest): eighty members must not
+// each hold megabytes twice over, as text and as JSON.
 void keepAnswers(const OperationResult& operation, CliResult& result) {
     result.output = operation.output;
+    const bool member = FleetChannel::current() != nullptr;
+    qint64 room = member ? FleetChannel::kMaxOutput : std::numeric_limits<qint64>::max();
+    qint64 dropped = 0;
     QJsonArray answers;
     for (const QByteArray& answer : operation.answers) {
-        answers.append(Cp1251::decode(answer));
+        const qint64 kept = std::min<qint64>(room, answer.size());
+        answers.append(Cp1251::decode(answer.left(qsizetype(kept))));
+        dropped += answer.size() - kept;
+        room -= kept;
     }
     result.extra.insert(QStringLiteral("answers"), answers);
+    if (dropped > 0) {
+        result.extra.insert(QStringLiteral("answersDropped"), double(dropped));
+    }
 }
 
 CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
@@ -131,6 +145,8 @@ CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
 } // namespace
 
 Subcommand sendSubcommand() {
-    return {QStringLiteral("send"), QStringLiteral("send command texts and print the answers"),
-            runSend};
+    Subcommand send{QStringLiteral("send"),
+                    QStringLiteral("send command texts and print the answers"), runSend};
+    send.operands = [](const QStringList& arguments) { return parse(arguments).texts; };
+    return send;
 }

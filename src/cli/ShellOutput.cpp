@@ -1,30 +1,58 @@
 #include "cli/ShellOutput.h"
 
 #include "cli/FleetChannel.h"
+#include "cli/ShellPlatform.h"
+#include "core/StoppableIo.h"
 
 #include <QFile>
+#include <QMutex>
+#include <atomic>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <io.h>
 #endif
+
+namespace {
+
+// Standard output and error, by descriptor: dropped from once a write to them was given up.
+std::atomic<bool> abandoned[3];
+
+QMutex& processWriters() {
+    static QMutex mutex;
+    return mutex;
+}
+
+int descriptorOf(FILE* stream) {
+    return stream == stderr ? 2 : 1;
+}
+
+} // namespace
+
+void ShellOutput::writeToProcess(FILE* stream, const QByteArray& bytes) {
+    const int fd = descriptorOf(stream);
+    const QMutexLocker lock(&processWriters());
+    bool stopped = false;
+    const int grace = abandoned[fd].load() ? 0 : kStopGraceMs;
+    StoppableIo::writeAll(
+        fd, bytes, [] { return ShellPlatform::stopReceived(); }, stopped, grace);
+    if (stopped) {
+        abandoned[fd].store(true);
+    }
+}
 
 void ShellOutput::write(FILE* stream, const QByteArray& bytes) {
     if (FleetChannel* channel = FleetChannel::current()) {
         channel->write(stream, bytes); // a fleet member's: the fleet shows it
         return;
     }
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
+    writeToProcess(stream, bytes);
 }
 
 void ShellOutput::print(FILE* stream, const QString& text) {
-    if (FleetChannel* channel = FleetChannel::current()) {
-        channel->write(stream, text.toLocal8Bit());
-        return;
-    }
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+    write(stream, text.toLocal8Bit());
 }
 
 void ShellOutput::report(const QString& subcommand, const QString& text) {

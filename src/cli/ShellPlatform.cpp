@@ -25,6 +25,17 @@
 namespace {
 
 std::atomic<int> stopSignal{0};
+// The first stop signal of the run, kept after the run took it: the writes still to come (the
+// result, the last messages) no longer wait for a stalled reader.
+std::atomic<int> stopSeen{0};
+// The stop signals caught once: a second one of a kind ends the program.
+std::atomic<unsigned> caughtOnce{0};
+
+#ifdef Q_OS_UNIX
+// The terminal's settings while EchoOff has echo off, for a signal that ends the program then.
+termios echoSaved{};
+std::atomic<bool> echoToRestore{false};
+#endif
 
 constexpr int kStopSignals[] = {
     SIGINT,
@@ -35,10 +46,22 @@ constexpr int kStopSignals[] = {
 };
 
 // Notes the signal; the handler itself touches nothing else. A second one of the same kind
-// takes the default action.
+// gives the terminal its echo back (a password prompt had it off) and takes the default action.
 extern "C" void onStopSignal(int signal) {
+    const unsigned bit = 1U << unsigned(signal);
+    if ((caughtOnce.fetch_or(bit) & bit) != 0) {
+#ifdef Q_OS_UNIX
+        if (echoToRestore.load()) {
+            tcsetattr(STDIN_FILENO, TCSANOW, &echoSaved);
+        }
+#endif
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
     stopSignal.store(signal);
-    std::signal(signal, SIG_DFL);
+    int none = 0;
+    stopSeen.compare_exchange_strong(none, signal);
 }
 
 bool isTerminal(int fd) {
@@ -91,8 +114,11 @@ ShellPlatform::EchoOff::EchoOff() {
         return;
     }
     std::memcpy(saved_, &current, sizeof current);
+    echoSaved = current;
+    echoToRestore.store(true);
     current.c_lflag &= ~tcflag_t(ECHO);
     restore_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &current) == 0;
+    echoToRestore.store(restore_);
 #endif
 }
 
@@ -102,6 +128,7 @@ ShellPlatform::EchoOff::~EchoOff() {
         termios saved{};
         std::memcpy(&saved, saved_, sizeof saved);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        echoToRestore.store(false);
     }
 #endif
 }
@@ -111,6 +138,8 @@ void ShellPlatform::catchStopSignals() {
         return; // the fleet catches them for the whole process
     }
     stopSignal.store(0);
+    stopSeen.store(0);
+    caughtOnce.store(0);
     for (const int signal : kStopSignals) {
         std::signal(signal, onStopSignal);
     }
@@ -133,6 +162,10 @@ int ShellPlatform::takeStopSignal() {
         return channel->takeStop(); // passed on by the fleet to each of its running members
     }
     return stopSignal.exchange(0);
+}
+
+int ShellPlatform::stopReceived() {
+    return stopSeen.load();
 }
 
 int ShellPlatform::exitCodeForSignal(int signal) {

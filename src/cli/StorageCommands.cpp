@@ -12,14 +12,17 @@
 #include "core/LoaderError.h"
 #include "core/SafeFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <cstdio>
 #include <optional>
 
 namespace {
 
 constexpr int kUploadLoginBound = 10;
+constexpr qint64 kMaxInitCommandBytes = 64 * 1024;
 
 const char* kStoreHelp =
     "Usage: velkor-cli store CONNECTION FILE (--from-start | --resume PAGE:ADDR:LINE) [OPTIONS]\n"
@@ -40,6 +43,13 @@ const char* kStoreHelp =
     "  --init-commands FILE       accompanying-initialisation commands, one per line, sent\n"
     "                             after the descriptor (Windows-1251 text)\n"
     "  -q, --quiet                no status messages on standard error\n"
+    "Waits: --timeout (default 80000) is the wait of every command but the text's writes; the\n"
+    "first login asks PASSWORD up to 10 times, so a controller silent from the start ends the\n"
+    "store after 10 x --timeout. Each write waits 30 s, the controller's write time. After an\n"
+    "unanswered write each login waits --timeout, at most 30 s: a controller that falls\n"
+    "silent mid-upload ends the store after 30 s + 10 x min(--timeout, 30 s), with its\n"
+    "resume position. --finalize waits up to 2 x 3 min for REPROGRAMM W and 5 x 5 min for\n"
+    "VER after the restart.\n"
     "Exit codes: 0 stored (and finalised when asked), 64 usage, 65 the file was refused,\n"
     "69 the connection could not be opened, 74 FILE could not be read, 75 the controller\n"
     "stopped answering or the connection dropped (resume with --resume), 76 access denied or\n"
@@ -58,6 +68,13 @@ const char* kReadbackHelp =
     "stored, 69 the connection could not be opened, 74 OUT could not be written, 75 the\n"
     "controller stopped answering, 76 access denied or a refused command, 130 cancelled.\n\n";
 
+// Whether the folder takes a new file: the write of a read-back makes its temporary there
+// first. Some folders let everyone write and take no file (/proc).
+bool takesNewFile(const QString& folder) {
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".velkor-XXXXXX")));
+    return probe.open();
+}
+
 // Why OUT could not be written, found before a read-back that may take minutes; empty when
 // nothing stands in the way that can be seen beforehand. A symbolic link is judged by the file
 // the write ends up in, which a dangling link names too.
@@ -69,6 +86,10 @@ QString outputPlaceProblem(const QString& path) {
                    : QStringLiteral("cannot write \"%1\": not writable").arg(path);
     }
     const QString target = writeTarget(path);
+    if (target.isEmpty()) {
+        return QStringLiteral("cannot write \"%1\": its symbolic links go round in a loop")
+            .arg(path);
+    }
     const QString name = target == path ? QStringLiteral("\"%1\"").arg(path)
                                         : QStringLiteral("\"%1\" (a link to %2)").arg(path, target);
     const QFileInfo out(target);
@@ -85,6 +106,10 @@ QString outputPlaceProblem(const QString& path) {
     }
     if (!folder.isWritable()) {
         return QStringLiteral("cannot write %1: the folder %2 is not writable")
+            .arg(name, folder.filePath());
+    }
+    if (!takesNewFile(folder.filePath())) {
+        return QStringLiteral("cannot write %1: the folder %2 takes no new file")
             .arg(name, folder.filePath());
     }
     return {};
@@ -154,7 +179,7 @@ Parsed parse(const QStringList& arguments, bool store) {
         p.password = read.value("password");
     }
     const QStringList positional = read.positional();
-    if (positional.size() != 1) {
+    if (positional.size() != 1 || positional.first().isEmpty()) {
         throw UsageError(store ? QStringLiteral("name exactly one firmware FILE")
                                : QStringLiteral("name exactly one output file OUT"));
     }
@@ -167,8 +192,10 @@ Parsed parse(const QStringList& arguments, bool store) {
 }
 
 // The command lines of FILE. A NUL byte refuses the file: the commands after it would be lost.
+// They are a few lines ("SILENCETIME 300"); a file of more than kMaxInitCommandBytes is some
+// other file.
 QStringList readInitCommands(const QString& path) {
-    const QByteArray text = readFileText(path);
+    const QByteArray text = readFileText(path, kMaxInitCommandBytes);
     if (text.endsWith('\0')) {
         throw LoaderError(QStringLiteral("Файл \"%1\" содержит нулевой байт: команды после него "
                                          "были бы потеряны")
@@ -215,10 +242,13 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
             initCommands = readInitCommands(p.initCommands);
         }
     } catch (const LoaderError& e) {
+        if (session.interrupted()) {
+            return OperationSupport::stoppedBeforeAsking(session.stopSignal(), name);
+        }
         ShellOutput::report(name, e.text());
         return CliResult::withCode(kExitIoErr, e.text());
     }
-    if (auto refused = OperationSupport::selectFirmware(session.loader, name, p.path)) {
+    if (auto refused = OperationSupport::selectFirmware(session, name, p.path)) {
         return *refused;
     }
     FormModel& f = session.loader.form;
@@ -230,6 +260,10 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     // A controller that stops answering after the first login is given up after this many
     // logins in a row, and the run ends with its resume position.
     procedures.store.loginAttemptsBound = kUploadLoginBound;
+    // Each of those logins waits the answer wait (--timeout), no longer than a write's.
+    const LoaderState& state = session.loader.state;
+    procedures.store.loginWaitMs =
+        std::min(state.AnswerTimeoutMs, session.loader.timings.pageWriteMs);
     session.setEndWaitOnDisconnect(true);
     CliResult result = OperationSupport::runOperation(session, name, Operation::Store);
     session.endOperation();
@@ -273,10 +307,7 @@ std::optional<CliResult> awaitFifoReader(ShellPlatform::FifoHold& fifo, const QS
     if (signal == 0) {
         return std::nullopt;
     }
-    const QString stopped = QStringLiteral("stopped by %1 before anything was read")
-                                .arg(QLatin1String(ShellPlatform::signalName(signal)));
-    ShellOutput::report(name, stopped);
-    return CliResult::withCode(ShellPlatform::exitCodeForSignal(signal), stopped);
+    return OperationSupport::stoppedBeforeAsking(signal, name);
 }
 
 CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
@@ -324,16 +355,23 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
 
 } // namespace
 
-QString readbackOutput(const QStringList& arguments) {
-    return parse(arguments, false).path;
-}
-
 Subcommand storeSubcommand() {
-    return {QStringLiteral("store"),
-            QStringLiteral("load a firmware file into the controller's storage memory"), runStore};
+    Subcommand store{QStringLiteral("store"),
+                     QStringLiteral("load a firmware file into the controller's storage memory"),
+                     runStore};
+    store.operands = [](const QStringList& arguments) {
+        return QStringList{parse(arguments, true).path};
+    };
+    store.firmwareOperand = true;
+    return store;
 }
 
 Subcommand readbackSubcommand() {
-    return {QStringLiteral("readback"),
-            QStringLiteral("read the stored firmware back into a file and check it"), runReadback};
+    Subcommand readback{QStringLiteral("readback"),
+                        QStringLiteral("read the stored firmware back into a file and check it"),
+                        runReadback};
+    readback.operands = [](const QStringList& arguments) {
+        return QStringList{parse(arguments, false).path};
+    };
+    return readback;
 }

@@ -6,6 +6,3 @@
 Subcommand storeSubcommand();
 // velkor-cli readback: reads the stored firmware back into a file, checking its checksum.
 Subcommand readbackSubcommand();
-// The OUT a read-back's arguments name (the subcommand's name first); raises UsageError as the
-// subcommand would.
-QString readbackOutput(const QStringList& arguments);

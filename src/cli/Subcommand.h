@@ -23,6 +23,12 @@ struct Subcommand {
     QString summary;
     std::function<CliResult(const QStringList& arguments, const RunFlags& flags)> run;
     bool hidden = false; // a helper left out of --help (the demo's sample file)
+    // The operands the arguments give, as run() reads them (raises UsageError as it would):
+    // the firmware FILE, the read-back's OUT, send's commands. A fleet binds its campaign file
+    // to them; none for a subcommand that runs no fleet.
+    std::function<QStringList(const QStringList& arguments)> operands = nullptr;
+    // The first operand is a firmware file: the campaign is bound to its contents.
+    bool firmwareOperand = false;
 };
 
 // Every subcommand, in the order --help lists them.

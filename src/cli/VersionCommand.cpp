@@ -56,6 +56,11 @@ CliResult runVersion(const QStringList& arguments, const RunFlags& flags) {
 } // namespace
 
 Subcommand versionSubcommand() {
-    return {QStringLiteral("version"), QStringLiteral("ask the controller its firmware version"),
-            runVersion};
+    Subcommand version{QStringLiteral("version"),
+                       QStringLiteral("ask the controller its firmware version"), runVersion};
+    version.operands = [](const QStringList& arguments) {
+        parse(arguments);
+        return QStringList();
+    };
+    return version;
 }

@@ -3,6 +3,7 @@
 #include "Cp1251.h"
 #include "FormModel.h"
 #include "LoaderError.h"
+#include "LockedAppend.h"
 #include "Runtime.h"
 #include "TimeFormat.h"
 #include "UiTexts.h"
@@ -10,40 +11,6 @@
 #include "OneLine.h"
 
 #include <QDir>
-#include <QFile>
-#include <QLockFile>
-#include <QMutex>
-#include <QStorageInfo>
-
-namespace {
-
-// The lock file keeps processes apart, not threads: one process's threads would each take it as
-// their own. Loaders running on several threads of one process (a fleet) take this first.
-QMutex& writers() {
-    static QMutex mutex;
-    return mutex;
-}
-
-} // namespace
-
-// Why the lock beside the journal could not be had, by its real cause: another process holds
-// it, the folder refuses the write, or the lock file could not be written (a full disk).
-QString Journal::lockFailure(QLockFile::LockError error) const {
-    const QString lockPath = path() + QStringLiteral(".lock");
-    switch (error) {
-    case QLockFile::LockFailedError:
-        return QStringLiteral("журнал занят другим процессом (%1)").arg(lockPath);
-    case QLockFile::PermissionError:
-        return QStringLiteral("папка журнала недоступна для записи (%1)").arg(dataDir_);
-    default:
-        break;
-    }
-    const QStorageInfo disk(dataDir_);
-    if (disk.isValid() && disk.bytesAvailable() == 0) {
-        return QStringLiteral("на диске нет свободного места (%1)").arg(dataDir_);
-    }
-    return QStringLiteral("не удается записать файл блокировки журнала (%1)").arg(lockPath);
-}
 
 QString Journal::path() const {
     return QDir(dataDir_).filePath(QStringLiteral("velkor.jnl"));
@@ -73,9 +40,9 @@ QString Journal::messageWithNote(const QString& message) const {
     return note.isEmpty() ? message : message + QLatin1Char(' ') + note;
 }
 
-// The entry goes out as one write of all its lines, appended under a lock that every process
-// using the data folder takes (and every thread of this one), so that entries of runs going on at
-// once never mix.
+// The entry goes out as one write of all its lines, appended under the kernel's lock on the
+// journal that every writer takes (each process, each thread of a fleet), so that entries of
+// runs going on at once never mix, and none is lost while the writers take their turns.
 void Journal::WriteJournal(const QString& message) {
     const QDateTime now = runtime_.now();
     const QString lines[] = {
@@ -89,16 +56,8 @@ void Journal::WriteJournal(const QString& message) {
     for (const QString& line : lines) {
         entry += Cp1251::encode(line) + "\r\n";
     }
-    QMutexLocker threads(&writers());
-    QLockFile lock(path() + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs)) {
-        throw LoaderError(lockFailure(lock.error()));
-    }
-    QFile file(path());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        throw LoaderError(file.errorString());
-    }
-    if (file.write(entry) != entry.size()) {
-        throw LoaderError(file.errorString());
+    if (const QString failed = LockedAppend::append(path(), entry, false, lockStallMs);
+        !failed.isEmpty()) {
+        throw LoaderError(failed);
     }
 }

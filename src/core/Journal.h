@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 #include <functional>
 
@@ -17,11 +16,12 @@ public:
         : runtime_(runtime), form_(form), dataDir_(std::move(dataDir)) {}
 
     // Appends one entry; raises LoaderError with the system's text when the file cannot be
-    // opened or written, or the lock shared by every process cannot be had in kLockWaitMs.
+    // opened or written (or is no regular file), or another writer holds it lockStallMs without
+    // writing (LockedAppend).
     void WriteJournal(const QString& message);
 
     QString path() const;
-    static constexpr int kLockWaitMs = 5000;
+    int lockStallMs = 5000;
     // The connection parameters of the visible page, as line 3 shows them.
     QString connectionParams() const;
     // What the running operation adds after the message of line 4 ("Restart: command"); empty
@@ -29,7 +29,6 @@ public:
     std::function<QString()> messageNote;
 
 private:
-    QString lockFailure(QLockFile::LockError error) const;
     QString messageWithNote(const QString& message) const;
 
     const Runtime& runtime_;

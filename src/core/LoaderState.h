@@ -11,6 +11,8 @@
 // How long an answer that is not yet whole by what its command awaits may pause before it is
 // taken as it is.
 inline constexpr std::int32_t kDefaultAnswerGapMs = 500;
+// Far above any real answer; a peer that sends more within one attempt sends without pause.
+inline constexpr qsizetype kDefaultAnswerLimit = qsizetype(4) * 1024 * 1024;
 
 // The loader's state that is not a control: what the main window held besides its widgets.
 // Device bytes are QByteArray, one character per byte as received.
@@ -41,9 +43,12 @@ struct LoaderState {
     // The connection holds the first part of an answer frame whose rest is still due: the
     // answer is not complete, however long the pause inside the frame.
     bool AnswerFrameIncomplete = false;
-    // More than ReceiveRouter::kAnswerLimit bytes arrived since the attempt began: the peer
-    // sends without pause, and the exchange ends with an error.
+    // More than AnswerLimit bytes arrived since the attempt began: the peer sends without
+    // pause, and the exchange ends with an error.
     bool AnswerOverflow = false;
+    // The longest answer taken (kDefaultAnswerLimit unless the front end shares its memory
+    // among many loaders, as a fleet does).
+    qsizetype AnswerLimit = kDefaultAnswerLimit;
     // An exchange of this operation was cut off by such a flood: whatever the procedure made
     // of the failure, the flood is its cause.
     bool Flooded = false;

@@ -50,6 +50,7 @@ void OperationDriver::start(const OperationRequest& request) {
     loader_.setStatus(3, UiTexts::openingPort());
     s.OperationFailed = false;
     s.Flooded = false;
+    s.AnswerOverflow = false;
     result_ = OperationResult{};
     result_.operation = request.operation;
     procedureStarted_ = false;
@@ -125,10 +126,13 @@ void OperationDriver::writeJournal() {
 }
 
 // A flood that cut an exchange off is the cause of a failure, whatever the procedure made of it
-// (silence, a lost connection, an error of its own); a cancel stays the user's.
+// (silence, a lost connection, an error of its own); so is one that overflowed the answer while
+// the procedure watched it without a command (the flash's wait for the restart banner). A
+// cancel stays the user's.
 Outcome OperationDriver::outcomeOf(const Verdict& verdict) const {
-    const bool flooded =
-        loader_.state.Flooded && !verdict.succeeded() && verdict.outcome != Outcome::Cancelled;
+    const LoaderState& s = loader_.state;
+    const bool flooded = (s.Flooded || s.AnswerOverflow) && !verdict.succeeded() &&
+                         verdict.outcome != Outcome::Cancelled;
     return flooded ? Outcome::Flooded : verdict.outcome;
 }
 

@@ -11,9 +11,9 @@ void ReceiveRouter::appendAnswer(const QByteArray& chunk) {
         return;
     }
     s.AnswerBuffer.append(chunk);
-    if (s.AnswerBuffer.size() > kAnswerLimit) {
+    if (s.AnswerBuffer.size() > s.AnswerLimit) {
         s.AnswerOverflow = true;
-        s.AnswerBuffer.remove(0, s.AnswerBuffer.size() - kAnswerLimit / 2);
+        s.AnswerBuffer.remove(0, s.AnswerBuffer.size() - s.AnswerLimit / 2);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoaderState.h"
+
 #include <QByteArray>
 
 #include <memory>
@@ -8,7 +10,6 @@ class Exchange;
 class LoaderOutput;
 class Runtime;
 class Timer;
-struct LoaderState;
 
 // What the receive routing works on: time, the state it routes into, the terminal's lines,
 // the exchange whose quiet ticks a reception restarts, and Timer3.
@@ -29,13 +30,13 @@ class ReceiveRouter {
 public:
     explicit ReceiveRouter(const RouterParts& parts) : parts_(parts) {}
 
-    // Far above any real answer; a peer that sends more within one attempt sends without pause.
-    static constexpr qsizetype kAnswerLimit = 4 * 1024 * 1024;
+    // The default of LoaderState::AnswerLimit.
+    static constexpr qsizetype kAnswerLimit = kDefaultAnswerLimit;
     // Text received outside an operation is shown as a line once this much has collected,
     // also while the peer does not pause.
     static constexpr qsizetype kPendingLimit = 64 * 1024;
 
-    // Appends the chunk to AnswerBuffer while an operation runs. Past kAnswerLimit the oldest
+    // Appends the chunk to AnswerBuffer while an operation runs. Past AnswerLimit the oldest
     // half goes and AnswerOverflow is set: memory stays bounded, and a loop that watches for a
     // text in the newest bytes (the restart banner) still sees it.
     void appendAnswer(const QByteArray& chunk);

@@ -1,6 +1,7 @@
 #include "SafeFile.h"
 
 #include "LoaderError.h"
+#include "StoppableIo.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,12 +16,12 @@
 
 namespace {
 
+#ifdef Q_OS_UNIX
 // A FIFO, a device or a pipe, opened to be written as it is. A FIFO is opened without waiting
 // for a reader: with none the open fails at once, where a plain open would hold the program
-// past any stop signal. The writes then wait for the reader as usual.
-std::unique_ptr<QFile> openSpecial(const QString& path) {
-    auto file = std::make_unique<QFile>(path);
-#ifdef Q_OS_UNIX
+// past any stop signal. The descriptor stays non-blocking, as it is ours alone: the writes wait
+// for the reader in slices a stop can end (StoppableIo).
+int openSpecial(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -31,19 +32,9 @@ std::unique_ptr<QFile> openSpecial(const QString& path) {
             path, code == ENXIO && fifo ? QStringLiteral("канал не читает ни один процесс")
                                         : qt_error_string(code)));
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw LoaderError(fileWriteError(path, file->errorString()));
-    }
-#else
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw LoaderError(fileWriteError(path, file->errorString()));
-    }
-#endif
-    return file;
+    return fd;
 }
+#endif
 
 } // namespace
 
@@ -58,7 +49,7 @@ QString writeTarget(const QString& path) {
     for (int links = 0; links < kMostLinks && info.isSymLink(); ++links) {
         info.setFile(info.symLinkTarget());
     }
-    return info.isSymLink() ? path : info.filePath();
+    return info.isSymLink() ? QString() : info.filePath();
 }
 
 bool isSpecialFile(const QString& path) {
@@ -70,17 +61,46 @@ SafeFileWriter::SafeFileWriter(const QString& path) : path_(path), direct_(isSpe
     if (path.isEmpty()) {
         throw LoaderError(fileWriteError(path, QStringLiteral("не указано имя файла")));
     }
+    const QString target = writeTarget(path);
+    if (target.isEmpty()) {
+        throw LoaderError(fileWriteError(path, QStringLiteral("ссылки указывают друг на друга")));
+    }
+#ifdef Q_OS_UNIX
     if (direct_) {
-        file_ = openSpecial(path);
+        fd_ = openSpecial(path);
         return;
     }
-    file_ = std::make_unique<QSaveFile>(writeTarget(path));
+#endif
+    file_ = std::make_unique<QSaveFile>(target);
     if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw LoaderError(fileWriteError(path_, file_->errorString()));
     }
 }
 
+SafeFileWriter::~SafeFileWriter() {
+#ifdef Q_OS_UNIX
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+#endif
+}
+
 void SafeFileWriter::write(QByteArrayView bytes) {
+#ifdef Q_OS_UNIX
+    if (fd_ >= 0) {
+        bool stopped = false;
+        errno = 0;
+        const qint64 written = StoppableIo::writeAll(
+            fd_, bytes, [] { return StoppableIo::stopRequested(); }, stopped);
+        if (stopped) {
+            fail(QStringLiteral("запись прервана"));
+        }
+        if (written < bytes.size()) {
+            fail(qt_error_string(errno != 0 ? errno : EIO));
+        }
+        return;
+    }
+#endif
     // A short write is retried with the rest, so a real failure shows with its reason.
     for (qsizetype done = 0; done < bytes.size();) {
         const qint64 written = file_->write(bytes.data() + done, bytes.size() - done);
@@ -92,19 +112,17 @@ void SafeFileWriter::write(QByteArrayView bytes) {
 }
 
 void SafeFileWriter::commit() {
-    if (direct_) {
-        file_->close();
-        return;
+    if (!file_) {
+        return; // written directly, as it went
     }
-    auto* save = static_cast<QSaveFile*>(file_.get());
-    if (!save->commit()) {
-        fail(save->errorString());
+    if (!file_->commit()) {
+        fail(file_->errorString());
     }
 }
 
 void SafeFileWriter::fail(const QString& reason) {
-    if (!direct_) {
-        static_cast<QSaveFile*>(file_.get())->cancelWriting();
+    if (file_) {
+        file_->cancelWriting();
     }
     throw LoaderError(fileWriteError(path_, reason));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QFileDevice>
+#include <QSaveFile>
 #include <QString>
 #include <memory>
 
@@ -16,11 +16,13 @@ class SafeFileWriter {
 public:
     // Raises LoaderError naming the file and the system's reason when it cannot be created.
     explicit SafeFileWriter(const QString& path);
+    ~SafeFileWriter();
     SafeFileWriter(const SafeFileWriter&) = delete;
     SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
     // Writes all of the bytes or raises LoaderError; after a failure the file is left as it
-    // was and the temporary is removed.
+    // was and the temporary is removed. Into a FIFO, a pipe or a terminal the write waits as
+    // its reader takes the bytes, and a stop (StoppableIo) ends the wait as a failure.
     void write(QByteArrayView bytes);
     // Puts the new file in place, or raises LoaderError leaving the old one.
     void commit();
@@ -29,13 +31,15 @@ private:
     [[noreturn]] void fail(const QString& reason);
 
     QString path_;
-    std::unique_ptr<QFileDevice> file_;
+    std::unique_ptr<QSaveFile> file_; // the temporary of a regular file
+    int fd_ = -1;                     // a special file, written directly
     bool direct_ = false;
 };
 
 // The file a write of path ends up in: symbolic links followed to their end, also to a target
-// that does not exist yet, which the write creates; the path itself when it is no link (or the
-// links go round in a loop). The link stays a link and its target is replaced.
+// that does not exist yet, which the write creates; the path itself when it is no link; empty
+// when the links go round in a loop (nothing can be written there). The link stays a link and
+// its target is replaced.
 QString writeTarget(const QString& path);
 
 // The path names something that exists and is neither a regular file nor a folder: a device,

@@ -37,7 +37,17 @@ void ScrollBack::append(const QByteArray& line) {
     lines_.append(roomy ? QByteArray(line.constData(), line.size()) : line);
     rows_ += rows(line);
     bytes_ += cost(line);
-    while (lines_.size() > 1 && (rows_ > kMaxRows || bytes_ > kMaxBytes)) {
+    trim();
+}
+
+void ScrollBack::setLimits(qsizetype maxRows, qsizetype maxBytes) {
+    maxRows_ = maxRows;
+    maxBytes_ = maxBytes;
+    trim();
+}
+
+void ScrollBack::trim() {
+    while (lines_.size() > 1 && (rows_ > maxRows_ || bytes_ > maxBytes_)) {
         dropOldest();
     }
 }

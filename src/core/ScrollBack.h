@@ -19,6 +19,9 @@ public:
     static constexpr qsizetype kLineOverhead = 64;
 
     void append(const QByteArray& line);
+    // Bounds of its own (a front end that shows no terminal keeps little); the lines held now
+    // are trimmed to them.
+    void setLimits(qsizetype maxRows, qsizetype maxBytes);
     // Removes every line (they count as gone from the top).
     void clear();
     // The lines become these, numbered after every line before (an edit of the view).
@@ -45,7 +48,11 @@ private:
     void dropOldest();
     static qsizetype cost(const QByteArray& line) { return line.size() + kLineOverhead; }
 
+    void trim();
+
     QList<QByteArray> lines_;
+    qsizetype maxRows_ = kMaxRows;
+    qsizetype maxBytes_ = kMaxBytes;
     qint64 first_ = 0;
     qsizetype rows_ = 0;
     qsizetype bytes_ = 0;

@@ -53,6 +53,6 @@ inline QString timeExpired() {
     return QStringLiteral("Время истекло...");
 }
 inline QString journalError() {
-    return QStringLiteral("Ошибка %1");
+    return QStringLiteral("Ошибка журнала: %1");
 }
 } // namespace UiTexts

@@ -67,8 +67,21 @@ bool hasByteFromLowerA(const char* data, qsizetype n) {
 
 } // namespace
 
+QString FirmwareImage::tooManyLines() {
+    return QStringLiteral("в файле больше %1 строк, больше любой прошивки контроллера")
+        .arg(kMaxLines);
+}
+
 FirmwareImage FirmwareImage::load(const QString& path) {
-    return fromText(readFileText(path));
+    try {
+        return fromText(readFileText(path));
+    } catch (const FileTooLargeError& e) {
+        if (e.text().contains(path)) {
+            throw;
+        }
+        throw FileTooLargeError(
+            QStringLiteral("Не удается открыть файл \"%1\": %2").arg(path, e.text()));
+    }
 }
 
 FirmwareImage FirmwareImage::fromText(QByteArray text) {
@@ -95,12 +108,17 @@ void FirmwareImage::split() {
     const char* data = buffer_.constData();
     const qsizetype n = buffer_.size();
     lines_.clear();
-    lines_.reserve(std::size_t(std::count(data, data + n, '\n')) + 1);
+    const auto breaks = qsizetype(std::count(data, data + n, '\n'));
+    lines_.reserve(std::size_t(std::min(breaks, kMaxLines) + 1));
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char c = data[i];
         if (c != '\n' && c != '\r') {
             continue;
+        }
+        if (size() == kMaxLines) {
+            release();
+            throw FileTooLargeError(tooManyLines());
         }
         lines_.push_back({start, i - start});
         if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {

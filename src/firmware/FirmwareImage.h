@@ -17,12 +17,17 @@
 // Every user loads a fresh image and drops it when done: the file is not held open.
 class FirmwareImage {
 public:
+    // No firmware has more lines (8 MB of the shortest records has 700 000); a file of line
+    // breaks alone would otherwise take 16 bytes of index for each of its bytes.
+    static constexpr qsizetype kMaxLines = qsizetype(1) << 20;
+
     FirmwareImage() = default;
 
     // Reads the file; raises LoaderError naming the file and the system's reason when it
-    // cannot be opened or read.
+    // cannot be opened or read, and FileTooLargeError when it is larger than any firmware (in
+    // bytes, or in lines).
     static FirmwareImage load(const QString& path);
-    // Splits text that is already in memory.
+    // Splits text that is already in memory; raises FileTooLargeError past kMaxLines.
     static FirmwareImage fromText(QByteArray text);
 
     qsizetype size() const { return qsizetype(lines_.size()); }
@@ -58,6 +63,7 @@ private:
     };
 
     void split();
+    static QString tooManyLines();
     Span store(const QByteArray& line);
 
     QByteArray buffer_;

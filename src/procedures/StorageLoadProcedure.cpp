@@ -360,6 +360,10 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
 // without limit while the controller is silent or does not echo a command; false when the user
 // cancelled or the connection is gone.
 bool StorageLoadProcedure::UploadLogin() {
+    if (loginWaitMs > 0) {
+        // The next write sets its own wait again.
+        loader_.state.AnswerTimeoutMs = loginWaitMs;
+    }
     for (;;) {
         const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
         const Answer password = askRepeatable(loader_.exchange, "PASSWORD", attempts);

@@ -61,6 +61,10 @@ public:
     // run ends as unanswered (with its resume position); 0 repeats it until the engineer
     // cancels (the window), a script sets a bound.
     int loginAttemptsBound = 0;
+    // The answer wait of each command of the upload's logins; 0 keeps the write's wait (the
+    // window). A script with a bound on the logins sets its own, so that a controller that
+    // falls silent does not cost the write's 30 s per login.
+    std::int32_t loginWaitMs = 0;
     // Reads what was stored back for the check the window's "Проверить записанное" (and the
     // shell's --verify) asks for.
     void verifyWith(ReadBackProcedure* reader) { reader_ = reader; }

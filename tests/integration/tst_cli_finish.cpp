@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -96,6 +97,7 @@ void CliFinishTest::initTestCase() {
     bad.write("S00600004844521B\r\nS1130000FFFFFFFF\r\n");
     bad.close();
     QVERIFY(QFile::exists(sample("good.s37", "UNIT:LUMET52 demo 2.1")));
+    QVERIFY(QFile::link(file("loop.s37"), file("loop.s37"))); // a link that names itself
     QVERIFY(QFile::exists(sample("dorn.s37", "UNIT:DORN20 demo 2.1")));
 }
 
@@ -142,13 +144,18 @@ void CliFinishTest::exitCodes_data() {
         << plain << QStringList{"readback", "erased.s37", "TCP"} << 65;
     QTest::newRow("readback into a missing folder")
         << plain << QStringList{"readback", "missing/out.s37", "TCP"} << 74;
+    // Refused before connecting, not after the whole read.
+    QTest::newRow("readback into links in a loop")
+        << plain << QStringList{"readback", "loop.s37", "TCP"} << 74;
+    QTest::newRow("readback into a folder that takes no file")
+        << plain << QStringList{"readback", "/proc/version", "TCP"} << 74;
+    QTest::newRow("readback into no name") << plain << QStringList{"readback", "", "TCP"} << 64;
     QTest::newRow("check an endless device") << plain << QStringList{"check", "/dev/zero"} << 65;
     QTest::newRow("bad jobs") << plain << QStringList{"send", "TCP", "--jobs", "0", "V"} << 64;
     // {id} elsewhere than in OUT would let every id write the one file.
     QTest::newRow("fleet readback into one file")
         << plain
-        << QStringList{"readback", "same.s37", "BROKER", "--id", "1,2", "--init-commands", "{id}"}
-        << 64;
+        << QStringList{"readback", "same.s37", "BROKER", "--id", "1,2", "--password", "{id}"} << 64;
 }
 
 void CliFinishTest::exitCodes() {
@@ -201,12 +208,13 @@ void CliFinishTest::jsonResultObject() {
              QStringLiteral("IP:127.0.0.1 Port: %1").arg(sim.tcpPort()));
     QVERIFY(journalOf(data.path()).contains(QStringLiteral("Port: %1").arg(sim.tcpPort())));
 
-    // A journal that cannot be written is said even with -q, and in the result object.
+    // A journal that cannot be written is said even with -q, and in the result object; the run
+    // is no success.
     QTemporaryDir blocked;
     QVERIFY(QDir(blocked.path()).mkdir("velkor.jnl"));
     const RunResult unjournalled =
         runCli({"send", "--tcp", tcp, "--data-dir", blocked.path(), "-q", "--json", "VER\\r"});
-    QCOMPARE(unjournalled.exitCode, 0);
+    QCOMPARE(unjournalled.exitCode, 74);
     QVERIFY2(unjournalled.err.contains("warning: the journal entry was not written"),
              qPrintable(unjournalled.err));
     QCOMPARE(unjournalled.json().value("journalWritten").toBool(true), false);
@@ -438,24 +446,41 @@ void CliFinishTest::oddOutputsStayWhatTheyWere() {
     }
 }
 
-// Runs of velkor-cli at once against one data folder leave whole journal entries: each one's
-// four lines together, never interleaved with another's.
+// Runs of velkor-cli at once against one data folder, while every core is busy, each leave
+// their whole journal entry: four lines together, never interleaved with another's, and none
+// lost to the lock.
 void CliFinishTest::parallelRunsKeepTheJournalWhole() {
     DevsimProcess sim({"--tcp", "0"});
     QTemporaryDir data;
+    std::vector<std::unique_ptr<QProcess>> busy;
+    for (int i = 0; i < QThread::idealThreadCount(); ++i) {
+        busy.push_back(std::make_unique<QProcess>());
+        busy.back()->start("sh", {"-c", "while :; do :; done"});
+    }
+    constexpr int kRuns = 64;
     std::vector<std::unique_ptr<CliRun>> runs;
-    for (int i = 0; i < 32; ++i) {
+    for (int i = 0; i < kRuns; ++i) {
         runs.push_back(std::make_unique<CliRun>(QStringList{"send", "--tcp", sim.tcpAddress(), "-q",
                                                             QStringLiteral("VER %1\\r").arg(i)}));
         runs.back()->dataDir = data.path();
-        runs.back()->limitMs = 30000;
+        runs.back()->limitMs = 60000;
         QVERIFY(runs.back()->start());
     }
+    QElapsedTimer clock;
+    clock.start();
+    int succeeded = 0;
     for (auto& run : runs) {
-        QVERIFY(run->finish().finished);
+        succeeded += run->finish().exitCode == 0 ? 1 : 0;
+    }
+    for (auto& process : busy) {
+        process->kill();
+        process->waitForFinished();
     }
     const QStringList lines = journalOf(data.path()).split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.size(), 32 * 4 + 1);
+    qInfo("%d runs at once on busy cores: %lld entries, %d runs exited 0, %lld ms", kRuns,
+          lines.size() / 4, succeeded, clock.elapsed());
+    QCOMPARE(succeeded, kRuns);
+    QCOMPARE(lines.size(), kRuns * 4 + 1);
     QSet<QString> commands;
     for (qsizetype i = 0; i + 4 < lines.size(); i += 4) {
         QCOMPARE(lines[i], QString(60, QLatin1Char('-')));
@@ -463,7 +488,7 @@ void CliFinishTest::parallelRunsKeepTheJournalWhole() {
         QVERIFY2(lines[i + 3].startsWith("Msg:Терминал: VER "), qPrintable(lines[i + 3]));
         commands.insert(lines[i + 3].section(' ', 2, 2));
     }
-    QCOMPARE(commands.size(), 32);
+    QCOMPARE(commands.size(), kRuns);
 }
 
 void CliFinishTest::fleetStoppedBySignal_data() {

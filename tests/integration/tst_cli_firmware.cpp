@@ -15,7 +15,8 @@ private slots:
 
 void CliFirmwareTest::fileCommands_data() {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QStringList>("arguments"); // FILE stands for the generated file
+    // FILE stands for the generated file; -FILE for a copy whose name begins with a dash.
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("errorHas");
@@ -36,6 +37,10 @@ void CliFirmwareTest::fileCommands_data() {
         << QByteArray()
         << QStringList{QStringLiteral("check"), QStringLiteral("/nonexistent/x.s28")} << 74
         << QString() << QStringLiteral("/nonexistent/x.s28") << QByteArray();
+    QTest::newRow("check of a name that begins with a dash, after --")
+        << sound
+        << QStringList{QStringLiteral("check"), QStringLiteral("--"), QStringLiteral("-FILE")} << 0
+        << QStringLiteral("header: ABC\nheader-line: 0\nrecords: 3\n") << QString() << sound;
     QTest::newRow("check without file") << sound << QStringList{QStringLiteral("check")} << 64
                                         << QString() << QStringLiteral("firmware file") << sound;
     QTest::newRow("header show") << sound << QStringList{QStringLiteral("header"), f} << 0
@@ -78,8 +83,11 @@ void CliFirmwareTest::fileCommands() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
+    QVERIFY(QFile::copy(path, dir.filePath(QStringLiteral("-fw.s28"))));
+    arguments.replaceInStrings(QStringLiteral("-FILE"), QStringLiteral("-fw.s28"));
     arguments.replaceInStrings(QStringLiteral("FILE"), path);
     CliRun cli(arguments);
+    cli.workingDirectory = dir.path();
     cli.dataDir = dir.filePath(QStringLiteral("data"));
     cli.limitMs = 10000;
     const RunResult run = cli.run();

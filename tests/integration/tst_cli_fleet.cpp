@@ -46,6 +46,8 @@ private slots:
     void initTestCase();
     void rollouts_data();
     void rollouts();
+    void families_data();
+    void families();
 
 private:
     QTemporaryDir dir_;
@@ -53,10 +55,14 @@ private:
 
 void CliFleetTest::initTestCase() {
     QVERIFY(dir_.isValid());
-    CliRun sample({"sample", dir_.filePath("good.s37"), "--records", "20", "--header",
-                   "UNIT:LUMET52 demo 2.1"});
-    sample.limitMs = 10000;
-    QCOMPARE(sample.run().exitCode, 0);
+    // good.s37 for every id; fw-1.s37 to fw-3.s37 differ, so that each id holds its own.
+    for (const QString name : {"good", "other", "fw-1", "fw-2", "fw-3"}) {
+        CliRun sample({"sample", dir_.filePath(name + ".s37"), "--records",
+                       QString::number(20 + name.back().digitValue() + 3 * (name == "other")),
+                       "--header", "UNIT:LUMET52 demo 2.1"});
+        sample.limitMs = 10000;
+        QCOMPARE(sample.run().exitCode, 0);
+    }
 }
 
 void CliFleetTest::rollouts_data() {
@@ -85,8 +91,9 @@ void CliFleetTest::rollouts_data() {
         << QByteArray() << 0 << "1:0 2:0 3:69" << 69 << "1:s 2:s 3:0";
     QTest::newRow("a torn last line is ignored")
         << "1,2" << QStringList{"send", "--id", "1-2", "--state", "STATE"}
-        << QByteArray("{\"id\":1,\"subcommand\":\"send\",\"exitCode\":0}\n{\"id\":2,\"exitC") << 0
-        << "1:s 2:0" << 0 << "";
+        << QByteArray("{\"id\":1,\"subcommand\":\"send\",\"broker\":\"BROKER\",\"operands\":"
+                      "[\"VER\"],\"exitCode\":0}\n{\"id\":2,\"exitC")
+        << 0 << "1:s 2:0" << 0 << "";
     QTest::newRow("SIGTERM: stores resume from the campaign file")
         << "1,2,3,4" << QStringList{"store",  "good.s37", "--from-start", "--id", "1-4",
                                     "--jobs", "3",        "--state",      "STATE"}
@@ -104,12 +111,19 @@ void CliFleetTest::rollouts() {
     QTemporaryDir data;
     const QString state = data.filePath("campaign.jsonl");
     const QString storage = data.filePath("storage");
-    if (!before.isEmpty()) {
-        QFile file(state);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-    }
+    const bool written = !before.isEmpty();
+    // The second run reaches the same broker, as a campaign must: on the first one's port.
+    QString port = QStringLiteral("0");
     const auto run = [&](const QString& ids, const QStringList& slow) {
-        DevsimProcess sim(QStringList{"--broker", "0", "--ids", ids, "--storage", storage} + slow);
+        DevsimProcess sim(QStringList{"--broker", port, "--ids", ids, "--storage", storage} + slow);
+        port = QString::number(sim.brokerPort());
+        if (!before.isEmpty()) {
+            QFile file(state);
+            before.replace("BROKER", sim.brokerAddress().toLatin1());
+            file.open(QIODevice::WriteOnly);
+            file.write(before);
+            before.clear();
+        }
         QStringList args;
         for (const QString& o : options) {
             args << (o == "STATE" ? state : o.endsWith(".s37") ? dir_.filePath(o) : o);
@@ -129,7 +143,7 @@ void CliFleetTest::rollouts() {
         QVERIFY2(first.json().value("notStarted").toArray().size() > 0, qPrintable(first.err));
         QVERIFY(!first.json().value("stopReason").toString().isEmpty());
     }
-    if (!before.isEmpty()) {
+    if (written) {
         QVERIFY2(first.err.contains("line 2 is not a whole record"), qPrintable(first.err));
     }
     if (again.isEmpty()) {
@@ -144,6 +158,103 @@ void CliFleetTest::rollouts() {
         // The ids that were storing went on from where they stopped, not from the start.
         const QJsonObject r = v.toObject();
         QCOMPARE(r.contains("resumedFrom"), stopped != 0 && r.value("id").toInt() <= 3);
+    }
+}
+
+void CliFleetTest::families_data() {
+    QTest::addColumn<QStringList>("first"); // a fleet run before (none when empty)
+    QTest::addColumn<QStringList>("fleet"); // STATE: the campaign file; OTHER: another broker
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("outcome"); // the result object's, at the top
+    QTest::addColumn<QString>("said");    // on standard error
+    const QStringList ids{"--id", "1-3", "--jobs", "3"};
+    const QStringList state{"--state", "STATE"};
+    const QStringList storeGood = QStringList{"store", "good.s37", "--from-start"} + ids + state;
+    QTest::newRow("store") << QStringList()
+                           << QStringList{"store", "good.s37", "--from-start"} + ids << 0
+                           << "success"
+                           << "";
+    QTest::newRow("flash") << QStringList()
+                           << QStringList{"flash",   "good.s37",     "--restart",
+                                          "command", "--reset-wait", "5"} +
+                                  ids
+                           << 0 << "success"
+                           << "";
+    QTest::newRow("version") << QStringList() << QStringList{"version"} + ids << 0 << "success"
+                             << "";
+    QTest::newRow("send") << QStringList() << QStringList{"send", "VER"} + ids << 0 << "success"
+                          << "";
+    QTest::newRow("read-back: each id's copy is what it holds")
+        << QStringList{"store", "fw-{id}.s37", "--from-start"} + ids
+        << QStringList{"readback", "copy-{id}.s37"} + ids << 0 << "success"
+        << "";
+    QTest::newRow("an id the broker lacks: the outcome is the id's")
+        << QStringList() << QStringList{"send", "VER", "--id", "1,9"} << 69 << "not-found"
+        << "";
+    QTest::newRow("a campaign of another file")
+        << storeGood << QStringList{"store", "other.s37", "--from-start"} + ids + state << 74
+        << "file-error"
+        << "is the campaign of store of the file with SHA-256";
+    QTest::newRow("a campaign of another subcommand")
+        << storeGood << QStringList{"flash", "good.s37"} + ids + state << 74 << "file-error"
+        << "is the campaign of store";
+    QTest::newRow("a campaign through another broker")
+        << storeGood << QStringList{"store", "good.s37", "--from-start", "OTHER"} + ids + state
+        << 74 << "file-error"
+        << "broker 127.0.0.1:";
+    QTest::newRow("the same campaign again: every id skipped")
+        << storeGood << storeGood << 0 << "success"
+        << "";
+}
+
+// Every subcommand that takes --id runs over a fleet; a campaign file serves only the campaign
+// it was written for.
+void CliFleetTest::families() {
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, fleet);
+    QFETCH(int, exitCode);
+    QFETCH(QString, outcome);
+    QFETCH(QString, said);
+    QTemporaryDir data;
+    DevsimProcess sim({"--broker", "0", "--ids", "1-3"});
+    DevsimProcess other({"--broker", "0", "--ids", "1-3"});
+    const auto run = [&](const QStringList& options) {
+        QStringList args;
+        for (const QString& o : options) {
+            if (o == "STATE") {
+                args << data.filePath("campaign.jsonl");
+            } else if (o.endsWith(".s37")) {
+                args << (o.startsWith("copy") ? data.filePath(o) : dir_.filePath(o));
+            } else if (o != "OTHER") {
+                args << o;
+            }
+        }
+        const QString broker =
+            options.contains("OTHER") ? other.brokerAddress() : sim.brokerAddress();
+        args << "--broker" << broker << "--data-dir" << data.path() << "--timeout"
+             << "1500"
+             << "--fast"
+             << "--json";
+        return CliRun(args).run();
+    };
+    if (!first.isEmpty()) {
+        QCOMPARE(run(first).exitCode, 0);
+    }
+    const RunResult ran = run(fleet);
+    QVERIFY2(ran.exitCode == exitCode, qPrintable(ran.err));
+    QCOMPARE(ran.json().value("outcome").toString(), outcome);
+    QVERIFY2(ran.err.contains(said), qPrintable(ran.err));
+    if (QTest::currentDataTag() == QByteArray("the same campaign again: every id skipped")) {
+        QCOMPARE(codesOf(ran.json()), QString("1:s 2:s 3:s"));
+    }
+    if (fleet.first() != "readback") {
+        return;
+    }
+    for (const QString id : {"1", "2", "3"}) {
+        QFile stored(dir_.filePath("fw-" + id + ".s37"));
+        QFile copy(data.filePath("copy-" + id + ".s37"));
+        QVERIFY(stored.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), stored.readAll());
     }
 }
 

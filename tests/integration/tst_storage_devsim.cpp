@@ -303,20 +303,33 @@ void StorageDevsimTest::exitCodes_data() {
     QTest::addColumn<bool>("damaged");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no start position") << QStringList{"store", "FILE"} << false << 64
-                                       << QStringLiteral("--from-start or --resume");
+    QTest::addColumn<QStringList>("faults"); // given: a simulator without password, with these
+    QTest::addColumn<int>("withinMs");       // 0: no bound on the run's time
+    QTest::newRow("no start position")
+        << QStringList{"store", "FILE"} << false << 64 << QStringLiteral("--from-start or --resume")
+        << QStringList() << 0;
     QTest::newRow("bad resume") << QStringList{"store", "FILE", "--resume", "70:10"} << false << 64
-                                << QStringLiteral("PAGE:ADDR:LINE");
+                                << QStringLiteral("PAGE:ADDR:LINE") << QStringList() << 0;
     QTest::newRow("damaged file") << QStringList{"store", "FILE", "--from-start"} << true << 65
-                                  << QString();
+                                  << QString() << QStringList() << 0;
     QTest::newRow("password not given") << QStringList{"store", "FILE", "--from-start"} << false
-                                        << 64 << QStringLiteral("--password");
+                                        << 64 << QStringLiteral("--password") << QStringList() << 0;
     QTest::newRow("wrong password")
         << QStringList{"store", "FILE", "--from-start", "--password", "guess"} << false << 76
-        << QString();
+        << QString() << QStringList() << 0;
     QTest::newRow("read-back, wrong password")
         << QStringList{"readback", "OUT", "--password", "guess"} << false << 76
-        << QStringLiteral("LUMET:Отказ в доступе!");
+        << QStringLiteral("LUMET:Отказ в доступе!") << QStringList() << 0;
+    // The second write goes unanswered, and so do the ten logins after it (PASSWORD 3 to 12:
+    // the first login and the upload's first took 1 and 2).
+    QStringList silent{"--fault", "PAGEWRITE:2:lost"};
+    for (int n = 3; n <= 12; ++n) {
+        silent << "--fault" << QStringLiteral("PASSWORD:%1:lost").arg(n);
+    }
+    // Each login after the unanswered write waits --timeout, not the write's wait.
+    QTest::newRow("a controller silent after a write: ten quick logins, then the position")
+        << QStringList{"store", "FILE", "--from-start", "--timeout", "300"} << false << 75
+        << QStringLiteral("resume with --resume") << silent << 9000;
 }
 
 void StorageDevsimTest::exitCodes() {
@@ -324,7 +337,10 @@ void StorageDevsimTest::exitCodes() {
     QFETCH(bool, damaged);
     QFETCH(int, code);
     QFETCH(QString, message);
-    DevsimProcess sim({"--tcp", "0", "--password", "s3cret"});
+    QFETCH(QStringList, faults);
+    QFETCH(int, withinMs);
+    DevsimProcess sim(faults.isEmpty() ? QStringList{"--tcp", "0", "--password", "s3cret"}
+                                       : QStringList{"--tcp", "0"} + faults);
     QVERIFY2(sim.isReady(), qPrintable(sim.errorOutput()));
     Bench b;
     b.writeFirmware(5);
@@ -339,6 +355,7 @@ void StorageDevsimTest::exitCodes() {
     QCOMPARE(run.exitCode, code);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY(!QFile::exists(b.back));
+    QVERIFY2(withinMs == 0 || run.ms < withinMs, qPrintable(QString::number(run.ms)));
 }
 
 void StorageDevsimTest::interruptLeavesAResumePosition() {

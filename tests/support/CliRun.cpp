@@ -37,6 +37,15 @@ bool CliRun::start() {
     }
     process_.setProcessEnvironment(environment);
     process_.setWorkingDirectory(workingDirectory);
+    if (!inputFile.isEmpty()) {
+        process_.setStandardInputFile(inputFile);
+    }
+    if (!outputFile.isEmpty()) {
+        process_.setStandardOutputFile(outputFile);
+    }
+    if (!errorFile.isEmpty()) {
+        process_.setStandardErrorFile(errorFile);
+    }
     QObject::connect(&process_, &QProcess::readyReadStandardError, &process_, [this] {
         err_ += process_.readAllStandardError();
         poll();

@@ -37,6 +37,10 @@ public:
     QString dataDir; // given as --data-dir right after the subcommand
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     std::optional<QByteArray> input; // standard input, closed after it; else left open
+    // Standard streams from or to a file (a FIFO, a terminal) instead of this process.
+    QString inputFile;
+    QString outputFile;
+    QString errorFile;
     QString workingDirectory;
     int limitMs = 60000; // then the program is killed
     bool samplesMemory = false;

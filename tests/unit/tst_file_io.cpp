@@ -164,6 +164,7 @@ void FileIoTest::writesThroughSymbolicLinks_data() {
     QTest::newRow("a name not yet there") << QStringLiteral("new.s28") << true;
     QTest::newRow("a link to a file") << QStringLiteral("via.s28") << true;
     QTest::newRow("a missing folder") << QStringLiteral("missing/new.s28") << false;
+    QTest::newRow("a loop: the link names itself") << QStringLiteral("out.s28") << false;
 }
 
 // A write through a link replaces the file it points to and leaves the link a link; the check
@@ -177,11 +178,15 @@ void FileIoTest::writesThroughSymbolicLinks() {
     QVERIFY(QFile::link(old, dir.filePath(QStringLiteral("via.s28"))));
     const QString link = dir.filePath(QStringLiteral("out.s28"));
     QVERIFY(QFile::link(dir.filePath(target), link));
-    const QString end = target == QStringLiteral("via.s28") ? old : dir.filePath(target);
+    const QString end = target == QStringLiteral("via.s28")   ? old
+                        : target == QStringLiteral("out.s28") ? QString()
+                                                              : dir.filePath(target);
     QCOMPARE(writeTarget(link), end);
     QCOMPARE(writeFileSafely(link, "new"), written);
     QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(readFile(end), written ? QByteArray("new") : QByteArray("<unreadable>"));
+    if (!end.isEmpty()) {
+        QCOMPARE(readFile(end), written ? QByteArray("new") : QByteArray("<unreadable>"));
+    }
 }
 
 void FileIoTest::firmwareSaveRaisesWithTheReason() {

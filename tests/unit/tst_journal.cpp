@@ -9,9 +9,17 @@
 #include <QFile>
 #include <QTest>
 
+#include <QFileInfo>
+#include <chrono>
+#include <thread>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 class JournalTest : public QObject {
@@ -23,7 +31,8 @@ private slots:
     void controlCharactersCannotStartALine_data();
     void controlCharactersCannotStartALine();
     void unwritableJournalIsReportedAndTheOperationStillEnds();
-    void lockThatCannotBeWrittenIsNotCalledBusy();
+    void journalThatCannotBeWrittenSaysWhy_data();
+    void journalThatCannotBeWrittenSaysWhy();
 };
 
 void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage_data() {
@@ -129,22 +138,65 @@ void JournalTest::unwritableJournalIsReportedAndTheOperationStillEnds() {
     // A folder where the journal file should be: opening it for appending fails, also as root.
     QVERIFY(QDir(t.dataDir.path()).mkdir(QStringLiteral("velkor.jnl")));
     t.press();
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Ошибка ")));
-    QVERIFY(t.form().Status[3].size() > 7);
+    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Ошибка журнала: ")));
+    QVERIFY(t.form().Status[3].size() > 16);
     QVERIFY(!t.state().OperationActive);
     QVERIFY(t.form().btnConnect.dropDown);
 }
 
-// A file size limit of 0 fails the lock file's write as a full disk does (also for root).
-void JournalTest::lockThatCannotBeWrittenIsNotCalledBusy() {
+// What stands in the journal's place, or holds its lock, and what the failure says; an empty
+// reason: the entry is written. Nothing here may hold the writer: a FIFO is refused at once,
+// and a lock is waited for only while its holder writes.
+void JournalTest::journalThatCannotBeWrittenSaysWhy_data() {
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a FIFO nobody reads") << "fifo"
+                                         << "не обычный файл";
+    QTest::newRow("a FIFO a process reads") << "read fifo"
+                                            << "не обычный файл";
+    // A file size limit of 0 fails the write as a full disk does (also for root).
+    QTest::newRow("a write the system refuses") << "size limit" << qt_error_string(EFBIG);
+    QTest::newRow("a writer holds the lock and writes nothing") << "stalled"
+                                                                << "занят";
+    QTest::newRow("writers take turns longer than the stall bound") << "turns"
+                                                                    << "";
+}
+
+void JournalTest::journalThatCannotBeWrittenSaysWhy() {
 #ifdef Q_OS_UNIX
+    QFETCH(QString, place);
+    QFETCH(QString, reason);
     TestLoader t;
+    t.loader.journal.lockStallMs = 300;
+    const QByteArray path = QFile::encodeName(t.loader.journal.path());
+    int reader = -1;
+    if (place.endsWith("fifo")) {
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        reader = place == "read fifo" ? ::open(path.constData(), O_RDONLY | O_NONBLOCK) : -1;
+    }
+    // Another writer: holds the lock for 900 ms, appending every 100 ms when taking turns.
+    std::thread holder;
+    if (place == "stalled" || place == "turns") {
+        const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT, 0600);
+        QCOMPARE(::flock(fd, LOCK_EX), 0);
+        holder = std::thread([fd, writes = place == "turns"] {
+            for (int i = 0; i < 9; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (writes) {
+                    (void)!::write(fd, "x\r\n", 3);
+                }
+            }
+            ::close(fd);
+        });
+    }
     rlimit saved{};
     QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 0;
-    QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    if (place == "size limit") {
+        rlimit limited = saved;
+        limited.rlim_cur = 0;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+    }
     QString error;
     try {
         t.loader.journal.WriteJournal(QStringLiteral("m"));
@@ -153,10 +205,16 @@ void JournalTest::lockThatCannotBeWrittenIsNotCalledBusy() {
     }
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    QVERIFY2(error.startsWith(QStringLiteral("не удается записать файл блокировки журнала")),
-             qPrintable(error));
+    if (holder.joinable()) {
+        holder.join();
+    }
+    if (reader >= 0) {
+        ::close(reader);
+    }
+    QVERIFY2(reason.isEmpty() ? error.isEmpty() : error.contains(reason), qPrintable(error));
+    QCOMPARE(QFileInfo(t.loader.journal.path()).isFile(), !place.endsWith("fifo"));
 #else
-    QSKIP("needs a file size limit");
+    QSKIP("needs FIFOs and file locks");
 #endif
 }
 

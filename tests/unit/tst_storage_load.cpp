@@ -683,10 +683,17 @@ void StorageLoadTest::finalisation_data() {
         << true << true << QByteArray("CHECK GOOD\r\n") << ver
         << QByteArrayList{"SILENCETIME 300", "MODE 2", "REPROGRAMM W", "RESET", "VER"} << updated
         << 300000 << ProcOutcome::Completed << QString();
-    QTest::newRow("check failed")
+    // Words without an error word (a progress line, perhaps), and no "GOOD" by the wait's end.
+    QTest::newRow("check not confirmed")
         << true << false << QByteArray("CHECK BAD\r\n") << ver << QByteArrayList{"REPROGRAMM W"}
+        << QString() << 180000 << ProcOutcome::FinalisationUnconfirmed
+        << failed("устройство не подтвердило записанное: контроллер не подтвердил проверку "
+                  "прошивки (REPROGRAMM W без GOOD): CHECK BAD");
+    QTest::newRow("check refused")
+        << true << false << QByteArray("BAD checksum\r\n") << ver << QByteArrayList{"REPROGRAMM W"}
         << QString() << 180000 << ProcOutcome::FinalisationFailed
-        << failed("контроллер не подтвердил проверку прошивки (REPROGRAMM W без GOOD): CHECK BAD");
+        << failed(
+               "контроллер не подтвердил проверку прошивки (REPROGRAMM W без GOOD): BAD checksum");
     QTest::newRow("another version: stored and installed, nothing shown")
         << true << false << QByteArray("CHECK GOOD\r\n") << QByteArray("ver 4.01\r\n")
         << QByteArrayList{"REPROGRAMM W", "RESET", "VER"} << QString() << 300000
