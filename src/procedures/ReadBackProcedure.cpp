@@ -189,28 +189,33 @@ bool ReadBackProcedure::loggedIn() {
 }
 
 // The descriptor's twelve digits, read again from page 70, address 0 when the answer came lost,
-// cut or damaged (the read moved the controller's position: it is positioned first). An answer
-// shorter than the descriptor, or an error line, ends the read-back.
+// cut, damaged or garbled (the read moved the controller's position: it is positioned first).
+// An answer shorter than the descriptor, or an error line, ends the read-back.
 bool ReadBackProcedure::descriptorRead() {
     if (!settings({"PAGECOUNT 6"})) {
         return false;
     }
     for (int attempt = 1;; ++attempt) {
         const Answer answer = readPage(StorageDescriptor::kDigits);
+        const bool lastTry = attempt >= kReadAttempts || !loader_.operationCanGoOn();
         if (answer.whole()) {
             const QByteArray data = answer.text.mid(answer.dataFrom);
             const qsizetype at = descriptorLine(data);
-            if (at < 0 && data.trimmed().size() < StorageDescriptor::kDigits) {
+            if (at >= 0) {
+                descriptor_ = StorageDescriptor::decode(QByteArrayView(data).sliced(at));
+                return true;
+            }
+            if (data.trimmed().size() < StorageDescriptor::kDigits) {
                 endWith(answer, "PAGEREAD");
                 return false;
             }
-            // Digits that are not hexadecimal raise the conversion error, which says what came.
-            descriptor_ =
-                StorageDescriptor::decode(QByteArrayView(data).sliced(std::max<qsizetype>(at, 0)));
-            return true;
-        }
-        if (answer.errorLine || answer.stopped() || attempt >= kReadAttempts ||
-            !loader_.operationCanGoOn()) {
+            if (lastTry) {
+                // Never the digits, as often as it was read: the conversion error says what
+                // came instead.
+                descriptor_ = StorageDescriptor::decode(data);
+                return true;
+            }
+        } else if (answer.errorLine || answer.stopped() || lastTry) {
             endWith(answer, "PAGEREAD");
             return false;
         }

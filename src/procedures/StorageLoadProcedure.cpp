@@ -728,10 +728,10 @@ bool StorageLoadProcedure::positionedInFirmwareArea(int addr) {
             continue;
         }
         const Answer& answer = result.answer;
-        if (answer.heard() || answer.status == Answer::Status::Damaged) {
+        if (answer.refused()) {
             end(Outcome::DescriptorRefused,
                 QStringLiteral("%1: %2").arg(QString::fromLatin1(command), answer.words()));
-        } else {
+        } else if (!loader_.operationCanGoOn() || !endWithAnswer(command, answer)) {
             endUnanswered();
         }
         return false;

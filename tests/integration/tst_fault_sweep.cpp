@@ -44,7 +44,7 @@ constexpr int kCutGapMs = 100;
 constexpr int kAnswerGapMs = 200;
 // A slow answer's progress line comes this long before it: past the pause inside an answer,
 // within the answer wait.
-constexpr int kProgressMs = 300;
+constexpr int kProgressMs = 250;
 constexpr int kPages = 100;
 constexpr int kCliLimitMs = 60000;
 const QString kResetPrompt = QStringLiteral("Ожидание сброса устройства...");
