@@ -55,6 +55,12 @@ AnswerExpectation AnswerExpectation::line(QList<QByteArray> tokens) {
     return e;
 }
 
+AnswerExpectation AnswerExpectation::linesHoldingAll(QList<QByteArray> tokens) {
+    AnswerExpectation e = line(std::move(tokens));
+    e.allTokens_ = true;
+    return e;
+}
+
 AnswerExpectation AnswerExpectation::lineOfLength(qsizetype length) {
     AnswerExpectation e;
     e.kind_ = Kind::Length;
@@ -96,6 +102,26 @@ bool AnswerExpectation::holdsToken(QByteArrayView text) const {
 
 // A controller may answer with the command itself: where nothing else comes, an echo that holds
 // what is awaited (any text, for a command that awaits any) is the answer.
+// One bit for each token the text holds.
+std::uint32_t AnswerExpectation::tokensIn(QByteArrayView text) const {
+    std::uint32_t held = 0;
+    for (qsizetype i = 0; i < tokens_.size() && i < 32; ++i) {
+        if (text.contains(tokens_[i])) {
+            held |= 1U << i;
+        }
+    }
+    return held;
+}
+
+// Whether what was held is what the answer awaits: one token, or with allTokens_ each of them.
+bool AnswerExpectation::holdsAll(std::uint32_t held) const {
+    if (!allTokens_) {
+        return true;
+    }
+    const qsizetype count = std::min<qsizetype>(tokens_.size(), 32);
+    return held == (count == 32 ? ~0U : (1U << count) - 1);
+}
+
 bool AnswerExpectation::echoMayAnswer(QByteArrayView echo) const {
     return kind_ == Kind::AnyText || holdsToken(echo);
 }
@@ -216,7 +242,11 @@ AnswerExpectation::Judgement AnswerExpectation::judgeEndedLine(QByteArrayView li
     case LineKind::Error:
         return Judgement::Refused;
     case LineKind::Awaited:
-        return Judgement::Whole;
+        scan.tokensHeld |= tokensIn(line);
+        if (holdsAll(scan.tokensHeld)) {
+            return Judgement::Whole;
+        }
+        break; // a part of the answer; the rest is still to come
     case LineKind::Other:
         scan.otherOwnLine = true;
         break;
@@ -329,8 +359,12 @@ AnswerExpectation::Judgement AnswerExpectation::openLineAtSilence(const QByteArr
     if (kind == LineKind::Error) {
         return Judgement::Refused;
     }
-    if (kind == LineKind::Awaited) {
+    if (kind == LineKind::Awaited && holdsAll(scan.tokensHeld | tokensIn(open))) {
         return silence.lineEndsExpected && !graceOver ? Judgement::Incomplete : Judgement::Whole;
+    }
+    if (kind == LineKind::Awaited || scan.tokensHeld != 0) {
+        // A part of what is awaited: the rest may still come, until the wait ends.
+        return passProgress_ || !graceOver ? Judgement::Incomplete : Judgement::Cut;
     }
     if (scan.otherOwnLine || (kind == LineKind::Other && !silence.lineEndsExpected)) {
         // A line that said something else.

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <cstdint>
 
 // What the whole answer to a command looks like, what refuses it, and what is passed over on the
 // way. The exchange still ends an answer by silence; an expectation tells it whether what came is
@@ -35,9 +36,10 @@ public:
         qsizetype ownStart = -1;    // a read: where the data starts, after what is passed over
         Judgement judgement = Judgement::Incomplete; // Whole or Refused: decided for good
         DecidedBy decidedBy = DecidedBy::Nothing;
-        bool otherOwnLine = false;   // an ended line said something else than what is awaited
-        bool echoHoldsToken = false; // an ended line was the echo, and holds the awaited text
-        bool otherCommand = false;   // an ended line was another command's answer
+        bool otherOwnLine = false;    // an ended line said something else than what is awaited
+        bool echoHoldsToken = false;  // an ended line was the echo, and holds the awaited text
+        bool otherCommand = false;    // an ended line was another command's answer
+        std::uint32_t tokensHeld = 0; // with every token awaited: those the ended lines held
     };
 
     // What the exchange knows when an answer has gone quiet.
@@ -57,6 +59,9 @@ public:
     static AnswerExpectation anyOf(QList<QByteArray> tokens);
     // A line holding one of the tokens, or, without tokens, any line of the command's own.
     static AnswerExpectation line(QList<QByteArray> tokens = {});
+    // Lines that hold every one of the tokens between them ("OK" and "STR:" of a write's
+    // confirmation, on one line or on two).
+    static AnswerExpectation linesHoldingAll(QList<QByteArray> tokens);
     // A read of a known length: at least `length` characters of data before the line end (the
     // data itself may hold line ends), or fewer ended by a line end at silence.
     static AnswerExpectation lineOfLength(qsizetype length);
@@ -95,6 +100,8 @@ private:
     qsizetype ownOffset(QByteArrayView line) const;
     qsizetype echoEnd(QByteArrayView line) const;
     bool holdsToken(QByteArrayView text) const;
+    std::uint32_t tokensIn(QByteArrayView text) const;
+    bool holdsAll(std::uint32_t held) const;
     bool echoMayAnswer(QByteArrayView echo) const;
     bool answersAnotherCommand(QByteArrayView text) const;
     Judgement judgeLines(const QByteArray& answer, Scan& scan) const;
@@ -106,6 +113,7 @@ private:
 
     Kind kind_ = Kind::Quiet;
     QList<QByteArray> tokens_;     // whole at the end of a line holding one
+    bool allTokens_ = false;       // ... or only once the lines held each of them
     QList<QByteArray> bareTokens_; // whole at once
     qsizetype longestBare_ = 0;
     qsizetype minLength_ = 0;

@@ -10,11 +10,12 @@ namespace {
 
 // What a command's answer must hold to be its answer.
 enum class Awaits {
-    Argument, // its argument back ("PAGENUM 70": "PAGENUM=70", "70", "PAGENUM=0070")
-    Tokens,   // one of the row's texts
-    AnyLine,  // any line of its own
-    Silence,  // nothing in particular: the silence alone ends it
-    Data,     // the data of a read
+    Argument,  // its argument back ("PAGENUM 70": "PAGENUM=70", "70", "PAGENUM=0070")
+    Tokens,    // one of the row's texts
+    AllTokens, // every one of the row's texts, on one line or on several
+    AnyLine,   // any line of its own
+    Silence,   // nothing in particular: the silence alone ends it
+    Data,      // the data of a read
 };
 
 struct Row {
@@ -36,7 +37,7 @@ const QList<Row>& rows() {
         {"PAGENUM", Awaits::Argument, {}, OnSilence::SendAgain, 3, false},
         {"PAGEADDR", Awaits::Argument, {}, OnSilence::SendAgain, 3, false},
         {"PAGECOUNT", Awaits::Argument, {}, OnSilence::SendAgain, 3, false},
-        {"PAGEWRITE", Awaits::Tokens, {"OK"}, OnSilence::RollBack, 1, true},
+        {"PAGEWRITE", Awaits::AllTokens, {"OK", "STR:"}, OnSilence::RollBack, 1, true},
         {"PAGEREAD", Awaits::Data, {}, OnSilence::PositionFirst, 1, false},
         // Checking and installing the stored image: once, as the engineer asked for it.
         {"REPROGRAMM", Awaits::Tokens, {"GOOD"}, OnSilence::Fail, 1, true},
@@ -85,6 +86,8 @@ AnswerExpectation awaitedBy(const Row& row, const QByteArray& command) {
         return argument.isEmpty() ? AnswerExpectation::line() : AnswerExpectation::line({argument});
     case Awaits::Tokens:
         return AnswerExpectation::line(row.tokens);
+    case Awaits::AllTokens:
+        return AnswerExpectation::linesHoldingAll(row.tokens);
     case Awaits::AnyLine:
         return AnswerExpectation::line();
     case Awaits::Silence:

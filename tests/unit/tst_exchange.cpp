@@ -160,6 +160,9 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
     QTest::newRow("f: a prompt without a line end, past the grace")
         << false << QByteArray("f") << L{"\r\nBOOT>"} << 0 << QByteArray("\r\nBOOT>") << 510
         << S::Whole;
+    QTest::newRow("write confirmed on two lines, fast: whole at the second")
+        << true << QByteArray("PAGEWRITE S1") << L{"OK\r\n", "STR:1 NUM:70 ADDR:12\r\n"} << 15
+        << QByteArray("OK\r\nSTR:1 NUM:70 ADDR:12\r\n") << 20 << S::Whole;
     QTest::newRow("read: its echo passed over, fast")
         << true << QByteArray("PAGEREAD 6") << L{"PAGEREAD\r\n", "ABCDEF\r\n"} << 20
         << QByteArray("PAGEREAD\r\nABCDEF\r\n") << 25 << S::Whole;
