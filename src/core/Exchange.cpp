@@ -50,7 +50,49 @@ private:
 
 } // namespace
 
-Answer Exchange::ask(const Command& command) {
+// One wait in progress: an attempt's answer wait, a listen, or a hold that keeps an outer wait
+// from being resumed while the terminal's command runs its own exchange.
+struct Exchange::Wait {
+    enum class Kind { Attempt, Listen, Hold };
+    Kind kind = Kind::Hold;
+    std::int32_t waitMs = 0;
+    std::uint32_t t0 = 0;
+    std::coroutine_handle<> waiting; // set while the coroutine is suspended on it
+    Wait* outer = nullptr;
+};
+
+// The awaitable of one wait: begins it, and suspends the coroutine unless it is over at once.
+class Exchange::WaitAwaiter {
+public:
+    WaitAwaiter(Exchange& exchange, Wait::Kind kind, std::int32_t waitMs) : exchange_(exchange) {
+        wait_.kind = kind;
+        wait_.waitMs = waitMs;
+    }
+    bool await_ready() {
+        exchange_.beginWait(wait_);
+        if (!exchange_.waitOver(wait_)) {
+            return false;
+        }
+        exchange_.endWait(wait_);
+        return true;
+    }
+    void await_suspend(std::coroutine_handle<> waiting) {
+        wait_.waiting = waiting;
+        exchange_.armWait(wait_);
+    }
+    void await_resume() const {}
+
+private:
+    Exchange& exchange_;
+    Wait wait_;
+};
+
+Exchange::Exchange(const ExchangeParts& parts)
+    : parts_(parts), alarm_(parts.runtime.createAlarm([this] { alarmRang(); })) {}
+
+Exchange::~Exchange() = default;
+
+Task<Answer> Exchange::ask(Command command) {
     const ExpectationInForce inForce(awaited_, scan_, command.awaited);
     parts_.form.terminal.edit1 = Cp1251::decode(command.text);
     const bool waiting = waitForController(command.attempts);
@@ -58,20 +100,20 @@ Answer Exchange::ask(const Command& command) {
     const QString statusBefore = parts_.form.Status[3];
     QString waitShown;
     Answer answer;
-    for (int attempt = 1;; ++attempt) {
+    for (int sends = 1;; ++sends) {
         parts_.state.ControllerMissing = false;
-        sendAttempt(command.text, waitMs);
+        co_await attempt(command.text, waitMs);
         answer = judged();
         answer.sent = command.text;
-        answer.sends = attempt;
+        answer.sends = sends;
         if (answer.status != Answer::Status::Silent) {
             break;
         }
-        if (attempt >= command.attempts && !waiting) {
+        if (sends >= command.attempts && !waiting) {
             break;
         }
         if (waiting) {
-            waitShown = showControllerWait(attempt + 1);
+            waitShown = showControllerWait(sends + 1);
         }
     }
     // The controller came on line: the count of attempts is over, what was shown before it is
@@ -79,7 +121,7 @@ Answer Exchange::ask(const Command& command) {
     if (!waitShown.isEmpty() && parts_.form.Status[3] == waitShown) {
         parts_.output.setStatus(3, statusBefore);
     }
-    return answer;
+    co_return answer;
 }
 
 // The wait of one attempt while the controller is waited for: the command's own, or the
@@ -144,43 +186,69 @@ void Exchange::learnLineEnds() {
     }
 }
 
-Answer Exchange::listen(std::int32_t waitMs, const AnswerExpectation& until) {
+Task<Answer> Exchange::listen(std::int32_t waitMs, AnswerExpectation until) {
     const ExpectationInForce inForce(awaited_, scan_, until);
-    Runtime& rt = parts_.runtime;
-    const std::uint32_t t0 = rt.tickCount();
-    for (;;) {
-        const auto elapsed = std::int64_t(rt.tickCount() - t0);
-        if (elapsed >= waitMs || !parts_.state.OperationActive || !parts_.linkTimer->enabled() ||
-            rt.terminating() || parts_.state.AnswerOverflow ||
-            (until.awaitsSomething() && decided())) {
-            break;
-        }
-        rt.awaitEvents(int(waitMs - elapsed));
-    }
+    co_await listenWait(std::max(0, waitMs));
     if (parts_.state.AnswerOverflow) {
         parts_.state.Flooded = true;
         throw LoaderError(answerOverflowText());
     }
-    return judged();
+    co_return judged();
+}
+
+Answer Exchange::askNow(const Command& command) {
+    return runNow(ask(command));
+}
+
+Answer Exchange::listenNow(std::int32_t waitMs, const AnswerExpectation& until) {
+    return runNow(listen(waitMs, until));
+}
+
+// Runs the task to its end, the event loop processing what comes meanwhile: for callers that do
+// not wait by co_await (the terminal's send line).
+template <typename T> T Exchange::runNow(Task<T> task) {
+    task.run();
+    while (!task.done()) {
+        parts_.runtime.awaitEvents(INT_MAX);
+    }
+    return task.result();
 }
 
 bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {
     LoaderState& s = parts_.state;
-    const ExpectationInForce inForce(awaited_, scan_, awaited);
-    parts_.form.terminal.edit1 = Cp1251::decode(text);
+    // A procedure may wait meanwhile: it is not resumed until this exchange is over.
+    Wait hold;
+    beginWait(hold);
     bool answered = false;
-    do {
-        ++s.AttemptCount;
-        sendAttempt(text, -1);
-        answered = s.AnswerReceived;
-    } while (ShouldRetry());
+    try {
+        const ExpectationInForce inForce(awaited_, scan_, awaited);
+        parts_.form.terminal.edit1 = Cp1251::decode(text);
+        do {
+            ++s.AttemptCount;
+            runNow(attempt(text, -1));
+            answered = s.AnswerReceived;
+        } while (ShouldRetry());
+    } catch (...) {
+        endWait(hold);
+        throw;
+    }
+    endWait(hold);
+    poke();
     return answered;
 }
 
 // One attempt: the answer so far is dropped, the text goes out, and the wait runs. Text that
 // came while nothing was waited for (the tail of an answer already judged) went to the
 // terminal only.
-void Exchange::sendAttempt(const QByteArray& text, std::int32_t waitMs) {
+Task<void> Exchange::attempt(QByteArray text, std::int32_t waitMs) {
+    const std::int32_t wait = waitMs < 0 ? parts_.state.AnswerTimeoutMs : waitMs;
+    startAttempt(text, wait);
+    // A negative wait time (possible only from a hand-edited setting) waits like 0.
+    co_await answerWait(std::max(0, wait));
+    endAttempt();
+}
+
+void Exchange::startAttempt(const QByteArray& text, std::int32_t waitMs) {
     LoaderState& s = parts_.state;
     s.AnswerBuffer.clear();
     s.DamagedText.clear();
@@ -191,13 +259,15 @@ void Exchange::sendAttempt(const QByteArray& text, std::int32_t waitMs) {
     writeCommand(text);
     parts_.output.addTerminalLine(text);
     parts_.waitTimer->start();
-    const std::int32_t wait = waitMs < 0 ? s.AnswerTimeoutMs : waitMs;
-    s.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(wait);
+    s.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(waitMs);
     if (s.DebugMode) {
         parts_.runtime.debugLine(QStringLiteral("WriteStr ") + Cp1251::decode(text) +
                                  QLatin1Char(' ') + QString::number(s.ReceiveTraceTick));
     }
-    WaitAnswer(wait);
+}
+
+void Exchange::endAttempt() {
+    LoaderState& s = parts_.state;
     if (s.AnswerOverflow) {
         s.Flooded = true;
         throw LoaderError(answerOverflowText());
@@ -212,51 +282,119 @@ void Exchange::writeCommand(const QByteArray& text) {
     }
 }
 
-void Exchange::WaitAnswer(std::int32_t waitMsOrDefault) {
-    LoaderState& s = parts_.state;
-    Runtime& rt = parts_.runtime;
-    ProgressControl& bar = parts_.form.pbWaitAnswer;
+Exchange::WaitAwaiter Exchange::answerWait(std::int32_t waitMs) {
+    return WaitAwaiter(*this, Wait::Kind::Attempt, waitMs);
+}
 
+Exchange::WaitAwaiter Exchange::listenWait(std::int32_t waitMs) {
+    return WaitAwaiter(*this, Wait::Kind::Listen, waitMs);
+}
+
+void Exchange::beginWait(Wait& wait) {
+    wait.t0 = parts_.runtime.tickCount();
+    wait.outer = std::exchange(wait_, &wait);
+    if (wait.kind != Wait::Kind::Attempt) {
+        return;
+    }
+    LoaderState& s = parts_.state;
     s.AnswerReceived = false;
     graceWaived_ = false;
-    // A negative wait time (possible only from a hand-edited setting) waits like 0.
-    const std::int32_t asked = waitMsOrDefault < 0 ? s.AnswerTimeoutMs : waitMsOrDefault;
-    const std::int32_t waitMs = asked < 0 ? 0 : asked;
-    s.QuietTicks = waitMs;
-    const std::uint32_t t0 = rt.tickCount();
-    bar.setMaximum(waitMs);
+    s.QuietTicks = wait.waitMs;
+    parts_.form.pbWaitAnswer.setMaximum(wait.waitMs);
     parts_.waitTimer->start();
+}
 
-    // The loop sleeps until something happens: a reception, a timer tick, a click, or the end
-    // of the wait time. While nothing has been received the answer timer's ticks would only
-    // count QuietTicks down, far from 0: the timer is suspended and wakes nobody, and a
-    // reception, a click or the end of the wait resumes it with the ticks it missed. After a
-    // reception it skips the quiet ticks before the last the same way.
-    struct ResumeOnExit {
-        Timer& timer;
-        ~ResumeOnExit() { timer.resume(); }
-    } resumeOnExit{*parts_.waitTimer};
-    while (s.OperationActive) {
-        const std::uint32_t elapsed = rt.tickCount() - t0;
-        bar.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
-        if (bar.position == bar.maximum) {
-            break; // timed out
-        }
-        if (s.AnswerReceived || s.QuietTicks == 0 || s.AnswerOverflow) {
-            break;
-        }
-        const int remainingMs =
-            int(std::uint32_t(waitMs) - std::min(elapsed, std::uint32_t(waitMs)));
-        if (ticksOnlyCountDown(remainingMs)) {
-            parts_.waitTimer->suspend();
-        } else if (s.QuietTicks > 1) {
-            // Until the last quiet tick, a tick only counts down: one wake instead of three
-            // (a thousand fleet members wake less than half as often).
-            parts_.waitTimer->skipTicks(s.QuietTicks - 1);
-        }
-        rt.awaitEvents(remainingMs);
+// The wait is suspended: its time is set, and the answer timer wakes only when a tick can
+// matter.
+void Exchange::armWait(Wait& wait) {
+    const auto elapsed = std::int64_t(parts_.runtime.tickCount() - wait.t0);
+    alarm_->set(int(std::max<std::int64_t>(0, wait.waitMs - elapsed)));
+    if (wait.kind == Wait::Kind::Attempt) {
+        showWaitPosition(wait);
+        letTimerSleep(wait);
     }
-    bar.position = 0;
+}
+
+bool Exchange::waitOver(const Wait& wait) const {
+    const LoaderState& s = parts_.state;
+    if (wait.kind == Wait::Kind::Hold) {
+        return false;
+    }
+    const auto elapsed = std::int64_t(std::uint32_t(parts_.runtime.tickCount() - wait.t0));
+    if (!s.OperationActive || elapsed >= wait.waitMs || s.AnswerOverflow ||
+        !parts_.linkTimer->enabled() || parts_.runtime.terminating()) {
+        return true;
+    }
+    if (wait.kind == Wait::Kind::Attempt) {
+        return s.AnswerReceived || s.QuietTicks == 0;
+    }
+    return awaited_.awaitsSomething() && decided();
+}
+
+void Exchange::endWait(Wait& wait) {
+    wait_ = wait.outer;
+    wait.waiting = {};
+    if (wait_ != nullptr && wait_->waiting) {
+        armWait(*wait_); // the outer wait's own time again
+    } else {
+        alarm_->cancel();
+    }
+    if (wait.kind == Wait::Kind::Attempt) {
+        parts_.form.pbWaitAnswer.position = 0;
+        parts_.waitTimer->resume();
+    }
+}
+
+// Looks whether the wait in progress is over. The waiting coroutine is not resumed here, inside
+// whatever handler noticed it (a reception, a timer's tick, a cancel), but from the event loop
+// right after: the handler finishes first, and the state it works on is never changed under it.
+void Exchange::poke() {
+    Wait* wait = wait_;
+    if (wait == nullptr || !wait->waiting) {
+        return; // nobody suspended, or a command of the terminal's runs
+    }
+    if (waitOver(*wait)) {
+        alarm_->set(0);
+    } else if (wait->kind == Wait::Kind::Attempt) {
+        showWaitPosition(*wait);
+        letTimerSleep(*wait);
+    }
+}
+
+// The wait's time is up, or poke() found it over: the waiting coroutine goes on.
+void Exchange::alarmRang() {
+    Wait* wait = wait_;
+    if (wait == nullptr || !wait->waiting) {
+        return;
+    }
+    if (!waitOver(*wait)) {
+        armWait(*wait);
+        return;
+    }
+    const std::coroutine_handle<> waiting = wait->waiting;
+    endWait(*wait);
+    waiting.resume();
+}
+
+void Exchange::showWaitPosition(const Wait& wait) {
+    const std::uint32_t elapsed = parts_.runtime.tickCount() - wait.t0;
+    parts_.form.pbWaitAnswer.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
+}
+
+// While nothing has been received the answer timer's ticks would only count QuietTicks down,
+// far from 0: the timer is suspended and wakes nobody, and a reception, a click or the end of
+// the wait resumes it with the ticks it missed. After a reception it skips the quiet ticks before
+// the last the same way: one wake instead of three (a thousand fleet members wake less than half
+// as often).
+void Exchange::letTimerSleep(const Wait& wait) {
+    const auto elapsed = std::uint32_t(parts_.runtime.tickCount() - wait.t0);
+    const int remainingMs =
+        int(std::uint32_t(wait.waitMs) - std::min(elapsed, std::uint32_t(wait.waitMs)));
+    if (ticksOnlyCountDown(remainingMs)) {
+        parts_.waitTimer->suspend();
+    } else if (parts_.state.QuietTicks > 1) {
+        parts_.waitTimer->skipTicks(parts_.state.QuietTicks - 1);
+    }
 }
 
 bool Exchange::ShouldRetry() {
@@ -299,6 +437,7 @@ void Exchange::WaitAnswerTimerTick() {
         if (!s.AnswerReceived) {
             parts_.output.setStatus(3, UiTexts::timeExpired());
         }
+        poke();
     }
 }
 
@@ -345,6 +484,7 @@ void Exchange::answerGrew() {
         s.QuietTicks = 0;
         s.AnswerReceived = true;
     }
+    poke();
 }
 
 void Exchange::pbWaitAnswerMouseDown() {

@@ -2,11 +2,14 @@
 
 #include "Answer.h"
 #include "AnswerExpectation.h"
+#include "Task.h"
 
 #include <QByteArray>
+#include <coroutine>
 #include <cstdint>
 #include <memory>
 
+class Alarm;
 class Links;
 class LoaderOutput;
 class Runtime;
@@ -41,29 +44,38 @@ struct ExchangeParts {
 //
 // The exchange learns from the answers whether the controller ends its lines: one that does
 // not has each answer taken at its silence, without the grace.
+//
+// A wait holds no thread: the waiting coroutine is suspended, and resumed by the event that
+// ends its wait (the answer complete at a tick of the answer timer or at a reception, the wait
+// time out, a cancel, the link's end). A command sent from the terminal while a procedure waits
+// runs an exchange of its own; the procedure's wait looks again once it is over.
 class Exchange {
 public:
-    explicit Exchange(const ExchangeParts& parts) : parts_(parts) {}
+    explicit Exchange(const ExchangeParts& parts);
+    ~Exchange();
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
 
     // Sends the command (its text exactly as given, no line end added) and judges what comes
     // back by what it awaits. It is sent again only while nothing at all comes back, at most
     // command.attempts times in all; an answer that came, whole or not, is never sent for
     // again. AnswerBuffer then holds what arrived in the last attempt. Bytes that arrive once
     // the answer is judged go to the terminal: the next command's attempt starts empty.
-    Answer ask(const Command& command);
+    Task<Answer> ask(Command command);
     // Sends nothing and empties nothing: waits up to waitMs for more of the answer that is
     // arriving (a restart banner, the rest of an answer judged already), and ends early once it
     // is whole or refused by `until`. The answer holds everything received since the last
     // command was sent.
-    Answer listen(std::int32_t waitMs, const AnswerExpectation& until = {});
+    Task<Answer> listen(std::int32_t waitMs, AnswerExpectation until = {});
+    // The same for code that does not wait by co_await: the event loop runs until it is over.
+    Answer askNow(const Command& command);
+    Answer listenNow(std::int32_t waitMs, const AnswerExpectation& until = {});
     // A new operation talks to a controller whose manner is not known yet.
     void meetController() { lineEnds_ = LineEnds::Unknown; }
 
     // The terminal's send line and the shell's send: the retry rule of AttemptLimit, and
     // whether anything came back.
     bool SendCommand(const QByteArray& text, const AnswerExpectation& awaited = {});
-    // The wait of one attempt (negative: the loader's answer wait).
-    void WaitAnswer(std::int32_t waitMs = -1);
     // The retry rule: counts the attempt and says whether to send again.
     bool ShouldRetry();
 
@@ -75,11 +87,28 @@ public:
     // The receive routing calls this after every reception that left AnswerBuffer non-empty:
     // the three quiet ticks start again.
     void answerGrew();
+    // Something happened that may end the wait in progress (a cancel, the link's end): the
+    // waiting coroutine is resumed if it is over.
+    void poke();
 
 private:
     enum class LineEnds { Unknown, Seen, None };
+    struct Wait;
+    class WaitAwaiter;
 
-    void sendAttempt(const QByteArray& text, std::int32_t waitMs);
+    Task<void> attempt(QByteArray text, std::int32_t waitMs);
+    void startAttempt(const QByteArray& text, std::int32_t waitMs);
+    void endAttempt();
+    WaitAwaiter answerWait(std::int32_t waitMs);
+    WaitAwaiter listenWait(std::int32_t waitMs);
+    void beginWait(Wait& wait);
+    void armWait(Wait& wait);
+    bool waitOver(const Wait& wait) const;
+    void endWait(Wait& wait);
+    void alarmRang();
+    void showWaitPosition(const Wait& wait);
+    void letTimerSleep(const Wait& wait);
+    template <typename T> T runNow(Task<T> task);
     Answer judged();
     AnswerExpectation::Silence silence() const;
     void learnLineEnds();
@@ -103,4 +132,8 @@ private:
     bool graceWaived_ = false;
     std::uint32_t lastReceptionTick_ = 0;
     LineEnds lineEnds_ = LineEnds::Unknown;
+    // The wait in progress, innermost first (the terminal's command inside a procedure's wait).
+    Wait* wait_ = nullptr;
+    // Ends a wait when its time is up.
+    std::unique_ptr<Alarm> alarm_;
 };

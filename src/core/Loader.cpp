@@ -2,12 +2,41 @@
 
 #include "FlashRestart.h"
 
+namespace {
+
+// Timer3 stands for a live link: when it stops (the link closed, the operation ended), a wait
+// in progress must look at once, not at its end.
+class LinkTimer : public Timer {
+public:
+    LinkTimer(std::unique_ptr<Timer> timer, std::function<void()> onStop)
+        : timer_(std::move(timer)), onStop_(std::move(onStop)) {}
+    void setEnabled(bool enabled) override {
+        const bool stops = !enabled && timer_->enabled();
+        timer_->setEnabled(enabled);
+        if (stops) {
+            onStop_();
+        }
+    }
+    bool enabled() const override { return timer_->enabled(); }
+    int intervalMs() const override { return timer_->intervalMs(); }
+    void suspend() override { timer_->suspend(); }
+    void resume() override { timer_->resume(); }
+    void skipTicks(int ticks) override { timer_->skipTicks(ticks); }
+
+private:
+    std::unique_ptr<Timer> timer_;
+    std::function<void()> onStop_;
+};
+
+} // namespace
+
 Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     : runtime(runtime_), dialogs(dialogs_), output(form),
       exchange({runtime_, state, form, links, WaitAnswerTimer, output, Timer3}), driver(*this),
       router({runtime_, state, output, exchange, Timer3}), journal(runtime_, form, dataDir),
       dataDir_(std::move(dataDir)) {
-    Timer3 = runtime.createTimer(100, [this] { router.Timer3Timer(); });
+    Timer3 = std::make_unique<LinkTimer>(runtime.createTimer(100, [this] { router.Timer3Timer(); }),
+                                         [this] { exchange.poke(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
     // A flash the loader restarts itself says how at the end of its journal entry's message: the
     // running request's choice, not the controls (a query or another operation has none).

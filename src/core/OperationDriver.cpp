@@ -198,6 +198,7 @@ void OperationDriver::stopForMissingController() {
     LoaderState& s = loader_.state;
     s.ControllerNotFound = s.OperationActive;
     s.OperationActive = false;
+    loader_.exchange.poke();
 }
 
 void OperationDriver::cancelOperation() {
@@ -208,6 +209,7 @@ void OperationDriver::cancelOperation() {
 
 void OperationDriver::RestoreControls() {
     loader_.state.OperationActive = false;
+    loader_.exchange.poke();
     loader_.Timer3->stop();
     loader_.form.releaseAfterOperation(loader_.state.OperationMode);
 }

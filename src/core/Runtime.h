@@ -29,6 +29,16 @@ public:
     void stop() { setEnabled(false); }
 };
 
+// A one-shot wake at a time to come, set again and again by its owner (the end of an answer
+// wait): cheaper than a timer made for each wait.
+class Alarm {
+public:
+    virtual ~Alarm() = default;
+    // Calls the owner's function once, ms from now; setting it again moves that time.
+    virtual void set(int ms) = 0;
+    virtual void cancel() = 0;
+};
+
 // Everything the core needs of time and of the event loop. The real runtime runs on Qt's event
 // loop; the virtual runtime of the tests advances time only when the code sleeps, so a long
 // time-out runs in microseconds and always the same way.
@@ -52,6 +62,8 @@ public:
     virtual bool terminating() const = 0;
     // A timer that calls onTick every intervalMs while enabled; created stopped.
     virtual std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) = 0;
+    // An alarm that calls onAlarm from the event loop when it goes off; created unset.
+    virtual std::unique_ptr<Alarm> createAlarm(std::function<void()> onAlarm) = 0;
     // One line on the debug output channel.
     virtual void debugLine(const QString& line) = 0;
 };

@@ -105,6 +105,20 @@ void QtTimer::resume() {
     }
 }
 
+class QtAlarm : public Alarm {
+public:
+    explicit QtAlarm(std::function<void()> onAlarm) {
+        timer_.setSingleShot(true);
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, std::move(onAlarm));
+    }
+    void set(int ms) override { timer_.start(std::max(0, ms)); }
+    void cancel() override { timer_.stop(); }
+
+private:
+    QTimer timer_;
+};
+
 } // namespace
 
 QtRuntime::QtRuntime() {
@@ -156,6 +170,10 @@ void QtRuntime::awaitEvents(int maxMs) {
 
 std::unique_ptr<Timer> QtRuntime::createTimer(int intervalMs, std::function<void()> onTick) {
     return std::make_unique<QtTimer>(intervalMs, std::move(onTick));
+}
+
+std::unique_ptr<Alarm> QtRuntime::createAlarm(std::function<void()> onAlarm) {
+    return std::make_unique<QtAlarm>(std::move(onAlarm));
 }
 
 void QtRuntime::debugLine(const QString& line) {

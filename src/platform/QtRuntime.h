@@ -17,6 +17,7 @@ public:
     void awaitEvents(int maxMs) override;
     bool terminating() const override { return terminating_; }
     std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) override;
+    std::unique_ptr<Alarm> createAlarm(std::function<void()> onAlarm) override;
     void debugLine(const QString& line) override;
 
     void setTerminating(bool terminating) { terminating_ = terminating; }

@@ -187,7 +187,7 @@ FlashProcedure::PassResult FlashProcedure::watchBanner() {
         outcome_ = bannerSeen_ ? Outcome::NoBootloader : Outcome::NoRestart;
         return PassResult::LeaveLoop;
     }
-    const Answer heard = loader_.exchange.listen(kBannerLookMs);
+    const Answer heard = loader_.exchange.listenNow(kBannerLookMs);
     showBannerWait(heard.text);
     if (heard.text.contains("UNIT:")) {
         bannerSeen_ = true;
@@ -225,8 +225,8 @@ FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& devi
 // "i", then the pause in which the rest of its answer comes; the bootloader is in its command
 // mode when the answer holds its prompt or an "i".
 void FlashProcedure::enterBootloaderMode() {
-    loader_.exchange.ask(CommandTable::bootloaderEntry());
-    const Answer answer = loader_.exchange.listen(loader_.timings.bootloaderPauseMs);
+    loader_.exchange.askNow(CommandTable::bootloaderEntry());
+    const Answer answer = loader_.exchange.listenNow(loader_.timings.bootloaderPauseMs);
     if (answer.text.contains("BIOS>") || answer.text.contains('i')) {
         loader_.setStatus(3, QStringLiteral("Вошли в загрузчик."));
         stage_ = BootStage::Programming;
@@ -332,9 +332,9 @@ void FlashProcedure::waitForProgrammingStart() {
     loader_.setStatus(3, kProgramming);
     shownPercent_ = -1;
     const Command start = CommandTable::programmingStart();
-    Answer answer = loader_.exchange.ask(start);
+    Answer answer = loader_.exchange.askNow(start);
     if (answer.status == Answer::Status::Silent) {
-        answer = loader_.exchange.listen(loader_.timings.programmingStartMs, start.awaited);
+        answer = loader_.exchange.listenNow(loader_.timings.programmingStartMs, start.awaited);
     }
     switch (answer.status) {
     case Answer::Status::Whole:
@@ -397,7 +397,7 @@ void FlashProcedure::awaitEndConfirmation() {
     const auto waitMs = std::int32_t(std::min<std::int64_t>(request_.flash.endWaitMs, INT32_MAX));
     // The end record is confirmed by an "O", a data record ending the programming by "OK".
     const QByteArray end = lastRecordEnds_ ? "O" : "OK";
-    const Answer answer = loader_.exchange.listen(waitMs, AnswerExpectation::line({end}));
+    const Answer answer = loader_.exchange.listenNow(waitMs, AnswerExpectation::line({end}));
     if (answer.whole() && answer.text.contains(end)) {
         finishSuccessfully();
         return;
@@ -445,7 +445,7 @@ void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
     }
     const std::int32_t waitMs = std::int32_t(std::min<std::int64_t>(
         2 * std::int64_t(std::max(0, loader_.state.AnswerTimeoutMs)), INT32_MAX));
-    const Answer answer = loader_.exchange.ask(CommandTable::record(line, waitMs));
+    const Answer answer = loader_.exchange.askNow(CommandTable::record(line, waitMs));
     switch (answer.status) {
     case Answer::Status::Whole:
         judgeAnswer(std::uint8_t(line.at(1) - '0'), answer.text, dataFollows);

@@ -31,7 +31,7 @@ Verdict QueryProcedure::send(const OperationRequest& request) {
 Verdict QueryProcedure::sendOne(const QByteArray& text, Verdict& verdict) {
     Answer answer;
     try {
-        answer = loader_.exchange.ask({text, AnswerExpectation(), 1, -1});
+        answer = loader_.exchange.askNow({text, AnswerExpectation(), 1, -1});
     } catch (const LoaderError& e) {
         return Verdict::failed(Outcome::Error, e.text());
     }

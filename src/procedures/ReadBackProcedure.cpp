@@ -30,7 +30,7 @@ QString ReadBackProcedure::partialFileName(const QString& target) {
 }
 
 Answer ReadBackProcedure::readPage(qsizetype characters) {
-    return loader_.exchange.ask(CommandTable::pageRead(characters));
+    return loader_.exchange.askNow(CommandTable::pageRead(characters));
 }
 
 // Only a matched checksum with its file written counts as done for the driver and the journal.

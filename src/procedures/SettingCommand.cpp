@@ -8,7 +8,7 @@
 Answer askRepeatable(Exchange& exchange, const QByteArray& command, int attempts) {
     Answer answer;
     for (int left = std::max(1, attempts); left > 0; left -= std::max(1, answer.sends)) {
-        answer = exchange.ask(CommandTable::interpreter(command, left));
+        answer = exchange.askNow(CommandTable::interpreter(command, left));
         if (answer.whole() || answer.errorLine || answer.stopped()) {
             break;
         }

@@ -61,7 +61,7 @@ StorageLoadProcedure::StorageLoadProcedure(Loader& loader, Questions& questions)
 StorageLoadProcedure::~StorageLoadProcedure() = default;
 
 Answer StorageLoadProcedure::send(const QByteArray& command, int attempts) {
-    return loader_.exchange.ask(CommandTable::interpreter(command, attempts));
+    return loader_.exchange.askNow(CommandTable::interpreter(command, attempts));
 }
 
 // Why a login command was not confirmed, in the controller's words where it said any; false
@@ -695,7 +695,7 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
 
 // Waits out the longest pause inside an answer, taking what arrives meanwhile as stray text.
 void StorageLoadProcedure::letAnswerArrive() {
-    loader_.exchange.listen(loader_.state.AnswerGapMs);
+    loader_.exchange.listenNow(loader_.state.AnswerGapMs);
 }
 
 // Whether the answer to a write at page 70, `addr`, is one that an earlier write had: a line

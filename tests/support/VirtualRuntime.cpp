@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 
 class VirtualRuntime::VirtualTimer : public Timer {
 public:
@@ -76,6 +77,30 @@ private:
     bool skipping_ = false;
     std::uint64_t due_ = 0;
     std::uint64_t wakeAt_ = 0;
+};
+
+// An alarm is a posted event that a newer setting or a cancel turns into nothing.
+class VirtualRuntime::VirtualAlarm : public Alarm {
+public:
+    VirtualAlarm(VirtualRuntime& runtime, std::function<void()> onAlarm)
+        : runtime_(runtime), onAlarm_(std::make_shared<std::function<void()>>(std::move(onAlarm))),
+          setting_(std::make_shared<std::uint64_t>(0)) {}
+    ~VirtualAlarm() override { cancel(); }
+    void set(int ms) override {
+        const std::uint64_t setting = ++*setting_;
+        runtime_.post(std::uint64_t(std::max(0, ms)),
+                      [onAlarm = onAlarm_, current = setting_, setting] {
+                          if (*current == setting) {
+                              (*onAlarm)();
+                          }
+                      });
+    }
+    void cancel() override { ++*setting_; }
+
+private:
+    VirtualRuntime& runtime_;
+    std::shared_ptr<std::function<void()>> onAlarm_;
+    std::shared_ptr<std::uint64_t> setting_;
 };
 
 VirtualRuntime::VirtualRuntime(std::uint32_t startTick, QDateTime startTime)
@@ -163,6 +188,10 @@ std::unique_ptr<Timer> VirtualRuntime::createTimer(int intervalMs, std::function
     return std::make_unique<VirtualTimer>(*this, intervalMs, std::move(onTick));
 }
 
+std::unique_ptr<Alarm> VirtualRuntime::createAlarm(std::function<void()> onAlarm) {
+    return std::make_unique<VirtualAlarm>(*this, std::move(onAlarm));
+}
+
 void VirtualRuntime::post(std::uint64_t delayMs, std::function<void()> fn) {
     postAt(elapsed_ + delayMs, std::move(fn));
 }
@@ -176,5 +205,12 @@ void VirtualRuntime::runFor(std::uint64_t ms) {
     while (elapsed_ < end && !terminating_) {
         processEvents();
         sleep(1);
+    }
+}
+
+void VirtualRuntime::runUntil(const std::function<bool()>& done) {
+    const std::uint64_t limit = elapsed_ + 24ULL * 3600 * 1000;
+    while (!done() && !terminating_ && elapsed_ < limit) {
+        awaitEvents(int(std::min<std::uint64_t>(limit - elapsed_, 3600 * 1000)));
     }
 }

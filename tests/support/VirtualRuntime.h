@@ -24,6 +24,7 @@ public:
     void awaitEvents(int maxMs) override;
     bool terminating() const override { return terminating_; }
     std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) override;
+    std::unique_ptr<Alarm> createAlarm(std::function<void()> onAlarm) override;
     void debugLine(const QString& line) override { debugLines.append(line); }
 
     // Milliseconds of virtual time since the runtime was made.
@@ -36,6 +37,9 @@ public:
     // Runs the event loop (pump, then sleep 1 ms) for ms of virtual time, as an idle
     // application would.
     void runFor(std::uint64_t ms);
+    // Runs the event loop, time jumping from one due event to the next, until done() says so
+    // or the time limit is reached (with no limit set, after a virtual day).
+    void runUntil(const std::function<bool()>& done);
     // After this much virtual time the runtime reports terminating, so a test that would wait
     // forever ends; limitReached() tells whether that happened.
     void setTimeLimit(std::uint64_t ms) { timeLimit_ = ms; }
@@ -55,6 +59,7 @@ public:
 
 private:
     class VirtualTimer;
+    class VirtualAlarm;
 
     void advance(std::uint64_t ms);
     bool deliverOneDue();

@@ -210,7 +210,7 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits() {
         t.device.deliverPieces(pieces, 5, std::uint64_t(gapMs));
     };
     const auto start = t.runtime.elapsed();
-    const Answer got = t.loader.exchange.ask(tableCommand(command));
+    const Answer got = t.loader.exchange.askNow(tableCommand(command));
     QCOMPARE(int(t.runtime.elapsed() - start), endsAtMs);
     QCOMPARE(got.text, answer);
     QCOMPARE(got.status, status);
@@ -306,7 +306,7 @@ void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause() {
         }
     };
     const auto start = t.runtime.elapsed();
-    const Answer answer = t.loader.exchange.ask({"VER", AnswerExpectation::line(), 3, -1});
+    const Answer answer = t.loader.exchange.askNow({"VER", AnswerExpectation::line(), 3, -1});
     QVERIFY(answer.whole());
     QCOMPARE(t.device.written.size(), 5);
     QVERIFY(t.runtime.elapsed() - start < 4 * 30000 + 1000);
