@@ -29,7 +29,7 @@ Answer answerOf(const QByteArray& piece, const AnswerExpectation& awaited) {
         break;
     default: {
         AnswerExpectation::Scan scan;
-        answer.status = Answer::judged(awaited, answer.text, scan, {1000, 500, true});
+        answer.status = Answer::judged(awaited, answer.text, scan, {1000, 500, AnswerExpectation::LineEnds::Seen});
         answer.errorLine = answer.status == Answer::Status::Refused;
         answer.dataFrom = std::clamp<qsizetype>(scan.ownStart, 0, answer.text.size());
     }

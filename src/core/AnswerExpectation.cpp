@@ -94,6 +94,11 @@ AnswerExpectation& AnswerExpectation::passingProgressLines() {
     return *this;
 }
 
+AnswerExpectation& AnswerExpectation::takingUnendedAnswers() {
+    takeUnended_ = true;
+    return *this;
+}
+
 bool AnswerExpectation::holdsToken(QByteArrayView text) const {
     const auto held = [text](const QByteArray& token) { return text.contains(token); };
     return std::any_of(tokens_.begin(), tokens_.end(), held) ||
@@ -360,13 +365,13 @@ AnswerExpectation::Judgement AnswerExpectation::openLineAtSilence(const QByteArr
         return Judgement::Refused;
     }
     if (kind == LineKind::Awaited && holdsAll(scan.tokensHeld | tokensIn(open))) {
-        return silence.lineEndsExpected && !graceOver ? Judgement::Incomplete : Judgement::Whole;
+        return openLineHolding(silence);
     }
     if (kind == LineKind::Awaited || scan.tokensHeld != 0) {
         // A part of what is awaited: the rest may still come, until the wait ends.
         return passProgress_ || !graceOver ? Judgement::Incomplete : Judgement::Cut;
     }
-    if (scan.otherOwnLine || (kind == LineKind::Other && !silence.lineEndsExpected)) {
+    if (scan.otherOwnLine || (kind == LineKind::Other && silence.lineEnds == LineEnds::None)) {
         // A line that said something else.
         return passProgress_ || !graceOver ? Judgement::Incomplete : Judgement::Unexpected;
     }
@@ -380,6 +385,21 @@ AnswerExpectation::Judgement AnswerExpectation::openLineAtSilence(const QByteArr
     }
     const bool echoAnswers = kind == LineKind::Echo && echoMayAnswer(trimmed(open));
     return echoAnswers && graceOver ? Judgement::Whole : Judgement::Incomplete;
+}
+
+// A line not ended that holds what is awaited: the answer of a controller that ends no lines,
+// whole at its silence; from a controller not heard yet, whole once quiet past the grace (its
+// manner is learnt from it); from one that has been seen to end its lines, the first part of an
+// answer cut on the way, unless the command's short answer may come unended.
+AnswerExpectation::Judgement AnswerExpectation::openLineHolding(const Silence& silence) const {
+    if (silence.lineEnds == LineEnds::None) {
+        return Judgement::Whole;
+    }
+    if (silence.silentMs < silence.graceMs) {
+        return Judgement::Incomplete;
+    }
+    return silence.lineEnds == LineEnds::Unknown || takeUnended_ ? Judgement::Whole
+                                                                 : Judgement::Cut;
 }
 
 AnswerExpectation::Judgement AnswerExpectation::readAtSilence(const QByteArray& answer, Scan& scan,
@@ -411,10 +431,5 @@ AnswerExpectation::Judgement AnswerExpectation::readAtSilence(const QByteArray& 
         }
         scan.ownStart = scan.lineStart + ownOffset(open);
     }
-    // Data the controller did not end: whole from a controller that ends no lines, the first
-    // part of a cut read from one that does.
-    if (!silence.lineEndsExpected) {
-        return Judgement::Whole;
-    }
-    return graceOver ? Judgement::Cut : Judgement::Incomplete;
+    return openLineHolding(silence);
 }

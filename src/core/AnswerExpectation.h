@@ -42,11 +42,14 @@ public:
         std::uint32_t tokensHeld = 0; // with every token awaited: those the ended lines held
     };
 
+    // What the exchange knows of the controller's lines: not yet anything, that it ends them,
+    // or that it ends none.
+    enum class LineEnds { Unknown, Seen, None };
     // What the exchange knows when an answer has gone quiet.
     struct Silence {
-        int silentMs = 0;             // since the last reception
-        int graceMs = 0;              // the longest pause inside an answer
-        bool lineEndsExpected = true; // the controller has not been seen to end no lines
+        int silentMs = 0; // since the last reception
+        int graceMs = 0;  // the longest pause inside an answer
+        LineEnds lineEnds = LineEnds::Unknown;
     };
 
     // Nothing in particular: the quiet ticks alone end the answer (the terminal's send line).
@@ -80,6 +83,10 @@ public:
     // A line that says something else is a progress line ("Erasing sector"): the answer is
     // waited for until the command's wait ends, not taken as an unexpected one.
     AnswerExpectation& passingProgressLines();
+    // Short answers that a controller may leave without a line end although it ends its other
+    // lines (the bootloader's "OK" after its bare "w"): such an open line holding what is awaited
+    // is taken once quiet past the grace, never as a cut answer.
+    AnswerExpectation& takingUnendedAnswers();
 
     // Whether the expectation says anything; without one the quiet ticks decide alone.
     bool awaitsSomething() const { return kind_ != Kind::Quiet; }
@@ -109,6 +116,7 @@ private:
     bool bareTokenInOpenLine(const QByteArray& answer, Scan& scan) const;
     Judgement judgeRead(const QByteArray& answer, Scan& scan) const;
     Judgement openLineAtSilence(const QByteArray& answer, Scan& scan, const Silence& silence) const;
+    Judgement openLineHolding(const Silence& silence) const;
     Judgement readAtSilence(const QByteArray& answer, Scan& scan, const Silence& silence) const;
 
     Kind kind_ = Kind::Quiet;
@@ -122,4 +130,5 @@ private:
     QList<QByteArray> otherMarks_;
     bool otherData_ = false;
     bool passProgress_ = false;
+    bool takeUnended_ = false;
 };

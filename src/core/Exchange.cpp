@@ -173,7 +173,7 @@ AnswerExpectation::Silence Exchange::silence() const {
     const auto silentMs =
         std::int64_t(std::int32_t(parts_.runtime.tickCount() - lastReceptionTick_));
     return {int(std::clamp<std::int64_t>(silentMs, 0, INT_MAX)), parts_.state.AnswerGapMs,
-            lineEnds_ != LineEnds::None};
+            lineEnds_};
 }
 
 // An answer its line end decided shows a controller that ends its lines; one whole only when

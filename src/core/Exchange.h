@@ -92,7 +92,7 @@ public:
     void poke();
 
 private:
-    enum class LineEnds { Unknown, Seen, None };
+    using LineEnds = AnswerExpectation::LineEnds;
     struct Wait;
     class WaitAwaiter;
 

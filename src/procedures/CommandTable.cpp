@@ -139,12 +139,14 @@ Command pageRead(qsizetype characters) {
 }
 
 Command bootloaderEntry() {
-    return {"i", AnswerExpectation::anyOf({"BIOS>"}), 1, -1};
+    AnswerExpectation awaited = AnswerExpectation::anyOf({"BIOS>"});
+    awaited.takingUnendedAnswers();
+    return {"i", awaited, 1, -1};
 }
 
 Command programmingStart() {
     AnswerExpectation awaited = AnswerExpectation::anyText();
-    awaited.withEcho("f");
+    awaited.withEcho("f").takingUnendedAnswers();
     return {"f", awaited, 1, -1};
 }
 
@@ -154,7 +156,7 @@ Command record(const QByteArray& line, std::int32_t waitMs) {
     if (recordType <= 4) {
         awaited.withBareTokens({"w", "@", ".N", ".SE"});
     }
-    awaited.withEcho(line).passingProgressLines();
+    awaited.withEcho(line).passingProgressLines().takingUnendedAnswers();
     return {line + '\r', awaited, 1, waitMs};
 }
 

@@ -406,8 +406,7 @@ void FlashProcedure::awaitEndConfirmation() {
         return;
     }
     fail(Outcome::NoEnd,
-         QStringLiteral("нет подтверждения окончания программирования: %1 приняты, ответа "
-                        "\"OK\" нет")
+         QStringLiteral("нет подтверждения окончания программирования: %1, ответа \"OK\" нет")
              .arg(ProgressText::recordsTaken(records_)),
          QStringLiteral("Ошибка: нет подтверждения окончания программирования!"));
 }

@@ -14,6 +14,22 @@ bool InterpreterAnswer::containsNumber(const QByteArray& answer, std::int64_t nu
     return contains(answer, QByteArray::number(number));
 }
 
+QByteArray InterpreterAnswer::confirmationLine(const QByteArray& answer) {
+    const qsizetype key = answer.lastIndexOf("STR:");
+    if (key < 0) {
+        return answer;
+    }
+    qsizetype from = key;
+    while (from > 0 && answer.at(from - 1) != '\r' && answer.at(from - 1) != '\n') {
+        --from;
+    }
+    qsizetype to = key;
+    while (to < answer.size() && answer.at(to) != '\r' && answer.at(to) != '\n') {
+        ++to;
+    }
+    return answer.mid(from, to - from);
+}
+
 std::optional<std::uint16_t> InterpreterAnswer::valueAfterKey(const QByteArray& answer,
                                                               QByteArrayView key) {
     const qsizetype at = answer.indexOf(key);

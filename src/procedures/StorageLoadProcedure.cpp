@@ -490,10 +490,13 @@ StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
     }
 }
 
-StorageLoadProcedure::Write StorageLoadProcedure::confirmation(const QByteArray& a) {
-    if (!InterpreterAnswer::contains(a, "OK") || !InterpreterAnswer::contains(a, "STR:")) {
+StorageLoadProcedure::Write StorageLoadProcedure::confirmation(const QByteArray& answer) {
+    if (!InterpreterAnswer::contains(answer, "OK") ||
+        !InterpreterAnswer::contains(answer, "STR:")) {
         return Write::Failed;
     }
+    // The counts of the line that confirms, not of a late line before it.
+    const QByteArray a = InterpreterAnswer::confirmationLine(answer);
     const auto line = InterpreterAnswer::valueAfterKey(a, "STR:");
     if (!line || int(*line) != int(confirmedLine_) + 1) {
         return Write::Failed;
@@ -501,13 +504,15 @@ StorageLoadProcedure::Write StorageLoadProcedure::confirmation(const QByteArray&
     accepted_ = Position{};
     accepted_.line = *line;
     accepted_.pageSize = pageSize_;
-    const auto page = InterpreterAnswer::valueAfterKey(a, "NUM:");
-    const auto addr = InterpreterAnswer::valueAfterKey(a, "ADDR:");
-    if (!page || !addr) {
+    if (!saysWhere(a)) {
         // A controller that does not say where it is: the count alone confirms the write.
         return Write::Accepted;
     }
-    if (positionKnown_ && !movedByPiece(*page, *addr, &accepted_.pageSize)) {
+    const auto page = InterpreterAnswer::valueAfterKey(a, "NUM:");
+    const auto addr = InterpreterAnswer::valueAfterKey(a, "ADDR:");
+    // A place begun but not given ("NUM:" without its number, an answer cut short) confirms
+    // nothing.
+    if (!page || !addr || (positionKnown_ && !movedByPiece(*page, *addr, &accepted_.pageSize))) {
         return Write::Failed;
     }
     accepted_.known = true;
@@ -657,7 +662,8 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
             return false;
         }
         written = send("PAGEWRITE " + hex, 1);
-        if (written.whole() && earlierAnswer(written, addr)) {
+        if (written.whole() &&
+            earlierAnswer(InterpreterAnswer::confirmationLine(written.text), addr)) {
             letAnswerArrive();
             continue;
         }
@@ -676,10 +682,11 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
         return false;
     }
     const int endAddr = addr + int(hex.size() / 2);
-    if (reportsPlace(written, endAddr) || !saysWhere(written)) {
+    const QByteArray confirmation = InterpreterAnswer::confirmationLine(written.text);
+    if (reportsPlace(confirmation, endAddr) || !saysWhere(confirmation)) {
         // Where the controller does not say where it is, its count confirms the write.
         lastLineTaken_ =
-            InterpreterAnswer::valueAfterKey(written.text, "STR:").value_or(lastLineTaken_);
+            InterpreterAnswer::valueAfterKey(confirmation, "STR:").value_or(lastLineTaken_);
         return true;
     }
     // The bytes went somewhere else, perhaps into the text: only a store from the start is sure
@@ -701,20 +708,20 @@ void StorageLoadProcedure::letAnswerArrive() {
 // Whether the answer to a write at page 70, `addr`, is one that an earlier write had: a line
 // count no higher than the last one taken (the count only grows, write by write), or a place
 // where this write starts (no write of bytes ends there).
-bool StorageLoadProcedure::earlierAnswer(const Answer& written, int addr) const {
-    const auto line = InterpreterAnswer::valueAfterKey(written.text, "STR:");
-    return (line && *line <= lastLineTaken_) || reportsPlace(written, addr);
+bool StorageLoadProcedure::earlierAnswer(const QByteArray& confirmation, int addr) const {
+    const auto line = InterpreterAnswer::valueAfterKey(confirmation, "STR:");
+    return (line && *line <= lastLineTaken_) || reportsPlace(confirmation, addr);
 }
 
-bool StorageLoadProcedure::saysWhere(const Answer& written) {
-    return InterpreterAnswer::valueAfterKey(written.text, "NUM:") &&
-           InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
+// Whether a write's answer names a place: "NUM:" or "ADDR:", with their numbers or not.
+bool StorageLoadProcedure::saysWhere(const QByteArray& confirmation) {
+    return confirmation.contains("NUM:") || confirmation.contains("ADDR:");
 }
 
 // Whether a write's answer puts the controller at page 70, `addr`.
-bool StorageLoadProcedure::reportsPlace(const Answer& written, int addr) {
-    const auto page = InterpreterAnswer::valueAfterKey(written.text, "NUM:");
-    const auto at = InterpreterAnswer::valueAfterKey(written.text, "ADDR:");
+bool StorageLoadProcedure::reportsPlace(const QByteArray& confirmation, int addr) {
+    const auto page = InterpreterAnswer::valueAfterKey(confirmation, "NUM:");
+    const auto at = InterpreterAnswer::valueAfterKey(confirmation, "ADDR:");
     return page == std::optional<std::uint16_t>(kFirstPage) &&
            at == std::optional<std::uint16_t>(std::uint16_t(addr));
 }
