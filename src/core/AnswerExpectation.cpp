@@ -61,6 +61,12 @@ AnswerExpectation AnswerExpectation::linesHoldingAll(QList<QByteArray> tokens) {
     return e;
 }
 
+AnswerExpectation AnswerExpectation::lineWithVersion() {
+    AnswerExpectation e = line();
+    e.versionNumber_ = true;
+    return e;
+}
+
 AnswerExpectation AnswerExpectation::lineOfLength(qsizetype length) {
     AnswerExpectation e;
     e.kind_ = Kind::Length;
@@ -100,6 +106,9 @@ AnswerExpectation& AnswerExpectation::takingUnendedAnswers() {
 }
 
 bool AnswerExpectation::holdsToken(QByteArrayView text) const {
+    if (versionNumber_ && AnswerLine::holdsVersionNumber(text)) {
+        return true;
+    }
     const auto held = [text](const QByteArray& token) { return text.contains(token); };
     return std::any_of(tokens_.begin(), tokens_.end(), held) ||
            std::any_of(bareTokens_.begin(), bareTokens_.end(), held);
@@ -157,25 +166,27 @@ AnswerExpectation::LineKind AnswerExpectation::classify(QByteArrayView line) con
     if (text.isEmpty()) {
         return LineKind::PassedOver; // a prompt alone
     }
-    if (!echo_.isEmpty() && text.startsWith(echo_)) {
-        if (text.size() == echo_.size()) {
-            return LineKind::Echo;
-        }
-        if (text[echo_.size()] == ' ') {
-            // The echo and the answer on one line (a controller that ends no lines).
-            text = trimmed(text.sliced(echo_.size()));
-        }
+    if (!echo_.isEmpty() && text == QByteArrayView(echo_)) {
+        return LineKind::Echo;
     }
-    return classifyOwn(text);
+    // The echo and the answer on one line (a controller that ends no lines, or one that echoes
+    // each character as it comes).
+    return classifyOwn(trimmed(text.sliced(echoPrefix(text))));
+}
+
+// How much of a line's text is the echo in front of the answer: the command followed by a
+// blank, or, for a read, followed by anything (its data never begins with the command).
+qsizetype AnswerExpectation::echoPrefix(QByteArrayView text) const {
+    if (echo_.isEmpty() || !text.startsWith(echo_) || text.size() <= echo_.size()) {
+        return 0;
+    }
+    return text[echo_.size()] == ' ' || kind_ == Kind::Length ? echo_.size() : 0;
 }
 
 // Where the command's own text starts in a line: after blanks, a prompt and the echo.
 qsizetype AnswerExpectation::ownOffset(QByteArrayView line) const {
     QByteArrayView text = trimmed(AnswerLine::withoutPrompt(trimmed(line)));
-    if (!echo_.isEmpty() && text.startsWith(echo_) && text.size() > echo_.size() &&
-        text[echo_.size()] == ' ') {
-        text = trimmed(text.sliced(echo_.size()));
-    }
+    text = trimmed(text.sliced(echoPrefix(text)));
     return text.isEmpty() ? line.size() : text.constData() - line.constData();
 }
 
@@ -189,7 +200,8 @@ AnswerExpectation::LineKind AnswerExpectation::classifyOwn(QByteArrayView text) 
     if (holdsToken(text)) {
         return LineKind::Awaited;
     }
-    const bool anyLine = kind_ == Kind::Line && tokens_.isEmpty() && bareTokens_.isEmpty();
+    const bool anyLine =
+        kind_ == Kind::Line && tokens_.isEmpty() && bareTokens_.isEmpty() && !versionNumber_;
     return anyLine ? LineKind::Awaited : LineKind::Other;
 }
 
@@ -293,11 +305,8 @@ bool AnswerExpectation::bareTokenInOpenLine(const QByteArray& answer, Scan& scan
 // Where the echo ends in a line that starts with it, followed by the answer; 0 without one.
 qsizetype AnswerExpectation::echoEnd(QByteArrayView line) const {
     const QByteArrayView text = trimmed(AnswerLine::withoutPrompt(trimmed(line)));
-    if (echo_.isEmpty() || !text.startsWith(echo_) || text.size() <= echo_.size() ||
-        text[echo_.size()] != ' ') {
-        return 0;
-    }
-    return text.constData() - line.constData() + echo_.size();
+    const qsizetype echo = echoPrefix(text);
+    return echo == 0 ? 0 : text.constData() - line.constData() + echo;
 }
 
 // The data starts after what is passed over (its echo, blank lines, a prompt, another

@@ -65,6 +65,8 @@ public:
     // Lines that hold every one of the tokens between them ("OK" and "STR:" of a write's
     // confirmation, on one line or on two).
     static AnswerExpectation linesHoldingAll(QList<QByteArray> tokens);
+    // A line holding a version number (a digit, a point, a digit: "3.14", "v4.01").
+    static AnswerExpectation lineWithVersion();
     // A read of a known length: at least `length` characters of data before the line end (the
     // data itself may hold line ends), or fewer ended by a line end at silence.
     static AnswerExpectation lineOfLength(qsizetype length);
@@ -106,6 +108,7 @@ private:
     LineKind classifyOwn(QByteArrayView text) const;
     qsizetype ownOffset(QByteArrayView line) const;
     qsizetype echoEnd(QByteArrayView line) const;
+    qsizetype echoPrefix(QByteArrayView text) const;
     bool holdsToken(QByteArrayView text) const;
     std::uint32_t tokensIn(QByteArrayView text) const;
     bool holdsAll(std::uint32_t held) const;
@@ -131,4 +134,5 @@ private:
     bool otherData_ = false;
     bool passProgress_ = false;
     bool takeUnended_ = false;
+    bool versionNumber_ = false;
 };

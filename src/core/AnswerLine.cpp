@@ -128,4 +128,14 @@ bool isReadData(QByteArrayView line) {
            });
 }
 
+bool holdsVersionNumber(QByteArrayView line) {
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (qsizetype i = 1; i + 1 < line.size(); ++i) {
+        if (line[i] == '.' && digit(line[i - 1]) && digit(line[i + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace AnswerLine

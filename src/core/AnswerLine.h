@@ -37,4 +37,7 @@ bool startsWithKeyword(QByteArrayView line, QByteArrayView keyword);
 // (capitals) or "S", as the stored text and the descriptor read back are.
 bool isReadData(QByteArrayView line);
 
+// Whether the line holds a version number: a digit, a point and a digit ("3.14", "v4.01").
+bool holdsVersionNumber(QByteArrayView line);
+
 } // namespace AnswerLine

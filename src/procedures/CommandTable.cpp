@@ -14,6 +14,7 @@ enum class Awaits {
     Tokens,    // one of the row's texts
     AllTokens, // every one of the row's texts, on one line or on several
     AnyLine,   // any line of its own
+    Version,   // a line with a version number
     Silence,   // nothing in particular: the silence alone ends it
     Data,      // the data of a read
 };
@@ -45,7 +46,7 @@ const QList<Row>& rows() {
         // line of the command before cannot end the wait at once and send the next command
         // into the same breath.
         {"RESET", Awaits::Silence, {}, OnSilence::Fail, 1, false},
-        {"VER", Awaits::AnyLine, {}, OnSilence::SendAgain, 5, false},
+        {"VER", Awaits::Version, {}, OnSilence::SendAgain, 5, false},
     };
     return table;
 }
@@ -90,6 +91,8 @@ AnswerExpectation awaitedBy(const Row& row, const QByteArray& command) {
         return AnswerExpectation::linesHoldingAll(row.tokens);
     case Awaits::AnyLine:
         return AnswerExpectation::line();
+    case Awaits::Version:
+        return AnswerExpectation::lineWithVersion();
     case Awaits::Silence:
         return AnswerExpectation();
     case Awaits::Data:

@@ -1,6 +1,8 @@
 #include "QueryProcedure.h"
 
 #include "SettingCommand.h"
+#include "core/AnswerLine.h"
+#include "core/Cp1251.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
 
@@ -63,17 +65,33 @@ Verdict QueryProcedure::unanswered(const Answer& answer) const {
     return answer.text.isEmpty() ? Verdict::failed(Outcome::NoAnswer) : Verdict{};
 }
 
+// The line of the answer that holds a version number ("LUMET52 firmware" may come before "VER
+// 3.14"); the controller's first words when none does.
+QString QueryProcedure::versionLine(const Answer& answer) {
+    for (const QByteArray& line : answer.text.split('\n')) {
+        for (const QByteArray& part : line.split('\r')) {
+            if (AnswerLine::holdsVersionNumber(part) && part.trimmed() != answer.sent) {
+                return Cp1251::decode(part.trimmed().left(120));
+            }
+        }
+    }
+    return answer.words();
+}
+
 Verdict QueryProcedure::version() {
     const Answer answer = askRepeatable(loader_.exchange, "VER", kVersionAttempts);
     switch (answer.status) {
+    case Answer::Status::Refused:
+        if (answer.errorLine) {
+            return Verdict::failed(Outcome::Refused, answer.words());
+        }
+        [[fallthrough]]; // words without a version number: the controller's own
     case Answer::Status::Whole: {
         Verdict verdict;
         verdict.answers.append(answer.text);
-        verdict.reason = answer.words();
+        verdict.reason = versionLine(answer);
         return verdict;
     }
-    case Answer::Status::Refused:
-        return Verdict::failed(Outcome::Refused, answer.words());
     case Answer::Status::Partial:
         return Verdict::failed(Outcome::Unconfirmed, answer.words());
     case Answer::Status::Damaged:

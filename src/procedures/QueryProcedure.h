@@ -21,6 +21,7 @@ public:
 private:
     Verdict sendOne(const QByteArray& text, Verdict& verdict);
     Verdict unanswered(const Answer& answer) const;
+    static QString versionLine(const Answer& answer);
 
     Loader& loader_;
 };

@@ -166,6 +166,13 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits_data() {
     QTest::newRow("read: its echo passed over, fast")
         << true << QByteArray("PAGEREAD 6") << L{"PAGEREAD\r\n", "ABCDEF\r\n"} << 20
         << QByteArray("PAGEREAD\r\nABCDEF\r\n") << 25 << S::Whole;
+    QTest::newRow("read: its echo byte by byte, the data right behind it, fast")
+        << true << QByteArray("PAGEREAD 6")
+        << L{"P", "A", "G", "E", "R", "E", "A", "D", "ABCDEF\r\n"} << 2
+        << QByteArray("PAGEREADABCDEF\r\n") << 21 << S::Whole;
+    QTest::newRow("VER: a name line, then the version, fast")
+        << true << QByteArray("VER") << L{"LUMET52 firmware\r\n", "VER 3.14\r\n"} << 20
+        << QByteArray("LUMET52 firmware\r\nVER 3.14\r\n") << 25 << S::Whole;
     QTest::newRow("VER after a restart: banner lines passed over, fast")
         << true << QByteArray("VER") << L{"UNIT:LUMET52 3.14\r\nBIOS: v2.07\r\n", "ver 4.01\r\n"}
         << 20 << QByteArray("UNIT:LUMET52 3.14\r\nBIOS: v2.07\r\nver 4.01\r\n") << 25 << S::Whole;
