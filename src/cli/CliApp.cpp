@@ -292,8 +292,9 @@ int CliApp::run() {
         return kExitUsage;
     }
     if (flags.fleet.isEmpty() && flags.fleetOptions.rollout()) {
-        ShellOutput::report(first, QStringLiteral("--wave, --max-failures and --state need "
-                                                  "several ids in --id"));
+        ShellOutput::report(first, QStringLiteral("--wave, --max-failures, --rate, --deadline, "
+                                                  "--events and --state need several ids in "
+                                                  "--id"));
         return kExitUsage;
     }
     CliResult result;

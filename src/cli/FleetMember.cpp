@@ -37,6 +37,9 @@ QJsonObject FleetMember::toJson() const {
     if (!resumeFrom.isEmpty()) {
         o.insert(QStringLiteral("resumedFrom"), resumeFrom);
     }
+    if (!stopped.isEmpty()) {
+        o.insert(QStringLiteral("stopped"), stopped);
+    }
     o.remove(QStringLiteral("subcommand"));
     return o;
 }

@@ -20,6 +20,9 @@ struct FleetMember {
     QJsonObject result; // the member's result object
     QString notStarted; // why it never started: "wave failed", "stopped by signal" ...
     QString resumeFrom; // the position of an earlier run this one resumed from
+    // How a stop signal found it running: "drained" (it ended on its own, a store at its next
+    // confirmed piece) or "cancelled" (a second signal); empty when none came while it ran.
+    QString stopped;
 
     // The final status text: the member's, else its last message.
     QString status() const;
