@@ -21,6 +21,9 @@ QString FleetMember::outcome() const {
     if (state == State::Skipped) {
         return QStringLiteral("skipped");
     }
+    if (!notStarted.isEmpty()) {
+        return QStringLiteral("not-started");
+    }
     return result.value(QStringLiteral("outcome")).toString(exitCodeName(exitCode));
 }
 

@@ -26,7 +26,8 @@ struct FleetMember {
 
     // The final status text: the member's, else its last message.
     QString status() const;
-    // The member's outcome word; a member that left no result is named by its exit code.
+    // The member's outcome word: "skipped", "not-started", else the result's; a member that left
+    // no result is named by its exit code.
     QString outcome() const;
     // Where an interrupted store resumes ("PAGE:ADDR:LINE"), empty when it need not.
     QString resume() const { return result.value(QStringLiteral("resume")).toString(); }
