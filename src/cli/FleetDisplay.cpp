@@ -121,24 +121,28 @@ void FleetDisplay::redraw() {
     ShellOutput::print(stderr, text);
 }
 
-// "1000 ids: 412 done (3 failed), 64 running, 524 waiting".
+// "1000 ids: 412 done (3 failed), 64 running, 524 waiting" (", 300 not started" once a stop or
+// the rollout left ids out).
 QString FleetDisplay::countsLine() const {
     int done = 0;
     int failed = 0;
     int running = 0;
+    int left = 0; // not started, and never to start
     for (const FleetMember& m : members_) {
         const bool ended =
             m.state == FleetMember::State::Done || m.state == FleetMember::State::Skipped;
         done += ended ? 1 : 0;
         failed += ended && m.exitCode != 0 ? 1 : 0;
         running += m.state == FleetMember::State::Running ? 1 : 0;
+        left += m.notStarted.isEmpty() ? 0 : 1;
     }
-    return QStringLiteral("%1 ids: %2 done (%3 failed), %4 running, %5 waiting")
-        .arg(members_.size())
-        .arg(done)
-        .arg(failed)
-        .arg(running)
-        .arg(members_.size() - done - running);
+    QString text = QStringLiteral("%1 ids: %2 done (%3 failed), %4 running, %5 waiting")
+                       .arg(members_.size())
+                       .arg(done)
+                       .arg(failed)
+                       .arg(running)
+                       .arg(members_.size() - done - running - left);
+    return left == 0 ? text : text + QStringLiteral(", %1 not started").arg(left);
 }
 
 // The table of every id's outcome; a fleet with interrupted stores gets a column of the
