@@ -29,10 +29,8 @@ std::optional<qint64> Duration::parseMs(const QString& text) {
     while (!rest.isEmpty()) {
         const QRegularExpressionMatch match = part.match(rest);
         // A bare number is seconds, and only alone: "1h30" is no duration.
-        if (!match.hasMatch() || (match.captured(2).isEmpty() && rest != text)) {
-            return std::nullopt;
-        }
-        if (match.captured(2).isEmpty() && match.capturedLength() != text.size()) {
+        if (!match.hasMatch() ||
+            (match.captured(2).isEmpty() && match.capturedLength() != text.size())) {
             return std::nullopt;
         }
         total += match.captured(1).toLongLong() * unitMs(match.captured(2));
