@@ -244,15 +244,24 @@ QString CliApp::usage() {
         "to --jobs N (1 to 1024) at once, all in this one process, and ends with a table of\n"
         "each id's outcome and time; with --json the result object has one entry per id under\n"
         "\"results\". In file names, {id} stands for the id (a fleet read-back needs it).\n"
-        "A rollout: --wave N runs the first N ids alone and goes on only when all of them\n"
-        "succeeded; --max-failures K (or P%, a share of the ids) starts no new id once K ids\n"
-        "failed. The ids left out are listed as not started, with the reason, and the fleet\n"
-        "exits 79. --state FILE appends a JSON line per id as it ends (id, outcome, exit code,\n"
-        "resume position, time, and the subcommand, broker, firmware SHA-256 and operands it\n"
-        "is for); a later run of the same campaign with the same FILE skips the ids that\n"
-        "succeeded and resumes interrupted stores where they stopped, and a run of another\n"
-        "campaign refuses the FILE. The ids running at once share 32 MB of answers: an answer\n"
-        "longer than an id's share (4 MB alone, 400 KB with --jobs 80) is a flood.\n\n");
+        "A rollout runs in stages: --wave 1,10,25%,100% gives the ids started by the end of\n"
+        "each stage (a count or a share of the ids; the rest are a last stage). A stage starts\n"
+        "only when the one before ended under its failure limit: --max-failures K (or P% of\n"
+        "the stage's ids) stops the fleet once a stage has K failures; without it every stage\n"
+        "but the last must succeed whole. The ids left out are listed as not started, with the\n"
+        "reason, and the fleet exits 79. --rate N/min starts one id every 60/N seconds at\n"
+        "most; --deadline DURATION (90s, 5m, 1h30m) cancels an id still running after it\n"
+        "(outcome deadline, exit 75). --events FILE (or - for standard output) appends one\n"
+        "JSON line per event as it happens: fleet-started, stage-started, stage-held,\n"
+        "id-started, id-progress (every 5 s), id-ended, stopping, fleet-ended.\n"
+        "The first Ctrl-C, SIGTERM or SIGHUP drains: no id starts any more, running flashes\n"
+        "finish, running stores stop at their next confirmed piece; a second one cancels the\n"
+        "running ids at once. --state FILE appends a JSON line per id as it ends (id, outcome,\n"
+        "exit code, resume position, time, and the subcommand, broker, firmware SHA-256 and\n"
+        "operands it is for); a later run of the same campaign with the same FILE skips the\n"
+        "ids that succeeded and resumes interrupted stores where they stopped, and a run of\n"
+        "another campaign refuses the FILE. The ids running at once share 32 MB of answers: an\n"
+        "answer longer than an id's share (4 MB alone, 400 KB with --jobs 80) is a flood.\n\n");
     text += DataDir::helpText() + QStringLiteral("\n");
     text += exitCodeHelp();
     return text;
@@ -292,8 +301,9 @@ int CliApp::run() {
         return kExitUsage;
     }
     if (flags.fleet.isEmpty() && flags.fleetOptions.rollout()) {
-        ShellOutput::report(first, QStringLiteral("--wave, --max-failures and --state need "
-                                                  "several ids in --id"));
+        ShellOutput::report(first, QStringLiteral("--wave, --max-failures, --rate, --deadline, "
+                                                  "--events and --state need several ids in "
+                                                  "--id"));
         return kExitUsage;
     }
     CliResult result;

@@ -1,5 +1,6 @@
 #include "cli/CliSession.h"
 
+#include "cli/ExitCodes.h"
 #include "cli/FleetChannel.h"
 #include "cli/ShellPlatform.h"
 #include "cli/UsageError.h"
@@ -43,10 +44,17 @@ CliSession::~CliSession() {
 
 // A fleet member polls nothing: a thousand members waking every few milliseconds would keep
 // the processors busy. The fleet wakes it when a stop comes, and the dropped connection is
-// looked for before every pass of its events.
+// looked for before every pass of its events. A store learns of each confirmed piece from its
+// progress, where a drain stops it.
 void CliSession::wakeOnStop(FleetChannel& channel) {
     channel.setWake([this] { pollSoon(); });
     runtime.setBeforeEvents([this] { endWaitIfDisconnected(); });
+    loader.onProgress = [this, shown = loader.onProgress](const ProgressEvent& progress) {
+        if (shown) {
+            shown(progress);
+        }
+        stopStoreIfDraining(progress);
+    };
     // A stop that came before the wake was set is taken at the first pass.
     pollSoon();
 }
@@ -77,21 +85,51 @@ void CliSession::applyWaitsFromEnvironment() {
 }
 
 int CliSession::interruptedExitCode() const {
-    return ShellPlatform::exitCodeForSignal(stopSignal_);
+    return stopSignal_ == 0 && expired_ ? int(kExitTempFail)
+                                        : ShellPlatform::exitCodeForSignal(stopSignal_);
 }
 
 void CliSession::poll() {
-    LoaderState& s = loader.state;
     if (const int signal = ShellPlatform::takeStopSignal(); signal != 0) {
-        stopSignal_ = signal;
-        if (s.OperationActive) {
-            loader.driver.cancel(
-                signal == SIGINT
-                    ? QString()
-                    : QStringLiteral("получен сигнал %1").arg(ShellPlatform::signalName(signal)));
-        }
+        cancelFor(signal);
+    }
+    if (FleetChannel* channel = FleetChannel::current()) {
+        takeFleetStops(*channel);
     }
     endWaitIfDisconnected();
+}
+
+// The running operation ends as the cancel button ends it; Ctrl-C is the user's own click.
+void CliSession::cancelFor(int signal) {
+    stopSignal_ = signal;
+    if (loader.state.OperationActive) {
+        loader.driver.cancel(
+            signal == SIGINT
+                ? QString()
+                : QStringLiteral("получен сигнал %1").arg(ShellPlatform::signalName(signal)));
+    }
+}
+
+void CliSession::takeFleetStops(FleetChannel& channel) {
+    if (!expired_ && channel.expired()) {
+        expired_ = true;
+        if (loader.state.OperationActive) {
+            loader.driver.cancel(QStringLiteral("истёк срок --deadline"));
+        }
+    }
+    drainSignal_ = channel.drainSignal();
+}
+
+// Called at each progress event: a store's come as its pieces are confirmed (or skipped, on a
+// resumed run, before anything is sent), so stopping there loses no piece in flight.
+void CliSession::stopStoreIfDraining(const ProgressEvent& progress) {
+    if (loader.driver.request().operation != Operation::Store || !loader.state.OperationActive) {
+        return;
+    }
+    storeTextSent_ = storeTextSent_ || (progress.total > 0 && progress.done >= progress.total);
+    if (drainSignal_ != 0 && !storeTextSent_) {
+        cancelFor(drainSignal_);
+    }
 }
 
 void CliSession::endWaitIfDisconnected() {

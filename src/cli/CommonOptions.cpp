@@ -169,5 +169,8 @@ const char* CommonOptions::helpText() {
            "                             waits as --reset-wait says, send sends once\n"
            "  -q, --quiet                no progress or status messages\n"
            "  --json                     print one result object (JSON) on standard output\n"
-           "  --jobs N                   fleets: up to N controllers at once (default 1)\n";
+           "  --jobs N                   fleets: up to N controllers at once (default 1)\n"
+           "  --wave LIST  --max-failures K|P%  --rate N/min  --deadline DURATION\n"
+           "  --events FILE|-  --state FILE\n"
+           "                             a fleet's rollout: see velkor-cli --help\n";
 }

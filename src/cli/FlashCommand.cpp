@@ -4,7 +4,10 @@
 #include "cli/ConnectionArguments.h"
 #include "cli/ExitCodes.h"
 #include "cli/OperationSupport.h"
+#include "cli/ShellOutput.h"
+#include "cli/ShellPlatform.h"
 #include "cli/UsageError.h"
+#include "cli/VersionQuery.h"
 #include "core/FlashRestart.h"
 
 namespace {
@@ -24,8 +27,13 @@ const char* kHelp =
     "                             until cancelled, as the window does)\n"
     "  --end-wait SECONDS         how long to wait for the bootloader to confirm the end of\n"
     "                             programming once every record was taken (default 10)\n"
+    "  --skip-version TEXT        ask the controller's version first (\"VER\", as the version\n"
+    "                             subcommand does, with its journal entry) and flash only when\n"
+    "                             it does not hold TEXT; a controller already running it is\n"
+    "                             skipped as a success (outcome \"skipped\"). A controller that\n"
+    "                             does not answer VER is flashed\n"
     "  -q, --quiet                no status messages on standard error\n"
-    "Exit codes: 0 programmed, 64 usage, 65 file refused, 69 connection failed,\n"
+    "Exit codes: 0 programmed (or skipped), 64 usage, 65 file refused, 69 connection failed,\n"
     "75 the device stopped answering (or did not restart in time, or did not confirm the end),\n"
     "76 signature mismatch or a record refused by the bootloader,\n"
     "130 cancelled (Ctrl-C).\n\n";
@@ -38,6 +46,7 @@ struct FlashArguments : ConnectionBasics {
     int resetWaitSeconds = kDefaultResetWaitSeconds;
     int endWaitSeconds = kDefaultEndWaitSeconds;
     FlashRestart::Kind restart = FlashRestart::None;
+    QString skipVersion; // empty: flash without asking
 };
 
 // --restart: a pulse on a modem line needs a serial port.
@@ -74,7 +83,9 @@ FlashArguments parse(const QStringList& arguments) {
          {QStringLiteral("end-wait"), QStringLiteral("End confirmation wait."),
           QStringLiteral("SECONDS")},
          {QStringLiteral("restart"), QStringLiteral("Restart by the loader."),
-          QStringLiteral("HOW")}},
+          QStringLiteral("HOW")},
+         {QStringLiteral("skip-version"), QStringLiteral("Skip a controller running it."),
+          QStringLiteral("TEXT")}},
         ConnectionArguments::Dashes::Grouped);
     auto parsed = read.start<FlashArguments>();
     if (parsed.help) {
@@ -91,6 +102,12 @@ FlashArguments parse(const QStringList& arguments) {
     if (read.isSet(QStringLiteral("restart"))) {
         parsed.restart = restartOf(read.value(QStringLiteral("restart")), parsed.options.link);
     }
+    if (read.isSet(QStringLiteral("skip-version"))) {
+        parsed.skipVersion = read.value(QStringLiteral("skip-version"));
+        if (parsed.skipVersion.isEmpty()) {
+            throw UsageError(QStringLiteral("--skip-version needs the text of a version"));
+        }
+    }
     const QStringList files = read.positional();
     if (files.size() != 1) {
         throw UsageError(QStringLiteral("name one firmware FILE"));
@@ -98,6 +115,33 @@ FlashArguments parse(const QStringList& arguments) {
     parsed.file = files.first();
     read.requireLink();
     return parsed;
+}
+
+// --skip-version: the version query's result when the flash is not to run, because the
+// controller already runs the version, or a stop came (a signal, or its fleet drains) while
+// it was asked. Empty: flash.
+std::optional<CliResult> skippedByVersion(CliSession& session, const QString& text) {
+    VersionQuery::Asked asked = VersionQuery::ask(session);
+    CliResult& result = asked.result;
+    if (asked.version && VersionQuery::holds(*asked.version, text)) {
+        result.outcome = QStringLiteral("skipped");
+        result.status =
+            QStringLiteral("not flashed: the controller runs \"%1\", which holds \"%2\"")
+                .arg(*asked.version, text);
+        result.output = result.status.toLocal8Bit() + '\n';
+        ShellOutput::report(QStringLiteral("flash"), result.status);
+        return result;
+    }
+    if (!session.interrupted() && session.drainSignal() == 0) {
+        return std::nullopt;
+    }
+    result.exitCode = session.interrupted()
+                          ? session.interruptedExitCode()
+                          : ShellPlatform::exitCodeForSignal(session.drainSignal());
+    result.outcome = QStringLiteral("cancelled");
+    result.status = QStringLiteral("not flashed: stopped while the version was asked");
+    result.output.clear();
+    return result;
 }
 
 CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
@@ -109,6 +153,11 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     const QString name = QStringLiteral("flash");
     if (auto refused = OperationSupport::selectFirmware(session, name, parsed.file)) {
         return *refused;
+    }
+    if (!parsed.skipVersion.isEmpty()) {
+        if (auto skipped = skippedByVersion(session, parsed.skipVersion)) {
+            return *skipped;
+        }
     }
     session.setEndWaitOnDisconnect(true);
     OperationRequest request = OperationSupport::request(session, Operation::Flash);

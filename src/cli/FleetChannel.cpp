@@ -33,6 +33,20 @@ FleetChannel::Scope::~Scope() {
 
 void FleetChannel::stop(int signal) {
     stop_.store(signal);
+    wake();
+}
+
+void FleetChannel::drain(int signal) {
+    drain_.store(signal);
+    wake();
+}
+
+void FleetChannel::expire() {
+    expired_.store(true);
+    wake();
+}
+
+void FleetChannel::wake() {
     const QMutexLocker lock(&wakeMutex_);
     if (wake_) {
         wake_();

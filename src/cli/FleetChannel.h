@@ -42,11 +42,19 @@ public:
 
     // The fleet's thread: the member is to stop as if the process had the signal; its wake runs.
     void stop(int signal);
+    // The fleet's thread: the fleet drains after the signal: the member ends on its own, a
+    // store at its next confirmed piece. Its wake runs.
+    void drain(int signal);
+    // The fleet's thread: the member ran past its deadline and is to stop. Its wake runs.
+    void expire();
     // The member's thread: what wakes it when a stop comes (its event loop may be asleep), run
     // on the fleet's thread; null to forget it before what it wakes is gone.
     void setWake(std::function<void()> wake);
     // The member's thread: the stop signal since the last call, 0 when none.
     int takeStop() { return stop_.exchange(0); }
+    // The signal the fleet drains after, 0 while it does not.
+    int drainSignal() const { return drain_.load(); }
+    bool expired() const { return expired_.load(); }
 
     struct Snapshot {
         QString message;
@@ -64,8 +72,12 @@ public:
 private:
     void line(const QByteArray& text);
 
+    void wake();
+
     std::function<void(const QString&)> onLine_;
     std::atomic<int> stop_{0};
+    std::atomic<int> drain_{0};
+    std::atomic<bool> expired_{false};
     QMutex wakeMutex_;
     std::function<void()> wake_;
     mutable QMutex mutex_;

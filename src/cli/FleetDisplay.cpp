@@ -43,6 +43,15 @@ void FleetDisplay::changed(const FleetMember& member, const QString& what) {
     }
 }
 
+void FleetDisplay::notice(const QString& text) {
+    if (mode_ == Mode::Lines) {
+        ShellOutput::print(stderr, QStringLiteral("velkor-cli: %1\n").arg(text));
+    } else if (mode_ == Mode::Table) {
+        notice_ = text;
+        redraw();
+    }
+}
+
 QString FleetDisplay::lineOf(const FleetMember& m) const {
     QString line = QStringLiteral("id %1").arg(m.id).leftJustified(12);
     switch (m.state) {
@@ -78,8 +87,11 @@ void FleetDisplay::redraw() {
         return;
     }
     QStringList lines;
+    if (!notice_.isEmpty()) {
+        lines << notice_;
+    }
     const int room = ShellPlatform::terminalRows() - 1;
-    if (members_.size() <= room) {
+    if (lines.size() + members_.size() <= room) {
         for (const FleetMember& m : members_) {
             lines << lineOf(m);
         }
@@ -109,45 +121,50 @@ void FleetDisplay::redraw() {
     ShellOutput::print(stderr, text);
 }
 
-// "1000 ids: 412 done (3 failed), 64 running, 524 waiting".
+// "1000 ids: 412 done (3 failed), 64 running, 524 waiting" (", 300 not started" once a stop or
+// the rollout left ids out).
 QString FleetDisplay::countsLine() const {
     int done = 0;
     int failed = 0;
     int running = 0;
+    int left = 0; // not started, and never to start
     for (const FleetMember& m : members_) {
         const bool ended =
             m.state == FleetMember::State::Done || m.state == FleetMember::State::Skipped;
         done += ended ? 1 : 0;
         failed += ended && m.exitCode != 0 ? 1 : 0;
         running += m.state == FleetMember::State::Running ? 1 : 0;
+        left += m.notStarted.isEmpty() ? 0 : 1;
     }
-    return QStringLiteral("%1 ids: %2 done (%3 failed), %4 running, %5 waiting")
-        .arg(members_.size())
-        .arg(done)
-        .arg(failed)
-        .arg(running)
-        .arg(members_.size() - done - running);
+    QString text = QStringLiteral("%1 ids: %2 done (%3 failed), %4 running, %5 waiting")
+                       .arg(members_.size())
+                       .arg(done)
+                       .arg(failed)
+                       .arg(running)
+                       .arg(members_.size() - done - running - left);
+    return left == 0 ? text : text + QStringLiteral(", %1 not started").arg(left);
 }
 
 // The table of every id's outcome; a fleet with interrupted stores gets a column of the
 // positions each id resumes from.
 QString FleetDisplay::summary(const QList<FleetMember>& members) {
     bool resumable = false;
+    bool stopped = false;
     for (const FleetMember& m : members) {
         resumable = resumable || !m.resume().isEmpty();
+        stopped = stopped || !m.stopped.isEmpty();
     }
-    const auto row = [resumable](const QString& id, const QString& outcome, const QString& exit,
-                                 const QString& time, const QString& resume,
-                                 const QString& status) {
-        return id.leftJustified(12) + outcome.leftJustified(19) + exit.leftJustified(6) +
-               time.leftJustified(10) + (resumable ? resume.leftJustified(16) : QString()) +
-               status + QLatin1Char('\n');
+    const auto row = [resumable, stopped](const QStringList& cells) {
+        return cells[0].leftJustified(12) + cells[1].leftJustified(19) + cells[2].leftJustified(6) +
+               cells[3].leftJustified(10) + (stopped ? cells[4].leftJustified(11) : QString()) +
+               (resumable ? cells[5].leftJustified(16) : QString()) + cells[6] + QLatin1Char('\n');
     };
-    QString text = row(QStringLiteral("id"), QStringLiteral("outcome"), QStringLiteral("exit"),
-                       QStringLiteral("time"), QStringLiteral("resume"), QStringLiteral("status"));
+    QString text = row({QStringLiteral("id"), QStringLiteral("outcome"), QStringLiteral("exit"),
+                        QStringLiteral("time"), QStringLiteral("stop"), QStringLiteral("resume"),
+                        QStringLiteral("status")});
     for (const FleetMember& m : members) {
-        text += row(QString::number(m.id), m.outcome(), QString::number(m.exitCode),
-                    seconds(m.elapsedMs), m.resume(), m.status());
+        text += row({QString::number(m.id), m.outcome(), QString::number(m.exitCode),
+                     seconds(m.elapsedMs), m.stopped, m.resume(), m.status()});
     }
     return text;
 }

@@ -25,10 +25,13 @@ public:
     std::function<void(const QString&)> lineSink(std::uint32_t id) const;
     // A member started or ended.
     void changed(const FleetMember& member, const QString& what);
+    // A word of the fleet's own (it drains): printed once, or kept atop the terminal's lines.
+    void notice(const QString& text);
     // Redraws the lines of every id (terminal only).
     void redraw();
 
-    // The table of outcomes printed at the end.
+    // The table of outcomes printed at the end; a column says which ids a stop signal drained
+    // or cancelled when it found any running.
     static QString summary(const QList<FleetMember>& members);
 
 private:
@@ -37,5 +40,6 @@ private:
 
     const QList<FleetMember>& members_;
     Mode mode_;
+    QString notice_;
     int drawn_ = 0;
 };

@@ -21,6 +21,9 @@ QString FleetMember::outcome() const {
     if (state == State::Skipped) {
         return QStringLiteral("skipped");
     }
+    if (!notStarted.isEmpty()) {
+        return QStringLiteral("not-started");
+    }
     return result.value(QStringLiteral("outcome")).toString(exitCodeName(exitCode));
 }
 
@@ -36,6 +39,9 @@ QJsonObject FleetMember::toJson() const {
     }
     if (!resumeFrom.isEmpty()) {
         o.insert(QStringLiteral("resumedFrom"), resumeFrom);
+    }
+    if (!stopped.isEmpty()) {
+        o.insert(QStringLiteral("stopped"), stopped);
     }
     o.remove(QStringLiteral("subcommand"));
     return o;

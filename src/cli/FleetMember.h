@@ -20,10 +20,14 @@ struct FleetMember {
     QJsonObject result; // the member's result object
     QString notStarted; // why it never started: "wave failed", "stopped by signal" ...
     QString resumeFrom; // the position of an earlier run this one resumed from
+    // How a stop signal found it running: "drained" (it ended on its own, a store at its next
+    // confirmed piece) or "cancelled" (a second signal); empty when none came while it ran.
+    QString stopped;
 
     // The final status text: the member's, else its last message.
     QString status() const;
-    // The member's outcome word; a member that left no result is named by its exit code.
+    // The member's outcome word: "skipped", "not-started", else the result's; a member that left
+    // no result is named by its exit code.
     QString outcome() const;
     // Where an interrupted store resumes ("PAGE:ADDR:LINE"), empty when it need not.
     QString resume() const { return result.value(QStringLiteral("resume")).toString(); }

@@ -8,13 +8,17 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QJsonArray>
 #include <QThread>
 #include <QTimer>
+#include <cmath>
 #include <csignal>
 
 namespace {
 
 constexpr int kPollMs = 50;
+// A running id's progress is an event at most this often.
+constexpr qint64 kProgressEventMs = 5000;
 
 } // namespace
 
@@ -28,6 +32,9 @@ struct FleetRunner::Task {
     qsizetype position = 0;
     int exitCode = kExitSoftware;
     QJsonObject result;
+    bool expired = false;     // told to stop at its deadline
+    qint64 reportedMs = 0;    // when its progress was last an event
+    qint64 reportedDone = -1; // and how far it had got then
 };
 
 namespace {
@@ -68,6 +75,17 @@ void runMember(int& exitCode, QJsonObject& kept, FleetChannel& channel, const Fl
     kept = keptResult(result, channel, arguments.first(), clock.elapsed());
 }
 
+// An id cancelled at its deadline failed for that: the outcome says so, whatever the cancel
+// left (a store's resume position stays).
+void ranPastDeadline(FleetMember& m, qint64 deadlineMs) {
+    m.exitCode = kExitTempFail;
+    m.result.insert(QStringLiteral("exitCode"), m.exitCode);
+    m.result.insert(QStringLiteral("outcome"), QStringLiteral("deadline"));
+    m.result.insert(QStringLiteral("reason"),
+                    QStringLiteral("still running after --deadline of %1 s")
+                        .arg(double(deadlineMs) / 1000.0, 0, 'f', 1));
+}
+
 } // namespace
 
 FleetRunner::FleetRunner(QStringList arguments, const QList<std::uint32_t>& ids,
@@ -80,6 +98,11 @@ FleetRunner::FleetRunner(QStringList arguments, const QList<std::uint32_t>& ids,
         members_.append(m);
     }
     tasks_.resize(std::size_t(members_.size()));
+    starter_.setSingleShot(true);
+    QObject::connect(&starter_, &QTimer::timeout, [this] {
+        startNext();
+        quitWhenIdle();
+    });
 }
 
 FleetRunner::~FleetRunner() {
@@ -118,14 +141,16 @@ bool FleetRunner::prepare(QString& error) {
         order_.append(i);
     }
     rollout_.emplace(options_, order_.size());
-    return true;
+    return options_.eventsPath.isEmpty() || events_.open(options_.eventsPath, error);
 }
 
 int FleetRunner::run() {
     clock_.start();
     // The program's path is worked out once, here: the members' threads only read it.
     QCoreApplication::applicationDirPath();
-    ShellPlatform::catchStopSignals();
+    // The first signal drains, the second cancels, a third of a kind ends the program.
+    ShellPlatform::catchStopSignals(2);
+    events_.fleetStarted(arguments_.first(), plan());
     display_.redraw();
     QEventLoop loop;
     loop_ = &loop;
@@ -133,36 +158,112 @@ int FleetRunner::run() {
     QObject::connect(&poller, &QTimer::timeout, [this] { poll(); });
     poller.start(kPollMs);
     startNext();
-    if (running_ > 0) {
+    if (running_ > 0 || starter_.isActive()) {
         loop.exec();
     }
     loop_ = nullptr;
     display_.redraw();
-    return exitCode();
+    const int code = exitCode();
+    events_.fleetEnded(code, clock_.elapsed(), counts());
+    return code;
 }
 
 void FleetRunner::poll() {
-    const int signal = ShellPlatform::takeStopSignal();
-    if (signal != 0 && stopSignal_ == 0) {
-        // Every running member gets the same signal, so each ends as it would alone.
-        stopSignal_ = signal;
-        for (auto& task : tasks_) {
-            if (task) {
-                task->channel.stop(signal);
-            }
-        }
-        leaveNotStarted(QStringLiteral("stopped by signal"),
-                        ShellPlatform::exitCodeForSignal(signal));
-    }
+    takeStopSignals();
+    enforceDeadlines();
     for (qsizetype i = 0; i < members_.size(); ++i) {
         if (const auto& task = tasks_[std::size_t(i)]) {
             const FleetChannel::Snapshot now = task->channel.snapshot();
-            members_[i].message = now.message;
-            members_[i].done = now.done;
-            members_[i].total = now.total;
+            FleetMember& m = members_[i];
+            m.message = now.message;
+            m.done = now.done;
+            m.total = now.total;
+            reportProgress(*task, m);
         }
     }
     display_.redraw();
+}
+
+// Signals are counted, not only noted: two that come within one poll still drain and cancel.
+void FleetRunner::takeStopSignals() {
+    const int caught = ShellPlatform::stopsCaught();
+    if (caught == stopsTaken_) {
+        return;
+    }
+    const int latest = ShellPlatform::takeStopSignal();
+    const int signal = latest != 0 ? latest : stopSignal_;
+    if (stopsTaken_ == 0) {
+        drain(signal);
+    }
+    if (caught >= 2) {
+        cancelRunning(signal);
+    }
+    stopsTaken_ = caught;
+    quitWhenIdle();
+}
+
+// No id starts any more; the running ones are told to end on their own.
+void FleetRunner::drain(int signal) {
+    stopSignal_ = signal;
+    starter_.stop();
+    leaveNotStarted(QStringLiteral("stopped by signal"), ShellPlatform::exitCodeForSignal(signal));
+    for (qsizetype i = 0; i < members_.size(); ++i) {
+        if (const auto& task = tasks_[std::size_t(i)]) {
+            task->channel.drain(signal);
+            members_[i].stopped = QStringLiteral("drained");
+        }
+    }
+    events_.stopping("drain", ShellPlatform::signalName(signal), running_);
+    display_.notice(QStringLiteral("%1: draining %2 running ids (stores stop at their next "
+                                   "confirmed piece); a second signal cancels them")
+                        .arg(QLatin1String(ShellPlatform::signalName(signal)))
+                        .arg(running_));
+}
+
+// Every running member gets the signal, so each ends as it would alone.
+void FleetRunner::cancelRunning(int signal) {
+    for (qsizetype i = 0; i < members_.size(); ++i) {
+        if (const auto& task = tasks_[std::size_t(i)]) {
+            task->channel.stop(signal);
+            members_[i].stopped = QStringLiteral("cancelled");
+        }
+    }
+    events_.stopping("cancel", ShellPlatform::signalName(signal), running_);
+    display_.notice(QStringLiteral("%1: cancelling %2 running ids")
+                        .arg(QLatin1String(ShellPlatform::signalName(signal)))
+                        .arg(running_));
+}
+
+void FleetRunner::enforceDeadlines() {
+    if (options_.deadlineMs <= 0) {
+        return;
+    }
+    const qint64 now = clock_.elapsed();
+    for (qsizetype i = 0; i < members_.size(); ++i) {
+        const auto& task = tasks_[std::size_t(i)];
+        if (task && !task->expired && now - members_[i].startMs >= options_.deadlineMs) {
+            task->expired = true;
+            task->channel.expire();
+        }
+    }
+}
+
+// At most one event per id every few seconds, and only when it got on.
+void FleetRunner::reportProgress(Task& task, FleetMember& m) {
+    const qint64 now = clock_.elapsed();
+    if (!events_.isOpen() || now - task.reportedMs < kProgressEventMs ||
+        m.done == task.reportedDone) {
+        return;
+    }
+    task.reportedMs = now;
+    task.reportedDone = m.done;
+    events_.idProgress(m);
+}
+
+void FleetRunner::quitWhenIdle() {
+    if (running_ == 0 && !starter_.isActive() && loop_ != nullptr) {
+        loop_->quit();
+    }
 }
 
 // The ids not started yet stay so, with the reason and the exit code the table shows for them.
@@ -184,11 +285,42 @@ void FleetRunner::startNext() {
             break;
         }
         if (gate == FleetRollout::Gate::Stop) {
+            holdStage();
             leaveNotStarted(rollout_->stopReason(), kExitRolloutStopped);
+            break;
+        }
+        if (!rateAllowsStart()) {
             break;
         }
         start(next_++);
     }
+}
+
+// --rate: one start every 60/N seconds; a start that must wait has the starter run it then.
+bool FleetRunner::rateAllowsStart() {
+    if (options_.ratePerMinute <= 0) {
+        return true;
+    }
+    const qint64 now = clock_.elapsed();
+    if (double(now) < nextStartMs_) {
+        starter_.start(int(std::ceil(nextStartMs_ - double(now))));
+        return false;
+    }
+    nextStartMs_ = qMax(double(now), nextStartMs_) + 60000.0 / options_.ratePerMinute;
+    return true;
+}
+
+// The stage of the next id never starts, or starts no more of its ids: the event names the
+// stage whose failures reached its limit.
+void FleetRunner::holdStage() {
+    const int stage = rollout_->stageOf(next_);
+    const int failed = rollout_->stoppedStage();
+    events_.stage("stage-held", stage, rollout_->stageSize(stage),
+                  QStringLiteral("%1: %2 of the %3 ids of stage %4 failed")
+                      .arg(rollout_->stopReason())
+                      .arg(rollout_->failures(failed))
+                      .arg(rollout_->stageSize(failed))
+                      .arg(failed + 1));
 }
 
 QStringList FleetRunner::argumentsOf(const FleetMember& m) const {
@@ -219,7 +351,13 @@ void FleetRunner::start(qsizetype position) {
     tasks_[std::size_t(index)] = std::move(task);
     m.state = FleetMember::State::Running;
     m.startMs = clock_.elapsed();
+    t->reportedMs = m.startMs;
     ++running_;
+    if (const int stage = rollout_->stageOf(position); stage > startedStage_) {
+        startedStage_ = stage;
+        events_.stage("stage-started", stage, rollout_->stageSize(stage));
+    }
+    events_.idStarted(m, rollout_->stageOf(position));
     display_.changed(m, QStringLiteral("started"));
     t->thread->start();
     if (!t->thread->isRunning() && !t->thread->isFinished()) {
@@ -241,17 +379,18 @@ void FleetRunner::finished(int index) {
     m.exitCode = task->exitCode;
     m.elapsedMs = clock_.elapsed() - m.startMs;
     m.state = FleetMember::State::Done;
+    if (task->expired && m.exitCode != kExitOk) {
+        ranPastDeadline(m, options_.deadlineMs);
+    }
     --running_;
     rollout_->ended(task->position, m.exitCode == kExitOk);
     task.reset();
     record(m);
-    display_.changed(
-        m,
-        QStringLiteral("%1 (%2) %3").arg(exitCodeName(m.exitCode)).arg(m.exitCode).arg(m.status()));
+    events_.idEnded(m);
+    display_.changed(m,
+                     QStringLiteral("%1 (%2) %3").arg(m.outcome()).arg(m.exitCode).arg(m.status()));
     startNext();
-    if (running_ == 0 && loop_ != nullptr) {
-        loop_->quit();
-    }
+    quitWhenIdle();
 }
 
 // The id's line in the campaign file; a line that cannot be written is said, and the run goes on.
@@ -276,6 +415,40 @@ void FleetRunner::record(const FleetMember& m) {
                         .arg(m.id)
                         .arg(error));
     }
+}
+
+// What the run is to do, for the first event.
+QJsonObject FleetRunner::plan() const {
+    QJsonArray stages;
+    for (int stage = 0; stage < rollout_->stageCount(); ++stage) {
+        stages.append(QJsonObject{{QStringLiteral("ids"), double(rollout_->stageSize(stage))},
+                                  {QStringLiteral("failureLimit"), rollout_->failureLimit(stage)}});
+    }
+    return {{QStringLiteral("ids"), double(members_.size())},
+            {QStringLiteral("skipped"), double(members_.size() - order_.size())},
+            {QStringLiteral("jobs"), options_.jobs},
+            {QStringLiteral("stages"), stages},
+            {QStringLiteral("ratePerMinute"), options_.ratePerMinute},
+            {QStringLiteral("deadlineMs"), double(options_.deadlineMs)}};
+}
+
+// How the ids ended, for the last event.
+QJsonObject FleetRunner::counts() const {
+    QJsonObject counts;
+    const auto add = [&counts](const QString& key) {
+        counts.insert(key, counts.value(key).toInt() + 1);
+    };
+    for (const FleetMember& m : members_) {
+        add(!m.notStarted.isEmpty() ? QStringLiteral("notStarted")
+            : m.state == FleetMember::State::Skipped || m.outcome() == QStringLiteral("skipped")
+                ? QStringLiteral("skipped")
+            : m.exitCode == kExitOk ? QStringLiteral("succeeded")
+                                    : QStringLiteral("failed"));
+        if (!m.stopped.isEmpty()) {
+            add(m.stopped);
+        }
+    }
+    return counts;
 }
 
 int FleetRunner::exitCode() const {

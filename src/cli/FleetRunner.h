@@ -3,6 +3,7 @@
 #include "cli/CliResult.h"
 #include "cli/FleetCampaign.h"
 #include "cli/FleetDisplay.h"
+#include "cli/FleetEvents.h"
 #include "cli/FleetMember.h"
 #include "cli/FleetOptions.h"
 #include "cli/FleetRollout.h"
@@ -11,6 +12,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,11 +25,14 @@ class QEventLoop;
 // process. Each id runs on a thread of its own with its own event loop, where the subcommand
 // builds its own loader and connection and writes its own journal entry; the core's waits are
 // nested event loops of that thread alone. Up to `jobs` ids run at once, under the rollout's
-// rules (FleetRollout). What a member prints goes to its channel (FleetChannel), which the
-// display reads. A stop signal (Ctrl-C, SIGTERM, SIGHUP) is passed on to every running member,
-// which ends as it would alone (its operation cancelled, its journal entry written, its resume
-// position kept), and ids not started yet are not started. With a campaign file each id that
-// ends gets its line there, and ids an earlier run finished are skipped or resumed.
+// rules (FleetRollout), no faster than --rate, each within --deadline. What a member prints
+// goes to its channel (FleetChannel), which the display reads, and each start, end and stage
+// is an event (FleetEvents). The first stop signal (Ctrl-C, SIGTERM, SIGHUP) drains: no id
+// starts any more and the running ones end on their own (a store at its next confirmed piece);
+// a second one is passed on to every running member, which ends as it would alone (its
+// operation cancelled, its journal entry written, its resume position kept). With a campaign
+// file each id that ends gets its line there, and ids an earlier run finished are skipped or
+// resumed.
 class FleetRunner {
 public:
     // Runs the subcommand with the arguments on the calling thread and returns its result.
@@ -44,9 +49,9 @@ public:
     FleetRunner(const FleetRunner&) = delete;
     FleetRunner& operator=(const FleetRunner&) = delete;
 
-    // Reads the campaign file, when there is one: false with the reason when it cannot be read
-    // or written, or is another campaign's. Its warnings (torn lines) are printed on standard
-    // error.
+    // Reads the campaign file, when there is one, and opens the events file: false with the
+    // reason when one cannot be read or written, or the campaign is another's. Its warnings
+    // (torn lines) are printed on standard error.
     bool prepare(QString& error);
     // Runs every id, once prepare succeeded; returns the fleet's exit code: 0 when every id
     // succeeded, 128 + the signal when a stop signal came, kExitRolloutStopped when the rollout's
@@ -65,12 +70,22 @@ private:
     struct Task;
 
     void startNext();
+    bool rateAllowsStart();
     void start(qsizetype position);
     void finished(int index);
     void poll();
+    void takeStopSignals();
+    void drain(int signal);
+    void cancelRunning(int signal);
+    void enforceDeadlines();
+    void reportProgress(Task& task, FleetMember& m);
     void leaveNotStarted(const QString& reason, int exitCode);
+    void holdStage();
+    void quitWhenIdle();
     void record(const FleetMember& m);
     QStringList argumentsOf(const FleetMember& m) const;
+    QJsonObject plan() const;
+    QJsonObject counts() const;
     int exitCode() const;
 
     QStringList arguments_;
@@ -83,10 +98,15 @@ private:
     std::optional<FleetRollout> rollout_;
     std::vector<std::unique_ptr<Task>> tasks_; // by member; set while it runs
     QObject context_;                          // receives the members' ends on this thread
+    FleetEvents events_;
     QEventLoop* loop_ = nullptr;
     QElapsedTimer clock_;
+    QTimer starter_;         // --rate: starts the next id when its time comes
+    double nextStartMs_ = 0; // --rate: the earliest time of the next start
     qsizetype next_ = 0;
     int running_ = 0;
-    int stopSignal_ = 0; // the stop signal that came, passed on to the running members
+    int startedStage_ = -1; // the latest stage whose start was announced
+    int stopsTaken_ = 0;    // the stop signals acted on: the first drains, the second cancels
+    int stopSignal_ = 0;    // the stop signal that came
     QString stopReason_;
 };

@@ -1,7 +1,10 @@
 #include "cli/GlobalFlags.h"
 
+#include "cli/Duration.h"
 #include "cli/IdList.h"
 #include "cli/UsageError.h"
+
+#include <optional>
 
 namespace {
 
@@ -35,40 +38,111 @@ int parseCount(const QString& option, const QString& value, int highest) {
     return count;
 }
 
-// "K" failures, or "P%" of the ids (P above 0, up to 100).
+// "P%" with P above 0, up to 100; empty when the text is no share.
+std::optional<double> shareOf(const QString& value) {
+    if (!value.endsWith(QLatin1Char('%'))) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const double percent = value.chopped(1).toDouble(&ok);
+    if (!ok || !(percent > 0 && percent <= 100)) {
+        return std::nullopt;
+    }
+    return percent;
+}
+
+// "K" failures, or "P%" of a stage's ids.
 void parseMaxFailures(const QString& value, FleetOptions& options) {
     if (!value.endsWith(QLatin1Char('%'))) {
         options.maxFailures = parseCount(QStringLiteral("--max-failures"), value, 1 << 30);
         return;
     }
-    bool ok = false;
-    const double percent = value.chopped(1).toDouble(&ok);
-    if (!ok || !(percent > 0 && percent <= 100)) {
+    const std::optional<double> percent = shareOf(value);
+    if (!percent) {
         throw UsageError(QStringLiteral("--max-failures: \"%1\" is not a count K nor a share P% "
                                         "of the ids (P above 0, up to 100)")
                              .arg(value));
     }
-    options.maxFailuresPercent = percent;
+    options.maxFailuresPercent = *percent;
     options.maxFailures = 1;
+}
+
+// "1,10,25%,100%": growing totals of ids, counts and shares each growing among their kind.
+QList<FleetOptions::StageBound> parseStages(const QString& value) {
+    QList<FleetOptions::StageBound> stages;
+    FleetOptions::StageBound highest;
+    for (const QString& item : value.split(QLatin1Char(','))) {
+        FleetOptions::StageBound bound;
+        if (const std::optional<double> percent = shareOf(item.trimmed())) {
+            bound.percent = *percent;
+        } else {
+            bound.count = parseCount(QStringLiteral("--wave"), item.trimmed(), 1 << 30);
+        }
+        if ((bound.count > 0 && bound.count <= highest.count) ||
+            (bound.percent > 0 && bound.percent <= highest.percent)) {
+            throw UsageError(QStringLiteral("--wave: \"%1\" does not grow: each stage is the "
+                                            "total of ids started by its end (1,10,25%,100%)")
+                                 .arg(value));
+        }
+        highest.count = qMax(highest.count, bound.count);
+        highest.percent = qMax(highest.percent, bound.percent);
+        stages.append(bound);
+    }
+    return stages;
+}
+
+// "N/min", N from 1 to 60000 (a thousand a second).
+int parseRate(const QString& value) {
+    const QString unit = QStringLiteral("/min");
+    bool ok = false;
+    const int rate = value.endsWith(unit) ? value.chopped(unit.size()).toInt(&ok) : 0;
+    if (!ok || rate < 1 || rate > 60000) {
+        throw UsageError(
+            QStringLiteral("--rate: \"%1\" is not N/min with N from 1 to 60000").arg(value));
+    }
+    return rate;
+}
+
+// One id's run: from 1 s to 7 days.
+qint64 parseDeadline(const QString& value) {
+    const std::optional<qint64> ms = Duration::parseMs(value);
+    if (!ms || *ms < 1000 || *ms > 7 * 24 * 3600 * 1000LL) {
+        throw UsageError(QStringLiteral("--deadline: \"%1\" is not a duration of 1s to 7 days "
+                                        "(90s, 5m, 1h30m)")
+                             .arg(value));
+    }
+    return *ms;
+}
+
+QString parseFileName(const QString& option, const QString& value) {
+    if (value.isEmpty()) {
+        throw UsageError(QStringLiteral("%1 needs a file name").arg(option));
+    }
+    return value;
 }
 
 // Takes a fleet option at i; false when the argument is none of them.
 bool takeFleetOption(QStringList& arguments, qsizetype i, FleetOptions& options) {
     const QString& a = arguments.at(i);
-    if (isOption(a, QStringLiteral("--jobs"))) {
+    const auto is = [&a](const char* name) { return isOption(a, QLatin1String(name)); };
+    const auto value = [&](const char* name) {
+        return takeValue(arguments, i, QLatin1String(name));
+    };
+    if (is("--jobs")) {
         options.jobs =
-            parseCount(QStringLiteral("--jobs"), takeValue(arguments, i, QStringLiteral("--jobs")),
-                       FleetOptions::kMaxJobs);
-    } else if (isOption(a, QStringLiteral("--wave"))) {
-        options.wave = parseCount(QStringLiteral("--wave"),
-                                  takeValue(arguments, i, QStringLiteral("--wave")), 1 << 30);
-    } else if (isOption(a, QStringLiteral("--max-failures"))) {
-        parseMaxFailures(takeValue(arguments, i, QStringLiteral("--max-failures")), options);
-    } else if (isOption(a, QStringLiteral("--state"))) {
-        options.statePath = takeValue(arguments, i, QStringLiteral("--state"));
-        if (options.statePath.isEmpty()) {
-            throw UsageError(QStringLiteral("--state needs a file name"));
-        }
+            parseCount(QStringLiteral("--jobs"), value("--jobs"), FleetOptions::kMaxJobs);
+    } else if (is("--wave")) {
+        options.stages = parseStages(value("--wave"));
+    } else if (is("--max-failures")) {
+        parseMaxFailures(value("--max-failures"), options);
+    } else if (is("--rate")) {
+        options.ratePerMinute = parseRate(value("--rate"));
+    } else if (is("--deadline")) {
+        options.deadlineMs = parseDeadline(value("--deadline"));
+    } else if (is("--events")) {
+        options.eventsPath = parseFileName(QStringLiteral("--events"), value("--events"));
+    } else if (is("--state")) {
+        options.statePath = parseFileName(QStringLiteral("--state"), value("--state"));
     } else {
         return false;
     }

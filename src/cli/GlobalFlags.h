@@ -7,8 +7,9 @@
 #include <cstdint>
 
 // The flags the dispatcher takes before a subcommand sees its arguments: --json, --jobs N and
-// the rollout's --wave N, --max-failures K|P% and --state FILE are removed, --quiet is noted
-// and left for the subcommand, and an --id that names several ids is taken out for the fleet.
+// the rollout's --wave LIST, --max-failures K|P%, --rate N/min, --deadline DURATION,
+// --events FILE and --state FILE are removed, --quiet is noted and left for the subcommand, and
+// an --id that names several ids is taken out for the fleet.
 // Raises UsageError for a bad value of any of them.
 struct GlobalFlags {
     bool json = false;

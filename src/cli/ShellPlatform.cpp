@@ -28,8 +28,11 @@ std::atomic<int> stopSignal{0};
 // The first stop signal of the run, kept after the run took it: the writes still to come (the
 // result, the last messages) no longer wait for a stalled reader.
 std::atomic<int> stopSeen{0};
-// The stop signals caught once: a second one of a kind ends the program.
-std::atomic<unsigned> caughtOnce{0};
+// How many of each stop signal came; one more of a kind than `allowedOfKind` ends the program.
+std::atomic<int> caughtOfKind[32]{};
+std::atomic<int> allowedOfKind{1};
+// Every stop signal caught, of any kind.
+std::atomic<int> caughtAll{0};
 
 #ifdef Q_OS_UNIX
 // The terminal's settings while EchoOff has echo off, for a signal that ends the program then.
@@ -45,11 +48,10 @@ constexpr int kStopSignals[] = {
 #endif
 };
 
-// Notes the signal; the handler itself touches nothing else. A second one of the same kind
+// Notes the signal; the handler itself touches nothing else. One of a kind past those allowed
 // gives the terminal its echo back (a password prompt had it off) and takes the default action.
 extern "C" void onStopSignal(int signal) {
-    const unsigned bit = 1U << unsigned(signal);
-    if ((caughtOnce.fetch_or(bit) & bit) != 0) {
+    if (caughtOfKind[signal & 31].fetch_add(1) >= allowedOfKind.load()) {
 #ifdef Q_OS_UNIX
         if (echoToRestore.load()) {
             tcsetattr(STDIN_FILENO, TCSANOW, &echoSaved);
@@ -60,6 +62,7 @@ extern "C" void onStopSignal(int signal) {
         return;
     }
     stopSignal.store(signal);
+    caughtAll.fetch_add(1);
     int none = 0;
     stopSeen.compare_exchange_strong(none, signal);
 }
@@ -133,13 +136,17 @@ ShellPlatform::EchoOff::~EchoOff() {
 #endif
 }
 
-void ShellPlatform::catchStopSignals() {
+void ShellPlatform::catchStopSignals(int allowed) {
     if (FleetChannel::current() != nullptr) {
         return; // the fleet catches them for the whole process
     }
     stopSignal.store(0);
     stopSeen.store(0);
-    caughtOnce.store(0);
+    caughtAll.store(0);
+    for (auto& caught : caughtOfKind) {
+        caught.store(0);
+    }
+    allowedOfKind.store(allowed);
     for (const int signal : kStopSignals) {
         std::signal(signal, onStopSignal);
     }
@@ -166,6 +173,10 @@ int ShellPlatform::takeStopSignal() {
 
 int ShellPlatform::stopReceived() {
     return stopSeen.load();
+}
+
+int ShellPlatform::stopsCaught() {
+    return caughtAll.load();
 }
 
 int ShellPlatform::exitCodeForSignal(int signal) {

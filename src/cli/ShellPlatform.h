@@ -29,17 +29,20 @@ private:
 };
 
 // The signals that end a run the way Ctrl-C does: SIGINT, SIGTERM and SIGHUP. Catching them
-// only notes which came; the run's own loop takes the note and cancels. A second signal of the
-// same kind ends the program at once, with the terminal's echo given back. On a fleet member's
-// thread the process's signals are the fleet's: catching and releasing do nothing there, and the
-// member takes the stop the fleet passed on to it. A closed pipe on standard output or error is
+// only notes which came; the run's own loop takes the note and cancels. Past `allowed` signals
+// of the same kind (one for a run, two for a fleet, whose first signal drains) the next ends
+// the program at once, with the terminal's echo given back. On a fleet member's thread the
+// process's signals are the fleet's: catching and releasing do nothing there, and the member
+// takes the stop the fleet passed on to it. A closed pipe on standard output or error is
 // ignored, so a run whose terminal went away still writes its journal entry.
-void catchStopSignals();
+void catchStopSignals(int allowed = 1);
 void releaseStopSignals();
 // The stop signal that came since the last call, 0 when none.
 int takeStopSignal();
 // The first stop signal the process caught, also once taken; 0 when none came.
 int stopReceived();
+// How many stop signals of any kind were caught since they were last caught anew.
+int stopsCaught();
 // The exit code of a run ended by the signal: 128 + its number (130, 143, 129).
 int exitCodeForSignal(int signal);
 // "SIGTERM" and the like, for messages.

@@ -2,9 +2,8 @@
 
 #include "cli/CliSession.h"
 #include "cli/ConnectionArguments.h"
-#include "cli/OperationSupport.h"
 #include "cli/UsageError.h"
-#include "core/Cp1251.h"
+#include "cli/VersionQuery.h"
 
 namespace {
 
@@ -12,7 +11,8 @@ const char* kHelp =
     "Usage: velkor-cli version CONNECTION [OPTIONS]\n"
     "Asks the controller's command interpreter its firmware version (\"VER\", asked again\n"
     "while its answer is lost) and prints the answer's line. With --id and several ids (for\n"
-    "example --id 1-1000 --jobs 64) it is the inventory of a fleet: one row per id.\n"
+    "example --id 1-1000 --jobs 64) it is the inventory of a fleet: one row per id. flash\n"
+    "--skip-version TEXT asks the same query and skips the ids whose version holds TEXT.\n"
     "  -q, --quiet                no status messages on standard error\n"
     "Exit codes: 0 the version came, 69 the connection could not be opened (or the broker has\n"
     "no controller with that id), 75 no answer (or a damaged or cut one), 76 the controller\n"
@@ -39,18 +39,7 @@ CliResult runVersion(const QStringList& arguments, const RunFlags& flags) {
         return connectionHelp(kHelp);
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
-    session.setEndWaitOnDisconnect(true);
-    const QString name = QStringLiteral("version");
-    CliResult result = OperationSupport::runOperation(
-        session, name, OperationSupport::request(session, Operation::Version));
-    session.endOperation();
-    const OperationResult& operation = session.loader.driver.lastResult();
-    if (operation.succeeded()) {
-        const QString version = operation.reason;
-        result.output = Cp1251::encode(version) + '\n';
-        result.extra.insert(QStringLiteral("version"), version);
-    }
-    return result;
+    return VersionQuery::ask(session).result;
 }
 
 } // namespace

@@ -1,11 +1,14 @@
-// Fleets of velkor-cli against the simulator's broker: rollouts in waves, the failure limit, the
-// campaign file that a second run picks up, and a stop signal that the campaign file survives.
+// Fleets of velkor-cli against the simulator's broker: rollouts in stages, the failure limit,
+// the start rate and the deadline, the campaign file that a second run picks up, a stop signal
+// that drains the fleet (and a second that cancels), and the events of every run.
 // Ids the broker does not know fail at once (69): they are the failing controllers here.
 #include "CliRun.h"
 #include "DevsimProcess.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +41,68 @@ QString codesOf(const QJsonObject& json) {
     return codes.join(' ');
 }
 
+QList<QJsonObject> eventsIn(const QString& path) {
+    QList<QJsonObject> events;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.isEmpty()) {
+                events.append(QJsonDocument::fromJson(line).object());
+            }
+        }
+    }
+    return events;
+}
+
+int countOf(const QList<QJsonObject>& events, const QString& name) {
+    return int(std::count_if(events.begin(), events.end(), [&](const QJsonObject& e) {
+        return e.value("event").toString() == name;
+    }));
+}
+
+// What is wrong with the events of a run that exited with exitCode, "" when nothing is: every
+// line a JSON object with its event and time, from fleet-started to fleet-ended with the exit
+// code, each id ended once after it started, none started once the fleet was stopping, and
+// the starts of --rate N/min no closer than 60/N s.
+QString eventsProblem(const QList<QJsonObject>& events, int exitCode, int ratePerMinute) {
+    if (events.isEmpty() || events.first().value("event") != "fleet-started" ||
+        events.last().value("event") != "fleet-ended" ||
+        events.last().value("exitCode").toInt() != exitCode) {
+        return QStringLiteral("not from fleet-started to fleet-ended with the exit code");
+    }
+    QSet<int> started;
+    QSet<int> ended;
+    bool stopping = false;
+    QDateTime lastStart;
+    for (const QJsonObject& e : events) {
+        const QString name = e.value("event").toString();
+        const int id = e.value("id").toInt();
+        const QDateTime time = QDateTime::fromString(e.value("time").toString(), Qt::ISODateWithMs);
+        if (name.isEmpty() || !time.isValid()) {
+            return QStringLiteral("a line without its event or time");
+        }
+        stopping = stopping || name == "stopping";
+        if (name == "id-started") {
+            if (stopping || started.contains(id)) {
+                return QStringLiteral("id %1 started twice or after the stop").arg(id);
+            }
+            if (ratePerMinute > 0 && lastStart.isValid() &&
+                lastStart.msecsTo(time) < 60000 / ratePerMinute - 5) {
+                return QStringLiteral("id %1 started %2 ms after the one before")
+                    .arg(id)
+                    .arg(lastStart.msecsTo(time));
+            }
+            started.insert(id);
+            lastStart = time;
+        } else if (name == "id-ended" && (!started.contains(id) || ended.contains(id))) {
+            return QStringLiteral("id %1 ended without its start, or twice").arg(id);
+        } else if (name == "id-ended") {
+            ended.insert(id);
+        }
+    }
+    return started == ended ? QString() : QStringLiteral("ids started and never ended");
+}
+
 } // namespace
 
 class CliFleetTest : public QObject {
@@ -48,6 +113,8 @@ private slots:
     void rollouts();
     void families_data();
     void families();
+    void drain_data();
+    void drain();
 
 private:
     QTemporaryDir dir_;
@@ -66,7 +133,7 @@ void CliFleetTest::initTestCase() {
 }
 
 void CliFleetTest::rollouts_data() {
-    QTest::addColumn<QString>("simIds");      // the controllers the broker has in the first run
+    QTest::addColumn<QString>("simIds"); // the broker's controllers in the first run, its options
     QTest::addColumn<QStringList>("options"); // the fleet's; STATE stands for the campaign file
     QTest::addColumn<QByteArray>("before");   // the campaign file's text before the first run
     QTest::addColumn<int>("signal");          // sent once ids 1 to 3 are storing
@@ -94,6 +161,20 @@ void CliFleetTest::rollouts_data() {
         << QByteArray("{\"id\":1,\"subcommand\":\"send\",\"broker\":\"BROKER\",\"operands\":"
                       "[\"VER\"],\"exitCode\":0}\n{\"id\":2,\"exitC")
         << 0 << "1:s 2:0" << 0 << "";
+    const QStringList ten{"send", "--id", "1-10", "--jobs", "10", "--wave", "2,5,80%"};
+    QTest::newRow("stages: a failure in each stays under the limit")
+        << "1,3,5,6,8,10" << ten + QStringList{"--max-failures", "2"} << QByteArray() << 0
+        << "1:0 2:69 3:0 4:69 5:0 6:0 7:69 8:0 9:69 10:0" << 69 << "";
+    QTest::newRow("stages: two failures in the second hold the rest")
+        << "1,2,5" << ten + QStringList{"--max-failures", "2"} << QByteArray() << 0
+        << "1:0 2:0 3:69 4:69 5:0 6:79 7:79 8:79 9:79 10:79" << 79 << "";
+    QTest::newRow("--rate 240/min: a start every 250 ms")
+        << "1,2,3" << QStringList{"send", "--id", "1-3", "--jobs", "3", "--rate", "240/min"}
+        << QByteArray() << 0 << "1:0 2:0 3:0" << 0 << "";
+    QTest::newRow("--deadline: ids still waiting for their answer are cancelled")
+        << "1,2 --delay 1400"
+        << QStringList{"send", "--id", "1-2", "--jobs", "2", "--deadline", "1s"} << QByteArray()
+        << 0 << "1:75 2:75" << 75 << "";
     QTest::newRow("SIGTERM: stores resume from the campaign file")
         << "1,2,3,4" << QStringList{"store",  "good.s37", "--from-start", "--id", "1-4",
                                     "--jobs", "3",        "--state",      "STATE"}
@@ -114,8 +195,11 @@ void CliFleetTest::rollouts() {
     const bool written = !before.isEmpty();
     // The second run reaches the same broker, as a campaign must: on the first one's port.
     QString port = QStringLiteral("0");
+    const QString events = data.filePath("events.jsonl");
     const auto run = [&](const QString& ids, const QStringList& slow) {
-        DevsimProcess sim(QStringList{"--broker", port, "--ids", ids, "--storage", storage} + slow);
+        QFile::remove(events);
+        DevsimProcess sim(QStringList{"--broker", port, "--storage", storage, "--ids"} +
+                          ids.split(' ') + slow);
         port = QString::number(sim.brokerPort());
         if (!before.isEmpty()) {
             QFile file(state);
@@ -130,7 +214,7 @@ void CliFleetTest::rollouts() {
         }
         args << "--broker" << sim.brokerAddress() << "--data-dir" << data.path() << "--timeout"
              << "1500"
-             << "--json";
+             << "--events" << events << "--json";
         if (options.first() == "send") {
             args << "VER";
         }
@@ -139,6 +223,10 @@ void CliFleetTest::rollouts() {
     const RunResult first = run(simIds, signal != 0 ? QStringList{"--delay", "60"} : QStringList{});
     QCOMPARE(codesOf(first.json()), codes);
     QCOMPARE(first.exitCode, exitCode);
+    const qsizetype rate = options.indexOf("--rate");
+    const QString problem = eventsProblem(
+        eventsIn(events), exitCode, rate < 0 ? 0 : options.at(rate + 1).section('/', 0, 0).toInt());
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     if (exitCode == 79) {
         QVERIFY2(first.json().value("notStarted").toArray().size() > 0, qPrintable(first.err));
         QVERIFY(!first.json().value("stopReason").toString().isEmpty());
@@ -167,44 +255,65 @@ void CliFleetTest::families_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("outcome"); // the result object's, at the top
     QTest::addColumn<QString>("said");    // on standard error
+    QTest::addColumn<QString>("codes");   // each id's, when it matters
     const QStringList ids{"--id", "1-3", "--jobs", "3"};
     const QStringList state{"--state", "STATE"};
     const QStringList storeGood = QStringList{"store", "good.s37", "--from-start"} + ids + state;
     QTest::newRow("store") << QStringList()
                            << QStringList{"store", "good.s37", "--from-start"} + ids << 0
                            << "success"
+                           << ""
                            << "";
-    QTest::newRow("flash") << QStringList()
-                           << QStringList{"flash",   "good.s37",     "--restart",
-                                          "command", "--reset-wait", "5"} +
-                                  ids
-                           << 0 << "success"
-                           << "";
+    const QStringList flash{"flash", "good.s37", "--restart", "command", "--reset-wait", "5"};
+    QTest::newRow("flash") << QStringList() << flash + ids << 0 << "success"
+                           << ""
+                           << "1:0 2:0 3:0";
+    QTest::newRow("flash --skip-version: every id already runs it")
+        << QStringList() << flash + ids + QStringList{"--skip-version", "3.14"} << 0 << "success"
+        << ""
+        << "1:s 2:s 3:s";
+    QTest::newRow("flash --skip-version: none runs it yet")
+        << QStringList() << flash + ids + QStringList{"--skip-version", "3.15"} << 0 << "success"
+        << ""
+        << "1:0 2:0 3:0";
     QTest::newRow("version") << QStringList() << QStringList{"version"} + ids << 0 << "success"
+                             << ""
                              << "";
     QTest::newRow("send") << QStringList() << QStringList{"send", "VER"} + ids << 0 << "success"
+                          << ""
                           << "";
     QTest::newRow("read-back: each id's copy is what it holds")
         << QStringList{"store", "fw-{id}.s37", "--from-start"} + ids
         << QStringList{"readback", "copy-{id}.s37"} + ids << 0 << "success"
+        << ""
         << "";
     QTest::newRow("an id the broker lacks: the outcome is the id's")
         << QStringList() << QStringList{"send", "VER", "--id", "1,9"} << 69 << "not-found"
+        << ""
+        << "";
+    QTest::newRow("events into a folder")
+        << QStringList() << QStringList{"send", "VER", "--events", "DIR"} + ids << 74
+        << "file-error"
+        << "not a plain file"
         << "";
     QTest::newRow("a campaign of another file")
         << storeGood << QStringList{"store", "other.s37", "--from-start"} + ids + state << 74
         << "file-error"
-        << "is the campaign of store of the file with SHA-256";
+        << "is the campaign of store of the file with SHA-256"
+        << "";
     QTest::newRow("a campaign of another subcommand")
         << storeGood << QStringList{"flash", "good.s37"} + ids + state << 74 << "file-error"
-        << "is the campaign of store";
+        << "is the campaign of store"
+        << "";
     QTest::newRow("a campaign through another broker")
         << storeGood << QStringList{"store", "good.s37", "--from-start", "OTHER"} + ids + state
         << 74 << "file-error"
-        << "broker 127.0.0.1:";
+        << "broker 127.0.0.1:"
+        << "";
     QTest::newRow("the same campaign again: every id skipped")
         << storeGood << storeGood << 0 << "success"
-        << "";
+        << ""
+        << "1:s 2:s 3:s";
 }
 
 // Every subcommand that takes --id runs over a fleet; a campaign file serves only the campaign
@@ -215,6 +324,7 @@ void CliFleetTest::families() {
     QFETCH(int, exitCode);
     QFETCH(QString, outcome);
     QFETCH(QString, said);
+    QFETCH(QString, codes);
     QTemporaryDir data;
     DevsimProcess sim({"--broker", "0", "--ids", "1-3"});
     DevsimProcess other({"--broker", "0", "--ids", "1-3"});
@@ -223,6 +333,8 @@ void CliFleetTest::families() {
         for (const QString& o : options) {
             if (o == "STATE") {
                 args << data.filePath("campaign.jsonl");
+            } else if (o == "DIR") {
+                args << data.path();
             } else if (o.endsWith(".s37")) {
                 args << (o.startsWith("copy") ? data.filePath(o) : dir_.filePath(o));
             } else if (o != "OTHER") {
@@ -244,8 +356,8 @@ void CliFleetTest::families() {
     QVERIFY2(ran.exitCode == exitCode, qPrintable(ran.err));
     QCOMPARE(ran.json().value("outcome").toString(), outcome);
     QVERIFY2(ran.err.contains(said), qPrintable(ran.err));
-    if (QTest::currentDataTag() == QByteArray("the same campaign again: every id skipped")) {
-        QCOMPARE(codesOf(ran.json()), QString("1:s 2:s 3:s"));
+    if (!codes.isEmpty()) {
+        QCOMPARE(codesOf(ran.json()), codes);
     }
     if (fleet.first() != "readback") {
         return;
@@ -256,6 +368,51 @@ void CliFleetTest::families() {
         QVERIFY(stored.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), stored.readAll());
     }
+}
+
+void CliFleetTest::drain_data() {
+    QTest::addColumn<bool>("cancel"); // a second signal follows once the fleet drains
+    QTest::newRow("one signal: the running flashes finish, no id starts after it") << false;
+    QTest::newRow("a second signal cancels them") << true;
+}
+
+// A flash of 20 ids, 5 at a time, stopped by SIGTERM once five have started. Each record's
+// answer comes 20 ms late, so the flashes are still running when the signal comes.
+void CliFleetTest::drain() {
+    QFETCH(bool, cancel);
+    QTemporaryDir data;
+    DevsimProcess sim({"--broker", "0", "--ids", "1-20", "--delay", "20"});
+    const QString events = data.filePath("events.jsonl");
+    CliRun cli({"flash", dir_.filePath("good.s37"), "--restart", "command", "--reset-wait", "5",
+                "--broker", sim.brokerAddress(), "--id", "1-20", "--jobs", "5", "--events", events,
+                "--data-dir", data.path(), "--timeout", "1500", "--json"});
+    const auto has = [&events](int count, const QString& name) {
+        return [=] { return countOf(eventsIn(events), name) >= count; };
+    };
+    cli.when(has(5, "id-started"), [&] { cli.signal(SIGTERM); });
+    if (cancel) {
+        cli.when(has(1, "stopping"), [&] { cli.signal(SIGINT); });
+    }
+    const RunResult ran = cli.run();
+    QCOMPARE(ran.exitCode, 143);
+    const QList<QJsonObject> all = eventsIn(events);
+    const QString problem = eventsProblem(all, 143, 0);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(countOf(all, "stopping"), cancel ? 2 : 1);
+    int stopped = 0;
+    for (const QJsonValue& v : ran.json().value("results").toArray()) {
+        const QJsonObject r = v.toObject();
+        const QString how = r.value("stopped").toString();
+        if (r.contains("notStarted")) {
+            QCOMPARE(r.value("notStarted").toString(), QString("stopped by signal"));
+        } else if (!how.isEmpty()) {
+            ++stopped;
+            QCOMPARE(how, QString(cancel ? "cancelled" : "drained"));
+            // Drained, a flash ends as it would have: programmed; cancelled, by the signal.
+            QCOMPARE(r.value("exitCode").toInt(), cancel ? 130 : 0);
+        }
+    }
+    QVERIFY2(stopped > 0, qPrintable(ran.out));
 }
 
 QTEST_GUILESS_MAIN(CliFleetTest)

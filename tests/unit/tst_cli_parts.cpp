@@ -1,8 +1,9 @@
 // Parts of velkor-cli without a process: the id lists of fleets, the flags the dispatcher takes,
-// and the counts the progress display reads from the model.
+// the stages of a rollout, and the counts the progress display reads from the model.
 #include "TestLoader.h"
 #include "cli/CliResult.h"
 #include "cli/ExitCodes.h"
+#include "cli/FleetRollout.h"
 #include "cli/GlobalFlags.h"
 #include "cli/HostPort.h"
 #include "cli/IdList.h"
@@ -23,6 +24,10 @@ private slots:
     void hostsAndPorts_data();
     void hostsAndPorts();
     void globalFlags();
+    void fleetFlags_data();
+    void fleetFlags();
+    void rolloutStages_data();
+    void rolloutStages();
     void countsComeFromProgressEvents();
     void durations();
     void outcomesGiveExitCodesAndWords_data();
@@ -135,6 +140,130 @@ void CliPartsTest::globalFlags() {
     }
     QStringList missing{"send", "--jobs"};
     QVERIFY_THROWS_EXCEPTION(UsageError, GlobalFlags::take(missing));
+}
+
+void CliPartsTest::fleetFlags_data() {
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<QString>("taken"); // what the options hold; empty: a usage error
+    QTest::newRow("stages of counts and shares")
+        << QStringList{"--wave", "1,10,25%,100%"} << "stages 1,10,25%,100%";
+    QTest::newRow("a rate") << QStringList{"--rate=120/min"} << "rate 120";
+    QTest::newRow("a deadline in hours and minutes")
+        << QStringList{"--deadline", "1h30m"} << "deadline 5400000";
+    QTest::newRow("a bare deadline is seconds")
+        << QStringList{"--deadline", "90"} << "deadline 90000";
+    QTest::newRow("a deadline in milliseconds")
+        << QStringList{"--deadline", "1500ms"} << "deadline 1500";
+    QTest::newRow("stages that shrink") << QStringList{"--wave", "10,5"} << "";
+    QTest::newRow("shares that shrink") << QStringList{"--wave", "50%,10%"} << "";
+    QTest::newRow("a stage of no ids") << QStringList{"--wave", "0"} << "";
+    QTest::newRow("an empty stage") << QStringList{"--wave", "2,,5"} << "";
+    QTest::newRow("a share above all") << QStringList{"--wave", "150%"} << "";
+    QTest::newRow("a rate without its unit") << QStringList{"--rate", "10"} << "";
+    QTest::newRow("a rate of none") << QStringList{"--rate", "0/min"} << "";
+    QTest::newRow("a deadline under a second") << QStringList{"--deadline", "999ms"} << "";
+    QTest::newRow("a number after a unit") << QStringList{"--deadline", "1h30"} << "";
+    QTest::newRow("an unknown unit") << QStringList{"--deadline", "5d"} << "";
+    QTest::newRow("no events file") << QStringList{"--events="} << "";
+}
+
+// The rollout's options are read once, before any id starts: a bad one is a usage error.
+void CliPartsTest::fleetFlags() {
+    QFETCH(QStringList, flags);
+    QFETCH(QString, taken);
+    QStringList args = QStringList{"send", "--id", "1-3"} + flags + QStringList{"VER"};
+    if (taken.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(UsageError, GlobalFlags::take(args));
+        return;
+    }
+    const FleetOptions o = GlobalFlags::take(args).fleetOptions;
+    QStringList stages;
+    for (const FleetOptions::StageBound& b : o.stages) {
+        stages << (b.percent > 0 ? QString::number(b.percent) + "%" : QString::number(b.count));
+    }
+    const QString holds = taken.startsWith("stages") ? "stages " + stages.join(',')
+                          : taken.startsWith("rate") ? "rate " + QString::number(o.ratePerMinute)
+                                                     : "deadline " + QString::number(o.deadlineMs);
+    QCOMPARE(holds, taken);
+    QCOMPARE(args, (QStringList{"send", "VER"}));
+}
+
+void CliPartsTest::rolloutStages_data() {
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<int>("ids");
+    QTest::addColumn<QList<int>>("failing"); // positions in the run order
+    // Per id, the round it started in (every id allowed starts, then every running one ends),
+    // "-" for one left not started.
+    QTest::addColumn<QString>("rounds");
+    QTest::addColumn<QString>("reason");
+    const QStringList jobs{"--jobs", "100"};
+    const QStringList stages = jobs + QStringList{"--wave", "1,3,50%,100%"};
+    QTest::newRow("no stages: every id at once") << jobs << 4 << QList<int>{2} << "1111"
+                                                 << "";
+    QTest::newRow("a wave, then the rest")
+        << jobs + QStringList{"--wave", "2"} << 5 << QList<int>{} << "11222"
+        << "";
+    QTest::newRow("a failure in the wave holds the rest")
+        << jobs + QStringList{"--wave", "2"} << 5 << QList<int>{1} << "11---"
+        << "wave failed";
+    QTest::newRow("without --max-failures the last stage has no limit")
+        << jobs + QStringList{"--wave", "2"} << 5 << QList<int>{3, 4} << "11222"
+        << "";
+    QTest::newRow("stages of counts and shares") << stages << 10 << QList<int>{} << "1223344444"
+                                                 << "";
+    QTest::newRow("a failure in each stage stays under --max-failures 2")
+        << stages + QStringList{"--max-failures", "2"} << 10 << QList<int>{0, 2, 4, 9}
+        << "1223344444"
+        << "";
+    QTest::newRow("two failures in stage 2 hold stages 3 and 4")
+        << stages + QStringList{"--max-failures", "2"} << 10 << QList<int>{1, 2} << "122-------"
+        << "too many failures";
+    QTest::newRow("a share of each stage: 50% of a 2-id stage is one")
+        << jobs + QStringList{"--wave", "2", "--max-failures", "50%"} << 6 << QList<int>{0}
+        << "11----"
+        << "too many failures";
+    QTest::newRow("a share of each stage: 50% of a 4-id stage is two")
+        << jobs + QStringList{"--wave", "2", "--max-failures", "50%"} << 6 << QList<int>{3}
+        << "112222"
+        << "";
+    QTest::newRow("one at a time: the stage stops at its second failure")
+        << QStringList{"--max-failures", "2"} << 5 << QList<int>{0, 2} << "123--"
+        << "too many failures";
+    QTest::newRow("shares rounded to the same id make no empty stage")
+        << jobs + QStringList{"--wave", "10%,20%,3"} << 5 << QList<int>{} << "12233"
+        << "";
+    QTest::newRow("bounds beyond the ids end at the last")
+        << jobs + QStringList{"--wave", "2,50"} << 4 << QList<int>{} << "1122"
+        << "";
+}
+
+// A rollout as the fleet drives it: start what the gate lets start (up to --jobs), and when it
+// says wait, let every running id end.
+void CliPartsTest::rolloutStages() {
+    QFETCH(QStringList, flags);
+    QFETCH(int, ids);
+    QFETCH(QList<int>, failing);
+    QFETCH(QString, rounds);
+    QFETCH(QString, reason);
+    QStringList args = QStringList{"send", "--id", "1-2"} + flags;
+    const FleetOptions options = GlobalFlags::take(args).fleetOptions;
+    FleetRollout rollout(options, ids);
+    QString started(ids, QLatin1Char('-'));
+    QList<int> running;
+    int next = 0;
+    for (int round = 1; next < ids && round <= ids; ++round) {
+        while (next < ids && running.size() < options.jobs &&
+               rollout.gate(next) == FleetRollout::Gate::Start) {
+            started[next] = QChar('0' + round);
+            running.append(next++);
+        }
+        for (const int position : running) {
+            rollout.ended(position, !failing.contains(position));
+        }
+        running.clear();
+    }
+    QCOMPARE(started, rounds);
+    QCOMPARE(rollout.stopReason(), reason);
 }
 
 void CliPartsTest::countsComeFromProgressEvents() {
