@@ -168,12 +168,22 @@ bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awai
     LoaderState& s = parts_.state;
     const ExpectationInForce inForce(awaited_, scan_, awaited);
     parts_.form.terminal.edit1 = Cp1251::decode(text);
+    // While the engineer waits for a controller to come on line, a line sent by hand goes again
+    // as the operation's own commands do: at most 30 s apart, each attempt named with its cause.
+    const bool waiting = s.AttemptLimit > 1 && s.WaitForController;
     bool answered = false;
-    do {
+    for (int attempt = 1;; ++attempt) {
         ++s.AttemptCount;
-        sendAttempt(text, -1);
+        s.ControllerMissing = false;
+        sendAttempt(text, waiting ? retryWait(-1) : -1);
         answered = s.AnswerReceived;
-    } while (ShouldRetry());
+        if (!ShouldRetry()) {
+            break;
+        }
+        if (waiting) {
+            showControllerWait(attempt + 1);
+        }
+    }
     return answered;
 }
 
@@ -236,7 +246,8 @@ void Exchange::WaitAnswer(std::int32_t waitMsOrDefault) {
         Timer& timer;
         ~ResumeOnExit() { timer.resume(); }
     } resumeOnExit{*parts_.waitTimer};
-    while (s.OperationActive) {
+    // A link that went (Timer3 stopped) ends the wait at once: nothing more can come over it.
+    while (s.OperationActive && parts_.linkTimer->enabled()) {
         const std::uint32_t elapsed = rt.tickCount() - t0;
         bar.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
         if (bar.position == bar.maximum) {
@@ -266,14 +277,7 @@ bool Exchange::ShouldRetry() {
     if (waitingForController) {
         --s.AttemptCount;
     }
-    const bool again = s.AttemptCount < s.AttemptLimit && s.OperationActive && !s.AnswerReceived;
-    if (again && waitingForController) {
-        // The engineer waits for a controller to come on line: say how long it has been.
-        parts_.output.setStatus(3, QStringLiteral("Дожидаемся подключения LUMET: попытка %1 из %2")
-                                       .arg(s.AttemptCount + 1)
-                                       .arg(s.AttemptLimit));
-    }
-    return again;
+    return s.AttemptCount < s.AttemptLimit && s.OperationActive && !s.AnswerReceived;
 }
 
 void Exchange::WaitAnswerTimerTick() {
