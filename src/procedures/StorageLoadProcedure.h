@@ -31,22 +31,22 @@ public:
     // How the last run ended, for front ends that report more than the status text.
     enum class Outcome {
         None,
-        Completed,           // text and descriptor stored (and finalised when asked for)
-        FileRefused,         // the file failed its check; nothing was sent
-        NoSignature,         // the header has no remote-update signature; nothing was sent
-        NoAnswer,            // the controller stopped answering
-        AccessDenied,        // the password was refused
-        Refused,             // the controller answered a login command without the echo
-        Cancelled,           // the user cancelled
-        LinkLost,            // the connection closed or the application is closing
-        NotFound,            // the broker has no controller with the id
-        DescriptorRefused,   // the descriptor write was answered without "OK"
-        NoAnswerAfterReset,  // "VER" got no answer after the controller's restart
-        Error,               // an error ended the upload (errorMessage() has its text)
-        FinalisationFailed,  // "REPROGRAMM W" was refused
+        Completed,               // text and descriptor stored (and finalised when asked for)
+        FileRefused,             // the file failed its check; nothing was sent
+        NoSignature,             // the header has no remote-update signature; nothing was sent
+        NoAnswer,                // the controller stopped answering
+        AccessDenied,            // the password was refused
+        Refused,                 // the controller answered a login command without the echo
+        Cancelled,               // the user cancelled
+        LinkLost,                // the connection closed or the application is closing
+        NotFound,                // the broker has no controller with the id
+        DescriptorRefused,       // the descriptor write was answered without "OK"
+        NoAnswerAfterReset,      // "VER" got no answer after the controller's restart
+        Error,                   // an error ended the upload (errorMessage() has its text)
+        FinalisationFailed,      // "REPROGRAMM W" was refused
         FinalisationUnconfirmed, // "REPROGRAMM W" was answered, but "GOOD" never came
-        DescriptorMisplaced, // the descriptor's confirmation names another place than page 70
-        VerifyFailed,        // the text read back after the store differs from the file
+        DescriptorMisplaced,     // the descriptor's confirmation names another place than page 70
+        VerifyFailed,            // the text read back after the store differs from the file
     };
 
     StorageLoadProcedure(Loader& loader, Questions& questions);
@@ -101,7 +101,7 @@ private:
     bool fileAccepted();
     bool signatureFound();
     Login firstLogin();
-    void chooseStartPosition();
+    bool chooseStartPosition();
     void prepare();
     void skipPieces();
     Stretch uploadStretch();
