@@ -37,6 +37,7 @@ void OperationDriver::start(const OperationRequest& request) {
         return;
     }
     request_ = request;
+    loader_.journal.noteOperationLink();
     s.WaitForController = request.waitForController;
     loader_.form.lockForOperation();
     s.OperationActive = true;
@@ -80,6 +81,7 @@ void OperationDriver::runOperation() {
             throw LoaderError(UiTexts::portUnavailable());
         }
         loader_.Timer3->start();
+        loader_.journal.noteOperationLink();
     }
     s.OperationStart = loader_.runtime.now();
     report(runProcedure());
