@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -29,6 +30,8 @@ namespace {
 constexpr int kClientWidth = 727;
 constexpr int kClientHeight = 155;
 constexpr int kUnitSignWidth = 130;
+// How often the wait bar moves during a wait: a few times a second, a wake each.
+constexpr int kWaitBarStepMs = 250;
 
 template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
@@ -145,6 +148,10 @@ MainWindow::MainWindow(Loader& loader, const AppSettings& settings, QWidget* par
     groups->addWidget(buildFirmwareGroup(), 1);
     setCentralWidget(central);
     buildStatusBar();
+    waitBarClock_ = new QTimer(this);
+    waitBarClock_->setInterval(kWaitBarStepMs);
+    // Each step shows the wait's position; the wait itself sleeps until something happens.
+    connect(waitBarClock_, &QTimer::timeout, this, [this] { loader_.exchange.poke(); });
     connectEdits();
     connectClicks();
     setFixedSize(kClientWidth, kClientHeight);

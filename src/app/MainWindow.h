@@ -2,6 +2,7 @@
 
 #include "AppSettings.h"
 #include "OpenLink.h"
+#include "core/Operation.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -21,6 +22,7 @@ class QProgressBar;
 class QSpinBox;
 class QStackedWidget;
 class QToolBar;
+class QTimer;
 class QToolButton;
 class TerminalWindow;
 class WaitBar;
@@ -101,6 +103,8 @@ private:
     void syncStatusBar();
     void syncLinkPanel();
     void syncMenus();
+    void syncWaitBarClock();
+    void followConnectionKind();
     void reloadStoredFile();
     void btnConnectClicked();
     void connectMenuKeys();
@@ -121,6 +125,7 @@ private:
     bool shown_ = false;
     bool syncing_ = false;
     bool closing_ = false;
+    LinkKind shownKind_ = LinkKind::Serial; // the page panel 2 speaks of
     // Clicks of btnConnect still on the stack: a cancel click runs inside the wait loop of the
     // operation that the first click started.
     int connectClicksRunning_ = 0;
@@ -157,6 +162,10 @@ private:
     QComboBox* cmbRestart = nullptr; // how the flash restarts the controller
 
     ElidedLabel* statusPanels_[4] = {};
+    // Wakes the loader's wait a few times a second while an operation runs, so that the wait
+    // bar moves on its own through a silent wait (the wait itself sleeps until something
+    // happens).
+    QTimer* waitBarClock_ = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
     QMenu* popupMenu1_ = nullptr;

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 
 void MainWindow::syncFromModel() {
@@ -27,12 +28,39 @@ void MainWindow::syncFromModel() {
     }
     syncing_ = true;
     openLink_.follow();
+    followConnectionKind();
     syncToolBar();
     syncConnectionGroup();
     syncFirmwareGroup();
     syncStatusBar();
     syncMenus();
+    syncWaitBarClock();
     syncing_ = false;
+}
+
+// Another connection kind shown with no link open: panel 2 speaks of it, not of the kind left
+// behind ("/dev/ttyS0:закрыт" on the TCP/IP page).
+void MainWindow::followConnectionKind() {
+    const LinkKind kind = loader_.form.connectionKind();
+    if (kind == shownKind_) {
+        return;
+    }
+    shownKind_ = kind;
+    const LoaderState& s = loader_.state;
+    if (!s.ConnectionOpen && !s.OperationActive) {
+        loader_.setStatus(2, OpenLink::closedState(loader_.form));
+    }
+}
+
+void MainWindow::syncWaitBarClock() {
+    const bool running = loader_.state.OperationActive;
+    if (waitBarClock_->isActive() != running) {
+        if (running) {
+            waitBarClock_->start();
+        } else {
+            waitBarClock_->stop();
+        }
+    }
 }
 
 void MainWindow::syncMenus() {
@@ -41,10 +69,17 @@ void MainWindow::syncMenus() {
     if (loader_.form.mnuTimeOut.tag != loader_.state.AnswerTimeoutMs) {
         loader_.setAnswerTimeout(loader_.state.AnswerTimeoutMs);
     }
-    Mirror::action(mnuTimeOut, loader_.form.mnuTimeOut);
-    Mirror::action(mnuDebug, loader_.form.mnuDebug);
-    Mirror::action(mnuFastExchange, loader_.form.mnuFastExchange);
-    Mirror::action(mnuAnswerGap, loader_.form.mnuAnswerGap);
+    // Each item with its first letter as its mnemonic (В, О, Б, П: one each).
+    const std::pair<QAction*, const MenuItem*> items[] = {
+        {mnuTimeOut, &loader_.form.mnuTimeOut},
+        {mnuDebug, &loader_.form.mnuDebug},
+        {mnuFastExchange, &loader_.form.mnuFastExchange},
+        {mnuAnswerGap, &loader_.form.mnuAnswerGap}};
+    for (const auto& [action, item] : items) {
+        MenuItem shown = *item;
+        shown.caption = MainWindowTexts::menuText(item->caption);
+        Mirror::action(action, shown);
+    }
 }
 
 void MainWindow::syncToolBar() {

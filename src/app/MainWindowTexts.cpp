@@ -54,6 +54,9 @@ QString MainWindowTexts::buttonText(const QString& caption) {
         {QStringLiteral("Финализация устройства"), 0},
         {QStringLiteral("Дожидаться подключения LUMET"), 0},
         {QStringLiteral("Сопутствующая инициализация"), 0},
+        {QStringLiteral("Проверить записанное"), 0},
+        // The header's button while the header is edited; С is the accompanying initialisation's.
+        {QStringLiteral("Сохранить"), 2},
         {QStringLiteral("В системе"), 7},
     };
     QString shown = display(caption);

@@ -15,6 +15,12 @@ QString OpenLink::address(const FormModel& form) {
     }
 }
 
+QString OpenLink::closedState(const FormModel& form) {
+    const QString separator =
+        form.TypeOfConnectGrpPage == LinkKind::Serial ? QStringLiteral(":") : QStringLiteral(" ");
+    return address(form) + separator + QStringLiteral("закрыт");
+}
+
 QString OpenLink::chosen(const FormModel& form) {
     switch (form.TypeOfConnectGrpPage) {
     case LinkKind::Tcp:

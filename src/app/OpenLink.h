@@ -18,6 +18,9 @@ public:
     static QString chosen(const FormModel& form);
     // Where it leads, short enough for a status panel: "127.0.0.1:10001", "/dev/ttyUSB0".
     static QString address(const FormModel& form);
+    // The connection state of the chosen link while it is not open, as its link says it once
+    // closed: "COM1:закрыт", "127.0.0.1:10001 закрыт".
+    static QString closedState(const FormModel& form);
 
     // The window is about to open the chosen link.
     void opening();

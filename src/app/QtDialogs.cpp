@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -34,6 +35,26 @@ void QtDialogs::showInformation(const QString& text) {
 bool QtDialogs::confirm(const QString& text) {
     return QMessageBox::question(parent_, title(QString()), text,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+// The box shows "Да" and "Нет" as a confirmation does; Escape and the title bar's close button
+// answer neither.
+std::optional<bool> QtDialogs::question(const QString& text) {
+    QMessageBox box(QMessageBox::Question, title(QString()), text, QMessageBox::NoButton, parent_);
+    QAbstractButton* yes = box.addButton(QMessageBox::Yes);
+    QAbstractButton* no = box.addButton(QMessageBox::No);
+    QAbstractButton* none = box.addButton(QMessageBox::Cancel);
+    none->hide();
+    box.setEscapeButton(none);
+    box.setDefaultButton(qobject_cast<QPushButton*>(yes));
+    box.exec();
+    if (box.clickedButton() == yes) {
+        return true;
+    }
+    if (box.clickedButton() == no) {
+        return false;
+    }
+    return std::nullopt;
 }
 
 bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value) {

@@ -15,6 +15,7 @@ public:
     void showError(const QString& text, const QString& caption = QString()) override;
     void showInformation(const QString& text) override;
     bool confirm(const QString& text) override;
+    std::optional<bool> question(const QString& text) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     bool openFile(FileDialogState& dialog) override;
     // The read-back's file: a save dialog, which asks before it replaces a file.

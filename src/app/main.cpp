@@ -8,9 +8,13 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
+
+constexpr int kExitUsage = 64;
 
 // An option the build, the screenshots and the start-up benchmark use, left out of --help.
 QCommandLineOption hidden(const QString& name, const QString& description,
@@ -27,6 +31,8 @@ void describeOptions(QCommandLineParser& parser) {
             "Flashes, stores and reads back firmware of LUMET and DORN controllers.\n\n") +
         DataDir::helpText().trimmed());
     parser.addHelpOption();
+    parser.addOption({QStringLiteral("version"),
+                      QStringLiteral("Print the version and the data folder, and quit.")});
     parser.addOption({QStringLiteral("data-dir"),
                       QStringLiteral("Folder of the settings, journal and logs."),
                       QStringLiteral("DIR")});
@@ -61,26 +67,69 @@ void printStartupTimeAndQuit(QApplication& qtApp, const QElapsedTimer& sinceStar
     });
 }
 
-bool asksForHelp(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "-h" || argument == "-?" || argument == "--help" ||
-            argument == "--help-all") {
-            return true;
-        }
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
     }
-    return false;
+    return arguments;
 }
 
-// The help is printed without the window's application: that needs a display, and would fail
-// for want of one before the help is printed.
-int printHelp(int argc, char* argv[]) {
+// The help and the version are printed without the window's application: that needs a
+// display, and would fail for want of one before they are printed.
+int printHelpOrVersion(int argc, char* argv[]) {
     QCoreApplication shellApp(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velkor"));
     QCommandLineParser parser;
     describeOptions(parser);
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf(
+            "velkor %s\ndata folder: %s\n", VELKOR_VERSION,
+            DataDir::locate(parser.value(QStringLiteral("data-dir"))).toLocal8Bit().constData());
+        return 0;
+    }
     parser.process(shellApp); // prints the help and ends the program
     return 0;
+}
+
+// The options Qt's application takes for itself (and removes before the program's own are
+// read): "-platform offscreen", "-style fusion", "-reverse" ...
+bool isQtOption(const QString& name) {
+    static const QStringList qtOwn = {
+        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),    QStringLiteral("display"),
+        QStringLiteral("geometry"),        QStringLiteral("style"),
+        QStringLiteral("stylesheet"),      QStringLiteral("reverse"),
+        QStringLiteral("session"),         QStringLiteral("name"),
+        QStringLiteral("widgetcount"),     QStringLiteral("nograb"),
+        QStringLiteral("dograb"),          QStringLiteral("sync"),
+        QStringLiteral("qmljsdebugger")};
+    return qtOwn.contains(name);
+}
+
+// What the command line asks that needs no window: the help, the version, or a bad option
+// reported (exit 64) instead of the window failing to start for want of a display. Nothing when
+// the window is to run; a line that holds Qt's own options is read once Qt has taken them.
+std::optional<int> answerWithoutWindow(int argc, char* argv[]) {
+    QCommandLineParser parser;
+    describeOptions(parser);
+    const bool parsed = parser.parse(argumentsOf(argc, argv));
+    const QStringList unknown = parser.unknownOptionNames();
+    if (std::any_of(unknown.begin(), unknown.end(), isQtOption)) {
+        return std::nullopt;
+    }
+    if (!parsed) {
+        std::fprintf(stderr, "velkor: %s\nvelkor --help lists the options.\n",
+                     parser.errorText().toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        return printHelpOrVersion(argc, argv);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -88,8 +137,8 @@ int printHelp(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    if (asksForHelp(argc, argv)) {
-        return printHelp(argc, argv);
+    if (const std::optional<int> answered = answerWithoutWindow(argc, argv)) {
+        return *answered;
     }
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velkor"));

@@ -109,7 +109,7 @@ void BrokerLink::reportHeldDamagedFrame(qsizetype size) {
     if (!s.OperationActive || s.AnswerDamaged) {
         return;
     }
-    parts_.output.setStatus(3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(size));
+    showFrameStatus(QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(size));
     s.AnswerDamaged = true;
     damagedShown_ = receiver_.held().left(size);
     s.DamagedText += damagedShown_ + kBadCrc;
@@ -138,12 +138,11 @@ void BrokerLink::deliverForeignFrame(const BrokerFrame::Frame& frame) {
 void BrokerLink::deliverStalePiece(const BrokerReceiver::Piece& piece) {
     // Shown in the terminal and the status line, never added to the current answer.
     if (piece.frame) {
-        parts_.output.setStatus(3, QStringLiteral("Запоздавший пакет [%1 байт] пропущен")
-                                       .arg(piece.frame->payload.size()));
+        showFrameStatus(QStringLiteral("Запоздавший пакет [%1 байт] пропущен")
+                            .arg(piece.frame->payload.size()));
         parts_.router.routeToTerminal(piece.frame->payload);
     } else {
-        parts_.output.setStatus(
-            3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
+        showFrameStatus(QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
         parts_.router.routeToTerminal(piece.raw + kBadCrc);
     }
 }
@@ -164,8 +163,7 @@ bool BrokerLink::deliverPiece(const BrokerReceiver::Piece& piece) {
         if (piece.frame->notFound()) {
             controllerNotFound();
         } else {
-            parts_.output.setStatus(3,
-                                    QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
+            showFrameStatus(QStringLiteral("Ответ получен [%1 байт]").arg(received.size()));
         }
     } else if (!damagedShown_.isEmpty() && piece.raw == damagedShown_) {
         damagedShown_.clear(); // reported when it was held
@@ -174,8 +172,7 @@ bool BrokerLink::deliverPiece(const BrokerReceiver::Piece& piece) {
         // A damaged frame is shown, never judged: nothing in it confirms anything. Bytes that
         // were no frame at all are noise around the answer.
         damagedShown_.clear();
-        parts_.output.setStatus(
-            3, QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
+        showFrameStatus(QStringLiteral("Ошибка CRC пакета [%1 байт]").arg(piece.raw.size()));
         if (piece.frameShaped && s.OperationActive) {
             s.AnswerDamaged = true;
             s.DamagedText += piece.raw + kBadCrc;
@@ -191,9 +188,20 @@ bool BrokerLink::deliverPiece(const BrokerReceiver::Piece& piece) {
     return true;
 }
 
+// What a frame was, in status panel 3 while an operation runs. Outside one, frames (a restart
+// banner after an operation) go to the terminal alone: the outcome of the last operation stays
+// in view until the engineer does something else.
+void BrokerLink::showFrameStatus(const QString& text) {
+    if (parts_.state.OperationActive) {
+        parts_.output.setStatus(3, text);
+    }
+}
+
 void BrokerLink::controllerNotFound() {
     parts_.output.setStatus(3, QStringLiteral("БРОКЕР:LUMET не найден..."));
-    if (parts_.state.WaitForController) {
+    // Outside an operation (the terminal's send line) the option as it is checked now counts.
+    const LoaderState& s = parts_.state;
+    if (s.OperationActive ? s.WaitForController : parts_.form.cbWaitConnectLUMET.checked) {
         parts_.state.ControllerMissing = true;
         return;
     }

@@ -35,6 +35,7 @@ private:
     void deliverStalePiece(const BrokerReceiver::Piece& piece);
     std::uint32_t addressedId() const;
     void controllerNotFound();
+    void showFrameStatus(const QString& text);
     void reportHeldDamagedFrame(qsizetype size);
     void traceReception();
     void incompleteFrameTimedOut();

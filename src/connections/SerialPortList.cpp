@@ -2,6 +2,12 @@
 
 #include <QFileInfo>
 
+namespace {
+
+const QString kPortHint = QStringLiteral("последовательный порт");
+
+} // namespace
+
 SerialPortList::SerialPortList(FormModel& form, std::function<QStringList()> systemPorts)
     : form_(form), systemPorts_(std::move(systemPorts)) {}
 
@@ -24,10 +30,24 @@ void SerialPortList::tbAutoComListClick() {
     if (form_.tbAutoComList.checked) {
         EnumerateSerialPorts(ports.items, QStringLiteral("COM"));
         SelectCurrentPort();
-        return;
+    } else {
+        for (int n = 1; n <= 99; ++n) {
+            ports.items.append(QStringLiteral("COM%1").arg(n));
+        }
     }
-    for (int n = 1; n <= 99; ++n) {
-        ports.items.append(QStringLiteral("COM%1").arg(n));
+    showWhetherTypedPortIsThere();
+}
+
+// A typed device path that is not there now (an adapter not plugged in yet) is kept, and the
+// box's tooltip and the connection state say that it is missing.
+void SerialPortList::showWhetherTypedPortIsThere() {
+    ComboControl& ports = form_.cmbComPort;
+    const bool missing = ports.text.startsWith(QLatin1Char('/')) && !QFileInfo::exists(ports.text);
+    ports.hint = kPortHint;
+    if (missing) {
+        const QString note = ports.text + QStringLiteral(": нет в системе");
+        ports.hint += QStringLiteral("\r\n") + note;
+        form_.Status[2] = note;
     }
 }
 
@@ -36,10 +56,11 @@ bool SerialPortList::SelectCurrentPort() {
     if (ports.items.contains(ports.text)) {
         return true;
     }
-    // A device path typed into the box is kept while the device is there: the system's list
-    // holds neither the stable names under /dev/serial/by-id nor pseudo-terminals, and its
-    // first entry put in their place would take the next operation to another port unnoticed.
-    if (ports.text.startsWith(QLatin1Char('/')) && QFileInfo::exists(ports.text)) {
+    // A device path typed into the box is kept: the system's list holds neither the stable
+    // names under /dev/serial/by-id nor pseudo-terminals nor an adapter plugged in later, and
+    // its first entry put in their place would take the next operation to another port
+    // unnoticed.
+    if (ports.text.startsWith(QLatin1Char('/'))) {
         ports.itemIndex = -1;
         return true;
     }

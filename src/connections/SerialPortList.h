@@ -18,6 +18,7 @@ public:
 private:
     void EnumerateSerialPorts(QStringList& list, const QString& prefix);
     bool SelectCurrentPort();
+    void showWhetherTypedPortIsThere();
 
     FormModel& form_;
     std::function<QStringList()> systemPorts_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // What the file dialog OpenDialog1 remembers between uses (its filter choice, start folder and
 // default extension are stored with the window's settings).
@@ -24,6 +25,10 @@ public:
     virtual void showInformation(const QString& text) = 0;
     // A yes/no confirmation; true for yes.
     virtual bool confirm(const QString& text) = 0;
+    // A yes/no question that the engineer may also leave unanswered (Escape, or the box
+    // closed): nothing then, and what it was asked for is not done. Where no front end tells
+    // the two apart, a confirmation.
+    virtual std::optional<bool> question(const QString& text) { return confirm(text); }
     // A text query with caption, prompt and initial text; false when cancelled, else value
     // holds the text as entered.
     virtual bool inputQuery(const QString& caption, const QString& prompt, QString& value) = 0;

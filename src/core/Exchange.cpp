@@ -219,15 +219,25 @@ bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awai
     // A procedure may wait meanwhile: it is not resumed until this exchange is over.
     Wait hold;
     beginWait(hold);
+    // While the engineer waits for a controller to come on line, a line sent by hand goes again
+    // as the operation's own commands do: at most 30 s apart, each attempt named with its cause.
+    const bool waiting = s.AttemptLimit > 1 && s.WaitForController;
     bool answered = false;
     try {
         const ExpectationInForce inForce(awaited_, scan_, awaited);
         parts_.form.terminal.edit1 = Cp1251::decode(text);
-        do {
+        for (int sent = 1;; ++sent) {
             ++s.AttemptCount;
-            runNow(attempt(text, -1));
+            s.ControllerMissing = false;
+            runNow(attempt(text, waiting ? retryWait(-1) : -1));
             answered = s.AnswerReceived;
-        } while (ShouldRetry());
+            if (!ShouldRetry()) {
+                break;
+            }
+            if (waiting) {
+                showControllerWait(sent + 1);
+            }
+        }
     } catch (...) {
         endWait(hold);
         throw;
@@ -404,14 +414,7 @@ bool Exchange::ShouldRetry() {
     if (waitingForController) {
         --s.AttemptCount;
     }
-    const bool again = s.AttemptCount < s.AttemptLimit && s.OperationActive && !s.AnswerReceived;
-    if (again && waitingForController) {
-        // The engineer waits for a controller to come on line: say how long it has been.
-        parts_.output.setStatus(3, QStringLiteral("Дожидаемся подключения LUMET: попытка %1 из %2")
-                                       .arg(s.AttemptCount + 1)
-                                       .arg(s.AttemptLimit));
-    }
-    return again;
+    return s.AttemptCount < s.AttemptLimit && s.OperationActive && !s.AnswerReceived;
 }
 
 void Exchange::WaitAnswerTimerTick() {

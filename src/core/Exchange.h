@@ -79,6 +79,13 @@ public:
     // The retry rule: counts the attempt and says whether to send again.
     bool ShouldRetry();
 
+    // While a controller is waited for: the wait of one attempt, the command's own (negative:
+    // the answer wait) but never longer than the retry period of 30 s.
+    std::int32_t retryWait(std::int32_t waitMs) const;
+    // Says which attempt comes next and why (the broker lacks the controller, or it is silent);
+    // returns the text shown.
+    QString showControllerWait(int attempt);
+
     // The 10 ms tick of WaitAnswerTimer.
     void WaitAnswerTimerTick();
     // A click on the wait bar ends the current wait at the next tick.
@@ -113,10 +120,6 @@ private:
     AnswerExpectation::Silence silence() const;
     void learnLineEnds();
     bool waitForController(int attempts) const;
-    std::int32_t retryWait(std::int32_t waitMs) const;
-    // Says which attempt comes next and why (the broker lacks the controller, or it is silent);
-    // returns the text shown.
-    QString showControllerWait(int attempt);
     void writeCommand(const QByteArray& text);
     bool awaitingRestOfAnswer() const;
     bool decided() const;

@@ -78,11 +78,17 @@ void FormModel::setUpStatusAndMenus() {
     mnuAnswerGap.tag = kDefaultAnswerGapMs;
 }
 
+// The operation's options are taken when it starts: changed during it they would do nothing,
+// so they are locked with the connection, the file and the exit.
 void FormModel::enableOutsideOperation(bool enabled) {
+    operationRunning_ = !enabled;
     for (Control* control : std::initializer_list<Control*>{
-             &ToolButton1, &Panel1, &cmbComPort, &btnOpen, &btnHeaderEdit, &btnExit, &cmbRestart}) {
+             &ToolButton1, &Panel1, &cmbComPort, &btnOpen, &btnHeaderEdit, &btnExit, &cmbRestart,
+             &cbFinalization, &cbWaitConnectLUMET, &cbVerifyStored}) {
         control->enabled = enabled;
     }
+    // The accompanying initialisation goes with the finalisation only.
+    cbDopInitCmd.enabled = enabled && cbFinalization.checked;
 }
 
 void FormModel::lockForOperation() {
@@ -105,12 +111,17 @@ void FormModel::showLinkOpen() {
     cmbBaudRate.enabled = false;
 }
 
+// While an operation runs, the connection stays locked until the operation has ended: the
+// journal and the next operation must find the link it used.
 void FormModel::showLinkClosed() {
     terminal.sendPanelVisible = false;
+    cmbBaudRate.enabled = true;
+    if (operationRunning_) {
+        return;
+    }
     ToolButton1.enabled = true;
     Panel1.enabled = true;
     cmbComPort.enabled = true;
-    cmbBaudRate.enabled = true;
 }
 
 void FormModel::setConnectionKind(LinkKind kind) {

@@ -171,6 +171,8 @@ private:
     void setUpConnectionGroup();
     void setUpFirmwareGroup();
     void setUpStatusAndMenus();
-    // The controls an operation locks: the kind, the port, the file and the exit.
+    // The controls an operation locks: the kind, the port, the file, the options and the exit.
     void enableOutsideOperation(bool enabled);
+
+    bool operationRunning_ = false;
 };

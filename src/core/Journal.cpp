@@ -16,9 +16,10 @@ QString Journal::path() const {
     return QDir(dataDir_).filePath(QStringLiteral("velkor.jnl"));
 }
 
-QString Journal::connectionParams() const {
-    const FormModel& f = form_;
-    switch (form_.connectionKind()) {
+namespace {
+
+QString paramsOf(const FormModel& f) {
+    switch (f.connectionKind()) {
     case LinkKind::Serial:
         return QStringLiteral("Port:%1 Baud: %2").arg(f.cmbComPort.text, f.cmbBaudRate.text);
     case LinkKind::Tcp:
@@ -31,6 +32,16 @@ QString Journal::connectionParams() const {
     default:
         return QString();
     }
+}
+
+} // namespace
+
+void Journal::noteOperationLink() {
+    operationParams_ = paramsOf(form_);
+}
+
+QString Journal::connectionParams() const {
+    return operationParams_.isEmpty() ? paramsOf(form_) : operationParams_;
 }
 
 // The message, with the note of the running operation after it (the Params line keeps the

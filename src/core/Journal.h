@@ -22,7 +22,12 @@ public:
 
     QString path() const;
     int lockStallMs = 5000;
-    // The connection parameters of the visible page, as line 3 shows them.
+    // The running operation's entry names the link as the form describes it now (when it starts,
+    // and once its link opened, which completes a port or speed left unchosen): the link the
+    // operation used, whatever the form shows by the time the entry is written.
+    void noteOperationLink();
+    // The connection parameters as line 3 shows them: of the operation's link once one has
+    // started, else of the visible page.
     QString connectionParams() const;
     // What the running operation adds after the message of line 4 ("Restart: command"); empty
     // adds nothing.
@@ -30,8 +35,8 @@ public:
 
 private:
     QString messageWithNote(const QString& message) const;
-
     const Runtime& runtime_;
     const FormModel& form_;
     QString dataDir_;
+    QString operationParams_; // taken when the operation started
 };

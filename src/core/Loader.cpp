@@ -50,10 +50,16 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     // Timer3 runs from program start and flushes the terminal even before any connection.
     Timer3->start();
     output.onNotice = [this](const Notice& notice) {
+        const QDateTime shown = runtime.now();
         if (notice.kind == Notice::Kind::Error) {
             dialogs.showError(notice.text, notice.caption);
         } else {
             dialogs.showInformation(notice.text);
+        }
+        // The operation's clock stands still while a box waits for the engineer: "Операция
+        // выполнена за" counts the operation, not the reading of its last box.
+        if (state.OperationStart.isValid()) {
+            state.OperationStart = state.OperationStart.addMSecs(shown.msecsTo(runtime.now()));
         }
     };
     output.onControllerNotFound = [this] { driver.stopForMissingController(); };

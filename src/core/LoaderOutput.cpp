@@ -23,6 +23,8 @@ void LoaderOutput::showProgress(const ProgressEvent& progress) {
 }
 
 void LoaderOutput::clearProgress() {
+    // The counter of the last operation is not this one's.
+    setStatus(0, QStringLiteral("0:0"));
     last_ = ProgressEvent{};
     form_.ProgressBar1.setPosition(0);
     form_.ProgressBar1.text.clear();

@@ -29,7 +29,8 @@ public:
     // "DONE:TOTAL" in status panel 0, the share and time left on the bar, the event to the
     // observer.
     void showProgress(const ProgressEvent& progress);
-    // An operation starts: the bar is empty and says nothing, whatever the last one left.
+    // An operation starts: the counter is "0:0" and the bar empty and silent, whatever the last
+    // one left.
     void clearProgress();
     // The operation is over, however it ended: nothing is left to wait for, so the bar keeps
     // how far it got without a time left.

@@ -37,10 +37,12 @@ void OperationDriver::start(const OperationRequest& request) {
         return;
     }
     request_ = request;
+    loader_.journal.noteOperationLink();
     s.WaitForController = request.waitForController;
     loader_.form.lockForOperation();
     s.OperationActive = true;
     s.ControllerNotFound = false;
+    s.ControllerMissing = false;
     loader_.Timer3->stop();
     loader_.output.clearProgress();
     // Only the storage load shows its confirmed position in the firmware group's caption.
@@ -60,6 +62,9 @@ void OperationDriver::start(const OperationRequest& request) {
     } catch (const std::exception& e) {
         endWithError(e);
     }
+    // The answer timer of the last wait would count its ticks on and, minutes later, say that
+    // time ran out over the outcome: nothing of an ended operation writes the status.
+    loader_.WaitAnswerTimer->stop();
     RestoreControls();
     loader_.output.endProgress();
     if (onFinished) {
@@ -80,6 +85,7 @@ void OperationDriver::runOperation() {
             throw LoaderError(UiTexts::portUnavailable());
         }
         loader_.Timer3->start();
+        loader_.journal.noteOperationLink();
     }
     s.OperationStart = loader_.runtime.now();
     report(runProcedure());
@@ -143,9 +149,18 @@ QString OperationDriver::reasonOf(const Verdict& verdict) const {
         return missingController();
     }
     if (verdict.outcome == Outcome::Cancelled && verdict.reason.isEmpty()) {
-        return cancelReason_;
+        return cancelledBecause();
     }
     return verdict.reason;
+}
+
+// Why a cancel came when it was not the user's click (a signal); a wait for a controller the
+// broker lacks keeps that cause beside the user's cancel.
+QString OperationDriver::cancelledBecause() const {
+    if (cancelReason_.isEmpty() && loader_.state.ControllerMissing) {
+        return OutcomeText::cause(Outcome::NotFound, missingController(), QString());
+    }
+    return cancelReason_;
 }
 
 // The controller the broker did not find, as the outcome's text names it.
@@ -170,7 +185,7 @@ void OperationDriver::endWithError(const std::exception& error) {
         result_.outcome = procedureStarted_ ? Outcome::Error : Outcome::ConnectionFailed;
     }
     result_.reason = result_.outcome == Outcome::NotFound    ? missingController()
-                     : result_.outcome == Outcome::Cancelled ? cancelReason_
+                     : result_.outcome == Outcome::Cancelled ? cancelledBecause()
                      : result_.outcome == Outcome::Flooded   ? QString()
                                                              : errorText(error);
     const bool ownMessage =

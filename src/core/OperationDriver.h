@@ -69,6 +69,7 @@ private:
     Verdict runProcedure();
     void writeJournal();
     QString missingController() const;
+    QString cancelledBecause() const;
     Outcome outcomeOf(const Verdict& verdict) const;
     QString reasonOf(const Verdict& verdict) const;
     QString cancelReason_;

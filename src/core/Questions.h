@@ -19,6 +19,9 @@ public:
     struct Start {
         bool fromBeginning = true;
         ResumePosition position; // when not from the beginning; not yet checked for range
+        // The engineer cancelled the operation at the question (Escape): the position stays
+        // the one given, so that a later run resumes from it.
+        bool cancelled = false;
     };
     virtual Start startPosition(const ResumePosition& current) = 0;
 

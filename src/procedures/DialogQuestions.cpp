@@ -3,36 +3,50 @@
 #include "WholeNumber.h"
 #include "core/Dialogs.h"
 
-namespace {
-
-constexpr std::uint16_t kFirstPage = 70;
-constexpr std::uint16_t kFirstAddr = 10;
-
-} // namespace
-
+// Escape on any of the questions cancels the operation and keeps the position it had.
 Questions::Start DialogQuestions::startPosition(const ResumePosition& current) {
     Start start;
-    start.fromBeginning =
-        dialogs_.confirm(QStringLiteral("Загрузка прошивки с начального адреса?"));
+    const std::optional<bool> fromBeginning =
+        dialogs_.question(QStringLiteral("Загрузка прошивки с начального адреса?"));
+    if (!fromBeginning) {
+        return cancelledAt(current);
+    }
+    start.fromBeginning = *fromBeginning;
     if (start.fromBeginning) {
         return start;
     }
-    start.position.page = askNumber(QStringLiteral("Начальная страница"),
-                                    QStringLiteral("Номер: 70..)"), current.page, kFirstPage);
-    start.position.addr = askNumber(QStringLiteral("Адрес на странице"),
-                                    QStringLiteral("Адрес: (0..525)"), current.addr, kFirstAddr);
-    start.position.line = askNumber(QStringLiteral("Последняя загруженная строка"),
-                                    QStringLiteral("Номер:"), current.line, 0);
+    const std::optional<std::uint16_t> page = askNumber(
+        QStringLiteral("Начальная страница"), QStringLiteral("Номер: 70..)"), current.page);
+    const std::optional<std::uint16_t> addr =
+        page ? askNumber(QStringLiteral("Адрес на странице"), QStringLiteral("Адрес: (0..525)"),
+                         current.addr)
+             : std::nullopt;
+    const std::optional<std::uint16_t> line =
+        addr ? askNumber(QStringLiteral("Последняя загруженная строка"), QStringLiteral("Номер:"),
+                         current.line)
+             : std::nullopt;
+    if (!line) {
+        return cancelledAt(current);
+    }
+    start.position = ResumePosition{*page, *addr, *line};
+    return start;
+}
+
+Questions::Start DialogQuestions::cancelledAt(const ResumePosition& current) {
+    Start start;
+    start.fromBeginning = false;
+    start.position = current;
+    start.cancelled = true;
     return start;
 }
 
 // A confirmed entry is kept in 16 bits, low bits only; an entry that is not a whole number
-// raises the conversion error.
-std::uint16_t DialogQuestions::askNumber(const QString& caption, const QString& prompt,
-                                         std::uint16_t current, std::uint16_t cancelled) {
+// raises the conversion error. Nothing when the box was cancelled.
+std::optional<std::uint16_t>
+DialogQuestions::askNumber(const QString& caption, const QString& prompt, std::uint16_t current) {
     QString value = QString::number(current);
     if (!dialogs_.inputQuery(caption, prompt, value)) {
-        return cancelled;
+        return std::nullopt;
     }
     return std::uint16_t(std::uint32_t(WholeNumber::parse(value)) & 0xFFFFU);
 }

@@ -6,8 +6,8 @@ class Dialogs;
 struct FileDialogState;
 
 // The questions asked with the loader's dialogs, in the window's words: a yes/no box for the
-// start, three input boxes for a position (each cancelled box keeps the first position's
-// value), the password box, and the file dialog.
+// start and three input boxes for a position (Escape on any of them cancels the operation),
+// the password box, and the file dialog.
 class DialogQuestions : public Questions {
 public:
     // The file dialog starts from the state it was left in (folder, name, filter) and keeps
@@ -20,8 +20,9 @@ public:
     std::optional<QString> fileToWrite() override;
 
 private:
-    std::uint16_t askNumber(const QString& caption, const QString& prompt, std::uint16_t current,
-                            std::uint16_t cancelled);
+    std::optional<std::uint16_t> askNumber(const QString& caption, const QString& prompt,
+                                           std::uint16_t current);
+    static Start cancelledAt(const ResumePosition& current);
 
     Dialogs& dialogs_;
     FileDialogState& fileDialog_;

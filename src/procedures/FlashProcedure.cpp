@@ -40,6 +40,8 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
     request_ = request;
     ended_ = false;
     bannerSeen_ = false;
+    restarts_ = 0;
+    controllerMissed_ = false;
     deviceType_.clear();
     image_ = readFirmware();
     loader_.Timer3->start();
@@ -156,7 +158,12 @@ void FlashProcedure::requestRestart() {
         return;
     }
     if (kind == FlashRestart::Command) {
-        links->write(request_.link, QByteArrayLiteral("RESET\r"));
+        ++restarts_;
+        restartTick_ = loader_.runtime.tickCount();
+        loader_.state.ControllerMissing = false;
+        const QByteArray reset = QByteArrayLiteral("RESET\r");
+        links->write(request_.link, reset);
+        loader_.output.addTerminalLine(reset);
         return;
     }
     links->setControlLines(request_.link, kind == FlashRestart::Dtr, kind == FlashRestart::Rts);
@@ -164,9 +171,28 @@ void FlashProcedure::requestRestart() {
     links->setControlLines(request_.link, false, false);
 }
 
+// A broker that lacks the controller passed no restart on: while the engineer waits for the
+// controller, the restart goes again at the pace of every command's wait for it (at most 30 s
+// apart), each attempt named as theirs are.
+void FlashProcedure::restartWhileControllerMissing() {
+    if (request_.flash.restart != FlashRestart::Command || !loader_.state.ControllerMissing) {
+        return;
+    }
+    controllerMissed_ = true;
+    const std::uint32_t since = loader_.runtime.tickCount() - restartTick_;
+    if (since < std::uint32_t(loader_.exchange.retryWait(-1))) {
+        return;
+    }
+    loader_.exchange.showControllerWait(restarts_ + 1);
+    requestRestart();
+}
+
 // "Ожидание сброса устройства... 15 с": how long the engineer has been waiting for the
 // restart, every 5 seconds, until a piece of the banner has come (noise does not stop it).
 void FlashProcedure::showBannerWait(const QByteArray& heard) {
+    if (controllerMissed_) {
+        return; // the wait for the controller says how long it has been
+    }
     const auto seconds = int((loader_.runtime.tickCount() - bannerWaitStart_) / 1000);
     const bool bannerBegun = heard.contains("UNIT:") || heard.contains("BIOS");
     if (seconds >= shownWaitSeconds_ + 5 && !bannerBegun) {
@@ -188,6 +214,7 @@ FlashProcedure::PassResult FlashProcedure::watchBanner() {
         return PassResult::LeaveLoop;
     }
     const Answer heard = loader_.exchange.listenNow(kBannerLookMs);
+    restartWhileControllerMissing();
     showBannerWait(heard.text);
     if (heard.text.contains("UNIT:")) {
         bannerSeen_ = true;

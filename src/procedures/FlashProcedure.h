@@ -65,6 +65,7 @@ private:
     std::optional<FirmwareImage> readFirmware();
     void showBannerWait(const QByteArray& heard);
     void requestRestart();
+    void restartWhileControllerMissing();
     PassResult checkSignature(const QByteArray& deviceSignature, const QByteArray& banner);
     void enterBootloaderMode();
     void refuseFirmware();
@@ -101,4 +102,9 @@ private:
     int shownPercent_ = -1;
     std::uint32_t programmingStartTick_ = 0;
     int shownWaitSeconds_ = 0;
+    // The restarts asked for, and when the last went; whether the broker said it lacks the
+    // controller (its wait is then shown instead of the seconds since the restart).
+    int restarts_ = 0;
+    std::uint32_t restartTick_ = 0;
+    bool controllerMissed_ = false;
 };

@@ -17,5 +17,6 @@ template <typename Outcome> Outcome outcomeOfSilence(const Loader& loader) {
     case Loader::Stop::None:
         break;
     }
-    return Outcome::NoAnswer;
+    // While the controller was waited for, the broker said in the last attempt that it lacks it.
+    return loader.state.ControllerMissing ? Outcome::NotFound : Outcome::NoAnswer;
 }

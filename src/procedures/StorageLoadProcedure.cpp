@@ -193,7 +193,10 @@ void StorageLoadProcedure::LoadToStorage(const OperationRequest& request) {
         return;
     }
     if (login == Login::Granted) {
-        chooseStartPosition();
+        if (!chooseStartPosition()) {
+            endUnanswered(); // cancelled at the question
+            return;
+        }
         prepare();
         skipPieces();
         if (uploadStretch() == Stretch::Ended) {
@@ -274,11 +277,16 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
     }
 }
 
-void StorageLoadProcedure::chooseStartPosition() {
+// False when the engineer cancelled the operation at the question: the resume position stays.
+bool StorageLoadProcedure::chooseStartPosition() {
     LoaderState& s = loader_.state;
     s.LinesSent = 0;
     const Questions::Start start =
         questions_.startPosition(ResumePosition{s.StartPage, s.PageAddr, s.LastLoadedLine});
+    if (start.cancelled) {
+        loader_.driver.cancel(QString());
+        return false;
+    }
     if (start.fromBeginning) {
         s.StartPage = kFirstPage;
         s.PageAddr = kFirstAddr;
@@ -293,6 +301,7 @@ void StorageLoadProcedure::chooseStartPosition() {
     confirmedLine_ = s.LastLoadedLine;
     anchor_ = Position{s.StartPage, s.PageAddr, s.LastLoadedLine, 0, true};
     positionKnown_ = true;
+    return true;
 }
 
 void StorageLoadProcedure::prepare() {

@@ -101,7 +101,7 @@ private:
     bool fileAccepted();
     bool signatureFound();
     Login firstLogin();
-    void chooseStartPosition();
+    bool chooseStartPosition();
     void prepare();
     void skipPieces();
     Stretch uploadStretch();

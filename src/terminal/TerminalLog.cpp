@@ -49,6 +49,11 @@ QList<QByteArray> TerminalLog::viewLines(const QList<QByteArray>& chunks) {
 
 bool TerminalLog::SaveTerminalLog(const QString& dir, const QList<QByteArray>& chunks,
                                   QString* error) {
+    // A run whose terminal stayed empty leaves the logs of the runs before as they are: quick
+    // starts must not push a real session's log out of the set.
+    if (chunks.isEmpty()) {
+        return true;
+    }
     RotateTerminalLogs(dir);
     QByteArray text;
     for (const QByteArray& line : viewLines(chunks)) {

@@ -19,6 +19,7 @@ QList<QByteArray> viewLines(const QList<QByteArray>& chunks);
 
 // Rotates, then writes every view line followed by CR LF into a new velkor.log. The file is
 // written whole or not at all; false with the reason in error when it could not be written.
+// Without any line nothing is rotated or written.
 bool SaveTerminalLog(const QString& dir, const QList<QByteArray>& chunks, QString* error = nullptr);
 
 } // namespace TerminalLog

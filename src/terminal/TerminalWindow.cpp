@@ -7,16 +7,19 @@
 #include "core/Loader.h"
 #include "core/LoaderError.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -52,7 +55,11 @@ TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->viewport()->installEventFilter(this);
+    // A double click selects a word, as in any text; clearing the view is a menu item of its
+    // own, so that nobody loses the exchange by reaching for a word.
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    clearView_ = new QAction(QStringLiteral("&Очистить окно терминала"), this);
+    clearView_->setObjectName(QStringLiteral("mnuClearView"));
     Panel1->setFixedHeight(kPanelHeight);
     Panel1->installEventFilter(this);
     Label1->setText(QStringLiteral("Строка посылки:\n(отправка  оп Enter)"));
@@ -72,6 +79,8 @@ TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
     layout->addWidget(linkState_);
 
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TerminalWindow::writeBackLines);
+    connect(clearView_, &QAction::triggered, this, [this] { Memo1DblClick(); });
+    connect(Memo1, &QWidget::customContextMenuRequested, this, &TerminalWindow::showViewMenu);
     connect(Memo1->verticalScrollBar(), &QScrollBar::rangeChanged, this,
             [this](int, int maximum) { keepShowingEnd(maximum); });
     connect(Edit1, &QLineEdit::textEdited, this,
@@ -207,6 +216,14 @@ void TerminalWindow::Memo1DblClick() {
     handled();
 }
 
+// The view's own menu (copy, select all ...) and, after it, the item that clears the view.
+void TerminalWindow::showViewMenu(QPoint at) {
+    std::unique_ptr<QMenu> menu(Memo1->createStandardContextMenu(at));
+    menu->addSeparator();
+    menu->addAction(clearView_);
+    menu->exec(Memo1->viewport()->mapToGlobal(at));
+}
+
 void TerminalWindow::FormCanResize() {
     Edit1->setGeometry(kEditLeft, 4, Panel1->width() - kEditMargin, kPanelHeight - 8);
 }
@@ -227,6 +244,10 @@ void TerminalWindow::FormClose() {
 void TerminalWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     showEnd(); // lines added while it was hidden
+    // The engineer opens the terminal to type: the send line has the focus where it shows.
+    if (loader_.form.terminal.sendPanelVisible && Edit1->isEnabled()) {
+        Edit1->setFocus();
+    }
 }
 
 void TerminalWindow::closeEvent(QCloseEvent* event) {
@@ -235,10 +256,6 @@ void TerminalWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool TerminalWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Memo1->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        Memo1DblClick();
-        return true;
-    }
     if (watched == Panel1 && event->type() == QEvent::Resize) {
         FormCanResize();
     }

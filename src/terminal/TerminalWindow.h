@@ -6,6 +6,7 @@
 #include <functional>
 
 class ElidedLabel;
+class QAction;
 class Loader;
 class QLabel;
 class QLineEdit;
@@ -26,6 +27,7 @@ public:
     void syncFromModel();
 
     void Edit1KeyDown(int key);
+    // Clears the view (its menu item "Очистить окно терминала").
     void Memo1DblClick();
     void FormCanResize();
     void FormClose();
@@ -44,6 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showViewMenu(QPoint at);
     void syncLines();
     void syncLinkState();
     void keepShowingEnd(int maximum);
@@ -57,6 +60,7 @@ private:
     QLabel* Label1;
     QLineEdit* Edit1;
     ElidedLabel* linkState_;
+    QAction* clearView_ = nullptr;
     TerminalMirror mirror_;
     // The user sent a line: the view shows it, wherever the user had scrolled or clicked.
     bool showSent_ = false;

@@ -118,6 +118,8 @@ struct GuiFixture {
     // Shows the main window and runs its first activation.
     void start() {
         app->show();
+        // Without a window manager (a bare virtual X server) nobody activates a new window.
+        app->main->activateWindow();
         if (!QTest::qWaitForWindowActive(app->main.get(), 2000)) {
             app->main->FormActivate();
         }

@@ -375,17 +375,17 @@ void MainWindowTest::waitTimeMenuItem() {
     QAction* item = f.find<QAction>("mnuTimeOut");
     QVERIFY(menu->actions().contains(item));
     QVERIFY(menu->actions().contains(f.find<QAction>("mnuDebug")));
-    QCOMPARE(item->text(), QStringLiteral("Время ожидания, 80000 мсек"));
+    QCOMPARE(item->text(), QStringLiteral("&Время ожидания, 80000 мсек"));
     f.dialogs.queueInput(QStringLiteral("2500"));
     item->trigger();
     QCOMPARE(f.dialogs.calls.at(0).caption, QStringLiteral("Время ожидания отклика"));
     QCOMPARE(f.dialogs.calls.at(0).initial, QStringLiteral("80000"));
     QCOMPARE(f.loader().state.AnswerTimeoutMs, 2500);
-    QCOMPARE(item->text(), QStringLiteral("Время ожидания, 2500 мсек"));
+    QCOMPARE(item->text(), QStringLiteral("&Время ожидания, 2500 мсек"));
     // The storage load leaves its own wait time in force; the caption names it.
     f.loader().state.AnswerTimeoutMs = 30000;
     f.loader().runtime.processEvents();
-    QCOMPARE(item->text(), QStringLiteral("Время ожидания, 30000 мсек"));
+    QCOMPARE(item->text(), QStringLiteral("&Время ожидания, 30000 мсек"));
     f.window().close();
     // A stored caption that names another value than the stored one is not believed.
     QSettings(QDir(f.dataDir).filePath(QStringLiteral("velkor.ini")), QSettings::IniFormat)
@@ -394,7 +394,7 @@ void MainWindowTest::waitTimeMenuItem() {
     GuiFixture again(f.dataDir);
     again.start();
     QCOMPARE(again.find<QAction>("mnuTimeOut")->text(),
-             QStringLiteral("Время ожидания, 30000 мсек"));
+             QStringLiteral("&Время ожидания, 30000 мсек")); // Alt+В in the menu
 }
 
 void MainWindowTest::changedLinkIsClosed_data() {

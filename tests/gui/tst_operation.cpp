@@ -146,6 +146,7 @@ void OperationTest::storageLoadWithOptionsFromTheWindow() {
     QTest::keyClick(memo, Qt::Key_Return);
     QTest::keyClicks(memo, QStringLiteral("DEBUG 0"));
     f.loader().state.AnswerTimeoutMs = 3000;
+    f.dialogs.queueConfirm(true); // from the start
 
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
     const QString status = f.find<QLabel>("Status3")->text();

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSettings>
 #include <QStackedWidget>
@@ -143,13 +144,13 @@ void SettingsTest::settingsRoundTrip() {
     QCOMPARE(l.form.btnConnect.hint,
              QStringLiteral("Загрузка прошивки в память хранения контроллера"));
     QCOMPARE(l.state.AnswerTimeoutMs, 2500);
-    QCOMPARE(f.find<QAction>("mnuTimeOut")->text(), QStringLiteral("Время ожидания, 2500 мсек"));
+    QCOMPARE(f.find<QAction>("mnuTimeOut")->text(), QStringLiteral("&Время ожидания, 2500 мсек"));
     QVERIFY(l.form.mnuDebug.checked);
     QVERIFY(l.form.mnuFastExchange.checked);
     QVERIFY(f.find<QAction>("mnuFastExchange")->isChecked());
     QCOMPARE(l.state.AnswerGapMs, 800);
     QCOMPARE(f.find<QAction>("mnuAnswerGap")->text(),
-             QStringLiteral("Пауза внутри ответа, 800 мсек"));
+             QStringLiteral("&Пауза внутри ответа, 800 мсек"));
     QCOMPARE(l.form.OpenDialog1.filterIndex, 2);
     QCOMPARE(l.form.OpenDialog1.defaultExt, QStringLiteral("*.s28"));
     QVERIFY(l.form.cbWaitConnectLUMET.checked);
@@ -207,11 +208,13 @@ void SettingsTest::typedPortIsKept_data() {
     QTest::addColumn<bool>("kept");
     QTest::newRow("pseudo-terminal, system's ports") << "pty" << true << true;
     QTest::newRow("pseudo-terminal, fixed list") << "pty" << false << true;
-    QTest::newRow("device gone, system's ports") << "/dev/velkor-gone" << true << false;
+    QTest::newRow("device gone, system's ports") << "/dev/velkor-gone" << true << true;
+    QTest::newRow("device gone, fixed list") << "/dev/velkor-gone" << false << true;
 }
 
 // A port typed into the box (a stable name under /dev/serial/by-id, a pseudo-terminal) is the
-// port at the next start while the device is there, also when the system's list lacks it.
+// port at the next start, also when the system's list lacks it; one that is not there now (an
+// adapter plugged in later) is said to be missing.
 void SettingsTest::typedPortIsKept() {
     QFETCH(QString, port);
     QFETCH(bool, listed);
@@ -234,6 +237,10 @@ void SettingsTest::typedPortIsKept() {
     f.start();
     QCOMPARE(f.find<QCheckBox>("tbAutoComList")->isChecked(), listed);
     QCOMPARE(f.find<QComboBox>("cmbComPort")->currentText() == typed, kept);
+    const bool missing = !QFileInfo::exists(typed);
+    const QString note = typed + QStringLiteral(": нет в системе");
+    QCOMPARE(f.find<QComboBox>("cmbComPort")->toolTip().contains(note), missing);
+    QCOMPARE(f.loader().form.Status[2] == note, missing);
     ::close(master);
 }
 

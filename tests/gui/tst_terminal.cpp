@@ -34,7 +34,7 @@ class TerminalTest : public QObject {
 private slots:
     void logRotatesSixFiles();
     void logWritesViewLinesInCp1251();
-    void doubleClickClearsTheView();
+    void menuItemClearsTheView();
     void viewAndLogKeepTheScrollBackOnly_data();
     void viewAndLogKeepTheScrollBackOnly();
     void enterSendsTheLineUnchanged();
@@ -91,16 +91,25 @@ void TerminalTest::logWritesViewLinesInCp1251() {
              QByteArray("PAGEREAD 70\r\nOK\r\n3.\r\nLUMET\r\n\xcf\xf0\xe8\xe2\xe5\xf2\r\n"));
 }
 
-void TerminalTest::doubleClickClearsTheView() {
+// A double click selects a word and keeps the exchange; the view's menu item clears it, and
+// the log then holds only what came after.
+void TerminalTest::menuItemClearsTheView() {
     GuiFixture f;
     f.loader().addTerminalLine("before");
     f.app->syncAll();
     QTest::mouseDClick(f.terminal().memo()->viewport(), Qt::LeftButton);
+    QCOMPARE(f.loader().form.terminal.lines.size(), 1);
+    f.terminal().findChild<QAction*>(QStringLiteral("mnuClearView"))->trigger();
     QVERIFY(f.loader().form.terminal.lines.isEmpty());
     QVERIFY(f.terminal().memo()->toPlainText().isEmpty());
     f.loader().addTerminalLine("after");
     f.finish();
     QCOMPARE(readFile(QDir(f.dataDir).filePath("velkor.log")), QByteArray("after\r\n"));
+    // A run whose terminal stayed empty leaves the logs as they are.
+    GuiFixture quiet(f.dataDir);
+    quiet.finish();
+    QCOMPARE(readFile(QDir(f.dataDir).filePath("velkor.log")), QByteArray("after\r\n"));
+    QVERIFY(!QFile::exists(QDir(f.dataDir).filePath("velkor1.log")));
 }
 
 void TerminalTest::viewAndLogKeepTheScrollBackOnly_data() {
@@ -150,6 +159,7 @@ void TerminalTest::enterSendsTheLineUnchanged() {
     f.window().ToolButton5Click();
     QLineEdit* edit = f.terminal().edit();
     QVERIFY(edit->isVisible());
+    QCOMPARE(f.terminal().focusWidget(), edit); // opened to type a line
     QTest::keyClicks(edit, QStringLiteral("VER"));
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(links.writes.size(), 1);

@@ -16,14 +16,18 @@ void ScriptedDialogs::showInformation(const QString& text) {
 }
 
 bool ScriptedDialogs::confirm(const QString& text) {
+    return question(text).value_or(false);
+}
+
+std::optional<bool> ScriptedDialogs::question(const QString& text) {
     record({QStringLiteral("confirm"), text, QString(), QString()});
     if (confirms.empty()) {
         ++unanswered;
         return false;
     }
-    const bool yes = confirms.front();
+    const std::optional<bool> answer = confirms.front();
     confirms.pop_front();
-    return yes;
+    return answer;
 }
 
 bool ScriptedDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value) {

@@ -23,16 +23,19 @@ public:
     void showError(const QString& text, const QString& caption) override;
     void showInformation(const QString& text) override;
     bool confirm(const QString& text) override;
+    std::optional<bool> question(const QString& text) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     bool openFile(FileDialogState& dialog) override;
 
     void queueConfirm(bool yes) { confirms.push_back(yes); }
+    // The next question is left unanswered, as Escape leaves it; a confirmation takes it as no.
+    void queueEscape() { confirms.push_back(std::nullopt); }
     void queueInput(std::optional<QString> text) { inputs.push_back(std::move(text)); }
     void queueFile(std::optional<QString> path) { files.push_back(std::move(path)); }
 
     QList<Call> calls;
     int unanswered = 0;
-    std::deque<bool> confirms;
+    std::deque<std::optional<bool>> confirms;
     std::deque<std::optional<QString>> inputs;
     std::deque<std::optional<QString>> files;
     // Runs after each call is recorded (a test may cancel an operation from a message box).

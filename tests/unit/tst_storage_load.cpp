@@ -193,7 +193,7 @@ void StorageLoadTest::fromStartStoresTextAndDescriptor() {
 }
 
 void StorageLoadTest::startPositionQueries_data() {
-    QTest::addColumn<QStringList>("entries"); // "-": cancelled
+    QTest::addColumn<QStringList>("entries"); // "-": cancelled (Escape)
     QTest::addColumn<QList<int>>("expected"); // page, address, line
     QTest::newRow("offered values")
         << QStringList{QStringLiteral("80"), QStringLiteral("20"), QStringLiteral("0")}
@@ -207,9 +207,10 @@ void StorageLoadTest::startPositionQueries_data() {
     QTest::newRow("address 525 kept")
         << QStringList{QStringLiteral("70"), QStringLiteral("525"), QStringLiteral("0")}
         << QList<int>{70, 525, 0};
-    QTest::newRow("cancel all") << QStringList{QStringLiteral("-"), QStringLiteral("-"),
-                                               QStringLiteral("-")}
-                                << QList<int>{70, 10, 0};
+    // A cancelled box cancels the store: the position given stays for a later resume.
+    QTest::newRow("cancelled at the address")
+        << QStringList{QStringLiteral("90"), QStringLiteral("-"), QStringLiteral("-")}
+        << QList<int>{80, 20, 0};
     QTest::newRow("low 16 bits") << QStringList{QStringLiteral("65606"), QStringLiteral("65546"),
                                                 QStringLiteral("0")}
                                  << QList<int>{70, 10, 0};
@@ -229,6 +230,16 @@ void StorageLoadTest::startPositionQueries() {
                                                           : std::optional<QString>(entry));
     }
     t.press();
+    const qsizetype cancelledAt = entries.indexOf(QStringLiteral("-"));
+    if (cancelledAt >= 0) {
+        QCOMPARE(t.dialogs.calls.size(), cancelledAt + 2); // question, queries to the cancelled
+        QCOMPARE(t.count("WRITECOUNTER " + QByteArray::number(expected[2])), 0);
+        QCOMPARE(t.procedure().outcome(), ProcOutcome::Cancelled);
+        QCOMPARE(t.loader.driver.lastResult().resume,
+                 (ResumePosition{std::uint16_t(expected[0]), std::uint16_t(expected[1]),
+                                 std::uint16_t(expected[2])}));
+        return;
+    }
     QCOMPARE(t.dialogs.calls.size(), 5); // question, three queries, information
     const QStringList captions{QStringLiteral("Начальная страница"),
                                QStringLiteral("Адрес на странице"),
