@@ -204,14 +204,8 @@ Answer Exchange::listenNow(std::int32_t waitMs, const AnswerExpectation& until) 
     return runNow(listen(waitMs, until));
 }
 
-// Runs the task to its end, the event loop processing what comes meanwhile: for callers that do
-// not wait by co_await (the terminal's send line).
-template <typename T> T Exchange::runNow(Task<T> task) {
-    task.run();
-    while (!task.done()) {
-        parts_.runtime.awaitEvents(INT_MAX);
-    }
-    return task.result();
+void Exchange::awaitEvents() {
+    parts_.runtime.awaitEvents(INT_MAX);
 }
 
 bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {

@@ -70,6 +70,16 @@ public:
     // The same for code that does not wait by co_await: the event loop runs until it is over.
     Answer askNow(const Command& command);
     Answer listenNow(std::int32_t waitMs, const AnswerExpectation& until = {});
+    // Runs a task to its end, the event loop processing what comes meanwhile: for callers that
+    // do not wait by co_await (the driver, the terminal's send line). Its exception is raised
+    // again.
+    template <typename T> T runNow(Task<T> task) {
+        task.run();
+        while (!task.done()) {
+            awaitEvents();
+        }
+        return task.result();
+    }
     // A new operation talks to a controller whose manner is not known yet.
     void meetController() { lineEnds_ = LineEnds::Unknown; }
 
@@ -115,7 +125,7 @@ private:
     void alarmRang();
     void showWaitPosition(const Wait& wait);
     void letTimerSleep(const Wait& wait);
-    template <typename T> T runNow(Task<T> task);
+    void awaitEvents();
     Answer judged();
     AnswerExpectation::Silence silence() const;
     void learnLineEnds();

@@ -10,12 +10,34 @@ void OperationDriver::setProcedure(Operation operation, Procedure procedure) {
     procedures_[operation] = std::move(procedure);
 }
 
+namespace {
+
+// The task of a procedure that does not wait by co_await: it runs at the task's start. The
+// procedure is the task's own copy, so that the task never outlives what it calls.
+Task<Verdict> plainTask(OperationDriver::PlainProcedure procedure,
+                        const OperationRequest& request) {
+    co_return procedure(request);
+}
+
+} // namespace
+
+void OperationDriver::setProcedure(Operation operation, PlainProcedure procedure) {
+    if (!procedure) {
+        setProcedure(operation, Procedure());
+        return;
+    }
+    setProcedure(operation, [procedure = std::move(procedure)](const OperationRequest& request) {
+        return plainTask(procedure, request);
+    });
+}
+
 void OperationDriver::setProcedure(Operation operation, const std::function<Verdict()>& procedure) {
     if (!procedure) {
         setProcedure(operation, Procedure());
         return;
     }
-    setProcedure(operation, [procedure](const OperationRequest&) { return procedure(); });
+    setProcedure(operation,
+                 PlainProcedure([procedure](const OperationRequest&) { return procedure(); }));
 }
 
 OperationDriver::Procedure OperationDriver::procedure(Operation operation) const {
@@ -96,7 +118,7 @@ Verdict OperationDriver::runProcedure() {
     procedureStarted_ = true;
     const auto it = procedures_.find(request_.operation);
     if (it != procedures_.end() && it->second) {
-        return it->second(request_);
+        return loader_.exchange.runNow(it->second(request_));
     }
     return Verdict{};
 }

@@ -3,6 +3,7 @@
 #include "Operation.h"
 #include "OperationRequest.h"
 #include "OperationResult.h"
+#include "Task.h"
 
 #include <QString>
 #include <functional>
@@ -16,13 +17,16 @@ class Loader;
 class OperationDriver {
 public:
     // A procedure runs the operation's dialogue with the controller as the request says, and
-    // says how it ended.
-    using Procedure = std::function<Verdict(const OperationRequest& request)>;
+    // says how it ended: a task that waits by co_await, resumed by the event loop.
+    using Procedure = std::function<Task<Verdict>(const OperationRequest& request)>;
+    // One that does not wait by co_await (the store and the flash for now, the tests' stand-ins).
+    using PlainProcedure = std::function<Verdict(const OperationRequest& request)>;
 
     explicit OperationDriver(Loader& loader) : loader_(loader) {}
 
     // The procedure run for an operation; an operation without one runs nothing.
     void setProcedure(Operation operation, Procedure procedure);
+    void setProcedure(Operation operation, PlainProcedure procedure);
     // A procedure that needs nothing from the request.
     void setProcedure(Operation operation, const std::function<Verdict()>& procedure);
     Procedure procedure(Operation operation) const;

@@ -12,6 +12,10 @@
 // started by run()), suspends at each wait without holding the thread, and hands its value (or
 // its exception) to whoever awaits it. Whoever awaits a task is resumed the moment it ends, on
 // the same thread, with no event in between.
+//
+// With GCC 12, an aggregate built in a co_await's operand as an argument taken by value
+// (`co_await ask({text, ...})`, `co_await ask(Command{...})`) is destroyed twice: build it in a
+// variable first. Temporaries from constructors and function calls are fine.
 template <typename T = void> class Task;
 
 namespace TaskDetail {

@@ -6,19 +6,19 @@
 #include "core/Exchange.h"
 #include "core/Questions.h"
 
-PasswordResult PasswordDialogue(Exchange& exchange, int attempts, Questions& questions) {
+Task<PasswordResult> PasswordDialogue(Exchange& exchange, int attempts, Questions& questions) {
     PasswordResult result;
-    Answer latest = askRepeatable(exchange, "PASSWORD", attempts);
+    Answer latest = co_await askRepeatable(exchange, "PASSWORD", attempts);
     result.firstAnswered = latest.heard();
     if (InterpreterAnswer::contains(latest.text, "denied")) {
         const QString password = questions.password();
         if (!password.isEmpty()) {
             result.password = Cp1251::encode(password);
-            latest = askRepeatable(exchange, "PASSWORD " + result.password, attempts);
+            latest = co_await askRepeatable(exchange, "PASSWORD " + result.password, attempts);
         }
     }
     result.granted = latest.whole() && InterpreterAnswer::contains(latest.text, "granted");
     result.denied = latest.whole() && InterpreterAnswer::contains(latest.text, "denied");
     result.latest = latest;
-    return result;
+    co_return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Answer.h"
+#include "core/Task.h"
 
 #include <QByteArray>
 
@@ -19,4 +20,4 @@ struct PasswordResult {
 };
 
 // Each "PASSWORD" is asked up to `attempts` times while its answer is missing, cut or damaged.
-PasswordResult PasswordDialogue(Exchange& exchange, int attempts, Questions& questions);
+Task<PasswordResult> PasswordDialogue(Exchange& exchange, int attempts, Questions& questions);

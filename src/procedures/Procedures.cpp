@@ -8,21 +8,23 @@ Procedures::Procedures(Loader& loader, Questions* questions)
       readBack(loader, questions != nullptr ? *questions : dialogQuestions_), queries(loader) {
     store.verifyWith(&readBack);
     OperationDriver& driver = loader.driver;
-    driver.setProcedure(Operation::Flash, [this](const OperationRequest& request) {
-        flash.EnterBootloader(request);
-        return flash.verdict();
-    });
-    driver.setProcedure(Operation::Store, [this](const OperationRequest& request) {
-        store.LoadToStorage(request);
-        return store.verdict();
-    });
+    driver.setProcedure(Operation::Flash,
+                        OperationDriver::PlainProcedure([this](const OperationRequest& request) {
+                            flash.EnterBootloader(request);
+                            return flash.verdict();
+                        }));
+    driver.setProcedure(Operation::Store,
+                        OperationDriver::PlainProcedure([this](const OperationRequest& request) {
+                            store.LoadToStorage(request);
+                            return store.verdict();
+                        }));
     driver.setProcedure(Operation::ReadBack, [this](const OperationRequest& request) {
-        readBack.ReadBackStorage(request);
-        return readBack.verdict();
+        return readBack.ReadBackStorage(request);
     });
     driver.setProcedure(Operation::Send,
                         [this](const OperationRequest& request) { return queries.send(request); });
-    driver.setProcedure(Operation::Version, [this] { return queries.version(); });
+    driver.setProcedure(Operation::Version,
+                        [this](const OperationRequest&) { return queries.version(); });
 }
 
 Procedures::~Procedures() {

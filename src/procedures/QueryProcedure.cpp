@@ -12,38 +12,40 @@ constexpr int kVersionAttempts = 3;
 
 } // namespace
 
-Verdict QueryProcedure::send(const OperationRequest& request) {
+Task<Verdict> QueryProcedure::send(const OperationRequest& request) {
     Verdict verdict;
     for (const QByteArray& text : request.commands) {
         if (!loader_.state.ConnectionOpen) {
-            return Verdict::failed(Outcome::LinkLost);
+            co_return Verdict::failed(Outcome::LinkLost);
         }
-        if (const Verdict failed = sendOne(text, verdict); !failed.succeeded()) {
+        if (const Verdict failed = co_await sendOne(text, verdict); !failed.succeeded()) {
             verdict.outcome = failed.outcome;
             verdict.reason = failed.reason;
-            return verdict; // with the answers that came before
+            co_return verdict; // with the answers that came before
         }
     }
-    return verdict;
+    co_return verdict;
 }
 
 // One command, sent once: a poke must not repeat "RESET" on its own, and its answer is whatever
 // comes before the silence. A damaged frame's bytes are shown as they came, marked "bad CRC",
 // though never judged.
-Verdict QueryProcedure::sendOne(const QByteArray& text, Verdict& verdict) {
+Task<Verdict> QueryProcedure::sendOne(QByteArray text, Verdict& verdict) {
     Answer answer;
+    // Sent once, judged at its silence (built before the co_await: see Task.h).
+    const Command command{text, AnswerExpectation(), 1, -1};
     try {
-        answer = loader_.exchange.askNow({text, AnswerExpectation(), 1, -1});
+        answer = co_await loader_.exchange.ask(command);
     } catch (const LoaderError& e) {
-        return Verdict::failed(Outcome::Error, e.text());
+        co_return Verdict::failed(Outcome::Error, e.text());
     }
     verdict.output += loader_.state.DamagedText;
     if (const Verdict failed = unanswered(answer); !failed.succeeded()) {
-        return failed;
+        co_return failed;
     }
     verdict.output += answer.text;
     verdict.answers.append(answer.text);
-    return Verdict{};
+    co_return Verdict{};
 }
 
 // Why a command got no usable answer; a success when it was answered. A damaged frame beside a
@@ -78,28 +80,28 @@ QString QueryProcedure::versionLine(const Answer& answer) {
     return answer.words();
 }
 
-Verdict QueryProcedure::version() {
-    const Answer answer = askRepeatable(loader_.exchange, "VER", kVersionAttempts);
+Task<Verdict> QueryProcedure::version() {
+    const Answer answer = co_await askRepeatable(loader_.exchange, "VER", kVersionAttempts);
     switch (answer.status) {
     case Answer::Status::Refused:
         if (answer.errorLine) {
-            return Verdict::failed(Outcome::Refused, answer.words());
+            co_return Verdict::failed(Outcome::Refused, answer.words());
         }
         [[fallthrough]]; // words without a version number: the controller's own
     case Answer::Status::Whole: {
         Verdict verdict;
         verdict.answers.append(answer.text);
         verdict.reason = versionLine(answer);
-        return verdict;
+        co_return verdict;
     }
     case Answer::Status::Partial:
-        return Verdict::failed(Outcome::Unconfirmed, answer.words());
+        co_return Verdict::failed(Outcome::Unconfirmed, answer.words());
     case Answer::Status::Damaged:
-        return Verdict::failed(Outcome::Damaged);
+        co_return Verdict::failed(Outcome::Damaged);
     case Answer::Status::Cancelled:
     case Answer::Status::LinkLost:
     case Answer::Status::Silent:
         break;
     }
-    return unanswered(Answer{});
+    co_return unanswered(Answer{});
 }

@@ -3,6 +3,7 @@
 #include "core/Answer.h"
 #include "core/OperationRequest.h"
 #include "core/OperationResult.h"
+#include "core/Task.h"
 
 class Loader;
 
@@ -14,12 +15,12 @@ public:
 
     // Each of the request's commands once, exactly as given; every answer kept as it came.
     // Ends at the first command without a usable answer.
-    Verdict send(const OperationRequest& request);
+    Task<Verdict> send(const OperationRequest& request);
     // The controller's firmware version: "VER", asked again while its answer is lost.
-    Verdict version();
+    Task<Verdict> version();
 
 private:
-    Verdict sendOne(const QByteArray& text, Verdict& verdict);
+    Task<Verdict> sendOne(QByteArray text, Verdict& verdict);
     Verdict unanswered(const Answer& answer) const;
     static QString versionLine(const Answer& answer);
 

@@ -29,8 +29,8 @@ QString ReadBackProcedure::partialFileName(const QString& target) {
     return target + QStringLiteral(".partial");
 }
 
-Answer ReadBackProcedure::readPage(qsizetype characters) {
-    return loader_.exchange.askNow(CommandTable::pageRead(characters));
+Task<Answer> ReadBackProcedure::readPage(qsizetype characters) {
+    co_return co_await loader_.exchange.ask(CommandTable::pageRead(characters));
 }
 
 // Only a matched checksum with its file written counts as done for the driver and the journal.
@@ -104,12 +104,12 @@ Verdict ReadBackProcedure::verdict() const {
     return v;
 }
 
-ReadBackProcedure::StoredCopy ReadBackProcedure::readStoredCopy(int pageSize) {
+Task<ReadBackProcedure::StoredCopy> ReadBackProcedure::readStoredCopy(int pageSize) {
     startRun();
     pageSize_ = pageSize;
     StoredCopy copy;
-    if (positioned() && descriptorRead() && prepareTextRead()) {
-        readText();
+    if ((co_await positioned()) && (co_await descriptorRead()) && (co_await prepareTextRead())) {
+        co_await readText();
         copy.descriptor = descriptor_;
         copy.text = text_.text();
         copy.read = outcome_ == Outcome::None && text_.taken() == descriptor_.length;
@@ -121,7 +121,7 @@ ReadBackProcedure::StoredCopy ReadBackProcedure::readStoredCopy(int pageSize) {
         copy.failure = verdict();
     }
     text_.release();
-    return copy;
+    co_return copy;
 }
 
 void ReadBackProcedure::startRun() {
@@ -135,92 +135,95 @@ void ReadBackProcedure::startRun() {
     pageSize_ = 0;
 }
 
-void ReadBackProcedure::ReadBackStorage(const OperationRequest& /*request*/) {
+Task<Verdict> ReadBackProcedure::ReadBackStorage(const OperationRequest& /*request*/) {
     loader_.Timer3->start();
     target_.clear();
     startRun();
-    if (!positioned() || !loggedIn() || !descriptorRead()) {
-        // the step that failed named its cause
-    } else if (prepareTextRead()) {
+    if ((co_await positioned()) && (co_await loggedIn()) && (co_await descriptorRead()) &&
+        (co_await prepareTextRead())) {
         bool chosen = false;
         const auto target = descriptor_.length != 0 ? questions_.fileToWrite() : std::nullopt;
         if (target) {
             target_ = *target;
             chosen = true;
-            readText();
+            co_await readText();
         }
         conclude(chosen);
-    }
+    } // else the step that failed named its cause
     finish();
+    co_return verdict();
 }
 
 // Sends the settings in turn; each must be answered whole with its value back. The first that
 // is not ends the run with its cause.
-bool ReadBackProcedure::settings(const QList<QByteArray>& commands) {
+Task<bool> ReadBackProcedure::settings(QList<QByteArray> commands) {
     for (const QByteArray& command : commands) {
-        const SettingResult result = askSetting(loader_.exchange, command, kSettingAttempts);
+        const SettingResult result =
+            co_await askSetting(loader_.exchange, command, kSettingAttempts);
         if (!result.confirmed) {
             endWith(result.answer, command);
-            return false;
+            co_return false;
         }
     }
-    return true;
+    co_return true;
 }
 
-bool ReadBackProcedure::positioned() {
+Task<bool> ReadBackProcedure::positioned() {
     loader_.setStatus(
         3, QStringLiteral("Устанавливаем стартовую страницу 70 для загрузки обновления..."));
-    return settings({"PAGENUM 70", "PAGEADDR 0", "PAGEHEXMODE TRUE"});
+    const QList<QByteArray> commands{"PAGENUM 70", "PAGEADDR 0", "PAGEHEXMODE TRUE"};
+    co_return co_await settings(commands);
 }
 
-bool ReadBackProcedure::loggedIn() {
+Task<bool> ReadBackProcedure::loggedIn() {
     const PasswordResult login =
-        PasswordDialogue(loader_.exchange, CommandTable::attempts("PASSWORD"), questions_);
+        co_await PasswordDialogue(loader_.exchange, CommandTable::attempts("PASSWORD"), questions_);
     if (login.granted) {
-        return true;
+        co_return true;
     }
     if (!login.denied) {
         endWith(login.latest, "PASSWORD");
-        return false;
+        co_return false;
     }
     resultMessage_ = kAccessDenied;
     end(Outcome::AccessDenied);
-    return false;
+    co_return false;
 }
 
 // The descriptor's twelve digits, read again from page 70, address 0 when the answer came lost,
 // cut, damaged or garbled (the read moved the controller's position: it is positioned first).
 // An answer shorter than the descriptor, or an error line, ends the read-back.
-bool ReadBackProcedure::descriptorRead() {
-    if (!settings({"PAGECOUNT 6"})) {
-        return false;
+Task<bool> ReadBackProcedure::descriptorRead() {
+    if (!co_await settings(QList<QByteArray>(1, "PAGECOUNT 6"))) {
+        co_return false;
     }
+    const QList<QByteArray> descriptorPosition{"PAGENUM 70", "PAGEADDR 0"};
     for (int attempt = 1;; ++attempt) {
-        const Answer answer = readPage(StorageDescriptor::kDigits);
+        const Answer answer = co_await readPage(StorageDescriptor::kDigits);
         const bool lastTry = attempt >= kReadAttempts || !loader_.operationCanGoOn();
         if (answer.whole()) {
             const QByteArray data = answer.text.mid(answer.dataFrom);
             const qsizetype at = descriptorLine(data);
             if (at >= 0) {
                 descriptor_ = StorageDescriptor::decode(QByteArrayView(data).sliced(at));
-                return true;
+                co_return true;
             }
             if (data.trimmed().size() < StorageDescriptor::kDigits) {
                 endWith(answer, "PAGEREAD");
-                return false;
+                co_return false;
             }
             if (lastTry) {
                 // Never the digits, as often as it was read: the conversion error says what
                 // came instead.
                 descriptor_ = StorageDescriptor::decode(data);
-                return true;
+                co_return true;
             }
         } else if (answer.errorLine || answer.stopped() || lastTry) {
             endWith(answer, "PAGEREAD");
-            return false;
+            co_return false;
         }
-        if (!settings({"PAGENUM 70", "PAGEADDR 0"})) {
-            return false;
+        if (!co_await settings(descriptorPosition)) {
+            co_return false;
         }
     }
 }
@@ -246,18 +249,19 @@ qsizetype ReadBackProcedure::descriptorLine(const QByteArray& answer) {
     return -1;
 }
 
-bool ReadBackProcedure::prepareTextRead() {
+Task<bool> ReadBackProcedure::prepareTextRead() {
     loader_.output.startProgressBar(int(descriptor_.length / 1000));
     loader_.setStatus(3, QStringLiteral("LUMET:Доступ разрешен!"));
-    return settings(
-        {"PAGEADDR 10", "PAGECOUNT " + QByteArray::number(kTextReadCount), "PAGEHEXMODE FALSE"});
+    const QList<QByteArray> commands{
+        "PAGEADDR 10", "PAGECOUNT " + QByteArray::number(kTextReadCount), "PAGEHEXMODE FALSE"};
+    co_return co_await settings(commands);
 }
 
-void ReadBackProcedure::readText() {
+Task<void> ReadBackProcedure::readText() {
     text_ = ReadBackText(descriptor_.length);
     rereads_ = 0;
     while (!text_.complete() && loader_.operationCanGoOn()) {
-        const Answer answer = readPage(kTextReadCount);
+        const Answer answer = co_await readPage(kTextReadCount);
         if (!loader_.operationCanGoOn()) {
             break;
         }
@@ -265,7 +269,7 @@ void ReadBackProcedure::readText() {
         if (next == ReadBackText::Next::ReadOn) {
             showProgress();
         } else if (next == ReadBackText::Next::ReadAgain) {
-            if (!repositioned()) {
+            if (!co_await repositioned()) {
                 break;
             }
         } else {
@@ -282,20 +286,24 @@ void ReadBackProcedure::readText() {
 // size known (a store learns it from its confirmations) the position is that of the first
 // character not taken yet; without it the text is read again from its start (the loader does
 // no page arithmetic on a size of its own), as often as kReadAttempts.
-bool ReadBackProcedure::repositioned() {
+Task<bool> ReadBackProcedure::repositioned() {
     if (pageSize_ > 0) {
         const std::int64_t at = StorageDescriptor::kTextAddress + std::int64_t(text_.taken());
-        return settings({"PAGENUM " + QByteArray::number(StorageDescriptor::kPage + at / pageSize_),
-                         "PAGEADDR " + QByteArray::number(at % pageSize_)});
+        const QList<QByteArray> commands{
+            "PAGENUM " + QByteArray::number(StorageDescriptor::kPage + at / pageSize_),
+            "PAGEADDR " + QByteArray::number(at % pageSize_)};
+        co_return co_await settings(commands);
     }
     if (++rereads_ > kReadAttempts) {
         end(Outcome::NoAnswer, QStringLiteral("текст прочитан заново %1 раз, и снова не полностью")
                                    .arg(kReadAttempts));
-        return false;
+        co_return false;
     }
     text_.restart();
-    return settings({"PAGENUM " + QByteArray::number(StorageDescriptor::kPage),
-                     "PAGEADDR " + QByteArray::number(StorageDescriptor::kTextAddress)});
+    const QList<QByteArray> commands{"PAGENUM " + QByteArray::number(StorageDescriptor::kPage),
+                                     "PAGEADDR " +
+                                         QByteArray::number(StorageDescriptor::kTextAddress)};
+    co_return co_await settings(commands);
 }
 
 void ReadBackProcedure::showProgress() {

@@ -6,6 +6,7 @@
 #include "StorageDescriptor.h"
 #include "core/Answer.h"
 #include "core/OperationResult.h"
+#include "core/Task.h"
 #include "firmware/FirmwareImage.h"
 
 #include <QByteArray>
@@ -48,7 +49,7 @@ public:
         : loader_(loader), questions_(questions) {}
 
     // The procedure of operation mode 2.
-    void ReadBackStorage(const OperationRequest& request);
+    Task<Verdict> ReadBackStorage(const OperationRequest& request);
 
     // What the storage memory holds, read for the store's check of what it wrote: the
     // controller is logged in already, nothing is asked and no file is written. With the
@@ -61,7 +62,7 @@ public:
         QByteArray text;
         Verdict failure; // why the copy could not be read, when it could not
     };
-    StoredCopy readStoredCopy(int pageSize);
+    Task<StoredCopy> readStoredCopy(int pageSize);
 
     Outcome outcome() const { return outcome_; }
     // The outcome of the last run as the driver reports it, with the file the text went to.
@@ -79,15 +80,15 @@ private:
     void endUnanswered();
     void endWith(const Answer& answer, const QByteArray& command);
     // "PAGEREAD", awaiting the characters one read returns.
-    Answer readPage(qsizetype characters);
-    bool settings(const QList<QByteArray>& commands);
-    bool positioned();
-    bool loggedIn();
-    bool descriptorRead();
-    bool repositioned();
+    Task<Answer> readPage(qsizetype characters);
+    Task<bool> settings(QList<QByteArray> commands);
+    Task<bool> positioned();
+    Task<bool> loggedIn();
+    Task<bool> descriptorRead();
+    Task<bool> repositioned();
     static qsizetype descriptorLine(const QByteArray& answer);
-    bool prepareTextRead();
-    void readText();
+    Task<bool> prepareTextRead();
+    Task<void> readText();
     void showProgress();
     void conclude(bool fileChosen);
     void writeLines(const QString& path);

@@ -5,20 +5,20 @@
 
 #include <algorithm>
 
-Answer askRepeatable(Exchange& exchange, const QByteArray& command, int attempts) {
+Task<Answer> askRepeatable(Exchange& exchange, QByteArray command, int attempts) {
     Answer answer;
     for (int left = std::max(1, attempts); left > 0; left -= std::max(1, answer.sends)) {
-        answer = exchange.askNow(CommandTable::interpreter(command, left));
+        answer = co_await exchange.ask(CommandTable::interpreter(command, left));
         if (answer.whole() || answer.errorLine || answer.stopped()) {
             break;
         }
     }
-    return answer;
+    co_return answer;
 }
 
-SettingResult askSetting(Exchange& exchange, const QByteArray& command, int attempts) {
+Task<SettingResult> askSetting(Exchange& exchange, QByteArray command, int attempts) {
     SettingResult result;
-    result.answer = askRepeatable(exchange, command, attempts);
+    result.answer = co_await askRepeatable(exchange, std::move(command), attempts);
     result.confirmed = result.answer.whole();
-    return result;
+    co_return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Answer.h"
+#include "core/Task.h"
 
 #include <QByteArray>
 
@@ -11,7 +12,7 @@ class Exchange;
 // while the controller is silent (the exchange does that, waiting for a controller that is not
 // on line yet where the engineer asked for it) and while the answer is cut, damaged or says
 // something else. An error line, a cancel or a lost connection ends it at once.
-Answer askRepeatable(Exchange& exchange, const QByteArray& command, int attempts);
+Task<Answer> askRepeatable(Exchange& exchange, QByteArray command, int attempts);
 
 // A setting is confirmed when its answer is whole: a line of its own (not its echo, nor another
 // command's late answer) holds the value it sets.
@@ -20,4 +21,4 @@ struct SettingResult {
     bool confirmed = false;
 };
 
-SettingResult askSetting(Exchange& exchange, const QByteArray& command, int attempts);
+Task<SettingResult> askSetting(Exchange& exchange, QByteArray command, int attempts);

@@ -239,10 +239,23 @@ bool StorageLoadProcedure::signatureFound() {
     return false;
 }
 
+// The interpreter's repeatable commands, run to their end where the store does not wait by
+// co_await yet.
+Answer StorageLoadProcedure::repeatNow(const QByteArray& command, int attempts) {
+    return loader_.exchange.runNow(askRepeatable(loader_.exchange, command, attempts));
+}
+
+SettingResult StorageLoadProcedure::settingNow(const QByteArray& command, int attempts) {
+    return loader_.exchange.runNow(askSetting(loader_.exchange, command, attempts));
+}
+
+PasswordResult StorageLoadProcedure::passwordNow(int attempts, Questions& questions) {
+    return loader_.exchange.runNow(PasswordDialogue(loader_.exchange, attempts, questions));
+}
+
 StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
     for (;;) {
-        const PasswordResult login =
-            PasswordDialogue(loader_.exchange, kFirstLoginAttempts, questions_);
+        const PasswordResult login = passwordNow(kFirstLoginAttempts, questions_);
         if (!login.firstAnswered) {
             endUnanswered();
             return Login::Ended;
@@ -260,15 +273,14 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
             end(Outcome::AccessDenied);
             return Login::Denied;
         }
-        const SettingResult modem =
-            askSetting(loader_.exchange, "MODEM_CON TRUE", kFirstLoginAttempts);
+        const SettingResult modem = settingNow("MODEM_CON TRUE", kFirstLoginAttempts);
         if (!modem.confirmed) {
             if (!endWithAnswer("MODEM_CON TRUE", modem.answer)) {
                 endUnanswered();
             }
             return Login::Ended;
         }
-        if (askSetting(loader_.exchange, "DEBUG 0", kFirstLoginAttempts).confirmed) {
+        if (settingNow("DEBUG 0", kFirstLoginAttempts).confirmed) {
             return Login::Granted;
         }
         if (loginGivenUp()) {
@@ -375,7 +387,7 @@ bool StorageLoadProcedure::UploadLogin() {
     }
     for (;;) {
         const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
-        const Answer password = askRepeatable(loader_.exchange, "PASSWORD", attempts);
+        const Answer password = repeatNow("PASSWORD", attempts);
         if (!password.heard() && password.status != Answer::Status::Damaged) {
             if (!loader_.operationCanGoOn() || loginGivenUp()) {
                 return false;
@@ -385,15 +397,14 @@ bool StorageLoadProcedure::UploadLogin() {
         }
         QByteArray latest = password.text;
         if (InterpreterAnswer::contains(latest, "denied")) {
-            latest = askRepeatable(loader_.exchange, kUploadPassword, attempts).text;
+            latest = repeatNow(kUploadPassword, attempts).text;
         }
         if (!InterpreterAnswer::contains(latest, "granted")) {
             // The second try uses the password the user gave at the first login, if any: a
             // controller that does not take the built-in one would otherwise refuse every
             // write for as long as the run lasts.
-            askRepeatable(loader_.exchange,
-                          userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_,
-                          attempts);
+            repeatNow(userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_,
+                      attempts);
         }
         if (loginCommandsEchoed()) {
             loginFailures_ = 0;
@@ -413,19 +424,18 @@ bool StorageLoadProcedure::loginGivenUp() {
 bool StorageLoadProcedure::loginCommandsEchoed() {
     const LoaderState& s = loader_.state;
     const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
-    if (!askSetting(loader_.exchange, withNumber("WRITECOUNTER", s.LastLoadedLine), attempts)
-             .confirmed ||
-        !askSetting(loader_.exchange, "PAGEHEXMODE FALSE", attempts).confirmed) {
+    if (!settingNow(withNumber("WRITECOUNTER", s.LastLoadedLine), attempts).confirmed ||
+        !settingNow("PAGEHEXMODE FALSE", attempts).confirmed) {
         return false;
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем стартовую страницу %1 для загрузки "
                                         "обновления...")
                              .arg(s.StartPage));
-    if (!askSetting(loader_.exchange, withNumber("PAGENUM", s.StartPage), attempts).confirmed) {
+    if (!settingNow(withNumber("PAGENUM", s.StartPage), attempts).confirmed) {
         return false;
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем адрес на странице %1").arg(s.PageAddr));
-    return askSetting(loader_.exchange, withNumber("PAGEADDR", s.PageAddr), attempts).confirmed;
+    return settingNow(withNumber("PAGEADDR", s.PageAddr), attempts).confirmed;
 }
 
 StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
@@ -739,7 +749,7 @@ bool StorageLoadProcedure::positionedInFirmwareArea(int addr) {
     for (const QByteArray& command :
          {QByteArray("PAGENUM 70"), "PAGEADDR " + QByteArray::number(addr),
           QByteArray("PAGEHEXMODE TRUE")}) {
-        const SettingResult result = askSetting(loader_.exchange, command, kDescriptorAttempts);
+        const SettingResult result = settingNow(command, kDescriptorAttempts);
         if (result.confirmed) {
             continue;
         }
@@ -762,7 +772,8 @@ bool StorageLoadProcedure::storedTextVerified() {
         return true;
     }
     loader_.setStatus(3, QStringLiteral("Проверка записанного..."));
-    const ReadBackProcedure::StoredCopy copy = reader_->readStoredCopy(pageSize_);
+    const ReadBackProcedure::StoredCopy copy =
+        loader_.exchange.runNow(reader_->readStoredCopy(pageSize_));
     if (!copy.read) {
         // The store itself is whole as far as the controller confirmed it; only the check
         // could not be made.
@@ -842,7 +853,7 @@ void StorageLoadProcedure::finalise() {
     }
     send("RESET", 1);
     s.AnswerTimeoutMs = loader_.timings.restartMs;
-    showVersion(askRepeatable(loader_.exchange, "VER", CommandTable::attempts("VER")));
+    showVersion(repeatNow("VER", CommandTable::attempts("VER")));
 }
 
 // After its restart the controller says its version. A controller that never comes back is not

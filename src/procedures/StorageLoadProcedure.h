@@ -2,6 +2,8 @@
 
 #include "core/OperationRequest.h"
 
+#include "PasswordDialogue.h"
+#include "SettingCommand.h"
 #include "StoreProgress.h"
 #include "TextCrc.h"
 #include "core/Answer.h"
@@ -81,6 +83,9 @@ public:
     const QString& information() const { return information_; }
 
 private:
+    Answer repeatNow(const QByteArray& command, int attempts);
+    SettingResult settingNow(const QByteArray& command, int attempts);
+    PasswordResult passwordNow(int attempts, Questions& questions);
     enum class Login { Granted, Denied, Ended };
     enum class Write { Accepted, Failed, Unanswered };
     enum class Stretch { Uploaded, Stopped, Ended };

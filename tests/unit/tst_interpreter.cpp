@@ -188,7 +188,8 @@ void InterpreterTest::passwordDialogue() {
     t.device.answer("PASSWORD guess", "access denied\r\n");
     t.dialogs.queueInput(typed.isNull() ? std::nullopt : std::optional<QString>(typed.toString()));
     DialogQuestions questions(t.dialogs, t.form().OpenDialog1);
-    const PasswordResult result = PasswordDialogue(t.loader.exchange, 1, questions);
+    const PasswordResult result =
+        t.loader.exchange.runNow(PasswordDialogue(t.loader.exchange, 1, questions));
     QCOMPARE(QByteArrayList(t.device.written), sent);
     QCOMPARE(result.firstAnswered, answered);
     QCOMPARE(result.granted, granted);
