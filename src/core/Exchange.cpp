@@ -50,10 +50,10 @@ private:
 
 } // namespace
 
-// One wait in progress: an attempt's answer wait, a listen, or a hold that keeps an outer wait
-// from being resumed while the terminal's command runs its own exchange.
+// One wait in progress: an attempt's answer wait, a listen, a pause, or a hold that keeps an
+// outer wait from being resumed while the terminal's command runs its own exchange.
 struct Exchange::Wait {
-    enum class Kind { Attempt, Listen, Hold };
+    enum class Kind { Attempt, Listen, Pause, Hold };
     Kind kind = Kind::Hold;
     std::int32_t waitMs = 0;
     std::uint32_t t0 = 0;
@@ -196,6 +196,10 @@ Task<Answer> Exchange::listen(std::int32_t waitMs, AnswerExpectation until) {
     co_return judged();
 }
 
+Task<void> Exchange::pause(std::int32_t waitMs) {
+    co_await pauseWait(std::max(0, waitMs));
+}
+
 Answer Exchange::askNow(const Command& command) {
     return runNow(ask(command));
 }
@@ -294,6 +298,10 @@ Exchange::WaitAwaiter Exchange::listenWait(std::int32_t waitMs) {
     return WaitAwaiter(*this, Wait::Kind::Listen, waitMs);
 }
 
+Exchange::WaitAwaiter Exchange::pauseWait(std::int32_t waitMs) {
+    return WaitAwaiter(*this, Wait::Kind::Pause, waitMs);
+}
+
 void Exchange::beginWait(Wait& wait) {
     wait.t0 = parts_.runtime.tickCount();
     wait.outer = std::exchange(wait_, &wait);
@@ -332,7 +340,7 @@ bool Exchange::waitOver(const Wait& wait) const {
     if (wait.kind == Wait::Kind::Attempt) {
         return s.AnswerReceived || s.QuietTicks == 0;
     }
-    return awaited_.awaitsSomething() && decided();
+    return wait.kind == Wait::Kind::Listen && awaited_.awaitsSomething() && decided();
 }
 
 void Exchange::endWait(Wait& wait) {

@@ -67,6 +67,9 @@ public:
     // is whole or refused by `until`. The answer holds everything received since the last
     // command was sent.
     Task<Answer> listen(std::int32_t waitMs, AnswerExpectation until = {});
+    // Sends nothing and judges nothing: waits waitMs, or less when the operation stops (a cancel,
+    // the link's end). What arrives meanwhile stays in the answer.
+    Task<void> pause(std::int32_t waitMs);
     // The same for code that does not wait by co_await: the event loop runs until it is over.
     Answer askNow(const Command& command);
     Answer listenNow(std::int32_t waitMs, const AnswerExpectation& until = {});
@@ -118,6 +121,7 @@ private:
     void endAttempt();
     WaitAwaiter answerWait(std::int32_t waitMs);
     WaitAwaiter listenWait(std::int32_t waitMs);
+    WaitAwaiter pauseWait(std::int32_t waitMs);
     void beginWait(Wait& wait);
     void armWait(Wait& wait);
     bool waitOver(const Wait& wait) const;

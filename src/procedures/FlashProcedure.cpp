@@ -36,7 +36,7 @@ bool FlashProcedure::goesOn() const {
     return !ended_ && loader_.operationCanGoOn();
 }
 
-void FlashProcedure::EnterBootloader(const OperationRequest& request) {
+Task<Verdict> FlashProcedure::EnterBootloader(OperationRequest request) {
     request_ = request;
     ended_ = false;
     bannerSeen_ = false;
@@ -55,18 +55,18 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
             // operation starts); what came since, while the connection opened, may be the
             // banner of a controller that greets every new connection.
             loader_.setStatus(3, kWaitReset);
-            requestRestart();
+            co_await requestRestart();
             stage_ = BootStage::WatchBanner;
             shownWaitSeconds_ = 0;
             bannerWaitStart_ = loader_.runtime.tickCount();
             break;
         case BootStage::WatchBanner:
-            pass = watchBanner();
+            pass = co_await watchBanner();
             break;
         case BootStage::Programming:
             loader_.output.lockTerminalInput(true);
             try {
-                ProgramFlash(request_.firmwarePath);
+                co_await ProgramFlash(request_.firmwarePath);
             } catch (const std::exception& e) {
                 image_.reset();
                 throw LoaderError(errorText(e));
@@ -79,8 +79,7 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
         if (pass == PassResult::LeaveLoop) {
             break;
         }
-        loader_.runtime.processEvents();
-        loader_.runtime.sleep(1);
+        co_await loader_.exchange.pause(1);
     }
     if (outcome_ == Outcome::None) {
         // Left the loop without a verdict: cancelled, cut off, or the broker has no controller.
@@ -88,6 +87,7 @@ void FlashProcedure::EnterBootloader(const OperationRequest& request) {
     }
     image_.reset();
     cleanUpAfterLoop();
+    co_return verdict();
 }
 
 // The file is read once, before the controller restarts: the records programmed are those of
@@ -151,11 +151,11 @@ Verdict FlashProcedure::verdict() const {
 
 // The restart the loader does itself, when chosen: "RESET" and CR to the command interpreter, or
 // a 100 ms pulse on DTR or RTS. The banner wait starts after it.
-void FlashProcedure::requestRestart() {
+Task<void> FlashProcedure::requestRestart() {
     Links* links = loader_.links;
     const int kind = request_.flash.restart;
     if (links == nullptr || kind <= FlashRestart::None) {
-        return;
+        co_return;
     }
     if (kind == FlashRestart::Command) {
         ++restarts_;
@@ -164,27 +164,29 @@ void FlashProcedure::requestRestart() {
         const QByteArray reset = QByteArrayLiteral("RESET\r");
         links->write(request_.link, reset);
         loader_.output.addTerminalLine(reset);
-        return;
+        co_return;
     }
     links->setControlLines(request_.link, kind == FlashRestart::Dtr, kind == FlashRestart::Rts);
-    loader_.runtime.sleep(kRestartPulseMs);
+    co_await loader_.exchange.pause(kRestartPulseMs);
     links->setControlLines(request_.link, false, false);
 }
 
 // A broker that lacks the controller passed no restart on: while the engineer waits for the
 // controller, the restart goes again at the pace of every command's wait for it (at most 30 s
 // apart), each attempt named as theirs are.
-void FlashProcedure::restartWhileControllerMissing() {
-    if (request_.flash.restart != FlashRestart::Command || !loader_.state.ControllerMissing) {
-        return;
+Task<void> FlashProcedure::restartWhileControllerMissing() {
+    // A cancel keeps the cause of the wait: no restart goes after it.
+    if (request_.flash.restart != FlashRestart::Command || !loader_.state.ControllerMissing ||
+        !goesOn()) {
+        co_return;
     }
     controllerMissed_ = true;
     const std::uint32_t since = loader_.runtime.tickCount() - restartTick_;
     if (since < std::uint32_t(loader_.exchange.retryWait(-1))) {
-        return;
+        co_return;
     }
     loader_.exchange.showControllerWait(restarts_ + 1);
-    requestRestart();
+    co_await requestRestart();
 }
 
 // "Ожидание сброса устройства... 15 с": how long the engineer has been waiting for the
@@ -207,53 +209,54 @@ bool FlashProcedure::restartOverdue() const {
                request_.flash.resetWaitMs;
 }
 
-FlashProcedure::PassResult FlashProcedure::watchBanner() {
+Task<FlashProcedure::PassResult> FlashProcedure::watchBanner() {
     if (restartOverdue()) {
         // A controller that showed its banner restarted: its bootloader did not answer.
         outcome_ = bannerSeen_ ? Outcome::NoBootloader : Outcome::NoRestart;
-        return PassResult::LeaveLoop;
+        co_return PassResult::LeaveLoop;
     }
-    const Answer heard = loader_.exchange.listenNow(kBannerLookMs);
-    restartWhileControllerMissing();
+    const Answer heard = co_await loader_.exchange.listen(kBannerLookMs);
+    co_await restartWhileControllerMissing();
     showBannerWait(heard.text);
     if (heard.text.contains("UNIT:")) {
         bannerSeen_ = true;
         loader_.setStatus(3, QStringLiteral("Разбор сигнатуры..."));
-        return checkSignature(UnitSignature::EndedDeviceSignature(heard.text), heard.text);
+        co_return co_await checkSignature(UnitSignature::EndedDeviceSignature(heard.text),
+                                          heard.text);
     }
     if (heard.text.contains("BIOS")) {
         // A device without a signature line is entered without a check.
         bannerSeen_ = true;
-        enterBootloaderMode();
+        co_await enterBootloaderMode();
     }
-    return PassResult::Continue;
+    co_return PassResult::Continue;
 }
 
-FlashProcedure::PassResult FlashProcedure::checkSignature(const QByteArray& deviceSignature,
-                                                          const QByteArray& banner) {
+Task<FlashProcedure::PassResult> FlashProcedure::checkSignature(QByteArray deviceSignature,
+                                                                QByteArray banner) {
     if (deviceSignature.isEmpty()) {
-        return PassResult::Continue;
+        co_return PassResult::Continue;
     }
     deviceType_ = Cp1251::decode(deviceSignature);
     loader_.output.showDeviceType(deviceType_);
     const QString fileSignature = UnitSignature::HeaderFirstWord(request_.header);
     if (!UnitSignature::Fits(fileSignature, deviceSignature)) {
         refuseFirmware();
-        return PassResult::LeaveLoop;
+        co_return PassResult::LeaveLoop;
     }
     loader_.setStatus(3, QStringLiteral("Сигнатура принята..."));
     if (banner.contains("BIOS:")) {
         loader_.setStatus(3, QStringLiteral("Выполняется вход в загрузчик..."));
-        enterBootloaderMode();
+        co_await enterBootloaderMode();
     }
-    return PassResult::Continue;
+    co_return PassResult::Continue;
 }
 
 // "i", then the pause in which the rest of its answer comes; the bootloader is in its command
 // mode when the answer holds its prompt or an "i".
-void FlashProcedure::enterBootloaderMode() {
-    loader_.exchange.askNow(CommandTable::bootloaderEntry());
-    const Answer answer = loader_.exchange.listenNow(loader_.timings.bootloaderPauseMs);
+Task<void> FlashProcedure::enterBootloaderMode() {
+    co_await loader_.exchange.ask(CommandTable::bootloaderEntry());
+    const Answer answer = co_await loader_.exchange.listen(loader_.timings.bootloaderPauseMs);
     if (answer.text.contains("BIOS>") || answer.text.contains('i')) {
         loader_.setStatus(3, QStringLiteral("Вошли в загрузчик."));
         stage_ = BootStage::Programming;
@@ -304,33 +307,33 @@ bool FlashProcedure::deadlinePassed(std::uint32_t deadline) const {
     return std::int32_t(loader_.runtime.tickCount() - deadline) > 0;
 }
 
-void FlashProcedure::ProgramFlash(const QString& path) {
+Task<void> FlashProcedure::ProgramFlash(QString path) {
     if (!running()) {
-        return;
+        co_return;
     }
     if (path.isEmpty()) {
         loader_.setStatus(3, QStringLiteral("Не указан файл для программирования устройства."));
         leaveOpenOperation(Outcome::NoFile);
-        return;
+        co_return;
     }
     if (!image_) {
         // Gone or unreadable since it was chosen: the file's fault, not the device's.
         reason_ = readError_;
         loader_.setStatus(3, reason_);
         leaveOpenOperation(Outcome::FileError);
-        return;
+        co_return;
     }
     const FirmwareImage& image = *image_;
     if (image.isEmpty() || !CheckFirmwareOnForm(loader_, image)) {
         loader_.setStatus(3, QStringLiteral("Некорректный файл для программирования устройства."));
         leaveOpenOperation(Outcome::BadFile);
-        return;
+        co_return;
     }
     loader_.state.OperationStart = loader_.runtime.now();
     programmingStartTick_ = loader_.runtime.tickCount();
     try {
-        waitForProgrammingStart();
-        programLines(image);
+        co_await waitForProgrammingStart();
+        co_await programLines(image);
     } catch (const std::exception& e) {
         const QString text = errorText(e);
         loader_.setStatus(3, text);
@@ -355,18 +358,19 @@ void FlashProcedure::fail(Outcome outcome, const QString& reason, const QString&
 // "f" is answered by any text but an error; what arrives before its silence belongs to it, so
 // that its rest is never taken for the first record's answer. A bootloader that stays silent
 // gets a little longer before the connection is closed.
-void FlashProcedure::waitForProgrammingStart() {
+Task<void> FlashProcedure::waitForProgrammingStart() {
     loader_.setStatus(3, kProgramming);
     shownPercent_ = -1;
     const Command start = CommandTable::programmingStart();
-    Answer answer = loader_.exchange.askNow(start);
+    Answer answer = co_await loader_.exchange.ask(start);
     if (answer.status == Answer::Status::Silent) {
-        answer = loader_.exchange.listenNow(loader_.timings.programmingStartMs, start.awaited);
+        answer =
+            co_await loader_.exchange.listen(loader_.timings.programmingStartMs, start.awaited);
     }
     switch (answer.status) {
     case Answer::Status::Whole:
     case Answer::Status::Partial:
-        return;
+        co_return;
     case Answer::Status::Refused:
         fail(Outcome::Refused,
              QStringLiteral("загрузчик отказал в начале программирования: %1").arg(answer.words()),
@@ -376,9 +380,9 @@ void FlashProcedure::waitForProgrammingStart() {
              kNoAnswer);
     case Answer::Status::Cancelled:
         loader_.setStatus(3, UiTexts::cancelledByUser());
-        return;
+        co_return;
     case Answer::Status::LinkLost:
-        return;
+        co_return;
     case Answer::Status::Silent:
         break;
     }
@@ -386,7 +390,7 @@ void FlashProcedure::waitForProgrammingStart() {
     throw LoaderError(kNoAnswer);
 }
 
-void FlashProcedure::programLines(const FirmwareImage& image) {
+Task<void> FlashProcedure::programLines(const FirmwareImage& image) {
     const auto count = int(image.size());
     records_ = count;
     loader_.output.startProgressBar(count);
@@ -400,37 +404,38 @@ void FlashProcedure::programLines(const FirmwareImage& image) {
     const bool programming = running();
     for (int i = 0; programming && i < count; ++i) {
         if (programmingStopped()) {
-            return; // the counter and the bar keep how far programming really got
+            co_return; // the counter and the bar keep how far programming really got
         }
         record_ = i + 1;
         lastRecordEnds_ = image.line(i).size() > 1 && image.line(i).at(1) >= '5';
         showProgress(i + 1, count);
-        programLine(image.line(i).toByteArray(), i < lastData);
+        co_await programLine(image.line(i).toByteArray(), i < lastData);
         if (programmingStopped()) {
-            return;
+            co_return;
         }
         loader_.output.moveProgressBar(i + 1);
     }
-    awaitEndConfirmation();
+    co_await awaitEndConfirmation();
 }
 
 // Every record went out and was taken, but none was answered as the end of programming. A late
 // confirmation still counts; without one the window leaves the operation open for the engineer,
 // and a front end that set an end wait fails it after that long.
-void FlashProcedure::awaitEndConfirmation() {
+Task<void> FlashProcedure::awaitEndConfirmation() {
     if (outcome_ == Outcome::Success || request_.flash.endWaitMs <= 0 || !goesOn()) {
-        return;
+        co_return;
     }
     const auto waitMs = std::int32_t(std::min<std::int64_t>(request_.flash.endWaitMs, INT32_MAX));
     // The end record is confirmed by an "O", a data record ending the programming by "OK".
     const QByteArray end = lastRecordEnds_ ? "O" : "OK";
-    const Answer answer = loader_.exchange.listenNow(waitMs, AnswerExpectation::line({end}));
+    const AnswerExpectation confirmation = AnswerExpectation::line({end});
+    const Answer answer = co_await loader_.exchange.listen(waitMs, confirmation);
     if (answer.whole() && answer.text.contains(end)) {
         finishSuccessfully();
-        return;
+        co_return;
     }
     if (!goesOn()) {
-        return;
+        co_return;
     }
     fail(Outcome::NoEnd,
          QStringLiteral("нет подтверждения окончания программирования: %1, ответа \"OK\" нет")
@@ -465,13 +470,13 @@ bool FlashProcedure::programmingStopped() const {
 // acknowledgement is waited through; silence, an answer without any awaited text and a damaged
 // one fail the programming, since the record may have been written (a record is never sent
 // twice). After a success or a cancel the remaining lines pass quickly.
-void FlashProcedure::programLine(const QByteArray& line, bool dataFollows) {
+Task<void> FlashProcedure::programLine(QByteArray line, bool dataFollows) {
     if (!goesOn()) {
-        return;
+        co_return;
     }
     const std::int32_t waitMs = std::int32_t(std::min<std::int64_t>(
         2 * std::int64_t(std::max(0, loader_.state.AnswerTimeoutMs)), INT32_MAX));
-    const Answer answer = loader_.exchange.askNow(CommandTable::record(line, waitMs));
+    const Answer answer = co_await loader_.exchange.ask(CommandTable::record(line, waitMs));
     switch (answer.status) {
     case Answer::Status::Whole:
         judgeAnswer(std::uint8_t(line.at(1) - '0'), answer.text, dataFollows);

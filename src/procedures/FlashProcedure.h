@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/OperationRequest.h"
+#include "core/Task.h"
 
 #include <QByteArray>
 #include <QString>
@@ -43,9 +44,9 @@ public:
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}
 
     // The procedure of the flash operation, for the request's file and header.
-    void EnterBootloader(const OperationRequest& request);
+    Task<Verdict> EnterBootloader(OperationRequest request);
     // Programs the file into a bootloader that is in its command mode.
-    void ProgramFlash(const QString& path);
+    Task<void> ProgramFlash(QString path);
 
     BootStage stage() const { return stage_; }
     Outcome outcome() const { return outcome_; }
@@ -60,25 +61,25 @@ private:
     // ... and neither cancelled nor cut off from the controller.
     bool goesOn() const;
 
-    PassResult watchBanner();
+    Task<PassResult> watchBanner();
     bool restartOverdue() const;
     std::optional<FirmwareImage> readFirmware();
     void showBannerWait(const QByteArray& heard);
-    void requestRestart();
-    void restartWhileControllerMissing();
-    PassResult checkSignature(const QByteArray& deviceSignature, const QByteArray& banner);
-    void enterBootloaderMode();
+    Task<void> requestRestart();
+    Task<void> restartWhileControllerMissing();
+    Task<PassResult> checkSignature(QByteArray deviceSignature, QByteArray banner);
+    Task<void> enterBootloaderMode();
     void refuseFirmware();
     void restoreAfterFlash();
     void cleanUpAfterLoop();
     void leaveOpenOperation(Outcome outcome);
 
-    void waitForProgrammingStart();
-    void programLines(const FirmwareImage& image);
-    void awaitEndConfirmation();
+    Task<void> waitForProgrammingStart();
+    Task<void> programLines(const FirmwareImage& image);
+    Task<void> awaitEndConfirmation();
     bool programmingStopped() const;
     void showProgress(int record, int count);
-    void programLine(const QByteArray& line, bool dataFollows);
+    Task<void> programLine(QByteArray line, bool dataFollows);
     void judgeAnswer(int recordType, const QByteArray& answer, bool dataFollows);
     [[noreturn]] void fail(Outcome outcome, const QString& reason, const QString& message);
     void finishSuccessfully();

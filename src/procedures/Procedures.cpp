@@ -8,11 +8,9 @@ Procedures::Procedures(Loader& loader, Questions* questions)
       readBack(loader, questions != nullptr ? *questions : dialogQuestions_), queries(loader) {
     store.verifyWith(&readBack);
     OperationDriver& driver = loader.driver;
-    driver.setProcedure(Operation::Flash,
-                        OperationDriver::PlainProcedure([this](const OperationRequest& request) {
-                            flash.EnterBootloader(request);
-                            return flash.verdict();
-                        }));
+    driver.setProcedure(Operation::Flash, [this](const OperationRequest& request) {
+        return flash.EnterBootloader(request);
+    });
     driver.setProcedure(Operation::Store,
                         OperationDriver::PlainProcedure([this](const OperationRequest& request) {
                             store.LoadToStorage(request);

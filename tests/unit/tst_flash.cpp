@@ -25,8 +25,7 @@ QList<QByteArray> sampleLines() {
 struct Flash : TestLoader {
     Flash() : procedure(loader) {
         loader.driver.setProcedure(Operation::Flash, [this](const OperationRequest& request) {
-            procedure.EnterBootloader(request);
-            return procedure.verdict();
+            return procedure.EnterBootloader(request);
         });
         loader.setAnswerTimeout(2000);
         loader.onStatus = [this](int panel, const QString& text) {
