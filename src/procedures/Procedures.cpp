@@ -11,11 +11,9 @@ Procedures::Procedures(Loader& loader, Questions* questions)
     driver.setProcedure(Operation::Flash, [this](const OperationRequest& request) {
         return flash.EnterBootloader(request);
     });
-    driver.setProcedure(Operation::Store,
-                        OperationDriver::PlainProcedure([this](const OperationRequest& request) {
-                            store.LoadToStorage(request);
-                            return store.verdict();
-                        }));
+    driver.setProcedure(Operation::Store, [this](const OperationRequest& request) {
+        return store.LoadToStorage(request);
+    });
     driver.setProcedure(Operation::ReadBack, [this](const OperationRequest& request) {
         return readBack.ReadBackStorage(request);
     });

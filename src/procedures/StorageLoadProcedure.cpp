@@ -60,8 +60,8 @@ StorageLoadProcedure::StorageLoadProcedure(Loader& loader, Questions& questions)
 
 StorageLoadProcedure::~StorageLoadProcedure() = default;
 
-Answer StorageLoadProcedure::send(const QByteArray& command, int attempts) {
-    return loader_.exchange.askNow(CommandTable::interpreter(command, attempts));
+Task<Answer> StorageLoadProcedure::send(QByteArray command, int attempts) {
+    co_return co_await loader_.exchange.ask(CommandTable::interpreter(command, attempts));
 }
 
 // Why a login command was not confirmed, in the controller's words where it said any; false
@@ -169,7 +169,7 @@ void StorageLoadProcedure::release() {
     image_.release();
 }
 
-void StorageLoadProcedure::LoadToStorage(const OperationRequest& request) {
+Task<Verdict> StorageLoadProcedure::LoadToStorage(OperationRequest request) {
     request_ = request;
     struct Releaser {
         StorageLoadProcedure& p;
@@ -185,25 +185,26 @@ void StorageLoadProcedure::LoadToStorage(const OperationRequest& request) {
     resultMessage_ = kLoadError;
     s.OperationFailed = true;
     if (!fileAccepted() || !signatureFound()) {
-        return;
+        co_return verdict();
     }
     resultMessage_ = kNoAnswer;
-    const Login login = firstLogin();
+    const Login login = co_await firstLogin();
     if (login == Login::Ended) {
-        return;
+        co_return verdict();
     }
     if (login == Login::Granted) {
         if (!chooseStartPosition()) {
             endUnanswered(); // cancelled at the question
-            return;
+            co_return verdict();
         }
         prepare();
         skipPieces();
-        if (uploadStretch() == Stretch::Ended) {
-            return;
+        if (co_await uploadStretch() == Stretch::Ended) {
+            co_return verdict();
         }
     }
     finish();
+    co_return verdict();
 }
 
 // A file that fails its check is refused before anything is sent: storing a damaged image
@@ -239,26 +240,13 @@ bool StorageLoadProcedure::signatureFound() {
     return false;
 }
 
-// The interpreter's repeatable commands, run to their end where the store does not wait by
-// co_await yet.
-Answer StorageLoadProcedure::repeatNow(const QByteArray& command, int attempts) {
-    return loader_.exchange.runNow(askRepeatable(loader_.exchange, command, attempts));
-}
-
-SettingResult StorageLoadProcedure::settingNow(const QByteArray& command, int attempts) {
-    return loader_.exchange.runNow(askSetting(loader_.exchange, command, attempts));
-}
-
-PasswordResult StorageLoadProcedure::passwordNow(int attempts, Questions& questions) {
-    return loader_.exchange.runNow(PasswordDialogue(loader_.exchange, attempts, questions));
-}
-
-StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
+Task<StorageLoadProcedure::Login> StorageLoadProcedure::firstLogin() {
     for (;;) {
-        const PasswordResult login = passwordNow(kFirstLoginAttempts, questions_);
+        const PasswordResult login =
+            co_await PasswordDialogue(loader_.exchange, kFirstLoginAttempts, questions_);
         if (!login.firstAnswered) {
             endUnanswered();
-            return Login::Ended;
+            co_return Login::Ended;
         }
         userPassword_ = login.password;
         if (!login.granted && !login.denied) {
@@ -266,25 +254,26 @@ StorageLoadProcedure::Login StorageLoadProcedure::firstLogin() {
             if (!endWithAnswer("PASSWORD", login.latest)) {
                 endUnanswered();
             }
-            return Login::Ended;
+            co_return Login::Ended;
         }
         if (!login.granted) {
             resultMessage_ = kAccessDenied;
             end(Outcome::AccessDenied);
-            return Login::Denied;
+            co_return Login::Denied;
         }
-        const SettingResult modem = settingNow("MODEM_CON TRUE", kFirstLoginAttempts);
+        const SettingResult modem =
+            co_await askSetting(loader_.exchange, "MODEM_CON TRUE", kFirstLoginAttempts);
         if (!modem.confirmed) {
             if (!endWithAnswer("MODEM_CON TRUE", modem.answer)) {
                 endUnanswered();
             }
-            return Login::Ended;
+            co_return Login::Ended;
         }
-        if (settingNow("DEBUG 0", kFirstLoginAttempts).confirmed) {
-            return Login::Granted;
+        if ((co_await askSetting(loader_.exchange, "DEBUG 0", kFirstLoginAttempts)).confirmed) {
+            co_return Login::Granted;
         }
         if (loginGivenUp()) {
-            return Login::Ended;
+            co_return Login::Ended;
         }
     }
 }
@@ -344,74 +333,75 @@ void StorageLoadProcedure::skipPieces() {
 
 // The upload from its first login to the descriptor and the finalisation. An error on the way
 // (a conversion error in a write answer, a send on a connection that is gone) ends the upload.
-StorageLoadProcedure::Stretch StorageLoadProcedure::uploadStretch() {
+Task<StorageLoadProcedure::Stretch> StorageLoadProcedure::uploadStretch() {
     try {
         pending_.resize(0);
-        if (!UploadLogin()) {
+        if (!co_await UploadLogin()) {
             keepConfirmedPosition();
             endUnanswered();
-            return Stretch::Ended;
+            co_return Stretch::Ended;
         }
-        const Stretch stretch = uploadLoop();
+        const Stretch stretch = co_await uploadLoop();
         if (stretch != Stretch::Uploaded) {
-            return stretch;
+            co_return stretch;
         }
         if (loader_.state.OperationFailed) {
-            return Stretch::Stopped;
+            co_return Stretch::Stopped;
         }
-        if (writeDescriptor() && storedTextVerified()) {
-            finalise();
+        if ((co_await writeDescriptor()) && (co_await storedTextVerified())) {
+            co_await finalise();
             if (outcome_ != Outcome::Completed) {
                 // The text and its descriptor are stored: a resumed run starts at their end.
                 keepConfirmedPosition();
             }
         }
-        return Stretch::Uploaded;
+        co_return Stretch::Uploaded;
     } catch (const std::exception& e) {
         errorMessage_ = errorText(e);
         loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorMessage_));
         keepConfirmedPosition();
         // A write on a connection that is gone fails as a lost connection.
         end(loader_.operationCanGoOn() ? Outcome::Error : outcomeOfSilence<Outcome>(loader_));
-        return Stretch::Stopped;
+        co_return Stretch::Stopped;
     }
 }
 
 // Logs in for the upload and puts the controller at the position to write next. Repeats
 // without limit while the controller is silent or does not echo a command; false when the user
 // cancelled or the connection is gone.
-bool StorageLoadProcedure::UploadLogin() {
+Task<bool> StorageLoadProcedure::UploadLogin() {
     if (loginWaitMs > 0) {
         // The next write sets its own wait again.
         loader_.state.AnswerTimeoutMs = loginWaitMs;
     }
     for (;;) {
         const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
-        const Answer password = repeatNow("PASSWORD", attempts);
+        const Answer password = co_await askRepeatable(loader_.exchange, "PASSWORD", attempts);
         if (!password.heard() && password.status != Answer::Status::Damaged) {
             if (!loader_.operationCanGoOn() || loginGivenUp()) {
-                return false;
+                co_return false;
             }
             loader_.setStatus(3, QStringLiteral("Ожидаем подключения к прибору.."));
             continue;
         }
         QByteArray latest = password.text;
         if (InterpreterAnswer::contains(latest, "denied")) {
-            latest = repeatNow(kUploadPassword, attempts).text;
+            latest = (co_await askRepeatable(loader_.exchange, kUploadPassword, attempts)).text;
         }
         if (!InterpreterAnswer::contains(latest, "granted")) {
             // The second try uses the password the user gave at the first login, if any: a
             // controller that does not take the built-in one would otherwise refuse every
             // write for as long as the run lasts.
-            repeatNow(userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_,
-                      attempts);
+            const QByteArray again =
+                userPassword_.isEmpty() ? kUploadPassword : "PASSWORD " + userPassword_;
+            co_await askRepeatable(loader_.exchange, again, attempts);
         }
-        if (loginCommandsEchoed()) {
+        if (co_await loginCommandsEchoed()) {
             loginFailures_ = 0;
-            return true;
+            co_return true;
         }
         if (!loader_.operationCanGoOn() || loginGivenUp()) {
-            return false;
+            co_return false;
         }
     }
 }
@@ -421,31 +411,36 @@ bool StorageLoadProcedure::loginGivenUp() {
     return loginAttemptsBound > 0 && ++loginFailures_ >= loginAttemptsBound;
 }
 
-bool StorageLoadProcedure::loginCommandsEchoed() {
+Task<bool> StorageLoadProcedure::loginCommandsEchoed() {
     const LoaderState& s = loader_.state;
     const int attempts = loginAttemptsBound > 0 ? 1 : kUploadLoginAttempts;
-    if (!settingNow(withNumber("WRITECOUNTER", s.LastLoadedLine), attempts).confirmed ||
-        !settingNow("PAGEHEXMODE FALSE", attempts).confirmed) {
-        return false;
+    const QList<QByteArray> mode{withNumber("WRITECOUNTER", s.LastLoadedLine),
+                                 QByteArray("PAGEHEXMODE FALSE")};
+    for (const QByteArray& command : mode) {
+        if (!(co_await askSetting(loader_.exchange, command, attempts)).confirmed) {
+            co_return false;
+        }
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем стартовую страницу %1 для загрузки "
                                         "обновления...")
                              .arg(s.StartPage));
-    if (!settingNow(withNumber("PAGENUM", s.StartPage), attempts).confirmed) {
-        return false;
+    if (!(co_await askSetting(loader_.exchange, withNumber("PAGENUM", s.StartPage), attempts))
+             .confirmed) {
+        co_return false;
     }
     loader_.setStatus(3, QStringLiteral("Устанавливаем адрес на странице %1").arg(s.PageAddr));
-    return settingNow(withNumber("PAGEADDR", s.PageAddr), attempts).confirmed;
+    co_return (co_await askSetting(loader_.exchange, withNumber("PAGEADDR", s.PageAddr), attempts))
+        .confirmed;
 }
 
-StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
+Task<StorageLoadProcedure::Stretch> StorageLoadProcedure::uploadLoop() {
     LoaderState& s = loader_.state;
     pieceFailures_ = 0;
     while (!stream_->atEnd() || !pending_.isEmpty()) {
         if (!loader_.operationCanGoOn()) {
             keepConfirmedPosition();
             endUnanswered();
-            return Stretch::Stopped;
+            co_return Stretch::Stopped;
         }
         if (pending_.isEmpty()) {
             stream_->readPiece(pending_, crc_);
@@ -457,25 +452,25 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::uploadLoop() {
         ++s.LinesSent;
         // Assigned directly: the menu caption that names the wait time is left as it is.
         s.AnswerTimeoutMs = loader_.timings.pageWriteMs;
-        switch (writePending()) {
+        switch (co_await writePending()) {
         case Write::Accepted:
             accept();
             break;
         case Write::Failed:
             if (++pieceFailures_ >= kPieceAttempts) {
-                return pieceGivenUp();
+                co_return pieceGivenUp();
             }
             rollBack();
-            if (s.OperationActive && !UploadLogin()) {
+            if (s.OperationActive && !co_await UploadLogin()) {
                 endUnanswered();
-                return Stretch::Ended;
+                co_return Stretch::Ended;
             }
             break;
         case Write::Unanswered:
             break; // the next pass stops
         }
     }
-    return Stretch::Uploaded;
+    co_return Stretch::Uploaded;
 }
 
 // The controller logs in every time and still does not confirm the same piece: it will not,
@@ -496,16 +491,16 @@ StorageLoadProcedure::Stretch StorageLoadProcedure::pieceGivenUp() {
 // included, goes through the roll-back and the login: a write is never sent blindly again,
 // since the device may have stored the first copy, and the answer to an abandoned write then
 // confirms nothing.
-StorageLoadProcedure::Write StorageLoadProcedure::writePending() {
-    lastWrite_ = send("PAGEWRITE " + pending_, 1);
+Task<StorageLoadProcedure::Write> StorageLoadProcedure::writePending() {
+    lastWrite_ = co_await send("PAGEWRITE " + pending_, 1);
     switch (lastWrite_.status) {
     case Answer::Status::Cancelled:
     case Answer::Status::LinkLost:
-        return Write::Unanswered;
+        co_return Write::Unanswered;
     case Answer::Status::Whole:
-        return confirmation(lastWrite_.text);
+        co_return confirmation(lastWrite_.text);
     default:
-        return Write::Failed;
+        co_return Write::Failed;
     }
 }
 
@@ -655,16 +650,16 @@ void StorageLoadProcedure::keepConfirmedPosition() {
 // and hex mode (written in text mode or on another page, it would overwrite the firmware's
 // text), and is written again only at that same place. The run counts as stored only when the
 // controller confirmed both where they belong.
-bool StorageLoadProcedure::writeDescriptor() {
+Task<bool> StorageLoadProcedure::writeDescriptor() {
     const StorageDescriptor descriptor{crc_.byteCount, crc_.value};
     lastLineTaken_ = confirmedLine_;
     // The descriptor's confirmation leaves the controller right where the zeros go.
-    if (!writeInFirmwareArea(0, descriptor.encode(), false) ||
-        !writeInFirmwareArea(StorageDescriptor::kDigits / 2, "00000000", true)) {
-        return false;
+    if (!co_await writeInFirmwareArea(0, descriptor.encode(), false) ||
+        !co_await writeInFirmwareArea(StorageDescriptor::kDigits / 2, "00000000", true)) {
+        co_return false;
     }
     end(Outcome::Completed);
-    return true;
+    co_return true;
 }
 
 // One write in hex mode at page 70, `addr`, positioned first unless the controller is known to
@@ -673,17 +668,17 @@ bool StorageLoadProcedure::writeDescriptor() {
 // would then land behind it, in the text. So is a write answered with an earlier write's
 // answer, come again or late (earlierAnswer): this write's own answer is still out, and it is
 // let in first, so that the positioning does not reach the controller in the same breath.
-bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned) {
+Task<bool> StorageLoadProcedure::writeInFirmwareArea(int addr, QByteArray hex, bool positioned) {
     Answer written;
     for (int attempt = 1; attempt <= kDescriptorAttempts; ++attempt) {
-        if ((attempt > 1 || !positioned) && !positionedInFirmwareArea(addr)) {
+        if ((attempt > 1 || !positioned) && !co_await positionedInFirmwareArea(addr)) {
             keepConfirmedPosition(); // the text is stored: a resumed run skips all of it
-            return false;
+            co_return false;
         }
-        written = send("PAGEWRITE " + hex, 1);
+        written = co_await send("PAGEWRITE " + hex, 1);
         if (written.whole() &&
             earlierAnswer(InterpreterAnswer::confirmationLine(written.text), addr)) {
-            letAnswerArrive();
+            co_await letAnswerArrive();
             continue;
         }
         if (written.status != Answer::Status::Silent && written.status != Answer::Status::Partial &&
@@ -698,7 +693,7 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
         } else {
             end(Outcome::DescriptorRefused, written.words());
         }
-        return false;
+        co_return false;
     }
     const int endAddr = addr + int(hex.size() / 2);
     const QByteArray confirmation = InterpreterAnswer::confirmationLine(written.text);
@@ -706,7 +701,7 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
         // Where the controller does not say where it is, its count confirms the write.
         lastLineTaken_ =
             InterpreterAnswer::valueAfterKey(confirmation, "STR:").value_or(lastLineTaken_);
-        return true;
+        co_return true;
     }
     // The bytes went somewhere else, perhaps into the text: only a store from the start is sure
     // to leave it whole.
@@ -716,12 +711,12 @@ bool StorageLoadProcedure::writeInFirmwareArea(int addr, const QByteArray& hex, 
             .arg(kFirstPage)
             .arg(endAddr)
             .arg(written.words()));
-    return false;
+    co_return false;
 }
 
 // Waits out the longest pause inside an answer, taking what arrives meanwhile as stray text.
-void StorageLoadProcedure::letAnswerArrive() {
-    loader_.exchange.listenNow(loader_.state.AnswerGapMs);
+Task<void> StorageLoadProcedure::letAnswerArrive() {
+    co_await loader_.exchange.listen(loader_.state.AnswerGapMs);
 }
 
 // Whether the answer to a write at page 70, `addr`, is one that an earlier write had: a line
@@ -745,11 +740,13 @@ bool StorageLoadProcedure::reportsPlace(const QByteArray& confirmation, int addr
            at == std::optional<std::uint16_t>(std::uint16_t(addr));
 }
 
-bool StorageLoadProcedure::positionedInFirmwareArea(int addr) {
-    for (const QByteArray& command :
-         {QByteArray("PAGENUM 70"), "PAGEADDR " + QByteArray::number(addr),
-          QByteArray("PAGEHEXMODE TRUE")}) {
-        const SettingResult result = settingNow(command, kDescriptorAttempts);
+Task<bool> StorageLoadProcedure::positionedInFirmwareArea(int addr) {
+    const QList<QByteArray> commands{QByteArray("PAGENUM 70"),
+                                     "PAGEADDR " + QByteArray::number(addr),
+                                     QByteArray("PAGEHEXMODE TRUE")};
+    for (const QByteArray& command : commands) {
+        const SettingResult result =
+            co_await askSetting(loader_.exchange, command, kDescriptorAttempts);
         if (result.confirmed) {
             continue;
         }
@@ -760,27 +757,26 @@ bool StorageLoadProcedure::positionedInFirmwareArea(int addr) {
         } else if (!loader_.operationCanGoOn() || !endWithAnswer(command, answer)) {
             endUnanswered();
         }
-        return false;
+        co_return false;
     }
-    return true;
+    co_return true;
 }
 
 // The check asked for after a store: the descriptor and the text read back must be what was
 // sent. A store that fails it is stored again from the start: where it went wrong is unknown.
-bool StorageLoadProcedure::storedTextVerified() {
+Task<bool> StorageLoadProcedure::storedTextVerified() {
     if (!request_.store.verify || reader_ == nullptr) {
-        return true;
+        co_return true;
     }
     loader_.setStatus(3, QStringLiteral("Проверка записанного..."));
-    const ReadBackProcedure::StoredCopy copy =
-        loader_.exchange.runNow(reader_->readStoredCopy(pageSize_));
+    const ReadBackProcedure::StoredCopy copy = co_await reader_->readStoredCopy(pageSize_);
     if (!copy.read) {
         // The store itself is whole as far as the controller confirmed it; only the check
         // could not be made.
         end(Outcome::VerifyFailed,
             QStringLiteral("проверка записанного не выполнена: %1")
                 .arg(OutcomeText::cause(copy.failure.outcome, copy.failure.reason, QString())));
-        return false;
+        co_return false;
     }
     const QByteArray expected = fileText();
     const qsizetype differs =
@@ -788,14 +784,14 @@ bool StorageLoadProcedure::storedTextVerified() {
         expected.begin();
     if (differs == expected.size() && copy.text.size() == expected.size() &&
         copy.descriptor.length == crc_.byteCount && copy.descriptor.crc == crc_.value) {
-        return true;
+        co_return true;
     }
     resumeFromStart();
     end(Outcome::VerifyFailed,
         QStringLiteral("записанный текст не совпадает с файлом (символ %1 из %2)")
             .arg(differs + 1)
             .arg(expected.size()));
-    return false;
+    co_return false;
 }
 
 // The firmware text as it is stored: the file's lines one after another, without line ends.
@@ -816,30 +812,30 @@ void StorageLoadProcedure::resumeFromStart() {
     s.LastLoadedLine = 0;
 }
 
-void StorageLoadProcedure::finalise() {
+Task<void> StorageLoadProcedure::finalise() {
     LoaderState& s = loader_.state;
     if (!request_.store.finalize) {
         if (request_.store.accompanyingInit) {
-            sendAccompanyingLines();
+            co_await sendAccompanyingLines();
         } else {
             information_ = QStringLiteral("Прошивка загружена. Проведите финализацию обновления "
                                           "следующими командами:\r\nREPROGRAM W\r\nRESET");
             loader_.output.notify({Notice::Kind::Information, information_, QString()});
         }
-        return;
+        co_return;
     }
     s.AnswerTimeoutMs = loader_.timings.pageWriteMs;
     if (request_.store.accompanyingInit) {
-        sendAccompanyingLines();
+        co_await sendAccompanyingLines();
     }
     s.AnswerTimeoutMs = loader_.timings.reprogramMs;
     // Once: the controller checks and installs the stored image when it is asked to.
-    const Answer checked = send("REPROGRAMM W", 1);
+    const Answer checked = co_await send("REPROGRAMM W", 1);
     if (!checked.heard() && loader_.operationCanGoOn()) {
         end(Outcome::NoAnswer, checked.status == Answer::Status::Damaged
                                    ? QStringLiteral("ответ на REPROGRAMM W повреждён")
                                    : QStringLiteral("нет ответа на REPROGRAMM W"));
-        return;
+        co_return;
     }
     if (!checked.whole() || !InterpreterAnswer::contains(checked.text, "GOOD")) {
         if (!loader_.operationCanGoOn()) {
@@ -849,11 +845,11 @@ void StorageLoadProcedure::finalise() {
             end(checked.refused() ? Outcome::FinalisationFailed : Outcome::FinalisationUnconfirmed,
                 checked.words());
         }
-        return;
+        co_return;
     }
-    send("RESET", 1);
+    co_await send("RESET", 1);
     s.AnswerTimeoutMs = loader_.timings.restartMs;
-    showVersion(repeatNow("VER", CommandTable::attempts("VER")));
+    showVersion(co_await askRepeatable(loader_.exchange, "VER", CommandTable::attempts("VER")));
 }
 
 // After its restart the controller says its version. A controller that never comes back is not
@@ -875,7 +871,7 @@ void StorageLoadProcedure::showVersion(const Answer& version) {
 
 // The accompanying-initialisation lines, each trimmed, each sent once: what a line the
 // controller's language does not define does is unknown, so it is not repeated.
-void StorageLoadProcedure::sendAccompanyingLines() {
+Task<void> StorageLoadProcedure::sendAccompanyingLines() {
     for (const QString& line : request_.store.initCommands) {
         QByteArray command = Cp1251::encode(line);
         qsizetype first = 0;
@@ -887,7 +883,7 @@ void StorageLoadProcedure::sendAccompanyingLines() {
             --last;
         }
         if (last > first) {
-            send(command.mid(first, last - first), 1);
+            co_await send(command.mid(first, last - first), 1);
         }
     }
 }

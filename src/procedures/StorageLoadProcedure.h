@@ -2,13 +2,12 @@
 
 #include "core/OperationRequest.h"
 
-#include "PasswordDialogue.h"
-#include "SettingCommand.h"
 #include "StoreProgress.h"
 #include "TextCrc.h"
 #include "core/Answer.h"
 #include "core/OperationResult.h"
 #include "core/Progress.h"
+#include "core/Task.h"
 #include "firmware/FirmwareImage.h"
 
 #include <QByteArray>
@@ -57,7 +56,7 @@ public:
     StorageLoadProcedure& operator=(const StorageLoadProcedure&) = delete;
 
     // The procedure of operation mode 37.
-    void LoadToStorage(const OperationRequest& request);
+    Task<Verdict> LoadToStorage(OperationRequest request);
 
     // How many times in a row the upload's login may go unanswered or unconfirmed before the
     // run ends as unanswered (with its resume position); 0 repeats it until the engineer
@@ -83,9 +82,6 @@ public:
     const QString& information() const { return information_; }
 
 private:
-    Answer repeatNow(const QByteArray& command, int attempts);
-    SettingResult settingNow(const QByteArray& command, int attempts);
-    PasswordResult passwordNow(int attempts, Questions& questions);
     enum class Login { Granted, Denied, Ended };
     enum class Write { Accepted, Failed, Unanswered };
     enum class Stretch { Uploaded, Stopped, Ended };
@@ -100,31 +96,31 @@ private:
 
     void end(Outcome outcome, const QString& reason = QString());
     void endUnanswered();
-    Answer send(const QByteArray& command, int attempts);
+    Task<Answer> send(QByteArray command, int attempts);
     bool endWithAnswer(const QByteArray& command, const Answer& answer);
 
     bool fileAccepted();
     bool signatureFound();
-    Login firstLogin();
+    Task<Login> firstLogin();
     bool chooseStartPosition();
     void prepare();
     void skipPieces();
-    Stretch uploadStretch();
-    bool UploadLogin();
-    bool loginCommandsEchoed();
-    Stretch uploadLoop();
+    Task<Stretch> uploadStretch();
+    Task<bool> UploadLogin();
+    Task<bool> loginCommandsEchoed();
+    Task<Stretch> uploadLoop();
     Stretch pieceGivenUp();
-    Write writePending();
+    Task<Write> writePending();
     Write confirmation(const QByteArray& answer);
     bool movedByPiece(std::uint16_t page, std::uint16_t addr, int* pageSize) const;
     bool loginGivenUp();
-    bool writeInFirmwareArea(int addr, const QByteArray& hex, bool positioned);
-    bool positionedInFirmwareArea(int addr);
+    Task<bool> writeInFirmwareArea(int addr, QByteArray hex, bool positioned);
+    Task<bool> positionedInFirmwareArea(int addr);
     static bool reportsPlace(const QByteArray& confirmation, int addr);
     static bool saysWhere(const QByteArray& confirmation);
     bool earlierAnswer(const QByteArray& confirmation, int addr) const;
-    void letAnswerArrive();
-    bool storedTextVerified();
+    Task<void> letAnswerArrive();
+    Task<bool> storedTextVerified();
     QByteArray fileText() const;
     void accept();
     void showProgress();
@@ -134,10 +130,10 @@ private:
     void rewindToAnchor();
     void keepConfirmedPosition();
     void resumeFromStart();
-    bool writeDescriptor();
-    void finalise();
+    Task<bool> writeDescriptor();
+    Task<void> finalise();
     void showVersion(const Answer& version);
-    void sendAccompanyingLines();
+    Task<void> sendAccompanyingLines();
     void finish();
     void release();
 
