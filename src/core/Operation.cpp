@@ -12,6 +12,7 @@ int operationIcon(Operation operation) {
         return kIconReadBack;
     case Operation::Send:
     case Operation::Version:
+    case Operation::Stored:
         break;
     }
     return 0;

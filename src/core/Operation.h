@@ -10,6 +10,7 @@ enum class Operation {
     ReadBack, // the stored firmware back into a file, its checksum verified
     Send,     // command texts exactly as given, each answer kept as it came
     Version,  // the controller's firmware version ("VER")
+    Stored,   // what the storage memory holds: its descriptor's length and checksum
 };
 
 // How the controller is reached.

@@ -19,7 +19,7 @@ public:
     // A procedure runs the operation's dialogue with the controller as the request says, and
     // says how it ended: a task that waits by co_await, resumed by the event loop.
     using Procedure = std::function<Task<Verdict>(const OperationRequest& request)>;
-    // One that does not wait by co_await (the store and the flash for now, the tests' stand-ins).
+    // One that does not wait by co_await (the tests' stand-ins for a procedure).
     using PlainProcedure = std::function<Verdict(const OperationRequest& request)>;
 
     explicit OperationDriver(Loader& loader) : loader_(loader) {}

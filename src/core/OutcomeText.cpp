@@ -81,6 +81,9 @@ QString OutcomeText::status(Operation operation, const Verdict& verdict, const Q
     case Operation::Version:
         return verdict.succeeded() ? QStringLiteral("Версия контроллера: %1").arg(verdict.reason)
                                    : QStringLiteral("Запрос версии не выполнен - ") + cause;
+    case Operation::Stored:
+        return verdict.succeeded() ? QStringLiteral("В памяти: %1").arg(verdict.reason)
+                                   : QStringLiteral("Запрос записанного не выполнен - ") + cause;
     case Operation::Flash:
     case Operation::Store:
     case Operation::ReadBack:

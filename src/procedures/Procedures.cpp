@@ -19,13 +19,16 @@ Procedures::Procedures(Loader& loader, Questions* questions)
     });
     driver.setProcedure(Operation::Send,
                         [this](const OperationRequest& request) { return queries.send(request); });
+    driver.setProcedure(Operation::Stored, [this](const OperationRequest& request) {
+        return readBack.storedDescriptor(request);
+    });
     driver.setProcedure(Operation::Version,
                         [this](const OperationRequest&) { return queries.version(); });
 }
 
 Procedures::~Procedures() {
     for (const Operation operation : {Operation::Flash, Operation::Store, Operation::ReadBack,
-                                      Operation::Send, Operation::Version}) {
+                                      Operation::Send, Operation::Version, Operation::Stored}) {
         loader_.driver.setProcedure(operation, OperationDriver::Procedure());
     }
 }

@@ -25,6 +25,10 @@ const QString kMismatch = QStringLiteral("Загрузчик:Контрольн�
 
 } // namespace
 
+QString ReadBackProcedure::checksumText(std::uint16_t crc) {
+    return QStringLiteral("%1").arg(crc, 4, 16, QLatin1Char('0')).toUpper();
+}
+
 QString ReadBackProcedure::partialFileName(const QString& target) {
     return target + QStringLiteral(".partial");
 }
@@ -122,6 +126,20 @@ Task<ReadBackProcedure::StoredCopy> ReadBackProcedure::readStoredCopy(int pageSi
     }
     text_.release();
     co_return copy;
+}
+
+Task<Verdict> ReadBackProcedure::storedDescriptor(const OperationRequest& /*request*/) {
+    loader_.Timer3->start();
+    startRun();
+    if (!(co_await positioned()) || !(co_await loggedIn()) || !(co_await descriptorRead())) {
+        co_return verdict();
+    }
+    loader_.state.OperationFailed = false;
+    Verdict stored;
+    stored.reason = QStringLiteral("текст %1 символов, контрольная сумма %2")
+                        .arg(descriptor_.length)
+                        .arg(checksumText(descriptor_.crc));
+    co_return stored;
 }
 
 void ReadBackProcedure::startRun() {

@@ -63,6 +63,10 @@ public:
         Verdict failure; // why the copy could not be read, when it could not
     };
     Task<StoredCopy> readStoredCopy(int pageSize);
+    // What the storage memory holds, by its descriptor alone: positioned, logged in, the
+    // descriptor read (again where its answer came lost, cut or damaged). The verdict's reason
+    // says it ("текст 438 символов, контрольная сумма 1A2B"); nothing is written.
+    Task<Verdict> storedDescriptor(const OperationRequest& request);
 
     Outcome outcome() const { return outcome_; }
     // The outcome of the last run as the driver reports it, with the file the text went to.
@@ -72,6 +76,8 @@ public:
     const StorageDescriptor& descriptor() const { return descriptor_; }
     std::uint32_t taken() const { return text_.taken(); }
 
+    // A text checksum as the controller's descriptor holds it: four upper-case hex digits.
+    static QString checksumText(std::uint16_t crc);
     // The name the lines of a mismatched read-back are written to.
     static QString partialFileName(const QString& target);
 

@@ -140,6 +140,10 @@ void CliFinishTest::exitCodes_data() {
     QTest::newRow("store no password")
         << QStringList{"--tcp", "0", "--password", "secret"}
         << QStringList{"store", "good.s37", "TCP", "--from-start"} << 64;
+    QTest::newRow("stored, erased storage") << plain << QStringList{"stored", "TCP"} << 0;
+    QTest::newRow("stored, unknown id")
+        << plain << QStringList{"stored", "BROKER", "--id", "9"} << 69;
+    QTest::newRow("stored takes no file") << plain << QStringList{"stored", "x.s37", "TCP"} << 64;
     QTest::newRow("readback erased storage")
         << plain << QStringList{"readback", "erased.s37", "TCP"} << 65;
     QTest::newRow("readback into a missing folder")
@@ -207,6 +211,24 @@ void CliFinishTest::jsonResultObject() {
     QCOMPARE(o.value("connection").toString(),
              QStringLiteral("IP:127.0.0.1 Port: %1").arg(sim.tcpPort()));
     QVERIFY(journalOf(data.path()).contains(QStringLiteral("Port: %1").arg(sim.tcpPort())));
+
+    // What a store left is read from the storage descriptor alone: the file's text length and the
+    // checksum the store reported.
+    const RunResult stored = runCli({"store", file("good.s37"), "--tcp", tcp, "--from-start",
+                                     "--data-dir", data.path(), "--json", "-q"});
+    QCOMPARE(stored.exitCode, 0);
+    const RunResult held =
+        runCli({"stored", "--tcp", tcp, "--data-dir", data.path(), "--json", "-q"});
+    QCOMPARE(held.exitCode, 0);
+    QFile text(file("good.s37"));
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QByteArray lines = text.readAll().replace("\r", "").replace("\n", "");
+    QCOMPARE(held.json().value("length").toInteger(), lines.size());
+    const QString checksum = held.json().value("checksum").toString();
+    QVERIFY2(stored.json().value("output").toString().contains("CRC:" + checksum),
+             qPrintable(stored.json().value("output").toString() + " / " + checksum));
+    QVERIFY(journalOf(data.path())
+                .contains(QStringLiteral("В памяти: текст %1 символов").arg(lines.size())));
 
     // A journal that cannot be written is said even with -q, and in the result object; the run
     // is no success.

@@ -29,8 +29,8 @@ expect() {
     fi
 }
 
-expect "store" velkor-cli st
-expect "--help --version check flash header readback send store version" velkor-cli ""
+expect "store stored" velkor-cli st
+expect "--help --version check flash header readback send store stored version" velkor-cli ""
 expect "B.S28 a.s37 images" velkor-cli check ""
 expect "B.S28 a.s37 images notes.txt" velkor-cli readback --tcp host ""
 expect "" velkor-cli send --tcp host ""
