@@ -98,6 +98,7 @@ private slots:
     void statusKeepsEachOutcome_data();
     void statusKeepsEachOutcome();
     void waitBarMovesThroughASilentWait();
+    void flashGoesOnWhileTheCloseQuestionIsOpen();
 };
 
 void WindowOutcomesTest::controllerIsWaitedFor_data() {
@@ -338,6 +339,47 @@ void WindowOutcomesTest::waitBarMovesThroughASilentWait() {
     QVERIFY2(seen.size() >= 2 && seen.first() > 0 && seen.last() > seen.first(),
              qPrintable(QString::number(seen.size())));
     QCOMPARE(bar->value(), 0);
+}
+
+// The window closed in the middle of a flash asks first; while the question is open (its box
+// runs the event loop) the flash goes on record by record, and "no" leaves it to succeed.
+void WindowOutcomesTest::flashGoesOnWhileTheCloseQuestionIsOpen() {
+    DevsimProcess devsim(simulatorWith({QStringLiteral("--delay"), QStringLiteral("20")}));
+    QVERIFY(devsim.isReady());
+    GuiFixture f;
+    prepare(f, QStringLiteral("flash"), false);
+    chooseLink(f, QStringLiteral("tcp"), devsim);
+    f.loader().setAnswerTimeout(1000);
+    const auto records = [&f] {
+        qsizetype sent = 0;
+        for (const QByteArray& line : f.loader().form.terminal.lines.lines()) {
+            sent += line.startsWith("S2") ? 1 : 0;
+        }
+        return sent;
+    };
+    qsizetype beforeBox = 0;
+    qsizetype afterBox = 0;
+    f.dialogs.queueConfirm(false);
+    f.dialogs.onCall = [&](const ScriptedDialogs::Call& call) {
+        if (call.kind == QLatin1String("confirm")) {
+            beforeBox = records();
+            QTest::qWait(300);
+            afterBox = records();
+        }
+    };
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (records() >= 2) {
+            closer.stop();
+            f.window().close();
+        }
+    });
+    closer.start(5);
+    press(f, "btnConnect");
+    QVERIFY2(beforeBox >= 2 && afterBox > beforeBox,
+             qPrintable(QStringLiteral("%1 %2").arg(beforeBox).arg(afterBox)));
+    QVERIFY2(f.loader().form.Status[3].startsWith(QStringLiteral("Операция выполнена за ")),
+             qPrintable(f.loader().form.Status[3]));
 }
 
 QTEST_MAIN(WindowOutcomesTest)
