@@ -29,6 +29,20 @@ void ConnectionArguments::requireLink() const {
     }
 }
 
+ConnectionBasics connectionOnly(const QStringList& arguments, const QString& subcommand) {
+    const ConnectionArguments read(arguments, {}, ConnectionArguments::Dashes::Grouped);
+    auto parsed = read.start<ConnectionBasics>();
+    if (parsed.help) {
+        return parsed;
+    }
+    if (!read.positional().isEmpty()) {
+        throw UsageError(
+            QStringLiteral("%1 takes no arguments besides the connection").arg(subcommand));
+    }
+    read.requireLink();
+    return parsed;
+}
+
 CliResult connectionHelp(const char* text) {
     CliResult help;
     help.output = QByteArray(text) + CommonOptions::helpText();

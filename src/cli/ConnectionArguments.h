@@ -44,5 +44,9 @@ private:
     ConnectionBasics basics_;
 };
 
+// The arguments of a query that takes nothing but the connection (version, stored): a word
+// besides it is a usage error naming the subcommand.
+ConnectionBasics connectionOnly(const QStringList& arguments, const QString& subcommand);
+
 // The help of such a subcommand: its own text, then that of the common options.
 CliResult connectionHelp(const char* text);

@@ -3,7 +3,6 @@
 #include "cli/CliSession.h"
 #include "cli/ConnectionArguments.h"
 #include "cli/OperationSupport.h"
-#include "cli/UsageError.h"
 
 #include <QJsonObject>
 
@@ -23,16 +22,7 @@ const char* kHelp =
     "digits). Each run that opened the connection writes a journal entry.\n\n";
 
 ConnectionBasics parse(const QStringList& arguments) {
-    const ConnectionArguments read(arguments, {}, ConnectionArguments::Dashes::Grouped);
-    auto parsed = read.start<ConnectionBasics>();
-    if (parsed.help) {
-        return parsed;
-    }
-    if (!read.positional().isEmpty()) {
-        throw UsageError(QStringLiteral("stored takes no arguments besides the connection"));
-    }
-    read.requireLink();
-    return parsed;
+    return connectionOnly(arguments, QStringLiteral("stored"));
 }
 
 CliResult runStored(const QStringList& arguments, const RunFlags& flags) {

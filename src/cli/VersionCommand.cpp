@@ -2,7 +2,6 @@
 
 #include "cli/CliSession.h"
 #include "cli/ConnectionArguments.h"
-#include "cli/UsageError.h"
 #include "cli/VersionQuery.h"
 
 namespace {
@@ -21,16 +20,7 @@ const char* kHelp =
     "journal entry with the version or why there is none.\n\n";
 
 ConnectionBasics parse(const QStringList& arguments) {
-    const ConnectionArguments read(arguments, {}, ConnectionArguments::Dashes::Grouped);
-    auto parsed = read.start<ConnectionBasics>();
-    if (parsed.help) {
-        return parsed;
-    }
-    if (!read.positional().isEmpty()) {
-        throw UsageError(QStringLiteral("version takes no arguments besides the connection"));
-    }
-    read.requireLink();
-    return parsed;
+    return connectionOnly(arguments, QStringLiteral("version"));
 }
 
 CliResult runVersion(const QStringList& arguments, const RunFlags& flags) {

@@ -2,7 +2,6 @@
 
 #include <coroutine>
 #include <exception>
-#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
@@ -23,8 +22,6 @@ namespace TaskDetail {
 struct PromiseBase {
     std::coroutine_handle<> continuation;
     std::exception_ptr error;
-    // Called once the task ended, for a task started by run() with nobody awaiting it.
-    std::function<void()> onEnded;
 
     std::suspend_always initial_suspend() noexcept { return {}; }
     struct FinalAwaiter {
@@ -34,11 +31,6 @@ struct PromiseBase {
             PromiseBase& promise = h.promise();
             if (promise.continuation) {
                 return promise.continuation;
-            }
-            if (promise.onEnded) {
-                // Moved out first: the callback may destroy the task, and with it this promise.
-                auto ended = std::move(promise.onEnded);
-                ended();
             }
             return std::noop_coroutine();
         }
@@ -83,11 +75,8 @@ public:
     bool valid() const { return bool(handle_); }
     bool done() const { return !handle_ || handle_.done(); }
 
-    // Starts a task nobody awaits; onEnded runs once it ended (it may destroy the task).
-    void run(std::function<void()> onEnded = {}) {
-        handle_.promise().onEnded = std::move(onEnded);
-        handle_.resume();
-    }
+    // Starts a task nobody awaits; done() says when it has ended.
+    void run() { handle_.resume(); }
     // The value of a task that ended; its exception is raised again.
     T result() {
         if (!handle_) {
@@ -95,11 +84,11 @@ public:
         }
         rethrowError();
         if constexpr (!std::is_void_v<T>) {
-            promise_type* promise = &handle_.promise();
-            if (promise == nullptr || !promise->value) {
+            std::optional<T>& value = handle_.promise().value;
+            if (!value) {
                 throw std::logic_error("the value of a task that has not ended");
             }
-            return std::move(*promise->value);
+            return std::move(*value);
         }
     }
 
