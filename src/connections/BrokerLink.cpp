@@ -29,16 +29,14 @@ BrokerLink::BrokerLink(const ConnectionParts& parts, LinkFactory& layers)
                                                        [this] { incompleteFrameTimedOut(); });
 }
 
-void BrokerLink::open() {
-    Runtime& rt = parts_.runtime;
+Task<void> BrokerLink::open() {
     const FormModel& f = parts_.form;
     session_.drop();
     session_.makeClient(f.BrokerIPEdt.text, f.BrokerPortEdt.text);
-    rt.sleep(kSettlePauseMs);
-    rt.processEvents();
+    co_await session_.pause(kSettlePauseMs);
     session_.attachHandlers();
     session_.activate();
-    session_.waitForConnect(true);
+    co_await session_.connectWait(true);
 }
 
 void BrokerLink::close() {

@@ -21,7 +21,7 @@ public:
     // is reported as a damaged frame and dropped.
     static constexpr int kIncompleteFrameTimeoutMs = 3000;
 
-    void open() override;
+    Task<void> open() override;
     // Wraps the command into one frame and writes it. A command longer than a frame carries
     // (2037 bytes) raises LoaderError and nothing is sent.
     void write(const QByteArray& text) override;

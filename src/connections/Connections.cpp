@@ -24,9 +24,9 @@ Link* Connections::linkOf(LinkKind kind) const {
     return nullptr;
 }
 
-void Connections::open(LinkKind kind) {
+Task<void> Connections::open(LinkKind kind) {
     if (Link* link = linkOf(kind)) {
-        link->open();
+        co_await link->open();
     }
 }
 

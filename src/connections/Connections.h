@@ -19,7 +19,7 @@ public:
     Connections(const Connections&) = delete;
     Connections& operator=(const Connections&) = delete;
 
-    void open(LinkKind kind) override;
+    Task<void> open(LinkKind kind) override;
     void write(LinkKind kind, const QByteArray& text) override;
     void setControlLines(LinkKind kind, bool dtr, bool rts) override;
     void close(LinkKind kind) override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Task.h"
+
 #include <QByteArray>
 
 // One way to reach the controller. It opens by the form's settings and reports what happens
@@ -11,8 +13,8 @@ public:
     virtual ~Link() = default;
 
     // Raises LoaderError on a failure it reports itself; a link that did not come up leaves
-    // ConnectionOpen false.
-    virtual void open() = 0;
+    // ConnectionOpen false. Its waits (a network connect) hold no thread.
+    virtual Task<void> open() = 0;
     // Writes the command's text; a network link writes nothing while not connected.
     virtual void write(const QByteArray& text) = 0;
     // Closes the link, a connect still under way included; nothing when it is closed.

@@ -45,7 +45,7 @@ QString SerialLink::portName() const {
     return f.cmbComPort.selectedText();
 }
 
-void SerialLink::open() {
+Task<void> SerialLink::open() {
     FormModel& f = parts_.form;
     Runtime& rt = parts_.runtime;
     const QString name = portName();
@@ -69,6 +69,7 @@ void SerialLink::open() {
             break;
         }
     }
+    co_return;
 }
 
 void SerialLink::openPort(const QString& name) {

@@ -17,7 +17,7 @@ public:
     SerialLink(const SerialLink&) = delete;
     SerialLink& operator=(const SerialLink&) = delete;
 
-    void open() override;
+    Task<void> open() override;
     void write(const QByteArray& text) override;
     void close() override;
     void releaseDevice() override;

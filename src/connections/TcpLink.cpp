@@ -14,18 +14,15 @@ TcpLink::TcpLink(const ConnectionParts& parts, LinkFactory& layers)
       session_(
           parts, layers, [this](const QByteArray& chunk) { return receive(chunk); }, [] {}) {}
 
-void TcpLink::open() {
-    Runtime& rt = parts_.runtime;
+Task<void> TcpLink::open() {
     const FormModel& f = parts_.form;
     session_.drop();
-    rt.sleep(kSettlePauseMs);
-    rt.processEvents();
+    co_await session_.pause(kSettlePauseMs);
     session_.makeClient(f.IPEdit.text, f.PortNum.text);
-    rt.sleep(kSettlePauseMs);
-    rt.processEvents();
+    co_await session_.pause(kSettlePauseMs);
     session_.activate();
     session_.attachHandlers();
-    session_.waitForConnect(false);
+    co_await session_.connectWait(false);
 }
 
 void TcpLink::write(const QByteArray& text) {

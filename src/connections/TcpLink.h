@@ -11,7 +11,7 @@ class TcpLink : public Link {
 public:
     TcpLink(const ConnectionParts& parts, LinkFactory& layers);
 
-    void open() override;
+    Task<void> open() override;
     void write(const QByteArray& text) override;
     void close() override;
 

@@ -4,7 +4,8 @@
 
 TcpSession::TcpSession(const ConnectionParts& parts, LinkFactory& layers, Receiver receive,
                        std::function<void()> closed)
-    : parts_(parts), layers_(layers), receive_(std::move(receive)), closed_(std::move(closed)) {}
+    : parts_(parts), layers_(layers), receive_(std::move(receive)), closed_(std::move(closed)),
+      delay_(parts.runtime) {}
 
 TcpSession::~TcpSession() = default;
 
@@ -20,10 +21,20 @@ void TcpSession::makeClient(const QString& host, const QString& port) {
 }
 
 void TcpSession::attachHandlers() {
-    client_->onDataAvailable = [this] { dataAvailable(); };
-    client_->onConnected = [this] { connected(); };
-    client_->onClose = [this] { disconnected(); };
-    client_->onConnectFailed = [this] { connectFailed(); };
+    Runtime& rt = parts_.runtime;
+    client_->onDataAvailable = rt.bound([this] { dataAvailable(); });
+    client_->onConnected = rt.bound([this] {
+        connected();
+        delay_.cut();
+    });
+    client_->onClose = rt.bound([this] {
+        disconnected();
+        delay_.cut();
+    });
+    client_->onConnectFailed = rt.bound([this] {
+        connectFailed();
+        delay_.cut();
+    });
     parts_.state.TcpConnected = false;
 }
 
@@ -31,20 +42,22 @@ void TcpSession::activate() {
     client_->activate();
 }
 
-void TcpSession::waitForConnect(bool untilLinkOpen) {
+// Looks again at least every few milliseconds, for a cancel or the end of the operation, and at
+// once when the client's connect, close or failure comes.
+Task<void> TcpSession::connectWait(bool untilLinkOpen) {
+    constexpr int kLookAgainMs = 10;
     Runtime& rt = parts_.runtime;
     const LoaderState& s = parts_.state;
     const std::uint32_t limit = rt.tickCount() + std::uint32_t(parts_.timings.connectMs);
-    while (std::int32_t(rt.tickCount() - limit) < 0) {
-        if (!parts_.timer3->enabled() || rt.terminating() || !s.OperationActive) {
-            break;
+    for (;;) {
+        const std::int32_t left = std::int32_t(limit - rt.tickCount());
+        if (left <= 0 || !parts_.timer3->enabled() || rt.terminating() || !s.OperationActive) {
+            co_return;
         }
-        rt.processEvents();
         if (s.TcpConnected || (untilLinkOpen && s.ConnectionOpen)) {
-            break;
+            co_return;
         }
-        // The pause keeps the wait from spinning a processor core for ten seconds.
-        rt.sleep(1);
+        co_await delay_.after(std::min<std::int32_t>(left, kLookAgainMs));
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "ConnectionParts.h"
 #include "LinkFactory.h"
+#include "core/Delay.h"
+#include "core/Task.h"
 
 #include <QByteArray>
 #include <functional>
@@ -30,7 +32,10 @@ public:
     void makeClient(const QString& host, const QString& port);
     void attachHandlers();
     void activate();
-    void waitForConnect(bool untilLinkOpen);
+    // The wait holds no thread: the connect's events end it early.
+    Task<void> connectWait(bool untilLinkOpen);
+    // A pause of the open steps that lets the event loop run meanwhile.
+    Delay::Awaiter pause(int ms) { return delay_.after(ms); }
 
     bool isConnected() const;
     // Written only while connected.
@@ -52,4 +57,5 @@ private:
     std::function<void()> closed_;
     std::unique_ptr<TcpLayer> client_;
     QString address_; // host:port the client was made for
+    Delay delay_;
 };

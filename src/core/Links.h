@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Operation.h"
+#include "Task.h"
 
 #include <QByteArray>
 
@@ -12,8 +13,8 @@ public:
     virtual ~Links() = default;
 
     // The open step of OpenConnection. Raises LoaderError on a failure it reports itself; a
-    // link that did not come up is seen in ConnectionOpen.
-    virtual void open(LinkKind kind) = 0;
+    // link that did not come up is seen in ConnectionOpen. Its waits hold no thread.
+    virtual Task<void> open(LinkKind kind) = 0;
 
     // The write of SendCommand. Over TCP and the broker nothing is written while the client is
     // not connected.

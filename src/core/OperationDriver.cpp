@@ -54,10 +54,26 @@ void OperationDriver::btnConnectClick() {
 }
 
 void OperationDriver::start(const OperationRequest& request) {
-    LoaderState& s = loader_.state;
-    if (s.OperationActive) {
-        return;
+    if (!loader_.state.OperationActive) {
+        loader_.exchange.runNow(run(request));
     }
+}
+
+Task<void> OperationDriver::run(OperationRequest request) {
+    if (loader_.state.OperationActive) {
+        co_return;
+    }
+    begin(request);
+    try {
+        co_await runOperation();
+    } catch (const std::exception& e) {
+        endWithError(e);
+    }
+    finish();
+}
+
+void OperationDriver::begin(const OperationRequest& request) {
+    LoaderState& s = loader_.state;
     request_ = request;
     loader_.journal.noteOperationLink();
     s.WaitForController = request.waitForController;
@@ -79,11 +95,9 @@ void OperationDriver::start(const OperationRequest& request) {
     result_.operation = request.operation;
     procedureStarted_ = false;
     cancelReason_.clear();
-    try {
-        runOperation();
-    } catch (const std::exception& e) {
-        endWithError(e);
-    }
+}
+
+void OperationDriver::finish() {
     // The answer timer of the last wait would count its ticks on and, minutes later, say that
     // time ran out over the outcome: nothing of an ended operation writes the status.
     loader_.WaitAnswerTimer->stop();
@@ -94,14 +108,14 @@ void OperationDriver::start(const OperationRequest& request) {
     }
 }
 
-void OperationDriver::runOperation() {
+Task<void> OperationDriver::runOperation() {
     LoaderState& s = loader_.state;
     // What an earlier run left is no answer of this one; what comes from here on is, also what
     // comes while the connection opens.
     s.AnswerBuffer.clear();
     loader_.exchange.meetController();
     if (!s.ConnectionOpen) {
-        OpenConnection();
+        co_await openConnection();
         s.OperationFailed = false;
         if (!s.ConnectionOpen) {
             throw LoaderError(UiTexts::portUnavailable());
@@ -110,17 +124,17 @@ void OperationDriver::runOperation() {
         loader_.journal.noteOperationLink();
     }
     s.OperationStart = loader_.runtime.now();
-    report(runProcedure());
+    report(co_await runProcedure());
 }
 
 // A mode without a procedure runs nothing and succeeds.
-Verdict OperationDriver::runProcedure() {
+Task<Verdict> OperationDriver::runProcedure() {
     procedureStarted_ = true;
     const auto it = procedures_.find(request_.operation);
     if (it != procedures_.end() && it->second) {
-        return loader_.exchange.runNow(it->second(request_));
+        co_return co_await it->second(request_);
     }
-    return Verdict{};
+    co_return Verdict{};
 }
 
 void OperationDriver::report(const Verdict& verdict) {
@@ -252,9 +266,13 @@ void OperationDriver::RestoreControls() {
 }
 
 void OperationDriver::OpenConnection() {
+    loader_.exchange.runNow(openConnection());
+}
+
+Task<void> OperationDriver::openConnection() {
     loader_.Timer3->start();
     if (loader_.links != nullptr) {
-        loader_.links->open(loader_.form.connectionKind());
+        co_await loader_.links->open(loader_.form.connectionKind());
     }
     if (!loader_.state.ConnectionOpen) {
         loader_.Timer3->stop();

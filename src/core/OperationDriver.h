@@ -36,8 +36,12 @@ public:
     void btnConnectClick();
     // Runs the operation or query the request describes, unless one is running: opens the link
     // when needed, runs the procedure, reports and journals the outcome, gives the controls
-    // back. The result is lastResult().
+    // back. The result is lastResult(). Returns when the operation has ended, the event loop
+    // running meanwhile.
     void start(const OperationRequest& request);
+    // The same as a task, for a caller that waits by co_await: the thread runs other work
+    // while the operation waits.
+    Task<void> run(OperationRequest request);
     // The request of the running operation (or of the last one).
     const OperationRequest& request() const { return request_; }
     // Cancels the running operation, as the button does, for a reason the result names (a
@@ -51,6 +55,7 @@ public:
     // Called with the result when an operation has ended and the controls are back.
     std::function<void(const OperationResult&)> onFinished;
     void OpenConnection();
+    Task<void> openConnection();
     void CloseConnection();
     // Lets go of a device the link holds (the serial port) unless the terminal window shows the
     // exchange; network links stay as they are.
@@ -67,10 +72,12 @@ public:
 
 private:
     void cancelOperation();
-    void runOperation();
+    void begin(const OperationRequest& request);
+    Task<void> runOperation();
+    void finish();
     void report(const Verdict& verdict);
     void endWithError(const std::exception& error);
-    Verdict runProcedure();
+    Task<Verdict> runProcedure();
     void writeJournal();
     QString missingController() const;
     QString cancelledBecause() const;

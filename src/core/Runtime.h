@@ -64,6 +64,9 @@ public:
     virtual std::unique_ptr<Timer> createTimer(int intervalMs, std::function<void()> onTick) = 0;
     // An alarm that calls onAlarm from the event loop when it goes off; created unset.
     virtual std::unique_ptr<Alarm> createAlarm(std::function<void()> onAlarm) = 0;
+    // The function as the event loop is to call it for this runtime's owner (a network
+    // client's events): the shell runs each fleet member's in the member's own context.
+    virtual std::function<void()> bound(std::function<void()> f) { return f; }
     // One line on the debug output channel.
     virtual void debugLine(const QString& line) = 0;
 };

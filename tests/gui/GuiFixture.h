@@ -20,7 +20,7 @@ class RecordingLinks : public Links {
 public:
     explicit RecordingLinks(Loader& loader) : loader_(loader) {}
 
-    void open(LinkKind kind) override {
+    Task<void> open(LinkKind kind) override {
         switch (kind) {
         case LinkKind::Serial:
             openSerial();
@@ -32,6 +32,7 @@ public:
             openClient(QStringLiteral("broker"));
             break;
         }
+        co_return;
     }
     void write(LinkKind kind, const QByteArray& text) override { writes.append({kind, text}); }
     void close(LinkKind kind) override {

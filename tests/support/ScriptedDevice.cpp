@@ -44,11 +44,11 @@ void ScriptedDevice::dropConnection(std::uint64_t delayMs) {
     });
 }
 
-void ScriptedDevice::open(LinkKind kind) {
+Task<void> ScriptedDevice::open(LinkKind kind) {
     (void)kind;
     ++openCalls;
     if (!openSucceeds || open_) {
-        return;
+        co_return;
     }
     // What the after-open and connected handlers do for the loader.
     open_ = true;

@@ -42,7 +42,7 @@ public:
 
     // Links
     // Every kind reaches the same device, and every close closes it.
-    void open(LinkKind kind) override;
+    Task<void> open(LinkKind kind) override;
     void write(LinkKind kind, const QByteArray& text) override;
     void close(LinkKind kind) override;
     void closeAll() override { closeIfOpen(); }
