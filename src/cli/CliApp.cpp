@@ -78,6 +78,20 @@ CliResult runOne(const Subcommand& sub, const QStringList& arguments, const RunF
     return result;
 }
 
+// A fleet member's run: the subcommand's task, with what runOne adds to its result, and the
+// journal's warning.
+Task<CliResult> runMember(const Subcommand& sub, QStringList arguments, RunFlags flags) {
+    CliResult result;
+    try {
+        result = co_await sub.task(arguments, flags);
+    } catch (const UsageError& e) {
+        result = usageResult(sub.name, e.text());
+    }
+    failUnjournalled(result);
+    warnOfJournal(result);
+    co_return result;
+}
+
 // The broker of every id, with the list of ids, from the connection of the first id that had
 // one.
 QString fleetConnection(const FleetRunner& fleet, const QString& idText) {
@@ -179,7 +193,7 @@ CliResult runFleet(const Subcommand& sub, const GlobalFlags& flags, const QStrin
     if (!usesBroker(arguments)) {
         throw UsageError(QStringLiteral("several ids need --broker"));
     }
-    if (!sub.operands) {
+    if (!sub.operands || !sub.task) {
         throw UsageError(QStringLiteral("%1 does not run over several ids").arg(name));
     }
     // The operands as the first id's member reads them: a bad command line fails here once.
@@ -193,9 +207,7 @@ CliResult runFleet(const Subcommand& sub, const GlobalFlags& flags, const QStrin
     const RunFlags memberFlags{false, true, runFlags.undecodable};
     FleetRunner fleet(arguments, flags.fleet, flags.fleetOptions, flags.quiet || flags.json,
                       [&sub, memberFlags](const QStringList& memberArguments) {
-                          const CliResult result = runOne(sub, memberArguments, memberFlags);
-                          warnOfJournal(result);
-                          return result;
+                          return runMember(sub, memberArguments, memberFlags);
                       });
     QString error;
     try {

@@ -18,7 +18,7 @@ constexpr qsizetype kTerminalBytes = 64 * 1024;
 
 CliSession::CliSession(const CommonOptions& options, bool quiet)
     : parts(runtime, dialogs, DataDir::resolve(options.dataDir), &questions),
-      progress_(loader, ProgressDisplay::modeFor(quiet)) {
+      progress_(loader, ProgressDisplay::modeFor(quiet)), channel_(FleetChannel::current()) {
     dialogs.quiet = quiet;
     options.applyTo(loader);
     // Nobody looks at the terminal's lines here: a few are kept, not megabytes.
@@ -27,17 +27,24 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
     ShellPlatform::catchStopSignals();
     poller_.setInterval(kPollIntervalMs);
     QObject::connect(&poller_, &QTimer::timeout, [this] { poll(); });
-    if (FleetChannel* channel = FleetChannel::current()) {
-        loader.state.AnswerLimit = channel->answerLimit;
-        wakeOnStop(*channel);
+    StoppableIo::StopCheck stopCheck = [this] {
+        poll();
+        return interrupted();
+    };
+    if (channel_ != nullptr) {
+        loader.state.AnswerLimit = channel_->answerLimit;
+        channel_->stopCheck = std::move(stopCheck);
+        wakeOnStop(*channel_);
     } else {
+        stopCheck_.emplace(std::move(stopCheck));
         poller_.start();
     }
 }
 
 CliSession::~CliSession() {
-    if (FleetChannel* channel = FleetChannel::current()) {
-        channel->setWake(nullptr);
+    if (channel_ != nullptr) {
+        channel_->setWake(nullptr);
+        channel_->stopCheck = nullptr;
     }
     ShellPlatform::releaseStopSignals();
 }
@@ -61,8 +68,7 @@ void CliSession::wakeOnStop(FleetChannel& channel) {
 
 // Runs poll from this session's own event loop, whichever thread asks.
 void CliSession::pollSoon() {
-    QMetaObject::invokeMethod(
-        &poller_, [this] { poll(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&poller_, runtime.bound([this] { poll(); }), Qt::QueuedConnection);
 }
 
 // A refused file's message is not held on screen: the shell prints it and ends. VELKOR_WAITS
@@ -93,8 +99,8 @@ void CliSession::poll() {
     if (const int signal = ShellPlatform::takeStopSignal(); signal != 0) {
         cancelFor(signal);
     }
-    if (FleetChannel* channel = FleetChannel::current()) {
-        takeFleetStops(*channel);
+    if (channel_ != nullptr) {
+        takeFleetStops(*channel_);
     }
     endWaitIfDisconnected();
 }

@@ -9,6 +9,7 @@
 #include "core/StoppableIo.h"
 
 #include <QTimer>
+#include <optional>
 
 class FleetChannel;
 
@@ -61,6 +62,7 @@ private:
     void cancelFor(int signal);
     void applyWaitsFromEnvironment();
 
+    FleetChannel* const channel_; // the fleet member's, else null
     QTimer poller_;
     int stopSignal_ = 0;
     int drainSignal_ = 0;
@@ -68,9 +70,7 @@ private:
     bool storeTextSent_ = false; // a store confirmed its last piece: a drain lets it finish
     bool endWaitOnDisconnect_ = false;
     // A file or stream read or written outside the event loop (a FIFO, a pipe, the terminal)
-    // takes the stop signal as the loop would: the operation is cancelled, the wait ends.
-    StoppableIo::StopCheckScope stopCheck_{[this] {
-        poll();
-        return interrupted();
-    }};
+    // takes the stop signal as the loop would: the operation is cancelled, the wait ends. A
+    // fleet member's check is its channel's, current whenever the member runs.
+    std::optional<StoppableIo::StopCheckScope> stopCheck_;
 };

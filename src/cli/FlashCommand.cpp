@@ -120,8 +120,8 @@ FlashArguments parse(const QStringList& arguments) {
 // --skip-version: the version query's result when the flash is not to run, because the
 // controller already runs the version, or a stop came (a signal, or its fleet drains) while
 // it was asked. Empty: flash.
-std::optional<CliResult> skippedByVersion(CliSession& session, const QString& text) {
-    VersionQuery::Asked asked = VersionQuery::ask(session);
+Task<std::optional<CliResult>> skippedByVersion(CliSession& session, QString text) {
+    VersionQuery::Asked asked = co_await VersionQuery::ask(session);
     CliResult& result = asked.result;
     if (asked.version && VersionQuery::holds(*asked.version, text)) {
         result.outcome = QStringLiteral("skipped");
@@ -130,10 +130,10 @@ std::optional<CliResult> skippedByVersion(CliSession& session, const QString& te
                 .arg(*asked.version, text);
         result.output = result.status.toLocal8Bit() + '\n';
         ShellOutput::report(QStringLiteral("flash"), result.status);
-        return result;
+        co_return result;
     }
     if (!session.interrupted() && session.drainSignal() == 0) {
-        return std::nullopt;
+        co_return std::nullopt;
     }
     result.exitCode = session.interrupted()
                           ? session.interruptedExitCode()
@@ -141,22 +141,22 @@ std::optional<CliResult> skippedByVersion(CliSession& session, const QString& te
     result.outcome = QStringLiteral("cancelled");
     result.status = QStringLiteral("not flashed: stopped while the version was asked");
     result.output.clear();
-    return result;
+    co_return result;
 }
 
-CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
+Task<CliResult> runFlash(QStringList arguments, RunFlags flags) {
     const FlashArguments parsed = parse(arguments);
     if (parsed.help) {
-        return connectionHelp(kHelp);
+        co_return connectionHelp(kHelp);
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
     const QString name = QStringLiteral("flash");
     if (auto refused = OperationSupport::selectFirmware(session, name, parsed.file)) {
-        return *refused;
+        co_return *refused;
     }
     if (!parsed.skipVersion.isEmpty()) {
-        if (auto skipped = skippedByVersion(session, parsed.skipVersion)) {
-            return *skipped;
+        if (auto skipped = co_await skippedByVersion(session, parsed.skipVersion)) {
+            co_return *skipped;
         }
     }
     session.setEndWaitOnDisconnect(true);
@@ -165,20 +165,20 @@ CliResult runFlash(const QStringList& arguments, const RunFlags& flags) {
     request.flash.endOnFailure = true;
     request.flash.resetWaitMs = std::int64_t(parsed.resetWaitSeconds) * 1000;
     request.flash.endWaitMs = std::int64_t(parsed.endWaitSeconds) * 1000;
-    CliResult result = OperationSupport::runOperation(session, name, request);
+    CliResult result = co_await OperationSupport::runOperation(session, name, request);
     if (result.exitCode != kExitUsage && result.outcome != QStringLiteral("connection-failed")) {
         result.output = result.status.toLocal8Bit() + '\n';
     }
     session.endOperation();
-    return result;
+    co_return result;
 }
 
 } // namespace
 
 Subcommand flashSubcommand() {
-    Subcommand flash{QStringLiteral("flash"),
-                     QStringLiteral("flash a firmware file through the controller's bootloader"),
-                     runFlash};
+    Subcommand flash = Subcommand::ofTask(
+        QStringLiteral("flash"),
+        QStringLiteral("flash a firmware file through the controller's bootloader"), runFlash);
     flash.operands = [](const QStringList& arguments) {
         return QStringList{parse(arguments).file};
     };

@@ -23,12 +23,16 @@ FleetChannel* FleetChannel::current() {
     return currentChannel;
 }
 
-FleetChannel::Scope::Scope(FleetChannel* channel) {
+FleetChannel::Scope::Scope(FleetChannel* channel) : previous_(currentChannel) {
     currentChannel = channel;
+    if (channel != nullptr && channel->stopCheck) {
+        stopCheck_.emplace(channel->stopCheck);
+    }
 }
 
 FleetChannel::Scope::~Scope() {
-    currentChannel = nullptr;
+    stopCheck_.reset();
+    currentChannel = previous_;
 }
 
 void FleetChannel::stop(int signal) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/StoppableIo.h"
+
 #include <QByteArray>
 #include <QMutex>
 #include <QString>
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 // What a fleet member's thread has instead of the process's standard streams and stop signals.
 // Every member runs its subcommand on a thread of its own inside the one velkor-cli; whatever the
@@ -28,14 +31,23 @@ public:
     // The channel of the calling thread; null outside a fleet member (the process's own streams).
     static FleetChannel* current();
 
-    // Makes the channel the calling thread's while it lives.
+    // Makes the channel the calling thread's while it lives, with its stop check as the
+    // thread's (StoppableIo); the one before is current again after it. Whatever runs for a
+    // member runs in such a scope: many members share one thread.
     class Scope {
     public:
         explicit Scope(FleetChannel* channel);
         ~Scope();
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;
+
+    private:
+        FleetChannel* previous_;
+        std::optional<StoppableIo::StopCheckScope> stopCheck_;
     };
+    // The member's own: whether a stop came, looked at while a file or stream is read or
+    // written outside the event loop. Set on the member's thread, by its session.
+    StoppableIo::StopCheck stopCheck;
 
     // What the member printed on a stream.
     void write(FILE* stream, const QByteArray& bytes);

@@ -22,13 +22,15 @@ constexpr qint64 kProgressEventMs = 5000;
 
 } // namespace
 
-// One running member: its thread, its channel, and the result the thread leaves behind. The
-// thread writes the result before it ends; the fleet reads it after the thread's end reached it.
-struct FleetRunner::Task {
-    explicit Task(std::function<void(const QString&)> onLine) : channel(std::move(onLine)) {}
+// One running member: its task, the thread that carries it, its channel, and the result the
+// task leaves behind. The task writes the result before it ends; the fleet reads it once the
+// end reached the fleet's thread.
+struct FleetRunner::Running {
+    explicit Running(std::function<void(const QString&)> onLine) : channel(std::move(onLine)) {}
 
     FleetChannel channel;
-    std::unique_ptr<QThread> thread;
+    ::Task<void> body; // on the worker's thread only
+    int worker = 0;
     qsizetype position = 0;
     int exitCode = kExitSoftware;
     QJsonObject result;
@@ -56,15 +58,14 @@ QJsonObject keptResult(const CliResult& result, FleetChannel& channel, const QSt
     return o;
 }
 
-// The body of a member's thread. Nothing may leave it as an exception: that would end the process.
-void runMember(int& exitCode, QJsonObject& kept, FleetChannel& channel, const FleetRunner::Run& run,
-               const QStringList& arguments) {
-    FleetChannel::Scope scope(&channel);
+// A member's task. Nothing may leave it as an exception: nobody awaits it. ended runs last.
+::Task<void> runMember(int& exitCode, QJsonObject& kept, FleetChannel& channel,
+                       FleetRunner::Run run, QStringList arguments, std::function<void()> ended) {
     QElapsedTimer clock;
     clock.start();
     CliResult result;
     try {
-        result = run(arguments);
+        result = co_await run(arguments);
     } catch (const std::exception& e) {
         result =
             CliResult::withCode(kExitSoftware, QStringLiteral("internal error: %1").arg(e.what()));
@@ -73,6 +74,7 @@ void runMember(int& exitCode, QJsonObject& kept, FleetChannel& channel, const Fl
     }
     exitCode = result.exitCode;
     kept = keptResult(result, channel, arguments.first(), clock.elapsed());
+    ended();
 }
 
 // An id cancelled at its deadline failed for that: the outcome says so, whatever the cancel
@@ -107,13 +109,16 @@ FleetRunner::FleetRunner(QStringList arguments, const QList<std::uint32_t>& ids,
 
 FleetRunner::~FleetRunner() {
     // Only an exception leaves run() with members running: they are told to stop and awaited,
-    // since their threads use this object.
+    // since their tasks use this object.
     for (auto& task : tasks_) {
         if (task) {
             task->channel.stop(SIGTERM);
-            task->thread->wait();
         }
     }
+    while (running_ > 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    workers_.reset();
     ShellPlatform::releaseStopSignals();
 }
 
@@ -152,6 +157,7 @@ int FleetRunner::run() {
     ShellPlatform::catchStopSignals(2);
     events_.fleetStarted(arguments_.first(), plan());
     display_.redraw();
+    workers_ = std::make_unique<FleetWorkers>(options_.jobs);
     QEventLoop loop;
     loop_ = &loop;
     QTimer poller;
@@ -249,7 +255,7 @@ void FleetRunner::enforceDeadlines() {
 }
 
 // At most one event per id every few seconds, and only when it got on.
-void FleetRunner::reportProgress(Task& task, FleetMember& m) {
+void FleetRunner::reportProgress(Running& task, FleetMember& m) {
     const qint64 now = clock_.elapsed();
     if (!events_.isOpen() || now - task.reportedMs < kProgressEventMs ||
         m.done == task.reportedDone) {
@@ -337,17 +343,17 @@ QStringList FleetRunner::argumentsOf(const FleetMember& m) const {
 void FleetRunner::start(qsizetype position) {
     const int index = order_[position];
     FleetMember& m = members_[index];
-    auto task = std::make_unique<Task>(display_.lineSink(m.id));
+    auto task = std::make_unique<Running>(display_.lineSink(m.id));
     task->position = position;
     task->channel.answerLimit = FleetChannel::answerLimitFor(options_.jobs);
-    Task* t = task.get();
-    const QStringList arguments = argumentsOf(m);
-    task->thread.reset(QThread::create([t, run = run_, arguments] {
-        runMember(t->exitCode, t->result, t->channel, run, arguments);
-    }));
-    QObject::connect(
-        t->thread.get(), &QThread::finished, &context_, [this, index] { finished(index); },
-        Qt::QueuedConnection);
+    task->worker = workers_->take();
+    Running* t = task.get();
+    workers_->post(t->worker, [this, t, index, run = run_, arguments = argumentsOf(m)] {
+        const FleetChannel::Scope scope(&t->channel);
+        t->body = runMember(t->exitCode, t->result, t->channel, run, arguments,
+                            [this, t, index] { memberEnded(*t, index); });
+        t->body.run();
+    });
     tasks_[std::size_t(index)] = std::move(task);
     m.state = FleetMember::State::Running;
     m.startMs = clock_.elapsed();
@@ -359,21 +365,27 @@ void FleetRunner::start(qsizetype position) {
     }
     events_.idStarted(m, rollout_->stageOf(position));
     display_.changed(m, QStringLiteral("started"));
-    t->thread->start();
-    if (!t->thread->isRunning() && !t->thread->isFinished()) {
-        t->result = CliResult::withCode(kExitSoftware, QStringLiteral("no thread could be started"))
-                        .toJson(arguments.first(), 0);
+}
+
+// On the member's thread, as its task's last step: the task is let go there once it has
+// ended (after this call returns), then the fleet's thread hears of the end.
+void FleetRunner::memberEnded(Running& running, int index) {
+    workers_->post(running.worker, [this, &running, index] {
+        {
+            const FleetChannel::Scope scope(&running.channel);
+            running.body = {};
+        }
         QMetaObject::invokeMethod(
             &context_, [this, index] { finished(index); }, Qt::QueuedConnection);
-    }
+    });
 }
 
 void FleetRunner::finished(int index) {
-    std::unique_ptr<Task> task = std::move(tasks_[std::size_t(index)]);
+    std::unique_ptr<Running> task = std::move(tasks_[std::size_t(index)]);
     if (!task) {
         return;
     }
-    task->thread->wait();
+    workers_->release(task->worker);
     FleetMember& m = members_[index];
     m.result = task->result;
     m.exitCode = task->exitCode;

@@ -7,6 +7,8 @@
 #include "cli/FleetMember.h"
 #include "cli/FleetOptions.h"
 #include "cli/FleetRollout.h"
+#include "cli/FleetWorkers.h"
+#include "core/Task.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -22,11 +24,11 @@
 class QEventLoop;
 
 // A fleet: the same subcommand for several controllers behind the broker, all in this one
-// process. Each id runs on a thread of its own with its own event loop, where the subcommand
-// builds its own loader and connection and writes its own journal entry; the core's waits are
-// nested event loops of that thread alone. Up to `jobs` ids run at once, under the rollout's
-// rules (FleetRollout), no faster than --rate, each within --deadline. What a member prints
-// goes to its channel (FleetChannel), which the display reads, and each start, end and stage
+// process. Each id runs as a task of its own, where the subcommand builds its own loader and
+// connection and writes its own journal entry; the tasks share one event loop per processor
+// core (FleetWorkers), since their waits hold no thread. Up to `jobs` ids run at once, under the
+// rollout's rules (FleetRollout), no faster than --rate, each within --deadline. What a member
+// prints goes to its channel (FleetChannel), which the display reads, and each start, end and stage
 // is an event (FleetEvents). The first stop signal (Ctrl-C, SIGTERM, SIGHUP) drains: no id
 // starts any more and the running ones end on their own (a store at its next confirmed piece);
 // a second one is passed on to every running member, which ends as it would alone (its
@@ -35,8 +37,8 @@ class QEventLoop;
 // resumed.
 class FleetRunner {
 public:
-    // Runs the subcommand with the arguments on the calling thread and returns its result.
-    using Run = std::function<CliResult(const QStringList& arguments)>;
+    // The subcommand's run with the arguments, as a task on the thread that starts it.
+    using Run = std::function<::Task<CliResult>(const QStringList& arguments)>;
 
     // arguments: the subcommand's name first, then its options, with "--id" and its value
     // removed; "{id}" in any of them is replaced by each id.
@@ -67,18 +69,19 @@ public:
     QString outputs() const;
 
 private:
-    struct Task;
+    struct Running;
 
     void startNext();
     bool rateAllowsStart();
     void start(qsizetype position);
+    void memberEnded(Running& running, int index);
     void finished(int index);
     void poll();
     void takeStopSignals();
     void drain(int signal);
     void cancelRunning(int signal);
     void enforceDeadlines();
-    void reportProgress(Task& task, FleetMember& m);
+    void reportProgress(Running& running, FleetMember& m);
     void leaveNotStarted(const QString& reason, int exitCode);
     void holdStage();
     void quitWhenIdle();
@@ -96,8 +99,9 @@ private:
     std::optional<FleetCampaign> campaign_;
     QList<int> order_; // the members this run starts, in their order
     std::optional<FleetRollout> rollout_;
-    std::vector<std::unique_ptr<Task>> tasks_; // by member; set while it runs
-    QObject context_;                          // receives the members' ends on this thread
+    std::vector<std::unique_ptr<Running>> tasks_; // by member; set while it runs
+    std::unique_ptr<FleetWorkers> workers_;
+    QObject context_; // receives the members' ends on this thread
     FleetEvents events_;
     QEventLoop* loop_ = nullptr;
     QElapsedTimer clock_;

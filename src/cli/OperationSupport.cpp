@@ -42,15 +42,15 @@ OperationRequest OperationSupport::request(CliSession& session, Operation operat
     return OperationRequest::fromForm(operation, loader.form, loader.state);
 }
 
-CliResult OperationSupport::runOperation(CliSession& session, const QString& subcommand,
-                                         Operation operation) {
-    return runOperation(session, subcommand, request(session, operation));
+Task<CliResult> OperationSupport::runOperation(CliSession& session, QString subcommand,
+                                               Operation operation) {
+    co_return co_await runOperation(session, subcommand, request(session, operation));
 }
 
-CliResult OperationSupport::runOperation(CliSession& session, const QString& subcommand,
-                                         const OperationRequest& request) {
+Task<CliResult> OperationSupport::runOperation(CliSession& session, QString subcommand,
+                                               OperationRequest request) {
     Loader& loader = session.loader;
-    loader.driver.start(request);
+    co_await loader.driver.run(request);
     const OperationResult& ended = loader.driver.lastResult();
     CliResult result = CliResult::ofOperation(ended, loader);
     if (const QString& missing = session.questions.missingAnswer(); !missing.isEmpty()) {
@@ -64,7 +64,7 @@ CliResult OperationSupport::runOperation(CliSession& session, const QString& sub
         // Cancelled, or ended by what the signal cut short (a write into a stalled FIFO).
         result.exitCode = session.interruptedExitCode(); // 130, 143 or 129
     }
-    return result;
+    co_return result;
 }
 
 CliResult OperationSupport::stoppedBeforeAsking(int signal, const QString& subcommand) {

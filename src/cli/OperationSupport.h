@@ -3,6 +3,7 @@
 #include "cli/CliResult.h"
 
 #include "core/OperationRequest.h"
+#include "core/Task.h"
 
 #include <QString>
 
@@ -30,10 +31,10 @@ OperationRequest request(CliSession& session, Operation operation);
 
 // Runs the request through the driver, as every operation and query runs, and returns its
 // result as the shell reports it: a question no option answered is a usage error (64), and a
-// connection that did not open is named on standard error.
-CliResult runOperation(CliSession& session, const QString& subcommand,
-                       const OperationRequest& request);
+// connection that did not open is named on standard error. The thread runs other work while
+// the operation waits.
+Task<CliResult> runOperation(CliSession& session, QString subcommand, OperationRequest request);
 // The same for an operation as the options describe it.
-CliResult runOperation(CliSession& session, const QString& subcommand, Operation operation);
+Task<CliResult> runOperation(CliSession& session, QString subcommand, Operation operation);
 
 } // namespace OperationSupport

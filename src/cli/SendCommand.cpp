@@ -123,10 +123,10 @@ void keepAnswers(const OperationResult& operation, CliResult& result) {
     }
 }
 
-CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
+Task<CliResult> runSend(QStringList arguments, RunFlags flags) {
     const SendArguments parsed = parse(arguments);
     if (parsed.help) {
-        return connectionHelp(kHelp);
+        co_return connectionHelp(kHelp);
     }
     refuseOversizedCommands(parsed);
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
@@ -135,18 +135,20 @@ CliResult runSend(const QStringList& arguments, const RunFlags& flags) {
     for (const QString& text : parsed.texts) {
         request.commands.append(unescape(text));
     }
-    CliResult result = OperationSupport::runOperation(session, QStringLiteral("send"), request);
+    CliResult result =
+        co_await OperationSupport::runOperation(session, QStringLiteral("send"), request);
     session.endOperation();
     keepAnswers(session.loader.driver.lastResult(), result);
     reportStop(session.loader.driver.lastResult(), parsed.texts);
-    return result;
+    co_return result;
 }
 
 } // namespace
 
 Subcommand sendSubcommand() {
-    Subcommand send{QStringLiteral("send"),
-                    QStringLiteral("send command texts and print the answers"), runSend};
+    Subcommand send =
+        Subcommand::ofTask(QStringLiteral("send"),
+                           QStringLiteral("send command texts and print the answers"), runSend);
     send.operands = [](const QStringList& arguments) { return parse(arguments).texts; };
     return send;
 }

@@ -228,10 +228,10 @@ void answerStoreQuestions(CliQuestions& questions, const Parsed& p) {
     questions.password_ = p.password;
 }
 
-CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
+Task<CliResult> runStore(QStringList arguments, RunFlags flags) {
     const Parsed p = parse(arguments, true);
     if (p.help) {
-        return connectionHelp(kStoreHelp);
+        co_return connectionHelp(kStoreHelp);
     }
     CliSession session(p.options, p.quiet || flags.quiet);
     Procedures& procedures = session.procedures;
@@ -243,13 +243,13 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
         }
     } catch (const LoaderError& e) {
         if (session.interrupted()) {
-            return OperationSupport::stoppedBeforeAsking(session.stopSignal(), name);
+            co_return OperationSupport::stoppedBeforeAsking(session.stopSignal(), name);
         }
         ShellOutput::report(name, e.text());
-        return CliResult::withCode(kExitIoErr, e.text());
+        co_return CliResult::withCode(kExitIoErr, e.text());
     }
     if (auto refused = OperationSupport::selectFirmware(session, name, p.path)) {
-        return *refused;
+        co_return *refused;
     }
     FormModel& f = session.loader.form;
     f.cbFinalization.checked = p.finalize;
@@ -265,7 +265,7 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
     procedures.store.loginWaitMs =
         std::min(state.AnswerTimeoutMs, session.loader.timings.pageWriteMs);
     session.setEndWaitOnDisconnect(true);
-    CliResult result = OperationSupport::runOperation(session, name, Operation::Store);
+    CliResult result = co_await OperationSupport::runOperation(session, name, Operation::Store);
     session.endOperation();
     if (result.exitCode == kExitOk) {
         result.output =
@@ -274,7 +274,7 @@ CliResult runStore(const QStringList& arguments, const RunFlags& flags) {
         ShellOutput::report(name, procedures.store.errorMessage());
     }
     reportResume(result);
-    return result;
+    co_return result;
 }
 
 // OUT as the file to open: "-" is standard output, which --json already uses, as does any name
@@ -310,29 +310,29 @@ std::optional<CliResult> awaitFifoReader(ShellPlatform::FifoHold& fifo, const QS
     return OperationSupport::stoppedBeforeAsking(signal, name);
 }
 
-CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
+Task<CliResult> runReadback(QStringList arguments, RunFlags flags) {
     Parsed p = parse(arguments, false);
     if (p.help) {
-        return connectionHelp(kReadbackHelp);
+        co_return connectionHelp(kReadbackHelp);
     }
     // Looked at before the run: a regular OUT is replaced by a new file at its end.
     const bool toStdout = p.path == QStringLiteral("-") || ShellOutput::isStandardOutput(p.path);
     p.path = outputPath(p.path, flags);
     if (const QString problem = outputPlaceProblem(p.path); !problem.isEmpty()) {
         ShellOutput::report(QStringLiteral("readback"), problem);
-        return CliResult::withCode(kExitIoErr, problem);
+        co_return CliResult::withCode(kExitIoErr, problem);
     }
     CliSession session(p.options, p.quiet || flags.quiet);
     ShellPlatform::FifoHold fifo;
     if (auto stopped = toStdout ? std::nullopt : awaitFifoReader(fifo, p.path)) {
-        return *stopped;
+        co_return *stopped;
     }
     Procedures& procedures = session.procedures;
     session.questions.file = p.path;
     session.questions.password_ = p.password;
     session.setEndWaitOnDisconnect(true);
-    CliResult result =
-        OperationSupport::runOperation(session, QStringLiteral("readback"), Operation::ReadBack);
+    CliResult result = co_await OperationSupport::runOperation(session, QStringLiteral("readback"),
+                                                               Operation::ReadBack);
     session.endOperation();
     const ReadBackProcedure& readBack = procedures.readBack;
     if (result.file.isEmpty()) {
@@ -350,15 +350,15 @@ CliResult runReadback(const QStringList& arguments, const RunFlags& flags) {
             ShellOutput::write(stderr, line);
         }
     }
-    return result;
+    co_return result;
 }
 
 } // namespace
 
 Subcommand storeSubcommand() {
-    Subcommand store{QStringLiteral("store"),
-                     QStringLiteral("load a firmware file into the controller's storage memory"),
-                     runStore};
+    Subcommand store = Subcommand::ofTask(
+        QStringLiteral("store"),
+        QStringLiteral("load a firmware file into the controller's storage memory"), runStore);
     store.operands = [](const QStringList& arguments) {
         return QStringList{parse(arguments, true).path};
     };
@@ -367,9 +367,9 @@ Subcommand storeSubcommand() {
 }
 
 Subcommand readbackSubcommand() {
-    Subcommand readback{QStringLiteral("readback"),
-                        QStringLiteral("read the stored firmware back into a file and check it"),
-                        runReadback};
+    Subcommand readback = Subcommand::ofTask(
+        QStringLiteral("readback"),
+        QStringLiteral("read the stored firmware back into a file and check it"), runReadback);
     readback.operands = [](const QStringList& arguments) {
         return QStringList{parse(arguments, false).path};
     };

@@ -25,14 +25,14 @@ ConnectionBasics parse(const QStringList& arguments) {
     return connectionOnly(arguments, QStringLiteral("stored"));
 }
 
-CliResult runStored(const QStringList& arguments, const RunFlags& flags) {
+Task<CliResult> runStored(QStringList arguments, RunFlags flags) {
     const ConnectionBasics parsed = parse(arguments);
     if (parsed.help) {
-        return connectionHelp(kHelp);
+        co_return connectionHelp(kHelp);
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
     session.setEndWaitOnDisconnect(true);
-    CliResult result = OperationSupport::runOperation(
+    CliResult result = co_await OperationSupport::runOperation(
         session, QStringLiteral("stored"), OperationSupport::request(session, Operation::Stored));
     session.endOperation();
     const OperationResult& operation = session.loader.driver.lastResult();
@@ -43,15 +43,15 @@ CliResult runStored(const QStringList& arguments, const RunFlags& flags) {
         result.extra.insert(QStringLiteral("checksum"),
                             ReadBackProcedure::checksumText(stored.crc));
     }
-    return result;
+    co_return result;
 }
 
 } // namespace
 
 Subcommand storedSubcommand() {
-    Subcommand stored{QStringLiteral("stored"),
-                      QStringLiteral("read what the storage memory holds (its descriptor)"),
-                      runStored};
+    Subcommand stored = Subcommand::ofTask(
+        QStringLiteral("stored"),
+        QStringLiteral("read what the storage memory holds (its descriptor)"), runStored);
     stored.operands = [](const QStringList& arguments) {
         parse(arguments);
         return QStringList();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliResult.h"
+#include "core/Task.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,7 +22,10 @@ struct RunFlags {
 struct Subcommand {
     QString name;
     QString summary;
-    std::function<CliResult(const QStringList& arguments, const RunFlags& flags)> run;
+    using Run = std::function<CliResult(const QStringList& arguments, const RunFlags& flags)>;
+    using RunTask =
+        std::function<Task<CliResult>(const QStringList& arguments, const RunFlags& flags)>;
+    Run run;
     bool hidden = false; // a helper left out of --help (the demo's sample file)
     // The operands the arguments give, as run() reads them (raises UsageError as it would):
     // the firmware FILE, the read-back's OUT, send's commands. A fleet binds its campaign file
@@ -29,6 +33,12 @@ struct Subcommand {
     std::function<QStringList(const QStringList& arguments)> operands = nullptr;
     // The first operand is a firmware file: the campaign is bound to its contents.
     bool firmwareOperand = false;
+    // The run as a task, for a subcommand that talks to a controller: a fleet runs many of
+    // them on one thread. run() then runs it to its end on the thread's event loop.
+    RunTask task = nullptr;
+
+    // A subcommand whose run is the task.
+    static Subcommand ofTask(QString name, QString summary, RunTask task);
 };
 
 // Every subcommand, in the order --help lists them.

@@ -23,20 +23,21 @@ ConnectionBasics parse(const QStringList& arguments) {
     return connectionOnly(arguments, QStringLiteral("version"));
 }
 
-CliResult runVersion(const QStringList& arguments, const RunFlags& flags) {
+Task<CliResult> runVersion(QStringList arguments, RunFlags flags) {
     const ConnectionBasics parsed = parse(arguments);
     if (parsed.help) {
-        return connectionHelp(kHelp);
+        co_return connectionHelp(kHelp);
     }
     CliSession session(parsed.options, parsed.quiet || flags.quiet);
-    return VersionQuery::ask(session).result;
+    co_return (co_await VersionQuery::ask(session)).result;
 }
 
 } // namespace
 
 Subcommand versionSubcommand() {
-    Subcommand version{QStringLiteral("version"),
-                       QStringLiteral("ask the controller its firmware version"), runVersion};
+    Subcommand version =
+        Subcommand::ofTask(QStringLiteral("version"),
+                           QStringLiteral("ask the controller its firmware version"), runVersion);
     version.operands = [](const QStringList& arguments) {
         parse(arguments);
         return QStringList();

@@ -4,10 +4,10 @@
 #include "cli/OperationSupport.h"
 #include "core/Cp1251.h"
 
-VersionQuery::Asked VersionQuery::ask(CliSession& session) {
+Task<VersionQuery::Asked> VersionQuery::ask(CliSession& session) {
     session.setEndWaitOnDisconnect(true);
     Asked asked;
-    asked.result = OperationSupport::runOperation(
+    asked.result = co_await OperationSupport::runOperation(
         session, QStringLiteral("version"), OperationSupport::request(session, Operation::Version));
     session.endOperation();
     const OperationResult& operation = session.loader.driver.lastResult();
@@ -16,7 +16,7 @@ VersionQuery::Asked VersionQuery::ask(CliSession& session) {
         asked.result.output = Cp1251::encode(operation.reason) + '\n';
         asked.result.extra.insert(QStringLiteral("version"), operation.reason);
     }
-    return asked;
+    co_return asked;
 }
 
 bool VersionQuery::holds(const QString& version, const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliResult.h"
+#include "core/Task.h"
 
 #include <QString>
 #include <optional>
@@ -18,7 +19,7 @@ struct Asked {
     std::optional<QString> version; // the answer's words, when it came
 };
 
-Asked ask(CliSession& session);
+Task<Asked> ask(CliSession& session);
 
 // Whether the version is one the operator names: it holds the text as written.
 bool holds(const QString& version, const QString& text);
