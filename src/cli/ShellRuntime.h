@@ -9,8 +9,9 @@ class FleetChannel;
 // message is. A fleet member's runtime, made while the member's channel is the current one,
 // runs everything the event loop calls for the member (its timers, alarms and network events)
 // with that channel current: many members share one thread, and each one's messages, output
-// and stop checks stay its own. Such a runtime never runs the event loop from inside a call:
-// the other members' work would run nested in this one's.
+// and stop checks stay its own; their timers and alarms share the thread's one Qt timer. Such
+// a runtime never runs the event loop from inside a call: the other members' work would run
+// nested in this one's.
 class ShellRuntime : public QtRuntime {
 public:
     ShellRuntime();
