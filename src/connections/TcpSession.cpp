@@ -36,7 +36,7 @@ void TcpSession::waitForConnect(bool untilLinkOpen) {
     const LoaderState& s = parts_.state;
     const std::uint32_t limit = rt.tickCount() + std::uint32_t(parts_.timings.connectMs);
     while (std::int32_t(rt.tickCount() - limit) < 0) {
-        if (!parts_.timer3->enabled() || rt.terminating() || !s.OperationActive) {
+        if (!s.LinkAlive || rt.terminating() || !s.OperationActive) {
             break;
         }
         rt.processEvents();
