@@ -13,8 +13,16 @@ QString orWhenEmpty(const QString& text, const QString& instead) {
     return text.isEmpty() ? instead : text;
 }
 
-QString flashReason(Cause cause, const VerdictContext& c) {
-    switch (cause) {
+} // namespace
+
+// Every cause has its words here: the switch names them all, so a cause without words does not
+// compile.
+QString OutcomeText::reason(const Verdict& verdict) {
+    const VerdictContext& c = verdict.context;
+    const QString command = QString::fromLatin1(c.command);
+    switch (verdict.cause) {
+    case Cause::None:
+        return verdict.reason;
     case Cause::NoFile:
         return QStringLiteral("файл не указан");
     case Cause::FileInvalid:
@@ -49,14 +57,6 @@ QString flashReason(Cause cause, const VerdictContext& c) {
         return QStringLiteral("нет подтверждения окончания программирования: %1, ответа \"OK\" "
                               "нет")
             .arg(ProgressText::recordsTaken(c.records));
-    default:
-        return QString();
-    }
-}
-
-QString commandReason(Cause cause, const VerdictContext& c) {
-    const QString command = QString::fromLatin1(c.command);
-    switch (cause) {
     case Cause::AccessDenied:
         return QStringLiteral("отказ в доступе");
     case Cause::LoginRefused:
@@ -72,13 +72,6 @@ QString commandReason(Cause cause, const VerdictContext& c) {
         return QStringLiteral("контроллер не подтвердил проверку прошивки (REPROGRAMM W без "
                               "GOOD)") +
                wordsAfter(c.words);
-    default:
-        return QString();
-    }
-}
-
-QString storageReason(Cause cause, const VerdictContext& c) {
-    switch (cause) {
     case Cause::FileDamaged:
         return QStringLiteral("файл поврежден");
     case Cause::NoUpdateSignature:
@@ -112,21 +105,6 @@ QString storageReason(Cause cause, const VerdictContext& c) {
         return QStringLiteral("записанный текст не совпадает с файлом (символ %1 из %2)")
             .arg(c.character)
             .arg(c.characters);
-    default:
-        return QString();
-    }
-}
-
-} // namespace
-
-QString OutcomeText::reason(const Verdict& verdict) {
-    if (verdict.cause == Cause::None) {
-        return verdict.reason;
-    }
-    for (const auto render : {flashReason, commandReason, storageReason}) {
-        if (QString text = render(verdict.cause, verdict.context); !text.isEmpty()) {
-            return text;
-        }
     }
     return verdict.reason;
 }
