@@ -71,7 +71,7 @@ FlashRun flashSpeed(int records, bool fast, bool paced) {
     int lines = 0;
     run.lineMsPerRecord = lineMsPerRecord(file, lines);
     run.msPerRecord = double(programming.elapsed()) / lines;
-    run.ok = rig.procedures.flash.outcome() == FlashProcedure::Outcome::Success;
+    run.ok = rig.procedures.flash.verdict().succeeded();
     return run;
 }
 

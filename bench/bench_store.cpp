@@ -51,7 +51,7 @@ StoreRun uploadSpeed(int records, const QString& idleGap, bool fast) {
         }
     };
     rig.loader.driver.btnConnectClick();
-    run.ok = rig.procedures.store.outcome() == StorageLoadProcedure::Outcome::Completed;
+    run.ok = rig.procedures.store.verdict().succeeded();
     run.msPerPiece = ms / run.pieces;
     run.cpuShare = 100.0 * cpu / ms;
     return run;

@@ -151,22 +151,23 @@ CliResult runCheck(const QStringList& arguments, const RunFlags& flags) {
 }
 
 // Takes the file as the window does at start-up: into edName, then the reload that checks it.
-// Returns the result of a file that cannot be used.
-std::optional<CliResult> chooseFile(Loader& loader, const QString& file) {
+// Returns the result of a file that cannot be used; `checked` gets the check's verdict.
+std::optional<CliResult> chooseFile(Loader& loader, const QString& file, FirmwareVerdict& checked) {
     setEdName(loader.form, file);
     try {
-        btnOpenClick(loader, false);
+        checked = btnOpenClick(loader, false).value_or(FirmwareVerdict{});
     } catch (const LoaderError& e) {
         return fileError(QStringLiteral("header"), file, e);
     }
     if (loader.state.FirmwareFilePath.isEmpty()) {
-        return refused(QStringLiteral("header"), file, loader.form.Status[3]);
+        return refused(QStringLiteral("header"), file, checked.finalStatus());
     }
     return std::nullopt;
 }
 
 // Writes TEXT as the header record, then reads back what is now in the file.
-std::optional<CliResult> setHeader(Loader& loader, const QString& file, const QString& text) {
+std::optional<CliResult> setHeader(Loader& loader, const QString& file, const QString& text,
+                                   FirmwareVerdict& checked) {
     btnHeaderEditClick(loader.form);
     loader.form.edtUnitSign.text = text;
     try {
@@ -174,7 +175,7 @@ std::optional<CliResult> setHeader(Loader& loader, const QString& file, const QS
     } catch (const LoaderError& e) {
         return fileError(QStringLiteral("header"), file, e);
     }
-    return chooseFile(loader, file);
+    return chooseFile(loader, file, checked);
 }
 
 CliResult runHeader(const QStringList& arguments, const RunFlags& flags) {
@@ -191,16 +192,17 @@ CliResult runHeader(const QStringList& arguments, const RunFlags& flags) {
     }
     FileSession session(args.dataDir, flags.quiet);
     Loader& loader = session.loader;
-    if (auto failed = chooseFile(loader, args.file)) {
+    FirmwareVerdict checked;
+    if (auto failed = chooseFile(loader, args.file, checked)) {
         return *failed;
     }
     if (args.setText) {
-        if (auto failed = setHeader(loader, args.file, *args.setText)) {
+        if (auto failed = setHeader(loader, args.file, *args.setText, checked)) {
             return *failed;
         }
     }
     const EditControl& header = loader.form.edtUnitSign;
-    CliResult result = headerResult(args.file, loader.form.Status[3], header.text, header.tag);
+    CliResult result = headerResult(args.file, checked.finalStatus(), header.text, header.tag);
     result.output = (loader.form.edtUnitSign.text + QLatin1Char('\n')).toLocal8Bit();
     return result;
 }

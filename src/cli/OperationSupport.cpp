@@ -14,9 +14,10 @@ std::optional<CliResult> OperationSupport::selectFirmware(CliSession& session,
                                                           const QString& subcommand,
                                                           const QString& path) {
     Loader& loader = session.loader;
+    std::optional<FirmwareVerdict> checked;
     try {
         setEdName(loader.form, QFileInfo(path).absoluteFilePath());
-        btnOpenClick(loader, false);
+        checked = btnOpenClick(loader, false);
     } catch (const FileTooLargeError& e) {
         ShellOutput::report(subcommand, e.text());
         return CliResult::withCode(kExitDataErr, e.text()); // refused, as the help says
@@ -28,7 +29,7 @@ std::optional<CliResult> OperationSupport::selectFirmware(CliSession& session,
         return CliResult::withCode(kExitIoErr, e.text());
     }
     if (loader.state.FirmwareFilePath.isEmpty()) {
-        const QString status = loader.form.Status[3];
+        const QString status = checked ? checked->finalStatus() : QString();
         ShellOutput::report(subcommand, status);
         CliResult refused = CliResult::withCode(kExitDataErr, status);
         refused.file = QFileInfo(path).absoluteFilePath();

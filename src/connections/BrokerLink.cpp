@@ -196,7 +196,8 @@ void BrokerLink::showFrameStatus(const QString& text) {
 }
 
 void BrokerLink::controllerNotFound() {
-    parts_.output.setStatus(3, QStringLiteral("БРОКЕР:LUMET не найден..."));
+    const QString notFound = QStringLiteral("БРОКЕР:LUMET не найден...");
+    parts_.output.setStatus(3, notFound);
     // Outside an operation (the terminal's send line) the option as it is checked now counts.
     const LoaderState& s = parts_.state;
     if (s.OperationActive ? s.WaitForController : parts_.form.cbWaitConnectLUMET.checked) {
@@ -204,8 +205,7 @@ void BrokerLink::controllerNotFound() {
         return;
     }
     parts_.output.notify({Notice::Kind::Error,
-                          parts_.form.Status[3] + QStringLiteral("\r\nПовторите операцию позже..."),
-                          QString()});
+                          notFound + QStringLiteral("\r\nПовторите операцию позже..."), QString()});
     parts_.output.controllerNotFound();
 }
 

@@ -51,7 +51,7 @@ Task<void> TcpSession::connectWait(bool untilLinkOpen) {
     const std::uint32_t limit = rt.tickCount() + std::uint32_t(parts_.timings.connectMs);
     for (;;) {
         const std::int32_t left = std::int32_t(limit - rt.tickCount());
-        if (left <= 0 || !parts_.timer3->enabled() || rt.terminating() || !s.OperationActive) {
+        if (left <= 0 || !s.LinkAlive || rt.terminating() || !s.OperationActive) {
             co_return;
         }
         if (s.TcpConnected || (untilLinkOpen && s.ConnectionOpen)) {

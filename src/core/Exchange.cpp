@@ -97,8 +97,7 @@ Task<Answer> Exchange::ask(Command command) {
     parts_.form.terminal.edit1 = Cp1251::decode(command.text);
     const bool waiting = waitForController(command.attempts);
     const std::int32_t waitMs = waiting ? retryWait(command.waitMs) : command.waitMs;
-    const QString statusBefore = parts_.form.Status[3];
-    QString waitShown;
+    HeldMessage shownBefore(parts_.output);
     Answer answer;
     for (int sends = 1;; ++sends) {
         parts_.state.ControllerMissing = false;
@@ -113,14 +112,12 @@ Task<Answer> Exchange::ask(Command command) {
             break;
         }
         if (waiting) {
-            waitShown = showControllerWait(sends + 1);
+            shownBefore.standIn(controllerWaitText(sends + 1));
         }
     }
     // The controller came on line: the count of attempts is over, what was shown before it is
     // shown again (a cancel or a lost link has written its own message meanwhile and keeps it).
-    if (!waitShown.isEmpty() && parts_.form.Status[3] == waitShown) {
-        parts_.output.setStatus(3, statusBefore);
-    }
+    shownBefore.release();
     co_return answer;
 }
 
@@ -131,14 +128,15 @@ std::int32_t Exchange::retryWait(std::int32_t waitMs) const {
     return std::clamp(own, 0, kControllerRetryMs);
 }
 
-QString Exchange::showControllerWait(int attempt) {
+void Exchange::showControllerWait(int attempt) {
+    parts_.output.setStatus(3, controllerWaitText(attempt));
+}
+
+QString Exchange::controllerWaitText(int attempt) const {
     const QString cause = parts_.state.ControllerMissing
                               ? QStringLiteral("контроллер не найден брокером, ")
                               : QStringLiteral("нет ответа, ");
-    const QString text =
-        QStringLiteral("Дожидаемся подключения LUMET: %1попытка %2").arg(cause).arg(attempt);
-    parts_.output.setStatus(3, text);
-    return text;
+    return QStringLiteral("Дожидаемся подключения LUMET: %1попытка %2").arg(cause).arg(attempt);
 }
 
 // While the engineer waits for a controller to come on line, a command that may be repeated is
@@ -153,7 +151,7 @@ Answer Exchange::judged() {
     answer.text = s.AnswerBuffer;
     if (!s.OperationActive) {
         answer.status = Answer::Status::Cancelled;
-    } else if (!parts_.linkTimer->enabled() || parts_.runtime.terminating()) {
+    } else if (!s.LinkAlive || parts_.runtime.terminating()) {
         answer.status = Answer::Status::LinkLost;
     } else if (s.AnswerDamaged) {
         answer.status = Answer::Status::Damaged;
@@ -333,8 +331,8 @@ bool Exchange::waitOver(const Wait& wait) const {
         return false;
     }
     const auto elapsed = std::int64_t(std::uint32_t(parts_.runtime.tickCount() - wait.t0));
-    if (!s.OperationActive || elapsed >= wait.waitMs || s.AnswerOverflow ||
-        !parts_.linkTimer->enabled() || parts_.runtime.terminating()) {
+    if (!s.OperationActive || elapsed >= wait.waitMs || s.AnswerOverflow || !s.LinkAlive ||
+        parts_.runtime.terminating()) {
         return true;
     }
     if (wait.kind == Wait::Kind::Attempt) {

@@ -5,6 +5,7 @@
 #include "Task.h"
 
 #include <QByteArray>
+#include <QString>
 #include <coroutine>
 #include <cstdint>
 #include <memory>
@@ -95,9 +96,8 @@ public:
     // While a controller is waited for: the wait of one attempt, the command's own (negative:
     // the answer wait) but never longer than the retry period of 30 s.
     std::int32_t retryWait(std::int32_t waitMs) const;
-    // Says which attempt comes next and why (the broker lacks the controller, or it is silent);
-    // returns the text shown.
-    QString showControllerWait(int attempt);
+    // Says which attempt comes next and why (the broker lacks the controller, or it is silent).
+    void showControllerWait(int attempt);
 
     // The 10 ms tick of WaitAnswerTimer.
     void WaitAnswerTimerTick();
@@ -112,6 +112,8 @@ public:
     void poke();
 
 private:
+    // "Дожидаемся подключения LUMET: нет ответа, попытка 3".
+    QString controllerWaitText(int attempt) const;
     using LineEnds = AnswerExpectation::LineEnds;
     struct Wait;
     class WaitAwaiter;

@@ -4,15 +4,16 @@
 
 namespace {
 
-// Timer3 stands for a live link: when it stops (the link closed, the operation ended), a wait
-// in progress must look at once, not at its end.
+// Timer3 stands for a live link, and keeps the state's LinkAlive with it: when it stops (the
+// link closed, the operation ended), a wait in progress must look at once, not at its end.
 class LinkTimer : public Timer {
 public:
-    LinkTimer(std::unique_ptr<Timer> timer, std::function<void()> onStop)
-        : timer_(std::move(timer)), onStop_(std::move(onStop)) {}
+    LinkTimer(std::unique_ptr<Timer> timer, bool& alive, std::function<void()> onStop)
+        : timer_(std::move(timer)), alive_(alive), onStop_(std::move(onStop)) {}
     void setEnabled(bool enabled) override {
         const bool stops = !enabled && timer_->enabled();
         timer_->setEnabled(enabled);
+        alive_ = enabled;
         if (stops) {
             onStop_();
         }
@@ -25,6 +26,7 @@ public:
 
 private:
     std::unique_ptr<Timer> timer_;
+    bool& alive_;
     std::function<void()> onStop_;
 };
 
@@ -36,7 +38,7 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
       router({runtime_, state, output, exchange, Timer3}), journal(runtime_, form, dataDir),
       dataDir_(std::move(dataDir)) {
     Timer3 = std::make_unique<LinkTimer>(runtime.createTimer(100, [this] { router.Timer3Timer(); }),
-                                         [this] { exchange.poke(); });
+                                         state.LinkAlive, [this] { exchange.poke(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });
     // A flash the loader restarts itself says how at the end of its journal entry's message: the
     // running request's choice, not the controls (a query or another operation has none).
@@ -69,7 +71,7 @@ Loader::Stop Loader::stopReason() const {
     if (!state.OperationActive) {
         return state.ControllerNotFound ? Stop::NotFound : Stop::Cancelled;
     }
-    if (!Timer3->enabled() || runtime.terminating()) {
+    if (!state.LinkAlive || runtime.terminating()) {
         return Stop::LinkLost;
     }
     return Stop::None;

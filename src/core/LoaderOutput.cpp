@@ -8,9 +8,25 @@ void LoaderOutput::setStatus(int panel, const QString& text) {
         return;
     }
     form_.Status[std::size_t(panel)] = text;
+    if (panel == 3) {
+        message_ = text;
+        ++messagesWritten_;
+    }
     if (onStatus) {
         onStatus(panel, text);
     }
+}
+
+void HeldMessage::standIn(const QString& text) {
+    output_.setStatus(3, text);
+    lastStandIn_ = output_.messagesWritten_;
+}
+
+void HeldMessage::release() {
+    if (lastStandIn_ == output_.messagesWritten_) {
+        output_.setStatus(3, held_);
+    }
+    lastStandIn_.reset();
 }
 
 void LoaderOutput::showProgress(const ProgressEvent& progress) {

@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 struct FormModel;
 
@@ -59,6 +61,27 @@ public:
     std::function<void()> onControllerNotFound;
 
 private:
+    friend class HeldMessage;
+
     FormModel& form_;
     ProgressEvent last_;
+    // Status panel 3's message as this output wrote it last, and how many it has written.
+    QString message_;
+    std::uint64_t messagesWritten_ = 0;
+};
+
+// Status panel 3's message, held while other messages stand in for it (the wait for a
+// controller that is not on line yet): released, the held message comes back, unless another
+// message was written after the last stand-in.
+class HeldMessage {
+public:
+    explicit HeldMessage(LoaderOutput& output) : output_(output), held_(output.message_) {}
+
+    void standIn(const QString& text);
+    void release();
+
+private:
+    LoaderOutput& output_;
+    QString held_;
+    std::optional<std::uint64_t> lastStandIn_; // the output's count after the last stand-in
 };

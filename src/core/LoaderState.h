@@ -21,6 +21,9 @@ struct LoaderState {
     bool OperationActive = false;               // clearing it is the cancel request
     Operation OperationMode = Operation::Flash; // kept in PopupMenu1.Tag as its icon
     bool ConnectionOpen = false;
+    // The link is alive: set as the link opens or an operation starts on it, cleared as it is
+    // lost or the operation ends (Timer3 runs exactly while it is set).
+    bool LinkAlive = false;
     bool TcpConnected = false;
     bool OperationFailed = false;
     // The broker said it has no controller with the hardware id, and the operation stopped.

@@ -184,10 +184,11 @@ QString OperationDriver::reasonOf(const Verdict& verdict) const {
     if (verdict.outcome == Outcome::NotFound) {
         return missingController();
     }
-    if (verdict.outcome == Outcome::Cancelled && verdict.reason.isEmpty()) {
+    QString reason = OutcomeText::reason(verdict);
+    if (verdict.outcome == Outcome::Cancelled && reason.isEmpty()) {
         return cancelledBecause();
     }
-    return verdict.reason;
+    return reason;
 }
 
 // Why a cancel came when it was not the user's click (a signal); a wait for a controller the

@@ -17,6 +17,10 @@ QString status(Outcome outcome, const QString& reason, const QString& file, cons
 QString status(Operation operation, const Verdict& verdict, const QString& elapsed,
                const QList<QByteArray>& commands);
 
+// The reason of a verdict in the system's words: rendered from its cause and context, else its
+// own words.
+QString reason(const Verdict& verdict);
+
 // The cause of a failure alone, in the system's Russian.
 QString cause(Outcome outcome, const QString& reason, const QString& file);
 

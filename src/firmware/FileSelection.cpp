@@ -19,10 +19,10 @@ void edNameChange(FormModel& form) {
     form.btnHeaderEdit.enabled = !name.isEmpty() && QFileInfo(name).isFile();
 }
 
-void btnOpenClick(Loader& loader, bool fromButton) {
+std::optional<FirmwareVerdict> btnOpenClick(Loader& loader, bool fromButton) {
     FileDialogState& dialog = loader.form.OpenDialog1;
     if (fromButton && !loader.dialogs.openFile(dialog)) {
-        return;
+        return std::nullopt;
     }
     if (!dialog.fileName.isEmpty()) {
         setEdName(loader.form, dialog.fileName);
@@ -31,9 +31,11 @@ void btnOpenClick(Loader& loader, bool fromButton) {
     }
     loader.state.FirmwareFilePath = dialog.fileName;
     const FirmwareImage image = FirmwareImage::load(dialog.fileName);
-    if (!CheckFirmwareOnForm(loader, image)) {
+    FirmwareVerdict verdict = CheckFirmwareShown(loader, image);
+    if (!verdict.sound()) {
         dialog.fileName.clear();
         loader.state.FirmwareFilePath.clear();
         setEdName(loader.form, QString());
     }
+    return verdict;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "CheckFirmwareLines.h"
+
 #include <QString>
+#include <optional>
 
 struct FormModel;
 class Loader;
@@ -10,8 +13,9 @@ class Loader;
 // The handler of btnOpen. From the button (fromButton) it asks for a file through the file
 // dialog OpenDialog1; without it (the start-up reload) it takes the file named in edName. An
 // accepted file stays in FirmwareFilePath and edName; a refused one clears both. A file that
-// cannot be read raises LoaderError and leaves the name in place.
-void btnOpenClick(Loader& loader, bool fromButton);
+// cannot be read raises LoaderError and leaves the name in place. Returns the check's verdict
+// (its final status is the refusal's text), none when the dialog was cancelled.
+std::optional<FirmwareVerdict> btnOpenClick(Loader& loader, bool fromButton);
 
 // Puts a file name into edName and runs edNameChange when the text changed, as the field does.
 void setEdName(FormModel& form, const QString& text);

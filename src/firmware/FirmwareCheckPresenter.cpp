@@ -18,11 +18,9 @@ void ShowFirmwareVerdict(const VerdictDisplay& display, const FirmwareVerdict& v
     if (texts.isEmpty()) {
         return;
     }
-    // The first text, "checking", is written only when the panel does not already hold it, so
-    // observers hear of a change only.
-    if (form.Status[3] != texts.first()) {
-        display.output.setStatus(3, texts.first());
-    }
+    // "Checking" first: the check's own message always follows it, so a panel never keeps it
+    // from an earlier check.
+    display.output.setStatus(3, texts.first());
     showHeader(form, verdict.header, verdict.headerLine);
     display.output.setStatus(3, verdict.message);
     if (verdict.sound()) {

@@ -16,8 +16,6 @@
 
 namespace {
 
-using Outcome_ = ::Outcome;
-
 const QString kErrorCaption = QStringLiteral("Ошибка");
 const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от устройства!");
 const QString kWaitReset = QStringLiteral("Ожидание сброса устройства...");
@@ -46,7 +44,7 @@ Task<Verdict> FlashProcedure::EnterBootloader(OperationRequest request) {
     image_ = readFirmware();
     loader_.Timer3->start();
     stage_ = BootStage::WaitReset;
-    outcome_ = Outcome::None;
+    verdict_.reset();
     while (goesOn()) {
         PassResult pass = PassResult::Continue;
         switch (stage_) {
@@ -81,9 +79,9 @@ Task<Verdict> FlashProcedure::EnterBootloader(OperationRequest request) {
         }
         co_await loader_.exchange.pause(1);
     }
-    if (outcome_ == Outcome::None) {
+    if (!verdict_) {
         // Left the loop without a verdict: cancelled, cut off, or the broker has no controller.
-        outcome_ = outcomeOfSilence<Outcome>(loader_);
+        verdict_ = Verdict::failed(outcomeOfSilence(loader_));
     }
     image_.reset();
     cleanUpAfterLoop();
@@ -107,46 +105,19 @@ std::optional<FirmwareImage> FlashProcedure::readFirmware() {
 }
 
 Verdict FlashProcedure::verdict() const {
-    switch (outcome_) {
-    case Outcome::Success:
-        return Verdict{};
-    case Outcome::NoFile:
-        return Verdict::failed(Outcome_::FileRefused, QStringLiteral("файл не указан"));
-    case Outcome::BadFile:
-        return Verdict::failed(Outcome_::FileRefused, QStringLiteral("файл некорректен"));
-    case Outcome::Mismatch:
-    case Outcome::Refused:
-        return Verdict::failed(Outcome_::Refused, reason_);
-    case Outcome::Damaged:
-        return Verdict::failed(Outcome_::Damaged, reason_);
-    case Outcome::EndedEarly:
-        return Verdict::failed(Outcome_::Unconfirmed, reason_);
-    case Outcome::NoEnd:
-        return Verdict::failed(Outcome_::NoAnswer, reason_);
-    case Outcome::FileError:
-        return Verdict::failed(Outcome_::FileError, reason_);
-    case Outcome::Cancelled:
-        return Verdict::failed(Outcome_::Cancelled);
-    case Outcome::LinkLost:
-        return Verdict::failed(Outcome_::LinkLost);
-    case Outcome::NotFound:
-        return Verdict::failed(Outcome_::NotFound);
-    case Outcome::NoBootloader:
-        return Verdict::failed(
-            Outcome_::NoAnswer,
-            QStringLiteral("контроллер перезапустился (%1), но загрузчик не ответил на \"i\"")
-                .arg(deviceType_.isEmpty() ? QStringLiteral("BIOS") : deviceType_));
-    case Outcome::NoRestart:
-        return Verdict::failed(
-            Outcome_::NoAnswer,
-            QStringLiteral("контроллер не перезапустился за %1 с; перезапустите его (питание или "
-                           "сброс) сразу после запуска прошивки")
-                .arg(request_.flash.resetWaitMs / 1000));
-    case Outcome::NoAnswer:
-    case Outcome::None:
-        break;
-    }
-    return Verdict::failed(Outcome_::NoAnswer);
+    return verdict_.value_or(Verdict::failed(Outcome::NoAnswer));
+}
+
+bool FlashProcedure::succeeded() const {
+    return verdict_ && verdict_->succeeded();
+}
+
+VerdictContext FlashProcedure::recordContext(const QString& words) const {
+    VerdictContext context;
+    context.record = record_;
+    context.records = records_;
+    context.words = words;
+    return context;
 }
 
 // The restart the loader does itself, when chosen: "RESET" and CR to the command interpreter, or
@@ -212,7 +183,11 @@ bool FlashProcedure::restartOverdue() const {
 Task<FlashProcedure::PassResult> FlashProcedure::watchBanner() {
     if (restartOverdue()) {
         // A controller that showed its banner restarted: its bootloader did not answer.
-        outcome_ = bannerSeen_ ? Outcome::NoBootloader : Outcome::NoRestart;
+        VerdictContext context;
+        context.device = deviceType_;
+        context.seconds = int(request_.flash.resetWaitMs / 1000);
+        verdict_ = Verdict::failed(Outcome::NoAnswer,
+                                   bannerSeen_ ? Cause::NoBootloader : Cause::NoRestart, context);
         co_return PassResult::LeaveLoop;
     }
     const Answer heard = co_await loader_.exchange.listen(kBannerLookMs);
@@ -274,11 +249,12 @@ void FlashProcedure::refuseFirmware() {
     loader_.setStatus(3, status);
     // The journal must not record a refused flash as done.
     loader_.state.OperationFailed = true;
-    outcome_ = Outcome::Mismatch;
     const QString& device = deviceType_;
     const QString file = UnitSignature::HeaderFirstWord(request_.header);
-    reason_ = QStringLiteral("тип устройства %1 не совпадает с сигнатурой файла %2")
-                  .arg(device, file.isEmpty() ? QStringLiteral("(пусто)") : file);
+    VerdictContext context;
+    context.device = device;
+    context.signature = file;
+    verdict_ = Verdict::failed(Outcome::Refused, Cause::DeviceMismatch, context);
     loader_.output.notify({Notice::Kind::Error,
                            status + QStringLiteral("\r\nСигнатура файла не совпадает с "
                                                    "переданной устройством!\r\nУстройство: "
@@ -293,8 +269,8 @@ void FlashProcedure::cleanUpAfterLoop() {
     restoreAfterFlash();
 }
 
-void FlashProcedure::leaveOpenOperation(Outcome outcome) {
-    outcome_ = outcome;
+void FlashProcedure::leaveOpenOperation(Verdict verdict) {
+    verdict_ = std::move(verdict);
     // The journal must not record a flash that did not complete as done.
     loader_.state.OperationFailed = true;
     if (request_.flash.endOnFailure && running()) {
@@ -313,20 +289,19 @@ Task<void> FlashProcedure::ProgramFlash(QString path) {
     }
     if (path.isEmpty()) {
         loader_.setStatus(3, QStringLiteral("Не указан файл для программирования устройства."));
-        leaveOpenOperation(Outcome::NoFile);
+        leaveOpenOperation(Verdict::failed(Outcome::FileRefused, Cause::NoFile));
         co_return;
     }
     if (!image_) {
         // Gone or unreadable since it was chosen: the file's fault, not the device's.
-        reason_ = readError_;
-        loader_.setStatus(3, reason_);
-        leaveOpenOperation(Outcome::FileError);
+        loader_.setStatus(3, readError_);
+        leaveOpenOperation(Verdict::failed(Outcome::FileError, readError_));
         co_return;
     }
     const FirmwareImage& image = *image_;
     if (image.isEmpty() || !CheckFirmwareOnForm(loader_, image)) {
         loader_.setStatus(3, QStringLiteral("Некорректный файл для программирования устройства."));
-        leaveOpenOperation(Outcome::BadFile);
+        leaveOpenOperation(Verdict::failed(Outcome::FileRefused, Cause::FileInvalid));
         co_return;
     }
     loader_.state.OperationStart = loader_.runtime.now();
@@ -339,19 +314,18 @@ Task<void> FlashProcedure::ProgramFlash(QString path) {
         loader_.setStatus(3, text);
         loader_.output.notify({Notice::Kind::Error, text, kErrorCaption});
         // A controller that fell silent because the connection went is not "no answer".
-        Outcome outcome = outcome_ == Outcome::None ? Outcome::NoAnswer : outcome_;
+        Verdict verdict = verdict_.value_or(Verdict::failed(Outcome::NoAnswer));
         if (loader_.stopReason() == Loader::Stop::LinkLost) {
-            outcome = Outcome::LinkLost;
+            verdict = Verdict::failed(Outcome::LinkLost);
         }
-        leaveOpenOperation(outcome);
+        leaveOpenOperation(verdict);
     }
 }
 
 // Ends programming with a failure of its own kind: the message for the status line and the
 // box, the cause for the journal.
-void FlashProcedure::fail(Outcome outcome, const QString& reason, const QString& message) {
-    outcome_ = outcome;
-    reason_ = reason;
+void FlashProcedure::fail(Verdict verdict, const QString& message) {
+    verdict_ = std::move(verdict);
     throw LoaderError(message);
 }
 
@@ -372,12 +346,10 @@ Task<void> FlashProcedure::waitForProgrammingStart() {
     case Answer::Status::Partial:
         co_return;
     case Answer::Status::Refused:
-        fail(Outcome::Refused,
-             QStringLiteral("загрузчик отказал в начале программирования: %1").arg(answer.words()),
+        fail(Verdict::failed(Outcome::Refused, Cause::StartRefused, recordContext(answer.words())),
              QStringLiteral("Ошибка: загрузчик отказал: %1").arg(answer.words()));
     case Answer::Status::Damaged:
-        fail(Outcome::Damaged, QStringLiteral("ответ на команду начала программирования повреждён"),
-             kNoAnswer);
+        fail(Verdict::failed(Outcome::Damaged, Cause::StartDamaged), kNoAnswer);
     case Answer::Status::Cancelled:
         loader_.setStatus(3, UiTexts::cancelledByUser());
         co_return;
@@ -422,7 +394,7 @@ Task<void> FlashProcedure::programLines(const FirmwareImage& image) {
 // confirmation still counts; without one the window leaves the operation open for the engineer,
 // and a front end that set an end wait fails it after that long.
 Task<void> FlashProcedure::awaitEndConfirmation() {
-    if (outcome_ == Outcome::Success || request_.flash.endWaitMs <= 0 || !goesOn()) {
+    if (succeeded() || request_.flash.endWaitMs <= 0 || !goesOn()) {
         co_return;
     }
     const auto waitMs = std::int32_t(std::min<std::int64_t>(request_.flash.endWaitMs, INT32_MAX));
@@ -437,9 +409,7 @@ Task<void> FlashProcedure::awaitEndConfirmation() {
     if (!goesOn()) {
         co_return;
     }
-    fail(Outcome::NoEnd,
-         QStringLiteral("нет подтверждения окончания программирования: %1, ответа \"OK\" нет")
-             .arg(ProgressText::recordsTaken(records_)),
+    fail(Verdict::failed(Outcome::NoAnswer, Cause::NoEndConfirmation, recordContext()),
          QStringLiteral("Ошибка: нет подтверждения окончания программирования!"));
 }
 
@@ -462,7 +432,7 @@ void FlashProcedure::showProgress(int record, int count) {
 // A cancel or a lost connection stops the records; after a success ("OK") the remaining
 // records pass without being sent.
 bool FlashProcedure::programmingStopped() const {
-    return outcome_ != Outcome::Success && !goesOn();
+    return !succeeded() && !goesOn();
 }
 
 // Sends one record, once, and judges its answer: taken (next line), the end of programming, or
@@ -482,15 +452,10 @@ Task<void> FlashProcedure::programLine(QByteArray line, bool dataFollows) {
         judgeAnswer(std::uint8_t(line.at(1) - '0'), answer.text, dataFollows);
         break;
     case Answer::Status::Refused:
-        fail(Outcome::Refused,
-             QStringLiteral("загрузчик отказал на записи %1 из %2: %3")
-                 .arg(record_)
-                 .arg(records_)
-                 .arg(answer.words()),
+        fail(Verdict::failed(Outcome::Refused, Cause::RecordRefused, recordContext(answer.words())),
              QStringLiteral("Ошибка: загрузчик отказал: %1").arg(answer.words()));
     case Answer::Status::Damaged:
-        fail(Outcome::Damaged,
-             QStringLiteral("ответ на запись %1 из %2 повреждён").arg(record_).arg(records_),
+        fail(Verdict::failed(Outcome::Damaged, Cause::RecordDamaged, recordContext()),
              QStringLiteral("Ошибка: ответ устройства повреждён!"));
     case Answer::Status::Silent:
     case Answer::Status::Partial:
@@ -499,13 +464,13 @@ Task<void> FlashProcedure::programLine(QByteArray line, bool dataFollows) {
             // end wait looks for it.
             break;
         }
-        fail(Outcome::NoAnswer,
-             QStringLiteral("нет ответа на запись %1 из %2").arg(record_).arg(records_), kNoAnswer);
+        // The report names no record for a silence: the controller's silence is the cause.
+        fail(Verdict::failed(Outcome::NoAnswer), kNoAnswer);
     case Answer::Status::Cancelled:
     case Answer::Status::LinkLost:
         break;
     }
-    if (!running() && outcome_ != Outcome::Success) {
+    if (!running() && !succeeded()) {
         loader_.setStatus(3, UiTexts::cancelledByUser());
     }
 }
@@ -517,11 +482,7 @@ void FlashProcedure::judgeAnswer(int recordType, const QByteArray& answer, bool 
             return;
         }
         if (dataFollows) {
-            fail(Outcome::EndedEarly,
-                 QStringLiteral("загрузчик завершил программирование на записи %1 из %2, "
-                                "до конца файла")
-                     .arg(record_)
-                     .arg(records_),
+            fail(Verdict::failed(Outcome::Unconfirmed, Cause::EndedEarly, recordContext()),
                  QStringLiteral("Ошибка: программирование завершено до конца файла!"));
         }
     }
@@ -531,5 +492,5 @@ void FlashProcedure::judgeAnswer(int recordType, const QByteArray& answer, bool 
 void FlashProcedure::finishSuccessfully() {
     loader_.setStatus(3, QStringLiteral("Программирование закончено успешно."));
     restoreAfterFlash();
-    outcome_ = Outcome::Success;
+    verdict_ = Verdict{};
 }

@@ -21,26 +21,6 @@ class Loader;
 class FlashProcedure {
 public:
     enum class BootStage { WaitReset, WatchBanner, Programming, Finished };
-    // How the last run ended, for front ends that report more than the status text.
-    enum class Outcome {
-        None,
-        Success,
-        NoFile,
-        BadFile,
-        Mismatch,
-        NoAnswer,
-        Cancelled,
-        LinkLost,
-        NotFound,
-        NoRestart,    // no restart banner came within resetWaitMs
-        NoBootloader, // the banner came, but the bootloader did not answer "i" within resetWaitMs
-        Refused,      // the bootloader refused a record ("ERR SUM")
-        Damaged,      // a record's answer came damaged every time it was sent
-        EndedEarly,   // the bootloader ended programming before the file's last data record
-        NoEnd,        // every record was taken, but the end was never confirmed
-        FileError,    // the file could not be read when programming was to begin
-    };
-
     explicit FlashProcedure(Loader& loader) : loader_(loader) {}
 
     // The procedure of the flash operation, for the request's file and header.
@@ -49,8 +29,7 @@ public:
     Task<void> ProgramFlash(QString path);
 
     BootStage stage() const { return stage_; }
-    Outcome outcome() const { return outcome_; }
-    // The outcome of the last run as the driver reports it.
+    // How the last run ended, as the driver reports it.
     Verdict verdict() const;
 
 private:
@@ -72,7 +51,7 @@ private:
     void refuseFirmware();
     void restoreAfterFlash();
     void cleanUpAfterLoop();
-    void leaveOpenOperation(Outcome outcome);
+    void leaveOpenOperation(Verdict verdict);
 
     Task<void> waitForProgrammingStart();
     Task<void> programLines(const FirmwareImage& image);
@@ -81,7 +60,10 @@ private:
     void showProgress(int record, int count);
     Task<void> programLine(QByteArray line, bool dataFollows);
     void judgeAnswer(int recordType, const QByteArray& answer, bool dataFollows);
-    [[noreturn]] void fail(Outcome outcome, const QString& reason, const QString& message);
+    [[noreturn]] void fail(Verdict verdict, const QString& message);
+    // The context of the record in flight.
+    VerdictContext recordContext(const QString& words = QString()) const;
+    bool succeeded() const;
     void finishSuccessfully();
     bool deadlinePassed(std::uint32_t deadline) const;
 
@@ -94,10 +76,9 @@ private:
     QString readError_;  // why the file could not be read, when it could not
     bool ended_ = false; // the procedure ended the run itself (a failure, or the end)
     BootStage stage_ = BootStage::WaitReset;
-    Outcome outcome_ = Outcome::None;
-    QString reason_;              // the cause in words, for the outcomes that need one
-    int record_ = 0;              // the record in flight, from 1
-    bool lastRecordEnds_ = false; // the record sent last is an end or count record
+    std::optional<Verdict> verdict_; // how the run ended, once it has
+    int record_ = 0;                 // the record in flight, from 1
+    bool lastRecordEnds_ = false;    // the record sent last is an end or count record
     int records_ = 0;
     std::uint32_t bannerWaitStart_ = 0;
     int shownPercent_ = -1;

@@ -38,72 +38,36 @@ Task<Answer> ReadBackProcedure::readPage(qsizetype characters) {
 }
 
 // Only a matched checksum with its file written counts as done for the driver and the journal.
-void ReadBackProcedure::end(Outcome outcome, const QString& reason) {
-    outcome_ = outcome;
-    reason_ = reason;
-    loader_.state.OperationFailed = outcome != Outcome::Completed;
+void ReadBackProcedure::end(Verdict verdict) {
+    loader_.state.OperationFailed = !verdict.succeeded();
+    verdict_ = std::move(verdict);
+}
+
+void ReadBackProcedure::end(Outcome outcome, Cause cause, VerdictContext context) {
+    end(Verdict::failed(outcome, cause, std::move(context)));
 }
 
 void ReadBackProcedure::endUnanswered() {
-    end(outcomeOfSilence<Outcome>(loader_));
+    end(Verdict::failed(outcomeOfSilence(loader_)));
 }
 
 // A command that got no usable answer: the controller's words name a refusal, a damaged frame
 // names the damage, and silence is a cancel, a lost link or no answer.
 void ReadBackProcedure::endWith(const Answer& answer, const QByteArray& command) {
-    const QString name = QString::fromLatin1(command);
+    VerdictContext context;
+    context.command = command;
     if (answer.status == Answer::Status::Damaged) {
-        end(Outcome::Damaged, QStringLiteral("ответ на %1 повреждён").arg(name));
+        end(Outcome::Damaged, Cause::AnswerDamaged, context);
     } else if (answer.heard() && loader_.operationCanGoOn()) {
-        const QString words = answer.words();
-        end(Outcome::Refused,
-            QStringLiteral("контроллер не подтвердил %1: %2")
-                .arg(name, words.isEmpty() ? QStringLiteral("(пустой ответ)") : words));
+        context.words = answer.words();
+        end(Outcome::Refused, Cause::CommandUnconfirmed, context);
     } else {
         endUnanswered();
     }
 }
 
 Verdict ReadBackProcedure::verdict() const {
-    Verdict v;
-    switch (outcome_) {
-    case Outcome::Completed:
-        break;
-    case Outcome::ChecksumMismatch:
-        v = Verdict::failed(::Outcome::ChecksumMismatch);
-        break;
-    case Outcome::AccessDenied:
-        v = Verdict::failed(::Outcome::Refused, QStringLiteral("отказ в доступе"));
-        break;
-    case Outcome::NothingStored:
-        v = Verdict::failed(::Outcome::NothingStored);
-        break;
-    case Outcome::NoFileChosen:
-        v = Verdict::failed(::Outcome::Cancelled, QStringLiteral("файл для записи не выбран"));
-        break;
-    case Outcome::Cancelled:
-        v = Verdict::failed(::Outcome::Cancelled);
-        break;
-    case Outcome::LinkLost:
-        v = Verdict::failed(::Outcome::LinkLost);
-        break;
-    case Outcome::NotFound:
-        v = Verdict::failed(::Outcome::NotFound);
-        break;
-    case Outcome::FileError:
-        v = Verdict::failed(::Outcome::FileError, fileErrorMessage_);
-        break;
-    case Outcome::Refused:
-        v = Verdict::failed(::Outcome::Refused, reason_);
-        break;
-    case Outcome::Damaged:
-        v = Verdict::failed(::Outcome::Damaged, reason_);
-        break;
-    case Outcome::NoAnswer:
-    case Outcome::None:
-        v = Verdict::failed(::Outcome::NoAnswer, reason_);
-        break;
-    }
+    Verdict v = verdict_.value_or(Verdict::failed(Outcome::NoAnswer));
     v.file = writtenFile_;
     return v;
 }
@@ -116,10 +80,10 @@ Task<ReadBackProcedure::StoredCopy> ReadBackProcedure::readStoredCopy(int pageSi
         co_await readText();
         copy.descriptor = descriptor_;
         copy.text = text_.text();
-        copy.read = outcome_ == Outcome::None && text_.taken() == descriptor_.length;
+        copy.read = !ended() && text_.taken() == descriptor_.length;
     }
     if (!copy.read) {
-        if (outcome_ == Outcome::None) {
+        if (!ended()) {
             endUnanswered();
         }
         copy.failure = verdict();
@@ -143,10 +107,8 @@ Task<Verdict> ReadBackProcedure::storedDescriptor(const OperationRequest& /*requ
 }
 
 void ReadBackProcedure::startRun() {
-    outcome_ = Outcome::None;
-    reason_.clear();
+    verdict_.reset();
     writtenFile_.clear();
-    fileErrorMessage_.clear();
     resultMessage_ = kReadError;
     descriptor_ = StorageDescriptor{};
     text_ = ReadBackText{};
@@ -204,7 +166,7 @@ Task<bool> ReadBackProcedure::loggedIn() {
         co_return false;
     }
     resultMessage_ = kAccessDenied;
-    end(Outcome::AccessDenied);
+    end(Outcome::Refused, Cause::AccessDenied);
     co_return false;
 }
 
@@ -313,8 +275,9 @@ Task<bool> ReadBackProcedure::repositioned() {
         co_return co_await settings(commands);
     }
     if (++rereads_ > kReadAttempts) {
-        end(Outcome::NoAnswer, QStringLiteral("текст прочитан заново %1 раз, и снова не полностью")
-                                   .arg(kReadAttempts));
+        VerdictContext context;
+        context.attempts = kReadAttempts;
+        end(Outcome::NoAnswer, Cause::TextReadIncomplete, context);
         co_return false;
     }
     text_.restart();
@@ -348,18 +311,18 @@ void ReadBackProcedure::conclude(bool fileChosen) {
     const bool matched = crc.value == descriptor_.crc && crc.byteCount == descriptor_.length;
     resultMessage_ = matched ? kMatched : kMismatch;
     if (descriptor_.length == 0) {
-        end(Outcome::NothingStored);
+        end(Verdict::failed(Outcome::NothingStored));
     } else if (!fileChosen) {
-        end(Outcome::NoFileChosen);
-    } else if (stopped || outcome_ != Outcome::None) {
-        if (outcome_ == Outcome::None) {
+        end(Outcome::Cancelled, Cause::NoFileChosen);
+    } else if (stopped || ended()) {
+        if (!ended()) {
             endUnanswered();
         }
     } else {
-        end(matched ? Outcome::Completed : Outcome::ChecksumMismatch);
+        end(matched ? Verdict{} : Verdict::failed(Outcome::ChecksumMismatch));
     }
     const QString& target = target_;
-    if (outcome_ == Outcome::Completed) {
+    if (verdict_->succeeded()) {
         writeLines(target);
     } else if (!text_.lines().isEmpty() && !isSpecialFile(target)) {
         // Beside a device or a pipe there is no place for the received copy.
@@ -373,8 +336,10 @@ void ReadBackProcedure::writeLines(const QString& path) {
     try {
         text_.lines().save(path);
     } catch (const std::exception& e) {
-        fileErrorMessage_ = QStringLiteral("%1: %2").arg(path, errorText(e));
-        end(Outcome::FileError);
+        VerdictContext context;
+        context.path = path;
+        context.words = errorText(e);
+        end(Outcome::FileError, Cause::FileUnwritable, context);
         return;
     }
     writtenFile_ = path;

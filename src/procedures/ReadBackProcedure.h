@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class Loader;
 class Questions;
@@ -23,23 +24,6 @@ class Questions;
 // lines of a read-back that did not match go to the same name with ".partial" appended.
 class ReadBackProcedure {
 public:
-    // How the last run ended, for front ends that report more than the status text.
-    enum class Outcome {
-        None,
-        Completed,        // checksum matched, file written
-        ChecksumMismatch, // the text read does not match the descriptor
-        NoAnswer,         // positioning or the descriptor read got no proper answer
-        AccessDenied,     // the password was refused
-        NothingStored,    // the descriptor gives a length of 0
-        NoFileChosen,     // the file dialog was cancelled
-        Cancelled,        // the user cancelled
-        LinkLost,         // the connection closed or the application is closing
-        NotFound,         // the broker has no controller with the id
-        FileError,        // the file could not be written
-        Refused,          // the controller refused a command (reason_ has its words)
-        Damaged,          // the answers to a read came damaged as often as it was tried
-    };
-
     // Bytes one read of the text returns (text mode: one character each).
     static constexpr int kTextReadCount = 250;
     // Descriptor reads that may come back lost, cut or damaged, as many as text reads.
@@ -68,8 +52,7 @@ public:
     // says it ("текст 438 символов, контрольная сумма 1A2B"); nothing is written.
     Task<Verdict> storedDescriptor(const OperationRequest& request);
 
-    Outcome outcome() const { return outcome_; }
-    // The outcome of the last run as the driver reports it, with the file the text went to.
+    // How the last run ended as the driver reports it, with the file the text went to.
     Verdict verdict() const;
     // The file the last run wrote, empty when it wrote none.
     const QString& writtenFile() const { return writtenFile_; }
@@ -82,7 +65,9 @@ public:
     static QString partialFileName(const QString& target);
 
 private:
-    void end(Outcome outcome, const QString& reason = QString());
+    void end(Verdict verdict);
+    void end(Outcome outcome, Cause cause, VerdictContext context = {});
+    bool ended() const { return verdict_.has_value(); }
     void endUnanswered();
     void endWith(const Answer& answer, const QByteArray& command);
     // "PAGEREAD", awaiting the characters one read returns.
@@ -104,9 +89,7 @@ private:
     Loader& loader_;
     QString target_; // the file the text read back goes to
     Questions& questions_;
-    Outcome outcome_ = Outcome::None;
-    QString reason_;
-    QString fileErrorMessage_;
+    std::optional<Verdict> verdict_; // how the run ended, once it has
     QString writtenFile_;
     QString resultMessage_;
     StorageDescriptor descriptor_;

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "core/Loader.h"
+#include "core/OperationResult.h"
 
 // The outcome of a procedure whose controller fell silent: a cancel or a lost connection
 // explains the silence where one happened (or the broker's word that it has no such controller),
-// otherwise the controller did not answer. Outcome is a procedure's own enum with Cancelled,
-// LinkLost, NotFound and NoAnswer.
-template <typename Outcome> Outcome outcomeOfSilence(const Loader& loader) {
+// otherwise the controller did not answer.
+inline Outcome outcomeOfSilence(const Loader& loader) {
     switch (loader.stopReason()) {
     case Loader::Stop::Cancelled:
         return Outcome::Cancelled;

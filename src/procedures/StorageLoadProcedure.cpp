@@ -37,11 +37,6 @@ QByteArray withNumber(const char* keyword, std::int64_t number) {
     return QByteArray(keyword) + ' ' + QByteArray::number(number);
 }
 
-// ": ERR syntax": the device's own words after a cause, when it said any.
-QString reasonSuffix(const QString& words) {
-    return words.isEmpty() ? QString() : QStringLiteral(": ") + words;
-}
-
 // The attempts of a login command and of the descriptor's commands while the controller is
 // silent.
 constexpr int kFirstLoginAttempts = 10;
@@ -67,19 +62,18 @@ Task<Answer> StorageLoadProcedure::send(QByteArray command, int attempts) {
 // Why a login command was not confirmed, in the controller's words where it said any; false
 // when the controller fell silent (the caller names the silence).
 bool StorageLoadProcedure::endWithAnswer(const QByteArray& command, const Answer& answer) {
-    const QString name = QString::fromLatin1(command);
+    VerdictContext context;
+    context.command = command;
+    context.words = answer.words();
     switch (answer.status) {
     case Answer::Status::Refused:
     case Answer::Status::Whole:
-        end(Outcome::Refused,
-            QStringLiteral("контроллер отказал в %1: %2").arg(name, answer.words()));
+        end(Outcome::Refused, Cause::LoginRefused, context);
         return true;
     case Answer::Status::Partial:
-        end(Outcome::NoAnswer,
-            QStringLiteral("ответ на %1 пришёл не полностью: %2").arg(name, answer.words()));
-        return true;
     case Answer::Status::Damaged:
-        end(Outcome::NoAnswer, QStringLiteral("ответ на %1 повреждён").arg(name));
+        // Reported as the controller's silence, as a command that never got its answer.
+        end(Verdict::failed(Outcome::NoAnswer));
         return true;
     case Answer::Status::Silent:
     case Answer::Status::Cancelled:
@@ -90,78 +84,34 @@ bool StorageLoadProcedure::endWithAnswer(const QByteArray& command, const Answer
 }
 
 // Every end short of a stored image is a failure for the driver's report and the journal.
-void StorageLoadProcedure::end(Outcome outcome, const QString& reason) {
-    outcome_ = outcome;
-    reason_ = reason;
-    loader_.state.OperationFailed = outcome != Outcome::Completed;
+void StorageLoadProcedure::end(Verdict verdict) {
+    loader_.state.OperationFailed = !verdict.succeeded();
+    verdict_ = std::move(verdict);
+}
+
+void StorageLoadProcedure::end(Outcome outcome, Cause cause, VerdictContext context) {
+    end(Verdict::failed(outcome, cause, std::move(context)));
 }
 
 // The controller fell silent: a cancel or a lost connection explains it where one happened.
 void StorageLoadProcedure::endUnanswered() {
-    end(outcomeOfSilence<Outcome>(loader_));
+    end(Verdict::failed(outcomeOfSilence(loader_)));
 }
 
 Verdict StorageLoadProcedure::verdict() const {
-    Verdict v = commonVerdict();
+    Verdict v = verdict_.value_or(Verdict::failed(Outcome::NoAnswer));
     if (!version_.isEmpty()) {
         v.answers.append(version_);
     }
     // A refused file has nothing stored to resume. After a failed finalisation the position is
     // the end of the stored text: a resumed run skips all of it, writes the descriptor again
     // and finalises.
-    const bool resumable = outcome_ != Outcome::FileRefused && outcome_ != Outcome::NoSignature;
+    const bool resumable = v.outcome != Outcome::FileRefused;
     if (!v.succeeded() && resumable) {
         const LoaderState& s = loader_.state;
         v.resume = ResumePosition{s.StartPage, s.PageAddr, s.LastLoadedLine};
     }
     return v;
-}
-
-Verdict StorageLoadProcedure::commonVerdict() const {
-    switch (outcome_) {
-    case Outcome::Completed:
-        return Verdict{};
-    case Outcome::FileRefused:
-        return Verdict::failed(::Outcome::FileRefused, QStringLiteral("файл поврежден"));
-    case Outcome::NoSignature:
-        return Verdict::failed(::Outcome::FileRefused, kNoSignature);
-    case Outcome::AccessDenied:
-        return Verdict::failed(::Outcome::Refused, QStringLiteral("отказ в доступе"));
-    case Outcome::Refused:
-        return Verdict::failed(::Outcome::Refused, reason_.isEmpty()
-                                                       ? QStringLiteral("контроллер не "
-                                                                        "подтвердил команду входа")
-                                                       : reason_);
-    case Outcome::DescriptorRefused:
-        return Verdict::failed(::Outcome::Refused,
-                               QStringLiteral("контроллер не подтвердил запись дескриптора") +
-                                   reasonSuffix(reason_));
-    case Outcome::DescriptorMisplaced:
-    case Outcome::VerifyFailed:
-        return Verdict::failed(::Outcome::Unconfirmed, reason_);
-    case Outcome::FinalisationFailed:
-    case Outcome::FinalisationUnconfirmed:
-        return Verdict::failed(outcome_ == Outcome::FinalisationFailed ? ::Outcome::Refused
-                                                                       : ::Outcome::Unconfirmed,
-                               QStringLiteral("контроллер не подтвердил проверку прошивки "
-                                              "(REPROGRAMM W без GOOD)") +
-                                   reasonSuffix(reason_));
-    case Outcome::NoAnswerAfterReset:
-        return Verdict::failed(::Outcome::NoAnswer,
-                               QStringLiteral("контроллер не ответил на VER после перезапуска"));
-    case Outcome::Cancelled:
-        return Verdict::failed(::Outcome::Cancelled);
-    case Outcome::LinkLost:
-        return Verdict::failed(::Outcome::LinkLost);
-    case Outcome::NotFound:
-        return Verdict::failed(::Outcome::NotFound);
-    case Outcome::Error:
-        return Verdict::failed(::Outcome::Error, errorMessage_);
-    case Outcome::NoAnswer:
-    case Outcome::None:
-        break;
-    }
-    return Verdict::failed(::Outcome::NoAnswer);
 }
 
 void StorageLoadProcedure::release() {
@@ -176,7 +126,7 @@ Task<Verdict> StorageLoadProcedure::LoadToStorage(OperationRequest request) {
         ~Releaser() { p.release(); }
     } releaser{*this};
     LoaderState& s = loader_.state;
-    outcome_ = Outcome::None;
+    verdict_.reset();
     errorMessage_.clear();
     information_.clear();
     version_.clear();
@@ -220,7 +170,7 @@ bool StorageLoadProcedure::fileAccepted() {
         return true;
     }
     resultMessage_ = kFileDamaged;
-    end(Outcome::FileRefused);
+    end(Outcome::FileRefused, Cause::FileDamaged);
     finish();
     return false;
 }
@@ -232,7 +182,7 @@ bool StorageLoadProcedure::signatureFound() {
     }
     resultMessage_ = kNoSignature;
     loader_.setStatus(3, resultMessage_);
-    end(Outcome::NoSignature);
+    end(Outcome::FileRefused, Cause::NoUpdateSignature);
     loader_.output.notify(
         {Notice::Kind::Error,
          QStringLiteral("Прошивка не годится для удаленного обновления!\r\n") + resultMessage_,
@@ -258,7 +208,7 @@ Task<StorageLoadProcedure::Login> StorageLoadProcedure::firstLogin() {
         }
         if (!login.granted) {
             resultMessage_ = kAccessDenied;
-            end(Outcome::AccessDenied);
+            end(Outcome::Refused, Cause::AccessDenied);
             co_return Login::Denied;
         }
         const SettingResult modem =
@@ -350,7 +300,7 @@ Task<StorageLoadProcedure::Stretch> StorageLoadProcedure::uploadStretch() {
         }
         if ((co_await writeDescriptor()) && (co_await storedTextVerified())) {
             co_await finalise();
-            if (outcome_ != Outcome::Completed) {
+            if (!completed()) {
                 // The text and its descriptor are stored: a resumed run starts at their end.
                 keepConfirmedPosition();
             }
@@ -361,7 +311,8 @@ Task<StorageLoadProcedure::Stretch> StorageLoadProcedure::uploadStretch() {
         loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorMessage_));
         keepConfirmedPosition();
         // A write on a connection that is gone fails as a lost connection.
-        end(loader_.operationCanGoOn() ? Outcome::Error : outcomeOfSilence<Outcome>(loader_));
+        end(loader_.operationCanGoOn() ? Verdict::failed(Outcome::Error, errorMessage_)
+                                       : Verdict::failed(outcomeOfSilence(loader_)));
         co_return Stretch::Stopped;
     }
 }
@@ -477,11 +428,12 @@ Task<StorageLoadProcedure::Stretch> StorageLoadProcedure::uploadLoop() {
 // and the run ends with the position to resume from rather than logging in for ever.
 StorageLoadProcedure::Stretch StorageLoadProcedure::pieceGivenUp() {
     rollBack();
-    const QString words = lastWrite_.words();
-    end(Outcome::Refused, QStringLiteral("контроллер не подтвердил запись строки %1 (%2 попыток)%3")
-                              .arg(int(confirmedLine_) + 1)
-                              .arg(kPieceAttempts)
-                              .arg(reasonSuffix(words.isEmpty() ? QString() : words)));
+    VerdictContext context;
+    context.place = ResumePosition{confirmedPage_, confirmedAddr_, confirmedLine_};
+    context.record = int(confirmedLine_) + 1; // the line of the text in flight
+    context.attempts = kPieceAttempts;
+    context.words = lastWrite_.words();
+    end(Outcome::Refused, Cause::PieceUnconfirmed, context);
     return Stretch::Ended;
 }
 
@@ -658,7 +610,7 @@ Task<bool> StorageLoadProcedure::writeDescriptor() {
         !co_await writeInFirmwareArea(StorageDescriptor::kDigits / 2, "00000000", true)) {
         co_return false;
     }
-    end(Outcome::Completed);
+    end(Verdict{});
     co_return true;
 }
 
@@ -691,7 +643,9 @@ Task<bool> StorageLoadProcedure::writeInFirmwareArea(int addr, QByteArray hex, b
         if (!loader_.operationCanGoOn() || written.status == Answer::Status::Silent) {
             endUnanswered();
         } else {
-            end(Outcome::DescriptorRefused, written.words());
+            VerdictContext context;
+            context.words = written.words();
+            end(Outcome::Refused, Cause::DescriptorRefused, context);
         }
         co_return false;
     }
@@ -706,11 +660,10 @@ Task<bool> StorageLoadProcedure::writeInFirmwareArea(int addr, QByteArray hex, b
     // The bytes went somewhere else, perhaps into the text: only a store from the start is sure
     // to leave it whole.
     resumeFromStart();
-    end(Outcome::DescriptorMisplaced,
-        QStringLiteral("дескриптор записан не на место (ожидалось NUM:%1 ADDR:%2, ответ: %3)")
-            .arg(kFirstPage)
-            .arg(endAddr)
-            .arg(written.words()));
+    VerdictContext context;
+    context.place = ResumePosition{kFirstPage, std::uint16_t(endAddr), 0};
+    context.words = written.words();
+    end(Outcome::Unconfirmed, Cause::DescriptorMisplaced, context);
     co_return false;
 }
 
@@ -752,8 +705,10 @@ Task<bool> StorageLoadProcedure::positionedInFirmwareArea(int addr) {
         }
         const Answer& answer = result.answer;
         if (answer.refused()) {
-            end(Outcome::DescriptorRefused,
-                QStringLiteral("%1: %2").arg(QString::fromLatin1(command), answer.words()));
+            VerdictContext context;
+            context.command = command;
+            context.words = answer.words();
+            end(Outcome::Refused, Cause::DescriptorRefused, context);
         } else if (!loader_.operationCanGoOn() || !endWithAnswer(command, answer)) {
             endUnanswered();
         }
@@ -773,9 +728,10 @@ Task<bool> StorageLoadProcedure::storedTextVerified() {
     if (!copy.read) {
         // The store itself is whole as far as the controller confirmed it; only the check
         // could not be made.
-        end(Outcome::VerifyFailed,
-            QStringLiteral("проверка записанного не выполнена: %1")
-                .arg(OutcomeText::cause(copy.failure.outcome, copy.failure.reason, QString())));
+        VerdictContext context;
+        context.words =
+            OutcomeText::cause(copy.failure.outcome, OutcomeText::reason(copy.failure), QString());
+        end(Outcome::Unconfirmed, Cause::VerifyUnread, context);
         co_return false;
     }
     const QByteArray expected = fileText();
@@ -787,10 +743,10 @@ Task<bool> StorageLoadProcedure::storedTextVerified() {
         co_return true;
     }
     resumeFromStart();
-    end(Outcome::VerifyFailed,
-        QStringLiteral("записанный текст не совпадает с файлом (символ %1 из %2)")
-            .arg(differs + 1)
-            .arg(expected.size()));
+    VerdictContext context;
+    context.character = differs + 1;
+    context.characters = expected.size();
+    end(Outcome::Unconfirmed, Cause::VerifyDiffers, context);
     co_return false;
 }
 
@@ -832,9 +788,8 @@ Task<void> StorageLoadProcedure::finalise() {
     // Once: the controller checks and installs the stored image when it is asked to.
     const Answer checked = co_await send("REPROGRAMM W", 1);
     if (!checked.heard() && loader_.operationCanGoOn()) {
-        end(Outcome::NoAnswer, checked.status == Answer::Status::Damaged
-                                   ? QStringLiteral("ответ на REPROGRAMM W повреждён")
-                                   : QStringLiteral("нет ответа на REPROGRAMM W"));
+        // Reported as the controller's silence, damaged or not.
+        end(Verdict::failed(Outcome::NoAnswer));
         co_return;
     }
     if (!checked.whole() || !InterpreterAnswer::contains(checked.text, "GOOD")) {
@@ -842,8 +797,11 @@ Task<void> StorageLoadProcedure::finalise() {
             endUnanswered();
         } else {
             // Refused in words, or only text that never became the answer (garbled, cut).
-            end(checked.refused() ? Outcome::FinalisationFailed : Outcome::FinalisationUnconfirmed,
-                checked.words());
+            VerdictContext context;
+            context.command = "REPROGRAMM W";
+            context.words = checked.words();
+            end(checked.refused() ? Outcome::Refused : Outcome::Unconfirmed,
+                Cause::FinalisationUnconfirmed, context);
         }
         co_return;
     }
@@ -857,8 +815,11 @@ Task<void> StorageLoadProcedure::finalise() {
 // is kept for the report).
 void StorageLoadProcedure::showVersion(const Answer& version) {
     if (!version.heard() && version.status != Answer::Status::Damaged) {
-        end(loader_.operationCanGoOn() ? Outcome::NoAnswerAfterReset
-                                       : outcomeOfSilence<Outcome>(loader_));
+        if (loader_.operationCanGoOn()) {
+            end(Outcome::NoAnswer, Cause::NoVersionAfterRestart);
+        } else {
+            endUnanswered();
+        }
         return;
     }
     version_ = version.text;

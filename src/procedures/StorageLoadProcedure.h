@@ -14,6 +14,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class Loader;
 class Questions;
@@ -29,27 +30,6 @@ class TextStream;
 // in StartPage, PageAddr and LastLoadedLine, from which a later run resumes.
 class StorageLoadProcedure {
 public:
-    // How the last run ended, for front ends that report more than the status text.
-    enum class Outcome {
-        None,
-        Completed,               // text and descriptor stored (and finalised when asked for)
-        FileRefused,             // the file failed its check; nothing was sent
-        NoSignature,             // the header has no remote-update signature; nothing was sent
-        NoAnswer,                // the controller stopped answering
-        AccessDenied,            // the password was refused
-        Refused,                 // the controller answered a login command without the echo
-        Cancelled,               // the user cancelled
-        LinkLost,                // the connection closed or the application is closing
-        NotFound,                // the broker has no controller with the id
-        DescriptorRefused,       // the descriptor write was answered without "OK"
-        NoAnswerAfterReset,      // "VER" got no answer after the controller's restart
-        Error,                   // an error ended the upload (errorMessage() has its text)
-        FinalisationFailed,      // "REPROGRAMM W" was refused
-        FinalisationUnconfirmed, // "REPROGRAMM W" was answered, but "GOOD" never came
-        DescriptorMisplaced,     // the descriptor's confirmation names another place than page 70
-        VerifyFailed,            // the text read back after the store differs from the file
-    };
-
     StorageLoadProcedure(Loader& loader, Questions& questions);
     ~StorageLoadProcedure();
     StorageLoadProcedure(const StorageLoadProcedure&) = delete;
@@ -70,9 +50,8 @@ public:
     // shell's --verify) asks for.
     void verifyWith(ReadBackProcedure* reader) { reader_ = reader; }
 
-    Outcome outcome() const { return outcome_; }
-    // The outcome of the last run as the driver reports it, with the position to resume from
-    // when the upload did not finish.
+    // How the last run ended as the driver reports it, with the position to resume from when
+    // the upload did not finish.
     Verdict verdict() const;
     // The message of the error that ended the last upload, empty when none did.
     const QString& errorMessage() const { return errorMessage_; }
@@ -94,7 +73,9 @@ private:
         bool known = false; // the controller said where it is
     };
 
-    void end(Outcome outcome, const QString& reason = QString());
+    void end(Verdict verdict);
+    void end(Outcome outcome, Cause cause, VerdictContext context = {});
+    bool completed() const { return verdict_ && verdict_->succeeded(); }
     void endUnanswered();
     Task<Answer> send(QByteArray command, int attempts);
     bool endWithAnswer(const QByteArray& command, const Answer& answer);
@@ -125,7 +106,6 @@ private:
     void accept();
     void showProgress();
     ProgressEvent progress(std::optional<std::int64_t> remainingMs) const;
-    Verdict commonVerdict() const;
     void rollBack();
     void rewindToAnchor();
     void keepConfirmedPosition();
@@ -141,8 +121,7 @@ private:
     OperationRequest request_;
     QString header_; // the checked file's header text
     Questions& questions_;
-    Outcome outcome_ = Outcome::None;
-    QString reason_; // the cause in the device's words, for the outcomes that carry one
+    std::optional<Verdict> verdict_; // how the run ended, once it has
     QString errorMessage_;
     QString information_;
     QByteArray version_; // the controller's answer to "VER" after its restart

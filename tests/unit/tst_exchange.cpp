@@ -283,9 +283,14 @@ void ExchangeTest::cancelStopsTheRepetitionAtOnce() {
 void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause_data() {
     QTest::addColumn<bool>("brokerLacksIt");
     QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("meanwhile"); // a message written after the last wait's
     QTest::newRow("the broker lacks the controller")
-        << true << QStringLiteral("контроллер не найден брокером, ");
-    QTest::newRow("the controller is silent") << false << QStringLiteral("нет ответа, ");
+        << true << QStringLiteral("контроллер не найден брокером, ") << QString();
+    QTest::newRow("the controller is silent")
+        << false << QStringLiteral("нет ответа, ") << QString();
+    // A message of its own written after the wait's keeps its place when the answer comes.
+    QTest::newRow("a later message stays")
+        << false << QStringLiteral("нет ответа, ") << QStringLiteral("БРОКЕР:LUMET не найден...");
 }
 
 // With the option checked a command that may be repeated goes on past its own attempts, at
@@ -294,6 +299,7 @@ void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause_data()
 void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause() {
     QFETCH(bool, brokerLacksIt);
     QFETCH(QString, cause);
+    QFETCH(QString, meanwhile);
     Running t;
     t.loader.setAnswerTimeout(300000);
     t.state().WaitForController = true;
@@ -309,6 +315,9 @@ void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause() {
         ++writes;
         t.state().ControllerMissing = brokerLacksIt && writes < 5;
         if (writes == 5) {
+            if (!meanwhile.isEmpty()) {
+                t.loader.output.setStatus(3, meanwhile);
+            }
             t.device.deliver("VER 3.14\r\n", 5);
         }
     };
@@ -319,7 +328,7 @@ void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause() {
     QVERIFY(t.runtime.elapsed() - start < 4 * 30000 + 1000);
     QCOMPARE(shown.value(3),
              QStringLiteral("Дожидаемся подключения LUMET: %1попытка 5").arg(cause));
-    QCOMPARE(t.form().Status[3], QStringLiteral("Загрузка..."));
+    QCOMPARE(t.form().Status[3], meanwhile.isEmpty() ? QStringLiteral("Загрузка...") : meanwhile);
 }
 
 void ExchangeTest::waitBarClickEndsTheWait_data() {

@@ -1,5 +1,6 @@
 // Flashing in virtual time against a scripted bootloader: the banner and signature rules, the
 // entry with "i", record-by-record programming with its answer tokens, deadlines and cancel.
+#include "Ending.h"
 #include "SRecordText.h"
 #include "TestLoader.h"
 #include "procedures/FlashProcedure.h"
@@ -12,6 +13,15 @@
 namespace {
 
 using TestRecords::record;
+
+// The ends of a flash the tests tell apart.
+namespace Ended {
+const Ending Success{};
+const Ending Mismatch{Outcome::Refused, Cause::DeviceMismatch};
+const Ending NoAnswer{Outcome::NoAnswer, Cause::None};
+const Ending BadFile{Outcome::FileRefused, Cause::FileInvalid};
+const Ending FileError{Outcome::FileError, Cause::None};
+} // namespace Ended
 
 QList<QByteArray> sampleLines() {
     return {
@@ -147,13 +157,13 @@ void FlashTest::bannerSignatureDecidesTheEntry() {
     if (fits) {
         QCOMPARE(t.records(), sampleLines());
         QVERIFY(t.statuses.contains(QStringLiteral("Программирование закончено успешно.")));
-        QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+        QCOMPARE(endingOf(t.procedure.verdict()), Ended::Success);
         // The share done follows the records, in the status line and on the bar.
         QVERIFY(t.statuses.contains(QStringLiteral("Идет программирование устройства... 50.0 %")));
         QVERIFY(t.form().ProgressBar1.text.startsWith(QStringLiteral("100 %")));
     } else {
         QCOMPARE(t.device.written.size(), 0);
-        QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Mismatch);
+        QCOMPARE(endingOf(t.procedure.verdict()), Ended::Mismatch);
     }
 }
 
@@ -195,7 +205,7 @@ void FlashTest::lateBiosLineIsAwaitedBeforeEntering() {
     t.press();
     QVERIFY(t.statuses.count(QStringLiteral("Сигнатура принята...")) >= 3);
     QCOMPARE(t.device.written.first(), QByteArray("i"));
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+    QCOMPARE(endingOf(t.procedure.verdict()), Ended::Success);
 }
 
 void FlashTest::answerToIWithoutTokensIsJudgedAgain() {
@@ -207,7 +217,7 @@ void FlashTest::answerToIWithoutTokensIsJudgedAgain() {
     t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
     t.press();
     QCOMPARE(t.device.written.count("i"), 2);
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+    QCOMPARE(endingOf(t.procedure.verdict()), Ended::Success);
 }
 
 void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming_data() {
@@ -253,7 +263,7 @@ void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming() {
     QCOMPARE(t.records(), lines.mid(0, recordsSent));
     QCOMPARE(t.form().Status[0], QStringLiteral("%1:%1").arg(lines.size()));
     QCOMPARE(t.form().ProgressBar1.position, int(lines.size()));
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+    QCOMPARE(endingOf(t.procedure.verdict()), Ended::Success);
     QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
 }
 
@@ -270,7 +280,7 @@ void FlashTest::endRecordWithoutCapitalOFailsOnItsDeadline() {
     QCOMPARE(t.dialogs.calls.size(), 1);
     QCOMPARE(t.dialogs.calls[0].text, QStringLiteral("Ошибка: нет ответа от устройства!"));
     QCOMPARE(t.dialogs.calls[0].caption, QStringLiteral("Ошибка"));
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::NoAnswer);
+    QCOMPARE(endingOf(t.procedure.verdict()), Ended::NoAnswer);
     QCOMPARE(t.form().Status[3],
              QStringLiteral("Операция не выполнена - нет ответа от устройства"));
 }
@@ -295,7 +305,7 @@ void FlashTest::startAnswerBehindALatePromptIsNotTakenForARecordsAnswer() {
     };
     t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0", 100);
     t.press();
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::Success);
+    QCOMPARE(endingOf(t.procedure.verdict()), Ended::Success);
     QCOMPARE(t.records(), sampleLines());
 }
 
@@ -314,7 +324,7 @@ void FlashTest::noAnswerToTheStartCommandClosesTheConnection() {
     QCOMPARE(t.device.written.count("f"), 1);
     QVERIFY(!t.device.isOpen());
     QCOMPARE(t.dialogs.calls.size(), 1);
-    QCOMPARE(t.procedure.outcome(), FlashProcedure::Outcome::NoAnswer);
+    QCOMPARE(endingOf(t.procedure.verdict()), Ended::NoAnswer);
 }
 
 void FlashTest::stopAtEveryStageIsAFailure_data() {
@@ -379,18 +389,18 @@ void FlashTest::stopAtEveryStageIsAFailure() {
 
 void FlashTest::unusableFileLeavesTheOperationOpen_data() {
     QTest::addColumn<bool>("deleted"); // else a checksum error in line 2
-    QTest::addColumn<int>("outcome");
+    QTest::addColumn<Ending>("outcome");
     QTest::addColumn<QString>("status");
-    QTest::newRow("refused file") << false << int(FlashProcedure::Outcome::BadFile)
+    QTest::newRow("refused file") << false << Ended::BadFile
                                   << QStringLiteral("Не совпадает контрольная сумма строки:2");
     // Deleted while the restart was awaited: a file error, journalled, not the device's silence.
-    QTest::newRow("file deleted") << true << int(FlashProcedure::Outcome::FileError)
+    QTest::newRow("file deleted") << true << Ended::FileError
                                   << QStringLiteral("Операция не выполнена - ошибка файла: ");
 }
 
 void FlashTest::unusableFileLeavesTheOperationOpen() {
     QFETCH(bool, deleted);
-    QFETCH(int, outcome);
+    QFETCH(Ending, outcome);
     QFETCH(QString, status);
     Flash t;
     QList<QByteArray> lines = sampleLines();
@@ -406,7 +416,7 @@ void FlashTest::unusableFileLeavesTheOperationOpen() {
     QVERIFY2(std::any_of(t.statuses.cbegin(), t.statuses.cend(),
                          [&](const QString& s) { return s.startsWith(status); }),
              qPrintable(t.statuses.join(QLatin1Char('|'))));
-    QCOMPARE(int(t.procedure.outcome()), outcome);
+    QCOMPARE(endingOf(t.procedure.verdict()), outcome);
     QCOMPARE(t.device.written, QList<QByteArray>{"i"});
     const OperationResult& result = t.loader.driver.lastResult();
     QCOMPARE(result.outcome, deleted ? Outcome::FileError : Outcome::FileRefused);

@@ -1,6 +1,7 @@
 // Reading the stored firmware back in virtual time against a scripted command interpreter: the
 // positioning, access and descriptor, the taking rules that rebuild the records, the checksum
 // verdicts, and the file that is written (or left alone).
+#include "Ending.h"
 #include "ScriptedInterpreter.h"
 #include "TestLoader.h"
 #include "core/Crc16.h"
@@ -12,8 +13,16 @@
 #include <QFile>
 #include <QTest>
 
-using ProcOutcome = ReadBackProcedure::Outcome;
-Q_DECLARE_METATYPE(ReadBackProcedure::Outcome)
+// The ends of a read-back the tests tell apart.
+namespace Ended {
+const Ending Completed{};
+const Ending ChecksumMismatch{Outcome::ChecksumMismatch, Cause::None};
+const Ending NothingStored{Outcome::NothingStored, Cause::None};
+const Ending NoFileChosen{Outcome::Cancelled, Cause::NoFileChosen};
+const Ending Refused{Outcome::Refused, Cause::CommandUnconfirmed};
+const Ending AccessDenied{Outcome::Refused, Cause::AccessDenied};
+const Ending FileError{Outcome::FileError, Cause::FileUnwritable};
+} // namespace Ended
 
 namespace {
 
@@ -151,7 +160,7 @@ void ReadBackTest::readsBackTheStoredFile() {
     QCOMPARE(readFile(t.target), fileText(kLines));
     QVERIFY(t.statuses.contains(kMatched));
     QVERIFY(t.statuses.contains(QStringLiteral("LUMET:Доступ разрешен!")));
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     QCOMPARE(t.procedure().writtenFile(), t.target);
     QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
     QCOMPARE(t.form().OpenDialog1.fileName, t.target);
@@ -224,15 +233,15 @@ void ReadBackTest::nothingIsReadWithoutLengthOrFile_data() {
     QTest::addColumn<bool>("chooseFile");
     QTest::addColumn<bool>("asked");
     QTest::addColumn<QString>("verdict");
-    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<Ending>("outcome");
     QTest::addColumn<QString>("status");
     const QString empty = failed("в памяти хранения контроллера нет прошивки");
     QTest::newRow("empty text") << QByteArray::fromHex("00000000FFFF") << true << false << kMatched
-                                << ProcOutcome::NothingStored << empty;
+                                << Ended::NothingStored << empty;
     QTest::newRow("all zero") << QByteArray::fromHex("000000000000") << true << false << kMismatch
-                              << ProcOutcome::NothingStored << empty;
+                              << Ended::NothingStored << empty;
     QTest::newRow("dialog cancelled")
-        << descriptorOf(4, 0x1234) << false << true << kMismatch << ProcOutcome::NoFileChosen
+        << descriptorOf(4, 0x1234) << false << true << kMismatch << Ended::NoFileChosen
         << failed("отменено пользователем: файл для записи не выбран");
 }
 
@@ -241,7 +250,7 @@ void ReadBackTest::nothingIsReadWithoutLengthOrFile() {
     QFETCH(bool, chooseFile);
     QFETCH(bool, asked);
     QFETCH(QString, verdict);
-    QFETCH(ProcOutcome, outcome);
+    QFETCH(Ending, outcome);
     QFETCH(QString, status);
     ReadBack t;
     t.storeText("S1234", descriptor);
@@ -254,7 +263,7 @@ void ReadBackTest::nothingIsReadWithoutLengthOrFile() {
     QCOMPARE(t.dialogs.calls.size(), asked ? 1 : 0);
     QCOMPARE(t.textReads(), 0);
     QVERIFY(t.statuses.contains(verdict));
-    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QVERIFY(!QFile::exists(t.target));
     QCOMPARE(t.form().Status[3], status);
 }
@@ -270,7 +279,7 @@ void ReadBackTest::mismatchLeavesTheTargetAlone() {
     t.dialogs.queueFile(t.target);
     t.press();
     QVERIFY(t.statuses.contains(kMismatch));
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::ChecksumMismatch);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::ChecksumMismatch);
     QCOMPARE(readFile(t.target), QByteArray("an older file\r\n"));
     QCOMPARE(readFile(ReadBackProcedure::partialFileName(t.target)), fileText(kLines));
     QCOMPARE(t.procedure().writtenFile(), ReadBackProcedure::partialFileName(t.target));
@@ -285,24 +294,24 @@ void ReadBackTest::refusalsEndBeforeTheText_data() {
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<Ending>("outcome");
     // A refusal is named with the controller's words, never as silence.
-    QTest::newRow("page not echoed") << QByteArray("PAGENUM 70") << QByteArray("PAGENUM 7\r\n")
-                                     << kReadError << ProcOutcome::Refused;
-    QTest::newRow("hex mode not echoed") << QByteArray("PAGEHEXMODE TRUE") << QByteArray("ERR\r\n")
-                                         << kReadError << ProcOutcome::Refused;
+    QTest::newRow("page not echoed")
+        << QByteArray("PAGENUM 70") << QByteArray("PAGENUM 7\r\n") << kReadError << Ended::Refused;
+    QTest::newRow("hex mode not echoed")
+        << QByteArray("PAGEHEXMODE TRUE") << QByteArray("ERR\r\n") << kReadError << Ended::Refused;
     QTest::newRow("access denied")
         << QByteArray("PASSWORD") << QByteArray("access denied\r\n")
-        << QStringLiteral("LUMET:Отказ в доступе!") << ProcOutcome::AccessDenied;
-    QTest::newRow("short descriptor") << QByteArray("PAGEREAD") << QByteArray("2C0100002B\r\n")
-                                      << kReadError << ProcOutcome::Refused;
+        << QStringLiteral("LUMET:Отказ в доступе!") << Ended::AccessDenied;
+    QTest::newRow("short descriptor")
+        << QByteArray("PAGEREAD") << QByteArray("2C0100002B\r\n") << kReadError << Ended::Refused;
 }
 
 void ReadBackTest::refusalsEndBeforeTheText() {
     QFETCH(QByteArray, command);
     QFETCH(QByteArray, answer);
     QFETCH(QString, message);
-    QFETCH(ProcOutcome, outcome);
+    QFETCH(Ending, outcome);
     ReadBack t;
     t.storeText("S1234");
     t.interpreter.rewrite = [&](const QByteArray& c, QByteArray& a) {
@@ -313,9 +322,9 @@ void ReadBackTest::refusalsEndBeforeTheText() {
     };
     t.press();
     QVERIFY(t.statuses.contains(message));
-    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QVERIFY(!t.interpreter.commands.contains("PAGECOUNT 250"));
-    QVERIFY2(t.form().Status[3].startsWith(outcome == ProcOutcome::AccessDenied
+    QVERIFY2(t.form().Status[3].startsWith(outcome == Ended::AccessDenied
                                                ? failed("отказ в доступе")
                                                : failed("контроллер не подтвердил ")),
              qPrintable(t.form().Status[3]));
@@ -342,7 +351,7 @@ void ReadBackTest::barrenReadsStopTheRead() {
     t.dialogs.queueFile(t.target);
     t.press();
     QCOMPARE(t.textReads(), qsizetype(ReadBackText::kBarrenReadLimit + 1)); // the text, then none
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::ChecksumMismatch);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::ChecksumMismatch);
     QVERIFY(!QFile::exists(t.target));
 }
 
@@ -352,7 +361,7 @@ void ReadBackTest::unwritableTargetLeavesNoFile() {
     const QString target = QDir(t.dataDir.path()).filePath(QStringLiteral("missing/back.s37"));
     t.dialogs.queueFile(target);
     t.press();
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::FileError);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::FileError);
     QVERIFY(t.form().Status[3].startsWith(failed("ошибка файла: ") + target));
     QVERIFY(!QFile::exists(target));
     // A read-back whose file could not be written is journalled like any failure.

@@ -1,6 +1,7 @@
 // Loading into storage memory in virtual time against a scripted command interpreter: the
 // logins, the start position and resume, piece writing with its confirmations and roll-back,
 // the descriptor, the finalisation, and how each kind of end is reported.
+#include "Ending.h"
 #include "SRecordText.h"
 #include "ScriptedInterpreter.h"
 #include "TestLoader.h"
@@ -14,8 +15,24 @@
 #include <QTest>
 #include <optional>
 
-using ProcOutcome = StorageLoadProcedure::Outcome;
-Q_DECLARE_METATYPE(StorageLoadProcedure::Outcome)
+// The ends of a store the tests tell apart.
+namespace Ended {
+const Ending Completed{};
+const Ending Cancelled{Outcome::Cancelled, Cause::None};
+const Ending LinkLost{Outcome::LinkLost, Cause::None};
+const Ending NoAnswer{Outcome::NoAnswer, Cause::None};
+const Ending Error{Outcome::Error, Cause::None};
+const Ending NoSignature{Outcome::FileRefused, Cause::NoUpdateSignature};
+const Ending AccessDenied{Outcome::Refused, Cause::AccessDenied};
+const Ending LoginRefused{Outcome::Refused, Cause::LoginRefused};
+const Ending PieceRefused{Outcome::Refused, Cause::PieceUnconfirmed};
+const Ending DescriptorRefused{Outcome::Refused, Cause::DescriptorRefused};
+const Ending DescriptorMisplaced{Outcome::Unconfirmed, Cause::DescriptorMisplaced};
+const Ending VerifyFailed{Outcome::Unconfirmed, Cause::VerifyDiffers};
+const Ending FinalisationFailed{Outcome::Refused, Cause::FinalisationUnconfirmed};
+const Ending FinalisationUnconfirmed{Outcome::Unconfirmed, Cause::FinalisationUnconfirmed};
+const Ending NoAnswerAfterReset{Outcome::NoAnswer, Cause::NoVersionAfterRestart};
+} // namespace Ended
 
 namespace {
 
@@ -184,7 +201,7 @@ void StorageLoadTest::fromStartStoresTextAndDescriptor() {
     QCOMPARE(t.dialogs.calls.constLast().text,
              QStringLiteral("Прошивка загружена. Проведите финализацию обновления следующими "
                             "командами:\r\nREPROGRAM W\r\nRESET"));
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     QVERIFY(t.statuses.contains(QStringLiteral("Загрузчик:Операция завершена")));
     QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
     QCOMPARE(t.state().AnswerTimeoutMs, 30000);
@@ -234,7 +251,7 @@ void StorageLoadTest::startPositionQueries() {
     if (cancelledAt >= 0) {
         QCOMPARE(t.dialogs.calls.size(), cancelledAt + 2); // question, queries to the cancelled
         QCOMPARE(t.count("WRITECOUNTER " + QByteArray::number(expected[2])), 0);
-        QCOMPARE(t.procedure().outcome(), ProcOutcome::Cancelled);
+        QCOMPARE(endingOf(t.procedure().verdict()), Ended::Cancelled);
         QCOMPARE(t.loader.driver.lastResult().resume,
                  (ResumePosition{std::uint16_t(expected[0]), std::uint16_t(expected[1]),
                                  std::uint16_t(expected[2])}));
@@ -255,7 +272,7 @@ void StorageLoadTest::startPositionQueries() {
     QVERIFY(t.count("PAGENUM " + QByteArray::number(expected[0])) >= 1);
     QVERIFY(t.count("PAGEADDR " + QByteArray::number(expected[1])) >= 1);
     QCOMPARE(t.interpreter.commands.at(4), "WRITECOUNTER " + QByteArray::number(expected[2]));
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
 }
 
 void StorageLoadTest::entryThatIsNoNumberEndsTheRunThroughTheDriver() {
@@ -302,7 +319,7 @@ void StorageLoadTest::resumeSkipsStoredPiecesButCountsThemInTheChecksum() {
         QCOMPARE(t.interpreter.lineCounter, std::uint32_t(t.lines.size() + 2));
     }
     t.verifyStored();
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
 }
 
 void StorageLoadTest::longLineIsWrittenInTwoPieces() {
@@ -370,7 +387,7 @@ void StorageLoadTest::unconfirmedWritesRollBackAndSendThePieceAgain() {
     }
     t.runFromStart();
     t.verifyStored();
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     const QByteArray piece = "PAGEWRITE " + t.lines.at(write - 1);
     const QByteArray counter = "WRITECOUNTER " + QByteArray::number(write - 1);
     // The new login puts the controller back where the last confirmed write left it.
@@ -392,18 +409,18 @@ void StorageLoadTest::unconfirmedWritesRollBackAndSendThePieceAgain() {
 // it never confirms ends the run with that place to resume from instead of logging in for ever.
 void StorageLoadTest::confirmationsWithoutAPlace_data() {
     QTest::addColumn<QList<int>>("unconfirmed"); // the writes answered with another line count
-    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<Ending>("outcome");
     QTest::addColumn<int>("logins");
-    QTest::newRow("all confirmed") << QList<int>{} << ProcOutcome::Completed << 1;
+    QTest::newRow("all confirmed") << QList<int>{} << Ended::Completed << 1;
     QTest::newRow("the fifth write unconfirmed: all sent again")
-        << QList<int>{5} << ProcOutcome::Completed << 2;
+        << QList<int>{5} << Ended::Completed << 2;
     QTest::newRow("the third piece never confirmed")
-        << QList<int>{3, 4, 5, 6, 7, 8, 9, 10, 11, 12} << ProcOutcome::Refused << 10;
+        << QList<int>{3, 4, 5, 6, 7, 8, 9, 10, 11, 12} << Ended::PieceRefused << 10;
 }
 
 void StorageLoadTest::confirmationsWithoutAPlace() {
     QFETCH(QList<int>, unconfirmed);
-    QFETCH(ProcOutcome, outcome);
+    QFETCH(Ending, outcome);
     QFETCH(int, logins);
     Store t;
     t.useFile(firmware(5));
@@ -417,9 +434,9 @@ void StorageLoadTest::confirmationsWithoutAPlace() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QCOMPARE(t.interpreter.commands.count("WRITECOUNTER 0"), logins);
-    if (outcome == ProcOutcome::Completed) {
+    if (outcome == Ended::Completed) {
         t.verifyStored();
     } else {
         QCOMPARE(t.procedure().verdict().resume, (ResumePosition{70, 10, 0}));
@@ -436,7 +453,7 @@ void StorageLoadTest::oversizedLineCounterEndsTheUploadAsAnError() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Error);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Error);
     QCOMPARE(t.procedure().errorMessage(),
              QStringLiteral("\"99999999999\" - недопустимое целое значение"));
     QVERIFY(t.statuses.contains(
@@ -450,19 +467,19 @@ void StorageLoadTest::earlyEndsAreReportedAsFailures_data() {
     QTest::addColumn<QByteArray>("header");
     QTest::addColumn<QByteArray>("command"); // the command answered otherwise
     QTest::addColumn<QByteArray>("answer");  // empty: not answered
-    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<Ending>("outcome");
     QTest::addColumn<int>("sent");
     QTest::addColumn<QString>("status");
     QTest::newRow("no signature")
-        << QByteArray("UNIT:ABC5 v1.0") << QByteArray() << QByteArray() << ProcOutcome::NoSignature
-        << 0 << failed("файл прошивки отклонён: Не найдена сигнатура удаленной загрузки!");
+        << QByteArray("UNIT:ABC5 v1.0") << QByteArray() << QByteArray() << Ended::NoSignature << 0
+        << failed("файл прошивки отклонён: Не найдена сигнатура удаленной загрузки!");
     QTest::newRow("password unanswered") << QByteArray("UNIT:ABC5 64") << QByteArray("PASSWORD")
-                                         << QByteArray() << ProcOutcome::NoAnswer << 1 << kFailed;
+                                         << QByteArray() << Ended::NoAnswer << 1 << kFailed;
     QTest::newRow("access denied")
         << QByteArray("UNIT:ABC5 v2.0") << QByteArray("PASSWORD") << QByteArray("access denied\r\n")
-        << ProcOutcome::AccessDenied << 1 << failed("отказ в доступе");
+        << Ended::AccessDenied << 1 << failed("отказ в доступе");
     QTest::newRow("modem refused") << QByteArray("UNIT:ABC5 v2.0") << QByteArray("MODEM_CON TRUE")
-                                   << QByteArray("MODEM_CON ERROR\r\n") << ProcOutcome::Refused << 2
+                                   << QByteArray("MODEM_CON ERROR\r\n") << Ended::LoginRefused << 2
                                    << failed("контроллер отказал в MODEM_CON TRUE: MODEM_CON "
                                              "ERROR");
 }
@@ -471,7 +488,7 @@ void StorageLoadTest::earlyEndsAreReportedAsFailures() {
     QFETCH(QByteArray, header);
     QFETCH(QByteArray, command);
     QFETCH(QByteArray, answer);
-    QFETCH(ProcOutcome, outcome);
+    QFETCH(Ending, outcome);
     QFETCH(int, sent);
     QFETCH(QString, status);
     Store t;
@@ -484,11 +501,11 @@ void StorageLoadTest::earlyEndsAreReportedAsFailures() {
         return !a.isEmpty();
     };
     t.press();
-    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QCOMPARE(QSet<QByteArray>(t.interpreter.commands.begin(), t.interpreter.commands.end()).size(),
              sent);
     QCOMPARE(t.form().Status[3], status);
-    if (outcome == ProcOutcome::NoSignature) {
+    if (outcome == Ended::NoSignature) {
         QCOMPARE(t.dialogs.calls.size(), 1);
         QCOMPARE(t.dialogs.calls[0].kind, QStringLiteral("error"));
         QCOMPARE(t.dialogs.calls[0].text,
@@ -521,7 +538,7 @@ void StorageLoadTest::uploadLoginUsesTheBuiltInPasswordThenTheUsers() {
     QCOMPARE(t.interpreter.commands.mid(0, 5),
              (QByteArrayList{"PASSWORD", "PASSWORD abc", "MODEM_CON TRUE", "DEBUG 0", "PASSWORD"}));
     QCOMPARE(t.interpreter.commands.mid(4, login.size()), login);
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     t.verifyStored();
 }
 
@@ -535,7 +552,7 @@ void StorageLoadTest::uploadLoginWaitsForTheControllerWithoutLimit() {
     };
     t.runFromStart();
     QVERIFY(t.statuses.count(QStringLiteral("Ожидаем подключения к прибору..")) >= 2);
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     t.verifyStored();
 }
 
@@ -550,7 +567,7 @@ void StorageLoadTest::cancelDuringUploadKeepsTheConfirmedPositionForResume() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Cancelled);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Cancelled);
     QCOMPARE(t.count("PAGEHEXMODE TRUE"), 0);
     QCOMPARE(t.count("REPROGRAMM W"), 0);
     QCOMPARE(t.form().Status[3], failed("отменено пользователем"));
@@ -567,7 +584,7 @@ void StorageLoadTest::cancelDuringUploadKeepsTheConfirmedPositionForResume() {
     t.press();
     QCOMPARE(t.dialogs.calls[3].initial, QStringLiteral("4"));
     QCOMPARE(t.interpreter.commands.count("WRITECOUNTER 4"), 1);
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     t.verifyStored();
 }
 
@@ -582,7 +599,7 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::LinkLost);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::LinkLost);
     QCOMPARE(t.form().Status[3], failed("связь с устройством потеряна"));
     QCOMPARE(t.state().LastLoadedLine, std::uint16_t(5));
 
@@ -594,7 +611,7 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
     }
     t.press();
     QCOMPARE(t.dialogs.calls[3].initial, QStringLiteral("5"));
-    QCOMPARE(t.procedure().outcome(), ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     t.verifyStored();
 }
 
@@ -605,20 +622,20 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
 // went elsewhere, perhaps into the text.
 void StorageLoadTest::descriptorWriteAnswers_data() {
     QTest::addColumn<QByteArray>("answer"); // the first answer to the write of the zeros
-    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<Ending>("outcome");
     QTest::addColumn<int>("zeroWrites");
-    QTest::newRow("refused") << QByteArray("ERROR\r\n") << ProcOutcome::DescriptorRefused << 1;
+    QTest::newRow("refused") << QByteArray("ERROR\r\n") << Ended::DescriptorRefused << 1;
     QTest::newRow("the write before's answer again")
-        << QByteArray("OK STR:9 NUM:70 ADDR:6\r\n") << ProcOutcome::Completed << 2;
+        << QByteArray("OK STR:9 NUM:70 ADDR:6\r\n") << Ended::Completed << 2;
     QTest::newRow("a text write's late answer")
-        << QByteArray("OK STR:3 NUM:70 ADDR:14\r\n") << ProcOutcome::Completed << 2;
+        << QByteArray("OK STR:3 NUM:70 ADDR:14\r\n") << Ended::Completed << 2;
     QTest::newRow("written elsewhere")
-        << QByteArray("OK STR:9 NUM:70 ADDR:14\r\n") << ProcOutcome::DescriptorMisplaced << 1;
+        << QByteArray("OK STR:9 NUM:70 ADDR:14\r\n") << Ended::DescriptorMisplaced << 1;
 }
 
 void StorageLoadTest::descriptorWriteAnswers() {
     QFETCH(QByteArray, answer);
-    QFETCH(ProcOutcome, outcome);
+    QFETCH(Ending, outcome);
     QFETCH(int, zeroWrites);
     Store t;
     t.useFile(firmware(3));
@@ -630,11 +647,11 @@ void StorageLoadTest::descriptorWriteAnswers() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QCOMPARE(t.interpreter.commands.count("PAGEWRITE 00000000"), zeroWrites);
-    if (outcome == ProcOutcome::Completed) {
+    if (outcome == Ended::Completed) {
         t.verifyStored();
-    } else if (outcome == ProcOutcome::DescriptorRefused) {
+    } else if (outcome == Ended::DescriptorRefused) {
         QCOMPARE(t.form().Status[3], failed("контроллер не подтвердил запись дескриптора: ERROR"));
         QCOMPARE(t.loader.driver.lastResult().resume->line, t.state().LastLoadedLine);
         QVERIFY(t.state().LastLoadedLine > 0);
@@ -648,14 +665,14 @@ void StorageLoadTest::descriptorWriteAnswers() {
 // fails the store before the finalisation installs it.
 void StorageLoadTest::verifyReadsTheStoredTextBack_data() {
     QTest::addColumn<int>("spoilAt"); // text offset changed before the descriptor; -1: none
-    QTest::addColumn<ProcOutcome>("outcome");
-    QTest::newRow("stored as sent") << -1 << ProcOutcome::Completed;
-    QTest::newRow("a byte changed") << 17 << ProcOutcome::VerifyFailed;
+    QTest::addColumn<Ending>("outcome");
+    QTest::newRow("stored as sent") << -1 << Ended::Completed;
+    QTest::newRow("a byte changed") << 17 << Ended::VerifyFailed;
 }
 
 void StorageLoadTest::verifyReadsTheStoredTextBack() {
     QFETCH(int, spoilAt);
-    QFETCH(ProcOutcome, outcome);
+    QFETCH(Ending, outcome);
     Store t;
     t.useFile(firmware(4));
     t.form().cbVerifyStored.checked = true;
@@ -667,10 +684,10 @@ void StorageLoadTest::verifyReadsTheStoredTextBack() {
         return true;
     };
     t.runFromStart();
-    QCOMPARE(t.procedure().outcome(), outcome);
-    QCOMPARE(t.interpreter.commands.contains("REPROGRAMM W"), outcome == ProcOutcome::Completed);
+    QCOMPARE(endingOf(t.procedure().verdict()), outcome);
+    QCOMPARE(t.interpreter.commands.contains("REPROGRAMM W"), outcome == Ended::Completed);
     QVERIFY(t.interpreter.commands.contains("PAGECOUNT 250"));
-    if (outcome != ProcOutcome::Completed) {
+    if (outcome != Ended::Completed) {
         QCOMPARE(t.form().Status[3],
                  failed("устройство не подтвердило записанное: записанный текст не совпадает с "
                         "файлом (символ 18 из %1)")
@@ -687,41 +704,41 @@ void StorageLoadTest::finalisation_data() {
     QTest::addColumn<QByteArrayList>("tail"); // the commands after "PAGEWRITE 00000000"
     QTest::addColumn<QString>("information");
     QTest::addColumn<int>("timeout");
-    QTest::addColumn<ProcOutcome>("outcome");
+    QTest::addColumn<Ending>("outcome");
     QTest::addColumn<QString>("status"); // empty: the success text
     const QString updated = QStringLiteral("Прошивка обновлена. Текущая версия:\r\nVER\r\nLUMET5x "
                                            "v3.12 2026\r\n");
     const QByteArray ver = "VER\r\nLUMET5x v3.12 2026\r\n";
     QTest::newRow("finalised") << true << false << QByteArray("CHECK GOOD\r\n") << ver
                                << QByteArrayList{"REPROGRAMM W", "RESET", "VER"} << updated
-                               << 300000 << ProcOutcome::Completed << QString();
+                               << 300000 << Ended::Completed << QString();
     QTest::newRow("with init lines")
         << true << true << QByteArray("CHECK GOOD\r\n") << ver
         << QByteArrayList{"SILENCETIME 300", "MODE 2", "REPROGRAMM W", "RESET", "VER"} << updated
-        << 300000 << ProcOutcome::Completed << QString();
+        << 300000 << Ended::Completed << QString();
     // Words without an error word (a progress line, perhaps), and no "GOOD" by the wait's end.
     QTest::newRow("check not confirmed")
         << true << false << QByteArray("CHECK BAD\r\n") << ver << QByteArrayList{"REPROGRAMM W"}
-        << QString() << 180000 << ProcOutcome::FinalisationUnconfirmed
+        << QString() << 180000 << Ended::FinalisationUnconfirmed
         << failed("устройство не подтвердило записанное: контроллер не подтвердил проверку "
                   "прошивки (REPROGRAMM W без GOOD): CHECK BAD");
     QTest::newRow("check refused")
         << true << false << QByteArray("BAD checksum\r\n") << ver << QByteArrayList{"REPROGRAMM W"}
-        << QString() << 180000 << ProcOutcome::FinalisationFailed
+        << QString() << 180000 << Ended::FinalisationFailed
         << failed(
                "контроллер не подтвердил проверку прошивки (REPROGRAMM W без GOOD): BAD checksum");
     QTest::newRow("another version: stored and installed, nothing shown")
         << true << false << QByteArray("CHECK GOOD\r\n") << QByteArray("ver 4.01\r\n")
-        << QByteArrayList{"REPROGRAMM W", "RESET", "VER"} << QString() << 300000
-        << ProcOutcome::Completed << QString();
+        << QByteArrayList{"REPROGRAMM W", "RESET", "VER"} << QString() << 300000 << Ended::Completed
+        << QString();
     QTest::newRow("no answer after the restart")
         << true << false << QByteArray("CHECK GOOD\r\n") << QByteArray()
         << QByteArrayList{"REPROGRAMM W", "RESET", "VER", "VER", "VER", "VER", "VER"} << QString()
-        << 300000 << ProcOutcome::NoAnswerAfterReset
+        << 300000 << Ended::NoAnswerAfterReset
         << failed("нет ответа от устройства: контроллер не ответил на VER после перезапуска");
     QTest::newRow("init lines only")
         << false << true << QByteArray() << ver << QByteArrayList{"SILENCETIME 300", "MODE 2"}
-        << QString() << 30000 << ProcOutcome::Completed << QString();
+        << QString() << 30000 << Ended::Completed << QString();
 }
 
 void StorageLoadTest::finalisation() {
@@ -732,7 +749,7 @@ void StorageLoadTest::finalisation() {
     QFETCH(QByteArrayList, tail);
     QFETCH(QString, information);
     QFETCH(int, timeout);
-    QFETCH(ProcOutcome, outcome);
+    QFETCH(Ending, outcome);
     QFETCH(QString, status);
     Store t;
     t.useFile(firmware(3));
@@ -746,7 +763,7 @@ void StorageLoadTest::finalisation() {
     const qsizetype zero = t.indexOf("PAGEWRITE 00000000");
     QVERIFY(zero > 0);
     QCOMPARE(t.interpreter.commands.mid(zero + 1), tail);
-    QCOMPARE(t.procedure().outcome(), outcome);
+    QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QCOMPARE(t.state().AnswerTimeoutMs, timeout);
     QCOMPARE(t.procedure().information(), information);
     const bool informed = !information.isEmpty();
