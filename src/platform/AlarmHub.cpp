@@ -32,7 +32,10 @@ namespace {
 
 // A periodic timer on an alarm, with the suspension rules of every Timer: a suspended timer
 // wakes nobody, and resume() runs the ticks that fell due meanwhile, one call each, and goes
-// on in the same rhythm.
+// on in the same rhythm. Its ticks fall on the multiples of its interval on the monotonic
+// clock: the timers of every member of a thread with the same interval tick at the same
+// moments, one wake for them all. A timer's phase was never part of its rules (it starts at
+// some moment of an answer's arrival), only its rhythm.
 class AlarmTimer : public Timer {
 public:
     AlarmTimer(AlarmHub& hub, int intervalMs, std::function<void()> onTick)
@@ -47,8 +50,9 @@ public:
             resume();
         } else if (!enabled_) {
             enabled_ = true;
-            nextDueMs_ = AlarmHub::nowMs() + interval_;
-            alarm_->set(interval_);
+            const std::int64_t now = AlarmHub::nowMs();
+            nextDueMs_ = nextBeat(now);
+            alarm_->set(int(nextDueMs_ - now));
         }
     }
     bool enabled() const override { return enabled_; }
@@ -71,6 +75,7 @@ public:
 
 private:
     void due();
+    std::int64_t nextBeat(std::int64_t now) const { return (now / interval_ + 1) * interval_; }
 
     int interval_;
     std::function<void()> tick_;
@@ -108,7 +113,7 @@ void AlarmTimer::due() {
     const std::int64_t now = AlarmHub::nowMs();
     nextDueMs_ += interval_;
     if (nextDueMs_ <= now) {
-        nextDueMs_ = now + interval_;
+        nextDueMs_ = nextBeat(now);
     }
     alarm_->set(int(nextDueMs_ - now));
     tick_();
