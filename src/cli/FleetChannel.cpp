@@ -90,13 +90,6 @@ void FleetChannel::write(FILE* stream, const QByteArray& bytes) {
 }
 
 void FleetChannel::line(const QByteArray& text) {
-    if (text.startsWith("@progress ")) {
-        const QList<QByteArray> parts = text.split(' ');
-        QMutexLocker lock(&mutex_);
-        latest_.done = parts.value(1).toLongLong();
-        latest_.total = parts.value(2).toLongLong();
-        return;
-    }
     const QString message = QString::fromLocal8Bit(text);
     {
         QMutexLocker lock(&mutex_);
@@ -105,6 +98,12 @@ void FleetChannel::line(const QByteArray& text) {
     if (onLine_) {
         onLine_(message);
     }
+}
+
+void FleetChannel::setProgress(qint64 done, qint64 total) {
+    QMutexLocker lock(&mutex_);
+    latest_.done = done;
+    latest_.total = total;
 }
 
 FleetChannel::Snapshot FleetChannel::snapshot() const {

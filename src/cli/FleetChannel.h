@@ -10,12 +10,12 @@
 #include <functional>
 #include <optional>
 
-// What a fleet member's thread has instead of the process's standard streams and stop signals.
-// Every member runs its subcommand on a thread of its own inside the one velkor-cli; whatever the
-// subcommand prints comes here rather than to the terminal: standard error as the member's
-// message lines (and the "@progress DONE TOTAL" counts), standard output as the member's output,
-// kept up to kMaxOutput bytes. The fleet reads them on its own thread and tells the member to
-// stop when a stop signal comes to the process.
+// What a fleet member has instead of the process's standard streams and stop signals. Every
+// member runs its subcommand as a task inside the one velkor-cli, many on one thread; whatever
+// the subcommand prints comes here rather than to the terminal: standard error as the member's
+// message lines, standard output as the member's output, kept up to kMaxOutput bytes; its
+// progress display hands over its counts. The fleet reads them on its own thread and tells the
+// member to stop when a stop signal comes to the process.
 class FleetChannel {
 public:
     static constexpr qsizetype kMaxOutput = 64 * 1024;
@@ -74,6 +74,8 @@ public:
         qint64 total = 0;
     };
     Snapshot snapshot() const;
+    // The member's thread: how far its operation has got.
+    void setProgress(qint64 done, qint64 total);
     // The longest answer the member's loader takes (answerLimitFor the fleet's jobs).
     qsizetype answerLimit = answerLimitFor(1);
 

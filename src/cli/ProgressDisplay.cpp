@@ -29,7 +29,15 @@ ProgressDisplay::ProgressDisplay(Loader& loader, Mode mode) : loader_(loader), m
     if (mode_ == Mode::Off) {
         return;
     }
-    loader_.onProgress = [this](const ProgressEvent& progress) { progress_ = progress; };
+    if (mode_ == Mode::Member) {
+        FleetChannel* channel = FleetChannel::current();
+        loader_.onProgress = [this, channel](const ProgressEvent& progress) {
+            progress_ = progress;
+            channel->setProgress(progress.done, progress.total);
+        };
+    } else {
+        loader_.onProgress = [this](const ProgressEvent& progress) { progress_ = progress; };
+    }
     loader_.onStatus = [this](int panel, const QString& text) {
         if (panel == 3) {
             onStatus(text);
@@ -64,7 +72,10 @@ ProgressDisplay::Mode ProgressDisplay::modeFor(bool quiet) {
     if (quiet) {
         return Mode::Off;
     }
-    if (FleetChannel::current() != nullptr || qgetenv("VELKOR_CLI_PROGRESS") == "machine") {
+    if (FleetChannel::current() != nullptr) {
+        return Mode::Member;
+    }
+    if (qgetenv("VELKOR_CLI_PROGRESS") == "machine") {
         return Mode::Machine;
     }
     return ShellPlatform::stderrIsTerminal() ? Mode::Bar : Mode::Lines;

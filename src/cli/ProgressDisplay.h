@@ -14,13 +14,14 @@ struct OperationResult;
 // - Bar: standard error is a terminal. One line redrawn in place: a bar, the percentage, the
 //   counts, the remaining time and the latest message; messages that end a stage stay above it.
 // - Lines: every message on a line of its own (standard error is a file or a pipe).
-// - Machine: as Lines, plus "@progress DONE TOTAL" lines for a parent velkor-cli that runs a
-//   fleet (chosen by the environment variable VELKOR_CLI_PROGRESS=machine), and always on a
-//   fleet member's thread, whose fleet reads them from its channel.
+// - Machine: as Lines, plus "@progress DONE TOTAL" lines four times a second, for a program
+//   that reads them (chosen by the environment variable VELKOR_CLI_PROGRESS=machine).
+// - Member: a fleet member's: messages as Lines, into the member's channel, and the counts
+//   handed to the channel as they come, without a text or a timer.
 // - Off: --quiet.
 class ProgressDisplay {
 public:
-    enum class Mode { Off, Lines, Bar, Machine };
+    enum class Mode { Off, Lines, Bar, Machine, Member };
 
     ProgressDisplay(Loader& loader, Mode mode);
     ~ProgressDisplay();

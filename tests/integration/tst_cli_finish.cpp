@@ -606,6 +606,16 @@ void CliFinishTest::fleetSummaryAndPrefixedLines() {
     QVERIFY2(header >= 0 && header + 2 < lines.size(), run.out.constData());
     QVERIFY(lines.at(header + 1).startsWith("3 ") && lines.at(header + 1).contains("success"));
     QVERIFY(lines.at(header + 2).startsWith("4 ") && lines.at(header + 2).contains("success"));
+    // Members share threads: whatever one prints, its progress included, goes through its own
+    // channel, never to standard error as it is.
+    const RunResult flash =
+        runCli({"flash", file("good.s37"), "--restart", "command", "--broker", sim.brokerAddress(),
+                "--id", "3,4", "--data-dir", data.path(), "--timeout", "1500"});
+    QCOMPARE(flash.exitCode, 0);
+    for (const QString& line : flash.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QVERIFY2(line.startsWith(QLatin1Char('[')) || line.startsWith("velkor-cli"),
+                 qPrintable(line));
+    }
 }
 
 void CliFinishTest::badIdListsAreUsageErrors_data() {
