@@ -109,7 +109,8 @@ FleetRunner::FleetRunner(QStringList arguments, const QList<std::uint32_t>& ids,
 
 FleetRunner::~FleetRunner() {
     // Only an exception leaves run() with members running: they are told to stop and awaited,
-    // since their tasks use this object.
+    // since their tasks use this object; none starts meanwhile.
+    stopSignal_ = SIGTERM;
     for (auto& task : tasks_) {
         if (task) {
             task->channel.stop(SIGTERM);

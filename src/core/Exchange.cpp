@@ -198,14 +198,6 @@ Task<void> Exchange::pause(std::int32_t waitMs) {
     co_await pauseWait(std::max(0, waitMs));
 }
 
-Answer Exchange::askNow(const Command& command) {
-    return runNow(ask(command));
-}
-
-Answer Exchange::listenNow(std::int32_t waitMs, const AnswerExpectation& until) {
-    return runNow(listen(waitMs, until));
-}
-
 void Exchange::awaitEvents() {
     parts_.runtime.awaitEvents(INT_MAX);
 }

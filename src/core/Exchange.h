@@ -71,9 +71,6 @@ public:
     // Sends nothing and judges nothing: waits waitMs, or less when the operation stops (a cancel,
     // the link's end). What arrives meanwhile stays in the answer.
     Task<void> pause(std::int32_t waitMs);
-    // The same for code that does not wait by co_await: the event loop runs until it is over.
-    Answer askNow(const Command& command);
-    Answer listenNow(std::int32_t waitMs, const AnswerExpectation& until = {});
     // Runs a task to its end, the event loop processing what comes meanwhile: for callers that
     // do not wait by co_await (the driver, the terminal's send line). Its exception is raised
     // again.

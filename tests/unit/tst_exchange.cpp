@@ -217,7 +217,8 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits() {
         t.device.deliverPieces(pieces, 5, std::uint64_t(gapMs));
     };
     const auto start = t.runtime.elapsed();
-    const Answer got = t.loader.exchange.askNow(tableCommand(command));
+    Exchange& exchange = t.loader.exchange;
+    const Answer got = exchange.runNow(exchange.ask(tableCommand(command)));
     QCOMPARE(int(t.runtime.elapsed() - start), endsAtMs);
     QCOMPARE(got.text, answer);
     QCOMPARE(got.status, status);
@@ -322,7 +323,8 @@ void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause() {
         }
     };
     const auto start = t.runtime.elapsed();
-    const Answer answer = t.loader.exchange.askNow({"VER", AnswerExpectation::line(), 3, -1});
+    const Command ver{"VER", AnswerExpectation::line(), 3, -1};
+    const Answer answer = t.loader.exchange.runNow(t.loader.exchange.ask(ver));
     QVERIFY(answer.whole());
     QCOMPARE(t.device.written.size(), 5);
     QVERIFY(t.runtime.elapsed() - start < 4 * 30000 + 1000);
