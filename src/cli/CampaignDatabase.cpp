@@ -1,0 +1,165 @@
+#include "cli/CampaignDatabase.h"
+
+#include <QAtomicInt>
+#include <QSqlDatabase>
+#include <QSqlError>
+
+namespace {
+
+QAtomicInt connections;
+
+// Serialises the creation of the schema among workers that start at once (CREATE ... IF NOT
+// EXISTS is not safe against a concurrent creator).
+constexpr qint64 kSchemaLock = 0x76656C6B6F72; // "velkor"
+
+QString reasonOf(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+} // namespace
+
+CampaignDatabase::CampaignDatabase(CampaignUrl url)
+    : url_(std::move(url)),
+      connection_(QStringLiteral("velkor-campaign-%1").arg(connections.fetchAndAddRelaxed(1))) {}
+
+CampaignDatabase::~CampaignDatabase() {
+    if (QSqlDatabase::contains(connection_)) {
+        QSqlDatabase::database(connection_, false).close();
+        QSqlDatabase::removeDatabase(connection_);
+    }
+}
+
+QStringList CampaignDatabase::schema() {
+    return {
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS velkor_campaign ("
+            " name text PRIMARY KEY,"
+            " subcommand text NOT NULL,"
+            " sha256 text NOT NULL DEFAULT '',"
+            " header text NOT NULL DEFAULT '',"
+            " operands jsonb NOT NULL DEFAULT '[]',"
+            " wave jsonb NOT NULL DEFAULT '[]',"
+            " max_failures integer NOT NULL DEFAULT 0,"
+            " max_failures_percent double precision NOT NULL DEFAULT 0,"
+            " rate_per_minute integer NOT NULL DEFAULT 0,"
+            " pass integer NOT NULL DEFAULT 1,"
+            " control text NOT NULL DEFAULT 'run' CHECK (control IN ('run', 'drain', 'stop')),"
+            " held text NOT NULL DEFAULT '',"
+            " next_start timestamptz,"
+            " created_at timestamptz NOT NULL DEFAULT now(),"
+            " updated_at timestamptz NOT NULL DEFAULT now())"),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS velkor_campaign_id ("
+            " campaign text NOT NULL REFERENCES velkor_campaign (name) ON DELETE CASCADE,"
+            " broker text NOT NULL,"
+            " id bigint NOT NULL,"
+            " seq integer NOT NULL,"
+            " pass integer NOT NULL,"
+            " stage integer NOT NULL DEFAULT 0,"
+            " state text NOT NULL DEFAULT 'pending' CHECK (state IN"
+            "  ('pending', 'claimed', 'running', 'succeeded', 'failed')),"
+            " attempts integer NOT NULL DEFAULT 0,"
+            " outcome text,"
+            " exit_code integer,"
+            " resume text,"
+            " status text,"
+            " worker text,"
+            " lease_until timestamptz,"
+            " started_at timestamptz,"
+            " ended_at timestamptz,"
+            " elapsed_ms bigint,"
+            " PRIMARY KEY (campaign, broker, id))"),
+        // The ids still to run, in their order: what every claim reads.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS velkor_campaign_id_open ON velkor_campaign_id"
+                       " (campaign, broker, seq) WHERE state IN ('pending', 'claimed', 'running')"),
+        // A worker's ids: what its heartbeat renews.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS velkor_campaign_id_worker ON velkor_campaign_id"
+                       " (campaign, worker) WHERE state IN ('claimed', 'running')"),
+    };
+}
+
+bool CampaignDatabase::open(QString& error) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
+    if (!db.isValid()) {
+        error = QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not installed: install "
+                               "libqt6sql6-psql");
+        return false;
+    }
+    db.setHostName(url_.host);
+    db.setPort(url_.port);
+    db.setDatabaseName(url_.database);
+    db.setUserName(url_.user);
+    db.setPassword(url_.password);
+    db.setConnectOptions(url_.options);
+    if (!db.open()) {
+        error = QStringLiteral("%1: %2").arg(url_.shown(), reasonOf(db.lastError()));
+        return false;
+    }
+    // The server's notices ("relation ... already exists, skipping") are no news to the user.
+    if (!run(QStringLiteral("SET client_min_messages TO warning"), {}, error).isActive() ||
+        !begin(error)) {
+        return false;
+    }
+    if (!run(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kSchemaLock}, error).isActive()) {
+        rollback();
+        return false;
+    }
+    for (const QString& statement : schema()) {
+        if (!run(statement, {}, error).isActive()) {
+            rollback();
+            return false;
+        }
+    }
+    return commit(error);
+}
+
+QSqlQuery CampaignDatabase::run(const QString& sql, const QVariantList& values, QString& error) {
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.setForwardOnly(true);
+    bool done = false;
+    if (values.isEmpty()) {
+        done = query.exec(sql);
+    } else if (query.prepare(sql)) {
+        for (const QVariant& value : values) {
+            query.addBindValue(value);
+        }
+        done = query.exec();
+    }
+    if (!done) {
+        error = QStringLiteral("%1: %2").arg(url_.shown(), reasonOf(query.lastError()));
+    }
+    return query;
+}
+
+bool CampaignDatabase::begin(QString& error) {
+    if (!QSqlDatabase::database(connection_, false).transaction()) {
+        error = QStringLiteral("%1: %2").arg(
+            url_.shown(), reasonOf(QSqlDatabase::database(connection_, false).lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool CampaignDatabase::commit(QString& error) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!db.commit()) {
+        error = QStringLiteral("%1: %2").arg(url_.shown(), reasonOf(db.lastError()));
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+void CampaignDatabase::rollback() {
+    QSqlDatabase::database(connection_, false).rollback();
+}
+
+QString CampaignDatabase::arrayOf(const QList<std::uint32_t>& values) {
+    QStringList texts;
+    texts.reserve(values.size());
+    for (const std::uint32_t v : values) {
+        texts << QString::number(v);
+    }
+    return QLatin1Char('{') + texts.join(QLatin1Char(',')) + QLatin1Char('}');
+}
