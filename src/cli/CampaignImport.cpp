@@ -43,14 +43,16 @@ QString operandsText(const QStringList& operands) {
 
 bool makeCampaign(CampaignDatabase& db, const FleetCampaign::Purpose& purpose, QString& error) {
     const QString name = db.url().name;
-    if (!db.run(QStringLiteral("INSERT INTO velkor_campaign (name, subcommand, sha256, operands) "
-                               "VALUES (?, ?, ?, CAST(? AS jsonb)) ON CONFLICT (name) DO NOTHING"),
+    if (!db.run(QStringLiteral(
+                    "INSERT INTO velkor_campaign (name, subcommand, sha256, operands) "
+                    "VALUES (?, ?, coalesce(?, ''), CAST(? AS jsonb)) ON CONFLICT (name) DO "
+                    "NOTHING"),
                 {name, purpose.subcommand, purpose.sha256, operandsText(purpose.operands)}, error)
              .isActive()) {
         return false;
     }
     QSqlQuery row =
-        db.run(QStringLiteral("SELECT subcommand = ? AND sha256 = ? AND operands = "
+        db.run(QStringLiteral("SELECT subcommand = ? AND sha256 = coalesce(?, '') AND operands = "
                               "CAST(? AS jsonb) FROM velkor_campaign WHERE name = ? "
                               "FOR UPDATE"),
                {purpose.subcommand, purpose.sha256, operandsText(purpose.operands), name}, error);

@@ -93,10 +93,11 @@ bool CampaignShared::open(QString& error) {
 bool CampaignShared::createOrJoin(QString& error) {
     const QString name = db_.url().name;
     QSqlQuery made = db_.run(
-        QStringLiteral("INSERT INTO velkor_campaign (name, subcommand, sha256, header, operands, "
-                       "wave, max_failures, max_failures_percent, rate_per_minute) VALUES "
-                       "(?, ?, ?, ?, CAST(? AS jsonb), CAST(? AS jsonb), ?, ?, ?) "
-                       "ON CONFLICT (name) DO NOTHING"),
+        QStringLiteral(
+            "INSERT INTO velkor_campaign (name, subcommand, sha256, header, operands, "
+            "wave, max_failures, max_failures_percent, rate_per_minute) VALUES "
+            "(?, ?, coalesce(?, ''), coalesce(?, ''), CAST(? AS jsonb), CAST(? AS jsonb), ?, ?, ?) "
+            "ON CONFLICT (name) DO NOTHING"),
         {name, purpose_.subcommand, purpose_.sha256, purpose_.header,
          operandsText(purpose_.operands), waveText(options_.stages), options_.maxFailures,
          options_.maxFailuresPercent, options_.ratePerMinute},
