@@ -426,7 +426,11 @@ QJsonObject FleetRunner::plan() const {
                                   {QStringLiteral("failureLimit"), rollout_->failureLimit(stage)}});
     }
     return {{QStringLiteral("ids"), double(members_.size())},
-            {QStringLiteral("skipped"), double(members_.size() - order_.size())},
+            {QStringLiteral("skipped"), double(std::count_if(members_.begin(), members_.end(),
+                                                             [](const FleetMember& m) {
+                                                                 return m.state ==
+                                                                        FleetMember::State::Skipped;
+                                                             }))},
             {QStringLiteral("jobs"), options_.jobs},
             {QStringLiteral("stages"), stages},
             {QStringLiteral("ratePerMinute"), options_.ratePerMinute},
