@@ -97,8 +97,24 @@ bool CampaignDatabase::open(QString& error) {
         return false;
     }
     // The server's notices ("relation ... already exists, skipping") are no news to the user.
-    if (!run(QStringLiteral("SET client_min_messages TO warning"), {}, error).isActive() ||
-        !begin(error)) {
+    if (!run(QStringLiteral("SET client_min_messages TO warning"), {}, error).isActive()) {
+        return false;
+    }
+    // A worker's role needs no right to create anything once the schema is there.
+    QSqlQuery present = run(QStringLiteral("SELECT to_regclass('velkor_campaign') IS NOT NULL AND "
+                                           "to_regclass('velkor_campaign_id') IS NOT NULL AND "
+                                           "to_regclass('velkor_campaign_id_open') IS NOT NULL AND "
+                                           "to_regclass('velkor_campaign_id_worker') IS NOT NULL"),
+                            {}, error);
+    if (!present.next()) {
+        return false;
+    }
+    const bool there = present.value(0).toBool();
+    present.finish();
+    if (there) {
+        return true;
+    }
+    if (!begin(error)) {
         return false;
     }
     if (!run(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kSchemaLock}, error).isActive()) {

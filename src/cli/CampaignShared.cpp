@@ -6,14 +6,6 @@
 #include <QSysInfo>
 #include <algorithm>
 
-struct CampaignShared::Rules {
-    int pass = 1;
-    QString control; // "run", "drain" or "stop"
-    QString held;    // why the rollout starts no more ids, with the stage's count
-    int ratePerMinute = 0;
-    FleetOptions limits; // the failure limits in force
-};
-
 namespace {
 
 // "too many failures: 2 of the 5 ids of stage 1 failed" is held for "too many failures".
@@ -387,23 +379,41 @@ CampaignClaims::Offer CampaignShared::startClaimed(QString& error) {
     return offer;
 }
 
+// The campaign's rules and the stage ids may start in, read again once they are older than
+// kGateMs or an id of this worker ended.
+const CampaignShared::Gate* CampaignShared::currentGate(QString& error) {
+    if (gate_ && gateAge_.elapsed() < kGateMs) {
+        return &*gate_;
+    }
+    gate_.reset();
+    const std::optional<Rules> rules = readRules(error);
+    if (!rules) {
+        return nullptr;
+    }
+    Gate gate{*rules, rules->held, 0};
+    if (gate.held.isEmpty()) {
+        gate.held = stageGate(*rules, gate.open, error);
+        if (!gate.held.isEmpty()) {
+            db_.run(QStringLiteral("UPDATE velkor_campaign SET held = ? WHERE name = ? AND "
+                                   "held = ''"),
+                    {gate.held, db_.url().name}, error);
+        }
+    }
+    gate_ = gate;
+    gateAge_.start();
+    return &*gate_;
+}
+
 CampaignClaims::Offer CampaignShared::next(int free) {
     QString error;
     for (int attempt = 0; attempt < kBatch + 1; ++attempt) {
-        const std::optional<Rules> rules = readRules(error);
-        if (!rules) {
+        const Gate* gate = currentGate(error);
+        if (gate == nullptr) {
             return offerOf(Offer::Kind::Wait, 1000, error);
         }
-        QString held = rules->held;
-        int open = 0;
-        if (held.isEmpty()) {
-            held = stageGate(*rules, open, error);
-            if (!held.isEmpty()) {
-                db_.run(QStringLiteral(
-                            "UPDATE velkor_campaign SET held = ? WHERE name = ? AND held = ''"),
-                        {held, db_.url().name}, error);
-            }
-        }
+        const Rules* rules = &gate->rules;
+        const QString& held = gate->held;
+        const int open = gate->open;
         if (rules->control != QStringLiteral("run") || !held.isEmpty()) {
             release();
             Offer stop = offerOf(Offer::Kind::Stop);
@@ -463,6 +473,7 @@ CampaignClaims::Beat CampaignShared::beat() {
 
 bool CampaignShared::record(const FleetMember& m, QString& error) {
     running_.remove(m.id);
+    gate_.reset();
     // An id a drain or stop interrupted goes back to the campaign, with its resume position:
     // it did not fail.
     const QString state = m.exitCode == 0        ? QStringLiteral("succeeded")

@@ -38,11 +38,26 @@ public:
 
     // At most this many ids are claimed at once beyond those running.
     static constexpr int kBatch = 8;
+    // The rules and stage counts read before a start serve the starts of this long.
+    static constexpr qint64 kGateMs = 100;
     // A worker with nothing to claim while other workers' ids run asks again this often.
     static constexpr int kWaitMs = 300;
 
 private:
-    struct Rules; // the campaign row's rules as read now
+    // The campaign row's rules as read now.
+    struct Rules {
+        int pass = 1;
+        QString control; // "run", "drain" or "stop"
+        QString held;    // why the rollout starts no more ids, with the stage's count
+        int ratePerMinute = 0;
+        FleetOptions limits; // the failure limits in force
+    };
+    // The rules with the stage ids may start in, or why none may.
+    struct Gate {
+        Rules rules;
+        QString held; // why no id may start; else ""
+        int open = 0; // the latest stage whose ids may start
+    };
     bool createOrJoin(QString& error);
     bool joinIds(QString& error);
     bool restartWhenIdle(QString& error);
@@ -53,6 +68,7 @@ private:
     int liveIds(QString& error);
     bool takeStartSlot(const Rules& rules, int& waitMs, QString& error);
     Offer startClaimed(QString& error);
+    const Gate* currentGate(QString& error);
     void loadOutcomes();
 
     CampaignDatabase db_;
@@ -67,5 +83,6 @@ private:
     QHash<std::uint32_t, Elsewhere> outcomes_;
     bool outcomesLoaded_ = false;
     QElapsedTimer sinceBeat_; // since the last heartbeat that went through
-    bool troubleSaid_ = false;
+    std::optional<Gate> gate_;
+    QElapsedTimer gateAge_;
 };
