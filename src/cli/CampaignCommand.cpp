@@ -125,7 +125,7 @@ void show(const Request& request, const QJsonObject& json, const QString& text) 
 int status(CampaignDatabase& db, const Request& request) {
     QString error;
     const QString name = db.url().name;
-    QSqlQuery head = db.run(
+    QSqlQuery& head = db.run(
         QStringLiteral("SELECT name, subcommand, sha256, header, operands::text AS operands, "
                        "control, held, pass, rate_per_minute, max_failures, max_failures_percent, "
                        "created_at::text AS created, updated_at::text AS updated FROM "
@@ -136,12 +136,12 @@ int status(CampaignDatabase& db, const Request& request) {
         return failure(error.isEmpty() ? QStringLiteral("no campaign %1").arg(name) : error,
                        kExitIoErr);
     }
-    QSqlQuery states = db.run(QStringLiteral("SELECT state, count(*) AS ids FROM "
-                                             "velkor_campaign_id WHERE campaign = ? GROUP BY "
-                                             "state ORDER BY state"),
-                              {name}, error);
+    QSqlQuery& states = db.run(QStringLiteral("SELECT state, count(*) AS ids FROM "
+                                              "velkor_campaign_id WHERE campaign = ? GROUP BY "
+                                              "state ORDER BY state"),
+                               {name}, error);
     const QJsonArray counts = rowsOf(states);
-    QSqlQuery stages = db.run(
+    QSqlQuery& stages = db.run(
         QStringLiteral("SELECT i.stage + 1 AS stage, count(*) AS ids, count(*) FILTER (WHERE "
                        "i.state IN ('succeeded', 'failed')) AS ended, count(*) FILTER (WHERE "
                        "i.state = 'failed') AS failed FROM velkor_campaign_id i JOIN "
@@ -149,7 +149,7 @@ int status(CampaignDatabase& db, const Request& request) {
                        "i.campaign = ? GROUP BY i.stage ORDER BY i.stage"),
         {name}, error);
     const QJsonArray stageRows = rowsOf(stages);
-    QSqlQuery workers = db.run(
+    QSqlQuery& workers = db.run(
         QStringLiteral("SELECT worker, count(*) AS ids, bool_and(lease_until >= now()) AS live "
                        "FROM velkor_campaign_id WHERE campaign = ? AND state IN ('claimed', "
                        "'running') GROUP BY worker ORDER BY worker"),
@@ -176,7 +176,7 @@ int status(CampaignDatabase& db, const Request& request) {
 
 int ids(CampaignDatabase& db, const Request& request) {
     QString error;
-    QSqlQuery rows = db.run(
+    QSqlQuery& rows = db.run(
         QStringLiteral("SELECT broker, id, stage + 1 AS stage, state, attempts, outcome, "
                        "exit_code, resume, worker, started_at::text AS started, ended_at::text "
                        "AS ended, elapsed_ms FROM velkor_campaign_id WHERE campaign = ? ORDER BY "
@@ -192,15 +192,15 @@ int ids(CampaignDatabase& db, const Request& request) {
 // Written into the campaign: every worker reads it at its next heartbeat (within a second).
 int steer(CampaignDatabase& db, const Request& request) {
     QString error;
-    QSqlQuery set = db.run(QStringLiteral("UPDATE velkor_campaign SET control = ?, updated_at = "
-                                          "now() WHERE name = ? AND control <> 'stop'"),
-                           {request.action, db.url().name}, error);
+    QSqlQuery& set = db.run(QStringLiteral("UPDATE velkor_campaign SET control = ?, updated_at = "
+                                           "now() WHERE name = ? AND control <> 'stop'"),
+                            {request.action, db.url().name}, error);
     if (!set.isActive()) {
         return failure(error);
     }
     if (set.numRowsAffected() == 0) {
-        QSqlQuery known = db.run(QStringLiteral("SELECT 1 FROM velkor_campaign WHERE name = ?"),
-                                 {db.url().name}, error);
+        QSqlQuery& known = db.run(QStringLiteral("SELECT 1 FROM velkor_campaign WHERE name = ?"),
+                                  {db.url().name}, error);
         if (!known.next()) {
             return failure(QStringLiteral("no campaign %1").arg(db.url().name), kExitIoErr);
         }

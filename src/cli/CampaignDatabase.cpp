@@ -24,6 +24,8 @@ CampaignDatabase::CampaignDatabase(CampaignUrl url)
       connection_(QStringLiteral("velkor-campaign-%1").arg(connections.fetchAndAddRelaxed(1))) {}
 
 CampaignDatabase::~CampaignDatabase() {
+    prepared_.clear();
+    plain_ = QSqlQuery();
     if (QSqlDatabase::contains(connection_)) {
         QSqlDatabase::database(connection_, false).close();
         QSqlDatabase::removeDatabase(connection_);
@@ -101,11 +103,12 @@ bool CampaignDatabase::open(QString& error) {
         return false;
     }
     // A worker's role needs no right to create anything once the schema is there.
-    QSqlQuery present = run(QStringLiteral("SELECT to_regclass('velkor_campaign') IS NOT NULL AND "
-                                           "to_regclass('velkor_campaign_id') IS NOT NULL AND "
-                                           "to_regclass('velkor_campaign_id_open') IS NOT NULL AND "
-                                           "to_regclass('velkor_campaign_id_worker') IS NOT NULL"),
-                            {}, error);
+    QSqlQuery& present =
+        run(QStringLiteral("SELECT to_regclass('velkor_campaign') IS NOT NULL AND "
+                           "to_regclass('velkor_campaign_id') IS NOT NULL AND "
+                           "to_regclass('velkor_campaign_id_open') IS NOT NULL AND "
+                           "to_regclass('velkor_campaign_id_worker') IS NOT NULL"),
+            {}, error);
     if (!present.next()) {
         return false;
     }
@@ -130,22 +133,34 @@ bool CampaignDatabase::open(QString& error) {
     return commit(error);
 }
 
-QSqlQuery CampaignDatabase::run(const QString& sql, const QVariantList& values, QString& error) {
-    QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.setForwardOnly(true);
-    bool done = false;
+// A statement with values is prepared once on the server and then only executed: a worker runs
+// the same few statements for every id.
+QSqlQuery& CampaignDatabase::run(const QString& sql, const QVariantList& values, QString& error) {
     if (values.isEmpty()) {
-        done = query.exec(sql);
-    } else if (query.prepare(sql)) {
-        for (const QVariant& value : values) {
-            query.addBindValue(value);
+        plain_ = QSqlQuery(QSqlDatabase::database(connection_, false));
+        if (!plain_.exec(sql)) {
+            error = QStringLiteral("%1: %2").arg(url_.shown(), reasonOf(plain_.lastError()));
         }
-        done = query.exec();
+        return plain_;
     }
-    if (!done) {
-        error = QStringLiteral("%1: %2").arg(url_.shown(), reasonOf(query.lastError()));
+    auto [entry, added] =
+        prepared_.try_emplace(sql, Prepared{QSqlQuery(QSqlDatabase::database(connection_, false))});
+    Prepared& prepared = entry->second;
+    if (added || prepared.stale) {
+        prepared.query.setForwardOnly(true);
+        prepared.stale = !prepared.query.prepare(sql);
     }
-    return query;
+    if (!prepared.stale) {
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            prepared.query.bindValue(int(i), values.at(i));
+        }
+        // Prepared again next time when it fails (the server may have restarted).
+        prepared.stale = !prepared.query.exec();
+    }
+    if (prepared.stale) {
+        error = QStringLiteral("%1: %2").arg(url_.shown(), reasonOf(prepared.query.lastError()));
+    }
+    return prepared.query;
 }
 
 bool CampaignDatabase::begin(QString& error) {

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
+#include <map>
 
 // The connection to the PostgreSQL database of shared campaigns (Qt's QPSQL driver), on the
 // thread that opened it. The schema is created on first use; every worker's statements go
@@ -19,8 +20,9 @@ public:
     // Connects and creates the tables and indexes that are missing; false with the reason.
     bool open(QString& error);
     // Runs one statement with its "?" bound to values in order. The query comes back active,
-    // or inactive with the server's reason in error.
-    QSqlQuery run(const QString& sql, const QVariantList& values, QString& error);
+    // or inactive with the server's reason in error; it is this statement's, read it before the
+    // same statement runs again.
+    QSqlQuery& run(const QString& sql, const QVariantList& values, QString& error);
     bool begin(QString& error);
     bool commit(QString& error);
     void rollback();
@@ -34,4 +36,10 @@ public:
 private:
     CampaignUrl url_;
     QString connection_;
+    struct Prepared {
+        QSqlQuery query;
+        bool stale = false; // to be prepared again
+    };
+    std::map<QString, Prepared> prepared_; // by their text; a reference stays valid
+    QSqlQuery plain_;                      // the latest statement without values
 };

@@ -51,7 +51,7 @@ bool makeCampaign(CampaignDatabase& db, const FleetCampaign::Purpose& purpose, Q
              .isActive()) {
         return false;
     }
-    QSqlQuery row =
+    QSqlQuery& row =
         db.run(QStringLiteral("SELECT subcommand = ? AND sha256 = coalesce(?, '') AND operands = "
                               "CAST(? AS jsonb) FROM velkor_campaign WHERE name = ? "
                               "FOR UPDATE"),
@@ -72,7 +72,7 @@ bool addIds(CampaignDatabase& db, const FleetCampaign& file, const QString& brok
     for (const std::uint32_t id : file.ids()) {
         const FleetCampaign::Earlier earlier = *file.earlier(id);
         const bool succeeded = earlier.exitCode == kExitOk;
-        QSqlQuery added = db.run(
+        QSqlQuery& added = db.run(
             QStringLiteral(
                 "INSERT INTO velkor_campaign_id (campaign, broker, id, seq, pass, state, "
                 "outcome, exit_code, resume, attempts, ended_at) SELECT ?, ?, ?, "

@@ -49,12 +49,14 @@ QString operandsText(const QStringList& operands) {
 CampaignShared::CampaignShared(const CampaignUrl& url, const FleetCampaign::Purpose& purpose,
                                const QList<std::uint32_t>& ids, const FleetOptions& options)
     : db_(url), purpose_(purpose), ids_(ids), idArray_(CampaignDatabase::arrayOf(ids)),
-      options_(options), worker_(QStringLiteral("%1:%2")
-                                     .arg(QSysInfo::machineHostName())
-                                     .arg(QCoreApplication::applicationPid())) {}
+      options_(options),
+      leaseMs_(options.leaseMs > 0 ? options.leaseMs : FleetOptions::kDefaultLeaseMs),
+      worker_(QStringLiteral("%1:%2")
+                  .arg(QSysInfo::machineHostName())
+                  .arg(QCoreApplication::applicationPid())) {}
 
 int CampaignShared::beatMs() const {
-    return int(qMin<qint64>(1000, options_.leaseMs / 3));
+    return int(qMin<qint64>(1000, leaseMs_ / 3));
 }
 
 bool CampaignShared::open(QString& error) {
@@ -68,7 +70,7 @@ bool CampaignShared::open(QString& error) {
     if (!db_.commit(error)) {
         return false;
     }
-    QSqlQuery done = db_.run(
+    QSqlQuery& done = db_.run(
         QStringLiteral("SELECT id, coalesce(resume, '') FROM velkor_campaign_id WHERE campaign = ? "
                        "AND broker = ? AND id = ANY(CAST(? AS bigint[])) AND state = 'succeeded'"),
         {db_.url().name, purpose_.broker, idArray_}, error);
@@ -84,7 +86,7 @@ bool CampaignShared::open(QString& error) {
 // the rules it gives (--max-failures, --rate, --wave) are written for every worker.
 bool CampaignShared::createOrJoin(QString& error) {
     const QString name = db_.url().name;
-    QSqlQuery made = db_.run(
+    QSqlQuery& made = db_.run(
         QStringLiteral(
             "INSERT INTO velkor_campaign (name, subcommand, sha256, header, operands, "
             "wave, max_failures, max_failures_percent, rate_per_minute) VALUES "
@@ -98,9 +100,9 @@ bool CampaignShared::createOrJoin(QString& error) {
         return false;
     }
     const bool created = made.numRowsAffected() == 1;
-    QSqlQuery row = db_.run(QStringLiteral("SELECT subcommand, sha256, operands::text FROM "
-                                           "velkor_campaign WHERE name = ? FOR UPDATE"),
-                            {name}, error);
+    QSqlQuery& row = db_.run(QStringLiteral("SELECT subcommand, sha256, operands::text FROM "
+                                            "velkor_campaign WHERE name = ? FOR UPDATE"),
+                             {name}, error);
     if (!row.next()) {
         return false;
     }
@@ -142,7 +144,7 @@ bool CampaignShared::createOrJoin(QString& error) {
 // ids of a new campaign are then cut into its stages.
 bool CampaignShared::joinIds(QString& error) {
     const QString name = db_.url().name;
-    QSqlQuery before =
+    QSqlQuery& before =
         db_.run(QStringLiteral("SELECT count(*) FROM velkor_campaign_id WHERE campaign = ?"),
                 {name}, error);
     if (!before.next()) {
@@ -172,7 +174,7 @@ bool CampaignShared::joinIds(QString& error) {
 // position, and the stages are cut again from them.
 bool CampaignShared::restartWhenIdle(QString& error) {
     const QString name = db_.url().name;
-    QSqlQuery state =
+    QSqlQuery& state =
         db_.run(QStringLiteral(
                     "SELECT count(*) FILTER (WHERE i.state IN ('claimed', 'running') AND "
                     "  i.lease_until >= now()), "
@@ -193,7 +195,7 @@ bool CampaignShared::restartWhenIdle(QString& error) {
     if (live || !unfinished || (waiting && !stopped)) {
         return true;
     }
-    QSqlQuery pass = db_.run(
+    QSqlQuery& pass = db_.run(
         QStringLiteral("UPDATE velkor_campaign SET pass = pass + 1, control = 'run', held = '', "
                        "next_start = NULL, updated_at = now() WHERE name = ? RETURNING pass"),
         {name}, error);
@@ -212,7 +214,7 @@ bool CampaignShared::restartWhenIdle(QString& error) {
 // The ids of the pass, in their order, into the stages of the campaign's --wave.
 bool CampaignShared::assignStages(int pass, QString& error) {
     const QString name = db_.url().name;
-    QSqlQuery counted =
+    QSqlQuery& counted =
         db_.run(QStringLiteral("SELECT count(*), min(c.wave::text) FROM velkor_campaign_id i JOIN "
                                "velkor_campaign c ON c.name = i.campaign WHERE i.campaign = ? AND "
                                "i.pass = ?"),
@@ -239,7 +241,7 @@ bool CampaignShared::assignStages(int pass, QString& error) {
 }
 
 std::optional<CampaignShared::Rules> CampaignShared::readRules(QString& error) {
-    QSqlQuery row =
+    QSqlQuery& row =
         db_.run(QStringLiteral("SELECT pass, control, held, rate_per_minute, max_failures, "
                                "max_failures_percent FROM velkor_campaign WHERE name = ?"),
                 {db_.url().name}, error);
@@ -262,7 +264,7 @@ std::optional<CampaignShared::Rules> CampaignShared::readRules(QString& error) {
 // The latest stage ids may start in, counted over every worker; the reason the rollout is held
 // when a stage reached its failure limit.
 QString CampaignShared::stageGate(const Rules& rules, int& open, QString& error) {
-    QSqlQuery stages = db_.run(
+    QSqlQuery& stages = db_.run(
         QStringLiteral("SELECT stage, count(*), count(*) FILTER (WHERE state IN ('succeeded', "
                        "'failed')), count(*) FILTER (WHERE state = 'failed') FROM "
                        "velkor_campaign_id WHERE campaign = ? AND pass = ? GROUP BY stage "
@@ -298,7 +300,7 @@ QString CampaignShared::stageGate(const Rules& rules, int& open, QString& error)
 
 bool CampaignShared::claimBatch(int count, int openStage, QString& error) {
     const QString name = db_.url().name;
-    QSqlQuery claimed = db_.run(
+    QSqlQuery& claimed = db_.run(
         QStringLiteral(
             "WITH picked AS (SELECT i.broker, i.id FROM velkor_campaign_id i "
             " WHERE i.campaign = ? AND i.broker = ? AND i.id = ANY(CAST(? AS bigint[])) "
@@ -310,8 +312,7 @@ bool CampaignShared::claimBatch(int count, int openStage, QString& error) {
             " lease_until = now() + CAST(? AS bigint) * interval '1 millisecond' "
             "FROM picked WHERE t.campaign = ? AND t.broker = picked.broker AND t.id = picked.id "
             "RETURNING t.id, t.seq"),
-        {name, purpose_.broker, idArray_, name, openStage, count, worker_, options_.leaseMs, name},
-        error);
+        {name, purpose_.broker, idArray_, name, openStage, count, worker_, leaseMs_, name}, error);
     QList<std::pair<qint64, std::uint32_t>> bySeq;
     while (claimed.next()) {
         bySeq.append({claimed.value(1).toLongLong(), std::uint32_t(claimed.value(0).toLongLong())});
@@ -325,7 +326,7 @@ bool CampaignShared::claimBatch(int count, int openStage, QString& error) {
 
 // The ids of this worker's broker and list that may still run: pending, or held by a worker.
 int CampaignShared::liveIds(QString& error) {
-    QSqlQuery live = db_.run(
+    QSqlQuery& live = db_.run(
         QStringLiteral("SELECT count(*) FROM velkor_campaign_id WHERE campaign = ? AND "
                        "broker = ? AND id = ANY(CAST(? AS bigint[])) AND state IN ('pending', "
                        "'claimed', 'running')"),
@@ -340,7 +341,7 @@ bool CampaignShared::takeStartSlot(const Rules& rules, int& waitMs, QString& err
         return true;
     }
     const QString name = db_.url().name;
-    QSqlQuery slot = db_.run(
+    QSqlQuery& slot = db_.run(
         QStringLiteral("UPDATE velkor_campaign SET next_start = now() + CAST(? AS double "
                        "precision) * interval '1 millisecond' WHERE name = ? AND (next_start IS "
                        "NULL OR next_start <= now())"),
@@ -348,9 +349,9 @@ bool CampaignShared::takeStartSlot(const Rules& rules, int& waitMs, QString& err
     if (!slot.isActive() || slot.numRowsAffected() == 1) {
         return slot.isActive();
     }
-    QSqlQuery due = db_.run(QStringLiteral("SELECT ceil(extract(epoch FROM next_start - now()) * "
-                                           "1000) FROM velkor_campaign WHERE name = ?"),
-                            {name}, error);
+    QSqlQuery& due = db_.run(QStringLiteral("SELECT ceil(extract(epoch FROM next_start - now()) * "
+                                            "1000) FROM velkor_campaign WHERE name = ?"),
+                             {name}, error);
     waitMs = due.next() ? qMax(1, due.value(0).toInt()) : kWaitMs;
     return false;
 }
@@ -358,14 +359,14 @@ bool CampaignShared::takeStartSlot(const Rules& rules, int& waitMs, QString& err
 CampaignClaims::Offer CampaignShared::startClaimed(QString& error) {
     const std::uint32_t id = claimed_.front();
     claimed_.pop_front();
-    QSqlQuery started = db_.run(
+    QSqlQuery& started = db_.run(
         QStringLiteral(
             "UPDATE velkor_campaign_id SET state = 'running', attempts = attempts + 1, "
             "started_at = now(), ended_at = NULL, "
             "lease_until = now() + CAST(? AS bigint) * interval '1 millisecond' "
             "WHERE campaign = ? AND broker = ? AND id = ? AND worker = ? AND state = 'claimed' "
             "RETURNING coalesce(resume, ''), stage"),
-        {options_.leaseMs, db_.url().name, purpose_.broker, qint64(id), worker_}, error);
+        {leaseMs_, db_.url().name, purpose_.broker, qint64(id), worker_}, error);
     Offer offer;
     if (!started.next()) {
         offer.kind = Offer::Kind::Wait; // its lease ran out and another worker took it
@@ -444,31 +445,42 @@ CampaignClaims::Offer CampaignShared::next(int free) {
 CampaignClaims::Beat CampaignShared::beat() {
     Beat beat;
     QString error;
-    QSqlQuery renewed = db_.run(
+    if (sinceBeat_.elapsed() >= leaseMs_ / 3) {
+        renewLeases(beat, error);
+    }
+    const std::optional<Rules> rules = readRules(error);
+    beat.trouble = error;
+    beat.leaseAtRisk = sinceBeat_.elapsed() > leaseMs_ / 2;
+    if (!rules) {
+        return beat;
+    }
+    beat.control = rules->control == QStringLiteral("run") ? QString() : rules->control;
+    beat.held = shortReason(rules->held);
+    return beat;
+}
+
+// Every third of the lease: the ids this worker holds get a whole lease again. A running id that
+// is no longer among them was claimed by another worker while this one could not renew it.
+void CampaignShared::renewLeases(Beat& beat, QString& error) {
+    QSqlQuery& renewed = db_.run(
         QStringLiteral("UPDATE velkor_campaign_id SET lease_until = now() + CAST(? AS bigint) * "
                        "interval '1 millisecond' WHERE campaign = ? AND worker = ? AND state IN "
                        "('claimed', 'running') RETURNING id"),
-        {options_.leaseMs, db_.url().name, worker_}, error);
+        {leaseMs_, db_.url().name, worker_}, error);
+    if (!renewed.isActive()) {
+        return;
+    }
+    sinceBeat_.start();
     QSet<std::uint32_t> held;
     while (renewed.next()) {
         held.insert(std::uint32_t(renewed.value(0).toLongLong()));
     }
-    const std::optional<Rules> rules = renewed.isActive() ? readRules(error) : std::nullopt;
-    if (!rules) {
-        beat.trouble = error;
-        beat.leaseAtRisk = sinceBeat_.elapsed() > options_.leaseMs / 2;
-        return beat;
-    }
-    sinceBeat_.start();
     for (const std::uint32_t id : std::as_const(running_)) {
         if (!held.contains(id)) {
             beat.lost.append(id);
         }
     }
     std::erase_if(claimed_, [&held](std::uint32_t id) { return !held.contains(id); });
-    beat.control = rules->control == QStringLiteral("run") ? QString() : rules->control;
-    beat.held = shortReason(rules->held);
-    return beat;
 }
 
 bool CampaignShared::record(const FleetMember& m, QString& error) {
@@ -480,7 +492,7 @@ bool CampaignShared::record(const FleetMember& m, QString& error) {
                           : !m.stopped.isEmpty() ? QStringLiteral("pending")
                                                  : QStringLiteral("failed");
     const QString resume = m.resume();
-    QSqlQuery ended = db_.run(
+    QSqlQuery& ended = db_.run(
         QStringLiteral("UPDATE velkor_campaign_id SET state = ?, outcome = ?, exit_code = ?, "
                        "resume = ?, status = ?, ended_at = now(), elapsed_ms = ?, "
                        "lease_until = NULL WHERE campaign = ? AND broker = ? AND id = ? AND "
@@ -519,7 +531,7 @@ std::optional<FleetCampaign::Earlier> CampaignShared::earlier(std::uint32_t id) 
 void CampaignShared::loadOutcomes() {
     outcomesLoaded_ = true;
     QString error;
-    QSqlQuery rows = db_.run(
+    QSqlQuery& rows = db_.run(
         QStringLiteral("SELECT id, state, coalesce(exit_code, -1), coalesce(outcome, ''), "
                        "coalesce(status, ''), coalesce(worker, '') FROM velkor_campaign_id "
                        "WHERE campaign = ? AND broker = ? AND id = ANY(CAST(? AS bigint[]))"),

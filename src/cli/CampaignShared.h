@@ -69,6 +69,7 @@ private:
     bool takeStartSlot(const Rules& rules, int& waitMs, QString& error);
     Offer startClaimed(QString& error);
     const Gate* currentGate(QString& error);
+    void renewLeases(Beat& beat, QString& error);
     void loadOutcomes();
 
     CampaignDatabase db_;
@@ -76,13 +77,14 @@ private:
     QList<std::uint32_t> ids_;
     QString idArray_;
     FleetOptions options_;
+    qint64 leaseMs_;
     QString worker_;
     QHash<std::uint32_t, Earlier> earlier_;
     std::deque<std::uint32_t> claimed_; // claimed, not started yet
     QSet<std::uint32_t> running_;
     QHash<std::uint32_t, Elsewhere> outcomes_;
     bool outcomesLoaded_ = false;
-    QElapsedTimer sinceBeat_; // since the last heartbeat that went through
+    QElapsedTimer sinceBeat_; // since the leases were last renewed
     std::optional<Gate> gate_;
     QElapsedTimer gateAge_;
 };

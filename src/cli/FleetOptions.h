@@ -37,8 +37,9 @@ struct FleetOptions {
     // names it, kept in PostgreSQL; empty: none.
     QString campaignUrl;
     // --lease DURATION: how long an id claimed from a shared campaign stays this worker's
-    // without a heartbeat; another worker claims it once the lease ran out.
-    qint64 leaseMs = 30000;
+    // without a heartbeat; another worker claims it once the lease ran out. 0: the default.
+    static constexpr qint64 kDefaultLeaseMs = 30000;
+    qint64 leaseMs = 0;
 
     // Where each stage of a run of `ids` ids ends: the position after its last id, growing, the
     // last one `ids`.

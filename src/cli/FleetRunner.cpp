@@ -569,9 +569,9 @@ void FleetRunner::campaignStop(const QString& control, const QString& reason) {
     }
     const bool first = stopReason_.isEmpty();
     campaignStops_ = level;
-    stopReason_ = level == 2   ? QStringLiteral("stopped by the campaign")
-                  : level == 1 ? QStringLiteral("drained by the campaign")
-                               : reason;
+    stopReason_ = level == 0 || !reason.isEmpty() ? reason
+                  : level == 2                    ? QStringLiteral("stopped by the campaign")
+                                                  : QStringLiteral("drained by the campaign");
     starter_.stop();
     claims_->release();
     if (first && level == 0) {

@@ -208,5 +208,8 @@ GlobalFlags GlobalFlags::take(QStringList& arguments) {
     if (!flags.fleetOptions.statePath.isEmpty() && !flags.fleetOptions.campaignUrl.isEmpty()) {
         throw UsageError(QStringLiteral("--state and --campaign name two campaigns: give one"));
     }
+    if (flags.fleetOptions.leaseMs > 0 && flags.fleetOptions.campaignUrl.isEmpty()) {
+        throw UsageError(QStringLiteral("--lease is the lease of ids claimed from --campaign"));
+    }
     return flags;
 }

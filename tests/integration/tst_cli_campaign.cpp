@@ -84,7 +84,7 @@ void CliCampaignTest::cleanupTestCase() {
 
 qint64 CliCampaignTest::number(const QString& sql, const QVariantList& values) {
     QString error;
-    QSqlQuery query = db_->run(sql, values, error);
+    QSqlQuery& query = db_->run(sql, values, error);
     return query.next() ? query.value(0).toLongLong() : -1;
 }
 
@@ -125,10 +125,10 @@ void CliCampaignTest::killedWorkersIdsGoToTheOthers() {
     workers.front()->signal(SIGKILL);
     QList<qint64> orphans;
     QString error;
-    QSqlQuery held = db_->run(QStringLiteral("SELECT id FROM velkor_campaign_id WHERE campaign = "
-                                             "'kill' AND worker = ? AND state IN ('claimed', "
-                                             "'running')"),
-                              {victim}, error);
+    QSqlQuery& held = db_->run(QStringLiteral("SELECT id FROM velkor_campaign_id WHERE campaign = "
+                                              "'kill' AND worker = ? AND state IN ('claimed', "
+                                              "'running')"),
+                               {victim}, error);
     while (held.next()) {
         orphans << held.value(0).toLongLong();
     }
