@@ -228,6 +228,11 @@ bool CampaignShared::assignStages(int pass, QString& error) {
     for (const qsizetype end : staging.stageEnds(counted.value(0).toLongLong())) {
         ends << QString::number(end);
     }
+    // The ids were just added, so the table's statistics do not know them yet: a nested loop
+    // over them would cost the square of their number.
+    if (!db_.run(QStringLiteral("SET LOCAL enable_nestloop = off"), {}, error).isActive()) {
+        return false;
+    }
     return db_
         .run(QStringLiteral(
                  "UPDATE velkor_campaign_id t SET stage = (SELECT count(*) FROM "
@@ -263,7 +268,8 @@ std::optional<CampaignShared::Rules> CampaignShared::readRules(QString& error) {
 
 // The latest stage ids may start in, counted over every worker; the reason the rollout is held
 // when a stage reached its failure limit.
-QString CampaignShared::stageGate(const Rules& rules, int& open, QString& error) {
+QString CampaignShared::stageGate(Gate& gate, QString& error) {
+    const Rules& rules = gate.rules;
     QSqlQuery& stages = db_.run(
         QStringLiteral("SELECT stage, count(*), count(*) FILTER (WHERE state IN ('succeeded', "
                        "'failed')), count(*) FILTER (WHERE state = 'failed') FROM "
@@ -282,7 +288,8 @@ QString CampaignShared::stageGate(const Rules& rules, int& open, QString& error)
     const bool counted = rules.limits.maxFailures > 0 || rules.limits.maxFailuresPercent > 0;
     for (qsizetype i = 0; i < all.size(); ++i) {
         const Counts& s = all.at(i);
-        open = s.stage;
+        gate.open = s.stage;
+        gate.lastOpen = i + 1 == all.size();
         const int limit = rules.limits.failureLimit(s.ids, i + 1 == all.size());
         if (limit > 0 && s.failed >= limit) {
             return QStringLiteral("%1: %2 of the %3 ids of stage %4 failed")
@@ -298,21 +305,25 @@ QString CampaignShared::stageGate(const Rules& rules, int& open, QString& error)
     return QString();
 }
 
-bool CampaignShared::claimBatch(int count, int openStage, QString& error) {
+// The state's condition is the open ids' index's own, so that the ids are read in their order
+// from it and the claim stops after the first ones it may take.
+bool CampaignShared::claimBatch(int count, const Gate& gate, QString& error) {
     const QString name = db_.url().name;
     QSqlQuery& claimed = db_.run(
         QStringLiteral(
             "WITH picked AS (SELECT i.broker, i.id FROM velkor_campaign_id i "
-            " WHERE i.campaign = ? AND i.broker = ? AND i.id = ANY(CAST(? AS bigint[])) "
-            " AND i.pass = (SELECT pass FROM velkor_campaign WHERE name = ?) AND i.stage <= ? "
-            " AND (i.state = 'pending' OR (i.state IN ('claimed', 'running') AND "
-            "  i.lease_until < now())) "
+            " WHERE i.campaign = ? AND i.broker = ? "
+            " AND i.state IN ('pending', 'claimed', 'running') "
+            " AND (i.state = 'pending' OR i.lease_until < now()) "
+            " AND i.pass = ? AND i.stage <= ? AND i.id = ANY(CAST(? AS bigint[])) "
             " ORDER BY i.seq LIMIT ? FOR UPDATE SKIP LOCKED) "
             "UPDATE velkor_campaign_id t SET state = 'claimed', worker = ?, "
             " lease_until = now() + CAST(? AS bigint) * interval '1 millisecond' "
             "FROM picked WHERE t.campaign = ? AND t.broker = picked.broker AND t.id = picked.id "
             "RETURNING t.id, t.seq"),
-        {name, purpose_.broker, idArray_, name, openStage, count, worker_, leaseMs_, name}, error);
+        {name, purpose_.broker, gate.rules.pass, gate.open, idArray_, count, worker_, leaseMs_,
+         name},
+        error);
     QList<std::pair<qint64, std::uint32_t>> bySeq;
     while (claimed.next()) {
         bySeq.append({claimed.value(1).toLongLong(), std::uint32_t(claimed.value(0).toLongLong())});
@@ -393,7 +404,7 @@ const CampaignShared::Gate* CampaignShared::currentGate(QString& error) {
     }
     Gate gate{*rules, rules->held, 0};
     if (gate.held.isEmpty()) {
-        gate.held = stageGate(*rules, gate.open, error);
+        gate.held = stageGate(gate, error);
         if (!gate.held.isEmpty()) {
             db_.run(QStringLiteral("UPDATE velkor_campaign SET held = ? WHERE name = ? AND "
                                    "held = ''"),
@@ -423,7 +434,7 @@ CampaignClaims::Offer CampaignShared::next(int free) {
             stop.stage = open;
             return stop;
         }
-        if (claimed_.empty() && !claimBatch(qBound(1, free, kBatch), open, error)) {
+        if (claimed_.empty() && !claimBatch(qBound(kBatch, free, kMaxBatch), *gate, error)) {
             return offerOf(Offer::Kind::Wait, 1000, error);
         }
         if (claimed_.empty()) {
@@ -485,7 +496,10 @@ void CampaignShared::renewLeases(Beat& beat, QString& error) {
 
 bool CampaignShared::record(const FleetMember& m, QString& error) {
     running_.remove(m.id);
-    gate_.reset();
+    // The end may open the next stage, or bring this one to its failure limit.
+    if (gate_ && (!gate_->lastOpen || m.exitCode != 0)) {
+        gate_.reset();
+    }
     // An id a drain or stop interrupted goes back to the campaign, with its resume position:
     // it did not fail.
     const QString state = m.exitCode == 0        ? QStringLiteral("succeeded")

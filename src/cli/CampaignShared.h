@@ -36,8 +36,10 @@ public:
     std::optional<Elsewhere> elsewhere(std::uint32_t id) override;
     QString worker() const override { return worker_; }
 
-    // At most this many ids are claimed at once beyond those running.
+    // A claim takes this many ids (as many as there are free jobs, up to kMaxBatch): those not
+    // started at once wait here, under this worker's lease.
     static constexpr int kBatch = 8;
+    static constexpr int kMaxBatch = 64;
     // The rules and stage counts read before a start serve the starts of this long.
     static constexpr qint64 kGateMs = 100;
     // A worker with nothing to claim while other workers' ids run asks again this often.
@@ -55,16 +57,17 @@ private:
     // The rules with the stage ids may start in, or why none may.
     struct Gate {
         Rules rules;
-        QString held; // why no id may start; else ""
-        int open = 0; // the latest stage whose ids may start
+        QString held;          // why no id may start; else ""
+        int open = 0;          // the latest stage whose ids may start
+        bool lastOpen = false; // it is the last stage
     };
     bool createOrJoin(QString& error);
     bool joinIds(QString& error);
     bool restartWhenIdle(QString& error);
     bool assignStages(int pass, QString& error);
     std::optional<Rules> readRules(QString& error);
-    QString stageGate(const Rules& rules, int& open, QString& error);
-    bool claimBatch(int count, int openStage, QString& error);
+    QString stageGate(Gate& gate, QString& error);
+    bool claimBatch(int count, const Gate& gate, QString& error);
     int liveIds(QString& error);
     bool takeStartSlot(const Rules& rules, int& waitMs, QString& error);
     Offer startClaimed(QString& error);
