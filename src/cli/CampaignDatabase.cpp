@@ -72,9 +72,12 @@ QStringList CampaignDatabase::schema() {
             " ended_at timestamptz,"
             " elapsed_ms bigint,"
             " PRIMARY KEY (campaign, broker, id))"),
-        // The ids still to run, in their order: what every claim reads.
-        QStringLiteral("CREATE INDEX IF NOT EXISTS velkor_campaign_id_open ON velkor_campaign_id"
-                       " (campaign, broker, seq) WHERE state IN ('pending', 'claimed', 'running')"),
+        // The ids still to start, in their order: what every claim reads.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS velkor_campaign_id_pending ON "
+                       "velkor_campaign_id (campaign, broker, seq) WHERE state = 'pending'"),
+        // The ids workers hold, by lease: what the claim of a dead worker's ids reads.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS velkor_campaign_id_lease ON velkor_campaign_id"
+                       " (campaign, broker, lease_until) WHERE state IN ('claimed', 'running')"),
         // A worker's ids: what its heartbeat renews.
         QStringLiteral("CREATE INDEX IF NOT EXISTS velkor_campaign_id_worker ON velkor_campaign_id"
                        " (campaign, worker) WHERE state IN ('claimed', 'running')"),
@@ -106,7 +109,8 @@ bool CampaignDatabase::open(QString& error) {
     QSqlQuery& present =
         run(QStringLiteral("SELECT to_regclass('velkor_campaign') IS NOT NULL AND "
                            "to_regclass('velkor_campaign_id') IS NOT NULL AND "
-                           "to_regclass('velkor_campaign_id_open') IS NOT NULL AND "
+                           "to_regclass('velkor_campaign_id_pending') IS NOT NULL AND "
+                           "to_regclass('velkor_campaign_id_lease') IS NOT NULL AND "
                            "to_regclass('velkor_campaign_id_worker') IS NOT NULL"),
             {}, error);
     if (!present.next()) {

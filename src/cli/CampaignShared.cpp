@@ -305,22 +305,32 @@ QString CampaignShared::stageGate(Gate& gate, QString& error) {
     return QString();
 }
 
-// The state's condition is the open ids' index's own, so that the ids are read in their order
-// from it and the claim stops after the first ones it may take.
+// Pending ids first, in their order, from the index of pending ids; then, at most once a
+// second, the ids whose lease ran out (a dead worker's), from the index of leases.
 bool CampaignShared::claimBatch(int count, const Gate& gate, QString& error) {
+    const bool pending = claimWhere(QStringLiteral("i.state = 'pending'"), count, gate, error);
+    if (!pending || qsizetype(claimed_.size()) >= count ||
+        (expiredScan_.isValid() && expiredScan_.elapsed() < kExpiredScanMs)) {
+        return pending;
+    }
+    expiredScan_.start();
+    return claimWhere(QStringLiteral("i.state IN ('claimed', 'running') AND i.lease_until < now()"),
+                      count - int(claimed_.size()), gate, error);
+}
+
+bool CampaignShared::claimWhere(const QString& condition, int count, const Gate& gate,
+                                QString& error) {
     const QString name = db_.url().name;
     QSqlQuery& claimed = db_.run(
-        QStringLiteral(
-            "WITH picked AS (SELECT i.broker, i.id FROM velkor_campaign_id i "
-            " WHERE i.campaign = ? AND i.broker = ? "
-            " AND i.state IN ('pending', 'claimed', 'running') "
-            " AND (i.state = 'pending' OR i.lease_until < now()) "
-            " AND i.pass = ? AND i.stage <= ? AND i.id = ANY(CAST(? AS bigint[])) "
-            " ORDER BY i.seq LIMIT ? FOR UPDATE SKIP LOCKED) "
-            "UPDATE velkor_campaign_id t SET state = 'claimed', worker = ?, "
-            " lease_until = now() + CAST(? AS bigint) * interval '1 millisecond' "
-            "FROM picked WHERE t.campaign = ? AND t.broker = picked.broker AND t.id = picked.id "
-            "RETURNING t.id, t.seq"),
+        QStringLiteral("WITH picked AS (SELECT i.broker, i.id FROM velkor_campaign_id i "
+                       " WHERE i.campaign = ? AND i.broker = ? AND %1 "
+                       " AND i.pass = ? AND i.stage <= ? AND i.id = ANY(CAST(? AS bigint[])) "
+                       " ORDER BY i.seq LIMIT ? FOR UPDATE SKIP LOCKED) "
+                       "UPDATE velkor_campaign_id t SET state = 'claimed', worker = ?, "
+                       " lease_until = now() + CAST(? AS bigint) * interval '1 millisecond' "
+                       "FROM picked WHERE t.campaign = ? AND t.broker = picked.broker AND "
+                       "t.id = picked.id RETURNING t.id, t.seq")
+            .arg(condition),
         {name, purpose_.broker, gate.rules.pass, gate.open, idArray_, count, worker_, leaseMs_,
          name},
         error);
@@ -335,13 +345,13 @@ bool CampaignShared::claimBatch(int count, const Gate& gate, QString& error) {
     return claimed.isActive();
 }
 
-// The ids of this worker's broker and list that may still run: pending, or held by a worker.
+// Whether an id of this worker's broker and list may still run: pending, or held by a worker.
 int CampaignShared::liveIds(QString& error) {
-    QSqlQuery& live = db_.run(
-        QStringLiteral("SELECT count(*) FROM velkor_campaign_id WHERE campaign = ? AND "
-                       "broker = ? AND id = ANY(CAST(? AS bigint[])) AND state IN ('pending', "
-                       "'claimed', 'running')"),
-        {db_.url().name, purpose_.broker, idArray_}, error);
+    QSqlQuery& live =
+        db_.run(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM velkor_campaign_id WHERE "
+                               "campaign = ? AND broker = ? AND state IN ('pending', 'claimed', "
+                               "'running') AND id = ANY(CAST(? AS bigint[])) LIMIT 1) AS one"),
+                {db_.url().name, purpose_.broker, idArray_}, error);
     return live.next() ? live.value(0).toInt() : -1;
 }
 
@@ -434,13 +444,19 @@ CampaignClaims::Offer CampaignShared::next(int free) {
             stop.stage = open;
             return stop;
         }
+        // Nothing was there to claim a moment ago, and no end of this worker's changed that.
+        if (claimed_.empty() && idle_.isValid() && idle_.elapsed() < kWaitMs) {
+            return offerOf(Offer::Kind::Wait, int(kWaitMs - idle_.elapsed()));
+        }
         if (claimed_.empty() && !claimBatch(qBound(kBatch, free, kMaxBatch), *gate, error)) {
             return offerOf(Offer::Kind::Wait, 1000, error);
         }
         if (claimed_.empty()) {
+            idle_.start();
             const int live = liveIds(error);
             return offerOf(live == 0 ? Offer::Kind::Done : Offer::Kind::Wait, kWaitMs, error);
         }
+        idle_.invalidate();
         int waitMs = 0;
         if (!takeStartSlot(*rules, waitMs, error)) {
             return offerOf(Offer::Kind::Wait, waitMs > 0 ? waitMs : 1000, error);
@@ -499,6 +515,7 @@ bool CampaignShared::record(const FleetMember& m, QString& error) {
     // The end may open the next stage, or bring this one to its failure limit.
     if (gate_ && (!gate_->lastOpen || m.exitCode != 0)) {
         gate_.reset();
+        idle_.invalidate();
     }
     // An id a drain or stop interrupted goes back to the campaign, with its resume position:
     // it did not fail.

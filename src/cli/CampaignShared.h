@@ -41,9 +41,11 @@ public:
     static constexpr int kBatch = 8;
     static constexpr int kMaxBatch = 64;
     // The rules and stage counts read before a start serve the starts of this long.
-    static constexpr qint64 kGateMs = 100;
+    static constexpr qint64 kGateMs = 500;
     // A worker with nothing to claim while other workers' ids run asks again this often.
     static constexpr int kWaitMs = 300;
+    // Ids whose lease ran out are looked for at most this often.
+    static constexpr qint64 kExpiredScanMs = 1000;
 
 private:
     // The campaign row's rules as read now.
@@ -68,6 +70,7 @@ private:
     std::optional<Rules> readRules(QString& error);
     QString stageGate(Gate& gate, QString& error);
     bool claimBatch(int count, const Gate& gate, QString& error);
+    bool claimWhere(const QString& condition, int count, const Gate& gate, QString& error);
     int liveIds(QString& error);
     bool takeStartSlot(const Rules& rules, int& waitMs, QString& error);
     Offer startClaimed(QString& error);
@@ -89,5 +92,7 @@ private:
     bool outcomesLoaded_ = false;
     QElapsedTimer sinceBeat_; // since the leases were last renewed
     std::optional<Gate> gate_;
+    QElapsedTimer idle_;        // since a claim found nothing, while that holds
+    QElapsedTimer expiredScan_; // since the ids of leases that ran out were looked for
     QElapsedTimer gateAge_;
 };
