@@ -305,17 +305,21 @@ QString CampaignShared::stageGate(Gate& gate, QString& error) {
     return QString();
 }
 
-// Pending ids first, in their order, from the index of pending ids; then, at most once a
-// second, the ids whose lease ran out (a dead worker's), from the index of leases.
+// First, at most once a second, the ids whose lease ran out (a dead worker's: they come before
+// the pending ones, and their stage waits for them), from the index of leases; then the pending
+// ids in their order, from the index of pending ids.
 bool CampaignShared::claimBatch(int count, const Gate& gate, QString& error) {
-    const bool pending = claimWhere(QStringLiteral("i.state = 'pending'"), count, gate, error);
-    if (!pending || qsizetype(claimed_.size()) >= count ||
-        (expiredScan_.isValid() && expiredScan_.elapsed() < kExpiredScanMs)) {
-        return pending;
+    if (!expiredScan_.isValid() || expiredScan_.elapsed() >= kExpiredScanMs) {
+        expiredScan_.start();
+        if (!claimWhere(
+                QStringLiteral("i.state IN ('claimed', 'running') AND i.lease_until < now()"),
+                count, gate, error)) {
+            return false;
+        }
     }
-    expiredScan_.start();
-    return claimWhere(QStringLiteral("i.state IN ('claimed', 'running') AND i.lease_until < now()"),
-                      count - int(claimed_.size()), gate, error);
+    return qsizetype(claimed_.size()) >= count ||
+           claimWhere(QStringLiteral("i.state = 'pending'"), count - int(claimed_.size()), gate,
+                      error);
 }
 
 bool CampaignShared::claimWhere(const QString& condition, int count, const Gate& gate,

@@ -330,8 +330,8 @@ int CliApp::run() {
     }
     if (flags.fleet.isEmpty() && flags.fleetOptions.rollout()) {
         ShellOutput::report(first, QStringLiteral("--wave, --max-failures, --rate, --deadline, "
-                                                  "--events and --state need several ids in "
-                                                  "--id"));
+                                                  "--events, --state and --campaign need several "
+                                                  "ids in --id"));
         return kExitUsage;
     }
     CliResult result;
