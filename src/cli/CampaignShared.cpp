@@ -192,6 +192,14 @@ bool CampaignShared::restartWhenIdle(QString& error) {
     const bool unfinished = state.value(2).toLongLong() > 0;
     const bool stopped =
         state.value(3).toString() != QStringLiteral("run") || !state.value(4).toString().isEmpty();
+    if (!live && !unfinished && stopped) {
+        // Every id succeeded: a drain or stop left in it holds nothing back any more.
+        return db_
+            .run(QStringLiteral("UPDATE velkor_campaign SET control = 'run', held = '', "
+                                "updated_at = now() WHERE name = ?"),
+                 {name}, error)
+            .isActive();
+    }
     if (live || !unfinished || (waiting && !stopped)) {
         return true;
     }
