@@ -70,5 +70,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # Russian texts (dialog buttons and the like) from qt6-translations-l10n.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+# A shared campaign (velkor-cli --campaign postgresql://...) loads Qt's PostgreSQL driver.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

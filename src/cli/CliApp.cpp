@@ -1,5 +1,6 @@
 #include "cli/CliApp.h"
 
+#include "cli/CampaignCommand.h"
 #include "cli/CommonOptions.h"
 #include "cli/ExitCodes.h"
 #include "cli/FleetRunner.h"
@@ -171,6 +172,18 @@ QString brokerOf(const QStringList& arguments) {
     return QString();
 }
 
+// The text of the file's header records (S0): their bytes but the count and the checksum.
+QString headerText(const QByteArray& text) {
+    QByteArray header;
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArray record = line.trimmed();
+        if (record.startsWith("S0") && record.size() >= 6) {
+            header += QByteArray::fromHex(record.mid(4, record.size() - 6));
+        }
+    }
+    return QString::fromLatin1(header).left(1024);
+}
+
 // What the campaign file is bound to: the subcommand, the broker, the firmware's SHA-256 and
 // the other operands. Raises LoaderError when the firmware file cannot be read.
 FleetCampaign::Purpose campaignPurpose(const Subcommand& sub, const QStringList& arguments,
@@ -179,9 +192,10 @@ FleetCampaign::Purpose campaignPurpose(const Subcommand& sub, const QStringList&
     purpose.subcommand = sub.name;
     purpose.broker = brokerOf(arguments);
     if (sub.firmwareOperand && !operands.isEmpty()) {
-        purpose.sha256 = QString::fromLatin1(
-            QCryptographicHash::hash(readFileText(operands.takeFirst()), QCryptographicHash::Sha256)
-                .toHex());
+        const QByteArray text = readFileText(operands.takeFirst());
+        purpose.sha256 =
+            QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha256).toHex());
+        purpose.header = headerText(text);
     }
     purpose.operands = operands;
     return purpose;
@@ -211,7 +225,7 @@ CliResult runFleet(const Subcommand& sub, const GlobalFlags& flags, const QStrin
                       });
     QString error;
     try {
-        if (!flags.fleetOptions.statePath.isEmpty()) {
+        if (!flags.fleetOptions.statePath.isEmpty() || !flags.fleetOptions.campaignUrl.isEmpty()) {
             fleet.purpose = campaignPurpose(sub, arguments, operands);
         }
     } catch (const LoaderError& e) {
@@ -247,6 +261,10 @@ QString CliApp::usage() {
             text += QStringLiteral("  %1%2\n").arg(sub.name.leftJustified(12), sub.summary);
         }
     }
+    text += QStringLiteral("  %1%2\n")
+                .arg(QStringLiteral("campaign").leftJustified(12),
+                     QStringLiteral(
+                         "status, ids, drain, stop or import of a campaign shared by workers"));
     text += QStringLiteral("\n") + QString::fromLatin1(CommonOptions::helpText());
     text += QStringLiteral(
         "\nResults go to standard output, progress and messages to standard error: a progress\n"
@@ -273,7 +291,14 @@ QString CliApp::usage() {
         "operands it is for); a later run of the same campaign with the same FILE skips the\n"
         "ids that succeeded and resumes interrupted stores where they stopped, and a run of\n"
         "another campaign refuses the FILE. The ids running at once share 32 MB of answers: an\n"
-        "answer longer than an id's share (4 MB alone, 400 KB with --jobs 80) is a flood.\n\n");
+        "answer longer than an id's share (4 MB alone, 400 KB with --jobs 80) is a flood.\n"
+        "A campaign shared by several workers on any machines: --campaign\n"
+        "postgresql://HOST:PORT/DB?name=NAME (parts left out come from PGHOST, PGPORT, PGUSER,\n"
+        "PGPASSWORD, PGDATABASE) instead of --state. Each worker claims the next ids of its\n"
+        "broker under a lease (--lease DURATION, default 30s) that its heartbeat renews; a\n"
+        "worker that dies loses its ids to the others once the lease ran out. Stages, failure\n"
+        "limits and --rate hold over every worker. 'velkor-cli campaign --help' shows the\n"
+        "campaign's status, its ids, and drains or stops every worker.\n\n");
     text += DataDir::helpText() + QStringLiteral("\n");
     text += exitCodeHelp();
     return text;
@@ -295,6 +320,9 @@ int CliApp::run() {
                                        .arg(QStringLiteral(VELKOR_VERSION), DataDir::locate()));
         return kExitOk;
     }
+    if (first == QStringLiteral("campaign")) {
+        return CampaignCommand::run(arguments_.mid(2));
+    }
     const Subcommand* sub = find(first);
     if (sub == nullptr) {
         ShellOutput::print(
@@ -314,8 +342,8 @@ int CliApp::run() {
     }
     if (flags.fleet.isEmpty() && flags.fleetOptions.rollout()) {
         ShellOutput::report(first, QStringLiteral("--wave, --max-failures, --rate, --deadline, "
-                                                  "--events and --state need several ids in "
-                                                  "--id"));
+                                                  "--events, --state and --campaign need several "
+                                                  "ids in --id"));
         return kExitUsage;
     }
     CliResult result;

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <algorithm>
 
 void FleetCampaign::Purpose::addTo(QJsonObject& line) const {
     line.insert(QStringLiteral("subcommand"), subcommand);
@@ -127,6 +128,12 @@ std::optional<FleetCampaign::Earlier> FleetCampaign::earlier(std::uint32_t id) c
         return std::nullopt;
     }
     return *it;
+}
+
+QList<std::uint32_t> FleetCampaign::ids() const {
+    QList<std::uint32_t> ids = earlier_.keys();
+    std::sort(ids.begin(), ids.end());
+    return ids;
 }
 
 // One write of the whole line, on a line of its own, under the kernel's lock.

@@ -28,6 +28,9 @@ public:
         QString broker;       // "host:port"
         QString sha256;       // of the firmware file (flash, store); empty for the others
         QStringList operands; // the other operands: send's commands, the read-back's OUT
+        // The firmware file's header text, kept by a database campaign to say what it deploys;
+        // no line of a campaign file holds it, and no campaign is told apart by it.
+        QString header;
 
         void addTo(QJsonObject& line) const;
         bool isOf(const QJsonObject& line) const;
@@ -52,6 +55,8 @@ public:
     // noted in warnings().
     bool open(QString& error);
     std::optional<Earlier> earlier(std::uint32_t id) const;
+    // The ids the file has a line of, ascending.
+    QList<std::uint32_t> ids() const;
     const QStringList& warnings() const { return warnings_; }
 
     // Appends one line, with what the campaign is for; false with the reason when it could not

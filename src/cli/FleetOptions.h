@@ -33,6 +33,13 @@ struct FleetOptions {
     QString eventsPath;
     // --state FILE: the campaign file, one line per id as it ends; empty: none.
     QString statePath;
+    // --campaign postgresql://HOST:PORT/DB?name=NAME: a campaign shared by every worker that
+    // names it, kept in PostgreSQL; empty: none.
+    QString campaignUrl;
+    // --lease DURATION: how long an id claimed from a shared campaign stays this worker's
+    // without a heartbeat; another worker claims it once the lease ran out. 0: the default.
+    static constexpr qint64 kDefaultLeaseMs = 30000;
+    qint64 leaseMs = 0;
 
     // Where each stage of a run of `ids` ids ends: the position after its last id, growing, the
     // last one `ids`.
@@ -43,6 +50,6 @@ struct FleetOptions {
     // Whether any option asks for a fleet (so --id must name several ids).
     bool rollout() const {
         return !stages.isEmpty() || maxFailures > 0 || !statePath.isEmpty() || ratePerMinute > 0 ||
-               deadlineMs > 0 || !eventsPath.isEmpty();
+               deadlineMs > 0 || !eventsPath.isEmpty() || !campaignUrl.isEmpty();
     }
 };

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 
@@ -124,18 +125,12 @@ FleetRunner::~FleetRunner() {
 }
 
 bool FleetRunner::prepare(QString& error) {
-    if (!options_.statePath.isEmpty()) {
-        campaign_.emplace(options_.statePath, purpose);
-        if (!campaign_->open(error)) {
-            return false;
-        }
-        for (const QString& warning : campaign_->warnings()) {
-            ShellOutput::print(stderr, QStringLiteral("velkor-cli: warning: %1\n").arg(warning));
-        }
+    if (!openStore(error)) {
+        return false;
     }
     for (int i = 0; i < members_.size(); ++i) {
         FleetMember& m = members_[i];
-        const auto earlier = campaign_ ? campaign_->earlier(m.id) : std::nullopt;
+        const auto earlier = store_ ? store_->earlier(m.id) : std::nullopt;
         if (earlier && earlier->exitCode == kExitOk) {
             m.state = FleetMember::State::Skipped;
             m.exitCode = kExitOk;
@@ -144,9 +139,14 @@ bool FleetRunner::prepare(QString& error) {
         if (earlier && arguments_.first() == QStringLiteral("store")) {
             m.resumeFrom = earlier->resume;
         }
-        order_.append(i);
+        if (claims_ == nullptr) {
+            order_.append(i);
+        }
     }
-    rollout_.emplace(options_, order_.size());
+    // A shared campaign's rules are the campaign's (CampaignClaims), over every worker: this
+    // worker's own rollout only follows the ids it starts.
+    rollout_.emplace(claims_ != nullptr ? FleetOptions{} : options_,
+                     claims_ != nullptr ? members_.size() : order_.size());
     return options_.eventsPath.isEmpty() || events_.open(options_.eventsPath, error);
 }
 
@@ -169,6 +169,9 @@ int FleetRunner::run() {
         loop.exec();
     }
     loop_ = nullptr;
+    if (claims_ != nullptr) {
+        settleClaims();
+    }
     display_.redraw();
     const int code = exitCode();
     events_.fleetEnded(code, clock_.elapsed(), counts());
@@ -213,6 +216,9 @@ void FleetRunner::takeStopSignals() {
 void FleetRunner::drain(int signal) {
     stopSignal_ = signal;
     starter_.stop();
+    if (claims_ != nullptr) {
+        claims_->release();
+    }
     leaveNotStarted(QStringLiteral("stopped by signal"), ShellPlatform::exitCodeForSignal(signal));
     for (qsizetype i = 0; i < members_.size(); ++i) {
         if (const auto& task = tasks_[std::size_t(i)]) {
@@ -286,6 +292,10 @@ void FleetRunner::leaveNotStarted(const QString& reason, int exitCode) {
 }
 
 void FleetRunner::startNext() {
+    if (claims_ != nullptr) {
+        startClaimed();
+        return;
+    }
     while (stopSignal_ == 0 && running_ < options_.jobs && next_ < order_.size()) {
         const FleetRollout::Gate gate = rollout_->gate(next_);
         if (gate == FleetRollout::Gate::Wait) {
@@ -406,25 +416,16 @@ void FleetRunner::finished(int index) {
     quitWhenIdle();
 }
 
-// The id's line in the campaign file; a line that cannot be written is said, and the run goes on.
+// The id's outcome in the campaign; one that cannot be recorded is said, and the run goes on.
 void FleetRunner::record(const FleetMember& m) {
-    if (!campaign_) {
+    if (!store_) {
         return;
     }
-    QJsonObject line{
-        {QStringLiteral("id"), double(m.id)},
-        {QStringLiteral("outcome"), m.outcome()},
-        {QStringLiteral("exitCode"), m.exitCode},
-        {QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
-        {QStringLiteral("elapsedMs"), double(m.elapsedMs)}};
-    if (!m.resume().isEmpty()) {
-        line.insert(QStringLiteral("resume"), m.resume());
-    }
     QString error;
-    if (!campaign_->append(line, error)) {
+    if (!store_->record(m, error)) {
         ShellOutput::print(
-            stderr, QStringLiteral("velkor-cli: warning: the line of id %1 was not written to the "
-                                   "campaign file: %2\n")
+            stderr, QStringLiteral("velkor-cli: warning: the outcome of id %1 was not written to "
+                                   "the campaign: %2\n")
                         .arg(m.id)
                         .arg(error));
     }
@@ -438,7 +439,11 @@ QJsonObject FleetRunner::plan() const {
                                   {QStringLiteral("failureLimit"), rollout_->failureLimit(stage)}});
     }
     return {{QStringLiteral("ids"), double(members_.size())},
-            {QStringLiteral("skipped"), double(members_.size() - order_.size())},
+            {QStringLiteral("skipped"), double(std::count_if(members_.begin(), members_.end(),
+                                                             [](const FleetMember& m) {
+                                                                 return m.state ==
+                                                                        FleetMember::State::Skipped;
+                                                             }))},
             {QStringLiteral("jobs"), options_.jobs},
             {QStringLiteral("stages"), stages},
             {QStringLiteral("ratePerMinute"), options_.ratePerMinute},
@@ -496,4 +501,163 @@ QString FleetRunner::outputs() const {
         }
     }
     return text;
+}
+
+// ---- A campaign shared through a database ----
+
+bool FleetRunner::openStore(QString& error) {
+    QList<std::uint32_t> ids;
+    for (const FleetMember& m : members_) {
+        ids.append(m.id);
+    }
+    store_ = CampaignStore::make(options_, purpose, ids);
+    if (!store_) {
+        return true;
+    }
+    if (!store_->open(error)) {
+        return false;
+    }
+    for (const QString& warning : store_->warnings()) {
+        ShellOutput::print(stderr, QStringLiteral("velkor-cli: warning: %1\n").arg(warning));
+    }
+    claims_ = store_->claims();
+    if (claims_ != nullptr) {
+        beater_.setInterval(claims_->beatMs());
+        QObject::connect(&beater_, &QTimer::timeout, [this] { campaignBeat(); });
+        beater_.start();
+    }
+    return true;
+}
+
+// Ids are claimed one by one as jobs come free; with none to claim now (a stage still running
+// on other workers, ids leased to them) the starter asks again a little later.
+void FleetRunner::startClaimed() {
+    while (stopSignal_ == 0 && stopReason_.isEmpty() && running_ < options_.jobs) {
+        const CampaignClaims::Offer offer = claims_->next(options_.jobs - running_);
+        if (offer.kind == CampaignClaims::Offer::Kind::Wait) {
+            sayCampaignTrouble(offer.reason);
+            starter_.start(offer.waitMs);
+            return;
+        }
+        if (offer.kind == CampaignClaims::Offer::Kind::Done) {
+            return;
+        }
+        if (offer.kind == CampaignClaims::Offer::Kind::Stop) {
+            campaignStop(offer.control, offer.reason);
+            return;
+        }
+        const auto member =
+            std::find_if(members_.begin(), members_.end(),
+                         [&offer](const FleetMember& m) { return m.id == offer.id; });
+        member->resumeFrom = offer.resume;
+        order_.append(int(member - members_.begin()));
+        next_ = order_.size() - 1;
+        start(next_++);
+    }
+}
+
+void FleetRunner::campaignBeat() {
+    const CampaignClaims::Beat beat = claims_->beat();
+    sayCampaignTrouble(beat.trouble);
+    if (beat.leaseAtRisk) {
+        // Another worker may claim these ids once their lease ends: they stop here first.
+        campaignStop(QStringLiteral("stop"),
+                     QStringLiteral("the campaign's database is out of reach"));
+    }
+    for (const std::uint32_t id : beat.lost) {
+        loseId(id);
+    }
+    if (!beat.control.isEmpty() || !beat.held.isEmpty()) {
+        campaignStop(beat.control, beat.held);
+    }
+    quitWhenIdle();
+}
+
+// control "drain": the running ids end on their own, "stop": they are cancelled; else the
+// rollout is held for `reason`. No id starts any more either way.
+void FleetRunner::campaignStop(const QString& control, const QString& reason) {
+    const int level = control == QStringLiteral("stop") ? 2 : control.isEmpty() ? 0 : 1;
+    if (stopSignal_ != 0 || (campaignStops_ >= level && !stopReason_.isEmpty())) {
+        return;
+    }
+    const bool first = stopReason_.isEmpty();
+    campaignStops_ = level;
+    stopReason_ = level == 0 || !reason.isEmpty() ? reason
+                  : level == 2                    ? QStringLiteral("stopped by the campaign")
+                                                  : QStringLiteral("drained by the campaign");
+    starter_.stop();
+    claims_->release();
+    if (first && level == 0) {
+        events_.stage("stage-held", 0, 0, reason);
+    }
+    if (level == 0) {
+        return;
+    }
+    for (qsizetype i = 0; i < members_.size(); ++i) {
+        if (const auto& task = tasks_[std::size_t(i)]) {
+            level == 2 ? task->channel.stop(SIGTERM) : task->channel.drain(SIGTERM);
+            members_[i].stopped =
+                level == 2 ? QStringLiteral("cancelled") : QStringLiteral("drained");
+        }
+    }
+    events_.stopping(level == 2 ? "cancel" : "drain", "campaign", running_);
+    display_.notice(
+        QStringLiteral("campaign: %1; %2 running ids %3")
+            .arg(reason.isEmpty() ? stopReason_ : reason)
+            .arg(running_)
+            .arg(level == 2 ? QStringLiteral("cancelled") : QStringLiteral("end on their own")));
+}
+
+// Another worker holds the id now (this worker's lease ran out): it stops here at once.
+void FleetRunner::loseId(std::uint32_t id) {
+    for (qsizetype i = 0; i < members_.size(); ++i) {
+        const auto& task = tasks_[std::size_t(i)];
+        if (members_[i].id == id && task) {
+            task->channel.stop(SIGTERM);
+            members_[i].stopped = QStringLiteral("lost");
+            display_.notice(
+                QStringLiteral("campaign: id %1 was claimed by another worker; cancelled").arg(id));
+        }
+    }
+}
+
+// The ids this worker did not run: what the campaign says of them (another worker's outcome),
+// else not started.
+void FleetRunner::settleClaims() {
+    beater_.stop();
+    claims_->release();
+    const QString reason = stopSignal_ != 0 ? QStringLiteral("stopped by signal") : stopReason_;
+    for (FleetMember& m : members_) {
+        if (m.state != FleetMember::State::Waiting) {
+            continue;
+        }
+        const auto row = claims_->elsewhere(m.id);
+        if (row &&
+            (row->state == QStringLiteral("succeeded") || row->state == QStringLiteral("failed"))) {
+            m.state = FleetMember::State::Done;
+            m.exitCode = row->exitCode;
+            m.result =
+                QJsonObject{{QStringLiteral("outcome"), row->outcome},
+                            {QStringLiteral("exitCode"), row->exitCode},
+                            {QStringLiteral("worker"), row->worker},
+                            {QStringLiteral("status"),
+                             QStringLiteral("%1 (worker %2)").arg(row->status, row->worker)}};
+            continue;
+        }
+        m.notStarted = reason.isEmpty() ? QStringLiteral("left to other workers") : reason;
+        m.exitCode =
+            stopSignal_ != 0 ? ShellPlatform::exitCodeForSignal(stopSignal_) : kExitRolloutStopped;
+        if (stopReason_.isEmpty() && stopSignal_ == 0) {
+            stopReason_ = m.notStarted;
+        }
+    }
+}
+
+// A database that cannot be reached is said once per reason, not at every heartbeat.
+void FleetRunner::sayCampaignTrouble(const QString& trouble) {
+    if (!trouble.isEmpty() && trouble != troubleSaid_) {
+        ShellOutput::print(stderr,
+                           QStringLiteral("velkor-cli: warning: campaign: %1\n").arg(trouble));
+    }
+    troubleSaid_ = trouble;
 }

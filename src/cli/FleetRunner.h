@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/CampaignStore.h"
 #include "cli/CliResult.h"
 #include "cli/FleetCampaign.h"
 #include "cli/FleetDisplay.h"
@@ -45,7 +46,8 @@ public:
     FleetRunner(QStringList arguments, const QList<std::uint32_t>& ids, FleetOptions options,
                 bool quiet, Run run);
 
-    // What the campaign file, when there is one, is bound to; set before prepare.
+    // What the campaign (its file or its database), when there is one, is bound to; set before
+    // prepare.
     FleetCampaign::Purpose purpose;
     ~FleetRunner();
     FleetRunner(const FleetRunner&) = delete;
@@ -86,6 +88,15 @@ private:
     void holdStage();
     void quitWhenIdle();
     void record(const FleetMember& m);
+    // A campaign shared through a database: its ids are claimed from it as jobs come free, its
+    // heartbeat keeps their leases, and its drain, stop or hold reaches this worker.
+    bool openStore(QString& error);
+    void startClaimed();
+    void campaignBeat();
+    void campaignStop(const QString& control, const QString& reason);
+    void loseId(std::uint32_t id);
+    void settleClaims();
+    void sayCampaignTrouble(const QString& trouble);
     QStringList argumentsOf(const FleetMember& m) const;
     QJsonObject plan() const;
     QJsonObject counts() const;
@@ -96,7 +107,11 @@ private:
     FleetOptions options_;
     Run run_;
     FleetDisplay display_;
-    std::optional<FleetCampaign> campaign_;
+    std::unique_ptr<CampaignStore> store_;
+    CampaignClaims* claims_ = nullptr; // the store's, when it hands the ids out
+    QTimer beater_;                    // the shared campaign's heartbeat
+    int campaignStops_ = 0;            // 1 once the campaign drains this worker, 2 once it stops it
+    QString troubleSaid_;
     QList<int> order_; // the members this run starts, in their order
     std::optional<FleetRollout> rollout_;
     std::vector<std::unique_ptr<Running>> tasks_; // by member; set while it runs

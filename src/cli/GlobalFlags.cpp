@@ -1,5 +1,6 @@
 #include "cli/GlobalFlags.h"
 
+#include "cli/CampaignUrl.h"
 #include "cli/Duration.h"
 #include "cli/IdList.h"
 #include "cli/UsageError.h"
@@ -121,6 +122,24 @@ QString parseFileName(const QString& option, const QString& value) {
     return value;
 }
 
+QString parseCampaignUrl(const QString& value) {
+    QString error;
+    if (!CampaignUrl::parse(value, error).has_value()) {
+        throw UsageError(QStringLiteral("--campaign: %1").arg(error));
+    }
+    return value;
+}
+
+// A shared campaign's lease: from 1 s to 1 hour.
+qint64 parseLease(const QString& value) {
+    const std::optional<qint64> ms = Duration::parseMs(value);
+    if (!ms || *ms < 1000 || *ms > 3600 * 1000LL) {
+        throw UsageError(
+            QStringLiteral("--lease: \"%1\" is not a duration of 1s to 1h (30s, 2m)").arg(value));
+    }
+    return *ms;
+}
+
 // Takes a fleet option at i; false when the argument is none of them.
 bool takeFleetOption(QStringList& arguments, qsizetype i, FleetOptions& options) {
     const QString& a = arguments.at(i);
@@ -143,6 +162,10 @@ bool takeFleetOption(QStringList& arguments, qsizetype i, FleetOptions& options)
         options.eventsPath = parseFileName(QStringLiteral("--events"), value("--events"));
     } else if (is("--state")) {
         options.statePath = parseFileName(QStringLiteral("--state"), value("--state"));
+    } else if (is("--campaign")) {
+        options.campaignUrl = parseCampaignUrl(value("--campaign"));
+    } else if (is("--lease")) {
+        options.leaseMs = parseLease(value("--lease"));
     } else {
         return false;
     }
@@ -181,6 +204,12 @@ GlobalFlags GlobalFlags::take(QStringList& arguments) {
             }
             ++i;
         }
+    }
+    if (!flags.fleetOptions.statePath.isEmpty() && !flags.fleetOptions.campaignUrl.isEmpty()) {
+        throw UsageError(QStringLiteral("--state and --campaign name two campaigns: give one"));
+    }
+    if (flags.fleetOptions.leaseMs > 0 && flags.fleetOptions.campaignUrl.isEmpty()) {
+        throw UsageError(QStringLiteral("--lease is the lease of ids claimed from --campaign"));
     }
     return flags;
 }

@@ -30,7 +30,7 @@ expect() {
 }
 
 expect "store stored" velkor-cli st
-expect "--help --version check flash header readback send store stored version" velkor-cli ""
+expect "--help --version campaign check flash header readback send store stored version" velkor-cli ""
 expect "B.S28 a.s37 images" velkor-cli check ""
 expect "B.S28 a.s37 images notes.txt" velkor-cli readback --tcp host ""
 expect "" velkor-cli send --tcp host ""

@@ -57,6 +57,7 @@ public:
 
     // While it runs.
     void signal(int number);
+    qint64 processId() const { return process_.processId(); }
     QString errorSoFar() const { return QString::fromLocal8Bit(err_); }
     qint64 elapsedMs() const { return clock_.elapsed(); }
 

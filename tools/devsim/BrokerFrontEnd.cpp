@@ -36,6 +36,8 @@ bool BrokerFrontEnd::createControllers(QString* error) {
     for (const std::uint32_t id : options_.ids) {
         auto controller = std::make_shared<Station>(options_, perId(options_.imageOutPath, id));
         controller->device.refusesWrites = refusing.contains(id);
+        controller->device.id = id;
+        controller->device.programmedPath = options_.programmedPath;
         const QString storage = perId(options_.storagePath, id);
         if (!storage.isEmpty() && !controller->device.storage.attachFile(storage, error)) {
             return false;

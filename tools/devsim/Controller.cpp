@@ -176,6 +176,7 @@ Reply Controller::countRecord(const QByteArray& line, const RecordLine& record) 
 
 Reply Controller::endRecord() {
     device_.publishImage();
+    device_.noteProgrammed();
     restart();
     return {dialect().lines({"", "OK"}), false, true};
 }

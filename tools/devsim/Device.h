@@ -5,6 +5,7 @@
 #include "SimOptions.h"
 #include "StorageMemory.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 
@@ -55,9 +56,19 @@ struct Device {
     FlashImage flash;
     QString imageOutPath;
     AnswerCounter answers;
+    // Appends the controller's id to programmedPath, when one was given: a programming ended.
+    void noteProgrammed() const {
+        QFile log(programmedPath);
+        if (!programmedPath.isEmpty() && log.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            log.write(QByteArray::number(id) + '\n');
+        }
+    }
+
     // --refuse-ids: every write (record line, storage write) is answered with the injected
     // refusal and does not take effect.
     bool refusesWrites = false;
+    std::uint32_t id = 0; // behind the broker, the controller's id
+    QString programmedPath;
 };
 
 } // namespace devsim

@@ -61,6 +61,9 @@ Controller:
                           file means nothing was programmed. One line per run of
                           consecutive bytes, "AAAAAAAA HEXBYTES", address in 8 hex digits,
                           ascending. Broker controller N writes FILE.idN.
+  --programmed FILE       append the controller's id (0 outside the broker) as a line to FILE
+                          each time a programming ends (its end record accepted), so that
+                          a test counts how often each controller was flashed.
   --dialect LIST          how the controller words what it prints, as other controllers of the
                           family do: features separated by commas, combined freely (the option
                           may be repeated). Without it every byte is as this text says.

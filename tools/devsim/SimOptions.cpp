@@ -116,6 +116,7 @@ QList<OptionRule> valueRules() {
          [](SimOptions& o, const QString& v) { o.paceBaud = toInt("--pace", v, 0, 4000000); }},
         {"--storage", true, [](SimOptions& o, const QString& v) { o.storagePath = v; }},
         {"--image-out", true, [](SimOptions& o, const QString& v) { o.imageOutPath = v; }},
+        {"--programmed", true, [](SimOptions& o, const QString& v) { o.programmedPath = v; }},
         {"--unit", true,
          [](SimOptions& o, const QString& v) {
              o.controller.unitType = toText("--unit", v, false);

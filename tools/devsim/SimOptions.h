@@ -57,6 +57,7 @@ struct SimOptions {
     int paceBaud = 0; // both directions at the speed of a serial line; 0: at once
     QString storagePath;
     QString imageOutPath;
+    QString programmedPath;      // --programmed: one line per programming that ended
     QStringList dialectFeatures; // --dialect as given, applied to controller.dialect
     ControllerOptions controller;
     FaultOptions faults;

@@ -46,6 +46,7 @@ int main(int argc, char* argv[]) {
     QString error;
 
     devsim::Device device(options.controller, options.imageOutPath, options.faults.targeted);
+    device.programmedPath = options.programmedPath;
     if (!options.storagePath.isEmpty() && !device.storage.attachFile(options.storagePath, &error)) {
         return fail(kIoError, error);
     }

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QStringList>
+
+// velkor-cli campaign status|ids|drain|stop|import: a shared campaign seen and steered from any
+// machine that reaches its database.
+namespace CampaignCommand {
+
+// arguments: those after "campaign"; returns the exit code.
+int run(const QStringList& arguments);
+QString help();
+
+} // namespace CampaignCommand
