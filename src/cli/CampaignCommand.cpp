@@ -17,6 +17,7 @@ struct Request {
     QString url;
     QString file; // import's campaign file
     bool json = false;
+    qint64 after = 0; // events: only those after this sequence number
 };
 
 int usageError(const QString& text) {
@@ -36,6 +37,13 @@ std::optional<Request> parse(const QStringList& arguments, QString& error) {
         const QString& a = arguments.at(i);
         if (a == QStringLiteral("--json")) {
             request.json = true;
+        } else if (a == QStringLiteral("--after") && i + 1 < arguments.size()) {
+            bool ok = false;
+            request.after = arguments.at(++i).toLongLong(&ok);
+            if (!ok || request.after < 0) {
+                error = QStringLiteral("--after takes the sequence number of an event");
+                return std::nullopt;
+            }
         } else if (a == QStringLiteral("--campaign") && i + 1 < arguments.size()) {
             request.url = arguments.at(++i);
         } else if (a.startsWith(QStringLiteral("--campaign="))) {
@@ -48,9 +56,9 @@ std::optional<Request> parse(const QStringList& arguments, QString& error) {
         }
     }
     request.action = operands.value(0);
-    const QStringList actions{"status", "ids", "drain", "stop", "import"};
+    const QStringList actions{"status", "ids", "events", "drain", "stop", "import"};
     if (!actions.contains(request.action)) {
-        error = QStringLiteral("say one of status, ids, drain, stop, import");
+        error = QStringLiteral("say one of status, ids, events, drain, stop, import");
         return std::nullopt;
     }
     const qsizetype wanted = request.action == QStringLiteral("import") ? 2 : 1;
@@ -189,6 +197,30 @@ int ids(CampaignDatabase& db, const Request& request) {
     return error.isEmpty() ? kExitOk : failure(error);
 }
 
+// Every worker's events in the order they reached the campaign, each with its worker and its
+// sequence number (for the next call's --after): one JSON line each.
+int events(CampaignDatabase& db, const Request& request) {
+    QString error;
+    QSqlQuery& rows = db.run(QStringLiteral("SELECT seq, worker, line::text FROM "
+                                            "velkor_campaign_event WHERE campaign = ? AND seq > ? "
+                                            "ORDER BY seq"),
+                             {db.url().name, request.after}, error);
+    QJsonArray all;
+    QByteArray text;
+    while (rows.next()) {
+        QJsonObject event = QJsonDocument::fromJson(rows.value(2).toString().toUtf8()).object();
+        event.insert(QStringLiteral("seq"), rows.value(0).toLongLong());
+        event.insert(QStringLiteral("worker"), rows.value(1).toString());
+        text += QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n';
+        all.append(event);
+    }
+    if (!error.isEmpty()) {
+        return failure(error);
+    }
+    show(request, QJsonObject{{QStringLiteral("events"), all}}, QString::fromUtf8(text));
+    return kExitOk;
+}
+
 // Written into the campaign: every worker reads it at its next heartbeat (within a second).
 int steer(CampaignDatabase& db, const Request& request) {
     QString error;
@@ -226,6 +258,8 @@ QString CampaignCommand::help() {
         "  status        what it deploys, its rules, its ids by state and stage, its workers\n"
         "  ids           every id: broker, stage, state, attempts, outcome, exit code, resume\n"
         "                position, worker, times\n"
+        "  events        every worker's events (as --events writes them), one JSON line each\n"
+        "                with its worker and sequence number; --after N: those after N\n"
         "  drain         every worker starts no more ids; running ones end on their own\n"
         "  stop          every worker cancels its running ids (stores keep their position)\n"
         "  import FILE   a campaign file of --state into the campaign (ids it already has are\n"
@@ -257,6 +291,9 @@ int CampaignCommand::run(const QStringList& arguments) {
     }
     if (request->action == QStringLiteral("ids")) {
         return ids(db, *request);
+    }
+    if (request->action == QStringLiteral("events")) {
+        return events(db, *request);
     }
     if (request->action == QStringLiteral("import")) {
         const CampaignImport::Result imported = CampaignImport::run(db, request->file);

@@ -72,6 +72,14 @@ QStringList CampaignDatabase::schema() {
             " ended_at timestamptz,"
             " elapsed_ms bigint,"
             " PRIMARY KEY (campaign, broker, id))"),
+        // The live events of every worker, in the order they reached the campaign.
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS velkor_campaign_event ("
+            " campaign text NOT NULL REFERENCES velkor_campaign (name) ON DELETE CASCADE,"
+            " seq bigserial,"
+            " worker text NOT NULL,"
+            " line jsonb NOT NULL,"
+            " PRIMARY KEY (campaign, seq))"),
         // The ids still to start, in their order: what every claim reads.
         QStringLiteral("CREATE INDEX IF NOT EXISTS velkor_campaign_id_pending ON "
                        "velkor_campaign_id (campaign, broker, seq) WHERE state = 'pending'"),

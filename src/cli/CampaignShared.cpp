@@ -484,6 +484,7 @@ CampaignClaims::Offer CampaignShared::next(int free) {
 CampaignClaims::Beat CampaignShared::beat() {
     Beat beat;
     QString error;
+    flushEvents();
     if (sinceBeat_.elapsed() >= leaseMs_ / 3) {
         renewLeases(beat, error);
     }
@@ -555,6 +556,20 @@ bool CampaignShared::record(const FleetMember& m, QString& error) {
         return false;
     }
     return true;
+}
+
+// The lines kept since the last flush, one row each; lines a database that cannot be reached
+// did not take are dropped, as a full events file drops them: the fleet goes on.
+void CampaignShared::flushEvents() {
+    if (events_.isEmpty()) {
+        return;
+    }
+    QString error;
+    db_.run(QStringLiteral("INSERT INTO velkor_campaign_event (campaign, worker, line) SELECT ?, "
+                           "?, CAST(l AS jsonb) FROM regexp_split_to_table(?, E'\\n') AS l "
+                           "WHERE l <> ''"),
+            {db_.url().name, worker_, QString::fromUtf8(events_)}, error);
+    events_.clear();
 }
 
 void CampaignShared::release() {

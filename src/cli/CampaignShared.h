@@ -28,6 +28,10 @@ public:
     std::optional<Earlier> earlier(std::uint32_t id) const override;
     bool record(const FleetMember& member, QString& error) override;
     CampaignClaims* claims() override { return this; }
+    // The events go to the campaign at each heartbeat, in one statement.
+    bool keepsEvents() const override { return true; }
+    void keepEvent(const QByteArray& line) override { events_ += line; }
+    void flushEvents() override;
 
     Offer next(int free) override;
     Beat beat() override;
@@ -95,4 +99,5 @@ private:
     QElapsedTimer idle_;        // since a claim found nothing, while that holds
     QElapsedTimer expiredScan_; // since the ids of leases that ran out were looked for
     QElapsedTimer gateAge_;
+    QByteArray events_; // event lines not written to the campaign yet
 };

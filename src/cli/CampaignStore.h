@@ -32,6 +32,11 @@ public:
     virtual bool record(const FleetMember& member, QString& error) = 0;
     // Non-null when the ids are handed out by the campaign rather than run in order here.
     virtual CampaignClaims* claims() { return nullptr; }
+    // Whether the campaign keeps the fleet's events (one JSON line each) beside every other
+    // worker's; keepEvent() takes them, flushEvents() writes those not written yet.
+    virtual bool keepsEvents() const { return false; }
+    virtual void keepEvent(const QByteArray& line) { (void)line; }
+    virtual void flushEvents() {}
 
     // The store the options ask for: the file of --state, the database of --campaign, or none.
     static std::unique_ptr<CampaignStore> make(const FleetOptions& options,

@@ -261,10 +261,11 @@ QString CliApp::usage() {
             text += QStringLiteral("  %1%2\n").arg(sub.name.leftJustified(12), sub.summary);
         }
     }
-    text += QStringLiteral("  %1%2\n")
-                .arg(QStringLiteral("campaign").leftJustified(12),
-                     QStringLiteral(
-                         "status, ids, drain, stop or import of a campaign shared by workers"));
+    text +=
+        QStringLiteral("  %1%2\n")
+            .arg(QStringLiteral("campaign").leftJustified(12),
+                 QStringLiteral(
+                     "status, ids, events, drain, stop or import of a campaign shared by workers"));
     text += QStringLiteral("\n") + QString::fromLatin1(CommonOptions::helpText());
     text += QStringLiteral(
         "\nResults go to standard output, progress and messages to standard error: a progress\n"

@@ -37,9 +37,12 @@ void FleetEvents::write(const char* event, QJsonObject fields) {
     fields.insert(QStringLiteral("time"),
                   QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
     const QByteArray line = QJsonDocument(fields).toJson(QJsonDocument::Compact) + '\n';
+    if (keep_) {
+        keep_(line);
+    }
     if (toStdout_) {
         ShellOutput::write(stdout, line);
-    } else if (file_->write(line) != line.size()) {
+    } else if (file_ && file_->write(line) != line.size()) {
         ShellOutput::print(stderr, QStringLiteral("velkor-cli: warning: no more events are "
                                                   "written to %1: %2\n")
                                        .arg(path_, file_->errorString()));

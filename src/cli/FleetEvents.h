@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 // The live events of a fleet (--events FILE|-): one JSON object per line, written whole the
@@ -18,7 +19,10 @@ class FleetEvents {
 public:
     // Opens the file; false with the reason when it is no regular file or cannot be written.
     bool open(const QString& path, QString& error);
-    bool isOpen() const { return toStdout_ || file_ != nullptr; }
+    // Hands every line also to `keep` (a shared campaign's log of every worker's events), with
+    // or without a file.
+    void keepAlsoIn(std::function<void(const QByteArray& line)> keep) { keep_ = std::move(keep); }
+    bool isOpen() const { return toStdout_ || file_ != nullptr || keep_ != nullptr; }
     // The lines written so far.
     qint64 written() const { return written_; }
 
@@ -34,6 +38,7 @@ public:
 private:
     void write(const char* event, QJsonObject fields);
 
+    std::function<void(const QByteArray& line)> keep_;
     std::unique_ptr<QFile> file_;
     QString path_;
     bool toStdout_ = false;

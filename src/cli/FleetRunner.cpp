@@ -147,6 +147,10 @@ bool FleetRunner::prepare(QString& error) {
     // worker's own rollout only follows the ids it starts.
     rollout_.emplace(claims_ != nullptr ? FleetOptions{} : options_,
                      claims_ != nullptr ? members_.size() : order_.size());
+    if (store_ && store_->keepsEvents()) {
+        events_.keepAlsoIn(
+            [store = store_.get()](const QByteArray& line) { store->keepEvent(line); });
+    }
     return options_.eventsPath.isEmpty() || events_.open(options_.eventsPath, error);
 }
 
@@ -175,6 +179,9 @@ int FleetRunner::run() {
     display_.redraw();
     const int code = exitCode();
     events_.fleetEnded(code, clock_.elapsed(), counts());
+    if (store_) {
+        store_->flushEvents();
+    }
     return code;
 }
 

@@ -164,6 +164,32 @@ void CliCampaignTest::killedWorkersIdsGoToTheOthers() {
                         {it.key(), victim, it.value() + 1}),
                  1);
     }
+    // The events of every worker are in one place, in order: the successful end of each id the
+    // living workers ran (the killed one's last second of events died with it).
+    CliRun events({"campaign", "events", "--campaign", url("kill"), "--json"});
+    const RunResult listed = events.run();
+    QCOMPARE(listed.exitCode, 0);
+    QSet<qint64> ended;
+    QSet<QString> by;
+    qint64 seq = 0;
+    for (const QJsonValue& e : listed.json().value("events").toArray()) {
+        const QJsonObject event = e.toObject();
+        QVERIFY(event.value("seq").toInteger() > seq);
+        seq = event.value("seq").toInteger();
+        if (event.value("event") == "id-ended" && event.value("outcome") == "success") {
+            ended.insert(event.value("id").toInteger());
+            by.insert(event.value("worker").toString());
+        }
+    }
+    QCOMPARE(ended.size(), number("SELECT count(*) FROM velkor_campaign_id WHERE campaign = "
+                                  "'kill' AND worker <> ?",
+                                  {victim}) +
+                               number("SELECT count(*) FROM velkor_campaign_id WHERE campaign = "
+                                      "'kill' AND worker = ? AND id IN (SELECT (line->>'id')::"
+                                      "bigint FROM velkor_campaign_event WHERE campaign = 'kill' "
+                                      "AND worker = ? AND line->>'event' = 'id-ended')",
+                                      {victim, victim}));
+    QVERIFY(by.size() >= 2);
 }
 
 // Ids 5 and 6 are unknown to the broker and fail at once: two failures of the first stage
