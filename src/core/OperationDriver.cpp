@@ -3,6 +3,7 @@
 #include "Links.h"
 #include "Loader.h"
 #include "LoaderError.h"
+#include "OperationTable.h"
 #include "OutcomeText.h"
 #include "TimeFormat.h"
 
@@ -145,6 +146,7 @@ void OperationDriver::report(const Verdict& verdict) {
     result_.resume = verdict.resume;
     result_.answers = verdict.answers;
     result_.output = verdict.output;
+    result_.facts = verdict.facts;
     const QDateTime end = loader_.runtime.now();
     result_.elapsedMs = s.OperationStart.msecsTo(end);
     Verdict completed = verdict;
@@ -305,24 +307,11 @@ void OperationDriver::ToolButton1Click() {
     loader_.setStatus(3, QString());
 }
 
-QString OperationDriver::menuCaption(Operation operation) {
-    switch (operation) {
-    case Operation::Flash:
-        return UiTexts::menuFlash();
-    case Operation::Store:
-        return UiTexts::menuStore();
-    case Operation::ReadBack:
-        return UiTexts::menuReadBack();
-    default:
-        return QString();
-    }
-}
-
 void OperationDriver::N1Click(Operation operation) {
     FormModel& f = loader_.form;
     f.btnConnect.imageIndex = operationIcon(operation);
     loader_.state.OperationMode = operation;
-    f.btnConnect.hint = menuCaption(operation);
+    f.btnConnect.hint = OperationTable::row(operation).caption;
     applyOptionVisibility();
 }
 

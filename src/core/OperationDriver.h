@@ -67,9 +67,6 @@ public:
     // The three storage-load options are visible exactly in mode 37.
     void applyOptionVisibility();
 
-    // The caption of the operation's menu item.
-    static QString menuCaption(Operation operation);
-
 private:
     void cancelOperation();
     void begin(const OperationRequest& request);

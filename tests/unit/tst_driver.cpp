@@ -3,6 +3,7 @@
 #include "TestLoader.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
+#include "core/OperationTable.h"
 #include "core/ReceiveRouter.h"
 
 #include <QFile>
@@ -28,6 +29,7 @@ private slots:
     void connectionKindCycles();
     void operationChoiceSetsModeHintAndOptions_data();
     void operationChoiceSetsModeHintAndOptions();
+    void everyOperationHasOneRowOfItsOwn();
 };
 
 Q_DECLARE_METATYPE(Verdict)
@@ -333,6 +335,23 @@ void DriverTest::operationChoiceSetsModeHintAndOptions() {
     QCOMPARE(t.form().cbDopInitCmd.visible, optionsVisible);
     t.loader.driver.ToolButton1Click();
     QCOMPARE(t.form().cbFinalization.visible, optionsVisible);
+}
+
+void DriverTest::everyOperationHasOneRowOfItsOwn() {
+    QSet<QString> commands;
+    QSet<int> icons;
+    for (int number = 0; number < kOperationCount; ++number) {
+        const OperationRow& row = OperationTable::row(static_cast<Operation>(number));
+        QVERIFY2(!row.command.isEmpty() && !commands.contains(row.command),
+                 qPrintable(row.command));
+        commands.insert(row.command);
+        QCOMPARE(row.icon == 0, row.caption.isEmpty());
+        QVERIFY(row.icon == 0 || !icons.contains(row.icon));
+        icons.insert(row.icon);
+        // A query's texts come from its row, an operation of the window's from the common words.
+        QCOMPARE(row.done.isEmpty(), row.icon != 0);
+    }
+    QCOMPARE(int(OperationTable::rows().size()), kOperationCount);
 }
 
 QTEST_GUILESS_MAIN(DriverTest)
