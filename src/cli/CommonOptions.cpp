@@ -144,6 +144,31 @@ void CommonOptions::applyTo(Loader& loader) const {
     loader.form.cbWaitConnectLUMET.checked = waitController;
 }
 
+LinkSettings CommonOptions::linkSettings() const {
+    LinkSettings settings;
+    switch (link) {
+    case Link::Serial:
+        settings.kind = LinkKind::Serial;
+        settings.serialPort = serialPort;
+        settings.baud = baud;
+        break;
+    case Link::Tcp:
+        settings.kind = LinkKind::Tcp;
+        settings.host = host;
+        settings.port = port;
+        break;
+    case Link::Broker:
+        settings.kind = LinkKind::Broker;
+        settings.brokerHost = host;
+        settings.brokerPort = port;
+        settings.hardwareId = ids.isEmpty() ? 0 : IdList::parse(ids).value(0);
+        break;
+    case Link::None:
+        break;
+    }
+    return settings;
+}
+
 const char* CommonOptions::helpText() {
     return "Connection (one of):\n"
            "  --serial PORT [--baud N]   serial port (COMn, or a device path such as\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BaudRates.h"
+#include "core/LinkSettings.h"
 
 #include <QCommandLineParser>
 #include <QString>
@@ -30,6 +31,9 @@ struct CommonOptions {
     static CommonOptions from(const QCommandLineParser& parser);
     // Sets the connection page, its fields, the wait time and the debug mode of the loader.
     void applyTo(Loader& loader) const;
+    // Where the controller is reached, as the links take it: the port, the address and port,
+    // the broker's address and the one id.
+    LinkSettings linkSettings() const;
 
     static const char* helpText();
 };

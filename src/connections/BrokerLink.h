@@ -21,9 +21,10 @@ public:
     // is reported as a damaged frame and dropped.
     static constexpr int kIncompleteFrameTimeoutMs = 3000;
 
-    Task<void> open() override;
+    Task<void> open(LinkSettings settings) override;
     // Wraps the command into one frame and writes it. A command longer than a frame carries
     // (2037 bytes) raises LoaderError and nothing is sent.
+    void use(const LinkSettings& settings) override { hardwareId_ = settings.hardwareId; }
     void write(const QByteArray& text) override;
     void close() override;
 
@@ -43,6 +44,7 @@ private:
 
     ConnectionParts parts_;
     TcpSession session_;
+    std::uint32_t hardwareId_ = 0; // the controller addressed, as the link was opened for
     // The damaged frame reported while it was held, so that it is not reported twice.
     QByteArray damagedShown_;
     BrokerReceiver receiver_;

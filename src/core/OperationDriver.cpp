@@ -115,8 +115,11 @@ Task<void> OperationDriver::runOperation() {
     // comes while the connection opens.
     s.AnswerBuffer.clear();
     loader_.exchange.meetController();
+    if (loader_.links != nullptr) {
+        loader_.links->use(request_.link); // a link left open: the controller the request names
+    }
     if (!s.ConnectionOpen) {
-        co_await openConnection();
+        co_await openConnection(request_.link);
         s.OperationFailed = false;
         if (!s.ConnectionOpen) {
             throw LoaderError(UiTexts::portUnavailable());
@@ -204,7 +207,7 @@ QString OperationDriver::cancelledBecause() const {
 
 // The controller the broker did not find, as the outcome's text names it.
 QString OperationDriver::missingController() const {
-    return QStringLiteral("ID %1").arg(request_.hardwareId);
+    return QStringLiteral("ID %1").arg(request_.link.hardwareId);
 }
 
 // An error raised on the way is shown as its own message, as the connection layer or the
@@ -269,13 +272,13 @@ void OperationDriver::RestoreControls() {
 }
 
 void OperationDriver::OpenConnection() {
-    loader_.exchange.runNow(openConnection());
+    loader_.exchange.runNow(openConnection(LinkSettings::fromForm(loader_.form)));
 }
 
-Task<void> OperationDriver::openConnection() {
+Task<void> OperationDriver::openConnection(LinkSettings settings) {
     loader_.Timer3->start();
     if (loader_.links != nullptr) {
-        co_await loader_.links->open(loader_.form.connectionKind());
+        co_await loader_.links->open(settings);
     }
     if (!loader_.state.ConnectionOpen) {
         loader_.Timer3->stop();
