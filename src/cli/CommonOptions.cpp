@@ -121,14 +121,9 @@ void CommonOptions::applyTo(Loader& loader) const {
     }
     case Link::Tcp:
         f.setConnectionKind(LinkKind::Tcp);
-        f.IPEdit.text = host;
-        f.PortNum.text = QString::number(port);
         break;
     case Link::Broker:
         f.setConnectionKind(LinkKind::Broker);
-        f.BrokerIPEdt.text = host;
-        f.BrokerPortEdt.text = QString::number(port);
-        f.HARDWARE_IDEdt.text = ids;
         break;
     case Link::None:
         break;

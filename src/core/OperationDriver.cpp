@@ -76,7 +76,7 @@ Task<void> OperationDriver::run(OperationRequest request) {
 void OperationDriver::begin(const OperationRequest& request) {
     LoaderState& s = loader_.state;
     request_ = request;
-    loader_.journal.noteOperationLink();
+    loader_.journal.noteOperationLink(request_.link);
     s.WaitForController = request.waitForController;
     loader_.form.lockForOperation();
     s.OperationActive = true;
@@ -125,7 +125,6 @@ Task<void> OperationDriver::runOperation() {
             throw LoaderError(UiTexts::portUnavailable());
         }
         loader_.Timer3->start();
-        loader_.journal.noteOperationLink();
     }
     s.OperationStart = loader_.runtime.now();
     report(co_await runProcedure());
