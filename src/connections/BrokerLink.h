@@ -22,9 +22,10 @@ public:
     static constexpr int kIncompleteFrameTimeoutMs = 3000;
 
     Task<void> open(LinkSettings settings) override;
+    // The frames from here on address the settings' hardware id.
+    void use(const LinkSettings& settings) override { hardwareId_ = settings.hardwareId; }
     // Wraps the command into one frame and writes it. A command longer than a frame carries
     // (2037 bytes) raises LoaderError and nothing is sent.
-    void use(const LinkSettings& settings) override { hardwareId_ = settings.hardwareId; }
     void write(const QByteArray& text) override;
     void close() override;
 
@@ -44,7 +45,7 @@ private:
 
     ConnectionParts parts_;
     TcpSession session_;
-    std::uint32_t hardwareId_ = 0; // the controller addressed, as the link was opened for
+    std::uint32_t hardwareId_ = 0; // the controller the frames address
     // The damaged frame reported while it was held, so that it is not reported twice.
     QByteArray damagedShown_;
     BrokerReceiver receiver_;
