@@ -5,6 +5,7 @@
 #include "MainWindowTexts.h"
 #include "WaitBar.h"
 #include "core/Loader.h"
+#include "core/OperationTable.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -216,17 +217,17 @@ void MainWindow::setSecondaryWindows(TerminalWindow* terminal, AboutBox* about,
 
 void MainWindow::buildMenus() {
     popupMenu1_ = named(new QMenu(this), "PopupMenu1");
-    const std::pair<const char*, Operation> items[] = {
-        {"N1", Operation::Flash}, {"N2", Operation::Store}, {"N3", Operation::ReadBack}};
-    for (const auto& [name, operation] : items) {
-        if (operation == Operation::Store) {
+    for (const OperationRow& row : OperationTable::rows()) {
+        if (row.icon == 0) {
+            continue; // a query of the shell
+        }
+        if (row.separatorBefore) {
             popupMenu1_->addSeparator()->setObjectName(QStringLiteral("N4"));
         }
-        QAction* item = popupMenu1_->addAction(
-            Icons::icon(operationIcon(operation)),
-            MainWindowTexts::menuText(OperationDriver::menuCaption(operation)));
-        item->setObjectName(QLatin1String(name));
-        const Operation chosen = operation;
+        QAction* item =
+            popupMenu1_->addAction(Icons::icon(row.icon), MainWindowTexts::menuText(row.caption));
+        item->setObjectName(QLatin1String(row.menuItem));
+        const Operation chosen = row.operation;
         connect(item, &QAction::triggered, this,
                 [this, chosen] { run([this, chosen] { loader_.driver.N1Click(chosen); }); });
     }

@@ -59,6 +59,10 @@ void OpenLink::follow() {
     if (loader_.state.OperationActive || description_.isEmpty()) {
         return; // during an operation the controls are locked
     }
+    if (open && loader_.links != nullptr) {
+        // The terminal's frames go to the hardware id the field holds now.
+        loader_.links->use(LinkSettings::fromForm(loader_.form));
+    }
     if (chosen(loader_.form) != description_) {
         close();
     }

@@ -18,7 +18,8 @@ constexpr qsizetype kTerminalBytes = 64 * 1024;
 
 CliSession::CliSession(const CommonOptions& options, bool quiet)
     : parts(runtime, dialogs, DataDir::resolve(options.dataDir), &questions),
-      progress_(loader, ProgressDisplay::modeFor(quiet)), channel_(FleetChannel::current()) {
+      link(options.linkSettings()), progress_(loader, ProgressDisplay::modeFor(quiet)),
+      channel_(FleetChannel::current()) {
     dialogs.quiet = quiet;
     options.applyTo(loader);
     // Nobody looks at the terminal's lines here: a few are kept, not megabytes.

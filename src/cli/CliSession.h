@@ -50,6 +50,7 @@ public:
     Loader& loader = parts.loader;
     Connections& links = parts.connections;
     Procedures& procedures = parts.procedures;
+    const LinkSettings link; // where the options say the controller is reached
 
 private:
     ProgressDisplay progress_;

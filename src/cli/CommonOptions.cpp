@@ -121,14 +121,9 @@ void CommonOptions::applyTo(Loader& loader) const {
     }
     case Link::Tcp:
         f.setConnectionKind(LinkKind::Tcp);
-        f.IPEdit.text = host;
-        f.PortNum.text = QString::number(port);
         break;
     case Link::Broker:
         f.setConnectionKind(LinkKind::Broker);
-        f.BrokerIPEdt.text = host;
-        f.BrokerPortEdt.text = QString::number(port);
-        f.HARDWARE_IDEdt.text = ids;
         break;
     case Link::None:
         break;
@@ -142,6 +137,31 @@ void CommonOptions::applyTo(Loader& loader) const {
     loader.form.mnuFastExchange.checked = fast;
     loader.state.DebugMode = debug;
     loader.form.cbWaitConnectLUMET.checked = waitController;
+}
+
+LinkSettings CommonOptions::linkSettings() const {
+    LinkSettings settings;
+    switch (link) {
+    case Link::Serial:
+        settings.kind = LinkKind::Serial;
+        settings.serialPort = serialPort;
+        settings.baud = baud;
+        break;
+    case Link::Tcp:
+        settings.kind = LinkKind::Tcp;
+        settings.host = host;
+        settings.port = port;
+        break;
+    case Link::Broker:
+        settings.kind = LinkKind::Broker;
+        settings.brokerHost = host;
+        settings.brokerPort = port;
+        settings.hardwareId = ids.isEmpty() ? 0 : IdList::parse(ids).value(0);
+        break;
+    case Link::None:
+        break;
+    }
+    return settings;
 }
 
 const char* CommonOptions::helpText() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BaudRates.h"
+#include "core/LinkSettings.h"
 
 #include <QCommandLineParser>
 #include <QString>
@@ -28,8 +29,13 @@ struct CommonOptions {
     static void addTo(QCommandLineParser& parser);
     // Reads the options; raises UsageError naming the offending option.
     static CommonOptions from(const QCommandLineParser& parser);
-    // Sets the connection page, its fields, the wait time and the debug mode of the loader.
+    // Sets the connection kind (and the serial port and speed, which the serial link shows in
+    // status panel 2), the wait time and the debug mode of the loader; the links open by
+    // linkSettings(), which the request carries.
     void applyTo(Loader& loader) const;
+    // Where the controller is reached, as the links take it: the port, the address and port,
+    // the broker's address and the one id.
+    LinkSettings linkSettings() const;
 
     static const char* helpText();
 };

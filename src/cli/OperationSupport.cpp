@@ -40,7 +40,9 @@ std::optional<CliResult> OperationSupport::selectFirmware(CliSession& session,
 
 OperationRequest OperationSupport::request(CliSession& session, Operation operation) {
     const Loader& loader = session.loader;
-    return OperationRequest::fromForm(operation, loader.form, loader.state);
+    OperationRequest request = OperationRequest::fromForm(operation, loader.form, loader.state);
+    request.link = session.link;
+    return request;
 }
 
 Task<CliResult> OperationSupport::runOperation(CliSession& session, QString subcommand,

@@ -2,12 +2,14 @@
 
 #include "cli/FirmwareCommands.h"
 #include "cli/FlashCommand.h"
+#include "cli/QueryCommand.h"
 #include "cli/SampleCommand.h"
 #include "cli/SendCommand.h"
 #include "cli/StorageCommands.h"
-#include "cli/StoredCommand.h"
 #include "cli/TaskLoop.h"
-#include "cli/VersionCommand.h"
+#include "core/OperationTable.h"
+
+#include <map>
 
 Subcommand Subcommand::ofTask(QString name, QString summary, RunTask task) {
     Subcommand sub{std::move(name), std::move(summary),
@@ -18,11 +20,33 @@ Subcommand Subcommand::ofTask(QString name, QString summary, RunTask task) {
     return sub;
 }
 
-const std::vector<Subcommand>& allSubcommands() {
-    static const std::vector<Subcommand> subcommands = {
-        checkSubcommand(),    headerSubcommand(), sendSubcommand(),
-        versionSubcommand(),  flashSubcommand(),  storeSubcommand(),
-        readbackSubcommand(), storedSubcommand(), sampleSubcommand(),
+namespace {
+
+// The subcommand of a row of the operation table: the operations and send parse options of
+// their own, a query takes the connection alone.
+Subcommand subcommandOf(const OperationRow& row) {
+    static const std::map<Operation, Subcommand (*)()> ownOptions = {
+        {Operation::Send, sendSubcommand},
+        {Operation::Flash, flashSubcommand},
+        {Operation::Store, storeSubcommand},
+        {Operation::ReadBack, readbackSubcommand},
     };
+    const auto own = ownOptions.find(row.operation);
+    return own != ownOptions.end() ? own->second() : QueryCommand::subcommand(row);
+}
+
+std::vector<Subcommand> makeSubcommands() {
+    std::vector<Subcommand> subcommands = {checkSubcommand(), headerSubcommand()};
+    for (const OperationRow& row : OperationTable::rows()) {
+        subcommands.push_back(subcommandOf(row));
+    }
+    subcommands.push_back(sampleSubcommand());
+    return subcommands;
+}
+
+} // namespace
+
+const std::vector<Subcommand>& allSubcommands() {
+    static const std::vector<Subcommand> subcommands = makeSubcommands();
     return subcommands;
 }

@@ -7,16 +7,6 @@ namespace {
 
 const QByteArray kBadCrc = QByteArrayLiteral("bad CRC");
 
-std::uint32_t hardwareId(const QString& text) {
-    bool ok = false;
-    const int id = text.trimmed().toInt(&ok);
-    if (ok) {
-        return std::uint32_t(id);
-    }
-    const uint unsignedId = text.trimmed().toUInt(&ok);
-    return ok ? unsignedId : 0;
-}
-
 constexpr int kSettlePauseMs = 10;
 
 } // namespace
@@ -29,10 +19,10 @@ BrokerLink::BrokerLink(const ConnectionParts& parts, LinkFactory& layers)
                                                        [this] { incompleteFrameTimedOut(); });
 }
 
-Task<void> BrokerLink::open() {
-    const FormModel& f = parts_.form;
+Task<void> BrokerLink::open(LinkSettings settings) {
+    use(settings);
     session_.drop();
-    session_.makeClient(f.BrokerIPEdt.text, f.BrokerPortEdt.text);
+    session_.makeClient(settings.brokerHost, settings.brokerPort);
     co_await session_.pause(kSettlePauseMs);
     session_.attachHandlers();
     session_.activate();
@@ -71,7 +61,7 @@ void BrokerLink::write(const QByteArray& text) {
 }
 
 std::uint32_t BrokerLink::addressedId() const {
-    return hardwareId(parts_.form.HARDWARE_IDEdt.text);
+    return hardwareId_;
 }
 
 bool BrokerLink::receive(const QByteArray& chunk) {

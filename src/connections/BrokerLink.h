@@ -21,7 +21,9 @@ public:
     // is reported as a damaged frame and dropped.
     static constexpr int kIncompleteFrameTimeoutMs = 3000;
 
-    Task<void> open() override;
+    Task<void> open(LinkSettings settings) override;
+    // The frames from here on address the settings' hardware id.
+    void use(const LinkSettings& settings) override { hardwareId_ = settings.hardwareId; }
     // Wraps the command into one frame and writes it. A command longer than a frame carries
     // (2037 bytes) raises LoaderError and nothing is sent.
     void write(const QByteArray& text) override;
@@ -43,6 +45,7 @@ private:
 
     ConnectionParts parts_;
     TcpSession session_;
+    std::uint32_t hardwareId_ = 0; // the controller the frames address
     // The damaged frame reported while it was held, so that it is not reported twice.
     QByteArray damagedShown_;
     BrokerReceiver receiver_;

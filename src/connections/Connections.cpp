@@ -24,9 +24,15 @@ Link* Connections::linkOf(LinkKind kind) const {
     return nullptr;
 }
 
-Task<void> Connections::open(LinkKind kind) {
-    if (Link* link = linkOf(kind)) {
-        co_await link->open();
+Task<void> Connections::open(LinkSettings settings) {
+    if (Link* link = linkOf(settings.kind)) {
+        co_await link->open(settings);
+    }
+}
+
+void Connections::use(const LinkSettings& settings) {
+    if (Link* link = linkOf(settings.kind)) {
+        link->use(settings);
     }
 }
 

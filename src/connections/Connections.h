@@ -19,7 +19,8 @@ public:
     Connections(const Connections&) = delete;
     Connections& operator=(const Connections&) = delete;
 
-    Task<void> open(LinkKind kind) override;
+    Task<void> open(LinkSettings settings) override;
+    void use(const LinkSettings& settings) override;
     void write(LinkKind kind, const QByteArray& text) override;
     void setControlLines(LinkKind kind, bool dtr, bool rts) override;
     void close(LinkKind kind) override;

@@ -1,20 +1,24 @@
 #pragma once
 
+#include "core/LinkSettings.h"
 #include "core/Task.h"
 
 #include <QByteArray>
 
-// One way to reach the controller. It opens by the form's settings and reports what happens
-// to it: opened and lost in the form, the status panels and the link state, the bytes that
-// arrive to the receive routing. It changes no operation's state. Each kind of link has one
-// implementation, made by LinkRegistry.
+// One way to reach the controller. It opens by the settings the front end decided and reports
+// what happens to it: opened and lost in the form, the status panels and the link state, the
+// bytes that arrive to the receive routing. It changes no operation's state. Each kind of link has
+// one implementation, made by LinkRegistry.
 class Link {
 public:
     virtual ~Link() = default;
 
     // Raises LoaderError on a failure it reports itself; a link that did not come up leaves
     // ConnectionOpen false. Its waits (a network connect) hold no thread.
-    virtual Task<void> open() = 0;
+    virtual Task<void> open(LinkSettings settings) = 0;
+    // Takes what the writes need of the settings while the link stays open (the hardware id
+    // a broker frame addresses); nothing for a link whose writes need nothing.
+    virtual void use(const LinkSettings& settings) { (void)settings; }
     // Writes the command's text; a network link writes nothing while not connected.
     virtual void write(const QByteArray& text) = 0;
     // Closes the link, a connect still under way included; nothing when it is closed.

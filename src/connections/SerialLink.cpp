@@ -29,35 +29,31 @@ SerialLink::~SerialLink() {
     port_->onRxChar = nullptr;
 }
 
-QString SerialLink::portName() const {
+void SerialLink::showChosen(const QString& name) {
+    // The serial page shows the port and speed opened: the first entry when none was selected,
+    // the default speed when none was.
     FormModel& f = parts_.form;
-    // A device path typed into the box is opened as typed, also when it is no entry: the
-    // engineer must get the port he named, not entry 0.
-    if (f.cmbComPort.text.startsWith(QLatin1Char('/'))) {
-        return f.cmbComPort.text;
-    }
-    if (f.cmbComPort.items.isEmpty()) {
-        throw LoaderError(QStringLiteral("В ситеме нет последовательных портов!!!"));
-    }
-    if (f.cmbComPort.itemIndex < 0) {
+    if (f.cmbComPort.itemIndex < 0 && !f.cmbComPort.items.isEmpty() &&
+        f.cmbComPort.items.first() == name) {
         f.cmbComPort.select(0);
     }
-    return f.cmbComPort.selectedText();
-}
-
-Task<void> SerialLink::open() {
-    FormModel& f = parts_.form;
-    Runtime& rt = parts_.runtime;
-    const QString name = portName();
     if (f.cmbBaudRate.itemIndex < 0) {
         f.cmbBaudRate.select(kDefaultBaudIndex);
     }
+}
+
+Task<void> SerialLink::open(LinkSettings settings) {
+    Runtime& rt = parts_.runtime;
+    const QString name = settings.serialPort;
+    if (name.isEmpty()) {
+        throw LoaderError(QStringLiteral("В ситеме нет последовательных портов!!!"));
+    }
+    showChosen(name);
     port_->setPortName(name);
-    int baud = 0;
-    if (!BaudRates::rateOf(f.cmbBaudRate.itemIndex, baud)) {
+    if (BaudRates::entryOf(settings.baud) < 0) {
         throw LoaderError(QStringLiteral("Ошибочное значение скорости СОМ порта!"));
     }
-    port_->setBaudRate(baud);
+    port_->setBaudRate(settings.baud);
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         openPort(name);
         parts_.output.setStatus(2, QStringLiteral("Открываем порт ") + name);

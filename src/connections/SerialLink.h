@@ -17,14 +17,14 @@ public:
     SerialLink(const SerialLink&) = delete;
     SerialLink& operator=(const SerialLink&) = delete;
 
-    Task<void> open() override;
+    Task<void> open(LinkSettings settings) override;
     void write(const QByteArray& text) override;
     void close() override;
     void releaseDevice() override;
     void setControlLines(bool dtr, bool rts) override;
 
 private:
-    QString portName() const;
+    void showChosen(const QString& name);
     void openPort(const QString& name);
     void afterOpen();
     void afterClose();

@@ -14,11 +14,10 @@ TcpLink::TcpLink(const ConnectionParts& parts, LinkFactory& layers)
       session_(
           parts, layers, [this](const QByteArray& chunk) { return receive(chunk); }, [] {}) {}
 
-Task<void> TcpLink::open() {
-    const FormModel& f = parts_.form;
+Task<void> TcpLink::open(LinkSettings settings) {
     session_.drop();
     co_await session_.pause(kSettlePauseMs);
-    session_.makeClient(f.IPEdit.text, f.PortNum.text);
+    session_.makeClient(settings.host, settings.port);
     co_await session_.pause(kSettlePauseMs);
     session_.activate();
     session_.attachHandlers();

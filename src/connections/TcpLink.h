@@ -11,7 +11,7 @@ class TcpLink : public Link {
 public:
     TcpLink(const ConnectionParts& parts, LinkFactory& layers);
 
-    Task<void> open() override;
+    Task<void> open(LinkSettings settings) override;
     void write(const QByteArray& text) override;
     void close() override;
 

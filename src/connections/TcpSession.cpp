@@ -13,11 +13,13 @@ void TcpSession::drop() {
     client_.reset();
 }
 
-void TcpSession::makeClient(const QString& host, const QString& port) {
-    client_ = layers_.makeTcp(host, port);
+void TcpSession::makeClient(const QString& host, quint16 port) {
+    // The socket layer takes the port as text (a text that names no port fails its connect).
+    client_ = layers_.makeTcp(host, QString::number(port));
     // An IPv6 address is bracketed, so its own colons are not taken for the port's.
     const bool ipv6 = host.contains(QLatin1Char(':'));
-    address_ = (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') + port;
+    address_ = (ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
+               QString::number(port);
 }
 
 void TcpSession::attachHandlers() {

@@ -29,7 +29,7 @@ public:
     // for host and port, attach the event handlers (not connected until its event), activate
     // it, wait up to the connect time for the connect (or for the link to open).
     void drop();
-    void makeClient(const QString& host, const QString& port);
+    void makeClient(const QString& host, quint16 port);
     void attachHandlers();
     void activate();
     // The wait holds no thread: the connect's events end it early.

@@ -2,6 +2,7 @@
 
 #include "Cp1251.h"
 #include "FormModel.h"
+#include "LinkSettings.h"
 #include "LoaderError.h"
 #include "LockedAppend.h"
 #include "Runtime.h"
@@ -18,26 +19,53 @@ QString Journal::path() const {
 
 namespace {
 
+// The Params line: where the link leads (port or address), its speed or port, the id.
+QString paramsText(LinkKind kind, const QString& where, const QString& number, const QString& id) {
+    switch (kind) {
+    case LinkKind::Serial:
+        return QStringLiteral("Port:%1 Baud: %2").arg(where, number);
+    case LinkKind::Tcp:
+        return QStringLiteral("IP:%1 Port: %2").arg(where, number);
+    case LinkKind::Broker:
+        return QStringLiteral("Broker IP:%1 Port: %2 ID: %3").arg(where, number, id);
+    }
+    return QString();
+}
+
+// The link an operation's request names.
+QString paramsOf(const LinkSettings& link) {
+    switch (link.kind) {
+    case LinkKind::Serial:
+        return paramsText(link.kind, link.serialPort, QString::number(link.baud), QString());
+    case LinkKind::Tcp:
+        return paramsText(link.kind, link.host, QString::number(link.port), QString());
+    case LinkKind::Broker:
+        return paramsText(link.kind, link.brokerHost, QString::number(link.brokerPort),
+                          QString::number(link.hardwareId));
+    }
+    return QString();
+}
+
+// The visible page as its fields show it, outside an operation.
 QString paramsOf(const FormModel& f) {
     switch (f.connectionKind()) {
     case LinkKind::Serial:
-        return QStringLiteral("Port:%1 Baud: %2").arg(f.cmbComPort.text, f.cmbBaudRate.text);
+        return paramsText(LinkKind::Serial, f.cmbComPort.text, f.cmbBaudRate.text, QString());
     case LinkKind::Tcp:
-        return QStringLiteral("IP:%1 Port: %2").arg(f.IPEdit.text).arg(f.PortNum.roundedValue());
+        return paramsText(LinkKind::Tcp, f.IPEdit.text, QString::number(f.PortNum.roundedValue()),
+                          QString());
     case LinkKind::Broker:
-        return QStringLiteral("Broker IP:%1 Port: %2 ID: %3")
-            .arg(f.BrokerIPEdt.text)
-            .arg(f.BrokerPortEdt.roundedValue())
-            .arg(f.HARDWARE_IDEdt.wholeValue());
-    default:
-        return QString();
+        return paramsText(LinkKind::Broker, f.BrokerIPEdt.text,
+                          QString::number(f.BrokerPortEdt.roundedValue()),
+                          QString::number(f.HARDWARE_IDEdt.wholeValue()));
     }
+    return QString();
 }
 
 } // namespace
 
-void Journal::noteOperationLink() {
-    operationParams_ = paramsOf(form_);
+void Journal::noteOperationLink(const LinkSettings& link) {
+    operationParams_ = paramsOf(link);
 }
 
 QString Journal::connectionParams() const {

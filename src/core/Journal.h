@@ -5,6 +5,7 @@
 
 class Runtime;
 struct FormModel;
+struct LinkSettings;
 
 // The operation journal: four lines per completed operation (a rule of 60 hyphens, the date and
 // time, the connection parameters, the final message), Windows-1251, CR LF, appended to
@@ -22,10 +23,9 @@ public:
 
     QString path() const;
     int lockStallMs = 5000;
-    // The running operation's entry names the link as the form describes it now (when it starts,
-    // and once its link opened, which completes a port or speed left unchosen): the link the
-    // operation used, whatever the form shows by the time the entry is written.
-    void noteOperationLink();
+    // The running operation's entry names the link its request names: the link the operation
+    // used, whatever the form shows by the time the entry is written.
+    void noteOperationLink(const LinkSettings& link);
     // The connection parameters as line 3 shows them: of the operation's link once one has
     // started, else of the visible page.
     QString connectionParams() const;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkSettings.h"
 #include "Operation.h"
 #include "Task.h"
 
@@ -12,9 +13,14 @@ class Links {
 public:
     virtual ~Links() = default;
 
-    // The open step of OpenConnection. Raises LoaderError on a failure it reports itself; a
-    // link that did not come up is seen in ConnectionOpen. Its waits hold no thread.
-    virtual Task<void> open(LinkKind kind) = 0;
+    // The open step of OpenConnection: the link of the settings' kind, at their port or address.
+    // Raises LoaderError on a failure it reports itself; a link that did not come up is seen in
+    // ConnectionOpen. Its waits hold no thread.
+    virtual Task<void> open(LinkSettings settings) = 0;
+
+    // What stays with the open link's writes of the settings, for a link opened with others:
+    // the broker's frames address the settings' hardware id, which is no part of the link.
+    virtual void use(const LinkSettings& settings) { (void)settings; }
 
     // The write of SendCommand. Over TCP and the broker nothing is written while the client is
     // not connected.

@@ -1,27 +1,15 @@
 #include "Operation.h"
 
-#include "UiTexts.h"
+#include "OperationTable.h"
 
 int operationIcon(Operation operation) {
-    switch (operation) {
-    case Operation::Flash:
-        return kIconFlash;
-    case Operation::Store:
-        return kIconStore;
-    case Operation::ReadBack:
-        return kIconReadBack;
-    case Operation::Send:
-    case Operation::Version:
-    case Operation::Stored:
-        break;
-    }
-    return 0;
+    return OperationTable::row(operation).icon;
 }
 
 std::optional<Operation> operationOfIcon(int icon) {
-    for (const Operation operation : {Operation::Flash, Operation::Store, Operation::ReadBack}) {
-        if (operationIcon(operation) == icon) {
-            return operation;
+    for (const OperationRow& row : OperationTable::rows()) {
+        if (row.icon != 0 && row.icon == icon) {
+            return row.operation;
         }
     }
     return std::nullopt;

@@ -12,6 +12,9 @@ enum class Operation {
     Version,  // the controller's firmware version ("VER")
     Stored,   // what the storage memory holds: its descriptor's length and checksum
 };
+// How many operations there are; a new one is added last, named here, and given its row in the
+// operation table (OperationTable.cpp).
+inline constexpr int kOperationCount = static_cast<int>(Operation::Stored) + 1;
 
 // How the controller is reached.
 enum class LinkKind {

@@ -3,6 +3,7 @@
 #include "Links.h"
 #include "Loader.h"
 #include "LoaderError.h"
+#include "OperationTable.h"
 #include "OutcomeText.h"
 #include "TimeFormat.h"
 
@@ -75,7 +76,7 @@ Task<void> OperationDriver::run(OperationRequest request) {
 void OperationDriver::begin(const OperationRequest& request) {
     LoaderState& s = loader_.state;
     request_ = request;
-    loader_.journal.noteOperationLink();
+    loader_.journal.noteOperationLink(request_.link);
     s.WaitForController = request.waitForController;
     loader_.form.lockForOperation();
     s.OperationActive = true;
@@ -114,14 +115,16 @@ Task<void> OperationDriver::runOperation() {
     // comes while the connection opens.
     s.AnswerBuffer.clear();
     loader_.exchange.meetController();
+    if (loader_.links != nullptr) {
+        loader_.links->use(request_.link); // a link left open: the controller the request names
+    }
     if (!s.ConnectionOpen) {
-        co_await openConnection();
+        co_await openConnection(request_.link);
         s.OperationFailed = false;
         if (!s.ConnectionOpen) {
             throw LoaderError(UiTexts::portUnavailable());
         }
         loader_.Timer3->start();
-        loader_.journal.noteOperationLink();
     }
     s.OperationStart = loader_.runtime.now();
     report(co_await runProcedure());
@@ -145,6 +148,7 @@ void OperationDriver::report(const Verdict& verdict) {
     result_.resume = verdict.resume;
     result_.answers = verdict.answers;
     result_.output = verdict.output;
+    result_.facts = verdict.facts;
     const QDateTime end = loader_.runtime.now();
     result_.elapsedMs = s.OperationStart.msecsTo(end);
     Verdict completed = verdict;
@@ -202,7 +206,7 @@ QString OperationDriver::cancelledBecause() const {
 
 // The controller the broker did not find, as the outcome's text names it.
 QString OperationDriver::missingController() const {
-    return QStringLiteral("ID %1").arg(request_.hardwareId);
+    return QStringLiteral("ID %1").arg(request_.link.hardwareId);
 }
 
 // An error raised on the way is shown as its own message, as the connection layer or the
@@ -267,13 +271,13 @@ void OperationDriver::RestoreControls() {
 }
 
 void OperationDriver::OpenConnection() {
-    loader_.exchange.runNow(openConnection());
+    loader_.exchange.runNow(openConnection(LinkSettings::fromForm(loader_.form)));
 }
 
-Task<void> OperationDriver::openConnection() {
+Task<void> OperationDriver::openConnection(LinkSettings settings) {
     loader_.Timer3->start();
     if (loader_.links != nullptr) {
-        co_await loader_.links->open(loader_.form.connectionKind());
+        co_await loader_.links->open(settings);
     }
     if (!loader_.state.ConnectionOpen) {
         loader_.Timer3->stop();
@@ -305,24 +309,11 @@ void OperationDriver::ToolButton1Click() {
     loader_.setStatus(3, QString());
 }
 
-QString OperationDriver::menuCaption(Operation operation) {
-    switch (operation) {
-    case Operation::Flash:
-        return UiTexts::menuFlash();
-    case Operation::Store:
-        return UiTexts::menuStore();
-    case Operation::ReadBack:
-        return UiTexts::menuReadBack();
-    default:
-        return QString();
-    }
-}
-
 void OperationDriver::N1Click(Operation operation) {
     FormModel& f = loader_.form;
     f.btnConnect.imageIndex = operationIcon(operation);
     loader_.state.OperationMode = operation;
-    f.btnConnect.hint = menuCaption(operation);
+    f.btnConnect.hint = OperationTable::row(operation).caption;
     applyOptionVisibility();
 }
 

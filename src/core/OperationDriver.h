@@ -54,8 +54,10 @@ public:
     const OperationResult& lastResult() const { return result_; }
     // Called with the result when an operation has ended and the controls are back.
     std::function<void(const OperationResult&)> onFinished;
+    // Opens the link the window's connection page shows (the terminal outside an operation).
     void OpenConnection();
-    Task<void> openConnection();
+    // Opens the link the settings name; an operation opens the one of its request.
+    Task<void> openConnection(LinkSettings settings);
     void CloseConnection();
     // Lets go of a device the link holds (the serial port) unless the terminal window shows the
     // exchange; network links stay as they are.
@@ -66,9 +68,6 @@ public:
     void N1Click(Operation operation);
     // The three storage-load options are visible exactly in mode 37.
     void applyOptionVisibility();
-
-    // The caption of the operation's menu item.
-    static QString menuCaption(Operation operation);
 
 private:
     void cancelOperation();

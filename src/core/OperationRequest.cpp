@@ -7,8 +7,7 @@ OperationRequest OperationRequest::fromForm(Operation operation, const FormModel
                                             const LoaderState& state) {
     OperationRequest request;
     request.operation = operation;
-    request.link = form.connectionKind();
-    request.hardwareId = std::uint32_t(form.HARDWARE_IDEdt.wholeValue());
+    request.link = LinkSettings::fromForm(form);
     request.firmwarePath = state.FirmwareFilePath;
     request.header = form.edtUnitSign.text;
     request.waitForController = form.cbWaitConnectLUMET.checked;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkSettings.h"
 #include "Operation.h"
 #include "OperationResult.h"
 
@@ -40,10 +41,9 @@ struct FlashOptions {
 // the window's controls.
 struct OperationRequest {
     Operation operation = Operation::Flash;
-    LinkKind link = LinkKind::Serial;
-    std::uint32_t hardwareId = 0; // the controller behind the broker
-    QString firmwarePath;         // the chosen, checked firmware file
-    QString header;               // the file's header text; its first word is the signature
+    LinkSettings link;    // where the controller is reached: the kind, the port or address, the id
+    QString firmwarePath; // the chosen, checked firmware file
+    QString header;       // the file's header text; its first word is the signature
     // A broker that has no controller with the id yet is asked again until it has.
     bool waitForController = false;
     bool trace = false; // every write of the storage upload on the terminal

@@ -3,6 +3,7 @@
 #include "Operation.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <cstdint>
@@ -99,6 +100,7 @@ struct Verdict {
     std::optional<ResumePosition> resume; // a storage upload that did not finish
     QList<QByteArray> answers;            // a query: each answer as it came
     QByteArray output;                    // a query: what the terminal showed of the answers
+    QJsonObject facts; // a query: what its answer says, by name ("version", "length" ...)
 
     static Verdict failed(Outcome outcome, QString reason = QString()) {
         Verdict verdict;
@@ -127,6 +129,7 @@ struct OperationResult {
     QString file;
     QList<QByteArray> answers;
     QByteArray output;
+    QJsonObject facts;
     bool journalWritten = false;
     QString journalError; // why the journal entry could not be written
 

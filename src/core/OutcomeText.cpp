@@ -2,6 +2,7 @@
 
 #include "Cp1251.h"
 #include "OneLine.h"
+#include "OperationTable.h"
 #include "UiTexts.h"
 
 namespace {
@@ -16,6 +17,15 @@ QString mismatchCause(const QString& file) {
         return base + QStringLiteral(", принятый текст не сохранён");
     }
     return base + QStringLiteral(", принятая копия сохранена в ") + file;
+}
+
+// The commands of a send as the status names them: each on one line, blank between.
+QString commandsText(const QList<QByteArray>& commands) {
+    QStringList texts;
+    for (const QByteArray& command : commands) {
+        texts.append(asOneLine(Cp1251::decode(command)));
+    }
+    return texts.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -67,29 +77,17 @@ QString OutcomeText::status(Outcome outcome, const QString& reason, const QStrin
 
 QString OutcomeText::status(Operation operation, const Verdict& verdict, const QString& elapsed,
                             const QList<QByteArray>& commands) {
+    const OperationRow& row = OperationTable::row(operation);
+    if (row.done.isEmpty()) {
+        return status(verdict.outcome, verdict.reason, verdict.file, elapsed);
+    }
+    const QString subject = row.subjectIsCommands ? commandsText(commands) : verdict.reason;
+    if (verdict.succeeded()) {
+        return row.done.arg(subject);
+    }
     const QString cause = OutcomeText::cause(verdict.outcome, verdict.reason, verdict.file);
-    switch (operation) {
-    case Operation::Send: {
-        QStringList texts;
-        for (const QByteArray& command : commands) {
-            texts.append(asOneLine(Cp1251::decode(command)));
-        }
-        return QStringLiteral("Терминал: %1 - %2")
-            .arg(texts.join(QLatin1Char(' ')),
-                 verdict.succeeded() ? QStringLiteral("ответ получен") : cause);
-    }
-    case Operation::Version:
-        return verdict.succeeded() ? QStringLiteral("Версия контроллера: %1").arg(verdict.reason)
-                                   : QStringLiteral("Запрос версии не выполнен - ") + cause;
-    case Operation::Stored:
-        return verdict.succeeded() ? QStringLiteral("В памяти: %1").arg(verdict.reason)
-                                   : QStringLiteral("Запрос записанного не выполнен - ") + cause;
-    case Operation::Flash:
-    case Operation::Store:
-    case Operation::ReadBack:
-        break;
-    }
-    return status(verdict.outcome, verdict.reason, verdict.file, elapsed);
+    return (row.failed.contains(QLatin1String("%1")) ? row.failed.arg(subject) : row.failed) +
+           cause;
 }
 
 QString OutcomeText::word(Outcome outcome) {

@@ -133,13 +133,14 @@ Task<void> FlashProcedure::requestRestart() {
         restartTick_ = loader_.runtime.tickCount();
         loader_.state.ControllerMissing = false;
         const QByteArray reset = QByteArrayLiteral("RESET\r");
-        links->write(request_.link, reset);
+        links->write(request_.link.kind, reset);
         loader_.output.addTerminalLine(reset);
         co_return;
     }
-    links->setControlLines(request_.link, kind == FlashRestart::Dtr, kind == FlashRestart::Rts);
+    links->setControlLines(request_.link.kind, kind == FlashRestart::Dtr,
+                           kind == FlashRestart::Rts);
     co_await loader_.exchange.pause(kRestartPulseMs);
-    links->setControlLines(request_.link, false, false);
+    links->setControlLines(request_.link.kind, false, false);
 }
 
 // A broker that lacks the controller passed no restart on: while the engineer waits for the

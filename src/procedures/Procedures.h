@@ -8,10 +8,10 @@
 
 class Loader;
 
-// The device procedures of one loader, registered with its operation driver by operation for as
-// long as they live: the destructor takes the registrations back, so the driver never calls a
-// procedure that is gone. Their questions go to the front end's own answers, or, without them,
-// to the loader's dialogs.
+// The device procedures of one loader, registered with its operation driver for every row of the
+// operation table for as long as they live: the destructor takes the registrations back, so the
+// driver never calls a procedure that is gone. Their questions go to the front end's own answers,
+// or, without them, to the loader's dialogs.
 class Procedures {
 public:
     explicit Procedures(Loader& loader, Questions* questions = nullptr);
@@ -20,6 +20,9 @@ public:
     Procedures& operator=(const Procedures&) = delete;
 
 private:
+    // The procedure of an operation: the one place an operation is bound to its steps.
+    Task<Verdict> run(Operation operation, const OperationRequest& request);
+
     Loader& loader_;
     DialogQuestions dialogQuestions_;
 

@@ -92,6 +92,7 @@ Task<Verdict> QueryProcedure::version() {
         Verdict verdict;
         verdict.answers.append(answer.text);
         verdict.reason = versionLine(answer);
+        verdict.facts.insert(QStringLiteral("version"), verdict.reason);
         co_return verdict;
     }
     case Answer::Status::Partial:

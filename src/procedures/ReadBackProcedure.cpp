@@ -103,6 +103,8 @@ Task<Verdict> ReadBackProcedure::storedDescriptor(const OperationRequest& /*requ
     stored.reason = QStringLiteral("текст %1 символов, контрольная сумма %2")
                         .arg(descriptor_.length)
                         .arg(checksumText(descriptor_.crc));
+    stored.facts.insert(QStringLiteral("length"), qint64(descriptor_.length));
+    stored.facts.insert(QStringLiteral("checksum"), checksumText(descriptor_.crc));
     co_return stored;
 }
 

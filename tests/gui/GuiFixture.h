@@ -20,8 +20,8 @@ class RecordingLinks : public Links {
 public:
     explicit RecordingLinks(Loader& loader) : loader_(loader) {}
 
-    Task<void> open(LinkKind kind) override {
-        switch (kind) {
+    Task<void> open(LinkSettings settings) override {
+        switch (settings.kind) {
         case LinkKind::Serial:
             openSerial();
             break;

@@ -35,6 +35,8 @@ expect "B.S28 a.s37 images" velkor-cli check ""
 expect "B.S28 a.s37 images notes.txt" velkor-cli readback --tcp host ""
 expect "" velkor-cli send --tcp host ""
 expect "" velkor-cli version --tcp host ""
+expect "" velkor-cli stored --tcp host ""
+expect "B.S28 a.s37 images notes.txt" velkor-cli sample ""
 expect "--data-dir --help -q" velkor-cli check -
 expect "--from-start" velkor-cli store --fr
 expect "115200" velkor-cli send --baud = 11

@@ -44,8 +44,8 @@ void ScriptedDevice::dropConnection(std::uint64_t delayMs) {
     });
 }
 
-Task<void> ScriptedDevice::open(LinkKind kind) {
-    (void)kind;
+Task<void> ScriptedDevice::open(LinkSettings settings) {
+    opened = settings;
     ++openCalls;
     if (!openSucceeds || open_) {
         co_return;

@@ -22,6 +22,7 @@ public:
     // Connection behaviour.
     bool openSucceeds = true;
     int openCalls = 0;
+    LinkSettings opened; // what the last open was given
 
     // Everything the loader wrote, one entry per write, with the connection kind used.
     QList<QByteArray> written;
@@ -42,7 +43,7 @@ public:
 
     // Links
     // Every kind reaches the same device, and every close closes it.
-    Task<void> open(LinkKind kind) override;
+    Task<void> open(LinkSettings settings) override;
     void write(LinkKind kind, const QByteArray& text) override;
     void close(LinkKind kind) override;
     void closeAll() override { closeIfOpen(); }

@@ -3,6 +3,7 @@
 #include "TestLoader.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
+#include "core/OperationTable.h"
 #include "core/ReceiveRouter.h"
 
 #include <QFile>
@@ -28,6 +29,9 @@ private slots:
     void connectionKindCycles();
     void operationChoiceSetsModeHintAndOptions_data();
     void operationChoiceSetsModeHintAndOptions();
+    void everyOperationHasOneRowOfItsOwn();
+    void linkSettingsAreTheConnectionPageAsNumbers_data();
+    void linkSettingsAreTheConnectionPageAsNumbers();
 };
 
 Q_DECLARE_METATYPE(Verdict)
@@ -333,6 +337,72 @@ void DriverTest::operationChoiceSetsModeHintAndOptions() {
     QCOMPARE(t.form().cbDopInitCmd.visible, optionsVisible);
     t.loader.driver.ToolButton1Click();
     QCOMPARE(t.form().cbFinalization.visible, optionsVisible);
+}
+
+void DriverTest::everyOperationHasOneRowOfItsOwn() {
+    QSet<QString> commands;
+    QSet<int> icons;
+    for (int number = 0; number < kOperationCount; ++number) {
+        const OperationRow& row = OperationTable::row(static_cast<Operation>(number));
+        QVERIFY2(!row.command.isEmpty() && !commands.contains(row.command),
+                 qPrintable(row.command));
+        commands.insert(row.command);
+        QCOMPARE(row.icon == 0, row.caption.isEmpty());
+        QVERIFY(row.icon == 0 || !icons.contains(row.icon));
+        icons.insert(row.icon);
+        // A query's texts come from its row, an operation of the window's from the common words.
+        QCOMPARE(row.done.isEmpty(), row.icon != 0);
+    }
+    QCOMPARE(int(OperationTable::rows().size()), kOperationCount);
+}
+
+void DriverTest::linkSettingsAreTheConnectionPageAsNumbers_data() {
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<int>("portEntry");
+    QTest::addColumn<QString>("portText");
+    QTest::addColumn<int>("speedEntry");
+    QTest::addColumn<QString>("numberText"); // the TCP port, the broker's port and the id
+    QTest::addColumn<QString>("serialPort");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<qint64>("id");
+    QTest::newRow("entries chosen") << QStringList{"COM1", "COM2"} << 1 << "COM2" << 0 << "10001"
+                                    << "COM2" << 9600 << 10001 << qint64(10001);
+    QTest::newRow("nothing chosen: first entry, default speed")
+        << QStringList{"COM3", "COM4"} << -1 << "" << -1 << " 7 "
+        << "COM3" << 115200 << 7 << qint64(7);
+    QTest::newRow("device path typed, no ports")
+        << QStringList{} << -1 << "/dev/ttyUSB3" << 7 << "65535"
+        << "/dev/ttyUSB3" << 256000 << 65535 << qint64(65535);
+    QTest::newRow("no ports, speed off the list, no numbers")
+        << QStringList{} << -1 << "" << 8 << "abc"
+        << "" << 0 << 0 << qint64(0);
+    QTest::newRow("port past 65535, the largest id")
+        << QStringList{"COM1"} << 0 << "COM1" << 6 << "4294967295"
+        << "COM1" << 115200 << 0 << qint64(4294967295);
+}
+
+// What the links open by: the page's choice completed as the open completes it, and numbers
+// that name no port are 0 (the connect then fails as to an unreachable host).
+void DriverTest::linkSettingsAreTheConnectionPageAsNumbers() {
+    QFETCH(QStringList, ports);
+    QFETCH(int, portEntry);
+    QFETCH(QString, portText);
+    QFETCH(int, speedEntry);
+    QFETCH(QString, numberText);
+    TestLoader t;
+    FormModel& f = t.form();
+    f.cmbComPort.items = ports;
+    f.cmbComPort.itemIndex = portEntry;
+    f.cmbComPort.text = portText;
+    f.cmbBaudRate.itemIndex = speedEntry;
+    f.PortNum.text = f.BrokerPortEdt.text = f.HARDWARE_IDEdt.text = numberText;
+    const LinkSettings settings = LinkSettings::fromForm(f);
+    QTEST(settings.serialPort, "serialPort");
+    QTEST(settings.baud, "baud");
+    QTEST(int(settings.port), "port");
+    QTEST(int(settings.brokerPort), "port");
+    QTEST(qint64(settings.hardwareId), "id");
 }
 
 QTEST_GUILESS_MAIN(DriverTest)
