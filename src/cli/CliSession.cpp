@@ -51,12 +51,11 @@ CliSession::~CliSession() {
 }
 
 // A fleet member polls nothing: a thousand members waking every few milliseconds would keep
-// the processors busy. The fleet wakes it when a stop comes, and the dropped connection is
-// looked for before every pass of its events. A store learns of each confirmed piece from its
-// progress, where a drain stops it.
+// the processors busy. The fleet wakes it when a stop comes; a dropped connection ends the
+// exchange's wait by itself (the link timer's stop). A store learns of each confirmed piece
+// from its progress, where a drain stops it.
 void CliSession::wakeOnStop(FleetChannel& channel) {
     channel.setWake([this] { pollSoon(); });
-    runtime.setBeforeEvents([this] { endWaitIfDisconnected(); });
     loader.onProgress = [this, shown = loader.onProgress](const ProgressEvent& progress) {
         if (shown) {
             shown(progress);
