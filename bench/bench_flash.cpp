@@ -57,16 +57,16 @@ FlashRun flashSpeed(int records, bool fast, bool paced) {
 
     Bench::LoaderRig rig;
     rig.useTcp(sim.tcpPort);
-    rig.loader.form.mnuFastExchange.checked = fast;
+    rig.loader.choices.fastExchange = fast;
     rig.loader.state.FirmwareFilePath = file;
-    rig.loader.form.edtUnitSign.text = QStringLiteral("UNIT:LUMET52 bench");
+    rig.header = QStringLiteral("UNIT:LUMET52 bench");
     QElapsedTimer programming;
     rig.loader.onStatus = [&](int panel, const QString& text) {
         if (panel == 3 && text == QStringLiteral("Идет программирование устройства...")) {
             programming.start();
         }
     };
-    rig.loader.driver.btnConnectClick();
+    rig.run(Operation::Flash);
     FlashRun run;
     int lines = 0;
     run.lineMsPerRecord = lineMsPerRecord(file, lines);
@@ -128,7 +128,7 @@ void silentDeviceCpu(int seconds) {
         waited = wall.elapsed();
         return Verdict{};
     });
-    rig.loader.driver.btnConnectClick();
+    rig.run(Operation::Flash);
     const double share = 100.0 * cpu / double(waited);
     const double bare = bareSleepLoopShare(3000);
     std::printf("silent device: %lld ms answer wait used %.0f ms of processor time: "

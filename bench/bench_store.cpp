@@ -33,8 +33,7 @@ StoreRun uploadSpeed(int records, const QString& idleGap, bool fast) {
 
     Bench::LoaderRig rig;
     rig.useTcp(sim.tcpPort);
-    rig.loader.form.mnuFastExchange.checked = fast;
-    rig.loader.state.OperationMode = Operation::Store;
+    rig.loader.choices.fastExchange = fast;
     rig.loader.state.FirmwareFilePath = file;
     QElapsedTimer clock;
     double ms = 0;
@@ -50,7 +49,7 @@ StoreRun uploadSpeed(int records, const QString& idleGap, bool fast) {
             cpu = Bench::cpuMilliseconds() - cpu0;
         }
     };
-    rig.loader.driver.btnConnectClick();
+    rig.run(Operation::Store);
     run.ok = rig.procedures.store.verdict().succeeded();
     run.msPerPiece = ms / run.pieces;
     run.cpuShare = 100.0 * cpu / ms;

@@ -18,11 +18,22 @@ struct LoaderRig {
     Loader& loader = parts.loader;
     Procedures& procedures = parts.procedures;
 
-    // Selects the TCP page aimed at the simulator's port on this machine.
+    QString header; // the firmware file's header, as the check of the file read it
+
+    // Aims the link at the simulator's TCP port on this machine.
     void useTcp(quint16 port) {
-        loader.form.setConnectionKind(LinkKind::Tcp);
-        loader.form.IPEdit.text = QStringLiteral("127.0.0.1");
-        loader.form.PortNum.text = QString::number(port);
+        loader.choices.link.kind = LinkKind::Tcp;
+        loader.choices.link.host = QStringLiteral("127.0.0.1");
+        loader.choices.link.port = port;
+    }
+    // Runs the operation on the chosen link and file; returns when it has ended.
+    void run(Operation operation) {
+        OperationRequest request;
+        request.operation = operation;
+        request.link = loader.choices.link;
+        request.firmwarePath = loader.state.FirmwareFilePath;
+        request.header = header;
+        loader.driver.start(request);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "AppSettings.h"
 
+#include "FormModel.h"
 #include "core/BaudRates.h"
 #include "core/Loader.h"
 #include "core/UiTexts.h"
@@ -60,8 +61,7 @@ void restoreAddresses(const QSettings& ini, FormModel& f) {
 }
 
 // The connection kind and the operation the main button starts.
-void restoreOperationChoice(const QSettings& ini, Loader& loader) {
-    FormModel& f = loader.form;
+void restoreOperationChoice(const QSettings& ini, FormModel& f, Loader& loader) {
     f.setConnectionKind(
         connectionKindOfIcon(readInt(ini, QStringLiteral("ToolButton1.ImageIndex"), kIconSerial)));
     const int buttonIcon = readInt(ini, QStringLiteral("btnConnect.ImageIndex"), kIconFlash);
@@ -82,8 +82,7 @@ void restoreFileDialog(const QSettings& ini, FileDialogState& dialog) {
 }
 
 // The waits, the debug and fast-exchange menu items and the options of the firmware group.
-void restoreOptions(const QSettings& ini, Loader& loader) {
-    FormModel& f = loader.form;
+void restoreOptions(const QSettings& ini, FormModel& f, Loader& loader) {
     // A negative time-out (a hand-edited file) is taken as 0, which is how the wait treats it.
     // The caption is made from the value: a stored caption may name another one.
     loader.setAnswerTimeout(
@@ -142,20 +141,20 @@ int AppSettings::baudRateEntry(int rate) {
     return entry >= 0 ? entry : int(BaudRates::kAll.size()) - 1;
 }
 
-WindowPlacement AppSettings::restoreForm(Loader& loader) const {
+WindowPlacement AppSettings::restoreForm(FormModel& form, Loader& loader) const {
     QSettings ini(executableIni(), QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("StoreParams"));
-    restoreAddresses(ini, loader.form);
-    restoreOperationChoice(ini, loader);
-    restoreFileDialog(ini, loader.form.OpenDialog1);
-    restoreOptions(ini, loader);
+    restoreAddresses(ini, form);
+    restoreOperationChoice(ini, form, loader);
+    restoreFileDialog(ini, loader.fileDialog);
+    restoreOptions(ini, form, loader);
     return readPlacement(ini);
 }
 
-void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placement) const {
+void AppSettings::storeForm(const FormModel& f, const Loader& loader,
+                            const WindowPlacement& placement) const {
     QSettings ini(executableIni(), QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("StoreParams"));
-    const FormModel& f = loader.form;
     const LoaderState& s = loader.state;
     const QString port =
         f.cmbComPort.itemIndex >= 0 ? f.cmbComPort.selectedText() : f.cmbComPort.text;
@@ -172,9 +171,9 @@ void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placeme
     ini.setValue(QStringLiteral("btnConnect.ImageIndex"), f.btnConnect.imageIndex);
     ini.setValue(QStringLiteral("PopupMenu1.Tag"), operationIcon(s.OperationMode));
     ini.setValue(QStringLiteral("btnConnect.Hint"), f.btnConnect.hint);
-    ini.setValue(QStringLiteral("OpenDialog1.FilterIndex"), f.OpenDialog1.filterIndex);
-    ini.setValue(QStringLiteral("OpenDialog1.InitialDir"), f.OpenDialog1.initialDir);
-    ini.setValue(QStringLiteral("OpenDialog1.DefaultExt"), f.OpenDialog1.defaultExt);
+    ini.setValue(QStringLiteral("OpenDialog1.FilterIndex"), loader.fileDialog.filterIndex);
+    ini.setValue(QStringLiteral("OpenDialog1.InitialDir"), loader.fileDialog.initialDir);
+    ini.setValue(QStringLiteral("OpenDialog1.DefaultExt"), loader.fileDialog.defaultExt);
     ini.setValue(QStringLiteral("mnuTimeOut.Tag"), s.AnswerTimeoutMs);
     ini.setValue(QStringLiteral("mnuTimeOut.Caption"), f.mnuTimeOut.caption);
     ini.setValue(QStringLiteral("cbFinalization.Visible"), f.cbFinalization.visible ? 1 : 0);
@@ -195,10 +194,10 @@ void AppSettings::storeForm(const Loader& loader, const WindowPlacement& placeme
     ini.setValue(QStringLiteral("WindowState"), placement.minimized ? 1 : 0);
 }
 
-void AppSettings::createSettingsFile(const Loader& loader) const {
+void AppSettings::createSettingsFile(const FormModel& form) const {
     QSettings ini(settingsFile(), QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("Settings"));
-    const int port = loader.form.cmbComPort.itemIndex;
+    const int port = form.cmbComPort.itemIndex;
     ini.setValue(QStringLiteral("COM"), port >= 0 ? port + 1 : 1);
     ini.setValue(QStringLiteral("BAUDRATE"), BaudRates::kDefault);
     ini.setValue(QStringLiteral("AutoList"), 1);
@@ -207,13 +206,13 @@ void AppSettings::createSettingsFile(const Loader& loader) const {
     ini.setValue(QStringLiteral("PORTNUM"), kDefaultPortNum);
 }
 
-void AppSettings::readSettings(Loader& loader, const std::function<void()>& fillPortList) const {
+void AppSettings::readSettings(FormModel& f, Loader& loader,
+                               const std::function<void()>& fillPortList) const {
     if (!QFileInfo::exists(settingsFile())) {
-        createSettingsFile(loader);
+        createSettingsFile(f);
     }
     QSettings ini(settingsFile(), QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("Settings"));
-    FormModel& f = loader.form;
     const int com = readInt(ini, QStringLiteral("COM"), 1);
     f.PortNum.text = QString::number(readInt(ini, QStringLiteral("PORTNUM"), kDefaultPortNum));
     f.IPEdit.text = ini.value(QStringLiteral("IP"), kDefaultIp).toString();
@@ -228,10 +227,9 @@ void AppSettings::readSettings(Loader& loader, const std::function<void()>& fill
     f.edName.text = loader.state.FirmwareFilePath;
 }
 
-void AppSettings::writeSettings(const Loader& loader) const {
+void AppSettings::writeSettings(const FormModel& f, const Loader& loader) const {
     QSettings ini(settingsFile(), QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("Settings"));
-    const FormModel& f = loader.form;
     ini.setValue(QStringLiteral("AutoList"), f.tbAutoComList.checked ? 1 : 0);
     ini.setValue(QStringLiteral("COM"), f.cmbComPort.itemIndex + 1);
     ini.setValue(QStringLiteral("PORTNUM"), f.PortNum.roundedValue());

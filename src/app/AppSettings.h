@@ -6,6 +6,7 @@
 #include <functional>
 
 class Loader;
+struct FormModel;
 
 // The window's position as the form storage keeps it: the origin of its client area.
 struct WindowPlacement {
@@ -32,14 +33,16 @@ public:
     bool readDebugMode() const;
 
     // The form storage of the main window.
-    WindowPlacement restoreForm(Loader& loader) const;
-    void storeForm(const Loader& loader, const WindowPlacement& placement) const;
+    WindowPlacement restoreForm(FormModel& form, Loader& loader) const;
+    void storeForm(const FormModel& form, const Loader& loader,
+                   const WindowPlacement& placement) const;
 
     // The show step: creates "Velkor.ini" with its defaults when it is missing, then reads it
     // into the controls. fillPortList fills cmbComPort by the state of tbAutoComList.
-    void readSettings(Loader& loader, const std::function<void()>& fillPortList) const;
+    void readSettings(FormModel& form, Loader& loader,
+                      const std::function<void()>& fillPortList) const;
     // The close step; a file that cannot be written is left as it was.
-    void writeSettings(const Loader& loader) const;
+    void writeSettings(const FormModel& form, const Loader& loader) const;
 
     QStringList readInitCommands(const QStringList& fallback) const;
     void writeInitCommands(const QStringList& lines) const;
@@ -48,7 +51,7 @@ public:
     static int baudRateEntry(int rate);
 
 private:
-    void createSettingsFile(const Loader& loader) const;
+    void createSettingsFile(const FormModel& form) const;
 
     QString dataDir_;
 };

@@ -5,8 +5,8 @@
 #include "InitCommandsWindow.h"
 #include "MainWindow.h"
 #include "QtDialogs.h"
-#include "firmware/FileSelection.h"
-#include "firmware/HeaderEditing.h"
+#include "FileChoice.h"
+#include "HeaderEditing.h"
 #include "terminal/TerminalWindow.h"
 
 #include <QAbstractEventDispatcher>
@@ -27,11 +27,11 @@ Dialogs& chooseDialogs(Dialogs* given, std::unique_ptr<QtDialogs>& own) {
 
 Application::Application(const QString& dataDir, Dialogs* dialogs)
     : settings(dataDir), parts(runtime, chooseDialogs(dialogs, qtDialogs_), dataDir) {
-    main = std::make_unique<MainWindow>(loader, settings);
+    main = std::make_unique<MainWindow>(loader, form, binding, settings);
     terminal = std::make_unique<TerminalWindow>(loader);
     about = std::make_unique<AboutBox>();
-    loader.form.DopCmdMemo = settings.readInitCommands(loader.form.DopCmdMemo);
-    init = std::make_unique<InitCommandsWindow>(loader.form);
+    form.DopCmdMemo = settings.readInitCommands(form.DopCmdMemo);
+    init = std::make_unique<InitCommandsWindow>(form);
     main->setSecondaryWindows(terminal.get(), about.get(), init.get());
     if (qtDialogs_) {
         qtDialogs_->setParent(main.get());
@@ -44,7 +44,7 @@ Application::Application(const QString& dataDir, Dialogs* dialogs)
     terminal->onHandled = sync;
     main->onClosed = [this] {
         runtime.setTerminating(true);
-        loader.form.terminal.visible = false;
+        loader.terminal.visible = false;
         syncAll();
         if (onQuit) {
             onQuit();
@@ -60,7 +60,7 @@ Application::Application(const QString& dataDir, Dialogs* dialogs)
 
 Application::~Application() {
     runtime.setBeforeEvents({});
-    settings.writeInitCommands(loader.form.DopCmdMemo);
+    settings.writeInitCommands(form.DopCmdMemo);
     // The windows go in reverse order of creation; the terminal window writes its log.
     init.reset();
     about.reset();
@@ -74,6 +74,7 @@ void Application::show() {
 }
 
 void Application::syncAll() {
+    binding.sync();
     if (main) {
         main->syncFromModel();
     }
@@ -86,8 +87,10 @@ void Application::syncAll() {
 }
 
 void Application::wireFirmware() {
-    main->firmware.btnOpenClick = [this](bool fromButton) { btnOpenClick(loader, fromButton); };
-    main->firmware.btnHeaderEditClick = [this] { btnHeaderEditClick(loader.form); };
-    main->firmware.edNameChange = [this] { edNameChange(loader.form); };
-    main->ports.tbAutoComListClick = [this] { parts.connections.ports().tbAutoComListClick(); };
+    main->firmware.btnOpenClick = [this](bool fromButton) {
+        btnOpenClick(form, loader, fromButton);
+    };
+    main->firmware.btnHeaderEditClick = [this] { btnHeaderEditClick(form); };
+    main->firmware.edNameChange = [this] { edNameChange(form); };
+    main->ports.tbAutoComListClick = [this] { ports.tbAutoComListClick(); };
 }

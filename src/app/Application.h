@@ -1,6 +1,9 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "FormBinding.h"
+#include "FormModel.h"
+#include "SerialPortList.h"
 #include "assembly/LoaderAssembly.h"
 #include "platform/QtRuntime.h"
 
@@ -16,8 +19,8 @@ class TerminalWindow;
 
 // The desktop application: one loader on Qt's event loop and its four windows, created in the
 // order main window, terminal window, About window, accompanying-initialisation window. The
-// windows mirror the loader's form model; they are brought in line with it before every pass
-// of the loader's event pumping and whenever the event loop falls idle.
+// windows mirror their form model and what the loader shows; they are brought in line with
+// them before every pass of the loader's event pumping and whenever the event loop falls idle.
 class Application {
 public:
     // dialogs: the message boxes to use; the Qt dialogs when null (tests pass scripted ones).
@@ -42,6 +45,9 @@ private:
 public:
     LoaderAssembly parts;
     Loader& loader = parts.loader;
+    FormModel form;
+    FormBinding binding{form, loader};
+    SerialPortList ports{form, loader.output, [this] { return parts.connections.systemPorts(); }};
     std::unique_ptr<MainWindow> main;
     std::unique_ptr<TerminalWindow> terminal;
     std::unique_ptr<AboutBox> about;

@@ -1,6 +1,6 @@
 #include "InitCommandsWindow.h"
 
-#include "core/FormModel.h"
+#include "FormModel.h"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>

@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "ElidedLabel.h"
+#include "FormBinding.h"
+#include "FormModel.h"
 #include "Icons.h"
 #include "MainWindowTexts.h"
 #include "WaitBar.h"
@@ -125,18 +127,20 @@ QWidget* page(const char* name, const QString& heading, QGridLayout*& grid) {
 
 } // namespace
 
-MainWindow::MainWindow(Loader& loader, const AppSettings& settings, QWidget* parent)
+MainWindow::MainWindow(Loader& loader, FormModel& form, FormBinding& binding,
+                       const AppSettings& settings, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
-      loader_(loader), settings_(settings), openLink_(loader) {
+      loader_(loader), form_(form), binding_(binding), settings_(settings),
+      openLink_(loader, form) {
     setObjectName(QStringLiteral("TForm1"));
     QFont compact = font();
     compact.setPixelSize(11);
     setFont(compact);
     setWindowIcon(Icons::icon(Icons::Application));
     setWindowTitle(MainWindowTexts::captionPrefix() + QStringLiteral("Версия 1.97)"));
-    MainWindowTexts::applyHints(loader_.form);
+    MainWindowTexts::applyHints(form_);
     FormCreate();
 
     buildMenus();
@@ -196,11 +200,10 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::FormCreate() {
     LoaderState& s = loader_.state;
-    FormModel& f = loader_.form;
+    FormModel& f = form_;
     s.DebugMode = settings_.readDebugMode();
     s.FirstActivation = true;
     s.AttemptLimit = 3;
-    f.Panel3.caption = UiTexts::firmwareGroup();
     s.ConnectionOpen = false;
     f.setConnectionKind(LinkKind::Serial);
     s.StartPage = 70;
@@ -229,18 +232,18 @@ void MainWindow::buildMenus() {
         item->setObjectName(QLatin1String(row.menuItem));
         const Operation chosen = row.operation;
         connect(item, &QAction::triggered, this,
-                [this, chosen] { run([this, chosen] { loader_.driver.N1Click(chosen); }); });
+                [this, chosen] { run([this, chosen] { binding_.N1Click(chosen); }); });
     }
     popupMenu2_ = named(new QMenu(this), "PopupMenu2");
-    mnuTimeOut = popupMenu2_->addAction(loader_.form.mnuTimeOut.caption);
+    mnuTimeOut = popupMenu2_->addAction(form_.mnuTimeOut.caption);
     mnuTimeOut->setObjectName(QStringLiteral("mnuTimeOut"));
-    mnuDebug = popupMenu2_->addAction(loader_.form.mnuDebug.caption);
+    mnuDebug = popupMenu2_->addAction(form_.mnuDebug.caption);
     mnuDebug->setObjectName(QStringLiteral("mnuDebug"));
     mnuDebug->setCheckable(true);
-    mnuFastExchange = popupMenu2_->addAction(loader_.form.mnuFastExchange.caption);
+    mnuFastExchange = popupMenu2_->addAction(form_.mnuFastExchange.caption);
     mnuFastExchange->setObjectName(QStringLiteral("mnuFastExchange"));
     mnuFastExchange->setCheckable(true);
-    mnuAnswerGap = popupMenu2_->addAction(loader_.form.mnuAnswerGap.caption);
+    mnuAnswerGap = popupMenu2_->addAction(form_.mnuAnswerGap.caption);
     mnuAnswerGap->setObjectName(QStringLiteral("mnuAnswerGap"));
 }
 

@@ -9,6 +9,7 @@
 
 class AboutBox;
 class ElidedLabel;
+class FormBinding;
 class InitCommandsWindow;
 class Loader;
 class QAction;
@@ -22,6 +23,7 @@ class QProgressBar;
 class QSpinBox;
 class QStackedWidget;
 class QToolBar;
+struct FormModel;
 class QTimer;
 class QToolButton;
 class TerminalWindow;
@@ -39,14 +41,15 @@ struct PortListActions {
     std::function<void()> tbAutoComListClick;
 };
 
-// The main window (TForm1). It mirrors the loader's form model: syncFromModel() brings every
+// The main window (TForm1). It mirrors its form model and what the loader shows: syncFromModel() brings every
 // widget in line with the model, the widgets' change signals write the user's edits back into
 // the model, and clicks call the loader's handlers. Controls are found by their names
 // (objectName), the same names the model uses.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(Loader& loader, const AppSettings& settings, QWidget* parent = nullptr);
+    MainWindow(Loader& loader, FormModel& form, FormBinding& binding, const AppSettings& settings,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     void setSecondaryWindows(TerminalWindow* terminal, AboutBox* about, InitCommandsWindow* init);
@@ -117,6 +120,8 @@ private:
     WindowPlacement placement() const;
 
     Loader& loader_;
+    FormModel& form_;
+    FormBinding& binding_;
     const AppSettings& settings_;
     TerminalWindow* terminal_ = nullptr;
     AboutBox* about_ = nullptr;

@@ -3,6 +3,8 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "FormBinding.h"
+#include "FormModel.h"
 #include "InitCommandsWindow.h"
 #include "MainWindowTexts.h"
 #include "ScreenPlacement.h"
@@ -43,9 +45,9 @@ void MainWindow::handled() {
 }
 
 void MainWindow::connectClicks() {
-    FormModel& f = loader_.form;
+    FormModel& f = form_;
     connect(ToolButton1, &QToolButton::clicked, this,
-            [this] { run([this] { loader_.driver.ToolButton1Click(); }); });
+            [this] { run([this] { binding_.ToolButton1Click(); }); });
     connect(btnConnect, &QToolButton::clicked, this, [this] { btnConnectClicked(); });
     connect(ToolButton5, &QToolButton::clicked, this, [this] { ToolButton5Click(); });
     connect(ToolButton9, &QToolButton::clicked, this, [this] { ToolButton9Click(); });
@@ -117,7 +119,7 @@ void MainWindow::btnConnectClicked() {
         openLink_.opening();
     }
     ++connectClicksRunning_;
-    run([this] { loader_.driver.btnConnectClick(); });
+    run([this] { binding_.btnConnectClick(); });
     --connectClicksRunning_;
     if (connectClicksRunning_ == 0) {
         resumeTerminalFlush();
@@ -172,7 +174,7 @@ bool MainWindow::event(QEvent* event) {
 void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
-        const WindowPlacement stored = settings_.restoreForm(loader_);
+        const WindowPlacement stored = settings_.restoreForm(form_, loader_);
         // The position is the client area's: the frame around it is known only once a window
         // manager has drawn it, so a frame origin restored as a client origin, or the other way
         // round, moves the window by the title bar's height at every start.
@@ -190,7 +192,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::FormShow() {
-    settings_.readSettings(loader_, [this] {
+    settings_.readSettings(form_, loader_, [this] {
         if (ports.tbAutoComListClick) {
             ports.tbAutoComListClick();
         }
@@ -202,7 +204,7 @@ void MainWindow::FormActivate() {
     const QString version =
         about_ != nullptr ? about_->versionText() : QStringLiteral("Версия 1.97");
     setWindowTitle(MainWindowTexts::captionPrefix() + version + QLatin1Char(')'));
-    loader_.form.OpenDialog1.initialDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    loader_.fileDialog.initialDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     LoaderState& s = loader_.state;
     if (!s.FirstActivation) {
         return;
@@ -210,20 +212,20 @@ void MainWindow::FormActivate() {
     // Cleared first: a message box shown by the reload activates the window again when it
     // closes, and that activation must not start the first-activation steps over.
     s.FirstActivation = false;
-    FormModel& f = loader_.form;
+    FormModel& f = form_;
     if (f.btnConnect.imageIndex == kIconCancel) {
         f.btnConnect.imageIndex = kIconFlash;
         s.OperationMode = Operation::Flash;
     }
     reloadStoredFile();
-    loader_.driver.applyOptionVisibility();
+    binding_.applyOptionVisibility();
     handled();
 }
 
 void MainWindow::reloadStoredFile() {
     // No file named (every first run): nothing to reload and nothing to report. A named file
     // that cannot be read is reported once.
-    if (loader_.form.edName.text.isEmpty() || !firmware.btnOpenClick) {
+    if (form_.edName.text.isEmpty() || !firmware.btnOpenClick) {
         return;
     }
     run([this] { firmware.btnOpenClick(false); });
@@ -237,7 +239,7 @@ bool MainWindow::FormCloseQuery() {
         }
         loader_.driver.cancel(QString());
     }
-    settings_.storeForm(loader_, placement());
+    settings_.storeForm(form_, loader_, placement());
     return true;
 }
 
@@ -249,7 +251,7 @@ void MainWindow::FormClose() {
     } catch (const std::exception&) {
         // Closing goes on whatever the port says.
     }
-    settings_.writeSettings(loader_);
+    settings_.writeSettings(form_, loader_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -282,11 +284,11 @@ void MainWindow::ToolButton5Click() {
     try {
         if (!loader_.state.ConnectionOpen) {
             openLink_.opening();
-            loader_.driver.OpenConnection();
+            binding_.openConnection();
             if (!loader_.state.ConnectionOpen) {
                 // A TCP connection comes up (or fails, saying why) after this returns.
                 loader_.setStatus(2, QStringLiteral("Устанавливается соединение с ") +
-                                         OpenLink::address(loader_.form) + QStringLiteral("..."));
+                                         OpenLink::address(form_) + QStringLiteral("..."));
             }
         }
     } catch (const std::exception& e) {
@@ -295,7 +297,7 @@ void MainWindow::ToolButton5Click() {
         handled();
         return;
     }
-    loader_.form.terminal.visible = true;
+    loader_.terminal.visible = true;
     handled();
     if (terminal_ != nullptr) {
         terminal_->raise();
@@ -317,13 +319,13 @@ void MainWindow::btnExitClick() {
 }
 
 void MainWindow::cbFinalizationClick() {
-    FormModel& f = loader_.form;
+    FormModel& f = form_;
     f.cbDopInitCmd.enabled = f.cbFinalization.checked;
     handled();
 }
 
 void MainWindow::cbDopInitCmdClick() {
-    if (loader_.form.cbDopInitCmd.checked && init_ != nullptr) {
+    if (form_.cbDopInitCmd.checked && init_ != nullptr) {
         init_->show();
         init_->raise();
     }

@@ -5,6 +5,8 @@
 
 #include "AboutBox.h"
 #include "ElidedLabel.h"
+#include "FormBinding.h"
+#include "FormModel.h"
 #include "InitCommandsWindow.h"
 #include "MainWindowTexts.h"
 #include "Mirror.h"
@@ -41,14 +43,14 @@ void MainWindow::syncFromModel() {
 // Another connection kind shown with no link open: panel 2 speaks of it, not of the kind left
 // behind ("/dev/ttyS0:закрыт" on the TCP/IP page).
 void MainWindow::followConnectionKind() {
-    const LinkKind kind = loader_.form.connectionKind();
+    const LinkKind kind = form_.connectionKind();
     if (kind == shownKind_) {
         return;
     }
     shownKind_ = kind;
     const LoaderState& s = loader_.state;
     if (!s.ConnectionOpen && !s.OperationActive) {
-        loader_.setStatus(2, OpenLink::closedState(loader_.form));
+        loader_.setStatus(2, OpenLink::closedState(form_));
     }
 }
 
@@ -66,15 +68,13 @@ void MainWindow::syncWaitBarClock() {
 void MainWindow::syncMenus() {
     // The storage load sets its own wait times (30000 ms per piece, more after the
     // finalisation) and leaves them in force: the caption names the value in force.
-    if (loader_.form.mnuTimeOut.tag != loader_.state.AnswerTimeoutMs) {
-        loader_.setAnswerTimeout(loader_.state.AnswerTimeoutMs);
-    }
+    form_.showAnswerTimeout(loader_.state.AnswerTimeoutMs);
     // Each item with its first letter as its mnemonic (В, О, Б, П: one each).
     const std::pair<QAction*, const MenuItem*> items[] = {
-        {mnuTimeOut, &loader_.form.mnuTimeOut},
-        {mnuDebug, &loader_.form.mnuDebug},
-        {mnuFastExchange, &loader_.form.mnuFastExchange},
-        {mnuAnswerGap, &loader_.form.mnuAnswerGap}};
+        {mnuTimeOut, &form_.mnuTimeOut},
+        {mnuDebug, &form_.mnuDebug},
+        {mnuFastExchange, &form_.mnuFastExchange},
+        {mnuAnswerGap, &form_.mnuAnswerGap}};
     for (const auto& [action, item] : items) {
         MenuItem shown = *item;
         shown.caption = MainWindowTexts::menuText(item->caption);
@@ -83,7 +83,7 @@ void MainWindow::syncMenus() {
 }
 
 void MainWindow::syncToolBar() {
-    const FormModel& f = loader_.form;
+    const FormModel& f = form_;
     Mirror::button(ToolButton1, f.ToolButton1);
     Mirror::button(btnConnect, f.btnConnect);
     // The drop-down arrow belongs to the start button; the cancel button is a plain one.
@@ -93,17 +93,17 @@ void MainWindow::syncToolBar() {
         btnConnect->setPopupMode(menu != nullptr ? QToolButton::MenuButtonPopup
                                                  : QToolButton::DelayedPopup);
     }
-    UnitSign->setFullText(MainWindowTexts::display(f.UnitSign.caption));
+    UnitSign->setFullText(MainWindowTexts::display(loader_.output.deviceType()));
     // The bar has no hint of its own in the model: it says what it is and how long it waits.
-    ProgressControl waitBar = f.pbWaitAnswer;
+    Control waitBar = f.pbWaitAnswer;
     waitBar.hint = MainWindowTexts::waitBarHint() + QStringLiteral("\r\n") + f.mnuTimeOut.caption;
-    Mirror::progress(pbWaitAnswer, waitBar);
+    Mirror::progress(pbWaitAnswer, waitBar, loader_.output.waitBar());
     Mirror::state(btnExit, f.btnExit);
     btnExit->setToolTip(MainWindowTexts::exitHint());
 }
 
 void MainWindow::syncConnectionGroup() {
-    const FormModel& f = loader_.form;
+    const FormModel& f = form_;
     Mirror::state(Panel1, f.Panel1);
     if (Panel1->title() != f.Panel1.caption) {
         Panel1->setTitle(f.Panel1.caption);
@@ -123,7 +123,7 @@ void MainWindow::syncConnectionGroup() {
 
 // A port name too long for its box shows only in part; the tooltip then holds it whole.
 void MainWindow::syncPortBox() {
-    const ComboControl& port = loader_.form.cmbComPort;
+    const ComboControl& port = form_.cmbComPort;
     const QLineEdit* edit = cmbComPort->lineEdit();
     if (edit == nullptr || edit->fontMetrics().horizontalAdvance(port.text) <= edit->width()) {
         Mirror::combo(cmbComPort, port);
@@ -135,10 +135,10 @@ void MainWindow::syncPortBox() {
 }
 
 void MainWindow::syncFirmwareGroup() {
-    const FormModel& f = loader_.form;
+    const FormModel& f = form_;
     Mirror::state(Panel3, f.Panel3);
-    if (Panel3->title() != f.Panel3.caption) {
-        Panel3->setTitle(f.Panel3.caption);
+    if (Panel3->title() != loader_.output.firmwareGroupCaption()) {
+        Panel3->setTitle(loader_.output.firmwareGroupCaption());
     }
     const QString shownName = edName->text();
     Mirror::edit(edName, f.edName);
@@ -166,16 +166,16 @@ void MainWindow::syncFirmwareGroup() {
 }
 
 void MainWindow::syncStatusBar() {
-    const FormModel& f = loader_.form;
-    statusPanels_[0]->setFullText(MainWindowTexts::display(f.Status[0]));
+    const LoaderOutput& shown = loader_.output;
+    statusPanels_[0]->setFullText(MainWindowTexts::display(shown.status(0)));
     syncLinkPanel();
-    statusPanels_[3]->setFullText(MainWindowTexts::display(f.Status[3]));
-    Mirror::progress(ProgressBar1, f.ProgressBar1);
+    statusPanels_[3]->setFullText(MainWindowTexts::display(shown.status(3)));
+    Mirror::progress(ProgressBar1, form_.ProgressBar1, shown.progressBar());
 }
 
 // Panel 2: while a link is open, where it leads; else the connection's last state text.
 void MainWindow::syncLinkPanel() {
-    const QString state = MainWindowTexts::display(loader_.form.Status[2]);
+    const QString state = MainWindowTexts::display(loader_.output.status(2));
     if (!openLink_.isOpen()) {
         statusPanels_[2]->setFullText(state);
         return;
@@ -188,7 +188,7 @@ void MainWindow::syncLinkPanel() {
 }
 
 void MainWindow::connectEdits() {
-    FormModel& f = loader_.form;
+    FormModel& f = form_;
     connect(cmbComPort, &QComboBox::activated, this,
             [&f](int index) { f.cmbComPort.select(index); });
     connect(cmbComPort, &QComboBox::editTextChanged, this, [this, &f](const QString& text) {

@@ -1,6 +1,6 @@
 #include "MainWindowTexts.h"
 
-#include "core/FormModel.h"
+#include "FormModel.h"
 
 #include <QHash>
 

@@ -98,20 +98,20 @@ void Mirror::spin(QSpinBox* spin, const SpinControl& control) {
     }
 }
 
-void Mirror::progress(QProgressBar* bar, const ProgressControl& control) {
+void Mirror::progress(QProgressBar* bar, const Control& control, const BarState& values) {
     state(bar, control);
     // A maximum of 0 would turn the bar into a busy indicator; it is shown as an empty bar.
-    const int maximum = control.maximum > 0 ? control.maximum : 1;
+    const int maximum = values.maximum > 0 ? values.maximum : 1;
     if (bar->maximum() != maximum || bar->minimum() != 0) {
         bar->setRange(0, maximum);
     }
-    const int position = control.position < maximum ? control.position : maximum;
+    const int position = values.position < maximum ? values.position : maximum;
     if (bar->value() != position) {
         bar->setValue(position);
     }
-    if (bar->isTextVisible() != !control.text.isEmpty() || bar->format() != control.text) {
-        bar->setFormat(control.text);
-        bar->setTextVisible(!control.text.isEmpty());
+    if (bar->isTextVisible() != !values.text.isEmpty() || bar->format() != values.text) {
+        bar->setFormat(values.text);
+        bar->setTextVisible(!values.text.isEmpty());
     }
 }
 

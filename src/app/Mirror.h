@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/FormModel.h"
+#include "FormModel.h"
+#include "core/BarState.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -21,7 +22,7 @@ void check(QAbstractButton* box, const CheckControl& control);
 void edit(QLineEdit* edit, const EditControl& control);
 void combo(QComboBox* combo, const ComboControl& control);
 void spin(QSpinBox* spin, const SpinControl& control);
-void progress(QProgressBar* bar, const ProgressControl& control);
+void progress(QProgressBar* bar, const Control& control, const BarState& values);
 void action(QAction* action, const MenuItem& item);
 
 } // namespace Mirror

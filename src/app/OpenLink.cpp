@@ -1,5 +1,7 @@
 #include "OpenLink.h"
 
+#include "FormModel.h"
+#include "FormRequest.h"
 #include "core/Links.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
@@ -35,8 +37,8 @@ QString OpenLink::chosen(const FormModel& form) {
 }
 
 void OpenLink::remember() {
-    description_ = chosen(loader_.form);
-    address_ = address(loader_.form);
+    description_ = chosen(form_);
+    address_ = address(form_);
 }
 
 void OpenLink::opening() {
@@ -61,9 +63,9 @@ void OpenLink::follow() {
     }
     if (open && loader_.links != nullptr) {
         // The terminal's frames go to the hardware id the field holds now.
-        loader_.links->use(LinkSettings::fromForm(loader_.form));
+        loader_.links->use(FormRequest::link(form_));
     }
-    if (chosen(loader_.form) != description_) {
+    if (chosen(form_) != description_) {
         close();
     }
 }

@@ -12,7 +12,7 @@ struct FormModel;
 // link is closed, and the next operation (or the terminal) opens the one now chosen.
 class OpenLink {
 public:
-    explicit OpenLink(Loader& loader) : loader_(loader) {}
+    OpenLink(Loader& loader, const FormModel& form) : loader_(loader), form_(form) {}
 
     // The link the controls choose, in words: "TCP/IP 127.0.0.1:10001".
     static QString chosen(const FormModel& form);
@@ -38,6 +38,7 @@ private:
     void close();
 
     Loader& loader_;
+    const FormModel& form_;
     QString description_; // of the link last opened, also while it is still connecting
     QString address_;
     bool seenOpen_ = false;

@@ -37,11 +37,10 @@ void wait(Application& app, int ms) {
 }
 
 void choose(Application& app, LinkKind page, Operation mode) {
-    Loader& loader = app.loader;
-    for (int i = 0; i < 3 && loader.form.TypeOfConnectGrpPage != page; ++i) {
-        loader.driver.ToolButton1Click();
+    for (int i = 0; i < 3 && app.form.TypeOfConnectGrpPage != page; ++i) {
+        app.binding.ToolButton1Click();
     }
-    loader.driver.N1Click(mode);
+    app.binding.N1Click(mode);
     settle(app);
 }
 
@@ -59,7 +58,7 @@ void takePages(Application& app, const QDir& dir) {
         save(*app.main, dir.filePath(QLatin1String(shot.name)));
     }
     choose(app, LinkKind::Tcp, Operation::Store);
-    FormModel& form = app.loader.form;
+    FormModel& form = app.form;
     form.cbFinalization.checked = true;
     form.cbDopInitCmd.enabled = true;
     form.cbWaitConnectLUMET.checked = true;
@@ -71,12 +70,12 @@ void takePages(Application& app, const QDir& dir) {
 
 // A flash over TCP/IP to the device named in the settings, pictured when it is under way.
 void takeRunningFlash(Application& app, const QDir& dir) {
-    if (app.loader.form.edName.text.isEmpty()) {
+    if (app.form.edName.text.isEmpty()) {
         std::fprintf(stderr, "screenshots: no firmware file named; no picture of a flash\n");
         return;
     }
     choose(app, LinkKind::Tcp, Operation::Flash);
-    const ProgressControl& progress = app.loader.form.ProgressBar1;
+    const BarState& progress = app.loader.output.progressBar();
     bool taken = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -90,13 +89,13 @@ void takeRunningFlash(Application& app, const QDir& dir) {
     app.main->findChild<QToolButton*>(QStringLiteral("btnConnect"))->click();
     if (!taken) {
         std::fprintf(stderr, "screenshots: the flash did not get under way: %s\n",
-                     qPrintable(app.loader.form.Status[3]));
+                     qPrintable(app.loader.output.status(3)));
     }
 }
 
 // The terminal on the link the flash left open: the user's command and the reply.
 void takeTerminal(Application& app, const QDir& dir) {
-    TerminalModel& terminal = app.loader.form.terminal;
+    TerminalModel& terminal = app.loader.terminal;
     terminal.visible = true;
     terminal.lines.clear();
     settle(app);

@@ -23,7 +23,7 @@ CliSession::CliSession(const CommonOptions& options, bool quiet)
     dialogs.quiet = quiet;
     options.applyTo(loader);
     // Nobody looks at the terminal's lines here: a few are kept, not megabytes.
-    loader.form.terminal.lines.setLimits(kTerminalRows, kTerminalBytes);
+    loader.terminal.lines.setLimits(kTerminalRows, kTerminalBytes);
     applyWaitsFromEnvironment();
     ShellPlatform::catchStopSignals();
     poller_.setInterval(kPollIntervalMs);

@@ -51,6 +51,7 @@ public:
     Connections& links = parts.connections;
     Procedures& procedures = parts.procedures;
     const LinkSettings link; // where the options say the controller is reached
+    QString firmwareHeader;  // the header of the firmware file chosen and checked last
 
 private:
     ProgressDisplay progress_;

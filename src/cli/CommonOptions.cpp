@@ -110,33 +110,16 @@ CommonOptions CommonOptions::from(const QCommandLineParser& parser) {
 }
 
 void CommonOptions::applyTo(Loader& loader) const {
-    FormModel& f = loader.form;
-    switch (link) {
-    case Link::Serial: {
-        f.setConnectionKind(LinkKind::Serial);
-        f.cmbComPort.items = {serialPort};
-        f.cmbComPort.select(0);
-        f.cmbBaudRate.select(BaudRates::entryOf(baud));
-        break;
-    }
-    case Link::Tcp:
-        f.setConnectionKind(LinkKind::Tcp);
-        break;
-    case Link::Broker:
-        f.setConnectionKind(LinkKind::Broker);
-        break;
-    case Link::None:
-        break;
-    }
+    loader.choices.link = linkSettings();
     if (timeoutMs >= 0) {
         loader.setAnswerTimeout(timeoutMs);
     }
     if (answerGapMs >= 0) {
         loader.setAnswerGap(answerGapMs);
     }
-    loader.form.mnuFastExchange.checked = fast;
+    loader.choices.fastExchange = fast;
     loader.state.DebugMode = debug;
-    loader.form.cbWaitConnectLUMET.checked = waitController;
+    loader.choices.waitForController = waitController;
 }
 
 LinkSettings CommonOptions::linkSettings() const {

@@ -29,9 +29,9 @@ struct CommonOptions {
     static void addTo(QCommandLineParser& parser);
     // Reads the options; raises UsageError naming the offending option.
     static CommonOptions from(const QCommandLineParser& parser);
-    // Sets the connection kind (and the serial port and speed, which the serial link shows in
-    // status panel 2), the wait time and the debug mode of the loader; the links open by
-    // linkSettings(), which the request carries.
+    // Sets the loader's choices (the link, the fast exchange, the wait for a controller), the
+    // wait times and the debug mode; the links open by linkSettings(), which the request
+    // carries.
     void applyTo(Loader& loader) const;
     // Where the controller is reached, as the links take it: the port, the address and port,
     // the broker's address and the one id.

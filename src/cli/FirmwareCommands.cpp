@@ -12,7 +12,7 @@
 #include "firmware/CheckFirmwareLines.h"
 #include "firmware/FileSelection.h"
 #include "firmware/FirmwareImage.h"
-#include "firmware/HeaderEditing.h"
+#include "firmware/WriteHeaderRecord.h"
 #include "platform/QtRuntime.h"
 
 #include <cstdio>
@@ -150,12 +150,11 @@ CliResult runCheck(const QStringList& arguments, const RunFlags& flags) {
     return result;
 }
 
-// Takes the file as the window does at start-up: into edName, then the reload that checks it.
-// Returns the result of a file that cannot be used; `checked` gets the check's verdict.
+// Takes the file as the next operation's firmware, checked. Returns the result of a file that
+// cannot be used; `checked` gets the check's verdict.
 std::optional<CliResult> chooseFile(Loader& loader, const QString& file, FirmwareVerdict& checked) {
-    setEdName(loader.form, file);
     try {
-        checked = btnOpenClick(loader, false).value_or(FirmwareVerdict{});
+        checked = chooseFirmware(loader, file);
     } catch (const LoaderError& e) {
         return fileError(QStringLiteral("header"), file, e);
     }
@@ -165,13 +164,14 @@ std::optional<CliResult> chooseFile(Loader& loader, const QString& file, Firmwar
     return std::nullopt;
 }
 
-// Writes TEXT as the header record, then reads back what is now in the file.
+// Writes TEXT as the header record where the check found the header, then reads back what is
+// now in the file.
 std::optional<CliResult> setHeader(Loader& loader, const QString& file, const QString& text,
                                    FirmwareVerdict& checked) {
-    btnHeaderEditClick(loader.form);
-    loader.form.edtUnitSign.text = text;
     try {
-        btnHeaderEditClick(loader.form);
+        FirmwareImage image = FirmwareImage::load(file);
+        WriteHeaderRecord(text, checked.headerLine, image);
+        image.save(file);
     } catch (const LoaderError& e) {
         return fileError(QStringLiteral("header"), file, e);
     }
@@ -201,9 +201,9 @@ CliResult runHeader(const QStringList& arguments, const RunFlags& flags) {
             return *failed;
         }
     }
-    const EditControl& header = loader.form.edtUnitSign;
-    CliResult result = headerResult(args.file, checked.finalStatus(), header.text, header.tag);
-    result.output = (loader.form.edtUnitSign.text + QLatin1Char('\n')).toLocal8Bit();
+    CliResult result =
+        headerResult(args.file, checked.finalStatus(), checked.header, checked.headerLine);
+    result.output = (checked.header + QLatin1Char('\n')).toLocal8Bit();
     return result;
 }
 

@@ -16,8 +16,7 @@ std::optional<CliResult> OperationSupport::selectFirmware(CliSession& session,
     Loader& loader = session.loader;
     std::optional<FirmwareVerdict> checked;
     try {
-        setEdName(loader.form, QFileInfo(path).absoluteFilePath());
-        checked = btnOpenClick(loader, false);
+        checked = chooseFirmware(loader, QFileInfo(path).absoluteFilePath());
     } catch (const FileTooLargeError& e) {
         ShellOutput::report(subcommand, e.text());
         return CliResult::withCode(kExitDataErr, e.text()); // refused, as the help says
@@ -35,13 +34,18 @@ std::optional<CliResult> OperationSupport::selectFirmware(CliSession& session,
         refused.file = QFileInfo(path).absoluteFilePath();
         return refused;
     }
+    session.firmwareHeader = checked->header;
     return std::nullopt;
 }
 
 OperationRequest OperationSupport::request(CliSession& session, Operation operation) {
     const Loader& loader = session.loader;
-    OperationRequest request = OperationRequest::fromForm(operation, loader.form, loader.state);
+    OperationRequest request;
+    request.operation = operation;
     request.link = session.link;
+    request.firmwarePath = loader.state.FirmwareFilePath;
+    request.header = session.firmwareHeader;
+    request.waitForController = loader.choices.waitForController;
     return request;
 }
 

@@ -251,11 +251,8 @@ Task<CliResult> runStore(QStringList arguments, RunFlags flags) {
     if (auto refused = OperationSupport::selectFirmware(session, name, p.path)) {
         co_return *refused;
     }
-    FormModel& f = session.loader.form;
-    f.cbFinalization.checked = p.finalize;
-    f.cbVerifyStored.checked = p.verify;
-    f.cbDopInitCmd.checked = !p.initCommands.isEmpty();
-    f.DopCmdMemo = initCommands;
+    OperationRequest request = OperationSupport::request(session, Operation::Store);
+    request.store = {p.finalize, !p.initCommands.isEmpty(), p.verify, initCommands};
     answerStoreQuestions(session.questions, p);
     // A controller that stops answering after the first login is given up after this many
     // logins in a row, and the run ends with its resume position.
@@ -265,7 +262,7 @@ Task<CliResult> runStore(QStringList arguments, RunFlags flags) {
     procedures.store.loginWaitMs =
         std::min(state.AnswerTimeoutMs, session.loader.timings.pageWriteMs);
     session.setEndWaitOnDisconnect(true);
-    CliResult result = co_await OperationSupport::runOperation(session, name, Operation::Store);
+    CliResult result = co_await OperationSupport::runOperation(session, name, request);
     session.endOperation();
     if (result.exitCode == kExitOk) {
         result.output =

@@ -188,9 +188,9 @@ void BrokerLink::showFrameStatus(const QString& text) {
 void BrokerLink::controllerNotFound() {
     const QString notFound = QStringLiteral("БРОКЕР:LUMET не найден...");
     parts_.output.setStatus(3, notFound);
-    // Outside an operation (the terminal's send line) the option as it is checked now counts.
+    // Outside an operation (the terminal's send line) the choice as it stands now counts.
     const LoaderState& s = parts_.state;
-    if (s.OperationActive ? s.WaitForController : parts_.form.cbWaitConnectLUMET.checked) {
+    if (s.OperationActive ? s.WaitForController : parts_.choices.waitForController) {
         parts_.state.ControllerMissing = true;
         return;
     }

@@ -3,7 +3,7 @@
 #include "LinkRegistry.h"
 
 Connections::Connections(const ConnectionParts& parts, LinkFactory layers)
-    : layers_(std::move(layers)), ports_(parts.form, layers_.systemPorts) {
+    : layers_(std::move(layers)) {
     LinkKind kind = LinkKind::Serial;
     do {
         if (const LinkRegistry::Maker make = LinkRegistry::makerOf(kind)) {

@@ -3,7 +3,6 @@
 #include "ConnectionParts.h"
 #include "Link.h"
 #include "LinkFactory.h"
-#include "SerialPortList.h"
 #include "core/Links.h"
 
 #include <memory>
@@ -11,7 +10,7 @@
 #include <vector>
 
 // The loader's links, one of each kind LinkRegistry has, made over the layers of the factory
-// (Qt's, or a test's fakes), and the serial page's port list.
+// (Qt's, or a test's fakes).
 class Connections : public Links {
 public:
     explicit Connections(const ConnectionParts& parts, LinkFactory layers = LinkFactory::qt());
@@ -27,13 +26,13 @@ public:
     void closeAll() override;
     void releaseDevices() override;
 
-    SerialPortList& ports() { return ports_; }
+    // The serial ports the system has, as the layers list them.
+    QStringList systemPorts() const { return layers_.systemPorts ? layers_.systemPorts() : QStringList(); }
 
 private:
     // Null for a kind without a link.
     Link* linkOf(LinkKind kind) const;
 
     LinkFactory layers_;
-    SerialPortList ports_;
     std::vector<std::pair<LinkKind, std::unique_ptr<Link>>> links_;
 };

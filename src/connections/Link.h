@@ -6,7 +6,7 @@
 #include <QByteArray>
 
 // One way to reach the controller. It opens by the settings the front end decided and reports
-// what happens to it: opened and lost in the form, the status panels and the link state, the
+// what happens to it: opened and lost (showLinkOpen), the status panels and the link state, the
 // bytes that arrive to the receive routing. It changes no operation's state. Each kind of link has
 // one implementation, made by LinkRegistry.
 class Link {

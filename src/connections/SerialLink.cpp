@@ -12,12 +12,12 @@ namespace {
 constexpr int kReceiveBufferSize = 65536;
 constexpr int kOpenAttempts = 20;
 constexpr int kOpenPauseMs = 500;
-constexpr int kDefaultBaudIndex = 6;
 
 } // namespace
 
 SerialLink::SerialLink(const ConnectionParts& parts, LinkFactory& layers)
-    : parts_(parts), port_(layers.makeSerial()), receiveBuffer_(kReceiveBufferSize, '\0') {
+    : parts_(parts), port_(layers.makeSerial()), delay_(parts.runtime),
+      receiveBuffer_(kReceiveBufferSize, '\0') {
     port_->onAfterOpen = [this] { afterOpen(); };
     port_->onAfterClose = [this] { afterClose(); };
     port_->onRxChar = [this](int count) { received(count); };
@@ -29,26 +29,12 @@ SerialLink::~SerialLink() {
     port_->onRxChar = nullptr;
 }
 
-void SerialLink::showChosen(const QString& name) {
-    // The serial page shows the port and speed opened: the first entry when none was selected,
-    // the default speed when none was.
-    FormModel& f = parts_.form;
-    if (f.cmbComPort.itemIndex < 0 && !f.cmbComPort.items.isEmpty() &&
-        f.cmbComPort.items.first() == name) {
-        f.cmbComPort.select(0);
-    }
-    if (f.cmbBaudRate.itemIndex < 0) {
-        f.cmbBaudRate.select(kDefaultBaudIndex);
-    }
-}
-
 Task<void> SerialLink::open(LinkSettings settings) {
-    Runtime& rt = parts_.runtime;
     const QString name = settings.serialPort;
     if (name.isEmpty()) {
         throw LoaderError(QStringLiteral("В ситеме нет последовательных портов!!!"));
     }
-    showChosen(name);
+    portName_ = name;
     port_->setPortName(name);
     if (BaudRates::entryOf(settings.baud) < 0) {
         throw LoaderError(QStringLiteral("Ошибочное значение скорости СОМ порта!"));
@@ -57,15 +43,13 @@ Task<void> SerialLink::open(LinkSettings settings) {
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         openPort(name);
         parts_.output.setStatus(2, QStringLiteral("Открываем порт ") + name);
-        rt.processEvents();
-        rt.sleep(kOpenPauseMs);
+        co_await delay_.after(kOpenPauseMs);
         if (port_->isOpen()) {
             parts_.output.setStatus(2, QStringLiteral("Порт ") + name +
                                            QStringLiteral(" успешно открыт"));
             break;
         }
     }
-    co_return;
 }
 
 void SerialLink::openPort(const QString& name) {
@@ -101,9 +85,8 @@ void SerialLink::setControlLines(bool dtr, bool rts) {
 }
 
 void SerialLink::afterOpen() {
-    FormModel& f = parts_.form;
-    f.showLinkOpen();
-    parts_.output.setStatus(2, f.cmbComPort.text + QStringLiteral(":открыт"));
+    parts_.output.showLinkOpen(true);
+    parts_.output.setStatus(2, portName_ + QStringLiteral(":открыт"));
     parts_.timer3->start();
     parts_.state.PendingTerminalText.clear();
     parts_.state.LastReceiveTick = parts_.runtime.tickCount();
@@ -111,9 +94,8 @@ void SerialLink::afterOpen() {
 }
 
 void SerialLink::afterClose() {
-    FormModel& f = parts_.form;
-    f.showLinkClosed();
-    parts_.output.setStatus(2, f.cmbComPort.text + QStringLiteral(":закрыт"));
+    parts_.output.showLinkOpen(false);
+    parts_.output.setStatus(2, portName_ + QStringLiteral(":закрыт"));
     parts_.timer3->stop();
     parts_.state.ConnectionOpen = false;
 }

@@ -3,12 +3,13 @@
 #include "ConnectionParts.h"
 #include "Link.h"
 #include "LinkFactory.h"
+#include "core/Delay.h"
 
 #include <QByteArray>
 #include <memory>
 
 // The serial port ComPort1: opened by the serial page's port and speed, with up to twenty
-// attempts half a second apart; its open and close shown in the form and status panel 2, what
+// attempts half a second apart; its open and close shown (showLinkOpen) and in status panel 2, what
 // it receives fed to the routing rule.
 class SerialLink : public Link {
 public:
@@ -24,13 +25,14 @@ public:
     void setControlLines(bool dtr, bool rts) override;
 
 private:
-    void showChosen(const QString& name);
     void openPort(const QString& name);
     void afterOpen();
     void afterClose();
     void received(int count);
 
     ConnectionParts parts_;
+    QString portName_; // the port opened last, as the link state names it
     std::unique_ptr<SerialLayer> port_;
+    Delay delay_; // the pause after each attempt to open
     QByteArray receiveBuffer_;
 };

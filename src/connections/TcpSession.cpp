@@ -81,9 +81,8 @@ void TcpSession::deactivate() {
 }
 
 void TcpSession::connected() {
-    FormModel& f = parts_.form;
     LoaderState& s = parts_.state;
-    f.showLinkOpen();
+    parts_.output.showLinkOpen(true);
     parts_.output.setStatus(2, client_->localHost() + QLatin1Char(':') + client_->localPort() +
                                    QStringLiteral(" открыт"));
     parts_.timer3->start();
@@ -94,11 +93,10 @@ void TcpSession::connected() {
 }
 
 void TcpSession::disconnected() {
-    FormModel& f = parts_.form;
     LoaderState& s = parts_.state;
     parts_.timer3->stop();
     s.TcpConnected = false;
-    f.showLinkClosed();
+    parts_.output.showLinkOpen(false);
     if (client_) {
         parts_.output.setStatus(2, client_->localHost() + QLatin1Char(':') + client_->localPort() +
                                        QStringLiteral(" закрыт"));
@@ -120,8 +118,9 @@ void TcpSession::connectFailed() {
 }
 
 void TcpSession::setReceiveTraceTick() {
-    // No selected speed (index -1) would divide by zero; such a receive counts as entry 0.
-    const int divisor = std::max(1, parts_.form.cmbBaudRate.itemIndex + 1);
+    // The speed's entry in the list divides the trace's time; a speed outside it counts as the
+    // first entry.
+    const int divisor = std::max(1, BaudRates::entryOf(parts_.choices.link.baud) + 1);
     parts_.state.ReceiveTraceTick = parts_.runtime.tickCount() + std::uint32_t(240 / divisor);
 }
 
@@ -131,11 +130,9 @@ void TcpSession::dataAvailable() {
     }
     try {
         const QByteArray chunk = client_->readAll();
-        TerminalModel& terminal = parts_.form.terminal;
+        TerminalModel& terminal = parts_.terminal;
         ++terminal.receiveCounter;
-        terminal.caption = QStringLiteral("Терминальное окно RxCount=%1 len=%2")
-                               .arg(terminal.receiveCounter)
-                               .arg(chunk.size());
+        terminal.lastReceiveSize = chunk.size();
         const bool forThisController = chunk.isEmpty() || receive_(chunk);
         if (forThisController) {
             parts_.router.endReception();

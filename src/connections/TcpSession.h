@@ -10,7 +10,7 @@
 #include <memory>
 
 // The TCP client under the TCP/IP link and the broker's: it is made for an address, waits for
-// the connect, and reports the client's events: the connect and the close in the form, status
+// the connect, and reports the client's events: the connect and the close (showLinkOpen), status
 // panel 2 and the link state (Timer3 runs while it is up), what arrives to the link it serves.
 class TcpSession {
 public:

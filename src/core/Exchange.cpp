@@ -1,13 +1,14 @@
 #include "Exchange.h"
 
 #include "Cp1251.h"
-#include "FormModel.h"
 #include "Links.h"
+#include "LoaderChoices.h"
 #include "LoaderError.h"
 #include "LoaderOutput.h"
 #include "LoaderState.h"
 #include "ReceiveRouter.h"
 #include "Runtime.h"
+#include "TerminalModel.h"
 
 #include <algorithm>
 #include <climits>
@@ -94,7 +95,7 @@ Exchange::~Exchange() = default;
 
 Task<Answer> Exchange::ask(Command command) {
     const ExpectationInForce inForce(awaited_, scan_, command.awaited);
-    parts_.form.terminal.edit1 = Cp1251::decode(command.text);
+    parts_.terminal.edit1 = Cp1251::decode(command.text);
     const bool waiting = waitForController(command.attempts);
     const std::int32_t waitMs = waiting ? retryWait(command.waitMs) : command.waitMs;
     HeldMessage shownBefore(parts_.output);
@@ -213,7 +214,7 @@ bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awai
     bool answered = false;
     try {
         const ExpectationInForce inForce(awaited_, scan_, awaited);
-        parts_.form.terminal.edit1 = Cp1251::decode(text);
+        parts_.terminal.edit1 = Cp1251::decode(text);
         for (int sent = 1;; ++sent) {
             ++s.AttemptCount;
             s.ControllerMissing = false;
@@ -275,8 +276,15 @@ void Exchange::endAttempt() {
 }
 
 void Exchange::writeCommand(const QByteArray& text) {
+    const LoaderState& s = parts_.state;
+    if (s.OperationActive && !s.ConnectionOpen) {
+        // The link went while the operation ran: nothing can go out, and the wait that follows
+        // ends the operation as a lost link at once (a write would only fail with the port's
+        // own words, "Port Not Open").
+        return;
+    }
     if (parts_.links != nullptr) {
-        parts_.links->write(parts_.form.connectionKind(), text);
+        parts_.links->write(parts_.choices.link.kind, text);
     }
 }
 
@@ -302,7 +310,7 @@ void Exchange::beginWait(Wait& wait) {
     s.AnswerReceived = false;
     graceWaived_ = false;
     s.QuietTicks = wait.waitMs;
-    parts_.form.pbWaitAnswer.setMaximum(wait.waitMs);
+    parts_.output.startWaitBar(wait.waitMs);
     parts_.waitTimer->start();
 }
 
@@ -342,7 +350,7 @@ void Exchange::endWait(Wait& wait) {
         alarm_->cancel();
     }
     if (wait.kind == Wait::Kind::Attempt) {
-        parts_.form.pbWaitAnswer.position = 0;
+        parts_.output.moveWaitBar(0);
         parts_.waitTimer->resume();
     }
 }
@@ -380,7 +388,7 @@ void Exchange::alarmRang() {
 
 void Exchange::showWaitPosition(const Wait& wait) {
     const std::uint32_t elapsed = parts_.runtime.tickCount() - wait.t0;
-    parts_.form.pbWaitAnswer.setPosition(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
+    parts_.output.moveWaitBar(elapsed > std::uint32_t(INT_MAX) ? INT_MAX : int(elapsed));
 }
 
 // While nothing has been received the answer timer's ticks would only count QuietTicks down,
@@ -475,7 +483,7 @@ void Exchange::answerGrew() {
     // After a click on the wait bar the next tick ends the wait, whatever comes meanwhile.
     s.QuietTicks = graceWaived_ ? std::min(s.QuietTicks, 1) : 3;
     lastReceptionTick_ = parts_.runtime.tickCount();
-    if (parts_.form.mnuFastExchange.checked && !s.AnswerDamaged && decided()) {
+    if (parts_.choices.fastExchange && !s.AnswerDamaged && decided()) {
         s.QuietTicks = 0;
         s.AnswerReceived = true;
     }

@@ -15,16 +15,18 @@ class Links;
 class LoaderOutput;
 class Runtime;
 class Timer;
-struct FormModel;
+struct LoaderChoices;
 struct LoaderState;
+struct TerminalModel;
 
-// What the command exchange works on: time, the exchange state, the form's send line and wait
-// bar, the links to write through, the answer timer and where its texts go. No dialogs, no
-// driver, no journal.
+// What the command exchange works on: time, the exchange state, the engineer's choices, the
+// terminal's send line, the links to write through, the answer timer and where its texts and
+// its wait go. No dialogs, no driver, no journal.
 struct ExchangeParts {
     Runtime& runtime;
     LoaderState& state;
-    FormModel& form;
+    const LoaderChoices& choices;
+    TerminalModel& terminal;
     Links* const& links;
     std::unique_ptr<Timer>& waitTimer;
     LoaderOutput& output;

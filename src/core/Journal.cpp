@@ -1,7 +1,7 @@
 #include "Journal.h"
 
 #include "Cp1251.h"
-#include "FormModel.h"
+#include "LoaderChoices.h"
 #include "LinkSettings.h"
 #include "LoaderError.h"
 #include "LockedAppend.h"
@@ -32,7 +32,7 @@ QString paramsText(LinkKind kind, const QString& where, const QString& number, c
     return QString();
 }
 
-// The link an operation's request names.
+// The link an operation's request names, or the one chosen outside an operation.
 QString paramsOf(const LinkSettings& link) {
     switch (link.kind) {
     case LinkKind::Serial:
@@ -46,22 +46,6 @@ QString paramsOf(const LinkSettings& link) {
     return QString();
 }
 
-// The visible page as its fields show it, outside an operation.
-QString paramsOf(const FormModel& f) {
-    switch (f.connectionKind()) {
-    case LinkKind::Serial:
-        return paramsText(LinkKind::Serial, f.cmbComPort.text, f.cmbBaudRate.text, QString());
-    case LinkKind::Tcp:
-        return paramsText(LinkKind::Tcp, f.IPEdit.text, QString::number(f.PortNum.roundedValue()),
-                          QString());
-    case LinkKind::Broker:
-        return paramsText(LinkKind::Broker, f.BrokerIPEdt.text,
-                          QString::number(f.BrokerPortEdt.roundedValue()),
-                          QString::number(f.HARDWARE_IDEdt.wholeValue()));
-    }
-    return QString();
-}
-
 } // namespace
 
 void Journal::noteOperationLink(const LinkSettings& link) {
@@ -69,7 +53,7 @@ void Journal::noteOperationLink(const LinkSettings& link) {
 }
 
 QString Journal::connectionParams() const {
-    return operationParams_.isEmpty() ? paramsOf(form_) : operationParams_;
+    return operationParams_.isEmpty() ? paramsOf(choices_.link) : operationParams_;
 }
 
 // The message, with the note of the running operation after it (the Params line keeps the

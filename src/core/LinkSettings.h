@@ -6,11 +6,9 @@
 #include <QString>
 #include <cstdint>
 
-struct FormModel;
-
 // Where and how the controller is reached, decided by the front end: the window from its
 // connection page, the shell from its options. The links open by these values and never read
-// the form's fields back.
+// a control's text back.
 struct LinkSettings {
     LinkKind kind = LinkKind::Serial;
     // The serial port's name or device path; empty when the system offers none.
@@ -23,10 +21,6 @@ struct LinkSettings {
     quint16 brokerPort = 0;
     std::uint32_t hardwareId = 0; // the controller behind the broker
 
-    // The settings the window's connection page shows: the port typed as a device path, else
-    // the selected entry (the first when none is), the selected speed (the default when none
-    // is), the addresses and the id as numbers.
-    static LinkSettings fromForm(const FormModel& form);
     // A port number as typed: 1 to 65535, else 0.
     static quint16 portNumber(const QString& text);
 };

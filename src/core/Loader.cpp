@@ -33,9 +33,10 @@ private:
 } // namespace
 
 Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
-    : runtime(runtime_), dialogs(dialogs_), output(form),
-      exchange({runtime_, state, form, links, WaitAnswerTimer, output, Timer3}), driver(*this),
-      router({runtime_, state, output, exchange, Timer3}), journal(runtime_, form, dataDir),
+    : runtime(runtime_), dialogs(dialogs_), output(terminal),
+      exchange({runtime_, state, choices, terminal, links, WaitAnswerTimer, output, Timer3}),
+      driver(*this), router({runtime_, state, output, exchange, Timer3}),
+      journal(runtime_, choices, dataDir),
       dataDir_(std::move(dataDir)) {
     Timer3 = std::make_unique<LinkTimer>(runtime.createTimer(100, [this] { router.Timer3Timer(); }),
                                          state.LinkAlive, [this] { exchange.poke(); });
@@ -87,16 +88,4 @@ void Loader::showProgress(const ProgressEvent& progress) {
 
 void Loader::addTerminalLine(const QByteArray& line) {
     output.addTerminalLine(line);
-}
-
-void Loader::setAnswerTimeout(std::int32_t ms) {
-    state.AnswerTimeoutMs = ms;
-    form.mnuTimeOut.tag = ms;
-    form.mnuTimeOut.caption = QStringLiteral("Время ожидания, %1 мсек").arg(ms);
-}
-
-void Loader::setAnswerGap(std::int32_t ms) {
-    state.AnswerGapMs = ms;
-    form.mnuAnswerGap.tag = ms;
-    form.mnuAnswerGap.caption = QStringLiteral("Пауза внутри ответа, %1 мсек").arg(ms);
 }

@@ -2,14 +2,15 @@
 
 #include "Dialogs.h"
 #include "Exchange.h"
-#include "FormModel.h"
 #include "Journal.h"
+#include "LoaderChoices.h"
 #include "LoaderOutput.h"
 #include "LoaderState.h"
 #include "OperationDriver.h"
 #include "Progress.h"
 #include "ReceiveRouter.h"
 #include "Runtime.h"
+#include "TerminalModel.h"
 #include "Timings.h"
 
 #include <QString>
@@ -18,9 +19,10 @@
 
 class Links;
 
-// One loader: the state and controls of the main window, its two timers and the parts of the
-// logic that work on them. The application, the shell front end and the tests each make one
-// and plug in their runtime, their dialogs and their connection steps.
+// One loader: its state, the engineer's choices, its two timers and the parts of the logic that
+// work on them. The application, the shell front end and the tests each make one and plug in
+// their runtime, their dialogs and their connection steps; what it shows goes out through its
+// output, and no front end's controls are in here.
 class Loader {
 public:
     Loader(Runtime& runtime, Dialogs& dialogs, QString dataDir);
@@ -30,7 +32,10 @@ public:
     Runtime& runtime;
     Dialogs& dialogs;
     LoaderState state;
-    FormModel form;
+    LoaderChoices choices;
+    TerminalModel terminal;
+    // The firmware file dialog: its folder and filter stay from one choice to the next.
+    FileDialogState fileDialog;
     Timings timings;
     Links* links = nullptr;
 
@@ -47,7 +52,7 @@ public:
 
     // The folder of the settings, the journal and the logs.
     const QString& dataDir() const { return dataDir_; }
-    LinkKind connectionKind() const { return form.connectionKind(); }
+    LinkKind connectionKind() const { return choices.link.kind; }
 
     // Why a running operation cannot go on: the user cancelled (OperationActive cleared), or the
     // link is gone (Timer3 stopped) or the application is quitting.
@@ -65,10 +70,8 @@ public:
     void showProgress(const ProgressEvent& progress);
     // Adds one line to the terminal window's view.
     void addTerminalLine(const QByteArray& line);
-    // Sets AnswerTimeoutMs with its menu caption.
-    void setAnswerTimeout(std::int32_t ms);
-    // Sets AnswerGapMs with its menu caption.
-    void setAnswerGap(std::int32_t ms);
+    void setAnswerTimeout(std::int32_t ms) { state.AnswerTimeoutMs = ms; }
+    void setAnswerGap(std::int32_t ms) { state.AnswerGapMs = ms; }
 
     // Observers for front ends that show the status or the exchange as they happen.
     std::function<void(int panel, const QString& text)>& onStatus = output.onStatus;

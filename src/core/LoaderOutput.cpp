@@ -1,13 +1,16 @@
 #include "LoaderOutput.h"
 
-#include "FormModel.h"
 #include "ProgressText.h"
+#include "UiTexts.h"
+
+LoaderOutput::LoaderOutput(TerminalModel& terminal)
+    : terminal_(terminal), firmwareGroupCaption_(UiTexts::firmwareGroup()) {}
 
 void LoaderOutput::setStatus(int panel, const QString& text) {
-    if (panel < 0 || panel >= int(form_.Status.size())) {
+    if (panel < 0 || panel >= int(status_.size())) {
         return;
     }
-    form_.Status[std::size_t(panel)] = text;
+    status_[std::size_t(panel)] = text;
     if (panel == 3) {
         message_ = text;
         ++messagesWritten_;
@@ -32,7 +35,7 @@ void HeldMessage::release() {
 void LoaderOutput::showProgress(const ProgressEvent& progress) {
     setStatus(0, QStringLiteral("%1:%2").arg(progress.done).arg(progress.total));
     last_ = progress;
-    form_.ProgressBar1.text = ProgressText::barText(progress);
+    progressBar_.text = ProgressText::barText(progress);
     if (onProgress) {
         onProgress(progress);
     }
@@ -42,32 +45,32 @@ void LoaderOutput::clearProgress() {
     // The counter of the last operation is not this one's.
     setStatus(0, QStringLiteral("0:0"));
     last_ = ProgressEvent{};
-    form_.ProgressBar1.setPosition(0);
-    form_.ProgressBar1.text.clear();
+    progressBar_.setPosition(0);
+    progressBar_.text.clear();
 }
 
 void LoaderOutput::endProgress() {
     last_.remainingMs.reset();
-    form_.ProgressBar1.text = ProgressText::barText(last_);
+    progressBar_.text = ProgressText::barText(last_);
 }
 
 void LoaderOutput::addTerminalLine(const QByteArray& line) {
-    form_.terminal.lines.append(line);
+    terminal_.lines.append(line);
     if (onTerminalLine) {
         onTerminalLine(line);
     }
 }
 
 void LoaderOutput::showDeviceType(const QString& deviceType) {
-    form_.UnitSign.caption = deviceType;
+    deviceType_ = deviceType;
 }
 
 void LoaderOutput::showStoredPosition(const QString& caption) {
-    form_.Panel3.caption = caption;
+    firmwareGroupCaption_ = caption;
 }
 
 void LoaderOutput::lockTerminalInput(bool locked) {
-    form_.terminal.commandInputEnabled = !locked;
+    terminal_.commandInputEnabled = !locked;
 }
 
 void LoaderOutput::notify(const Notice& notice) {
@@ -83,10 +86,37 @@ void LoaderOutput::controllerNotFound() {
 }
 
 void LoaderOutput::startProgressBar(int maximum) {
-    form_.ProgressBar1.setMaximum(maximum);
-    form_.ProgressBar1.setPosition(0);
+    progressBar_.setMaximum(maximum);
+    progressBar_.setPosition(0);
 }
 
 void LoaderOutput::moveProgressBar(int position) {
-    form_.ProgressBar1.setPosition(position);
+    progressBar_.setPosition(position);
+}
+
+void LoaderOutput::showOperationRunning(bool running) {
+    if (onOperationRunning) {
+        onOperationRunning(running);
+    }
+}
+
+void LoaderOutput::showLinkOpen(bool open) {
+    terminal_.sendPanelVisible = open;
+    if (onLinkOpen) {
+        onLinkOpen(open);
+    }
+}
+
+void LoaderOutput::showHeader(const QString& header, qsizetype headerLine) {
+    if (onHeader) {
+        onHeader(header, headerLine);
+    }
+}
+
+void LoaderOutput::startWaitBar(int maximum) {
+    waitBar_.setMaximum(maximum);
+}
+
+void LoaderOutput::moveWaitBar(int position) {
+    waitBar_.setPosition(position);
 }

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "BarState.h"
 #include "Progress.h"
+#include "TerminalModel.h"
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
-
-struct FormModel;
 
 // A message the user must see before going on: the window shows a box, the shell prints it.
 struct Notice {
@@ -21,10 +22,13 @@ struct Notice {
 // The events of a running operation and where they go: the status panels, the progress counter
 // and bar, the terminal's lines, the controller's device type, the confirmed position of a
 // storage upload, notices and a missing controller. Procedures and links report here and
-// touch no control; the form model and the front end's observers render what they report.
+// touch no control. What is shown now (the panels, the bars, the device type, the firmware
+// group's caption, the terminal) stays here for a front end to draw; what changes a front end's
+// own controls (an operation running, a link open, the header read from the file) goes to its
+// observers.
 class LoaderOutput {
 public:
-    explicit LoaderOutput(FormModel& form) : form_(form) {}
+    explicit LoaderOutput(TerminalModel& terminal);
 
     // Writes a status-bar panel (0 progress counter, 2 connection state, 3 messages).
     void setStatus(int panel, const QString& text);
@@ -53,17 +57,42 @@ public:
     void notify(const Notice& notice);
     // The broker has no controller with the hardware id.
     void controllerNotFound();
+    // An operation starts or has ended: the controls it locks are locked or free again.
+    void showOperationRunning(bool running);
+    // A link came up or went: the terminal's send line shows while it is up.
+    void showLinkOpen(bool open);
+    // The header a firmware check read from the file, and the line it stands on (-1: none).
+    void showHeader(const QString& header, qsizetype headerLine);
+    // How long the answer is awaited and how long it has been.
+    void startWaitBar(int maximum);
+    void moveWaitBar(int position);
+
+    // What is shown now.
+    const QString& status(int panel) const { return status_.at(std::size_t(panel)); }
+    const BarState& progressBar() const { return progressBar_; }
+    const BarState& waitBar() const { return waitBar_; }
+    const QString& deviceType() const { return deviceType_; }
+    const QString& firmwareGroupCaption() const { return firmwareGroupCaption_; }
 
     std::function<void(int panel, const QString& text)> onStatus;
     std::function<void(const QByteArray& line)> onTerminalLine;
     std::function<void(const ProgressEvent& progress)> onProgress;
     std::function<void(const Notice& notice)> onNotice;
     std::function<void()> onControllerNotFound;
+    std::function<void(bool running)> onOperationRunning;
+    std::function<void(bool open)> onLinkOpen;
+    std::function<void(const QString& header, qsizetype headerLine)> onHeader;
 
 private:
     friend class HeldMessage;
 
-    FormModel& form_;
+    TerminalModel& terminal_;
+    std::array<QString, 4> status_{QStringLiteral("0:0"), QString(), QStringLiteral("COMx:закрыт"),
+                                   QString()};
+    BarState progressBar_;
+    BarState waitBar_;
+    QString deviceType_ = QStringLiteral("не определен");
+    QString firmwareGroupCaption_;
     ProgressEvent last_;
     // Status panel 3's message as this output wrote it last, and how many it has written.
     QString message_;

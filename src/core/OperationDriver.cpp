@@ -46,14 +46,6 @@ OperationDriver::Procedure OperationDriver::procedure(Operation operation) const
     return it != procedures_.end() ? it->second : Procedure();
 }
 
-void OperationDriver::btnConnectClick() {
-    if (loader_.state.OperationActive) {
-        cancelOperation();
-    } else {
-        start(OperationRequest::fromForm(loader_.state.OperationMode, loader_.form, loader_.state));
-    }
-}
-
 void OperationDriver::start(const OperationRequest& request) {
     if (!loader_.state.OperationActive) {
         loader_.exchange.runNow(run(request));
@@ -78,7 +70,9 @@ void OperationDriver::begin(const OperationRequest& request) {
     request_ = request;
     loader_.journal.noteOperationLink(request_.link);
     s.WaitForController = request.waitForController;
-    loader_.form.lockForOperation();
+    // The operation's link is the one written to, also by the terminal while it runs.
+    loader_.choices.link = request.link;
+    loader_.output.showOperationRunning(true);
     s.OperationActive = true;
     s.ControllerNotFound = false;
     s.ControllerMissing = false;
@@ -86,7 +80,7 @@ void OperationDriver::begin(const OperationRequest& request) {
     loader_.output.clearProgress();
     // Only the storage load shows its confirmed position in the firmware group's caption.
     if (request.operation != Operation::Store) {
-        loader_.form.Panel3.caption = UiTexts::firmwareGroup();
+        loader_.output.showStoredPosition(UiTexts::firmwareGroup());
     }
     loader_.setStatus(3, UiTexts::openingPort());
     s.OperationFailed = false;
@@ -267,14 +261,16 @@ void OperationDriver::RestoreControls() {
     loader_.state.OperationActive = false;
     loader_.exchange.poke();
     loader_.Timer3->stop();
-    loader_.form.releaseAfterOperation(loader_.state.OperationMode);
+    loader_.output.showOperationRunning(false);
 }
 
-void OperationDriver::OpenConnection() {
-    loader_.exchange.runNow(openConnection(LinkSettings::fromForm(loader_.form)));
+void OperationDriver::OpenConnection(const LinkSettings& settings) {
+    loader_.exchange.runNow(openConnection(settings));
 }
 
 Task<void> OperationDriver::openConnection(LinkSettings settings) {
+    // The terminal writes to the link opened last.
+    loader_.choices.link = settings;
     loader_.Timer3->start();
     if (loader_.links != nullptr) {
         co_await loader_.links->open(settings);
@@ -287,42 +283,14 @@ Task<void> OperationDriver::openConnection(LinkSettings settings) {
 void OperationDriver::CloseConnection() {
     RestoreControls();
     Links* links = loader_.links;
-    if (links == nullptr || loader_.form.terminal.visible) {
+    if (links == nullptr || loader_.terminal.visible) {
         return;
     }
-    links->close(loader_.form.connectionKind());
+    links->close(loader_.connectionKind());
 }
 
 void OperationDriver::releaseDevices() {
-    if (loader_.links != nullptr && !loader_.form.terminal.visible) {
+    if (loader_.links != nullptr && !loader_.terminal.visible) {
         loader_.links->releaseDevices();
     }
-}
-
-// Serial becomes TCP/IP, TCP/IP the broker, the broker serial again.
-void OperationDriver::ToolButton1Click() {
-    FormModel& f = loader_.form;
-    f.setConnectionKind(nextLinkKind(f.connectionKind()));
-    applyOptionVisibility();
-    // A message of the last operation or link (a port that would not open) speaks of the kind
-    // left behind.
-    loader_.setStatus(3, QString());
-}
-
-void OperationDriver::N1Click(Operation operation) {
-    FormModel& f = loader_.form;
-    f.btnConnect.imageIndex = operationIcon(operation);
-    loader_.state.OperationMode = operation;
-    f.btnConnect.hint = OperationTable::row(operation).caption;
-    applyOptionVisibility();
-}
-
-void OperationDriver::applyOptionVisibility() {
-    FormModel& f = loader_.form;
-    const bool storeMode = loader_.state.OperationMode == Operation::Store;
-    f.cbFinalization.visible = storeMode;
-    f.cbWaitConnectLUMET.visible = storeMode;
-    f.cbDopInitCmd.visible = storeMode;
-    f.cbVerifyStored.visible = storeMode;
-    f.cmbRestart.visible = loader_.state.OperationMode == Operation::Flash;
 }

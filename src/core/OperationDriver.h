@@ -31,9 +31,6 @@ public:
     void setProcedure(Operation operation, const std::function<Verdict()>& procedure);
     Procedure procedure(Operation operation) const;
 
-    // Starts an operation of the chosen mode as the window's controls describe it, or cancels
-    // the running one.
-    void btnConnectClick();
     // Runs the operation or query the request describes, unless one is running: opens the link
     // when needed, runs the procedure, reports and journals the outcome, gives the controls
     // back. The result is lastResult(). Returns when the operation has ended, the event loop
@@ -54,8 +51,9 @@ public:
     const OperationResult& lastResult() const { return result_; }
     // Called with the result when an operation has ended and the controls are back.
     std::function<void(const OperationResult&)> onFinished;
-    // Opens the link the window's connection page shows (the terminal outside an operation).
-    void OpenConnection();
+    // Opens the link the settings name outside an operation (the terminal's); returns when it
+    // is open or has failed.
+    void OpenConnection(const LinkSettings& settings);
     // Opens the link the settings name; an operation opens the one of its request.
     Task<void> openConnection(LinkSettings settings);
     void CloseConnection();
@@ -63,11 +61,6 @@ public:
     // exchange; network links stay as they are.
     void releaseDevices();
     void RestoreControls();
-    void ToolButton1Click();
-    // One handler for the three operation items.
-    void N1Click(Operation operation);
-    // The three storage-load options are visible exactly in mode 37.
-    void applyOptionVisibility();
 
 private:
     void cancelOperation();

@@ -11,8 +11,6 @@
 #include <cstdint>
 #include <optional>
 
-struct FormModel;
-struct LoaderState;
 
 // What the storage upload does besides writing the file.
 struct StoreOptions {
@@ -37,7 +35,7 @@ struct FlashOptions {
 };
 
 // Everything an operation or a query needs to know, decided by the front end before it starts:
-// the window builds it from its form, the shell from its options. Procedures read this, never
+// the window builds it from its form (FormRequest), the shell from its options. Procedures read this, never
 // the window's controls.
 struct OperationRequest {
     Operation operation = Operation::Flash;
@@ -50,8 +48,4 @@ struct OperationRequest {
     FlashOptions flash;
     StoreOptions store;
     QList<QByteArray> commands; // a send: the texts exactly as they go out
-
-    // The request the window's controls describe for an operation.
-    static OperationRequest fromForm(Operation operation, const FormModel& form,
-                                     const LoaderState& state);
 };

@@ -3,7 +3,6 @@
 #include "FirmwareImage.h"
 #include "HeaderRecord.h"
 #include "core/Cp1251.h"
-#include "core/FormModel.h"
 
 #include <vector>
 
@@ -43,12 +42,12 @@ qsizetype removeOtherHeaders(FirmwareImage& image, qsizetype keep) {
 
 } // namespace
 
-void WriteHeaderRecord(EditControl& field, FirmwareImage& image) {
-    if (field.text.isEmpty()) {
-        return;
+qsizetype WriteHeaderRecord(const QString& header, qsizetype headerLine, FirmwareImage& image) {
+    if (header.isEmpty()) {
+        return headerLine;
     }
-    const QList<QByteArray> records = HeaderRecord::buildAll(Cp1251::encode(field.text));
-    qsizetype index = headerPosition(image, field.tag);
+    const QList<QByteArray> records = HeaderRecord::buildAll(Cp1251::encode(header));
+    qsizetype index = headerPosition(image, headerLine);
     if (index < 0) {
         index = image.size();
         for (const QByteArray& record : records) {
@@ -58,5 +57,5 @@ void WriteHeaderRecord(EditControl& field, FirmwareImage& image) {
         index = removeOtherHeaders(image, index);
         image.replaceLine(index, records);
     }
-    field.tag = int(index);
+    return index;
 }

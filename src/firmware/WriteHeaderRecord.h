@@ -1,9 +1,11 @@
 #pragma once
 
-struct EditControl;
+#include <QString>
+
 class FirmwareImage;
 
-// Puts the header text of the header field (edtUnitSign) into the image as header records: where
-// the header was (HeaderLineIndex, the tag of edtUnitSign), or as the last line when the image has
-// none, and updates HeaderLineIndex. An empty header text leaves the image as it is.
-void WriteHeaderRecord(EditControl& field, FirmwareImage& image);
+// Puts the header text into the image as header records: where the header was (headerLine,
+// from the last check of the file), or as the last line when the image has none. Returns the
+// line the header now stands on; an empty header text leaves the image as it is and returns
+// headerLine.
+qsizetype WriteHeaderRecord(const QString& header, qsizetype headerLine, FirmwareImage& image);

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 Procedures::Procedures(Loader& loader, Questions* questions)
-    : loader_(loader), dialogQuestions_(loader.dialogs, loader.form.OpenDialog1), flash(loader),
+    : loader_(loader), dialogQuestions_(loader.dialogs, loader.fileDialog), flash(loader),
       store(loader, questions != nullptr ? *questions : dialogQuestions_),
       readBack(loader, questions != nullptr ? *questions : dialogQuestions_), queries(loader) {
     store.verifyWith(&readBack);

@@ -84,7 +84,7 @@ TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
     connect(Memo1->verticalScrollBar(), &QScrollBar::rangeChanged, this,
             [this](int, int maximum) { keepShowingEnd(maximum); });
     connect(Edit1, &QLineEdit::textEdited, this,
-            [this](const QString& text) { loader_.form.terminal.edit1 = text; });
+            [this](const QString& text) { loader_.terminal.edit1 = text; });
 
     resize(590, 312);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -103,7 +103,7 @@ void TerminalWindow::FormDestroy() {
     }
     saved_ = true;
     QString error;
-    if (!TerminalLog::SaveTerminalLog(loader_.dataDir(), loader_.form.terminal.lines, &error)) {
+    if (!TerminalLog::SaveTerminalLog(loader_.dataDir(), loader_.terminal.lines, &error)) {
         // At program end there is no window left to show it in.
         loader_.runtime.debugLine(QStringLiteral("velkor.log: ") + error);
     }
@@ -118,10 +118,10 @@ void TerminalWindow::handled() {
 }
 
 void TerminalWindow::syncFromModel() {
-    const TerminalModel& t = loader_.form.terminal;
+    const TerminalModel& t = loader_.terminal;
     syncing_ = true;
-    if (windowTitle() != t.caption) {
-        setWindowTitle(t.caption);
+    if (windowTitle() != t.caption()) {
+        setWindowTitle(t.caption());
     }
     if (Panel1->isHidden() == t.sendPanelVisible) {
         Panel1->setVisible(t.sendPanelVisible);
@@ -141,7 +141,7 @@ void TerminalWindow::syncFromModel() {
 }
 
 void TerminalWindow::syncLines() {
-    const std::optional<QString> added = mirror_.update(loader_.form.terminal.lines, *Memo1);
+    const std::optional<QString> added = mirror_.update(loader_.terminal.lines, *Memo1);
     if (!added) {
         return;
     }
@@ -174,11 +174,11 @@ void TerminalWindow::showEnd() {
 }
 
 void TerminalWindow::syncLinkState() {
-    const bool shown = !loader_.form.terminal.sendPanelVisible;
+    const bool shown = !loader_.terminal.sendPanelVisible;
     if (linkState_->isHidden() == shown) {
         linkState_->setVisible(shown);
     }
-    linkState_->setFullText(loader_.form.Status[2]);
+    linkState_->setFullText(loader_.output.status(2));
 }
 
 void TerminalWindow::writeBackLines() {
@@ -193,8 +193,8 @@ void TerminalWindow::writeBackLines() {
             lines.append(Cp1251::encode(line));
         }
     }
-    loader_.form.terminal.lines = lines;
-    mirror_.adopt(loader_.form.terminal.lines);
+    loader_.terminal.lines = lines;
+    mirror_.adopt(loader_.terminal.lines);
 }
 
 void TerminalWindow::Edit1KeyDown(int key) {
@@ -203,7 +203,7 @@ void TerminalWindow::Edit1KeyDown(int key) {
     }
     showSent_ = true;
     try {
-        loader_.exchange.SendCommand(Cp1251::encode(loader_.form.terminal.edit1));
+        loader_.exchange.SendCommand(Cp1251::encode(loader_.terminal.edit1));
     } catch (const std::exception& e) {
         handled();
         loader_.dialogs.showError(errorText(e));
@@ -212,7 +212,7 @@ void TerminalWindow::Edit1KeyDown(int key) {
 }
 
 void TerminalWindow::Memo1DblClick() {
-    loader_.form.terminal.lines.clear();
+    loader_.terminal.lines.clear();
     handled();
 }
 
@@ -237,7 +237,7 @@ void TerminalWindow::FormClose() {
             // A port that will not close is left as it is.
         }
     }
-    loader_.form.terminal.visible = false;
+    loader_.terminal.visible = false;
     handled();
 }
 
@@ -245,7 +245,7 @@ void TerminalWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     showEnd(); // lines added while it was hidden
     // The engineer opens the terminal to type: the send line has the focus where it shows.
-    if (loader_.form.terminal.sendPanelVisible && Edit1->isEnabled()) {
+    if (loader_.terminal.sendPanelVisible && Edit1->isEnabled()) {
         Edit1->setFocus();
     }
 }

@@ -50,7 +50,7 @@ public:
         if (serialOpen) {
             serialOpen = false;
             loader_.state.ConnectionOpen = false;
-            loader_.form.terminal.sendPanelVisible = false;
+            loader_.output.showLinkOpen(false);
             ++closes;
         }
     }
@@ -70,7 +70,7 @@ private:
         serialOpen = true;
         opened.append(QStringLiteral("serial"));
         loader_.state.ConnectionOpen = true;
-        loader_.form.terminal.sendPanelVisible = true;
+        loader_.output.showLinkOpen(true);
     }
     void deactivateClient() {
         if (clientActive) {
@@ -105,6 +105,7 @@ struct GuiFixture {
     }
 
     Loader& loader() { return app->loader; }
+    FormModel& form() { return app->form; }
     MainWindow& window() { return *app->main; }
     TerminalWindow& terminal() { return *app->terminal; }
 

@@ -100,7 +100,7 @@ void MainWindowTest::toolButton1CyclesConnectionPages() {
         {88, "tsTCPServer"}, {89, "tsBroker"}, {8, "tsCOMPort"}, {88, "tsTCPServer"}};
     for (const auto& [icon, page] : expected) {
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(f.loader().form.ToolButton1.imageIndex, icon);
+        QCOMPARE(f.form().ToolButton1.imageIndex, icon);
         QCOMPARE(button->property("velkorImageIndex").toInt(), icon);
         QCOMPARE(pages->currentWidget()->objectName(), QLatin1String(page));
     }
@@ -114,20 +114,20 @@ void MainWindowTest::optionsAreStoredLinked() {
     auto* initCommands = f.find<QCheckBox>("cbDopInitCmd");
     QVERIFY(!initCommands->isEnabled());
     QTest::mouseClick(finalization, Qt::LeftButton);
-    QVERIFY(f.loader().form.cbFinalization.checked);
+    QVERIFY(f.form().cbFinalization.checked);
     QVERIFY(initCommands->isEnabled());
     QVERIFY(!f.app->init->isVisible());
     QTest::mouseClick(initCommands, Qt::LeftButton);
-    QVERIFY(f.loader().form.cbDopInitCmd.checked);
+    QVERIFY(f.form().cbDopInitCmd.checked);
     QVERIFY(f.app->init->isVisible());
-    QCOMPARE(f.loader().form.DopCmdMemo, QStringList{QStringLiteral("SILENCETIME 300")});
+    QCOMPARE(f.form().DopCmdMemo, QStringList{QStringLiteral("SILENCETIME 300")});
     QPlainTextEdit* memo = f.app->init->memo();
     QCOMPARE(memo->toPlainText(), QStringLiteral("SILENCETIME 300"));
     memo->moveCursor(QTextCursor::End);
     QTest::keyClick(memo, Qt::Key_Return);
     QTest::keyClicks(memo, QStringLiteral("DEBUG 0"));
     QTest::keyClick(memo, Qt::Key_Return);
-    QCOMPARE(f.loader().form.DopCmdMemo,
+    QCOMPARE(f.form().DopCmdMemo,
              (QStringList{QStringLiteral("SILENCETIME 300"), QStringLiteral("DEBUG 0")}));
     // Unchecking the finalisation disables the dependent option again.
     QTest::mouseClick(finalization, Qt::LeftButton);
@@ -145,7 +145,7 @@ void MainWindowTest::storedCancelIconStartsWithFlash() {
     GuiFixture f(dir.path());
     f.start();
     QCOMPARE(f.loader().state.OperationMode, Operation::Flash);
-    QCOMPARE(f.loader().form.btnConnect.imageIndex, 18);
+    QCOMPARE(f.form().btnConnect.imageIndex, 18);
     QCOMPARE(f.find<QStackedWidget>("TypeOfConnectGrp")->currentIndex(), 2);
     QVERIFY(!f.find<QCheckBox>("cbFinalization")->isVisibleTo(&f.window()));
 }
@@ -287,9 +287,9 @@ void MainWindowTest::statusBarMirrorsModel() {
     QCOMPARE(f.find<QLabel>("Status0")->text(), QStringLiteral("0:0"));
     QCOMPARE(f.find<QLabel>("Status2")->text(), QStringLiteral("COMx:закрыт"));
     f.loader().setStatus(3, QStringLiteral("Файл в порядке"));
-    f.loader().form.ProgressBar1.setMaximum(200);
-    f.loader().form.ProgressBar1.setPosition(50);
-    f.loader().form.UnitSign.caption = QStringLiteral("UNIT:LUMET5");
+    f.loader().output.startProgressBar(200);
+    f.loader().output.moveProgressBar(50);
+    f.loader().output.showDeviceType(QStringLiteral("UNIT:LUMET5"));
     // The mirror runs before every event pump of the loader's wait loops.
     f.loader().runtime.processEvents();
     QCOMPARE(f.find<QLabel>("Status3")->text(), QStringLiteral("Файл в порядке"));
@@ -350,7 +350,7 @@ void MainWindowTest::nothingLeftOver() {
         return cancelled ? Verdict::failed(Outcome::Cancelled) : Verdict{};
     });
     if (story.startsWith(QLatin1String("stored"))) {
-        l.form.Panel3.caption = QStringLiteral("Прошивка: страница 70, адрес 10, строка 120");
+        f.form().Panel3.caption = QStringLiteral("Прошивка: страница 70, адрес 10, строка 120");
     }
     if (story.startsWith(QLatin1String("port refused"))) {
         l.setStatus(3, QStringLiteral("Unable to open com port /dev/ttyS0: отказано в доступе"));
@@ -432,7 +432,7 @@ void MainWindowTest::changedLinkIsClosed() {
         QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
     }
     f.find<QComboBox>("cmbComPort")->setEditText(QStringLiteral("/dev/ttyUSB7"));
-    l.form.IPEdit.text = l.form.BrokerIPEdt.text = QStringLiteral("127.0.0.1");
+    f.form().IPEdit.text = f.form().BrokerIPEdt.text = QStringLiteral("127.0.0.1");
     f.find<QSpinBox>("PortNum")->setValue(4000);
     f.find<QSpinBox>("BrokerPortEdt")->setValue(4001);
     f.window().ToolButton5Click();
@@ -459,7 +459,7 @@ void MainWindowTest::changedLinkIsClosed() {
     QVERIFY(
         f.find<QLabel>("Status3")->text().startsWith(QStringLiteral("Прежнее соединение закрыто")));
     QCOMPARE(links.opened.size(), 1);
-    l.driver.N1Click(Operation::ReadBack);
+    f.app->binding.N1Click(Operation::ReadBack);
     l.setAnswerTimeout(20);
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
     QCOMPARE(links.opened.size(), 2);
@@ -489,7 +489,7 @@ void MainWindowTest::repliesReachTerminalAfterOperation() {
     if (terminalFirst) {
         f.window().ToolButton5Click();
     }
-    l.driver.N1Click(*operationOfIcon(mode));
+    f.app->binding.N1Click(*operationOfIcon(mode));
     l.setAnswerTimeout(20);
     auto* button = f.find<QToolButton>("btnConnect");
     if (cancel) {
@@ -500,7 +500,7 @@ void MainWindowTest::repliesReachTerminalAfterOperation() {
     QVERIFY(l.state.ConnectionOpen);
     QVERIFY(l.Timer3->enabled());
     l.router.receive("LUMET52 3.14");
-    QTRY_VERIFY(l.form.terminal.lines.contains("LUMET52 3.14"));
+    QTRY_VERIFY(f.loader().terminal.lines.contains("LUMET52 3.14"));
     f.finish();
 }
 
@@ -719,7 +719,7 @@ void MainWindowTest::tooltipsShowWhole() {
     GuiFixture f;
     f.start();
     if (!deviceType.isEmpty()) {
-        f.loader().form.UnitSign.caption = deviceType;
+        f.loader().output.showDeviceType(deviceType);
     }
     f.app->syncAll();
     QWidget* widget = f.find<QWidget>(control.toLatin1().constData());

@@ -125,9 +125,9 @@ void OperationTest::secondClickCancels() {
     // The cancelled flash is reported as such, not as done, and the counter keeps how far it
     // got.
     const QString cancelled = QStringLiteral("Операция не выполнена - отменено пользователем");
-    QCOMPARE(f.loader().form.Status[3], cancelled);
+    QCOMPARE(f.loader().output.status(3), cancelled);
     QVERIFY(f.find<QLabel>("Status3")->text().startsWith(QStringLiteral("Операция не выполнена")));
-    QVERIFY(f.loader().form.Status[0] != QStringLiteral("2002:2002"));
+    QVERIFY(f.loader().output.status(0) != QStringLiteral("2002:2002"));
     QVERIFY(!f.loader().state.OperationActive);
     const ControlsSeen after = sample(f);
     QCOMPARE(after.caption, QStringLiteral("Загрузить прошивку"));
@@ -152,7 +152,7 @@ void OperationTest::storageLoadWithOptionsFromTheWindow() {
     const QString status = f.find<QLabel>("Status3")->text();
     QVERIFY2(status.startsWith(QStringLiteral("Операция выполнена за ")), qPrintable(status));
     // The commands of the accompanying initialisation went out after the upload.
-    const QList<QByteArray>& lines = f.loader().form.terminal.lines;
+    const QList<QByteArray>& lines = f.loader().terminal.lines;
     const qsizetype silence = lines.indexOf("SILENCETIME 300");
     QVERIFY(silence > 0);
     const qsizetype added = lines.indexOf("DEBUG 0", silence);

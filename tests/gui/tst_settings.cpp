@@ -81,7 +81,7 @@ void SettingsTest::baudRateSelectsItsEntry() {
     }
     GuiFixture f(dir.path());
     f.start();
-    QCOMPARE(f.loader().form.cmbBaudRate.selectedText(), shown);
+    QCOMPARE(f.form().cmbBaudRate.selectedText(), shown);
     QCOMPARE(f.find<QComboBox>("cmbBaudRate")->currentText(), shown);
 }
 
@@ -95,28 +95,28 @@ void SettingsTest::settingsRoundTrip() {
         auto* ip = f.find<QLineEdit>("IPEdit");
         ip->clear();
         QTest::keyClicks(ip, QStringLiteral("10.0.0.7"));
-        l.form.PortNum.text = QStringLiteral("2001");
-        l.form.tbAutoComList.checked = false;
-        l.form.cmbComPort.items = {QStringLiteral("COM1"), QStringLiteral("COM2"),
+        f.form().PortNum.text = QStringLiteral("2001");
+        f.form().tbAutoComList.checked = false;
+        f.form().cmbComPort.items = {QStringLiteral("COM1"), QStringLiteral("COM2"),
                                    QStringLiteral("COM3")};
-        l.form.cmbComPort.select(2);
-        l.form.cmbBaudRate.select(3);
+        f.form().cmbComPort.select(2);
+        f.form().cmbBaudRate.select(3);
         l.state.FirmwareFilePath = file;
-        l.form.edName.text = file;
-        l.form.BrokerIPEdt.text = QStringLiteral("broker.example");
-        l.form.BrokerPortEdt.text = QStringLiteral("10010");
-        l.form.HARDWARE_IDEdt.text = QStringLiteral("4711");
-        l.driver.ToolButton1Click();
-        l.driver.ToolButton1Click();
-        l.driver.N1Click(Operation::Store);
+        f.form().edName.text = file;
+        f.form().BrokerIPEdt.text = QStringLiteral("broker.example");
+        f.form().BrokerPortEdt.text = QStringLiteral("10010");
+        f.form().HARDWARE_IDEdt.text = QStringLiteral("4711");
+        f.app->binding.ToolButton1Click();
+        f.app->binding.ToolButton1Click();
+        f.app->binding.N1Click(Operation::Store);
         l.setAnswerTimeout(2500);
-        l.form.mnuDebug.checked = true;
+        f.form().mnuDebug.checked = true;
         f.find<QAction>("mnuFastExchange")->trigger();
         l.setAnswerGap(800);
-        l.form.OpenDialog1.filterIndex = 2;
-        l.form.cbWaitConnectLUMET.checked = true;
-        l.form.cbFinalization.checked = true;
-        l.form.DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
+        f.loader().fileDialog.filterIndex = 2;
+        f.form().cbWaitConnectLUMET.checked = true;
+        f.form().cbFinalization.checked = true;
+        f.form().DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
                              QStringLiteral("NAME Котельная, 2")};
         f.app->syncAll();
         f.window().close();
@@ -129,35 +129,35 @@ void SettingsTest::settingsRoundTrip() {
     GuiFixture f(dir.path());
     f.start();
     Loader& l = f.loader();
-    QCOMPARE(l.form.IPEdit.text, QStringLiteral("10.0.0.7"));
-    QCOMPARE(l.form.PortNum.text, QStringLiteral("2001"));
-    QCOMPARE(l.form.tbAutoComList.checked, false);
-    QCOMPARE(l.form.cmbBaudRate.selectedText(), QStringLiteral("38400"));
+    QCOMPARE(f.form().IPEdit.text, QStringLiteral("10.0.0.7"));
+    QCOMPARE(f.form().PortNum.text, QStringLiteral("2001"));
+    QCOMPARE(f.form().tbAutoComList.checked, false);
+    QCOMPARE(f.form().cmbBaudRate.selectedText(), QStringLiteral("38400"));
     QCOMPARE(l.state.FirmwareFilePath, file);
     QCOMPARE(f.find<QLineEdit>("edName")->text(), file);
-    QCOMPARE(l.form.BrokerIPEdt.text, QStringLiteral("broker.example"));
-    QCOMPARE(l.form.BrokerPortEdt.roundedValue(), 10010);
-    QCOMPARE(l.form.HARDWARE_IDEdt.roundedValue(), 4711);
-    QCOMPARE(l.form.ToolButton1.imageIndex, 89);
+    QCOMPARE(f.form().BrokerIPEdt.text, QStringLiteral("broker.example"));
+    QCOMPARE(f.form().BrokerPortEdt.roundedValue(), 10010);
+    QCOMPARE(f.form().HARDWARE_IDEdt.roundedValue(), 4711);
+    QCOMPARE(f.form().ToolButton1.imageIndex, 89);
     QCOMPARE(f.find<QStackedWidget>("TypeOfConnectGrp")->currentIndex(), 2);
     QCOMPARE(l.state.OperationMode, Operation::Store);
-    QCOMPARE(l.form.btnConnect.hint,
+    QCOMPARE(f.form().btnConnect.hint,
              QStringLiteral("Загрузка прошивки в память хранения контроллера"));
     QCOMPARE(l.state.AnswerTimeoutMs, 2500);
     QCOMPARE(f.find<QAction>("mnuTimeOut")->text(), QStringLiteral("&Время ожидания, 2500 мсек"));
-    QVERIFY(l.form.mnuDebug.checked);
-    QVERIFY(l.form.mnuFastExchange.checked);
+    QVERIFY(f.form().mnuDebug.checked);
+    QVERIFY(f.form().mnuFastExchange.checked);
     QVERIFY(f.find<QAction>("mnuFastExchange")->isChecked());
     QCOMPARE(l.state.AnswerGapMs, 800);
     QCOMPARE(f.find<QAction>("mnuAnswerGap")->text(),
              QStringLiteral("&Пауза внутри ответа, 800 мсек"));
-    QCOMPARE(l.form.OpenDialog1.filterIndex, 2);
-    QCOMPARE(l.form.OpenDialog1.defaultExt, QStringLiteral("*.s28"));
-    QVERIFY(l.form.cbWaitConnectLUMET.checked);
-    QVERIFY(l.form.cbFinalization.visible);
+    QCOMPARE(f.loader().fileDialog.filterIndex, 2);
+    QCOMPARE(f.loader().fileDialog.defaultExt, QStringLiteral("*.s28"));
+    QVERIFY(f.form().cbWaitConnectLUMET.checked);
+    QVERIFY(f.form().cbFinalization.visible);
     QVERIFY(f.find<QCheckBox>("cbFinalization")->isChecked());
     QVERIFY(f.find<QCheckBox>("cbDopInitCmd")->isEnabled());
-    QCOMPARE(l.form.DopCmdMemo,
+    QCOMPARE(f.form().DopCmdMemo,
              (QStringList{QStringLiteral("SILENCETIME 300"), QStringLiteral("NAME Котельная, 2")}));
 }
 
@@ -240,7 +240,7 @@ void SettingsTest::typedPortIsKept() {
     const bool missing = !QFileInfo::exists(typed);
     const QString note = typed + QStringLiteral(": нет в системе");
     QCOMPARE(f.find<QComboBox>("cmbComPort")->toolTip().contains(note), missing);
-    QCOMPARE(f.loader().form.Status[2] == note, missing);
+    QCOMPARE(f.loader().output.status(2) == note, missing);
     ::close(master);
 }
 
@@ -296,14 +296,14 @@ void SettingsTest::handEditedSettingsStartSanely() {
     GuiFixture f(dir.path());
     f.start();
     const Loader& l = f.loader();
-    QVERIFY(l.form.cmbBaudRate.itemIndex >= 0 && l.form.cmbBaudRate.itemIndex < 8);
-    QVERIFY(linkKindOfNumber(linkKindNumber(l.form.TypeOfConnectGrpPage)).has_value());
+    QVERIFY(f.form().cmbBaudRate.itemIndex >= 0 && f.form().cmbBaudRate.itemIndex < 8);
+    QVERIFY(linkKindOfNumber(linkKindNumber(f.form().TypeOfConnectGrpPage)).has_value());
     QVERIFY(
-        QList<int>({kIconSerial, kIconTcp, kIconBroker}).contains(l.form.ToolButton1.imageIndex));
+        QList<int>({kIconSerial, kIconTcp, kIconBroker}).contains(f.form().ToolButton1.imageIndex));
     QVERIFY(operationIcon(l.state.OperationMode) != 0);
     QVERIFY(l.state.AnswerTimeoutMs >= 0);
     QVERIFY(l.state.AnswerGapMs >= 0);
-    QVERIFY(l.form.DopCmdMemo.size() <= 10000);
+    QVERIFY(f.form().DopCmdMemo.size() <= 10000);
     // At most one report, of the named file.
     QVERIFY(f.dialogs.calls.size() <= 1);
     f.window().close();

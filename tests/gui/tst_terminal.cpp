@@ -98,9 +98,9 @@ void TerminalTest::menuItemClearsTheView() {
     f.loader().addTerminalLine("before");
     f.app->syncAll();
     QTest::mouseDClick(f.terminal().memo()->viewport(), Qt::LeftButton);
-    QCOMPARE(f.loader().form.terminal.lines.size(), 1);
+    QCOMPARE(f.loader().terminal.lines.size(), 1);
     f.terminal().findChild<QAction*>(QStringLiteral("mnuClearView"))->trigger();
-    QVERIFY(f.loader().form.terminal.lines.isEmpty());
+    QVERIFY(f.loader().terminal.lines.isEmpty());
     QVERIFY(f.terminal().memo()->toPlainText().isEmpty());
     f.loader().addTerminalLine("after");
     f.finish();
@@ -134,7 +134,7 @@ void TerminalTest::viewAndLogKeepTheScrollBackOnly() {
         }
     }
     f.app->syncAll();
-    const ScrollBack& kept = f.loader().form.terminal.lines;
+    const ScrollBack& kept = f.loader().terminal.lines;
     QVERIFY(kept.size() < count);
     QCOMPARE(kept.constLast(), QByteArray::number(count - 1) + line);
     QByteArray log;
@@ -182,7 +182,7 @@ void TerminalTest::enterWithoutConnectionDoesNothing() {
     f.terminal().edit()->setText(QStringLiteral("VER"));
     f.terminal().Edit1KeyDown(13);
     QVERIFY(links.writes.isEmpty());
-    QVERIFY(f.loader().form.terminal.lines.isEmpty());
+    QVERIFY(f.loader().terminal.lines.isEmpty());
 }
 
 void TerminalTest::sendLineOverTcp() {
@@ -196,7 +196,7 @@ void TerminalTest::sendLineOverTcp() {
     ip->clear();
     QTest::keyClicks(ip, QStringLiteral("127.0.0.1"));
     f.find<QSpinBox>("PortNum")->setValue(server.serverPort());
-    QCOMPARE(l.form.PortNum.roundedValue(), int(server.serverPort()));
+    QCOMPARE(f.form().PortNum.roundedValue(), int(server.serverPort()));
 
     QTest::mouseClick(f.find<QToolButton>("ToolButton5"), Qt::LeftButton);
     QVERIFY(f.terminal().isVisible());
@@ -246,7 +246,7 @@ void TerminalTest::closingClosesSerialPortOnlyWithoutOperation() {
     f.loader().state.OperationActive = operationActive;
     f.terminal().close();
     QVERIFY(!f.terminal().isVisible());
-    QVERIFY(!f.loader().form.terminal.visible);
+    QVERIFY(!f.loader().terminal.visible);
     QCOMPARE(links.serialOpen, portOpenAfter);
     QCOMPARE(f.terminal().sendPanel()->isVisibleTo(&f.terminal()), portOpenAfter);
     f.loader().state.OperationActive = false;
@@ -255,7 +255,8 @@ void TerminalTest::closingClosesSerialPortOnlyWithoutOperation() {
 void TerminalTest::captionFollowsTheModel() {
     GuiFixture f;
     QCOMPARE(f.terminal().windowTitle(), QStringLiteral("Терминальное окно"));
-    f.loader().form.terminal.caption = QStringLiteral("Терминальное окно RxCount=3 len=15");
+    f.loader().terminal.receiveCounter = 3;
+    f.loader().terminal.lastReceiveSize = 15;
     f.loader().runtime.processEvents();
     QCOMPARE(f.terminal().windowTitle(), QStringLiteral("Терминальное окно RxCount=3 len=15"));
 }
@@ -330,7 +331,7 @@ void TerminalTest::refusedLinkSaysWhy() {
     GuiFixture f;
     f.start();
     QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
-    f.loader().form.IPEdit.text = QStringLiteral("127.0.0.1");
+    f.form().IPEdit.text = QStringLiteral("127.0.0.1");
     f.find<QSpinBox>("PortNum")->setValue(port);
     QTest::mouseClick(f.find<QToolButton>("ToolButton5"), Qt::LeftButton);
     QVERIFY(f.terminal().isVisible());

@@ -32,7 +32,7 @@ QStringList simulatorWith(const QStringList& more) {
 // Points the window at a link of the simulator: "tcp", "broker" (with the hardware id) or
 // "serial" (its pseudo-terminal).
 void chooseLink(GuiFixture& f, const QString& kind, const DevsimProcess& devsim, int id = 1) {
-    FormModel& form = f.loader().form;
+    FormModel& form = f.form();
     if (kind == QLatin1String("tcp")) {
         form.setConnectionKind(LinkKind::Tcp);
         form.IPEdit.text = QStringLiteral("127.0.0.1");
@@ -65,7 +65,7 @@ void prepare(GuiFixture& f, const QString& operation, bool waitForController) {
                        : operation == QLatin1String("read-back") ? "N3"
                                                                  : "N1";
     f.find<QAction>(item)->trigger();
-    f.loader().form.cmbRestart.select(1);
+    f.form().cmbRestart.select(1);
     // The read-back writes into a file of its own choice.
     f.dialogs.queueFile(QDir(f.dataDir).filePath(QStringLiteral("copy.s28")));
 }
@@ -99,6 +99,7 @@ private slots:
     void statusKeepsEachOutcome();
     void waitBarMovesThroughASilentWait();
     void flashGoesOnWhileTheCloseQuestionIsOpen();
+    void nextOperationRunsOnTheLinkLeftOpen();
 };
 
 void WindowOutcomesTest::controllerIsWaitedFor_data() {
@@ -146,7 +147,7 @@ void WindowOutcomesTest::controllerIsWaitedFor() {
     clock.start();
     press(f, "btnConnect");
 
-    const qsizetype sends = f.loader().form.terminal.lines.lines().count(command);
+    const qsizetype sends = f.loader().terminal.lines.lines().count(command);
     QVERIFY2(sends >= 3 && sends <= runMs / waitMs + 1, qPrintable(QString::number(sends)));
     const QString waiting =
         QStringLiteral("Дожидаемся подключения LUMET: контроллер не найден брокером, попытка %1");
@@ -155,7 +156,7 @@ void WindowOutcomesTest::controllerIsWaitedFor() {
     }
     const QString ended = QStringLiteral("Операция не выполнена - отменено пользователем: "
                                          "контроллер ID 99 не найден брокером");
-    QCOMPARE(f.loader().form.Status[3], ended);
+    QCOMPARE(f.loader().output.status(3), ended);
     QVERIFY(clock.elapsed() < runMs + 1000);
     QVERIFY(f.dialogs.calls.size() <= 2); // the file dialogs; no "Повторите операцию позже..."
 }
@@ -192,7 +193,10 @@ void WindowOutcomesTest::lostLinkEndsTheOperationAtOnce() {
     QElapsedTimer sinceLoss;
     QTimer loss;
     QObject::connect(&loss, &QTimer::timeout, [&] {
-        if (!sinceLoss.isValid() && f.loader().form.terminal.lines.size() >= 5) {
+        // Once the link is open and the operation talks over it (the open's own pause lets
+        // the controller's banners in already).
+        const bool opening = f.loader().output.status(3) == QStringLiteral("Открытие порта...");
+        if (!sinceLoss.isValid() && !opening && f.loader().terminal.lines.size() >= 5) {
             devsim.stop();
             sinceLoss.start();
         }
@@ -200,7 +204,7 @@ void WindowOutcomesTest::lostLinkEndsTheOperationAtOnce() {
     loss.start(5);
     bool unlockedWhileRunning = false;
     f.loader().onStatus = [&](int, const QString&) {
-        FormModel& form = f.loader().form;
+        FormModel& form = f.form();
         if (sinceLoss.isValid() && f.loader().state.OperationActive &&
             !f.loader().state.ConnectionOpen) {
             unlockedWhileRunning =
@@ -215,10 +219,10 @@ void WindowOutcomesTest::lostLinkEndsTheOperationAtOnce() {
 
     QVERIFY2(sinceLoss.isValid(), "the operation ended before the link was taken away");
     QVERIFY2(sinceLoss.elapsed() < 2000, qPrintable(QString::number(sinceLoss.elapsed())));
-    QCOMPARE(f.loader().form.Status[3],
+    QCOMPARE(f.loader().output.status(3),
              QStringLiteral("Операция не выполнена - связь с устройством потеряна"));
     QVERIFY(!unlockedWhileRunning);
-    QVERIFY(f.loader().form.Panel1.enabled && f.loader().form.ToolButton1.enabled);
+    QVERIFY(f.form().Panel1.enabled && f.form().ToolButton1.enabled);
     QCOMPARE(lastEntry(f).value(0), QStringLiteral("Params:") + usedLink);
 }
 
@@ -288,7 +292,7 @@ void WindowOutcomesTest::statusKeepsEachOutcome() {
     // The cancel comes that long after the first command went out, in its answer wait.
     QTimer cancel;
     QObject::connect(&cancel, &QTimer::timeout, [&f, &cancel, cancelAfterMs] {
-        if (!f.loader().form.terminal.lines.isEmpty()) {
+        if (!f.loader().terminal.lines.isEmpty()) {
             cancel.stop();
             QTimer::singleShot(cancelAfterMs, [&f] { press(f, "btnConnect"); });
         }
@@ -297,14 +301,14 @@ void WindowOutcomesTest::statusKeepsEachOutcome() {
         cancel.start(5);
     }
     press(f, "btnConnect");
-    QVERIFY2(f.loader().form.Status[3].startsWith(status), qPrintable(f.loader().form.Status[3]));
-    const QString reported = f.loader().form.Status[3];
+    QVERIFY2(f.loader().output.status(3).startsWith(status), qPrintable(f.loader().output.status(3)));
+    const QString reported = f.loader().output.status(3);
     // The flash's entry adds how it restarted the controller after the message.
     QVERIFY2(lastEntry(f).value(1).startsWith(QStringLiteral("Msg:") + reported),
              qPrintable(lastEntry(f).value(1)));
     // Long after the end: longer than the ten answer waits a stale answer timer would count.
     QTest::qWait(1500);
-    QCOMPARE(f.loader().form.Status[3], reported);
+    QCOMPARE(f.loader().output.status(3), reported);
     QCOMPARE(f.find<QLabel>("Status3")->text(), reported);
     if (boxOpenMs > 0) {
         QVERIFY2(f.loader().driver.lastResult().elapsedMs < boxOpenMs,
@@ -312,7 +316,7 @@ void WindowOutcomesTest::statusKeepsEachOutcome() {
     }
     if (start == QLatin1String("escape")) {
         QCOMPARE(f.loader().driver.lastResult().resume, std::optional<ResumePosition>(before));
-        QVERIFY(!f.loader().form.terminal.lines.lines().contains("WRITECOUNTER 3"));
+        QVERIFY(!f.loader().terminal.lines.lines().contains("WRITECOUNTER 3"));
     }
 }
 
@@ -352,7 +356,7 @@ void WindowOutcomesTest::flashGoesOnWhileTheCloseQuestionIsOpen() {
     f.loader().setAnswerTimeout(1000);
     const auto records = [&f] {
         qsizetype sent = 0;
-        for (const QByteArray& line : f.loader().form.terminal.lines.lines()) {
+        for (const QByteArray& line : f.loader().terminal.lines.lines()) {
             sent += line.startsWith("S2") ? 1 : 0;
         }
         return sent;
@@ -378,8 +382,24 @@ void WindowOutcomesTest::flashGoesOnWhileTheCloseQuestionIsOpen() {
     press(f, "btnConnect");
     QVERIFY2(beforeBox >= 2 && afterBox > beforeBox,
              qPrintable(QStringLiteral("%1 %2").arg(beforeBox).arg(afterBox)));
-    QVERIFY2(f.loader().form.Status[3].startsWith(QStringLiteral("Операция выполнена за ")),
-             qPrintable(f.loader().form.Status[3]));
+    QVERIFY2(f.loader().output.status(3).startsWith(QStringLiteral("Операция выполнена за ")),
+             qPrintable(f.loader().output.status(3)));
+}
+
+// The link stays open after an operation; the next one runs over it as over a new one.
+void WindowOutcomesTest::nextOperationRunsOnTheLinkLeftOpen() {
+    DevsimProcess devsim(simulatorWith({}));
+    QVERIFY(devsim.isReady());
+    GuiFixture f;
+    prepare(f, QStringLiteral("flash"), false);
+    chooseLink(f, QStringLiteral("tcp"), devsim);
+    for (int run = 0; run < 2; ++run) {
+        press(f, "btnConnect");
+        QVERIFY2(f.loader().output.status(3).startsWith(QStringLiteral("Операция выполнена")),
+                 qPrintable(QString::number(run) + QLatin1Char(' ') + f.loader().output.status(3)));
+        QVERIFY(f.loader().state.ConnectionOpen);
+    }
+    f.finish();
 }
 
 QTEST_MAIN(WindowOutcomesTest)

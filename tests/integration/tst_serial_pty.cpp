@@ -260,7 +260,7 @@ void SerialPtyTest::commandAndAnswerThroughTheLoader() {
         }
     });
     RealConnectionsRig rig;
-    rig.loader.form.cmbComPort.text = pty.devicePath; // typed, not an entry of the list
+    rig.form.cmbComPort.text = pty.devicePath; // typed, not an entry of the list
     bool answered = false;
     rig.operation([&] { answered = rig.loader.exchange.SendCommand("VER\r"); });
     QVERIFY(answered);
@@ -269,7 +269,7 @@ void SerialPtyTest::commandAndAnswerThroughTheLoader() {
     QCOMPARE(rig.status2.last(), "Порт " + pty.devicePath + " успешно открыт");
     QVERIFY(rig.loader.state.ConnectionOpen);
     rig.parts.connections.close(LinkKind::Serial);
-    QCOMPARE(rig.loader.form.Status[2], pty.devicePath + ":закрыт");
+    QCOMPARE(rig.loader.output.status(2), pty.devicePath + ":закрыт");
 }
 
 QTEST_GUILESS_MAIN(SerialPtyTest)

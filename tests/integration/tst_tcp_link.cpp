@@ -155,8 +155,8 @@ void TcpLinkTest::connectsWithLowDelayAndExchanges() {
     server.script = {{5, "OK\r\n"}};
     RealConnectionsRig rig;
     rig.useKind(LinkKind::Tcp);
-    rig.loader.form.IPEdit.text = "127.0.0.1";
-    rig.loader.form.PortNum.text = server.port();
+    rig.form.IPEdit.text = "127.0.0.1";
+    rig.form.PortNum.text = server.port();
     bool answered = false;
     QElapsedTimer clock;
     qint64 exchangeMs = 0;
@@ -171,7 +171,7 @@ void TcpLinkTest::connectsWithLowDelayAndExchanges() {
     QVERIFY(rig.loader.state.ConnectionOpen);
     auto* client = dynamic_cast<TcpClient*>(rig.tcpClient);
     QVERIFY(client != nullptr && client->lowDelay());
-    QCOMPARE(rig.loader.form.Status[2], ":" + client->localPort() + " открыт");
+    QCOMPARE(rig.loader.output.status(2), ":" + client->localPort() + " открыт");
     QVERIFY2(exchangeMs < 200, qPrintable(QString::number(exchangeMs)));
     qInfo("one exchange over loopback with a 5 ms answer delay: %lld ms", exchangeMs);
 }
@@ -185,14 +185,14 @@ void TcpLinkTest::refusedConnectEndsWellBeforeTenSeconds() {
     }
     RealConnectionsRig rig;
     rig.useKind(LinkKind::Tcp);
-    rig.loader.form.IPEdit.text = "127.0.0.1";
-    rig.loader.form.PortNum.text = port;
+    rig.form.IPEdit.text = "127.0.0.1";
+    rig.form.PortNum.text = port;
     QElapsedTimer clock;
     clock.start();
     rig.operation([] { QFAIL("the procedure ran without a connection"); });
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(rig.loader.form.Status[3], QStringLiteral("порт не доступен. Возможно он занят!"));
-    QCOMPARE(rig.loader.form.Status[2],
+    QCOMPARE(rig.loader.output.status(3), QStringLiteral("порт не доступен. Возможно он занят!"));
+    QCOMPARE(rig.loader.output.status(2),
              QStringLiteral("Нет соединения с 127.0.0.1:") + port +
                  QStringLiteral(": в соединении отказано (по этому адресу и порту никто не "
                                 "принимает соединений)"));
@@ -204,8 +204,8 @@ void TcpLinkTest::peerCloseDuringAWaitClosesTheConnection() {
     server.script = {{50, QByteArray()}};
     RealConnectionsRig rig;
     rig.useKind(LinkKind::Tcp);
-    rig.loader.form.IPEdit.text = "127.0.0.1";
-    rig.loader.form.PortNum.text = server.port();
+    rig.form.IPEdit.text = "127.0.0.1";
+    rig.form.PortNum.text = server.port();
     rig.loader.setAnswerTimeout(400);
     bool closedDuringWait = false;
     bool secondAnswered = true;
@@ -218,8 +218,8 @@ void TcpLinkTest::peerCloseDuringAWaitClosesTheConnection() {
     QVERIFY(closedDuringWait);
     QVERIFY(!secondAnswered);
     QCOMPARE(server.received, QByteArray("VER\r"));
-    QVERIFY(rig.loader.form.Status[2].endsWith(" закрыт"));
-    QVERIFY(!rig.loader.form.terminal.sendPanelVisible);
+    QVERIFY(rig.loader.output.status(2).endsWith(" закрыт"));
+    QVERIFY(!rig.loader.terminal.sendPanelVisible);
 }
 
 void TcpLinkTest::brokerFramesOverARealStream_data() {
@@ -264,9 +264,9 @@ void TcpLinkTest::brokerFramesOverARealStream() {
     server.script = script;
     RealConnectionsRig rig;
     rig.useKind(LinkKind::Broker);
-    rig.loader.form.BrokerIPEdt.text = "127.0.0.1";
-    rig.loader.form.BrokerPortEdt.text = server.port();
-    rig.loader.form.HARDWARE_IDEdt.text = "1";
+    rig.form.BrokerIPEdt.text = "127.0.0.1";
+    rig.form.BrokerPortEdt.text = server.port();
+    rig.form.HARDWARE_IDEdt.text = "1";
     rig.loader.setAnswerTimeout(400);
     QByteArray buffer;
     rig.operation([&] {
@@ -292,9 +292,9 @@ void TcpLinkTest::brokerNotFoundEndsTheOperationUnlessWaiting() {
     server.script = {{5, frame("", 0xC1)}};
     RealConnectionsRig rig;
     rig.useKind(LinkKind::Broker);
-    rig.loader.form.BrokerIPEdt.text = "127.0.0.1";
-    rig.loader.form.BrokerPortEdt.text = server.port();
-    rig.loader.form.cbWaitConnectLUMET.checked = wait;
+    rig.form.BrokerIPEdt.text = "127.0.0.1";
+    rig.form.BrokerPortEdt.text = server.port();
+    rig.form.cbWaitConnectLUMET.checked = wait;
     rig.loader.setAnswerTimeout(300);
     rig.loader.state.AttemptLimit = 3;
     QElapsedTimer clock;

@@ -80,7 +80,7 @@ void WindowOnScreenTest::flashShowsEveryStatusWhole() {
     const QString file = writeTestFirmware(f.dataDir, 60);
     f.start();
     QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
-    f.loader().form.IPEdit.text = QStringLiteral("127.0.0.1");
+    f.form().IPEdit.text = QStringLiteral("127.0.0.1");
     f.find<QSpinBox>("PortNum")->setValue(devsim_.tcpPort());
     f.dialogs.queueFile(file);
     QTest::mouseClick(f.find<QToolButton>("btnOpen"), Qt::LeftButton);

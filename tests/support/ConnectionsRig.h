@@ -3,6 +3,8 @@
 #include "FakeLinkLayers.h"
 #include "ScriptedDialogs.h"
 #include "VirtualRuntime.h"
+#include "app/FormBinding.h"
+#include "app/FormModel.h"
 #include "assembly/LoaderAssembly.h"
 
 #include <QStringList>
@@ -13,7 +15,7 @@
 struct ConnectionsRig {
     ConnectionsRig() {
         // The controller the tests' broker frames come from.
-        loader.form.HARDWARE_IDEdt.text = QStringLiteral("1");
+        form.HARDWARE_IDEdt.text = QStringLiteral("1");
         runtime.setTimeLimit(24ULL * 3600 * 1000);
         loader.onStatus = [this](int panel, const QString& text) {
             if (panel == 2) {
@@ -30,11 +32,12 @@ struct ConnectionsRig {
             fn();
             return Verdict{};
         });
-        loader.driver.btnConnectClick();
+        binding.sync();
+        binding.btnConnectClick();
     }
     void useKind(LinkKind kind) {
-        while (loader.form.TypeOfConnectGrpPage != kind) {
-            loader.driver.ToolButton1Click();
+        while (form.TypeOfConnectGrpPage != kind) {
+            binding.ToolButton1Click();
         }
     }
 
@@ -44,6 +47,13 @@ struct ConnectionsRig {
     FakeLinks fakes{runtime};
     LoaderAssembly parts{runtime, dialogs, dataDir.path(), nullptr, fakes.factory()};
     Loader& loader = parts.loader;
+    FormModel form;
+    FormBinding binding{form, loader};
+    // Opens the link the form shows, as the terminal button does.
+    void openConnection() {
+        binding.sync();
+        binding.openConnection();
+    }
     Connections& links = parts.connections;
     QStringList status2;
     QStringList status3;

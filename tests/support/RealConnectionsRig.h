@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ScriptedDialogs.h"
+#include "app/FormBinding.h"
+#include "app/FormModel.h"
 #include "assembly/LoaderAssembly.h"
 #include "platform/QtRuntime.h"
 
@@ -12,7 +14,7 @@
 struct RealConnectionsRig {
     RealConnectionsRig() {
         // The controller the tests' broker frames come from.
-        loader.form.HARDWARE_IDEdt.text = QStringLiteral("1");
+        form.HARDWARE_IDEdt.text = QStringLiteral("1");
         loader.onStatus = [this](int panel, const QString& text) {
             if (panel == 2) {
                 status2.append(text);
@@ -29,11 +31,12 @@ struct RealConnectionsRig {
             fn();
             return Verdict{};
         });
-        loader.driver.btnConnectClick();
+        binding.sync();
+        binding.btnConnectClick();
     }
     void useKind(LinkKind kind) {
-        while (loader.form.TypeOfConnectGrpPage != kind) {
-            loader.driver.ToolButton1Click();
+        while (form.TypeOfConnectGrpPage != kind) {
+            binding.ToolButton1Click();
         }
     }
     // Qt's layers, keeping the TCP client made last.
@@ -61,6 +64,13 @@ struct RealConnectionsRig {
     TcpLayer* tcpClient = nullptr;
     LoaderAssembly parts{runtime, dialogs, dataDir.path(), nullptr, layers()};
     Loader& loader = parts.loader;
+    FormModel form;
+    FormBinding binding{form, loader};
+    // Opens the link the form shows, as the terminal button does.
+    void openConnection() {
+        binding.sync();
+        binding.openConnection();
+    }
     QStringList status2;
     QStringList status3;
 };

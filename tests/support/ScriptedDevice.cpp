@@ -56,12 +56,12 @@ Task<void> ScriptedDevice::open(LinkSettings settings) {
     loader_.state.PendingTerminalText.clear();
     loader_.state.LastReceiveTick = loader_.runtime.tickCount();
     loader_.state.ConnectionOpen = true;
-    loader_.form.terminal.sendPanelVisible = true;
+    loader_.output.showLinkOpen(true);
 }
 
 void ScriptedDevice::closed() {
     open_ = false;
-    loader_.form.terminal.sendPanelVisible = false;
+    loader_.output.showLinkOpen(false);
     loader_.Timer3->stop();
     loader_.state.TcpConnected = false;
     loader_.state.ConnectionOpen = false;

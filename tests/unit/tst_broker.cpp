@@ -236,7 +236,7 @@ void BrokerTest::sentFramesCarryTheIdLengthAndCrc() {
     QFETCH(QByteArray, bytes);
     ConnectionsRig rig;
     rig.useKind(LinkKind::Broker);
-    rig.loader.form.HARDWARE_IDEdt.text = id;
+    rig.form.HARDWARE_IDEdt.text = id;
     rig.loader.setAnswerTimeout(100);
     rig.operation([&] { rig.loader.exchange.SendCommand(command); });
     QCOMPARE(rig.fakes.tcp->written.first(), bytes);
@@ -252,8 +252,8 @@ void BrokerTest::commandTooLongForAFrameIsRefusedAndNothingSent() {
     QCOMPARE(rig.fakes.tcp->written.first().size(), 2049);
     rig.operation([&] { rig.loader.exchange.SendCommand(QByteArray(2038, 'a')); });
     QCOMPARE(rig.fakes.tcp->written.size(), 1);
-    QVERIFY2(rig.loader.form.Status[3].contains("2038"), qPrintable(rig.loader.form.Status[3]));
-    QVERIFY(rig.loader.form.Status[3].contains("2037"));
+    QVERIFY2(rig.loader.output.status(3).contains("2038"), qPrintable(rig.loader.output.status(3)));
+    QVERIFY(rig.loader.output.status(3).contains("2037"));
 }
 
 void BrokerTest::receivedFramesReachTheAnswer_data() {
@@ -289,7 +289,7 @@ void BrokerTest::receivedFramesReachTheAnswer() {
     QFETCH(int, lines);
     ConnectionsRig rig;
     rig.useKind(LinkKind::Broker);
-    rig.loader.form.cbWaitConnectLUMET.checked = true;
+    rig.form.cbWaitConnectLUMET.checked = true;
     rig.loader.state.DebugMode = true;
     rig.loader.setAnswerTimeout(5000);
     rig.loader.state.AttemptLimit = 1;
@@ -313,7 +313,7 @@ void BrokerTest::receivedFramesReachTheAnswer() {
     QCOMPARE(result, answered);
     QCOMPARE(buffer, answer);
     QVERIFY2(rig.status3.contains(status), qPrintable(rig.status3.join('|')));
-    QCOMPARE(rig.loader.form.terminal.lines.size(), 1 + lines); // the command's line first
+    QCOMPARE(rig.loader.terminal.lines.size(), 1 + lines); // the command's line first
     QVERIFY(rig.dialogs.calls.isEmpty());
     // The trace shows the answer as it stood before this frame.
     const QString trace = rig.runtime.debugLines.last();
@@ -340,7 +340,7 @@ void BrokerTest::otherControllersFramesStayOutOfTheAnswer() {
     QFETCH(QString, line);
     ConnectionsRig rig;
     rig.useKind(LinkKind::Broker);
-    rig.loader.form.HARDWARE_IDEdt.text = "1";
+    rig.form.HARDWARE_IDEdt.text = "1";
     rig.loader.setAnswerTimeout(3000);
     rig.loader.state.AttemptLimit = 1;
     bool answered = false;
@@ -361,7 +361,7 @@ void BrokerTest::otherControllersFramesStayOutOfTheAnswer() {
     QVERIFY2(took < 200, qPrintable(QString::number(took)));
     QVERIFY(rig.dialogs.calls.isEmpty());
     QVERIFY(!rig.status3.contains("БРОКЕР:LUMET не найден..."));
-    QVERIFY(rig.loader.form.terminal.lines.contains(Cp1251::encode(line)));
+    QVERIFY(rig.loader.terminal.lines.contains(Cp1251::encode(line)));
 }
 
 void BrokerTest::notFoundWithoutWaitingShowsTheBoxAndEndsTheWait() {
@@ -387,7 +387,7 @@ void BrokerTest::notFoundWithoutWaitingShowsTheBoxAndEndsTheWait() {
 void BrokerTest::notFoundWhileWaitingRepeatsTheCommand() {
     ConnectionsRig rig;
     rig.useKind(LinkKind::Broker);
-    rig.loader.form.cbWaitConnectLUMET.checked = true;
+    rig.form.cbWaitConnectLUMET.checked = true;
     rig.loader.setAnswerTimeout(1000);
     rig.loader.state.AttemptLimit = 3;
     rig.fakes.onTcpMade = [](FakeTcpLayer& tcp) {
@@ -416,7 +416,7 @@ void BrokerTest::incompleteFrameIsDroppedWhenTheNextCommandGoesOut() {
     });
     QCOMPARE(second, QByteArray("2.0"));
     QVERIFY(rig.status3.contains("Ошибка CRC пакета [6 байт]"));
-    QVERIFY(rig.loader.form.terminal.lines.contains(kAnswer.left(6) + "bad CRC"));
+    QVERIFY(rig.loader.terminal.lines.contains(kAnswer.left(6) + "bad CRC"));
 }
 
 void BrokerTest::staleFrameKeepsItsPlaceInTheStream_data() {
@@ -501,7 +501,7 @@ void BrokerTest::frameSplitAcrossTheNextCommandStaysOutOfItsAnswer() {
     QCOMPARE(answers, (QList<QByteArray>{"first", "second"}));
     QVERIFY2(rig.status3.contains("Запоздавший пакет [4 байт] пропущен"),
              qPrintable(rig.status3.join('|')));
-    QVERIFY(rig.loader.form.terminal.lines.contains("late"));
+    QVERIFY(rig.loader.terminal.lines.contains("late"));
     QVERIFY(!rig.status3.join('|').contains("Ошибка CRC"));
 }
 
@@ -528,7 +528,7 @@ void BrokerTest::framesSplitAcrossSeveralCommandsInARow() {
     QCOMPARE(answers, (QList<QByteArray>{"A-1", "B-1", "C-1", "D-1"}));
     QCOMPARE(rig.status3.filter("Запоздавший пакет [3 байт] пропущен").size(), 3);
     for (const QByteArray late : {"A-2", "B-2", "C-2"}) {
-        QVERIFY2(rig.loader.form.terminal.lines.contains(late), late.constData());
+        QVERIFY2(rig.loader.terminal.lines.contains(late), late.constData());
     }
     // The last one never completes: given up as damaged once the link stays quiet.
     QVERIFY(rig.status3.contains("Ошибка CRC пакета [8 байт]"));

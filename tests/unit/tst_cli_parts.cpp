@@ -301,14 +301,14 @@ void CliPartsTest::countsComeFromProgressEvents() {
     QVERIFY(!display.counts(done, total)); // nothing counted yet
     // The status texts are not read: a counter-like message counts nothing.
     loader.setStatus(3, QStringLiteral("1234:5678"));
-    loader.form.ProgressBar1.setMaximum(40);
-    loader.form.ProgressBar1.setPosition(10);
+    loader.output.startProgressBar(40);
+    loader.output.moveProgressBar(10);
     QVERIFY(!display.counts(done, total));
     loader.showProgress(ProgressEvent{1234, 5678, std::nullopt, std::nullopt});
     QVERIFY(display.counts(done, total));
     QCOMPARE(done, 1234);
     QCOMPARE(total, 5678);
-    QCOMPARE(loader.form.Status[0], QStringLiteral("1234:5678")); // the window's counter
+    QCOMPARE(loader.output.status(0), QStringLiteral("1234:5678")); // the window's counter
 }
 
 void CliPartsTest::durations() {

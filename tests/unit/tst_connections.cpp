@@ -1,6 +1,7 @@
 // The connection handlers over fake layers in virtual time: the port list, the open steps of
 // the three kinds with their status texts and waits, and the received-data routing rule.
 #include "ConnectionsRig.h"
+#include "app/SerialPortList.h"
 #include "connections/BrokerFrame.h"
 #include "connections/LinkRegistry.h"
 
@@ -70,15 +71,15 @@ void ConnectionsTest::routingRuleMakesOneLineOutsideAndALinePerReceptionInside()
         });
         QVERIFY(answered);
         QCOMPARE(rig.loader.state.AnswerBuffer, QByteArray("ABCDEF"));
-        QCOMPARE(rig.loader.form.terminal.lines, QList<QByteArray>({"VER\r", "AB", "CD", "EF"}));
+        QCOMPARE(rig.loader.terminal.lines, QList<QByteArray>({"VER\r", "AB", "CD", "EF"}));
     } else {
-        rig.loader.driver.OpenConnection();
+        rig.openConnection();
         rig.runtime.runFor(50);
         QVERIFY(rig.loader.state.ConnectionOpen);
         threePieces();
         rig.runtime.runFor(300);
         QVERIFY(rig.loader.state.AnswerBuffer.isEmpty());
-        QCOMPARE(rig.loader.form.terminal.lines, QList<QByteArray>({"ABCDEF"}));
+        QCOMPARE(rig.loader.terminal.lines, QList<QByteArray>({"ABCDEF"}));
     }
 }
 
@@ -130,21 +131,21 @@ void ConnectionsTest::peerThatNeverPausesIsBounded() {
         }
     });
     if (!inOperation) {
-        rig.loader.driver.OpenConnection();
+        rig.openConnection();
         flood();
         rig.runtime.runFor(2500);
     }
     const std::uint64_t took = rig.runtime.elapsed() - start;
     // A trickle is an answer, however slowly it comes; a flood or nothing is none.
     QCOMPARE(answered, chunk == QByteArray("U"));
-    QCOMPARE(rig.loader.form.Status[3].contains("без остановки"), overflows);
+    QCOMPARE(rig.loader.output.status(3).contains("без остановки"), overflows);
     QVERIFY2(overflows ? took < 1000 : took >= 2000, qPrintable(QString::number(took)));
     QVERIFY(largestAnswer <= ReceiveRouter::kAnswerLimit);
     QVERIFY(rig.loader.state.PendingTerminalText.size() < ReceiveRouter::kPendingLimit);
     // The memory the lines hold, not only their bytes: a small chunk read from a socket sits
     // in a block of the socket's read size.
     qsizetype terminalBytes = 0;
-    for (const QByteArray& line : rig.loader.form.terminal.lines) {
+    for (const QByteArray& line : rig.loader.terminal.lines) {
         terminalBytes += std::max(line.size(), line.capacity());
     }
     QVERIFY(terminalBytes <= ScrollBack::kMaxBytes);
@@ -152,7 +153,7 @@ void ConnectionsTest::peerThatNeverPausesIsBounded() {
 
 void ConnectionsTest::emptySerialReadChangesNothing() {
     ConnectionsRig rig;
-    rig.loader.driver.OpenConnection();
+    rig.openConnection();
     rig.loader.state.AnswerBuffer = "old";
     rig.loader.state.QuietTicks = 77;
     rig.fakes.serial->onRxChar(5); // nothing is queued
@@ -189,10 +190,11 @@ void ConnectionsTest::portListFollowsTheCheckBox() {
     QFETCH(QString, text);
     ConnectionsRig rig;
     rig.fakes.systemPorts = systemPorts;
-    ComboControl& ports = rig.loader.form.cmbComPort;
+    ComboControl& ports = rig.form.cmbComPort;
     ports.text = typed;
-    rig.loader.form.tbAutoComList.checked = system;
-    rig.links.ports().tbAutoComListClick();
+    rig.form.tbAutoComList.checked = system;
+    SerialPortList list(rig.form, rig.loader.output, [&rig] { return rig.links.systemPorts(); });
+    list.tbAutoComListClick();
     QCOMPARE(ports.items.size(), count);
     QCOMPARE(ports.itemIndex, index);
     QCOMPARE(ports.text, text);
@@ -212,24 +214,24 @@ void ConnectionsTest::serialOpenShowsItsStepsAndTakesHalfASecond() {
     QCOMPARE(rig.fakes.serial->openCalls, 1);
     QCOMPARE(rig.fakes.serial->portName(), QStringLiteral("COM1"));
     QCOMPARE(rig.fakes.serial->baudRate(), 115200);
-    QCOMPARE(rig.loader.form.cmbBaudRate.itemIndex, 6);
+    QCOMPARE(rig.form.cmbBaudRate.itemIndex, 6);
     QVERIFY(rig.loader.state.ConnectionOpen);
-    QVERIFY(rig.loader.form.terminal.sendPanelVisible);
-    QVERIFY(!rig.loader.form.cmbBaudRate.enabled);
+    QVERIFY(rig.loader.terminal.sendPanelVisible);
+    QVERIFY(!rig.form.cmbBaudRate.enabled);
 
     rig.links.close(LinkKind::Serial);
     QCOMPARE(rig.status2.last(), QStringLiteral("COM1:закрыт"));
     QVERIFY(!rig.loader.state.ConnectionOpen);
     QVERIFY(!rig.loader.Timer3->enabled());
-    QVERIFY(rig.loader.form.cmbBaudRate.enabled);
+    QVERIFY(rig.form.cmbBaudRate.enabled);
 }
 
 void ConnectionsTest::typedDevicePathIsOpenedAsTyped() {
     ConnectionsRig rig;
-    rig.loader.form.cmbComPort.items = {"COM1", "COM2"};
-    rig.loader.form.cmbComPort.itemIndex = 1;
-    rig.loader.form.cmbComPort.text = "/dev/pts/7";
-    rig.loader.form.cmbBaudRate.select(0);
+    rig.form.cmbComPort.items = {"COM1", "COM2"};
+    rig.form.cmbComPort.itemIndex = 1;
+    rig.form.cmbComPort.text = "/dev/pts/7";
+    rig.form.cmbBaudRate.select(0);
     rig.operation([] {});
     QCOMPARE(rig.fakes.serial->portName(), QStringLiteral("/dev/pts/7"));
     QCOMPARE(rig.fakes.serial->baudRate(), 9600);
@@ -258,9 +260,9 @@ void ConnectionsTest::serialOpenFailures() {
     QFETCH(int, minimumMs);
     ConnectionsRig rig;
     if (setup == "empty") {
-        rig.loader.form.cmbComPort.items.clear();
+        rig.form.cmbComPort.items.clear();
     } else if (setup == "speed") {
-        rig.loader.form.cmbBaudRate.itemIndex = 8;
+        rig.form.cmbBaudRate.itemIndex = 8;
     } else if (setup == "enoent") {
         rig.fakes.serial->openErrno = ENOENT;
     } else {
@@ -268,19 +270,19 @@ void ConnectionsTest::serialOpenFailures() {
     }
     const std::uint64_t start = rig.runtime.elapsed();
     rig.operation([] { QFAIL("the procedure ran without a connection"); });
-    QCOMPARE(rig.loader.form.Status[3], status);
+    QCOMPARE(rig.loader.output.status(3), status);
     QCOMPARE(rig.fakes.serial->openCalls, opens);
     QVERIFY(rig.runtime.elapsed() - start >= std::uint64_t(minimumMs));
     QVERIFY(!rig.loader.state.OperationActive);
-    QVERIFY(rig.loader.form.ToolButton1.enabled);
+    QVERIFY(rig.form.ToolButton1.enabled);
 }
 
 void ConnectionsTest::refusedPermissionSaysWhichGroupGrantsIt() {
     ConnectionsRig rig;
     rig.fakes.serial->openErrno = EACCES;
-    rig.loader.form.cmbComPort.text = "/dev/null";
+    rig.form.cmbComPort.text = "/dev/null";
     rig.operation([] {});
-    const QString status = rig.loader.form.Status[3];
+    const QString status = rig.loader.output.status(3);
     QVERIFY2(status.startsWith("Unable to open com port (Error: 13). Нет прав на доступ к порту "
                                "/dev/null: пользователь должен входить в группу "),
              qPrintable(status));
@@ -328,13 +330,13 @@ void ConnectionsTest::tcpOpenOutcomes() {
     ConnectionsRig rig;
     rig.useKind(LinkKind(kind));
     rig.fakes.tcpOutcome = FakeTcpLayer::Outcome(outcome);
-    rig.loader.form.IPEdit.text = host;
-    rig.loader.form.BrokerIPEdt.text = host;
+    rig.form.IPEdit.text = host;
+    rig.form.BrokerIPEdt.text = host;
     const std::uint64_t start = rig.runtime.elapsed();
     rig.operation([] {});
     const auto took = int(rig.runtime.elapsed() - start);
-    QCOMPARE(rig.loader.form.Status[3], status3);
-    QCOMPARE(rig.loader.form.Status[2], status2);
+    QCOMPARE(rig.loader.output.status(3), status3);
+    QCOMPARE(rig.loader.output.status(2), status2);
     QVERIFY2(took >= minimumMs && took <= maximumMs, qPrintable(QString::number(took)));
     QCOMPARE(rig.fakes.tcp->host, host);
     QCOMPARE(rig.fakes.tcp->port,
@@ -346,11 +348,11 @@ void ConnectionsTest::cancelEndsTheConnectWaitAtOnce() {
     rig.useKind(LinkKind::Tcp);
     rig.fakes.tcpOutcome = FakeTcpLayer::Outcome::Silent;
     const std::uint64_t start = rig.runtime.elapsed();
-    rig.runtime.post(300, [&] { rig.loader.driver.btnConnectClick(); });
+    rig.runtime.post(300, [&] { rig.binding.btnConnectClick(); });
     rig.operation([] {});
     QVERIFY(rig.runtime.elapsed() - start < 400);
     // The user's cancel is named as such, not as a busy port.
-    QCOMPARE(rig.loader.form.Status[3],
+    QCOMPARE(rig.loader.output.status(3),
              QStringLiteral("Операция не выполнена - отменено пользователем"));
     QCOMPARE(rig.loader.driver.lastResult().outcome, Outcome::Cancelled);
     // A cancel is journalled like any other, not left to a warning without a reason.
@@ -370,40 +372,40 @@ void ConnectionsTest::peerCloseRunsTheCloseHandler() {
     QVERIFY(!answered);
     QVERIFY(!rig.loader.state.ConnectionOpen);
     QVERIFY(!rig.loader.state.TcpConnected);
-    QVERIFY(!rig.loader.form.terminal.sendPanelVisible);
-    QCOMPARE(rig.loader.form.Status[2], QStringLiteral(":50000 закрыт"));
+    QVERIFY(!rig.loader.terminal.sendPanelVisible);
+    QCOMPARE(rig.loader.output.status(2), QStringLiteral(":50000 закрыт"));
 }
 
 void ConnectionsTest::tcpWriteIsDroppedWhileNotConnected() {
     ConnectionsRig rig;
     rig.useKind(LinkKind::Tcp);
     rig.links.write(LinkKind::Tcp, "no client yet"); // no client: nothing happens
-    rig.loader.driver.OpenConnection();              // outside an operation: returns at once
+    rig.openConnection();              // outside an operation: returns at once
     QVERIFY(!rig.loader.state.ConnectionOpen);
     rig.links.write(LinkKind::Tcp, "too early");
     rig.runtime.runFor(50);
     rig.links.write(LinkKind::Tcp, "VER\r");
     QCOMPARE(rig.fakes.tcp->written, QList<QByteArray>({"VER\r"}));
-    rig.loader.form.terminal.visible = false;
+    rig.loader.terminal.visible = false;
     rig.loader.driver.CloseConnection();
     QVERIFY(!rig.loader.state.ConnectionOpen);
-    QCOMPARE(rig.loader.form.Status[2], QStringLiteral(":50000 закрыт"));
+    QCOMPARE(rig.loader.output.status(2), QStringLiteral(":50000 закрыт"));
 }
 
 void ConnectionsTest::dataAvailableCountsInTheCaptionAndTraces() {
     ConnectionsRig rig;
     rig.useKind(LinkKind::Tcp);
     rig.loader.state.DebugMode = true;
-    rig.loader.form.cmbBaudRate.itemIndex = -1;
-    rig.loader.driver.OpenConnection();
+    rig.form.cmbBaudRate.itemIndex = -1;
+    rig.openConnection();
     rig.runtime.runFor(50);
     rig.loader.state.AnswerBuffer = "x";
     rig.fakes.tcp->onDataAvailable(); // an event with no bytes
-    QCOMPARE(rig.loader.form.terminal.caption, QStringLiteral("Терминальное окно RxCount=1 len=0"));
+    QCOMPARE(rig.loader.terminal.caption(), QStringLiteral("Терминальное окно RxCount=1 len=0"));
     QCOMPARE(rig.loader.state.QuietTicks, 3);
     rig.fakes.tcp->receive("hello", 0);
     rig.runtime.runFor(5);
-    QCOMPARE(rig.loader.form.terminal.caption, QStringLiteral("Терминальное окно RxCount=2 len=5"));
+    QCOMPARE(rig.loader.terminal.caption(), QStringLiteral("Терминальное окно RxCount=2 len=5"));
     const std::uint32_t trace = rig.loader.state.ReceiveTraceTick;
     QCOMPARE(rig.runtime.debugLines.last(), QStringLiteral("TCPRxChar x %1").arg(trace));
     QVERIFY(trace - rig.runtime.tickCount() <= 240);

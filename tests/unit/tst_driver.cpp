@@ -64,7 +64,7 @@ void DriverTest::startOpensTheConnectionAndLocksTheControls() {
     QCOMPARE(t.device.openCalls, 1);
     QVERIFY(sawLocked);
     QVERIFY(timer3Running);
-    QCOMPARE(t.form().Status[3], QStringLiteral("Операция выполнена за 00:00:02"));
+    QCOMPARE(t.status(3), QStringLiteral("Операция выполнена за 00:00:02"));
     QVERIFY(journalOf(t).endsWith("Msg:\xCE\xEF\xE5\xF0\xE0\xF6\xE8\xFF \xE2\xFB\xEF\xEE\xEB"
                                   "\xED\xE5\xED\xE0 \xE7\xE0 00:00:02\r\n"));
     QVERIFY(t.device.isOpen());
@@ -81,7 +81,7 @@ void DriverTest::openConnectionIsReusedAndTimer3LeftStopped() {
     t.press();
     QCOMPARE(t.device.openCalls, 1);
     QVERIFY(!timer3Running);
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+    QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
 }
 
 void DriverTest::connectionThatDoesNotOpenEndsWithPortUnavailable() {
@@ -94,7 +94,7 @@ void DriverTest::connectionThatDoesNotOpenEndsWithPortUnavailable() {
     });
     t.press();
     QVERIFY(!ran);
-    QCOMPARE(t.form().Status[3], QStringLiteral("порт не доступен. Возможно он занят!"));
+    QCOMPARE(t.status(3), QStringLiteral("порт не доступен. Возможно он занят!"));
     QCOMPARE(t.loader.driver.lastResult().outcome, Outcome::ConnectionFailed);
     QVERIFY(journalOf(t).isEmpty());
     QVERIFY(!t.loader.Timer3->enabled());
@@ -109,11 +109,11 @@ void DriverTest::procedureErrorIsShownClosesTheConnectionAndWritesNoJournal_data
 void DriverTest::procedureErrorIsShownClosesTheConnectionAndWritesNoJournal() {
     QFETCH(bool, terminalVisible);
     TestLoader t;
-    t.form().terminal.visible = terminalVisible;
+    t.loader.terminal.visible = terminalVisible;
     t.loader.driver.setProcedure(
         Operation::Flash, []() -> Verdict { throw LoaderError(QStringLiteral("Port Not Open")); });
     t.press();
-    QCOMPARE(t.form().Status[3], QStringLiteral("Port Not Open"));
+    QCOMPARE(t.status(3), QStringLiteral("Port Not Open"));
     QCOMPARE(t.loader.driver.lastResult().outcome, Outcome::Error);
     QCOMPARE(t.device.isOpen(), terminalVisible);
     QVERIFY(journalOf(t).isEmpty());
@@ -162,7 +162,7 @@ void DriverTest::failedProcedureIsReportedAndJournalled() {
     const OperationResult& result = t.loader.driver.lastResult();
     QCOMPARE(result.outcome, verdict.outcome);
     QCOMPARE(result.text, text);
-    QCOMPARE(t.form().Status[3], text);
+    QCOMPARE(t.status(3), text);
     QVERIFY(result.journalWritten);
     QVERIFY(journalOf(t).endsWith("Msg:" + Cp1251::encode(text) + "\r\n"));
     QVERIFY(t.device.isOpen());
@@ -172,11 +172,11 @@ void DriverTest::earlierFailureIsNotReportedForTheNextOperation() {
     TestLoader t;
     t.loader.driver.setProcedure(Operation::Store,
                                  [] { return Verdict::failed(Outcome::NoAnswer); });
-    t.loader.driver.N1Click(Operation::Store);
+    t.binding.N1Click(Operation::Store);
     t.press();
-    t.loader.driver.N1Click(Operation::Flash);
+    t.binding.N1Click(Operation::Flash);
     t.press();
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+    QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
 }
 
 void DriverTest::floodIsTheCauseWhateverTheProcedureMadeOfIt_data() {
@@ -218,7 +218,7 @@ void DriverTest::floodIsTheCauseWhateverTheProcedureMadeOfIt() {
         }
         return Verdict::failed(Outcome(handling));
     });
-    t.loader.driver.N1Click(Operation::ReadBack);
+    t.binding.N1Click(Operation::ReadBack);
     t.press();
     const OperationResult& result = t.loader.driver.lastResult();
     QCOMPARE(int(result.outcome), outcome);
@@ -244,7 +244,7 @@ void DriverTest::cancelDuringAnAnswerWaitUnwindsAndReports() {
         return answered ? Verdict{} : Verdict::failed(Outcome::Cancelled);
     });
     t.runtime.post(1500, [&] {
-        t.loader.driver.btnConnectClick();
+        t.binding.btnConnectClick();
         // The window is idle again at once, while the interrupted run unwinds.
         QVERIFY(!t.state().OperationActive);
         QCOMPARE(t.form().btnConnect.caption, QStringLiteral("Загрузить прошивку"));
@@ -254,7 +254,7 @@ void DriverTest::cancelDuringAnAnswerWaitUnwindsAndReports() {
     QVERIFY(t.runtime.elapsed() < 1600);
     QCOMPARE(t.device.written.size(), 1);
     QVERIFY(statuses.contains(QStringLiteral("Отменено пользователем.")));
-    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - отменено пользователем"));
+    QCOMPARE(t.status(3), QStringLiteral("Операция не выполнена - отменено пользователем"));
     QVERIFY(!journalOf(t).isEmpty());
 }
 
@@ -270,7 +270,7 @@ void DriverTest::controlsAreRestoredAfterEveryOutcome() {
     QFETCH(int, outcome);
     TestLoader t;
     t.device.openSucceeds = outcome != 3;
-    t.loader.driver.N1Click(Operation::ReadBack);
+    t.binding.N1Click(Operation::ReadBack);
     t.loader.driver.setProcedure(Operation::ReadBack, [&] {
         if (outcome == 2) {
             throw LoaderError(QStringLiteral("boom"));
@@ -304,7 +304,7 @@ void DriverTest::connectionKindCycles() {
     QFETCH(int, nextPage);
     TestLoader t;
     t.form().setConnectionKind(*linkKindOfNumber(page));
-    t.loader.driver.ToolButton1Click();
+    t.binding.ToolButton1Click();
     QCOMPARE(t.form().ToolButton1.imageIndex, nextIcon);
     QCOMPARE(linkKindNumber(t.form().TypeOfConnectGrpPage), nextPage);
 }
@@ -327,15 +327,15 @@ void DriverTest::operationChoiceSetsModeHintAndOptions() {
     QFETCH(QString, hint);
     QFETCH(bool, optionsVisible);
     TestLoader t;
-    t.loader.driver.N1Click(Operation::Store);
-    t.loader.driver.N1Click(*operationOfIcon(icon));
+    t.binding.N1Click(Operation::Store);
+    t.binding.N1Click(*operationOfIcon(icon));
     QCOMPARE(operationIcon(t.state().OperationMode), icon);
     QCOMPARE(t.form().btnConnect.imageIndex, icon);
     QCOMPARE(t.form().btnConnect.hint, hint);
     QCOMPARE(t.form().cbFinalization.visible, optionsVisible);
     QCOMPARE(t.form().cbWaitConnectLUMET.visible, optionsVisible);
     QCOMPARE(t.form().cbDopInitCmd.visible, optionsVisible);
-    t.loader.driver.ToolButton1Click();
+    t.binding.ToolButton1Click();
     QCOMPARE(t.form().cbFinalization.visible, optionsVisible);
 }
 
@@ -397,7 +397,7 @@ void DriverTest::linkSettingsAreTheConnectionPageAsNumbers() {
     f.cmbComPort.text = portText;
     f.cmbBaudRate.itemIndex = speedEntry;
     f.PortNum.text = f.BrokerPortEdt.text = f.HARDWARE_IDEdt.text = numberText;
-    const LinkSettings settings = LinkSettings::fromForm(f);
+    const LinkSettings settings = FormRequest::link(f);
     QTEST(settings.serialPort, "serialPort");
     QTEST(settings.baud, "baud");
     QTEST(int(settings.port), "port");

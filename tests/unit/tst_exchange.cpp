@@ -212,7 +212,7 @@ void ExchangeTest::answersAreJudgedByWhatTheCommandAwaits() {
     QFETCH(int, endsAtMs);
     QFETCH(Answer::Status, status);
     Running t;
-    t.form().mnuFastExchange.checked = fast;
+    t.loader.choices.fastExchange = fast;
     t.device.onWrite = [&](const QByteArray&) {
         t.device.deliverPieces(pieces, 5, std::uint64_t(gapMs));
     };
@@ -245,7 +245,7 @@ void ExchangeTest::zeroWaitTimeEndsAtTheFirstCheck() {
     const auto start = t.runtime.elapsed();
     QVERIFY(!t.send("VER"));
     QVERIFY(t.runtime.elapsed() - start <= 5);
-    QCOMPARE(t.form().pbWaitAnswer.position, 0);
+    QCOMPARE(t.loader.output.waitBar().position, 0);
 }
 
 void ExchangeTest::silentDeviceGetsTwoAttemptsThenOne() {
@@ -273,12 +273,12 @@ void ExchangeTest::cancelStopsTheRepetitionAtOnce() {
     t.loader.setAnswerTimeout(50);
     t.state().WaitForController = true;
     t.state().AttemptLimit = 99;
-    t.runtime.post(525, [&] { t.loader.driver.btnConnectClick(); });
+    t.runtime.post(525, [&] { t.binding.btnConnectClick(); });
     const auto start = t.runtime.elapsed();
     QVERIFY(!t.send("PASSWORD"));
     QVERIFY(t.device.written.size() >= 10 && t.device.written.size() <= 11);
     QVERIFY(t.runtime.elapsed() - start < 540);
-    QCOMPARE(t.form().Status[3], QStringLiteral("Отменено пользователем."));
+    QCOMPARE(t.status(3), QStringLiteral("Отменено пользователем."));
 }
 
 void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause_data() {
@@ -330,7 +330,7 @@ void ExchangeTest::waitingForTheControllerRetriesEvery30sAndNamesTheCause() {
     QVERIFY(t.runtime.elapsed() - start < 4 * 30000 + 1000);
     QCOMPARE(shown.value(3),
              QStringLiteral("Дожидаемся подключения LUMET: %1попытка 5").arg(cause));
-    QCOMPARE(t.form().Status[3], meanwhile.isEmpty() ? QStringLiteral("Загрузка...") : meanwhile);
+    QCOMPARE(t.status(3), meanwhile.isEmpty() ? QStringLiteral("Загрузка...") : meanwhile);
 }
 
 void ExchangeTest::waitBarClickEndsTheWait_data() {
@@ -360,7 +360,7 @@ void ExchangeTest::waitBarClickEndsTheWait() {
     const auto start = t.runtime.elapsed();
     QCOMPARE(t.send("VER"), result);
     QVERIFY(t.runtime.elapsed() - start < 330);
-    QCOMPARE(t.form().Status[3], status);
+    QCOMPARE(t.status(3), status);
 }
 
 void ExchangeTest::nestedSendDuringAWaitRunsItsOwnExchange() {
@@ -387,11 +387,11 @@ void ExchangeTest::outsideAnOperationTheTextIsWrittenOnceAndNothingIsCollected()
     QCOMPARE(t.device.written.size(), 1);
     t.runtime.runFor(200);
     QVERIFY(t.state().AnswerBuffer.isEmpty());
-    QCOMPARE(t.form().terminal.lines.constLast(), QByteArray("VER 3.1"));
-    QVERIFY(t.form().Status[3].isEmpty());
+    QCOMPARE(t.loader.terminal.lines.constLast(), QByteArray("VER 3.1"));
+    QVERIFY(t.status(3).isEmpty());
     // The answer timer counts the wait time down and then reports that time ran out.
     t.runtime.runFor(3000);
-    QCOMPARE(t.form().Status[3], QStringLiteral("Время истекло..."));
+    QCOMPARE(t.status(3), QStringLiteral("Время истекло..."));
 }
 
 void ExchangeTest::debugModeTracesEveryAttempt() {
@@ -439,6 +439,7 @@ void ExchangeTest::waitTimeDialog() {
     QCOMPARE(t.dialogs.calls[0].text, QStringLiteral("Время в миллисекундах"));
     QCOMPARE(t.dialogs.calls[0].initial, gap ? QStringLiteral("500") : QStringLiteral("80000"));
     QCOMPARE(gap ? t.state().AnswerGapMs : t.state().AnswerTimeoutMs, timeout);
+    t.binding.sync(); // the window's menus name the times in force
     QCOMPARE(gap ? t.form().mnuAnswerGap.caption : t.form().mnuTimeOut.caption,
              (gap ? QStringLiteral("Пауза внутри ответа, %1 мсек")
                   : QStringLiteral("Время ожидания, %1 мсек"))
@@ -449,8 +450,8 @@ void ExchangeTest::commandGoesToTheSendLineAndTheTerminal() {
     Running t;
     t.device.answer("VER", "3.2");
     t.send("VER");
-    QCOMPARE(t.form().terminal.edit1, QStringLiteral("VER"));
-    QCOMPARE(t.form().terminal.lines, (QList<QByteArray>{"VER", "3.2"}));
+    QCOMPARE(t.loader.terminal.edit1, QStringLiteral("VER"));
+    QCOMPARE(t.loader.terminal.lines, (QList<QByteArray>{"VER", "3.2"}));
     QCOMPARE(t.device.written, QList<QByteArray>{"VER"});
 }
 

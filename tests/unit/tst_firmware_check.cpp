@@ -1,8 +1,9 @@
 // Reading firmware files into lines, the record check with its status texts and header
 // gathering, and the file choice. Record lines are written out by hand, not built by the code.
 #include "TestLoader.h"
+#include "app/FileChoice.h"
+#include "app/HeaderEditing.h"
 #include "core/LoaderError.h"
-#include "firmware/FileSelection.h"
 #include "firmware/FirmwareCheckPresenter.h"
 #include "firmware/FirmwareImage.h"
 #include "firmware/HexPair.h"
@@ -202,7 +203,7 @@ void FirmwareCheckTest::checkVerdicts() {
     QFETCH(QString, header);
     QFETCH(int, headerIndex);
     TestLoader t;
-    t.form().Status[3] = QStringLiteral("before");
+    t.loader.setStatus(3, QStringLiteral("before"));
     t.form().edtUnitSign.text = QStringLiteral("old header");
     t.form().edtUnitSign.tag = 5;
     QStringList seen;
@@ -222,7 +223,7 @@ void FirmwareCheckTest::checkVerdicts() {
 
     QCOMPARE(CheckFirmwareOnForm(t.loader, image), sound);
     QCOMPARE(seen, statuses);
-    QCOMPARE(t.form().Status[3], statuses.isEmpty() ? QStringLiteral("before") : statuses.last());
+    QCOMPARE(t.status(3), statuses.isEmpty() ? QStringLiteral("before") : statuses.last());
     QCOMPARE(t.form().edtUnitSign.text, header);
     QCOMPARE(t.form().edtUnitSign.tag, headerIndex);
     // A refusal holds its message for 700 ms; a pass or an empty file takes no time.
@@ -263,12 +264,12 @@ void FirmwareCheckTest::openFromButton() {
     const QString path = dir.filePath(QStringLiteral("new.s28"));
     writeFile(old, "S00441424335\r\n");
     writeFile(path, text);
-    setEdName(t.loader.form, old);
+    setEdName(t.form(), old);
     t.state().FirmwareFilePath = old;
     QVERIFY(t.form().btnHeaderEdit.enabled);
     t.dialogs.queueFile(cancel ? std::nullopt : std::optional<QString>(path));
 
-    btnOpenClick(t.loader, true);
+    btnOpenClick(t.form(), t.loader, true);
 
     QCOMPARE(t.dialogs.calls.size(), 1);
     QCOMPARE(t.dialogs.calls[0].text,
@@ -277,23 +278,23 @@ void FirmwareCheckTest::openFromButton() {
     QCOMPARE(t.form().edName.text, expected);
     QCOMPARE(t.state().FirmwareFilePath, expected);
     QCOMPARE(t.form().btnHeaderEdit.enabled, !expected.isEmpty());
-    QCOMPARE(t.form().OpenDialog1.fileName, cancel ? QString() : expected);
+    QCOMPARE(t.loader.fileDialog.fileName, cancel ? QString() : expected);
 }
 
 void FirmwareCheckTest::startUpReloadKeepsTheNameThatFailedToOpen() {
     TestLoader t;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gone.s37"));
-    setEdName(t.loader.form, path);
-    QVERIFY_THROWS_EXCEPTION(LoaderError, btnOpenClick(t.loader, false));
+    setEdName(t.form(), path);
+    QVERIFY_THROWS_EXCEPTION(LoaderError, btnOpenClick(t.form(), t.loader, false));
     QCOMPARE(t.form().edName.text, path);
     QCOMPARE(t.state().FirmwareFilePath, path);
     QVERIFY(t.dialogs.calls.isEmpty());
     // Once the file is there the same reload takes it, again without a dialog.
     writeFile(path, "S00441424335\r\n");
-    btnOpenClick(t.loader, false);
+    btnOpenClick(t.form(), t.loader, false);
     QCOMPARE(t.form().edtUnitSign.text, QStringLiteral("ABC"));
-    QCOMPARE(t.form().Status[3], kSound);
+    QCOMPARE(t.status(3), kSound);
     QVERIFY(t.dialogs.calls.isEmpty());
 }
 

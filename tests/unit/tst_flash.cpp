@@ -152,7 +152,7 @@ void FlashTest::bannerSignatureDecidesTheEntry() {
     t.useFile(sampleLines(), header);
     t.device.deliver(banner, 300);
     t.press();
-    QCOMPARE(t.form().UnitSign.caption, deviceSignature);
+    QCOMPARE(t.loader.output.deviceType(), deviceSignature);
     QCOMPARE(t.wrote("i"), fits);
     if (fits) {
         QCOMPARE(t.records(), sampleLines());
@@ -160,7 +160,7 @@ void FlashTest::bannerSignatureDecidesTheEntry() {
         QCOMPARE(endingOf(t.procedure.verdict()), Ended::Success);
         // The share done follows the records, in the status line and on the bar.
         QVERIFY(t.statuses.contains(QStringLiteral("Идет программирование устройства... 50.0 %")));
-        QVERIFY(t.form().ProgressBar1.text.startsWith(QStringLiteral("100 %")));
+        QVERIFY(t.loader.output.progressBar().text.startsWith(QStringLiteral("100 %")));
     } else {
         QCOMPARE(t.device.written.size(), 0);
         QCOMPARE(endingOf(t.procedure.verdict()), Ended::Mismatch);
@@ -179,7 +179,7 @@ void FlashTest::mismatchRestoresTheControlsAndJournalsAFailure() {
                             "переданной устройством!\r\nУстройство: UNIT:ABC5\r\nФайл: "
                             "UNIT:OTHER"));
     QVERIFY(t.statuses.contains(QStringLiteral("Несовместимость прошивки...")));
-    QCOMPARE(t.form().Status[3], QStringLiteral("Операция не выполнена - тип устройства "
+    QCOMPARE(t.status(3), QStringLiteral("Операция не выполнена - тип устройства "
                                                 "UNIT:ABC5 не совпадает с сигнатурой файла "
                                                 "UNIT:OTHER"));
     QVERIFY(t.form().ToolButton1.enabled && t.form().btnOpen.enabled);
@@ -261,10 +261,10 @@ void FlashTest::recordsAreSentUntilTheAnswerFinishesProgramming() {
     t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
     t.press();
     QCOMPARE(t.records(), lines.mid(0, recordsSent));
-    QCOMPARE(t.form().Status[0], QStringLiteral("%1:%1").arg(lines.size()));
-    QCOMPARE(t.form().ProgressBar1.position, int(lines.size()));
+    QCOMPARE(t.status(0), QStringLiteral("%1:%1").arg(lines.size()));
+    QCOMPARE(t.loader.output.progressBar().position, int(lines.size()));
     QCOMPARE(endingOf(t.procedure.verdict()), Ended::Success);
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+    QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
 }
 
 void FlashTest::endRecordWithoutCapitalOFailsOnItsDeadline() {
@@ -274,14 +274,14 @@ void FlashTest::endRecordWithoutCapitalOFailsOnItsDeadline() {
     t.device.deliver("UNIT:ABC5 v1\r\nBIOS: 1.0\r\n", 100);
     // The operation stays open after the failure until the engineer cancels it.
     t.dialogs.onCall = [&](const ScriptedDialogs::Call&) {
-        t.runtime.post(1000, [&] { t.loader.driver.btnConnectClick(); });
+        t.runtime.post(1000, [&] { t.binding.btnConnectClick(); });
     };
     t.press();
     QCOMPARE(t.dialogs.calls.size(), 1);
     QCOMPARE(t.dialogs.calls[0].text, QStringLiteral("Ошибка: нет ответа от устройства!"));
     QCOMPARE(t.dialogs.calls[0].caption, QStringLiteral("Ошибка"));
     QCOMPARE(endingOf(t.procedure.verdict()), Ended::NoAnswer);
-    QCOMPARE(t.form().Status[3],
+    QCOMPARE(t.status(3),
              QStringLiteral("Операция не выполнена - нет ответа от устройства"));
 }
 
@@ -371,17 +371,17 @@ void FlashTest::stopAtEveryStageIsAFailure() {
     if (dropped) {
         t.device.dropConnection(2000);
     } else {
-        t.runtime.post(2000, [&] { t.loader.driver.btnConnectClick(); });
+        t.runtime.post(2000, [&] { t.binding.btnConnectClick(); });
     }
     t.press();
     QCOMPARE(QByteArrayList(t.device.written), written);
     const Outcome outcome = dropped ? Outcome::LinkLost : Outcome::Cancelled;
     QCOMPARE(t.loader.driver.lastResult().outcome, outcome);
-    QCOMPARE(t.form().Status[3],
+    QCOMPARE(t.status(3),
              dropped ? QStringLiteral("Операция не выполнена - связь с устройством потеряна")
                      : QStringLiteral("Операция не выполнена - отменено пользователем"));
-    QCOMPARE(t.form().Status[0], counter);
-    QCOMPARE(t.form().ProgressBar1.position, bar);
+    QCOMPARE(t.status(0), counter);
+    QCOMPARE(t.loader.output.progressBar().position, bar);
     if (!dropped) {
         QVERIFY(t.runtime.elapsed() < 3000); // a cancel ends the answer wait at once
     }
@@ -440,13 +440,13 @@ void FlashTest::noBannerWaitsUntilCancelled() {
     QFETCH(QString, status);
     Flash t;
     t.useFile(sampleLines(), QStringLiteral("UNIT:ABC5"));
-    t.runtime.post(600000, [&] { t.loader.driver.btnConnectClick(); });
+    t.runtime.post(600000, [&] { t.binding.btnConnectClick(); });
     t.press([&](OperationRequest& request) { request.flash.resetWaitMs = resetWaitMs; });
     const std::uint64_t waited = resetWaitMs == 0 ? 600000 : std::uint64_t(resetWaitMs);
     QVERIFY(t.runtime.elapsed() >= waited && t.runtime.elapsed() < waited + 1000);
     QVERIFY(t.device.written.isEmpty());
     QVERIFY(t.statuses.contains(QStringLiteral("Ожидание сброса устройства... 60 с")));
-    QCOMPARE(t.form().Status[3], status);
+    QCOMPARE(t.status(3), status);
     QVERIFY(t.form().ToolButton1.enabled);
     QCOMPARE(t.form().btnConnect.caption, QStringLiteral("Загрузить прошивку"));
 }

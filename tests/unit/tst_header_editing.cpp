@@ -1,11 +1,11 @@
 // Editing the firmware header and writing it back, and the signature rule that decides whether
 // a file fits a device. Expected records are written out by hand.
 #include "TestLoader.h"
+#include "app/FileChoice.h"
+#include "app/HeaderEditing.h"
 #include "core/LoaderError.h"
 #include "firmware/CheckFirmwareLines.h"
-#include "firmware/FileSelection.h"
 #include "firmware/FirmwareImage.h"
-#include "firmware/HeaderEditing.h"
 #include "firmware/UnitSignature.h"
 
 #include <QDir>
@@ -39,12 +39,12 @@ QByteArray readFile(const QString& path) {
 // Chooses the file as the user would, then edits its header to text and saves.
 void chooseEditAndSave(TestLoader& t, const QString& path, const QString& text) {
     t.dialogs.queueFile(path);
-    btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader.form);
+    btnOpenClick(t.form(), t.loader, true);
+    btnHeaderEditClick(t.form());
     QCOMPARE(t.form().btnHeaderEdit.caption, kSave);
     QVERIFY(t.form().edtUnitSign.enabled);
     t.form().edtUnitSign.text = text;
-    btnHeaderEditClick(t.loader.form);
+    btnHeaderEditClick(t.form());
 }
 
 } // namespace
@@ -147,12 +147,12 @@ void HeaderEditingTest::staleHeaderIndexNeverOverwritesData() {
     const QString path = dir.filePath(QStringLiteral("fw.s28"));
     writeFile(path, "S00441424335\r\n" + kS1 + "\r\n");
     t.dialogs.queueFile(path);
-    btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader.form);
+    btnOpenClick(t.form(), t.loader, true);
+    btnHeaderEditClick(t.form());
     // Meanwhile the file is replaced by one whose header moved and whose line 0 is data.
     writeFile(path, kS1 + "\r\nS00441424335\r\n" + kS9 + "\r\n");
     t.form().edtUnitSign.text = QStringLiteral("DEF");
-    btnHeaderEditClick(t.loader.form);
+    btnHeaderEditClick(t.form());
     QCOMPARE(readFile(path), kS1 + "\r\nS0044445462C\r\n" + kS9 + "\r\n");
     QCOMPARE(t.form().edtUnitSign.tag, 1);
 }
@@ -163,13 +163,13 @@ void HeaderEditingTest::fileCutByANulIsNeverSaved() {
     const QString path = dir.filePath(QStringLiteral("fw.s28"));
     writeFile(path, "S00441424335\r\n" + kS1 + "\r\n");
     t.dialogs.queueFile(path);
-    btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader.form);
+    btnOpenClick(t.form(), t.loader, true);
+    btnHeaderEditClick(t.form());
     // Meanwhile a NUL gets into the file: saving the lines before it would drop the rest.
     const QByteArray changed = "S00441424335\r\n" + kS1 + QByteArray("\r\n\0", 3) + kS9 + "\r\n";
     writeFile(path, changed);
     t.form().edtUnitSign.text = QStringLiteral("DEF");
-    QVERIFY_THROWS_EXCEPTION(LoaderError, btnHeaderEditClick(t.loader.form));
+    QVERIFY_THROWS_EXCEPTION(LoaderError, btnHeaderEditClick(t.form()));
     QCOMPARE(readFile(path), changed);
 }
 
@@ -179,11 +179,11 @@ void HeaderEditingTest::savingWhenTheFileHasGoneDoesNothing() {
     const QString path = dir.filePath(QStringLiteral("fw.s28"));
     writeFile(path, "S00441424335\r\n");
     t.dialogs.queueFile(path);
-    btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader.form);
+    btnOpenClick(t.form(), t.loader, true);
+    btnHeaderEditClick(t.form());
     QVERIFY(QFile::remove(path));
     t.form().edtUnitSign.text = QStringLiteral("DEF");
-    btnHeaderEditClick(t.loader.form);
+    btnHeaderEditClick(t.form());
     QCOMPARE(t.form().btnHeaderEdit.caption, kSave);
     QVERIFY(t.form().edtUnitSign.enabled);
     QVERIFY(!QFile::exists(path));
@@ -203,8 +203,8 @@ void HeaderEditingTest::failedSaveLeavesTheFileUntouched() {
     }
     writeFile(path, original);
     t.dialogs.queueFile(path);
-    btnOpenClick(t.loader, true);
-    btnHeaderEditClick(t.loader.form);
+    btnOpenClick(t.form(), t.loader, true);
+    btnHeaderEditClick(t.form());
     t.form().edtUnitSign.text = QStringLiteral("DEF");
 
     rlimit saved{};
@@ -215,7 +215,7 @@ void HeaderEditingTest::failedSaveLeavesTheFileUntouched() {
     QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
     QString error;
     try {
-        btnHeaderEditClick(t.loader.form);
+        btnHeaderEditClick(t.form());
     } catch (const LoaderError& e) {
         error = e.text();
     }

@@ -187,7 +187,7 @@ void InterpreterTest::passwordDialogue() {
     t.device.answer("PASSWORD s3cret", "access granted\r\n");
     t.device.answer("PASSWORD guess", "access denied\r\n");
     t.dialogs.queueInput(typed.isNull() ? std::nullopt : std::optional<QString>(typed.toString()));
-    DialogQuestions questions(t.dialogs, t.form().OpenDialog1);
+    DialogQuestions questions(t.dialogs, t.loader.fileDialog);
     const PasswordResult result =
         t.loader.exchange.runNow(PasswordDialogue(t.loader.exchange, 1, questions));
     QCOMPARE(QByteArrayList(t.device.written), sent);

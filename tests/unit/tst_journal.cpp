@@ -1,6 +1,7 @@
 // The operation journal: the four-line entry, its parameters per connection kind, appending,
 // and the failure that the driver reports.
 #include "TestLoader.h"
+#include "core/BaudRates.h"
 #include "core/Cp1251.h"
 #include "core/LoaderError.h"
 #include "core/TimeFormat.h"
@@ -55,10 +56,12 @@ void JournalTest::entryHasFourLinesWithTheParamsOfTheVisiblePage() {
     TestLoader t;
     t.loader.journal.messageNote = [note] { return note; };
     t.form().setConnectionKind(*linkKindOfNumber(page));
-    t.form().cmbComPort.text = QStringLiteral("COM3");
-    t.form().cmbBaudRate.text = QStringLiteral("57600");
+    t.form().cmbComPort.items = {QStringLiteral("COM1"), QStringLiteral("COM3")};
+    t.form().cmbComPort.select(1);
+    t.form().cmbBaudRate.select(BaudRates::entryOf(57600));
     t.form().IPEdit.text = QStringLiteral("10.0.0.7");
-    t.form().PortNum.text = QStringLiteral("10000.6");
+    t.form().PortNum.text = QStringLiteral("10001");
+    t.binding.sync(); // as the window does after every edit
     t.loader.journal.WriteJournal(QStringLiteral("Операция выполнена за 00:00:05"));
 
     QFile file(t.loader.journal.path());
@@ -119,9 +122,9 @@ void JournalTest::controlCharactersCannotStartALine() {
     QFETCH(QByteArray, params);
     QFETCH(QByteArray, msg);
     TestLoader t;
-    t.form().setConnectionKind(LinkKind::Serial);
-    t.form().cmbComPort.text = port;
-    t.form().cmbBaudRate.text = QStringLiteral("57600");
+    t.loader.choices.link.kind = LinkKind::Serial;
+    t.loader.choices.link.serialPort = port;
+    t.loader.choices.link.baud = 57600;
     t.loader.journal.WriteJournal(message);
     QFile file(t.loader.journal.path());
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -138,8 +141,8 @@ void JournalTest::unwritableJournalIsReportedAndTheOperationStillEnds() {
     // A folder where the journal file should be: opening it for appending fails, also as root.
     QVERIFY(QDir(t.dataDir.path()).mkdir(QStringLiteral("velkor.jnl")));
     t.press();
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Ошибка журнала: ")));
-    QVERIFY(t.form().Status[3].size() > 16);
+    QVERIFY(t.status(3).startsWith(QStringLiteral("Ошибка журнала: ")));
+    QVERIFY(t.status(3).size() > 16);
     QVERIFY(!t.state().OperationActive);
     QVERIFY(t.form().btnConnect.dropDown);
 }

@@ -162,9 +162,9 @@ void ReadBackTest::readsBackTheStoredFile() {
     QVERIFY(t.statuses.contains(QStringLiteral("LUMET:Доступ разрешен!")));
     QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     QCOMPARE(t.procedure().writtenFile(), t.target);
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
-    QCOMPARE(t.form().OpenDialog1.fileName, t.target);
-    QCOMPARE(t.form().Status[0], QStringLiteral("%1:%1").arg(text.size()));
+    QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
+    QCOMPARE(t.loader.fileDialog.fileName, t.target);
+    QCOMPARE(t.status(0), QStringLiteral("%1:%1").arg(text.size()));
     const FirmwareImage image = FirmwareImage::load(t.target);
     QVERIFY(CheckFirmwareLines(image).sound());
     QVERIFY(!QFile::exists(ReadBackProcedure::partialFileName(t.target)));
@@ -265,7 +265,7 @@ void ReadBackTest::nothingIsReadWithoutLengthOrFile() {
     QVERIFY(t.statuses.contains(verdict));
     QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QVERIFY(!QFile::exists(t.target));
-    QCOMPARE(t.form().Status[3], status);
+    QCOMPARE(t.status(3), status);
 }
 
 void ReadBackTest::mismatchLeavesTheTargetAlone() {
@@ -284,7 +284,7 @@ void ReadBackTest::mismatchLeavesTheTargetAlone() {
     QCOMPARE(readFile(ReadBackProcedure::partialFileName(t.target)), fileText(kLines));
     QCOMPARE(t.procedure().writtenFile(), ReadBackProcedure::partialFileName(t.target));
     // The verdict names where the received copy went.
-    QCOMPARE(t.form().Status[3],
+    QCOMPARE(t.status(3),
              failed("контрольная сумма прочитанной прошивки не совпадает, принятая копия "
                     "сохранена в ") +
                  ReadBackProcedure::partialFileName(t.target));
@@ -324,10 +324,10 @@ void ReadBackTest::refusalsEndBeforeTheText() {
     QVERIFY(t.statuses.contains(message));
     QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QVERIFY(!t.interpreter.commands.contains("PAGECOUNT 250"));
-    QVERIFY2(t.form().Status[3].startsWith(outcome == Ended::AccessDenied
+    QVERIFY2(t.status(3).startsWith(outcome == Ended::AccessDenied
                                                ? failed("отказ в доступе")
                                                : failed("контроллер не подтвердил ")),
-             qPrintable(t.form().Status[3]));
+             qPrintable(t.status(3)));
 }
 
 void ReadBackTest::descriptorThatIsNotHexEndsThroughTheDriver() {
@@ -340,7 +340,7 @@ void ReadBackTest::descriptorThatIsNotHexEndsThroughTheDriver() {
         return true;
     };
     t.press();
-    QCOMPARE(t.form().Status[3], QStringLiteral("\"$0G\" - недопустимое целое значение"));
+    QCOMPARE(t.status(3), QStringLiteral("\"$0G\" - недопустимое целое значение"));
     QVERIFY(!QFile::exists(t.loader.journal.path()));
 }
 
@@ -362,7 +362,7 @@ void ReadBackTest::unwritableTargetLeavesNoFile() {
     t.dialogs.queueFile(target);
     t.press();
     QCOMPARE(endingOf(t.procedure().verdict()), Ended::FileError);
-    QVERIFY(t.form().Status[3].startsWith(failed("ошибка файла: ") + target));
+    QVERIFY(t.status(3).startsWith(failed("ошибка файла: ") + target));
     QVERIFY(!QFile::exists(target));
     // A read-back whose file could not be written is journalled like any failure.
     QVERIFY(QFile::exists(t.loader.journal.path()));

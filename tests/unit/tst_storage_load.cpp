@@ -203,7 +203,7 @@ void StorageLoadTest::fromStartStoresTextAndDescriptor() {
                             "командами:\r\nREPROGRAM W\r\nRESET"));
     QCOMPARE(endingOf(t.procedure().verdict()), Ended::Completed);
     QVERIFY(t.statuses.contains(QStringLiteral("Загрузчик:Операция завершена")));
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+    QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
     QCOMPARE(t.state().AnswerTimeoutMs, 30000);
     QCOMPARE(t.form().mnuTimeOut.caption, captionBefore);
     QCOMPARE(t.state().LinesSent, std::uint16_t(t.lines.size()));
@@ -281,7 +281,7 @@ void StorageLoadTest::entryThatIsNoNumberEndsTheRunThroughTheDriver() {
     t.dialogs.queueConfirm(false);
     t.dialogs.queueInput(QStringLiteral("7O"));
     t.press();
-    QCOMPARE(t.form().Status[3], QStringLiteral("\"7O\" - недопустимое целое значение"));
+    QCOMPARE(t.status(3), QStringLiteral("\"7O\" - недопустимое целое значение"));
     QCOMPARE(t.count("WRITECOUNTER 0"), 0);
     QVERIFY(!QFile::exists(t.loader.journal.path()));
     QVERIFY(!t.state().OperationActive);
@@ -401,7 +401,7 @@ void StorageLoadTest::unconfirmedWritesRollBackAndSendThePieceAgain() {
     QCOMPARE(t.interpreter.commands.mid(again, 5),
              (QByteArrayList{counter, "PAGEHEXMODE FALSE", "PAGENUM 70",
                              "PAGEADDR " + QByteArray::number(confirmedEnd), piece}));
-    QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+    QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
 }
 
 // A controller that confirms its writes by the line count alone ("OK STR:n") stores the file; a
@@ -458,7 +458,7 @@ void StorageLoadTest::oversizedLineCounterEndsTheUploadAsAnError() {
              QStringLiteral("\"99999999999\" - недопустимое целое значение"));
     QVERIFY(t.statuses.contains(
         QStringLiteral("Ошибка \"99999999999\" - недопустимое целое значение")));
-    QCOMPARE(t.form().Status[3], failed("\"99999999999\" - недопустимое целое значение"));
+    QCOMPARE(t.status(3), failed("\"99999999999\" - недопустимое целое значение"));
     QCOMPARE(t.state().LastLoadedLine, std::uint16_t(2));
     QCOMPARE(t.count("PAGEHEXMODE TRUE"), 0);
 }
@@ -504,7 +504,7 @@ void StorageLoadTest::earlyEndsAreReportedAsFailures() {
     QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QCOMPARE(QSet<QByteArray>(t.interpreter.commands.begin(), t.interpreter.commands.end()).size(),
              sent);
-    QCOMPARE(t.form().Status[3], status);
+    QCOMPARE(t.status(3), status);
     if (outcome == Ended::NoSignature) {
         QCOMPARE(t.dialogs.calls.size(), 1);
         QCOMPARE(t.dialogs.calls[0].kind, QStringLiteral("error"));
@@ -570,7 +570,7 @@ void StorageLoadTest::cancelDuringUploadKeepsTheConfirmedPositionForResume() {
     QCOMPARE(endingOf(t.procedure().verdict()), Ended::Cancelled);
     QCOMPARE(t.count("PAGEHEXMODE TRUE"), 0);
     QCOMPARE(t.count("REPROGRAMM W"), 0);
-    QCOMPARE(t.form().Status[3], failed("отменено пользователем"));
+    QCOMPARE(t.status(3), failed("отменено пользователем"));
     QCOMPARE(t.state().LastLoadedLine, std::uint16_t(4));
     QCOMPARE(t.loader.driver.lastResult().resume, (ResumePosition{70, t.state().PageAddr, 4}));
 
@@ -600,7 +600,7 @@ void StorageLoadTest::closedConnectionStopsTheUploadAndAResumeCompletesIt() {
     };
     t.runFromStart();
     QCOMPARE(endingOf(t.procedure().verdict()), Ended::LinkLost);
-    QCOMPARE(t.form().Status[3], failed("связь с устройством потеряна"));
+    QCOMPARE(t.status(3), failed("связь с устройством потеряна"));
     QCOMPARE(t.state().LastLoadedLine, std::uint16_t(5));
 
     t.interpreter.rewrite = nullptr;
@@ -652,7 +652,7 @@ void StorageLoadTest::descriptorWriteAnswers() {
     if (outcome == Ended::Completed) {
         t.verifyStored();
     } else if (outcome == Ended::DescriptorRefused) {
-        QCOMPARE(t.form().Status[3], failed("контроллер не подтвердил запись дескриптора: ERROR"));
+        QCOMPARE(t.status(3), failed("контроллер не подтвердил запись дескриптора: ERROR"));
         QCOMPARE(t.loader.driver.lastResult().resume->line, t.state().LastLoadedLine);
         QVERIFY(t.state().LastLoadedLine > 0);
     } else {
@@ -688,7 +688,7 @@ void StorageLoadTest::verifyReadsTheStoredTextBack() {
     QCOMPARE(t.interpreter.commands.contains("REPROGRAMM W"), outcome == Ended::Completed);
     QVERIFY(t.interpreter.commands.contains("PAGECOUNT 250"));
     if (outcome != Ended::Completed) {
-        QCOMPARE(t.form().Status[3],
+        QCOMPARE(t.status(3),
                  failed("устройство не подтвердило записанное: записанный текст не совпадает с "
                         "файлом (символ 18 из %1)")
                      .arg(joined(t.lines).size()));
@@ -769,9 +769,9 @@ void StorageLoadTest::finalisation() {
     const bool informed = !information.isEmpty();
     QCOMPARE(t.dialogs.calls.constLast().kind == QStringLiteral("information"), informed);
     if (status.isEmpty()) {
-        QVERIFY(t.form().Status[3].startsWith(QStringLiteral("Операция выполнена за ")));
+        QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
     } else {
-        QCOMPARE(t.form().Status[3], status);
+        QCOMPARE(t.status(3), status);
     }
 }
 
@@ -789,10 +789,10 @@ void StorageLoadTest::progressTextsAndPositionLine() {
                                  .arg(QString::number(Crc16::compute(text), 16)
                                           .rightJustified(4, QLatin1Char('0'))
                                           .toUpper());
-    QCOMPARE(t.form().Panel3.caption, position);
-    QVERIFY(t.form().terminal.lines.contains(Cp1251::encode(position)));
+    QCOMPARE(t.loader.output.firmwareGroupCaption(), position);
+    QVERIFY(t.loader.terminal.lines.contains(Cp1251::encode(position)));
     const qint64 size = text.size() + 2 * t.lines.size();
-    QCOMPARE(t.form().Status[0], QStringLiteral("%1:%2").arg(size).arg(size));
+    QCOMPARE(t.status(0), QStringLiteral("%1:%2").arg(size).arg(size));
     const QString sep = QLocale::system().decimalPoint();
     const QString firstShort =
         QStringLiteral("Загружено %1 % байт %2 строк 1")

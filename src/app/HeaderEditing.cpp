@@ -1,8 +1,8 @@
 #include "HeaderEditing.h"
 
-#include "FirmwareImage.h"
-#include "WriteHeaderRecord.h"
-#include "core/FormModel.h"
+#include "FormModel.h"
+#include "firmware/FirmwareImage.h"
+#include "firmware/WriteHeaderRecord.h"
 
 #include <QFileInfo>
 
@@ -25,6 +25,6 @@ void btnHeaderEditClick(FormModel& form) {
     FirmwareImage image = FirmwareImage::load(path);
     button.caption = edit;
     field.enabled = false;
-    WriteHeaderRecord(field, image);
+    field.tag = int(WriteHeaderRecord(field.text, field.tag, image));
     image.save(path);
 }

@@ -1,15 +1,18 @@
 #pragma once
 
-#include "core/FormModel.h"
+#include "FormModel.h"
 
 #include <QStringList>
+
+class LoaderOutput;
 #include <functional>
 
 // The serial page's list of ports: COM1 to COM99, or the system's ports when "В системе"
 // (tbAutoComList) is checked.
 class SerialPortList {
 public:
-    SerialPortList(FormModel& form, std::function<QStringList()> systemPorts);
+    SerialPortList(FormModel& form, LoaderOutput& output,
+                   std::function<QStringList()> systemPorts);
 
     // Fills the list as the check box says and, for the system's list, keeps the port chosen
     // when it is there.
@@ -21,5 +24,6 @@ private:
     void showWhetherTypedPortIsThere();
 
     FormModel& form_;
+    LoaderOutput& output_;
     std::function<QStringList()> systemPorts_;
 };

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
-#include "Operation.h"
-#include "ScrollBack.h"
+#include "core/Operation.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,9 +9,10 @@
 #include <array>
 #include <cmath>
 
-// Plain data for every control the loader's logic reads or writes. The procedures and the
-// driver change the model; the window mirrors it and writes the user's edits back. Tests read
-// it directly: "after a cancel, ToolButton1 is enabled and btnConnect shows image 18".
+// Plain data for the main window's controls. The window mirrors it and writes the user's edits
+// back; FormBinding keeps it in step with the loader (what the loader shows, the choices it
+// reads). Tests read it directly: "after a cancel, ToolButton1 is enabled and btnConnect shows
+// image 18".
 
 struct Control {
     bool enabled = true;
@@ -65,32 +64,8 @@ struct SpinControl : Control {
     }
 };
 
-struct ProgressControl : Control {
-    int maximum = 100;
-    int position = 0;
-    QString text; // shown on the bar when not empty (percentage and remaining time)
-
-    // The bar holds its position between 0 and its maximum.
-    void setPosition(int value) { position = value < 0 ? 0 : (value > maximum ? maximum : value); }
-    void setMaximum(int value) {
-        maximum = value;
-        setPosition(position);
-    }
-};
-
 struct MenuItem : Control {
     bool checked = false;
-};
-
-// The terminal window (TForm2): the raw exchange and the hand-typed send line.
-struct TerminalModel {
-    bool visible = false;
-    QString caption = QStringLiteral("Терминальное окно");
-    ScrollBack lines;                // Memo1, bytes as received or sent
-    QString edit1;                   // the send line
-    bool sendPanelVisible = false;   // Panel1, shown while a connection is open
-    bool commandInputEnabled = true; // disabled while the bootloader is programmed
-    int receiveCounter = 0;          // counted by the TCP receive handler, never reset
 };
 
 struct FormModel {
@@ -104,9 +79,9 @@ struct FormModel {
     // The operation is over: everything is enabled again and the main button starts the
     // operation of the mode.
     void releaseAfterOperation(Operation operation);
-    // A link is open: the terminal's send line shows, the port and its speed are fixed.
+    // A link is open: the port and its speed are fixed.
     void showLinkOpen();
-    // The link closed: the send line goes, the connection settings can be changed again.
+    // The link closed: the connection settings can be changed again.
     void showLinkClosed();
 
     // The connection kind is the visible page; ToolButton1's icon is derived from it and
@@ -115,11 +90,15 @@ struct FormModel {
     void setConnectionKind(LinkKind kind);
     static int iconOfKind(LinkKind kind);
 
+    // The wait menus' captions name the wait times in force (a storage load sets its own).
+    void showAnswerTimeout(int ms);
+    void showAnswerGap(int ms);
+
     // Tool bar.
     ButtonControl ToolButton1;
     ButtonControl btnConnect;
     Control UnitSign;
-    ProgressControl pbWaitAnswer;
+    Control pbWaitAnswer; // the answer wait bar; its values are the loader's output
     ButtonControl btnExit;
 
     // Connection group and its three pages.
@@ -146,11 +125,9 @@ struct FormModel {
     CheckControl cbVerifyStored; // read the stored text back and compare it with the file
     // How the flash restarts the controller before it waits for the banner (FlashRestart).
     ComboControl cmbRestart;
-    FileDialogState OpenDialog1; // the firmware file dialog
 
     // Status bar.
-    std::array<QString, 4> Status;
-    ProgressControl ProgressBar1;
+    Control ProgressBar1; // the progress bar; its values are the loader's output
 
     // Menus.
     MenuItem mnuTimeOut;
@@ -162,8 +139,6 @@ struct FormModel {
 
     // The accompanying-initialisation window (TForm4).
     QStringList DopCmdMemo;
-
-    TerminalModel terminal;
 
 private:
     // The captions, hints and first values of each part of the window.

@@ -1,10 +1,9 @@
 #include "FormModel.h"
 
-#include "FlashRestart.h"
-
-#include "BaudRates.h"
-#include "LoaderState.h"
-#include "UiTexts.h"
+#include "core/BaudRates.h"
+#include "core/FlashRestart.h"
+#include "core/LoaderState.h"
+#include "core/UiTexts.h"
 
 FormModel::FormModel() {
     setUpToolBar();
@@ -20,8 +19,6 @@ void FormModel::setUpToolBar() {
     btnConnect.imageIndex = kIconFlash;
     btnConnect.hint = UiTexts::menuFlash();
     btnConnect.dropDown = true;
-    UnitSign.caption = QStringLiteral("не определен");
-    pbWaitAnswer.maximum = 100;
 }
 
 void FormModel::setUpConnectionGroup() {
@@ -44,7 +41,6 @@ void FormModel::setUpConnectionGroup() {
 }
 
 void FormModel::setUpFirmwareGroup() {
-    Panel3.caption = UiTexts::firmwareGroup();
     edName.hint = QString();
     btnOpen.caption = QStringLiteral("Выбрать файл ...");
     btnOpen.hint = QStringLiteral("Выбрать файл для загрузки");
@@ -68,8 +64,6 @@ void FormModel::setUpFirmwareGroup() {
 }
 
 void FormModel::setUpStatusAndMenus() {
-    Status = {QStringLiteral("0:0"), QString(), QStringLiteral("COMx:закрыт"), QString()};
-
     mnuTimeOut.caption = QStringLiteral("Время ожидания, 80000 мсек");
     mnuTimeOut.tag = 80000;
     mnuDebug.caption = QStringLiteral("Отладка");
@@ -106,7 +100,6 @@ void FormModel::releaseAfterOperation(Operation operation) {
 }
 
 void FormModel::showLinkOpen() {
-    terminal.sendPanelVisible = true;
     cmbComPort.enabled = false;
     cmbBaudRate.enabled = false;
 }
@@ -114,7 +107,6 @@ void FormModel::showLinkOpen() {
 // While an operation runs, the connection stays locked until the operation has ended: the
 // journal and the next operation must find the link it used.
 void FormModel::showLinkClosed() {
-    terminal.sendPanelVisible = false;
     cmbBaudRate.enabled = true;
     if (operationRunning_) {
         return;
@@ -137,5 +129,19 @@ int FormModel::iconOfKind(LinkKind kind) {
         return kIconBroker;
     default:
         return kIconSerial;
+    }
+}
+
+void FormModel::showAnswerTimeout(int ms) {
+    if (mnuTimeOut.tag != ms) {
+        mnuTimeOut.tag = ms;
+        mnuTimeOut.caption = QStringLiteral("Время ожидания, %1 мсек").arg(ms);
+    }
+}
+
+void FormModel::showAnswerGap(int ms) {
+    if (mnuAnswerGap.tag != ms) {
+        mnuAnswerGap.tag = ms;
+        mnuAnswerGap.caption = QStringLiteral("Пауза внутри ответа, %1 мсек").arg(ms);
     }
 }

@@ -1,5 +1,7 @@
 #include "SerialPortList.h"
 
+#include "core/LoaderOutput.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -8,8 +10,9 @@ const QString kPortHint = QStringLiteral("последовательный по�
 
 } // namespace
 
-SerialPortList::SerialPortList(FormModel& form, std::function<QStringList()> systemPorts)
-    : form_(form), systemPorts_(std::move(systemPorts)) {}
+SerialPortList::SerialPortList(FormModel& form, LoaderOutput& output,
+                               std::function<QStringList()> systemPorts)
+    : form_(form), output_(output), systemPorts_(std::move(systemPorts)) {}
 
 void SerialPortList::EnumerateSerialPorts(QStringList& list, const QString& prefix) {
     const QStringList system = systemPorts_ ? systemPorts_() : QStringList();
@@ -47,7 +50,7 @@ void SerialPortList::showWhetherTypedPortIsThere() {
     if (missing) {
         const QString note = ports.text + QStringLiteral(": нет в системе");
         ports.hint += QStringLiteral("\r\n") + note;
-        form_.Status[2] = note;
+        output_.setStatus(2, note);
     }
 }
 
