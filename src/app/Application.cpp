@@ -1,12 +1,12 @@
 #include "Application.h"
 
 #include "AboutBox.h"
+#include "FileChoice.h"
+#include "HeaderEditing.h"
 #include "Icons.h"
 #include "InitCommandsWindow.h"
 #include "MainWindow.h"
 #include "QtDialogs.h"
-#include "FileChoice.h"
-#include "HeaderEditing.h"
 #include "terminal/TerminalWindow.h"
 
 #include <QAbstractEventDispatcher>

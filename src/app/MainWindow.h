@@ -41,9 +41,9 @@ struct PortListActions {
     std::function<void()> tbAutoComListClick;
 };
 
-// The main window (TForm1). It mirrors its form model and what the loader shows: syncFromModel() brings every
-// widget in line with the model, the widgets' change signals write the user's edits back into
-// the model, and clicks call the loader's handlers. Controls are found by their names
+// The main window (TForm1). It mirrors its form model and what the loader shows: syncFromModel()
+// brings every widget in line with the model, the widgets' change signals write the user's edits
+// back into the model, and clicks call the loader's handlers. Controls are found by their names
 // (objectName), the same names the model uses.
 class MainWindow : public QMainWindow {
     Q_OBJECT

@@ -70,11 +70,10 @@ void MainWindow::syncMenus() {
     // finalisation) and leaves them in force: the caption names the value in force.
     form_.showAnswerTimeout(loader_.state.AnswerTimeoutMs);
     // Each item with its first letter as its mnemonic (В, О, Б, П: one each).
-    const std::pair<QAction*, const MenuItem*> items[] = {
-        {mnuTimeOut, &form_.mnuTimeOut},
-        {mnuDebug, &form_.mnuDebug},
-        {mnuFastExchange, &form_.mnuFastExchange},
-        {mnuAnswerGap, &form_.mnuAnswerGap}};
+    const std::pair<QAction*, const MenuItem*> items[] = {{mnuTimeOut, &form_.mnuTimeOut},
+                                                          {mnuDebug, &form_.mnuDebug},
+                                                          {mnuFastExchange, &form_.mnuFastExchange},
+                                                          {mnuAnswerGap, &form_.mnuAnswerGap}};
     for (const auto& [action, item] : items) {
         MenuItem shown = *item;
         shown.caption = MainWindowTexts::menuText(item->caption);

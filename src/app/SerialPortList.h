@@ -11,8 +11,7 @@ class LoaderOutput;
 // (tbAutoComList) is checked.
 class SerialPortList {
 public:
-    SerialPortList(FormModel& form, LoaderOutput& output,
-                   std::function<QStringList()> systemPorts);
+    SerialPortList(FormModel& form, LoaderOutput& output, std::function<QStringList()> systemPorts);
 
     // Fills the list as the check box says and, for the system's list, keeps the port chosen
     // when it is there.

@@ -12,8 +12,8 @@
 #include <memory>
 
 // What the links work on: they open by the settings they are given and say how it went in the
-// status panels (an error box where the user must act), keep the link state, feed what arrives to the
-// routing rule, and run the terminal flush timer (Timer3) while a link is alive.
+// status panels (an error box where the user must act), keep the link state, feed what arrives to
+// the routing rule, and run the terminal flush timer (Timer3) while a link is alive.
 struct ConnectionParts {
     Runtime& runtime;
     Dialogs& dialogs;

@@ -27,7 +27,9 @@ public:
     void releaseDevices() override;
 
     // The serial ports the system has, as the layers list them.
-    QStringList systemPorts() const { return layers_.systemPorts ? layers_.systemPorts() : QStringList(); }
+    QStringList systemPorts() const {
+        return layers_.systemPorts ? layers_.systemPorts() : QStringList();
+    }
 
 private:
     // Null for a kind without a link.

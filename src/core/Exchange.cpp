@@ -113,7 +113,7 @@ Task<Answer> Exchange::ask(Command command) {
             break;
         }
         if (waiting) {
-            shownBefore.standIn(controllerWaitText(sends + 1));
+            shownBefore.standIn(controllerWait(sends + 1));
         }
     }
     // The controller came on line: the count of attempts is over, what was shown before it is
@@ -130,14 +130,14 @@ std::int32_t Exchange::retryWait(std::int32_t waitMs) const {
 }
 
 void Exchange::showControllerWait(int attempt) {
-    parts_.output.setStatus(3, controllerWaitText(attempt));
+    parts_.output.showPhase(controllerWait(attempt));
 }
 
-QString Exchange::controllerWaitText(int attempt) const {
-    const QString cause = parts_.state.ControllerMissing
-                              ? QStringLiteral("контроллер не найден брокером, ")
-                              : QStringLiteral("нет ответа, ");
-    return QStringLiteral("Дожидаемся подключения LUMET: %1попытка %2").arg(cause).arg(attempt);
+PhaseEvent Exchange::controllerWait(int attempt) const {
+    PhaseEvent wait{Phase::WaitingForController};
+    wait.attempt = attempt;
+    wait.controllerMissing = parts_.state.ControllerMissing;
+    return wait;
 }
 
 // While the engineer waits for a controller to come on line, a command that may be repeated is
@@ -438,7 +438,7 @@ void Exchange::WaitAnswerTimerTick() {
     if (s.QuietTicks == 0) {
         parts_.waitTimer->stop();
         if (!s.AnswerReceived) {
-            parts_.output.setStatus(3, UiTexts::timeExpired());
+            parts_.output.showPhase({Phase::TimeExpired});
         }
         poke();
     }

@@ -2,6 +2,7 @@
 
 #include "Answer.h"
 #include "AnswerExpectation.h"
+#include "Phase.h"
 #include "Task.h"
 
 #include <QByteArray>
@@ -112,7 +113,7 @@ public:
 
 private:
     // "Дожидаемся подключения LUMET: нет ответа, попытка 3".
-    QString controllerWaitText(int attempt) const;
+    PhaseEvent controllerWait(int attempt) const;
     using LineEnds = AnswerExpectation::LineEnds;
     struct Wait;
     class WaitAwaiter;

@@ -1,8 +1,8 @@
 #include "Journal.h"
 
 #include "Cp1251.h"
-#include "LoaderChoices.h"
 #include "LinkSettings.h"
+#include "LoaderChoices.h"
 #include "LoaderError.h"
 #include "LockedAppend.h"
 #include "Runtime.h"

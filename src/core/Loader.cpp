@@ -36,8 +36,7 @@ Loader::Loader(Runtime& runtime_, Dialogs& dialogs_, QString dataDir)
     : runtime(runtime_), dialogs(dialogs_), output(terminal),
       exchange({runtime_, state, choices, terminal, links, WaitAnswerTimer, output, Timer3}),
       driver(*this), router({runtime_, state, output, exchange, Timer3}),
-      journal(runtime_, choices, dataDir),
-      dataDir_(std::move(dataDir)) {
+      journal(runtime_, choices, dataDir), dataDir_(std::move(dataDir)) {
     Timer3 = std::make_unique<LinkTimer>(runtime.createTimer(100, [this] { router.Timer3Timer(); }),
                                          state.LinkAlive, [this] { exchange.poke(); });
     WaitAnswerTimer = runtime.createTimer(10, [this] { exchange.WaitAnswerTimerTick(); });

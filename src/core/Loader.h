@@ -65,6 +65,8 @@ public:
 
     // Writes a status-bar panel (0 progress counter, 2 connection state, 3 messages).
     void setStatus(int panel, const QString& text);
+    // Where the running operation is (status panel 3 and the phase observer).
+    void showPhase(const PhaseEvent& phase) { output.showPhase(phase); }
     // Shows how far the operation has got: "DONE:TOTAL" in status panel 0, and the event to
     // the front end's observer.
     void showProgress(const ProgressEvent& progress);

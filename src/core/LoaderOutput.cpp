@@ -1,5 +1,6 @@
 #include "LoaderOutput.h"
 
+#include "PhaseText.h"
 #include "ProgressText.h"
 #include "UiTexts.h"
 
@@ -20,8 +21,15 @@ void LoaderOutput::setStatus(int panel, const QString& text) {
     }
 }
 
-void HeldMessage::standIn(const QString& text) {
-    output_.setStatus(3, text);
+void LoaderOutput::showPhase(const PhaseEvent& phase) {
+    setStatus(3, PhaseText::status(phase));
+    if (onPhase) {
+        onPhase(phase);
+    }
+}
+
+void HeldMessage::standIn(const PhaseEvent& phase) {
+    output_.showPhase(phase);
     lastStandIn_ = output_.messagesWritten_;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BarState.h"
+#include "Phase.h"
 #include "Progress.h"
 #include "TerminalModel.h"
 
@@ -32,6 +33,8 @@ public:
 
     // Writes a status-bar panel (0 progress counter, 2 connection state, 3 messages).
     void setStatus(int panel, const QString& text);
+    // Where the running operation is: its words in status panel 3, the event to the observer.
+    void showPhase(const PhaseEvent& phase);
     // "DONE:TOTAL" in status panel 0, the share and time left on the bar, the event to the
     // observer.
     void showProgress(const ProgressEvent& progress);
@@ -77,6 +80,7 @@ public:
     std::function<void(int panel, const QString& text)> onStatus;
     std::function<void(const QByteArray& line)> onTerminalLine;
     std::function<void(const ProgressEvent& progress)> onProgress;
+    std::function<void(const PhaseEvent& phase)> onPhase;
     std::function<void(const Notice& notice)> onNotice;
     std::function<void()> onControllerNotFound;
     std::function<void(bool running)> onOperationRunning;
@@ -106,7 +110,7 @@ class HeldMessage {
 public:
     explicit HeldMessage(LoaderOutput& output) : output_(output), held_(output.message_) {}
 
-    void standIn(const QString& text);
+    void standIn(const PhaseEvent& phase);
     void release();
 
 private:

@@ -82,7 +82,7 @@ void OperationDriver::begin(const OperationRequest& request) {
     if (request.operation != Operation::Store) {
         loader_.output.showStoredPosition(UiTexts::firmwareGroup());
     }
-    loader_.setStatus(3, UiTexts::openingPort());
+    loader_.showPhase({Phase::OpeningLink});
     s.OperationFailed = false;
     s.Flooded = false;
     s.AnswerOverflow = false;
@@ -151,7 +151,7 @@ void OperationDriver::report(const Verdict& verdict) {
     result_.text =
         OutcomeText::status(request_.operation, completed,
                             TimeFormat::elapsed(s.OperationStart, end), request_.commands);
-    loader_.setStatus(3, result_.text);
+    loader_.showPhase(PhaseEvent::message(result_.text));
     writeJournal();
 }
 
@@ -161,7 +161,7 @@ void OperationDriver::writeJournal() {
         result_.journalWritten = true;
     } catch (const std::exception& e) {
         result_.journalError = errorText(e);
-        loader_.setStatus(3, UiTexts::journalError().arg(result_.journalError));
+        loader_.showPhase(PhaseEvent::message(UiTexts::journalError().arg(result_.journalError)));
     }
 }
 
@@ -230,7 +230,7 @@ void OperationDriver::endWithError(const std::exception& error) {
                        : OutcomeText::status(request_.operation,
                                              Verdict::failed(result_.outcome, result_.reason), {},
                                              request_.commands);
-    loader_.setStatus(3, result_.text);
+    loader_.showPhase(PhaseEvent::message(result_.text));
     if (!ownMessage) {
         writeJournal();
     }
@@ -253,7 +253,7 @@ void OperationDriver::stopForMissingController() {
 
 void OperationDriver::cancelOperation() {
     RestoreControls();
-    loader_.setStatus(3, UiTexts::cancelledByUser());
+    loader_.showPhase({Phase::Cancelled});
     RestoreControls();
 }
 

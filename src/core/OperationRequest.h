@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <optional>
 
-
 // What the storage upload does besides writing the file.
 struct StoreOptions {
     bool finalize = false;         // the controller checks, installs and restarts
@@ -35,8 +34,8 @@ struct FlashOptions {
 };
 
 // Everything an operation or a query needs to know, decided by the front end before it starts:
-// the window builds it from its form (FormRequest), the shell from its options. Procedures read this, never
-// the window's controls.
+// the window builds it from its form (FormRequest), the shell from its options. Procedures read
+// this, never the window's controls.
 struct OperationRequest {
     Operation operation = Operation::Flash;
     LinkSettings link;    // where the controller is reached: the kind, the port or address, the id

@@ -7,6 +7,7 @@
 #include "core/Links.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
+#include "core/PhaseText.h"
 #include "core/ProgressText.h"
 #include "firmware/FirmwareCheckPresenter.h"
 #include "firmware/FirmwareImage.h"
@@ -18,8 +19,6 @@ namespace {
 
 const QString kErrorCaption = QStringLiteral("Ошибка");
 const QString kNoAnswer = QStringLiteral("Ошибка: нет ответа от устройства!");
-const QString kWaitReset = QStringLiteral("Ожидание сброса устройства...");
-const QString kProgramming = QStringLiteral("Идет программирование устройства...");
 constexpr int kRestartPulseMs = 100;
 // How often the restart banner is looked at while it is awaited.
 constexpr int kBannerLookMs = 100;
@@ -52,7 +51,7 @@ Task<Verdict> FlashProcedure::EnterBootloader(OperationRequest request) {
             // What an earlier run left is gone already (the driver empties the answer when the
             // operation starts); what came since, while the connection opened, may be the
             // banner of a controller that greets every new connection.
-            loader_.setStatus(3, kWaitReset);
+            loader_.showPhase({Phase::WaitingForRestart});
             co_await requestRestart();
             stage_ = BootStage::WatchBanner;
             shownWaitSeconds_ = 0;
@@ -171,7 +170,9 @@ void FlashProcedure::showBannerWait(const QByteArray& heard) {
     const bool bannerBegun = heard.contains("UNIT:") || heard.contains("BIOS");
     if (seconds >= shownWaitSeconds_ + 5 && !bannerBegun) {
         shownWaitSeconds_ = seconds;
-        loader_.setStatus(3, kWaitReset + QStringLiteral(" %1 с").arg(seconds));
+        PhaseEvent waiting{Phase::WaitingForRestart};
+        waiting.seconds = seconds;
+        loader_.showPhase(waiting);
     }
 }
 
@@ -196,7 +197,7 @@ Task<FlashProcedure::PassResult> FlashProcedure::watchBanner() {
     showBannerWait(heard.text);
     if (heard.text.contains("UNIT:")) {
         bannerSeen_ = true;
-        loader_.setStatus(3, QStringLiteral("Разбор сигнатуры..."));
+        loader_.showPhase({Phase::ReadingSignature});
         co_return co_await checkSignature(UnitSignature::EndedDeviceSignature(heard.text),
                                           heard.text);
     }
@@ -220,9 +221,9 @@ Task<FlashProcedure::PassResult> FlashProcedure::checkSignature(QByteArray devic
         refuseFirmware();
         co_return PassResult::LeaveLoop;
     }
-    loader_.setStatus(3, QStringLiteral("Сигнатура принята..."));
+    loader_.showPhase({Phase::SignatureAccepted});
     if (banner.contains("BIOS:")) {
-        loader_.setStatus(3, QStringLiteral("Выполняется вход в загрузчик..."));
+        loader_.showPhase({Phase::EnteringBootloader});
         co_await enterBootloaderMode();
     }
     co_return PassResult::Continue;
@@ -234,7 +235,7 @@ Task<void> FlashProcedure::enterBootloaderMode() {
     co_await loader_.exchange.ask(CommandTable::bootloaderEntry());
     const Answer answer = co_await loader_.exchange.listen(loader_.timings.bootloaderPauseMs);
     if (answer.text.contains("BIOS>") || answer.text.contains('i')) {
-        loader_.setStatus(3, QStringLiteral("Вошли в загрузчик."));
+        loader_.showPhase({Phase::InBootloader});
         stage_ = BootStage::Programming;
     }
 }
@@ -246,8 +247,8 @@ void FlashProcedure::restoreAfterFlash() {
 void FlashProcedure::refuseFirmware() {
     loader_.driver.releaseDevices();
     restoreAfterFlash();
-    const QString status = QStringLiteral("Несовместимость прошивки...");
-    loader_.setStatus(3, status);
+    const PhaseEvent refused{Phase::Refused};
+    loader_.showPhase(refused);
     // The journal must not record a refused flash as done.
     loader_.state.OperationFailed = true;
     const QString& device = deviceType_;
@@ -256,12 +257,13 @@ void FlashProcedure::refuseFirmware() {
     context.device = device;
     context.signature = file;
     verdict_ = Verdict::failed(Outcome::Refused, Cause::DeviceMismatch, context);
-    loader_.output.notify({Notice::Kind::Error,
-                           status + QStringLiteral("\r\nСигнатура файла не совпадает с "
-                                                   "переданной устройством!\r\nУстройство: "
-                                                   "%1\r\nФайл: %2")
-                                        .arg(device, file),
-                           kErrorCaption});
+    loader_.output.notify(
+        {Notice::Kind::Error,
+         PhaseText::status(refused) + QStringLiteral("\r\nСигнатура файла не совпадает с "
+                                                     "переданной устройством!\r\nУстройство: "
+                                                     "%1\r\nФайл: %2")
+                                          .arg(device, file),
+         kErrorCaption});
 }
 
 void FlashProcedure::cleanUpAfterLoop() {
@@ -289,19 +291,21 @@ Task<void> FlashProcedure::ProgramFlash(QString path) {
         co_return;
     }
     if (path.isEmpty()) {
-        loader_.setStatus(3, QStringLiteral("Не указан файл для программирования устройства."));
+        loader_.showPhase(
+            PhaseEvent::message(QStringLiteral("Не указан файл для программирования устройства.")));
         leaveOpenOperation(Verdict::failed(Outcome::FileRefused, Cause::NoFile));
         co_return;
     }
     if (!image_) {
         // Gone or unreadable since it was chosen: the file's fault, not the device's.
-        loader_.setStatus(3, readError_);
+        loader_.showPhase(PhaseEvent::message(readError_));
         leaveOpenOperation(Verdict::failed(Outcome::FileError, readError_));
         co_return;
     }
     const FirmwareImage& image = *image_;
     if (image.isEmpty() || !CheckFirmwareOnForm(loader_, image)) {
-        loader_.setStatus(3, QStringLiteral("Некорректный файл для программирования устройства."));
+        loader_.showPhase(PhaseEvent::message(
+            QStringLiteral("Некорректный файл для программирования устройства.")));
         leaveOpenOperation(Verdict::failed(Outcome::FileRefused, Cause::FileInvalid));
         co_return;
     }
@@ -312,7 +316,7 @@ Task<void> FlashProcedure::ProgramFlash(QString path) {
         co_await programLines(image);
     } catch (const std::exception& e) {
         const QString text = errorText(e);
-        loader_.setStatus(3, text);
+        loader_.showPhase(PhaseEvent::message(text));
         loader_.output.notify({Notice::Kind::Error, text, kErrorCaption});
         // A controller that fell silent because the connection went is not "no answer".
         Verdict verdict = verdict_.value_or(Verdict::failed(Outcome::NoAnswer));
@@ -334,7 +338,7 @@ void FlashProcedure::fail(Verdict verdict, const QString& message) {
 // that its rest is never taken for the first record's answer. A bootloader that stays silent
 // gets a little longer before the connection is closed.
 Task<void> FlashProcedure::waitForProgrammingStart() {
-    loader_.setStatus(3, kProgramming);
+    loader_.showPhase({Phase::Programming});
     shownPercent_ = -1;
     const Command start = CommandTable::programmingStart();
     Answer answer = co_await loader_.exchange.ask(start);
@@ -352,7 +356,7 @@ Task<void> FlashProcedure::waitForProgrammingStart() {
     case Answer::Status::Damaged:
         fail(Verdict::failed(Outcome::Damaged, Cause::StartDamaged), kNoAnswer);
     case Answer::Status::Cancelled:
-        loader_.setStatus(3, UiTexts::cancelledByUser());
+        loader_.showPhase({Phase::Cancelled});
         co_return;
     case Answer::Status::LinkLost:
         co_return;
@@ -426,7 +430,11 @@ void FlashProcedure::showProgress(int record, int count) {
     const int percent = int(std::int64_t(record) * 100 / count);
     if (percent != shownPercent_) {
         shownPercent_ = percent;
-        loader_.setStatus(3, kProgramming + ProgressText::suffix(progress));
+        PhaseEvent programming{Phase::Programming};
+        programming.done = record;
+        programming.total = count;
+        programming.remainingMs = progress.remainingMs;
+        loader_.showPhase(programming);
     }
 }
 
@@ -472,7 +480,7 @@ Task<void> FlashProcedure::programLine(QByteArray line, bool dataFollows) {
         break;
     }
     if (!running() && !succeeded()) {
-        loader_.setStatus(3, UiTexts::cancelledByUser());
+        loader_.showPhase({Phase::Cancelled});
     }
 }
 
@@ -491,7 +499,7 @@ void FlashProcedure::judgeAnswer(int recordType, const QByteArray& answer, bool 
 }
 
 void FlashProcedure::finishSuccessfully() {
-    loader_.setStatus(3, QStringLiteral("Программирование закончено успешно."));
+    loader_.showPhase({Phase::Programmed});
     restoreAfterFlash();
     verdict_ = Verdict{};
 }

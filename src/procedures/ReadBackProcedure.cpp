@@ -5,11 +5,11 @@
 #include "PasswordDialogue.h"
 #include "SettingCommand.h"
 #include "SilenceOutcome.h"
-#include "StoreProgress.h"
 #include "core/Loader.h"
 #include "core/LoaderError.h"
 #include "core/Questions.h"
 #include "core/SafeFile.h"
+#include "core/StoreProgress.h"
 
 #include <cctype>
 
@@ -151,8 +151,9 @@ Task<bool> ReadBackProcedure::settings(QList<QByteArray> commands) {
 }
 
 Task<bool> ReadBackProcedure::positioned() {
-    loader_.setStatus(
-        3, QStringLiteral("Устанавливаем стартовую страницу 70 для загрузки обновления..."));
+    PhaseEvent positioning{Phase::SettingStartPage};
+    positioning.page = 70;
+    loader_.showPhase(positioning);
     const QList<QByteArray> commands{"PAGENUM 70", "PAGEADDR 0", "PAGEHEXMODE TRUE"};
     co_return co_await settings(commands);
 }
@@ -233,7 +234,7 @@ qsizetype ReadBackProcedure::descriptorLine(const QByteArray& answer) {
 
 Task<bool> ReadBackProcedure::prepareTextRead() {
     loader_.output.startProgressBar(int(descriptor_.length / 1000));
-    loader_.setStatus(3, QStringLiteral("LUMET:Доступ разрешен!"));
+    loader_.showPhase({Phase::AccessGranted});
     const QList<QByteArray> commands{
         "PAGEADDR 10", "PAGECOUNT " + QByteArray::number(kTextReadCount), "PAGEHEXMODE FALSE"};
     co_return co_await settings(commands);
@@ -294,13 +295,10 @@ void ReadBackProcedure::showProgress() {
     loader_.output.moveProgressBar(int(taken / 1000));
     loader_.showProgress(
         ProgressEvent{taken, descriptor_.length, std::int64_t(taken), std::nullopt});
-    try {
-        loader_.setStatus(3, QStringLiteral("Загружено %1 %   байт %2")
-                                 .arg(StoreProgress::percent(taken, descriptor_.length))
-                                 .arg(taken));
-    } catch (const std::exception& e) {
-        loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorText(e)));
-    }
+    PhaseEvent reading{Phase::ReadingText};
+    reading.done = taken;
+    reading.total = descriptor_.length;
+    loader_.showPhase(reading);
 }
 
 void ReadBackProcedure::conclude(bool fileChosen) {
@@ -349,5 +347,5 @@ void ReadBackProcedure::writeLines(const QString& path) {
 
 void ReadBackProcedure::finish() {
     text_.release();
-    loader_.setStatus(3, resultMessage_);
+    loader_.showPhase(PhaseEvent::message(resultMessage_));
 }

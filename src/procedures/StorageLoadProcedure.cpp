@@ -181,7 +181,7 @@ bool StorageLoadProcedure::signatureFound() {
         return true;
     }
     resultMessage_ = kNoSignature;
-    loader_.setStatus(3, resultMessage_);
+    loader_.showPhase(PhaseEvent::message(resultMessage_));
     end(Outcome::FileRefused, Cause::NoUpdateSignature);
     loader_.output.notify(
         {Notice::Kind::Error,
@@ -275,8 +275,7 @@ void StorageLoadProcedure::skipPieces() {
         if (!scratch_.isEmpty()) {
             ++s.LinesSent;
             loader_.showProgress(progress(std::nullopt));
-            loader_.setStatus(3, StoreProgress::shortText(stream_->position(), stream_->size(),
-                                                          crc_.byteCount, s.LinesSent));
+            loader_.showPhase(storing(std::nullopt));
         }
     }
 }
@@ -308,7 +307,7 @@ Task<StorageLoadProcedure::Stretch> StorageLoadProcedure::uploadStretch() {
         co_return Stretch::Uploaded;
     } catch (const std::exception& e) {
         errorMessage_ = errorText(e);
-        loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorMessage_));
+        loader_.showPhase(PhaseEvent::failed(errorMessage_));
         keepConfirmedPosition();
         // A write on a connection that is gone fails as a lost connection.
         end(loader_.operationCanGoOn() ? Verdict::failed(Outcome::Error, errorMessage_)
@@ -332,7 +331,7 @@ Task<bool> StorageLoadProcedure::UploadLogin() {
             if (!loader_.operationCanGoOn() || loginGivenUp()) {
                 co_return false;
             }
-            loader_.setStatus(3, QStringLiteral("Ожидаем подключения к прибору.."));
+            loader_.showPhase({Phase::WaitingForDevice});
             continue;
         }
         QByteArray latest = password.text;
@@ -372,14 +371,16 @@ Task<bool> StorageLoadProcedure::loginCommandsEchoed() {
             co_return false;
         }
     }
-    loader_.setStatus(3, QStringLiteral("Устанавливаем стартовую страницу %1 для загрузки "
-                                        "обновления...")
-                             .arg(s.StartPage));
+    PhaseEvent positioning{Phase::SettingStartPage};
+    positioning.page = s.StartPage;
+    loader_.showPhase(positioning);
     if (!(co_await askSetting(loader_.exchange, withNumber("PAGENUM", s.StartPage), attempts))
              .confirmed) {
         co_return false;
     }
-    loader_.setStatus(3, QStringLiteral("Устанавливаем адрес на странице %1").arg(s.PageAddr));
+    PhaseEvent addressing{Phase::SettingPageAddress};
+    addressing.address = s.PageAddr;
+    loader_.showPhase(addressing);
     co_return (co_await askSetting(loader_.exchange, withNumber("PAGEADDR", s.PageAddr), attempts))
         .confirmed;
 }
@@ -541,17 +542,24 @@ void StorageLoadProcedure::showProgress() {
     try {
         remaining_.confirmed(loader_.runtime.now());
         std::optional<std::int64_t> left;
-        QString text = StoreProgress::shortText(stream_->position(), stream_->size(),
-                                                crc_.byteCount, s.LinesSent);
         if (remaining_.known()) {
             left = remaining_.remainingMs(std::int64_t(totalLines_) - s.LinesSent);
-            text = StoreProgress::longText(text, *left);
         }
         loader_.showProgress(progress(left));
-        loader_.setStatus(3, text);
+        loader_.showPhase(storing(left));
     } catch (const std::exception& e) {
-        loader_.setStatus(3, QStringLiteral("Ошибка %1").arg(errorText(e)));
+        loader_.showPhase(PhaseEvent::failed(errorText(e)));
     }
+}
+
+PhaseEvent StorageLoadProcedure::storing(std::optional<std::int64_t> remainingMs) const {
+    PhaseEvent storing{Phase::StoringText};
+    storing.done = stream_->position();
+    storing.total = stream_->size();
+    storing.bytes = crc_.byteCount;
+    storing.lines = loader_.state.LinesSent;
+    storing.remainingMs = remainingMs;
+    return storing;
 }
 
 ProgressEvent StorageLoadProcedure::progress(std::optional<std::int64_t> remainingMs) const {
@@ -723,7 +731,7 @@ Task<bool> StorageLoadProcedure::storedTextVerified() {
     if (!request_.store.verify || reader_ == nullptr) {
         co_return true;
     }
-    loader_.setStatus(3, QStringLiteral("Проверка записанного..."));
+    loader_.showPhase({Phase::Verifying});
     const ReadBackProcedure::StoredCopy copy = co_await reader_->readStoredCopy(pageSize_);
     if (!copy.read) {
         // The store itself is whole as far as the controller confirmed it; only the check
@@ -851,5 +859,5 @@ Task<void> StorageLoadProcedure::sendAccompanyingLines() {
 
 void StorageLoadProcedure::finish() {
     release();
-    loader_.setStatus(3, loader_.state.OperationFailed ? resultMessage_ : kDone);
+    loader_.showPhase(PhaseEvent::message(loader_.state.OperationFailed ? resultMessage_ : kDone));
 }

@@ -2,11 +2,12 @@
 
 #include "core/OperationRequest.h"
 
-#include "StoreProgress.h"
 #include "TextCrc.h"
 #include "core/Answer.h"
 #include "core/OperationResult.h"
+#include "core/Phase.h"
 #include "core/Progress.h"
+#include "core/StoreProgress.h"
 #include "core/Task.h"
 #include "firmware/FirmwareImage.h"
 
@@ -106,6 +107,8 @@ private:
     void accept();
     void showProgress();
     ProgressEvent progress(std::optional<std::int64_t> remainingMs) const;
+    // The text's progress as status panel 3 shows it.
+    PhaseEvent storing(std::optional<std::int64_t> remainingMs) const;
     void rollBack();
     void rewindToAnchor();
     void keepConfirmedPosition();

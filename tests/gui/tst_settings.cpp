@@ -98,7 +98,7 @@ void SettingsTest::settingsRoundTrip() {
         f.form().PortNum.text = QStringLiteral("2001");
         f.form().tbAutoComList.checked = false;
         f.form().cmbComPort.items = {QStringLiteral("COM1"), QStringLiteral("COM2"),
-                                   QStringLiteral("COM3")};
+                                     QStringLiteral("COM3")};
         f.form().cmbComPort.select(2);
         f.form().cmbBaudRate.select(3);
         l.state.FirmwareFilePath = file;
@@ -117,7 +117,7 @@ void SettingsTest::settingsRoundTrip() {
         f.form().cbWaitConnectLUMET.checked = true;
         f.form().cbFinalization.checked = true;
         f.form().DopCmdMemo = {QStringLiteral("SILENCETIME 300"),
-                             QStringLiteral("NAME Котельная, 2")};
+                               QStringLiteral("NAME Котельная, 2")};
         f.app->syncAll();
         f.window().close();
     }

@@ -301,7 +301,8 @@ void WindowOutcomesTest::statusKeepsEachOutcome() {
         cancel.start(5);
     }
     press(f, "btnConnect");
-    QVERIFY2(f.loader().output.status(3).startsWith(status), qPrintable(f.loader().output.status(3)));
+    QVERIFY2(f.loader().output.status(3).startsWith(status),
+             qPrintable(f.loader().output.status(3)));
     const QString reported = f.loader().output.status(3);
     // The flash's entry adds how it restarted the controller after the message.
     QVERIFY2(lastEntry(f).value(1).startsWith(QStringLiteral("Msg:") + reported),

@@ -380,7 +380,7 @@ void ConnectionsTest::tcpWriteIsDroppedWhileNotConnected() {
     ConnectionsRig rig;
     rig.useKind(LinkKind::Tcp);
     rig.links.write(LinkKind::Tcp, "no client yet"); // no client: nothing happens
-    rig.openConnection();              // outside an operation: returns at once
+    rig.openConnection();                            // outside an operation: returns at once
     QVERIFY(!rig.loader.state.ConnectionOpen);
     rig.links.write(LinkKind::Tcp, "too early");
     rig.runtime.runFor(50);

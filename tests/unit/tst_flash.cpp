@@ -180,8 +180,8 @@ void FlashTest::mismatchRestoresTheControlsAndJournalsAFailure() {
                             "UNIT:OTHER"));
     QVERIFY(t.statuses.contains(QStringLiteral("Несовместимость прошивки...")));
     QCOMPARE(t.status(3), QStringLiteral("Операция не выполнена - тип устройства "
-                                                "UNIT:ABC5 не совпадает с сигнатурой файла "
-                                                "UNIT:OTHER"));
+                                         "UNIT:ABC5 не совпадает с сигнатурой файла "
+                                         "UNIT:OTHER"));
     QVERIFY(t.form().ToolButton1.enabled && t.form().btnOpen.enabled);
     QCOMPARE(t.form().btnConnect.imageIndex, 18);
     QVERIFY(!t.device.isOpen());
@@ -281,8 +281,7 @@ void FlashTest::endRecordWithoutCapitalOFailsOnItsDeadline() {
     QCOMPARE(t.dialogs.calls[0].text, QStringLiteral("Ошибка: нет ответа от устройства!"));
     QCOMPARE(t.dialogs.calls[0].caption, QStringLiteral("Ошибка"));
     QCOMPARE(endingOf(t.procedure.verdict()), Ended::NoAnswer);
-    QCOMPARE(t.status(3),
-             QStringLiteral("Операция не выполнена - нет ответа от устройства"));
+    QCOMPARE(t.status(3), QStringLiteral("Операция не выполнена - нет ответа от устройства"));
 }
 
 // On a starved link the banner's last piece answers "i" (it holds an "i"), the prompt comes

@@ -325,8 +325,8 @@ void ReadBackTest::refusalsEndBeforeTheText() {
     QCOMPARE(endingOf(t.procedure().verdict()), outcome);
     QVERIFY(!t.interpreter.commands.contains("PAGECOUNT 250"));
     QVERIFY2(t.status(3).startsWith(outcome == Ended::AccessDenied
-                                               ? failed("отказ в доступе")
-                                               : failed("контроллер не подтвердил ")),
+                                        ? failed("отказ в доступе")
+                                        : failed("контроллер не подтвердил ")),
              qPrintable(t.status(3)));
 }
 

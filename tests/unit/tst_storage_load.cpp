@@ -182,7 +182,19 @@ void StorageLoadTest::fromStartStoresTextAndDescriptor() {
     Store t;
     t.useFile(firmware(12));
     const QString captionBefore = t.form().mnuTimeOut.caption;
+    QList<PhaseEvent> phases;
+    t.loader.output.onPhase = [&](const PhaseEvent& phase) { phases.append(phase); };
     t.runFromStart();
+    // The phases carry what their words name: the page positioned to, the text's progress.
+    const auto last = [&](Phase phase) {
+        const auto found = std::find_if(phases.rbegin(), phases.rend(),
+                                        [phase](const PhaseEvent& e) { return e.phase == phase; });
+        return found != phases.rend() ? *found : PhaseEvent();
+    };
+    QCOMPARE(last(Phase::SettingStartPage).page, 70);
+    QCOMPARE(last(Phase::StoringText).lines, int(t.lines.size()));
+    QCOMPARE(last(Phase::StoringText).done, last(Phase::StoringText).total);
+    QCOMPARE(phases.constLast().phase, Phase::Message); // the outcome
     const QByteArrayList expectedStart{"PASSWORD",   "MODEM_CON TRUE", "DEBUG 0",
                                        "PASSWORD",   "WRITECOUNTER 0", "PAGEHEXMODE FALSE",
                                        "PAGENUM 70", "PAGEADDR 10"};

@@ -1,6 +1,6 @@
 #include "StoreProgress.h"
 
-#include "core/TimeFormat.h"
+#include "TimeFormat.h"
 
 #include <QLocale>
 
