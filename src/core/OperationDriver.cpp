@@ -118,8 +118,10 @@ Task<void> OperationDriver::runOperation() {
         if (!s.ConnectionOpen) {
             throw LoaderError(UiTexts::portUnavailable());
         }
-        loader_.Timer3->start();
     }
+    // A link left open (by the terminal, by the last operation) is alive for this one too: were
+    // Timer3 left stopped, the procedure would take the link for lost at its first look.
+    loader_.Timer3->start();
     s.OperationStart = loader_.runtime.now();
     report(co_await runProcedure());
 }

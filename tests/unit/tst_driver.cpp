@@ -13,7 +13,7 @@ class DriverTest : public QObject {
     Q_OBJECT
 private slots:
     void startOpensTheConnectionAndLocksTheControls();
-    void openConnectionIsReusedAndTimer3LeftStopped();
+    void openConnectionIsReusedAndTheOperationRunsOnIt();
     void connectionThatDoesNotOpenEndsWithPortUnavailable();
     void procedureErrorIsShownClosesTheConnectionAndWritesNoJournal_data();
     void procedureErrorIsShownClosesTheConnectionAndWritesNoJournal();
@@ -70,17 +70,22 @@ void DriverTest::startOpensTheConnectionAndLocksTheControls() {
     QVERIFY(t.device.isOpen());
 }
 
-void DriverTest::openConnectionIsReusedAndTimer3LeftStopped() {
+// A link the terminal opened is the operation's: it is alive for the procedure (Timer3 runs),
+// which would otherwise take it for lost at its first look.
+void DriverTest::openConnectionIsReusedAndTheOperationRunsOnIt() {
     TestLoader t;
     t.openConnection();
-    bool timer3Running = true;
+    bool timer3Running = false;
+    bool canGoOn = false;
     t.loader.driver.setProcedure(Operation::Flash, [&] {
         timer3Running = t.loader.Timer3->enabled();
+        canGoOn = t.loader.operationCanGoOn();
         return Verdict{};
     });
     t.press();
     QCOMPARE(t.device.openCalls, 1);
-    QVERIFY(!timer3Running);
+    QVERIFY(timer3Running);
+    QVERIFY(canGoOn);
     QVERIFY(t.status(3).startsWith(QStringLiteral("Операция выполнена за ")));
 }
 
