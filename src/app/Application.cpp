@@ -59,6 +59,12 @@ Application::Application(const QString& dataDir, Dialogs* dialogs)
 }
 
 Application::~Application() {
+    // The operation the close cancelled ends at its next look, from the event loop (the close
+    // may have come from a box the operation showed): it ends before anything goes.
+    if (loader.driver.launched()) {
+        loader.driver.cancel(QString());
+        loader.driver.awaitLaunched();
+    }
     runtime.setBeforeEvents({});
     settings.writeInitCommands(form.DopCmdMemo);
     // The windows go in reverse order of creation; the terminal window writes its log.

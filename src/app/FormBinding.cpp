@@ -55,7 +55,7 @@ void FormBinding::btnConnectClick() {
     const OperationRequest request =
         FormRequest::operation(loader_.state.OperationMode, form_, loader_.state);
     FormRequest::showChosenSerial(form_, request.link);
-    loader_.driver.start(request);
+    loader_.driver.launch(request);
 }
 
 void FormBinding::openConnection() {

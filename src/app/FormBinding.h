@@ -20,8 +20,8 @@ public:
     // to the loader; the menu captions follow the wait times in force.
     void sync();
 
-    // The main button: starts an operation of the chosen mode as the controls describe it, or
-    // cancels the running one.
+    // The main button: launches an operation of the chosen mode as the controls describe it (it
+    // runs on from the event loop), or cancels the running one.
     void btnConnectClick();
     // Opens the link the connection page shows (the terminal outside an operation).
     void openConnection();

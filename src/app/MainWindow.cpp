@@ -159,6 +159,7 @@ MainWindow::MainWindow(Loader& loader, FormModel& form, FormBinding& binding,
     connect(waitBarClock_, &QTimer::timeout, this, [this] { loader_.exchange.poke(); });
     connectEdits();
     connectClicks();
+    loader_.driver.onFinished = [this](const OperationResult&) { operationEnded(); };
     setFixedSize(kClientWidth, kClientHeight);
     fixConnectButtonWidth();
     orderTabs();
@@ -196,7 +197,9 @@ void MainWindow::orderTabs() {
     }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    loader_.driver.onFinished = nullptr;
+}
 
 void MainWindow::FormCreate() {
     LoaderState& s = loader_.state;

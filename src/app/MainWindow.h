@@ -113,6 +113,7 @@ private:
     void connectMenuKeys();
     void openOperationMenu();
     void resumeTerminalFlush();
+    void operationEnded();
     // Runs a handler; an error it raises is shown in a message box (the default error
     // report), and the windows are brought in line with the model afterwards.
     void run(const std::function<void()>& handler);
@@ -131,9 +132,6 @@ private:
     bool syncing_ = false;
     bool closing_ = false;
     LinkKind shownKind_ = LinkKind::Serial; // the page panel 2 speaks of
-    // Clicks of btnConnect still on the stack: a cancel click runs inside the wait loop of the
-    // operation that the first click started.
-    int connectClicksRunning_ = 0;
 
     QLabel* connectKindLabel_ = nullptr;
     QToolButton* ToolButton1 = nullptr;

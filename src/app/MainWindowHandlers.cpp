@@ -118,12 +118,13 @@ void MainWindow::btnConnectClicked() {
     if (!loader_.state.OperationActive && !loader_.state.ConnectionOpen) {
         openLink_.opening();
     }
-    ++connectClicksRunning_;
     run([this] { binding_.btnConnectClick(); });
-    --connectClicksRunning_;
-    if (connectClicksRunning_ == 0) {
-        resumeTerminalFlush();
-    }
+}
+
+// The operation the main button launched has ended: the controls are back.
+void MainWindow::operationEnded() {
+    resumeTerminalFlush();
+    handled();
 }
 
 // The end of an operation stops Timer3, which is also the terminal's flush of text received

@@ -8,7 +8,9 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <memory>
 
+class Alarm;
 class Loader;
 
 // The operation driver and the connection lifecycle as the loader sees it: the main button
@@ -22,7 +24,10 @@ public:
     // One that does not wait by co_await (the tests' stand-ins for a procedure).
     using PlainProcedure = std::function<Verdict(const OperationRequest& request)>;
 
-    explicit OperationDriver(Loader& loader) : loader_(loader) {}
+    explicit OperationDriver(Loader& loader);
+    ~OperationDriver();
+    OperationDriver(const OperationDriver&) = delete;
+    OperationDriver& operator=(const OperationDriver&) = delete;
 
     // The procedure run for an operation; an operation without one runs nothing.
     void setProcedure(Operation operation, Procedure procedure);
@@ -39,6 +44,14 @@ public:
     // The same as a task, for a caller that waits by co_await: the thread runs other work
     // while the operation waits.
     Task<void> run(OperationRequest request);
+    // Starts the operation and returns at once, unless one is running: the event loop runs it,
+    // onFinished says when it has ended (the window's main button).
+    void launch(const OperationRequest& request);
+    // An operation launch() started has not ended yet.
+    bool launched() const { return launched_ != nullptr; }
+    // Runs the event loop until the launched operation has ended (cancel it first): what the
+    // application does before it closes, so that no operation is left half way.
+    void awaitLaunched();
     // The request of the running operation (or of the last one).
     const OperationRequest& request() const { return request_; }
     // Cancels the running operation, as the button does, for a reason the result names (a
@@ -77,8 +90,13 @@ private:
     QString reasonOf(const Verdict& verdict) const;
     QString cancelReason_;
 
+    Task<void> runLaunched(OperationRequest request);
+
     Loader& loader_;
     std::map<Operation, Procedure> procedures_;
+    std::unique_ptr<Task<void>> launched_;
+    // Lets the launched operation's frame go once it has returned to the event loop.
+    std::unique_ptr<Alarm> releaseLaunched_;
     OperationRequest request_;
     OperationResult result_;
     bool procedureStarted_ = false;

@@ -106,6 +106,8 @@ struct GuiFixture {
 
     Loader& loader() { return app->loader; }
     FormModel& form() { return app->form; }
+    // Runs the event loop until the operation the main button launched has ended.
+    void awaitOperation() { QTRY_VERIFY_WITH_TIMEOUT(!app->loader.driver.launched(), 300000); }
     MainWindow& window() { return *app->main; }
     TerminalWindow& terminal() { return *app->terminal; }
 

@@ -244,6 +244,7 @@ void MainWindowTest::closeRequestDuringOperationAsks() {
         QTimer::singleShot(50, [&] { f.window().close(); });
     });
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    f.awaitOperation();
 
     QVERIFY(exitDisabled);
     QVERIFY(stillRunningAfterNo);
@@ -357,9 +358,11 @@ void MainWindowTest::nothingLeftOver() {
         QTest::mouseClick(f.find<QToolButton>("ToolButton1"), Qt::LeftButton);
     } else {
         QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+        f.awaitOperation();
     }
     if (story.endsWith(QLatin1String("again"))) {
         QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+        f.awaitOperation();
         QCOMPARE(seenAtStart, expected);
     } else {
         f.app->syncAll();
@@ -462,6 +465,7 @@ void MainWindowTest::changedLinkIsClosed() {
     f.app->binding.N1Click(Operation::ReadBack);
     l.setAnswerTimeout(20);
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    f.awaitOperation();
     QCOMPARE(links.opened.size(), 2);
     QCOMPARE(links.opened.at(1), reopened);
     f.finish();
@@ -496,6 +500,7 @@ void MainWindowTest::repliesReachTerminalAfterOperation() {
         QTimer::singleShot(100, [button] { QTest::mouseClick(button, Qt::LeftButton); });
     }
     QTest::mouseClick(button, Qt::LeftButton);
+    f.awaitOperation();
     QVERIFY(!l.state.OperationActive);
     QVERIFY(l.state.ConnectionOpen);
     QVERIFY(l.Timer3->enabled());
@@ -529,6 +534,7 @@ void MainWindowTest::toolBarStaysPutDuringOperation() {
         QTest::mouseClick(button, Qt::LeftButton);
     });
     QTest::mouseClick(button, Qt::LeftButton); // a flash, waiting for the restart
+    f.awaitOperation();
     QCOMPARE(caption, QStringLiteral("&Отмена"));
     QCOMPARE(running, idle);
     QCOMPARE(idle.first().width(), 1); // the caption shows whole

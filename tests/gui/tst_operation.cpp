@@ -80,6 +80,7 @@ void OperationTest::flashOverTcpStartedByClick() {
     ControlsSeen during;
     QTimer::singleShot(150, [&] { during = sample(f); });
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    f.awaitOperation();
 
     QVERIFY(during.sampled);
     QCOMPARE(during.caption, QStringLiteral("Отмена"));
@@ -120,6 +121,7 @@ void OperationTest::secondClickCancels() {
     QElapsedTimer clock;
     clock.start();
     QTest::mouseClick(button, Qt::LeftButton);
+    f.awaitOperation();
     QVERIFY2(clock.elapsed() < 5000, "the operation did not end soon after the cancel");
     QCOMPARE(statusAtCancel, QStringLiteral("Отменено пользователем."));
     // The cancelled flash is reported as such, not as done, and the counter keeps how far it
@@ -149,6 +151,7 @@ void OperationTest::storageLoadWithOptionsFromTheWindow() {
     f.dialogs.queueConfirm(true); // from the start
 
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    f.awaitOperation();
     const QString status = f.find<QLabel>("Status3")->text();
     QVERIFY2(status.startsWith(QStringLiteral("Операция выполнена за ")), qPrintable(status));
     // The commands of the accompanying initialisation went out after the upload.

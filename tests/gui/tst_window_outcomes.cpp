@@ -146,6 +146,7 @@ void WindowOutcomesTest::controllerIsWaitedFor() {
     QElapsedTimer clock;
     clock.start();
     press(f, "btnConnect");
+    f.awaitOperation();
 
     const qsizetype sends = f.loader().terminal.lines.lines().count(command);
     QVERIFY2(sends >= 3 && sends <= runMs / waitMs + 1, qPrintable(QString::number(sends)));
@@ -216,6 +217,7 @@ void WindowOutcomesTest::lostLinkEndsTheOperationAtOnce() {
     };
     const QString usedLink = f.loader().journal.connectionParams();
     press(f, "btnConnect");
+    f.awaitOperation();
 
     QVERIFY2(sinceLoss.isValid(), "the operation ended before the link was taken away");
     QVERIFY2(sinceLoss.elapsed() < 2000, qPrintable(QString::number(sinceLoss.elapsed())));
@@ -301,6 +303,7 @@ void WindowOutcomesTest::statusKeepsEachOutcome() {
         cancel.start(5);
     }
     press(f, "btnConnect");
+    f.awaitOperation();
     QVERIFY2(f.loader().output.status(3).startsWith(status),
              qPrintable(f.loader().output.status(3)));
     const QString reported = f.loader().output.status(3);
@@ -341,6 +344,7 @@ void WindowOutcomesTest::waitBarMovesThroughASilentWait() {
         press(f, "btnConnect");
     });
     press(f, "btnConnect");
+    f.awaitOperation();
     QVERIFY2(seen.size() >= 2 && seen.first() > 0 && seen.last() > seen.first(),
              qPrintable(QString::number(seen.size())));
     QCOMPARE(bar->value(), 0);
@@ -381,6 +385,7 @@ void WindowOutcomesTest::flashGoesOnWhileTheCloseQuestionIsOpen() {
     });
     closer.start(5);
     press(f, "btnConnect");
+    f.awaitOperation();
     QVERIFY2(beforeBox >= 2 && afterBox > beforeBox,
              qPrintable(QStringLiteral("%1 %2").arg(beforeBox).arg(afterBox)));
     QVERIFY2(f.loader().output.status(3).startsWith(QStringLiteral("Операция выполнена за ")),
@@ -396,6 +401,7 @@ void WindowOutcomesTest::nextOperationRunsOnTheLinkLeftOpen() {
     chooseLink(f, QStringLiteral("tcp"), devsim);
     for (int run = 0; run < 2; ++run) {
         press(f, "btnConnect");
+        f.awaitOperation();
         QVERIFY2(f.loader().output.status(3).startsWith(QStringLiteral("Операция выполнена")),
                  qPrintable(QString::number(run) + QLatin1Char(' ') + f.loader().output.status(3)));
         QVERIFY(f.loader().state.ConnectionOpen);

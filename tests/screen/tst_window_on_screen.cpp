@@ -91,6 +91,7 @@ void WindowOnScreenTest::flashShowsEveryStatusWhole() {
     ClipWatch watch(f);
     QTest::qWait(50);
     QTest::mouseClick(f.find<QToolButton>("btnConnect"), Qt::LeftButton);
+    f.awaitOperation();
     QTest::qWait(50);
 
     const QString status = f.find<QLabel>("Status3")->text();

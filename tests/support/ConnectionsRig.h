@@ -34,6 +34,7 @@ struct ConnectionsRig {
         });
         binding.sync();
         binding.btnConnectClick();
+        loader.driver.awaitLaunched();
     }
     void useKind(LinkKind kind) {
         while (form.TypeOfConnectGrpPage != kind) {

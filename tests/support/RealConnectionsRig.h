@@ -33,6 +33,7 @@ struct RealConnectionsRig {
         });
         binding.sync();
         binding.btnConnectClick();
+        loader.driver.awaitLaunched();
     }
     void useKind(LinkKind kind) {
         while (form.TypeOfConnectGrpPage != kind) {

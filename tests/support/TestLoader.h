@@ -36,6 +36,7 @@ struct TestLoader {
     void press() {
         binding.sync();
         binding.btnConnectClick();
+        loader.driver.awaitLaunched();
     }
     // Starts the chosen operation with the request the controls describe, adjusted as a front
     // end other than the window would (a bounded wait, a failure that ends the run).
