@@ -204,6 +204,10 @@ void Exchange::awaitEvents() {
 }
 
 bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awaited) {
+    return runNow(send(text, awaited));
+}
+
+Task<bool> Exchange::send(QByteArray text, AnswerExpectation awaited) {
     LoaderState& s = parts_.state;
     // A procedure may wait meanwhile: it is not resumed until this exchange is over.
     Wait hold;
@@ -218,7 +222,7 @@ bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awai
         for (int sent = 1;; ++sent) {
             ++s.AttemptCount;
             s.ControllerMissing = false;
-            runNow(attempt(text, waiting ? retryWait(-1) : -1));
+            co_await attempt(text, waiting ? retryWait(-1) : -1);
             answered = s.AnswerReceived;
             if (!ShouldRetry()) {
                 break;
@@ -233,7 +237,7 @@ bool Exchange::SendCommand(const QByteArray& text, const AnswerExpectation& awai
     }
     endWait(hold);
     poke();
-    return answered;
+    co_return answered;
 }
 
 // One attempt: the answer so far is dropped, the text goes out, and the wait runs. Text that

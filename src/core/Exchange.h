@@ -89,6 +89,8 @@ public:
 
     // The terminal's send line and the shell's send: the retry rule of AttemptLimit, and
     // whether anything came back.
+    Task<bool> send(QByteArray text, AnswerExpectation awaited = {});
+    // The same, run to its end (a test's stand-in for a procedure, the screenshots).
     bool SendCommand(const QByteArray& text, const AnswerExpectation& awaited = {});
     // The retry rule: counts the attempt and says whether to send again.
     bool ShouldRetry();

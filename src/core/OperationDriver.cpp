@@ -7,14 +7,7 @@
 #include "OutcomeText.h"
 #include "TimeFormat.h"
 
-OperationDriver::OperationDriver(Loader& loader)
-    : loader_(loader), releaseLaunched_(loader.runtime.createAlarm([this] {
-          if (launched_ && launched_->done()) {
-              launched_.reset();
-          }
-      })) {}
-
-OperationDriver::~OperationDriver() = default;
+OperationDriver::OperationDriver(Loader& loader) : loader_(loader), launched_(loader.runtime) {}
 
 void OperationDriver::setProcedure(Operation operation, Procedure procedure) {
     procedures_[operation] = std::move(procedure);
@@ -62,23 +55,13 @@ void OperationDriver::start(const OperationRequest& request) {
 }
 
 void OperationDriver::launch(const OperationRequest& request) {
-    if (loader_.state.OperationActive || launched_) {
-        return;
+    if (!loader_.state.OperationActive && !launched_.running()) {
+        launched_.launch(run(request));
     }
-    launched_ = std::make_unique<Task<void>>(runLaunched(request));
-    launched_->run();
-}
-
-Task<void> OperationDriver::runLaunched(OperationRequest request) {
-    co_await run(std::move(request));
-    // This frame is still running here: it is let go from the event loop.
-    releaseLaunched_->set(0);
 }
 
 void OperationDriver::awaitLaunched() {
-    while (launched_) {
-        loader_.runtime.awaitEvents(100);
-    }
+    launched_.awaitAll();
 }
 
 Task<void> OperationDriver::run(OperationRequest request) {

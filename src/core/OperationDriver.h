@@ -5,12 +5,11 @@
 #include "OperationResult.h"
 #include "Task.h"
 
+#include "LaunchedTasks.h"
 #include <QString>
 #include <functional>
-#include <map>
-#include <memory>
 
-class Alarm;
+#include <map>
 class Loader;
 
 // The operation driver and the connection lifecycle as the loader sees it: the main button
@@ -25,9 +24,6 @@ public:
     using PlainProcedure = std::function<Verdict(const OperationRequest& request)>;
 
     explicit OperationDriver(Loader& loader);
-    ~OperationDriver();
-    OperationDriver(const OperationDriver&) = delete;
-    OperationDriver& operator=(const OperationDriver&) = delete;
 
     // The procedure run for an operation; an operation without one runs nothing.
     void setProcedure(Operation operation, Procedure procedure);
@@ -48,7 +44,7 @@ public:
     // onFinished says when it has ended (the window's main button).
     void launch(const OperationRequest& request);
     // An operation launch() started has not ended yet.
-    bool launched() const { return launched_ != nullptr; }
+    bool launched() const { return launched_.running(); }
     // Runs the event loop until the launched operation has ended (cancel it first): what the
     // application does before it closes, so that no operation is left half way.
     void awaitLaunched();
@@ -90,13 +86,9 @@ private:
     QString reasonOf(const Verdict& verdict) const;
     QString cancelReason_;
 
-    Task<void> runLaunched(OperationRequest request);
-
     Loader& loader_;
     std::map<Operation, Procedure> procedures_;
-    std::unique_ptr<Task<void>> launched_;
-    // Lets the launched operation's frame go once it has returned to the event loop.
-    std::unique_ptr<Alarm> releaseLaunched_;
+    LaunchedTasks launched_;
     OperationRequest request_;
     OperationResult result_;
     bool procedureStarted_ = false;

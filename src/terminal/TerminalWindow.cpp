@@ -38,9 +38,9 @@ QFont terminalFont() {
 } // namespace
 
 TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
-    : QWidget(parent, Qt::Window), loader_(loader), Memo1(new QPlainTextEdit(this)),
-      Panel1(new QWidget(this)), Label1(new QLabel(Panel1)), Edit1(new QLineEdit(Panel1)),
-      linkState_(new ElidedLabel(this)) {
+    : QWidget(parent, Qt::Window), loader_(loader), sends_(loader.runtime),
+      Memo1(new QPlainTextEdit(this)), Panel1(new QWidget(this)), Label1(new QLabel(Panel1)),
+      Edit1(new QLineEdit(Panel1)), linkState_(new ElidedLabel(this)) {
     setObjectName(QStringLiteral("TForm2"));
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -94,6 +94,11 @@ TerminalWindow::TerminalWindow(Loader& loader, QWidget* parent)
 }
 
 TerminalWindow::~TerminalWindow() {
+    // A line still awaiting its answer gives up its wait, as a click on the wait bar ends it.
+    if (sends_.running()) {
+        loader_.exchange.pbWaitAnswerMouseDown();
+        sends_.awaitAll();
+    }
     FormDestroy();
 }
 
@@ -202,11 +207,22 @@ void TerminalWindow::Edit1KeyDown(int key) {
         return;
     }
     showSent_ = true;
+    sends_.launch(sendLine(Cp1251::encode(loader_.terminal.edit1)));
+    handled();
+}
+
+// One line's exchange, run on by the event loop: the key that sent it has long returned.
+Task<void> TerminalWindow::sendLine(QByteArray text) {
+    QString failure;
+    const AnswerExpectation anything; // a line typed by hand awaits no particular answer
     try {
-        loader_.exchange.SendCommand(Cp1251::encode(loader_.terminal.edit1));
+        co_await loader_.exchange.send(std::move(text), anything);
     } catch (const std::exception& e) {
+        failure = errorText(e);
+    }
+    if (!failure.isEmpty()) {
         handled();
-        loader_.dialogs.showError(errorText(e));
+        loader_.dialogs.showError(failure);
     }
     handled();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TerminalMirror.h"
+#include "core/LaunchedTasks.h"
 
 #include <QWidget>
 #include <functional>
@@ -53,8 +54,10 @@ private:
     void showEnd();
     void writeBackLines();
     void handled();
+    Task<void> sendLine(QByteArray text);
 
     Loader& loader_;
+    LaunchedTasks sends_; // the lines sent, each an exchange of its own until its answer
     QPlainTextEdit* Memo1;
     QWidget* Panel1;
     QLabel* Label1;

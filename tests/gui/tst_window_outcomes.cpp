@@ -242,9 +242,10 @@ void WindowOutcomesTest::statusKeepsEachOutcome_data() {
     QTest::newRow("flash over the broker, the restart banner after it")
         << "flash"
         << "broker" << 1 << QStringList() << "yes" << 0 << 0 << done;
+    // The box is read for longer than the store itself takes (about 1.5 s of answer waits).
     QTest::newRow("store, its last box read for a while")
         << "store"
-        << "tcp" << 1 << QStringList() << "yes" << 0 << 1500 << done;
+        << "tcp" << 1 << QStringList() << "yes" << 0 << 4000 << done;
     QTest::newRow("store cancelled in a wait")
         << "store"
         << "tcp" << 1 << QStringList{QStringLiteral("--delay"), QStringLiteral("1000")} << "yes"
