@@ -87,6 +87,7 @@ void takeRunningFlash(Application& app, const QDir& dir) {
     });
     watch.start(20);
     app.main->findChild<QToolButton*>(QStringLiteral("btnConnect"))->click();
+    app.loader.driver.awaitLaunched();
     if (!taken) {
         std::fprintf(stderr, "screenshots: the flash did not get under way: %s\n",
                      qPrintable(app.loader.output.status(3)));
