@@ -19,8 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How late a timer may fire on a busy machine; none may fire early.
-constexpr qint64 kLateMs = 40;
+// How late a timer may fire on a busy machine (the suite runs beside others on two cores); none
+// may fire early.
+constexpr qint64 kLateMs = 100;
 
 // A connected pair of local sockets: bytes written at the far end make the near end readable.
 struct SocketPair {
