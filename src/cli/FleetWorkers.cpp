@@ -1,5 +1,7 @@
 #include "cli/FleetWorkers.h"
 
+#include "platform/DispatcherChoice.h"
+
 #include <algorithm>
 
 FleetWorkers::FleetWorkers(int limit) {
@@ -8,6 +10,8 @@ FleetWorkers::FleetWorkers(int limit) {
         auto worker = std::make_unique<Worker>();
         worker->context = std::make_unique<QObject>();
         worker->context->moveToThread(&worker->thread);
+        // A worker carries hundreds of members' sockets: its event loop waits on epoll.
+        DispatcherChoice::useForManySockets(worker->thread);
         worker->thread.start();
         workers_.push_back(std::move(worker));
     }

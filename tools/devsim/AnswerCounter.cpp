@@ -2,7 +2,11 @@
 
 namespace devsim {
 
+// Without a targeted fault the counts would never be read: a record costs no count.
 std::optional<FaultKind> AnswerCounter::count(const QByteArray& command) {
+    if (plan_.isEmpty()) {
+        return std::nullopt;
+    }
     std::optional<FaultKind> hit;
     for (const QByteArray& key : faultKeys(command)) {
         const int nth = ++answers_[key];

@@ -19,8 +19,13 @@ BrokerClient::BrokerClient(QTcpSocket* socket, const FaultOptions& faults, std::
     connect(&skipLogTimer_, &QTimer::timeout, this, &BrokerClient::logSkipped);
     connect(socket_, &QTcpSocket::readyRead, this, &BrokerClient::read);
     connect(socket_, &QTcpSocket::disconnected, this, &BrokerClient::gone);
-    connect(&queue_, &OutputQueue::write, this,
-            [this](const QByteArray& bytes) { socket_->write(bytes); });
+    // A frame goes to the system as it is written: the socket's write notifier would cost each
+    // frame a pass of the event loop and two changes of what it watches.
+    queue_.setWritesDueAtOnce(true);
+    connect(&queue_, &OutputQueue::write, this, [this](const QByteArray& bytes) {
+        socket_->write(bytes);
+        socket_->flush();
+    });
     queue_.setBacklog([this] { return qsizetype(socket_->bytesToWrite()); });
     connect(&queue_, &OutputQueue::overflowed, this, [this](qsizetype unread) {
         drop(QStringLiteral("%1 bytes of frames waiting to go out, more than %2")
@@ -45,8 +50,10 @@ void BrokerClient::read() {
     } else {
         staleTimer_.stop();
     }
+    // An answer written while its frame is routed may close the connection (a fault's close at
+    // a page write): the frames after it are not taken.
     for (const BrokerFrame::Frame& frame : out.frames) {
-        if (dropped_) {
+        if (dropped_ || socket_->state() != QAbstractSocket::ConnectedState) {
             return;
         }
         emit frameReceived(frame.hardwareId, frame.payload);

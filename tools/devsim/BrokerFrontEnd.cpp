@@ -47,6 +47,10 @@ bool BrokerFrontEnd::createControllers(QString* error) {
         }
         controller->runner =
             new SessionRunner(controller->device, options_, 0x42520000U + id, this);
+        // A thousand controllers answering each record through a pass of the event loop of
+        // their own cost the broker more than the answers: an answer due at once is framed and
+        // written while its command is routed.
+        controller->runner->setAnswersDueAtOnce(true);
         connect(controller->runner, &SessionRunner::output, this,
                 [this, id](const QByteArray& bytes, bool damaged) { deliver(id, bytes, damaged); });
         connect(controller->runner, &SessionRunner::bannerOutput, this,

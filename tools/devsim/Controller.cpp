@@ -149,7 +149,8 @@ Reply Controller::record(const QByteArray& line) {
 
 Reply Controller::dataRecord(const RecordLine& record) {
     device_.flash.write(record.address, record.data);
-    dataRecords_.insert(record.address);
+    // Records come in ascending order: the hint at the end spares the walk down the tree.
+    dataRecords_.insert(dataRecords_.end(), record.address);
     // A record that reaches into a sector not touched before makes the bootloader erase it,
     // which it reports with "@" instead of "w".
     const std::uint32_t first = record.address / kSectorSize;
@@ -158,7 +159,9 @@ Reply Controller::dataRecord(const RecordLine& record) {
         kSectorSize;
     bool erased = false;
     for (std::uint32_t sector = first; sector <= last && sector >= first; ++sector) {
-        erased = sectors_.insert(sector).second || erased;
+        const std::size_t before = sectors_.size();
+        sectors_.insert(sectors_.end(), sector);
+        erased = sectors_.size() != before || erased;
     }
     Reply reply{erased ? "@" : "w"};
     reply.slow = true;

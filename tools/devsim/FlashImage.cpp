@@ -4,12 +4,17 @@
 
 namespace devsim {
 
+// Chunk by chunk: a record's bytes mostly lie in one.
 void FlashImage::write(std::uint32_t address, const QByteArray& bytes) {
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    qsizetype i = 0;
+    while (i < bytes.size()) {
         const std::uint32_t at = address + std::uint32_t(i); // wraps at the top like the bus
         Chunk& chunk = chunks_[at - at % kChunk];
-        chunk.bytes[at % kChunk] = bytes[i];
-        chunk.written.set(at % kChunk);
+        char* stored = chunk.bytes.data();
+        for (std::uint32_t offset = at % kChunk; offset < kChunk && i < bytes.size(); ++offset) {
+            stored[offset] = bytes[i++];
+            chunk.written.set(offset);
+        }
     }
 }
 

@@ -50,6 +50,10 @@ void OutputQueue::checkBound() {
 
 void OutputQueue::next() {
     if (!waiting_.isEmpty() && !timer_.isActive()) {
+        if (atOnce_ && waiting_.front().delayMs <= 0 && !line_.paced()) {
+            fire();
+            return;
+        }
         const qint64 pauseNs = qint64(std::max(0, waiting_.front().delayMs)) * 1'000'000;
         timer_.startAt(timer_.nowNs() + pauseNs);
     }

@@ -28,6 +28,10 @@ public:
     qsizetype queuedBytes() const { return queued_; }
     // The bytes written that the way out still holds for its peer (a socket's write buffer).
     void setBacklog(std::function<qsizetype()> backlog) { backlog_ = std::move(backlog); }
+    // Pieces due at once on an unpaced line are written by the call that queues them (or that
+    // wrote the piece before), not from the event loop's next pass: for a way out whose pieces
+    // come already paced (a broker client's frames of a controller's answers).
+    void setWritesDueAtOnce(bool atOnce) { atOnce_ = atOnce; }
 
 signals:
     // damaged: the bytes are to reach the loader damaged (the way in decides how).
@@ -50,6 +54,7 @@ private:
     qsizetype queued_ = 0;
     std::function<qsizetype()> backlog_;
     bool overflowed_ = false;
+    bool atOnce_ = false;
     DueTimer timer_;
     SerialLine line_;
     // The front piece on a paced line: when its first byte went out, and how much is written.

@@ -6,19 +6,19 @@ namespace devsim {
 namespace {
 
 // The bytes written as hex digit pairs after the "Sn" prefix; nullopt if any digit is bad.
-std::optional<QByteArray> hexBytes(const QByteArray& digits) {
+std::optional<QByteArray> hexBytes(QByteArrayView digits) {
     if (digits.size() % 2 != 0) {
         return std::nullopt;
     }
-    QByteArray bytes;
-    bytes.reserve(digits.size() / 2);
+    QByteArray bytes(digits.size() / 2, Qt::Uninitialized);
+    char* out = bytes.data();
     for (qsizetype i = 0; i < digits.size(); i += 2) {
         const int high = strictHexDigit(digits[i]);
         const int low = strictHexDigit(digits[i + 1]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }
-        bytes.append(char(high * 16 + low));
+        *out++ = char(high * 16 + low);
     }
     return bytes;
 }
@@ -53,7 +53,7 @@ RecordResult parseRecordLine(const QByteArray& line) {
     if (width == 0) {
         return {std::nullopt, RecordError::Type};
     }
-    const std::optional<QByteArray> bytes = hexBytes(line.mid(2));
+    const std::optional<QByteArray> bytes = hexBytes(QByteArrayView(line).sliced(2));
     if (!bytes) {
         return {std::nullopt, RecordError::Form};
     }

@@ -44,6 +44,9 @@ public:
     // The bytes written that the way out still holds for its peer (a socket's write buffer),
     // counted with the queued output against its bound.
     void setOutputBacklog(std::function<qsizetype()> backlog);
+    // An answer due at once goes out from the call that took its command, not from the event
+    // loop's next pass (OutputQueue::setWritesDueAtOnce).
+    void setAnswersDueAtOnce(bool atOnce) { queue_.setWritesDueAtOnce(atOnce); }
 
 signals:
     // damaged: an answer a targeted fault damages; the way in garbles it or spoils its frame.
