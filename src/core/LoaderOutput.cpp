@@ -11,6 +11,9 @@ void LoaderOutput::setStatus(int panel, const QString& text) {
     if (panel < 0 || panel >= int(status_.size())) {
         return;
     }
+    if (panel == 0) {
+        counterStale_ = false;
+    }
     status_[std::size_t(panel)] = text;
     if (panel == 3) {
         message_ = text;
@@ -41,9 +44,10 @@ void HeldMessage::release() {
 }
 
 void LoaderOutput::showProgress(const ProgressEvent& progress) {
-    setStatus(0, QStringLiteral("%1:%2").arg(progress.done).arg(progress.total));
+    // The counter's and the bar's texts are made when shown, not for every record.
     last_ = progress;
-    progressBar_.text = ProgressText::barText(progress);
+    counterStale_ = true;
+    barTextStale_ = true;
     if (onProgress) {
         onProgress(progress);
     }
@@ -55,11 +59,28 @@ void LoaderOutput::clearProgress() {
     last_ = ProgressEvent{};
     progressBar_.setPosition(0);
     progressBar_.text.clear();
+    barTextStale_ = false;
 }
 
 void LoaderOutput::endProgress() {
     last_.remainingMs.reset();
-    progressBar_.text = ProgressText::barText(last_);
+    barTextStale_ = true;
+}
+
+const QString& LoaderOutput::status(int panel) const {
+    if (panel == 0 && counterStale_) {
+        status_[0] = QStringLiteral("%1:%2").arg(last_.done).arg(last_.total);
+        counterStale_ = false;
+    }
+    return status_.at(std::size_t(panel));
+}
+
+const BarState& LoaderOutput::progressBar() const {
+    if (barTextStale_) {
+        progressBar_.text = ProgressText::barText(last_);
+        barTextStale_ = false;
+    }
+    return progressBar_;
 }
 
 void LoaderOutput::addTerminalLine(const QByteArray& line) {

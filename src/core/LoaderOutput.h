@@ -71,8 +71,8 @@ public:
     void moveWaitBar(int position);
 
     // What is shown now.
-    const QString& status(int panel) const { return status_.at(std::size_t(panel)); }
-    const BarState& progressBar() const { return progressBar_; }
+    const QString& status(int panel) const;
+    const BarState& progressBar() const;
     const BarState& waitBar() const { return waitBar_; }
     const QString& deviceType() const { return deviceType_; }
     const QString& firmwareGroupCaption() const { return firmwareGroupCaption_; }
@@ -91,9 +91,12 @@ private:
     friend class HeldMessage;
 
     TerminalModel& terminal_;
-    std::array<QString, 4> status_{QStringLiteral("0:0"), QString(), QStringLiteral("COMx:закрыт"),
-                                   QString()};
-    BarState progressBar_;
+    // The counter (panel 0) and the bar's text are made from last_ when they are read.
+    mutable std::array<QString, 4> status_{QStringLiteral("0:0"), QString(),
+                                           QStringLiteral("COMx:закрыт"), QString()};
+    mutable BarState progressBar_;
+    mutable bool counterStale_ = false;
+    mutable bool barTextStale_ = false;
     BarState waitBar_;
     QString deviceType_ = QStringLiteral("не определен");
     QString firmwareGroupCaption_;
